@@ -1,0 +1,50 @@
+# The README's commands. Each installs missing Debian packages first.
+BUILD    ?= build
+ASAN     ?= build-asan
+FUZZ     ?= build-fuzz
+JOBS     ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan fuzz bench format clean
+
+all: build
+
+deps:
+	@./scripts/deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Builds and starts the editor on the bundled sample library.
+run: build
+	$(BUILD)/shell/ortix-kelvane $(BUILD)/examples/sample.qpk
+
+# Builds and runs every test, then runs each fuzz target for a short, bounded time.
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DOK_SANITIZE=ON -DOK_BUILD_BENCH=OFF >/dev/null
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets under ASan+UBSan, seeded from tests/data, FUZZ_SECONDS each.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOK_SANITIZE=ON \
+	    -DOK_BUILD_FUZZ=ON -DOK_BUILD_GUI=OFF -DOK_BUILD_TESTS=OFF -DOK_BUILD_BENCH=OFF >/dev/null
+	cmake --build $(FUZZ) -j $(JOBS)
+	./scripts/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+bench: build
+	./scripts/run-bench.sh $(BUILD)
+
+format:
+	find shell model textfmt listwin editor toolbox resources cli tests bench fuzz \
+	    -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)
