@@ -1,0 +1,48 @@
+// qpk: the command-line tool for librarians' scripts and CI.
+#include "cli/Command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace qpk {
+
+static std::vector<Command>& table() {
+    static std::vector<Command> t;
+    return t;
+}
+
+void registerCommand(const Command& command) { table().push_back(command); }
+const std::vector<Command>& commands() { return table(); }
+
+void reportError(const std::string& file, const std::string& message) {
+    std::fprintf(stderr, "qpk: %s: %s\n", file.c_str(), message.c_str());
+}
+
+bool stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+
+} // namespace qpk
+
+static int usage() {
+    std::vector<qpk::Command> sorted = qpk::commands();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
+    std::fprintf(stderr, "usage: qpk COMMAND ARGS...\n\n");
+    for (const auto& c : sorted) std::fprintf(stderr, "  qpk %-28s %s\n", c.usage, c.summary);
+    return qpk::kExitUsage;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help") {
+        usage();
+        return qpk::kExitOk;
+    }
+    for (const auto& c : qpk::commands()) {
+        if (name == c.name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "qpk: unknown command '%s'\n", name.c_str());
+    return usage();
+}
