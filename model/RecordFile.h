@@ -1,0 +1,77 @@
+// The record file: a big-endian container of variable-length typed records, each addressed by the
+// file position of its data, with a free list and a class index. Package files are record files
+// whose type 1 records hold package images.
+#pragma once
+#include "toolbox/core/Files.h"
+#include "toolbox/core/Memory.h"
+#include "toolbox/core/Strings.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+enum RecordType : std::uint8_t {
+    kRecordAny = 0,
+    kRecordPackage = 1,    // a package image
+    kRecordIndexHeader = 2,
+    kRecordStaleIndex = 3, // an out-of-date class index, rebuilt when met
+    kRecordClassIndex = 4,
+    kRecordOldLeader = 254, // leader of files older than version 0x0101
+    kRecordFree = 255,
+};
+
+struct RecordInfo {
+    std::uint32_t position = 0; // data position; 0 = none (end of iteration)
+    std::uint32_t length = 0;   // data length
+    std::uint8_t type = 0;
+};
+
+// Progress is reported through callbacks, never by calling windows.
+struct RecordFileProgress {
+    // 0: a rebuild of a file larger than 2048 bytes starts ("Updating Index..." is shown),
+    // 1: any rebuild ends, 2: each record visited by a rebuild.
+    std::function<void(int)> indexProgress;
+    std::function<void()> step; // each record visited by an iteration
+};
+
+class RecordFile {
+public:
+    // Creates (replacing an existing file) a record file with the header, a zero leader and a
+    // zero reserved area of reservedSize bytes, then closes it.
+    static OSErr create(const std::string& path, const char* creator, const char* type,
+                        const char fileType[4], std::uint32_t reservedSize);
+    // Opens and validates a record file (free list, index header, class index).
+    static OSErr open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out);
+
+    // Closing through the destructor writes nothing (as a forced close).
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // The next record of that type (kRecordAny: of any type) after position (0 = from the first).
+    OSErr iterate(std::uint8_t type, std::uint32_t after, RecordInfo* next);
+    OSErr readRecord(std::uint32_t position, UniqueHandle* data); // swapped to host order
+    Str255 readName(std::uint32_t position); // field 1 trimmed; "?" when unreadable
+    OSErr writeRecord(std::uint8_t type, Handle image, std::uint32_t* position);
+    OSErr deleteRecord(std::uint32_t position); // type 1 records only
+    OSErr markIndexOutOfDate();
+    OSErr rebuildClassIndex();
+    // Compacts (when freed and changed by a delete), rebuilds the index when out of date, writes
+    // the index header and the leader, closes. On failure the file stays open and usable.
+    OSErr close();
+    void setReadOnly(); // a later close writes nothing
+    bool isReadOnly() const;
+    bool isOpen() const;
+    bool indexOutOfDate() const;
+    void setProgress(RecordFileProgress progress);
+
+    const std::string& path() const;
+    const std::string& fileName() const; // shown in prompts and as the window title
+
+    struct State;
+
+private:
+    explicit RecordFile(std::unique_ptr<State> state);
+    std::unique_ptr<State> s_;
+};
