@@ -1,0 +1,130 @@
+// Package entries (one per Package of an open package file), package files (the documents) and
+// the global list of open package files.
+//
+// Entries come from a fixed-block pool and are kept small: a file of a million packages with
+// nothing loaded costs about 72 bytes per package (a 64-byte entry plus one slot of the row
+// index).
+#pragma once
+#include "model/RecordFile.h"
+#include "toolbox/core/Memory.h"
+#include "toolbox/core/Strings.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct PackageEditor; // the package editor window's record (editor module)
+struct WindowRecord;  // a toolbox window (GUI layer); opaque here
+struct PackageFile;
+
+// Package entry flags.
+constexpr std::uint32_t kSelected = 1; // selected in the package list window
+constexpr std::uint32_t kModified = 2; // the image in memory is not yet written
+
+constexpr int kDisplayNameMax = 17;
+
+struct PackageEntry {
+    PackageEntry* next;
+    PackageFile* owner;
+    PackageEditor* editor;  // the open editor of this Package, or none
+    Handle image;           // owned; none while the Package is only in the file
+    std::uint32_t recordId; // 0 while never stored
+    std::uint32_t flags;
+    unsigned char displayName[kDisplayNameMax + 1]; // length byte + at most 17 characters
+};
+
+// --- Entry pool and entries -------------------------------------------------------------------
+
+// Makes the pool package entries come from; called once at start-up (again: no effect).
+OSErr initEntryPool();
+std::size_t entriesInUse(); // entries taken from the pool and not yet disposed of
+
+// Takes a pool block and sets the display name. With stored set the entry refers to recordId
+// and holds no image (image must be nullptr); otherwise it takes ownership of image and is
+// marked modified. nullptr when out of memory (the caller still owns image then).
+PackageEntry* newEntry(std::string_view displayName, Handle image, std::uint32_t recordId,
+                       bool stored);
+// Disposes of the image and returns the block to the pool. The entry must be unlinked.
+void disposeEntry(PackageEntry* e);
+
+Str255 displayName(const PackageEntry* e);
+std::string_view displayNameView(const PackageEntry* e);
+// Stores name cut to 17 characters, or "Unnamed Package" when it is empty.
+void setDisplayName(PackageEntry* e, std::string_view name);
+// Sets the display name from field 1 (trimmed) of an image.
+void recomputeDisplayName(PackageEntry* e, Handle image);
+inline void recomputeDisplayName(PackageEntry* e) {
+    recomputeDisplayName(e, e->image);
+}
+
+// These reach the record file; they are implemented with the file layer (PackageFileIO.cpp).
+// The image in memory, reading it from the file when there is none and the record id is
+// non-zero. On a read error *err is set and nullptr returned (the caller shows the error).
+Handle getImage(PackageEntry* e, OSErr* err);
+// Without stored: keeps image (disposing of the old one unless it is the same block) and marks
+// the entry modified. With stored: disposes of the image in memory, deletes the old record when
+// it differs from recordId, and makes the entry refer to recordId.
+OSErr setImage(PackageEntry* e, Handle image, bool stored, std::uint32_t recordId);
+// For a modified entry: deletes its old record, writes a valid image as a new record (an
+// invalid one leaves record id 0), and clears the modified mark.
+OSErr writeEntry(PackageEntry* e);
+// For a stored entry that is not modified: disposes of the image in memory.
+void purgeEntry(PackageEntry* e);
+
+// --- Package file -----------------------------------------------------------------------------
+
+struct PackageFile {
+    PackageFile* next = nullptr;      // next open package file
+    PackageEntry* packages = nullptr; // the package list
+    PackageEntry* discards = nullptr; // removed entries whose records the next save deletes
+    WindowRecord* listWindow = nullptr;
+    WindowRecord* headerPane = nullptr; // the header strip showing the package count
+    void* scrollBar = nullptr;          // the list window's vertical scroll bar
+    std::int32_t packageCount = 0;      // length of the package list
+    std::int32_t topRow = 0;            // entry shown in the first row (from 0)
+    std::int16_t lastRowOffset = 0;     // whole rows that fit, minus one
+    bool building = false;              // set while the list window is being created
+    std::unique_ptr<RecordFile> recordFile;
+
+    // Row index: rows[i] is the i-th entry of the package list. Rebuilt on demand after the list
+    // changes (rowsValid false), so reading rows costs one walk per change rather than one walk
+    // per row. Code that relinks the package list by hand calls packageListChanged().
+    std::vector<PackageEntry*> rows;
+    bool rowsValid = false;
+};
+
+// A zero-filled package file, not in the open list; nullptr when out of memory.
+PackageFile* newPackageFile();
+// Disposes of every entry of both lists (images too), the record file (closed without writing)
+// and the package file. Unlinks it from the open list first if it is there.
+void disposePackageFile(PackageFile* f);
+
+// The open list, newest first, and the current package file.
+PackageFile* firstPackageFile();
+PackageFile* currentPackageFile();
+void setCurrentPackageFile(PackageFile* f); // nullptr: none
+void addPackageFile(PackageFile* f);        // at the head, unless already the head
+void removePackageFile(PackageFile* f);     // clears the current package file if it was f
+PackageFile* findPackageFileByPath(std::string_view path);
+
+// The package list.
+void addEntry(PackageFile* f, PackageEntry* e);    // at the head; sets owner, counts
+void removeEntry(PackageFile* f, PackageEntry* e); // unlinks, counts; e stays owned by f
+// Links e after `after` (at the head when after is nullptr); sets owner, counts.
+void insertEntryAfter(PackageFile* f, PackageEntry* after, PackageEntry* e);
+void discardEntry(PackageFile* f, PackageEntry* e); // a removed entry onto the discard list
+void reversePackageList(PackageFile* f);
+void packageListChanged(PackageFile* f); // the list was relinked directly: drop the row index
+
+// Entry at row index (from 0), nullptr when out of range. The first call after a change walks
+// the list once to rebuild the row index; later calls are O(1).
+PackageEntry* entryAt(PackageFile* f, std::int32_t index);
+// Row index of e in the package list, -1 when it is not there (linear in the row index).
+std::int32_t indexOfEntry(PackageFile* f, const PackageEntry* e);
+
+// True when the discard list is non-empty, an entry is modified, or an entry's open editor
+// reports unsaved changes through the hook the editor module installs.
+bool isModified(const PackageFile* f);
+using EditorChangesHook = bool (*)(PackageEditor* editor);
+void setEditorChangesHook(EditorChangesHook hook);
