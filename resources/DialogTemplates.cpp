@@ -1,0 +1,199 @@
+#include "resources/DialogTemplates.h"
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+// The application's dialogs carry style 2, the layer's own dialogs style 0.
+constexpr std::uint16_t kAppStyle = 2;
+constexpr std::uint16_t kLayerStyle = 0;
+
+// Find.
+constexpr DialogItemSpec kFind[] = {
+    {{70, 360, 90, 439}, kButtonItem, 1, "Find"},
+    {{70, 260, 90, 339}, kButtonItem, 2, "Cancel"},
+    {{28, 20, 44, 134}, kPopupItem, 3, ""},
+    {{28, 140, 44, 275}, kPopupItem, 4, ""},
+    {{30, 288, 44, 437}, kEditTextItem, 5, ""},
+    {{10, 10, 26, 163}, kStaticTextItem, 106, "Find a package with a"},
+};
+
+// Import error report.
+constexpr DialogItemSpec kImportError[] = {
+    {{120, 350, 140, 434}, kButtonItem, 1, "OK"},
+    {{10, 70, 44, 443}, kStaticTextItem, 2, ""},
+    {{70, 10, 103, 443}, kStaticTextItem, 3, ""},
+    {{10, 10, 26, 57}, kStaticTextItem, 104, "ERROR:"},
+};
+
+// About box.
+constexpr DialogItemSpec kAbout[] = {
+    {{9, 6, 105, 424}, kStaticTextItem, 1, "logo"},
+    {{70, 170, 86, 372}, kStaticTextItem, 2, "Ortix Kelvane"},
+    {{87, 175, 103, 427}, kStaticTextItem, 3, "version / platform"},
+    {{110, 6, 157, 315},
+     kStaticTextItem,
+     4,
+     "A package library editor for printed-circuit design.\n"
+     "Made by the Ortix-Kelvane developers.\n"
+     "Provided as is, without warranty of any kind."},
+    {{111, 376, 143, 408}, kIconItem, 5, nullptr, kAppIconId},
+};
+
+// Save / Cancel / Discard.
+constexpr DialogItemSpec kSaveQuestion[] = {
+    {{55, 296, 75, 361}, kButtonItem, 1, "Save"},
+    {{55, 214, 75, 281}, kButtonItem, 2, "Cancel"},
+    {{55, 66, 75, 153}, kButtonItem, 3, "Discard"},
+    {{10, 66, 42, 361}, kStaticTextItem, 4, "#709010 or #709020"},
+    {{10, 15, 42, 47}, kIconItem, 5, nullptr, kCautionIconId},
+};
+
+// Proceed / Cancel.
+constexpr DialogItemSpec kProceed[] = {
+    {{82, 171, 102, 255}, kButtonItem, 1, "Cancel"},
+    {{12, 67, 62, 365}, kStaticTextItem, 2, "'STR#' 259,  indexes 8-12"},
+    {{82, 280, 102, 364}, kButtonItem, 3, "Proceed"},
+    {{15, 15, 47, 47}, kIconItem, 104, nullptr, kStopIconId},
+};
+
+// OK / Cancel.
+constexpr DialogItemSpec kOkCancel[] = {
+    {{82, 280, 102, 364}, kButtonItem, 1, "OK"},
+    {{82, 171, 102, 255}, kButtonItem, 2, "Cancel"},
+    {{12, 67, 62, 365}, kStaticTextItem, 3, "#700020 or #700030"},
+    {{15, 15, 47, 47}, kIconItem, 104, nullptr, kCautionIconId},
+};
+
+// The layer's status window: one line set at run time.
+constexpr DialogItemSpec kStatus[] = {
+    {{5, 5, 75, 355}, kStaticTextItem, 1, ""},
+};
+
+constexpr DialogSpec kDialogs[] = {
+    {1001, {65, 87, 168, 542}, kAppStyle, kFind},
+    {1003, {80, 30, 230, 488}, kAppStyle, kImportError},
+    {1004, {61, 43, 223, 477}, kAppStyle, kAbout},
+    {1005, {88, 98, 174, 475}, kAppStyle, kSaveQuestion},
+    {1006, {48, 46, 160, 428}, kAppStyle, kProceed},
+    {1007, {48, 46, 160, 428}, kAppStyle, kOkCancel},
+    {8000, {100, 100, 140, 460}, kLayerStyle, kStatus},
+};
+
+void put16(std::vector<std::uint8_t>& out, int v) {
+    auto u = static_cast<std::uint16_t>(v);
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+}
+
+void putRect(std::vector<std::uint8_t>& out, const Rect& r) {
+    put16(out, r.top);
+    put16(out, r.left);
+    put16(out, r.bottom);
+    put16(out, r.right);
+}
+
+std::uint16_t get16(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+Rect getRect(std::span<const std::uint8_t> b, std::size_t at) {
+    return {static_cast<std::int16_t>(get16(b, at)), static_cast<std::int16_t>(get16(b, at + 2)),
+            static_cast<std::int16_t>(get16(b, at + 4)),
+            static_cast<std::int16_t>(get16(b, at + 6))};
+}
+
+constexpr std::size_t kHeaderSize = 14;
+constexpr std::size_t kItemHeaderSize = 14;
+
+} // namespace
+
+int DialogTemplate::indexOf(int itemId) const {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].id == itemId) return static_cast<int>(i);
+    return -1;
+}
+
+const DialogSpec* FindDialogSpec(int id) {
+    for (const DialogSpec& d : kDialogs)
+        if (d.id == id) return &d;
+    return nullptr;
+}
+
+std::span<const DialogSpec> AllDialogSpecs() {
+    return kDialogs;
+}
+
+std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& spec) {
+    std::vector<std::uint8_t> out;
+    putRect(out, spec.bounds);
+    put16(out, static_cast<int>(spec.items.size()));
+    put16(out, spec.style);
+    put16(out, 0);
+    for (const DialogItemSpec& item : spec.items) {
+        std::size_t start = out.size();
+        putRect(out, item.rect);
+        put16(out, item.kind);
+        put16(out, item.id);
+        put16(out, 0);
+        if (item.kind == kIconItem) {
+            put16(out, item.iconId);
+        } else {
+            for (const char* p = item.text ? item.text : ""; *p; ++p)
+                out.push_back(static_cast<std::uint8_t>(*p));
+            out.push_back(0);
+        }
+        if ((out.size() - start) % 2) out.push_back(0);
+    }
+    return out;
+}
+
+std::span<const std::uint8_t> GetDialogTemplateBytes(int id) {
+    static std::mutex lock;
+    static std::map<int, std::vector<std::uint8_t>> encoded;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = encoded.find(id);
+    if (found == encoded.end()) {
+        const DialogSpec* spec = FindDialogSpec(id);
+        if (!spec) return {};
+        found = encoded.emplace(id, EncodeDialogTemplate(*spec)).first;
+    }
+    return found->second;
+}
+
+OSErr ParseDialogTemplate(std::span<const std::uint8_t> bytes, DialogTemplate* out) {
+    if (!out || bytes.size() < kHeaderSize) return paramErr;
+    DialogTemplate t;
+    t.bounds = getRect(bytes, 0);
+    std::uint16_t count = get16(bytes, 8);
+    t.style = get16(bytes, 10);
+    std::size_t at = kHeaderSize;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        if (bytes.size() < at + kItemHeaderSize) return paramErr;
+        DialogTemplateItem item;
+        item.rect = getRect(bytes, at);
+        item.kind = get16(bytes, at + 8);
+        item.id = static_cast<std::int16_t>(get16(bytes, at + 10));
+        std::size_t text = at + kItemHeaderSize;
+        std::size_t end;
+        if (item.kind == kIconItem) {
+            if (bytes.size() < text + 2) return paramErr;
+            item.iconId = static_cast<std::int16_t>(get16(bytes, text));
+            end = text + 2;
+        } else {
+            std::size_t zero = text;
+            while (zero < bytes.size() && bytes[zero] != 0)
+                ++zero;
+            if (zero == bytes.size()) return paramErr;
+            item.text.assign(reinterpret_cast<const char*>(bytes.data() + text), zero - text);
+            end = zero + 1;
+        }
+        if ((end - at) % 2) ++end;
+        if (end > bytes.size()) return paramErr;
+        at = end;
+        t.items.push_back(std::move(item));
+    }
+    *out = std::move(t);
+    return noErr;
+}
