@@ -4,6 +4,7 @@
 // without running its body.
 #pragma once
 #include "toolbox/core/Types.h"
+#include <new>
 #include <utility>
 
 namespace failure_detail {
@@ -13,6 +14,10 @@ struct Unwind {
 bool enterFrame();
 void leaveFrame();
 int depth();
+// Gives the frame back however the scope is left.
+struct FrameGuard {
+    ~FrameGuard() { leaveFrame(); }
+};
 } // namespace failure_detail
 
 // Raises code (when non-zero) to the innermost CatchFailures. Outside any scope it aborts the
@@ -22,15 +27,16 @@ inline void FailNIL(const void* p) {
     if (!p) FailOSErr(memFullErr);
 }
 
-template <class Body>
-OSErr CatchFailures(Body&& body) {
+// A std::bad_alloc thrown by a container inside the body is reported as memFullErr.
+template <class Body> OSErr CatchFailures(Body&& body) {
     if (!failure_detail::enterFrame()) return memFullErr;
-    OSErr result = noErr;
+    failure_detail::FrameGuard frame;
     try {
         std::forward<Body>(body)();
     } catch (const failure_detail::Unwind& u) {
-        result = u.code;
+        return u.code;
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
     }
-    failure_detail::leaveFrame();
-    return result;
+    return noErr;
 }

@@ -4,7 +4,7 @@
 #include "toolbox/core/Memory.h"
 #include "toolbox/core/Strings.h"
 
-Str255 GetField(Handle text, int field);                 // at most 255 characters
+Str255 GetField(Handle text, int field);                                 // at most 255 characters
 std::string_view GetFieldView(const char* text, Size length, int field); // no copy, no cap
 // Appends TABs until the text has `field` fields, then replaces field `field`.
 // A TAB in the new value is not allowed (callers remove them). Returns memFullErr on failure.

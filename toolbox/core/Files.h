@@ -39,11 +39,17 @@ bool FSpSameFile(const FSSpec& a, const FSSpec& b); // same file on disk (or sam
 FSSpec MakeTempFileSpec(const std::string& prefix, const std::string& nearFile = "");
 
 // Fault injection (tests only). Each kind has its own call counter, counted from the arm call.
+// Kinds: open = FSpOpen and FSpCreate; read = FSRead; write = FSWrite; seek = SetFPos, GetFPos
+// and GetEOF; truncate = SetEOF; close = FSClose; any = every one of these. A failing call does
+// nothing and returns the code (a failing read or write reports a count of 0), except that a
+// failing FSClose still releases the file, as the host does. A fault fires once; later calls
+// run normally. With shortWrite an armed write call writes half of its bytes (rounded down),
+// reports that count and returns dskFulErr; any other call chosen by that fault fails with code.
 enum class FileCall { open, read, write, seek, truncate, close, any };
 struct FileFault {
     FileCall call = FileCall::any;
-    long nth = 0;           // fail the nth call of that kind (1-based); 0 = disarmed
-    OSErr code = ioErrFail; // the code the failing call returns
+    long nth = 0;            // fail the nth call of that kind (1-based); 0 = disarmed
+    OSErr code = ioErrFail;  // the code the failing call returns
     bool shortWrite = false; // for writes: write half of the bytes and return dskFulErr
     static constexpr OSErr ioErrFail = 5;
 };

@@ -12,6 +12,7 @@ struct HandleBlock {
     char* data = nullptr;       // the master pointer
     Size size = 0;              // bytes in use
     std::uint8_t lockCount = 0; // 0 to 255
+    Size capacity = 0;          // bytes allocated at data (at least size)
 };
 using Handle = HandleBlock*;
 using Ptr = char*;
@@ -19,10 +20,12 @@ using Ptr = char*;
 Handle NewHandle(Size size);      // nullptr when out of memory; size 0 is allowed
 Handle NewHandleClear(Size size); // zero-filled
 Handle PtrToHand(const void* src, Size size);
-Handle HandToHand(Handle h); // a copy of the whole handle, nullptr on failure
-Size GetHandleSize(Handle h); // 0 for nullptr and for a handle asked for 0 bytes
+Handle HandToHand(Handle h);                 // a copy of the whole handle, nullptr on failure
+Size GetHandleSize(Handle h);                // 0 for nullptr and for a handle asked for 0 bytes
 OSErr SetHandleSize(Handle h, Size newSize); // keeps content up to the smaller size; memFullErr
-char* HLock(Handle h);                       // increments the lock count, returns the data
+// HLock increments the lock count (saturating at 255) and returns the data; while the count is
+// above 0 the data never moves: SetHandleSize then fails with memFullErr rather than relocate.
+char* HLock(Handle h);
 void HUnlock(Handle h);
 void DisposeHandle(Handle h); // nullptr is allowed
 OSErr MemError();             // result of the last memory call
@@ -37,7 +40,9 @@ void BlockFill(void* dst, Size n, std::uint8_t value);
 // Classic Munger: searches for pattern (len1 bytes) from offset; returns its position or -1.
 // With ptr2 == nullptr only the position is returned; with len2 == 0 the match is deleted;
 // otherwise it is replaced by ptr2/len2. ptr1 == nullptr replaces len1 bytes at offset
-// directly (no search). Returns the offset just past the replacement, or a negative value.
+// directly (no search; len1 < 0 means up to the end, len1 == 0 inserts). Returns the offset just
+// past the replacement, or a negative value: -1 when the pattern is absent or the offset is out
+// of range (MemError() paramErr) or memory ran out (MemError() memFullErr).
 long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2);
 OSErr InsertBytes(Handle h, long offset, const void* src, long len); // offset -1 = at the end
 OSErr DeleteBytes(Handle h, long offset, long len);

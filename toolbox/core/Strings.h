@@ -1,6 +1,7 @@
 // Length-prefixed strings (a length byte and at most 255 8-bit characters) and their utilities.
 #pragma once
 #include "toolbox/core/Types.h"
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,7 @@ struct Str255 {
 };
 
 // Zero-terminated <-> length-prefixed, in place (buffers of 256 bytes) and copying.
-void c2pstr(char* s);  // in place
+void c2pstr(char* s); // in place
 void p2cstr(unsigned char* s);
 Str255 CToPStr(const char* s);
 // Copies into one of eight rotating 256-byte buffers; valid until eight more conversions.
@@ -31,13 +32,14 @@ const unsigned char* CToPStrTemp(const char* s);
 
 void PStrCopy(Str255& dst, const Str255& src, int maxLength = 255);
 int PStrCompare(const Str255& a, const Str255& b, bool ignoreCase); // -1, 0, 1
-int PStrPos(const Str255& s, const Str255& sub);                     // 1-based; 0 when absent
-void PStrInsert(Str255& s, const Str255& ins, int pos);              // 1-based position
+int PStrPos(const Str255& s, const Str255& sub);                    // 1-based; 0 when absent
+void PStrInsert(Str255& s, const Str255& ins, int pos);             // 1-based position
 void PStrDelete(Str255& s, int pos, int count);
-void PStrConcat(Str255& dst, std::initializer_list<std::string_view> parts); // cut at 255
-void PStrTrim(Str255& s);  // removes leading and trailing blanks
-void PStrUpper(Str255& s); // in place
-Str255 NumToString(long n);      // "%ld"
+// dst becomes the parts joined (a part may view dst itself), cut at 255.
+void PStrConcat(Str255& dst, std::initializer_list<std::string_view> parts);
+void PStrTrim(Str255& s);                     // removes leading and trailing blanks
+void PStrUpper(Str255& s);                    // in place
+Str255 NumToString(long n);                   // "%ld"
 bool StringToNum(const Str255& s, long* out); // signed decimal; false when not a number
 Str255 PStrFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Natural order: runs of digits compare by value (leading zeros skipped), letters without

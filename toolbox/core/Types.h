@@ -7,19 +7,19 @@ using Size = std::int32_t;
 
 constexpr OSErr noErr = 0;
 // Host error codes the file calls return (the error-text table knows each of them).
-constexpr OSErr fnfErr = 2;        // file not found
-constexpr OSErr dirNFErr = 3;      // invalid directory
-constexpr OSErr permErr = 5;       // access denied
-constexpr OSErr rfNumErr = 6;      // file is not open
-constexpr OSErr memFullErr = 8;    // not enough memory
-constexpr OSErr volErr = 15;       // invalid volume or drive
-constexpr OSErr opWrErr = 32;      // file is already open
-constexpr OSErr eofErr = 38;       // read past end of file (short read)
-constexpr OSErr dskFulErr = 39;    // disk or volume is full
-constexpr OSErr dupFNErr = 80;     // file already exists
-constexpr OSErr paramErr = 87;     // illegal parameter
-constexpr OSErr posErr = 131;      // negative file position
-constexpr OSErr fBsyErr = 170;     // file is in use
+constexpr OSErr fnfErr = 2;         // file not found
+constexpr OSErr dirNFErr = 3;       // invalid directory
+constexpr OSErr permErr = 5;        // access denied
+constexpr OSErr rfNumErr = 6;       // file is not open
+constexpr OSErr memFullErr = 8;     // not enough memory
+constexpr OSErr volErr = 15;        // invalid volume or drive
+constexpr OSErr opWrErr = 32;       // file is already open
+constexpr OSErr eofErr = 38;        // read past end of file (short read)
+constexpr OSErr dskFulErr = 39;     // disk or volume is full
+constexpr OSErr dupFNErr = 80;      // file already exists
+constexpr OSErr paramErr = 87;      // illegal parameter
+constexpr OSErr posErr = 131;       // negative file position
+constexpr OSErr fBsyErr = 170;      // file is in use
 constexpr OSErr cancelledErr = 995; // an operation the user cancelled: never shown
 // The layer's own codes.
 constexpr OSErr fileTooOldErr = 0x20002710;

@@ -1,0 +1,296 @@
+// Handles, pointer blocks, Munger and fixed-block pools on the C allocator.
+#include "toolbox/core/Memory.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace {
+
+OSErr gMemErr = noErr;
+
+inline OSErr setErr(OSErr e) {
+    gMemErr = e;
+    return e;
+}
+
+// Allocates the data of a handle; at least one byte so that a 0-byte handle still has a
+// master pointer to lock.
+char* allocData(Size size) {
+    return static_cast<char*>(std::malloc(static_cast<std::size_t>(std::max<Size>(size, 1))));
+}
+
+} // namespace
+
+OSErr MemError() {
+    return gMemErr;
+}
+
+Handle NewHandle(Size size) {
+    if (size < 0) {
+        setErr(paramErr);
+        return nullptr;
+    }
+    Handle h = new (std::nothrow) HandleBlock;
+    char* data = h ? allocData(size) : nullptr;
+    if (!data) {
+        delete h;
+        setErr(memFullErr);
+        return nullptr;
+    }
+    h->data = data;
+    h->size = size;
+    h->capacity = std::max<Size>(size, 1);
+    setErr(noErr);
+    return h;
+}
+
+Handle NewHandleClear(Size size) {
+    Handle h = NewHandle(size);
+    if (h) std::memset(h->data, 0, static_cast<std::size_t>(h->capacity));
+    return h;
+}
+
+Handle PtrToHand(const void* src, Size size) {
+    Handle h = NewHandle(size);
+    if (h && size > 0) std::memcpy(h->data, src, static_cast<std::size_t>(size));
+    return h;
+}
+
+Handle HandToHand(Handle h) {
+    if (!h) {
+        setErr(paramErr);
+        return nullptr;
+    }
+    return PtrToHand(h->data, h->size);
+}
+
+Size GetHandleSize(Handle h) {
+    if (!h) {
+        setErr(paramErr);
+        return 0;
+    }
+    setErr(noErr);
+    return h->size;
+}
+
+OSErr SetHandleSize(Handle h, Size newSize) {
+    if (!h || newSize < 0) {
+        setErr(paramErr);
+        return paramErr;
+    }
+    if (newSize > h->capacity) {
+        // A locked block must stay where it is.
+        if (h->lockCount > 0) {
+            setErr(memFullErr);
+            return memFullErr;
+        }
+        // Growing an existing block leaves room for more, so that repeated appends stay linear.
+        Size cap = newSize;
+        if (h->size > 0 && h->capacity < (1 << 29)) cap = std::max(newSize, h->capacity * 3 / 2);
+        void* p = std::realloc(h->data, static_cast<std::size_t>(cap));
+        if (!p && cap > newSize) {
+            cap = newSize;
+            p = std::realloc(h->data, static_cast<std::size_t>(cap));
+        }
+        if (!p) {
+            setErr(memFullErr);
+            return memFullErr;
+        }
+        h->data = static_cast<char*>(p);
+        h->capacity = cap;
+    }
+    h->size = newSize;
+    setErr(noErr);
+    return noErr;
+}
+
+char* HLock(Handle h) {
+    if (!h) {
+        setErr(paramErr);
+        return nullptr;
+    }
+    if (h->lockCount < 255) ++h->lockCount;
+    setErr(noErr);
+    return h->data;
+}
+
+void HUnlock(Handle h) {
+    if (h && h->lockCount > 0) --h->lockCount;
+}
+
+void DisposeHandle(Handle h) {
+    if (!h) return;
+    std::free(h->data);
+    delete h;
+    setErr(noErr);
+}
+
+Ptr NewPtr(Size size) {
+    if (size < 0) {
+        setErr(paramErr);
+        return nullptr;
+    }
+    Ptr p = allocData(size);
+    setErr(p ? noErr : memFullErr);
+    return p;
+}
+
+Ptr NewPtrClear(Size size) {
+    Ptr p = NewPtr(size);
+    if (p) std::memset(p, 0, static_cast<std::size_t>(std::max<Size>(size, 1)));
+    return p;
+}
+
+void DisposePtr(Ptr p) {
+    std::free(p);
+}
+
+void BlockMove(const void* src, void* dst, Size n) {
+    if (n > 0) std::memmove(dst, src, static_cast<std::size_t>(n));
+}
+
+void BlockFill(void* dst, Size n, std::uint8_t value) {
+    if (n > 0) std::memset(dst, value, static_cast<std::size_t>(n));
+}
+
+long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2) {
+    if (!h || offset < 0 || offset > h->size || len2 < 0) {
+        setErr(paramErr);
+        return -1;
+    }
+    long size = h->size;
+    long at = offset;
+    long target = len1;
+    if (ptr1) {
+        if (len1 <= 0) {
+            target = 0; // an empty pattern matches at offset
+        } else {
+            std::string_view hay(h->data, static_cast<std::size_t>(size));
+            auto pos = hay.find(
+                std::string_view(static_cast<const char*>(ptr1), static_cast<std::size_t>(len1)),
+                static_cast<std::size_t>(offset));
+            if (pos == std::string_view::npos) {
+                setErr(noErr);
+                return -1;
+            }
+            at = static_cast<long>(pos);
+        }
+    } else if (len1 < 0 || len1 > size - offset) {
+        target = size - offset;
+    }
+    if (!ptr2) {
+        setErr(noErr);
+        return at;
+    }
+    long newSize = size - target + len2;
+    if (newSize > 0x7FFFFFFF) {
+        setErr(memFullErr);
+        return -1;
+    }
+    long tail = size - at - target;
+    if (len2 > target) {
+        // Copy a replacement that lies inside the handle before the block may move.
+        bool inside = ptr2 >= h->data && ptr2 < h->data + size;
+        char* copy = nullptr;
+        if (inside) {
+            copy = static_cast<char*>(std::malloc(static_cast<std::size_t>(len2)));
+            if (!copy) {
+                setErr(memFullErr);
+                return -1;
+            }
+            std::memcpy(copy, ptr2, static_cast<std::size_t>(len2));
+            ptr2 = copy;
+        }
+        if (SetHandleSize(h, static_cast<Size>(newSize)) != noErr) {
+            std::free(copy);
+            return -1;
+        }
+        std::memmove(h->data + at + len2, h->data + at + target, static_cast<std::size_t>(tail));
+        std::memcpy(h->data + at, ptr2, static_cast<std::size_t>(len2));
+        std::free(copy);
+    } else {
+        if (len2 > 0) std::memmove(h->data + at, ptr2, static_cast<std::size_t>(len2));
+        std::memmove(h->data + at + len2, h->data + at + target, static_cast<std::size_t>(tail));
+        SetHandleSize(h, static_cast<Size>(newSize)); // shrinking never fails
+    }
+    setErr(noErr);
+    return at + len2;
+}
+
+OSErr InsertBytes(Handle h, long offset, const void* src, long len) {
+    if (!h || len < 0 || (len > 0 && !src)) return setErr(paramErr);
+    if (offset == -1) offset = h->size;
+    static const char none = 0;
+    if (Munger(h, offset, nullptr, 0, len > 0 ? src : &none, len) < 0) return MemError();
+    return noErr;
+}
+
+OSErr DeleteBytes(Handle h, long offset, long len) {
+    if (!h || len < 0 || offset < 0 || offset > h->size) return setErr(paramErr);
+    static const char none = 0;
+    if (Munger(h, offset, nullptr, std::min<long>(len, h->size - offset), &none, 0) < 0)
+        return MemError();
+    return noErr;
+}
+
+// ---- FixedPool ----
+
+struct FixedPool::Chunk {
+    Chunk* next;
+};
+
+namespace {
+constexpr std::size_t kAlign = alignof(std::max_align_t);
+constexpr std::size_t roundUp(std::size_t n) {
+    return (n + kAlign - 1) / kAlign * kAlign;
+}
+} // namespace
+
+FixedPool::FixedPool(std::size_t blockSize, std::size_t blocksPerChunk)
+    : blockSize_(roundUp(std::max(blockSize, sizeof(void*)))),
+      blocksPerChunk_(std::max<std::size_t>(blocksPerChunk, 1)) {}
+
+FixedPool::~FixedPool() {
+    while (chunks_) {
+        Chunk* next = chunks_->next;
+        std::free(chunks_);
+        chunks_ = next;
+    }
+}
+
+void* FixedPool::take() {
+    if (!free_) {
+        const std::size_t header = roundUp(sizeof(Chunk));
+        auto* raw = static_cast<char*>(std::malloc(header + blockSize_ * blocksPerChunk_));
+        if (!raw) {
+            setErr(memFullErr);
+            return nullptr;
+        }
+        auto* chunk = reinterpret_cast<Chunk*>(raw);
+        chunk->next = chunks_;
+        chunks_ = chunk;
+        // Thread the new blocks onto the free list, first block at the head.
+        char* first = raw + header;
+        for (std::size_t i = blocksPerChunk_; i-- > 0;) {
+            void* block = first + i * blockSize_;
+            *static_cast<void**>(block) = free_;
+            free_ = block;
+        }
+    }
+    void* block = free_;
+    free_ = *static_cast<void**>(block);
+    std::memset(block, 0, blockSize_);
+    ++inUse_;
+    setErr(noErr);
+    return block;
+}
+
+void FixedPool::give(void* block) {
+    if (!block) return;
+    *static_cast<void**>(block) = free_;
+    free_ = block;
+    --inUse_;
+}
