@@ -29,7 +29,6 @@ constexpr std::size_t kImageHeaderSize = 8;
 constexpr std::size_t kClassEntrySize = 8;
 constexpr std::size_t kSectionHeaderSize = 8;
 constexpr std::size_t kNetHeaderSize = 2;
-constexpr std::size_t kMaxNetText = 255;
 
 // --- Conversions ------------------------------------------------------------------------------
 

@@ -8,11 +8,14 @@
 #include "toolbox/core/Memory.h"
 #include "toolbox/core/Strings.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 // A package never holds more Component Sections than this.
 constexpr int kMaxSections = 26;
+// A net item's text holds at most this many bytes.
+constexpr std::size_t kMaxNetText = 255;
 
 // Field numbers of a Package's field text.
 enum PackageField : int {

@@ -1,0 +1,528 @@
+// The package image: flattening, expanding, renaming in place, bounds-checked reading and the
+// byte swapping between host and file order.
+#include "model/Image.h"
+
+#include "toolbox/core/FieldText.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "mixed-endian hosts are not supported");
+
+// --- Scalars ----------------------------------------------------------------------------------
+
+std::uint16_t loadU16(const char* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+std::uint32_t loadU32(const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void storeU16(char* p, std::uint16_t v) {
+    std::memcpy(p, &v, 2);
+}
+void storeU32(char* p, std::uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
+
+std::uint16_t loadBE16(const char* p) {
+    auto b = reinterpret_cast<const unsigned char*>(p);
+    return std::uint16_t((b[0] << 8) | b[1]);
+}
+
+std::uint32_t loadBE32(const char* p) {
+    auto b = reinterpret_cast<const unsigned char*>(p);
+    return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) |
+           b[3];
+}
+
+void storeBE16(char* p, std::uint16_t v) {
+    p[0] = char(v >> 8);
+    p[1] = char(v);
+}
+
+void storeBE32(char* p, std::uint32_t v) {
+    p[0] = char(v >> 24);
+    p[1] = char(v >> 16);
+    p[2] = char(v >> 8);
+    p[3] = char(v);
+}
+
+// --- Reading ----------------------------------------------------------------------------------
+
+bool readImageHeader(const char* data, std::size_t len, ImageHeader* out) {
+    if (!data || len < kImageHeaderSize) return false;
+    out->sectionCount = loadU16(data);
+    out->netCount = loadU16(data + 2);
+    out->classCount = loadU16(data + 4);
+    out->fieldTextLength = loadU16(data + 6);
+    return true;
+}
+
+int imageSectionCount(Handle image) {
+    ImageHeader h;
+    if (!image || !readImageHeader(image->data, std::size_t(image->size), &h)) return -1;
+    return h.sectionCount;
+}
+
+std::string_view imageFieldText(const char* data, std::size_t len) {
+    ImageHeader h;
+    if (!readImageHeader(data, len, &h)) return {};
+    const std::size_t start = classEntryOffset(h.classCount);
+    if (start + h.fieldTextLength > len) return {};
+    return {data + start, h.fieldTextLength};
+}
+
+std::string_view imageFieldText(Handle image) {
+    return image ? imageFieldText(image->data, std::size_t(image->size)) : std::string_view{};
+}
+
+Str255 imageField(Handle image, int field) {
+    std::string_view text = imageFieldText(image);
+    return Str255(GetFieldView(text.data(), Size(text.size()), field));
+}
+
+bool imageClassEntry(const char* data, std::size_t len, int i, ClassEntry* out) {
+    ImageHeader h;
+    if (!readImageHeader(data, len, &h) || i < 0 || i >= h.classCount) return false;
+    const std::size_t at = classEntryOffset(i);
+    if (at + kClassEntrySize > len) return false;
+    out->classLink = loadU32(data + at);
+    out->sectionOffset = loadU16(data + at + 4);
+    out->backOffset = std::int16_t(loadU16(data + at + 6));
+    return true;
+}
+
+bool imageClassEntry(Handle image, int i, ClassEntry* out) {
+    return image && imageClassEntry(image->data, std::size_t(image->size), i, out);
+}
+
+bool imageClassEntryClassId(const char* data, std::size_t len, int i, std::int32_t* classId) {
+    ClassEntry e;
+    if (!imageClassEntry(data, len, i, &e)) return false;
+    const std::size_t at = classEntryOffset(i) + e.sectionOffset;
+    if (at + kSectionHeaderSize > len) return false;
+    *classId = std::int32_t(loadU32(data + at));
+    return true;
+}
+
+bool setImageClassLink(char* data, std::size_t len, int i, std::uint32_t link) {
+    ClassEntry e;
+    if (!imageClassEntry(data, len, i, &e)) return false;
+    storeU32(data + classEntryOffset(i), link);
+    return true;
+}
+
+ImageReader::ImageReader(const char* data, std::size_t len) : data_(data), len_(len) {
+    if (!readImageHeader(data, len, &header_)) return;
+    pos_ = classEntryOffset(header_.classCount) + header_.fieldTextLength;
+    if (pos_ > len) return;
+    sectionsLeft_ = header_.sectionCount;
+    netsLeft_ = header_.netCount;
+    ok_ = true;
+}
+
+ImageReader::ImageReader(Handle image)
+    : ImageReader(image ? image->data : nullptr, image ? std::size_t(image->size) : 0) {}
+
+std::string_view ImageReader::fieldText() const {
+    return imageFieldText(data_, len_);
+}
+
+bool ImageReader::nextSection(ImageSection* out) {
+    if (!ok_ || sectionsLeft_ == 0) return false;
+    if (pos_ + kSectionHeaderSize > len_) return ok_ = false;
+    const char* p = data_ + pos_;
+    const std::uint16_t textLength = loadU16(p + 6);
+    if (pos_ + kSectionHeaderSize + textLength > len_) return ok_ = false;
+    out->offset = pos_;
+    out->classId = std::int32_t(loadU32(p));
+    out->pinChangeCount = loadU16(p + 4);
+    out->text = {p + kSectionHeaderSize, textLength};
+    pos_ += kSectionHeaderSize + textLength;
+    --sectionsLeft_;
+    return true;
+}
+
+bool ImageReader::nextNet(ImageNet* out) {
+    ImageSection skipped;
+    while (sectionsLeft_ > 0) {
+        if (!nextSection(&skipped)) return false;
+    }
+    if (!ok_ || netsLeft_ == 0) return false;
+    if (pos_ + kNetHeaderSize > len_) return ok_ = false;
+    const std::uint16_t textLength = loadU16(data_ + pos_);
+    if (textLength > kMaxNetText || pos_ + kNetHeaderSize + textLength > len_) return ok_ = false;
+    out->offset = pos_;
+    out->text = {data_ + pos_ + kNetHeaderSize, textLength};
+    pos_ += kNetHeaderSize + textLength;
+    --netsLeft_;
+    return true;
+}
+
+// --- Flattening -------------------------------------------------------------------------------
+
+namespace {
+
+// One layout of a package record into an image. With out == nullptr it only measures; the same
+// code then writes into a block of the measured size, so both passes agree by construction.
+struct Layout {
+    std::int32_t classIds[kMaxSections];
+    int classCount = 0;
+
+    int classIndex(std::int32_t id) const {
+        for (int k = 0; k < classCount; ++k)
+            if (classIds[k] == id) return k;
+        return -1;
+    }
+};
+
+OSErr layOut(const PackageRecord& r, char* out, std::size_t* size) {
+    Layout l;
+    int sections = 0;
+    for (int i = 1; i <= r.sectionCount; ++i) {
+        const ComponentSection* s = sectionAt(r, i);
+        if (s->classId == 0) continue;
+        ++sections;
+        if (l.classIndex(s->classId) < 0) l.classIds[l.classCount++] = s->classId;
+    }
+
+    std::size_t pos = classEntryOffset(l.classCount);
+    const std::string_view text =
+        r.fieldText ? std::string_view(r.fieldText->data, std::size_t(GetHandleSize(r.fieldText)))
+                    : std::string_view{};
+    if (text.size() > 0xFFFF) return paramErr;
+    if (out && !text.empty()) BlockMove(text.data(), out + pos, Size(text.size()));
+    pos += text.size();
+
+    bool entrySet[kMaxSections] = {};
+    for (int i = 1; i <= r.sectionCount; ++i) {
+        const ComponentSection* s = sectionAt(r, i);
+        if (s->classId == 0) continue;
+        const Size textLength = GetHandleSize(s->pinChanges);
+        if (textLength > 0xFFFF) return paramErr;
+        const int k = l.classIndex(s->classId);
+        if (!entrySet[k]) {
+            entrySet[k] = true;
+            const std::size_t entry = classEntryOffset(k);
+            if (pos - entry > 0xFFFF) return paramErr;
+            if (out) {
+                storeU32(out + entry, 0);
+                storeU16(out + entry + 4, std::uint16_t(pos - entry));
+                storeU16(out + entry + 6, std::uint16_t(-std::int32_t(entry)));
+            }
+        }
+        if (out) {
+            storeU32(out + pos, std::uint32_t(s->classId));
+            storeU16(out + pos + 4, s->pinChangeCount);
+            storeU16(out + pos + 6, std::uint16_t(textLength));
+            if (textLength > 0)
+                BlockMove(s->pinChanges->data, out + pos + kSectionHeaderSize, textLength);
+        }
+        pos += kSectionHeaderSize + std::size_t(textLength);
+    }
+
+    int nets = 0;
+    for (const NetItem* n = r.hiddenConnections; n; n = n->next) {
+        if (!netItemIsValid(n)) continue;
+        ++nets;
+        if (out) {
+            storeU16(out + pos, n->textLength);
+            if (n->textLength > 0) BlockMove(n->text, out + pos + kNetHeaderSize, n->textLength);
+        }
+        pos += kNetHeaderSize + n->textLength;
+    }
+    if (nets > 0xFFFF) return paramErr;
+
+    if (out) {
+        storeU16(out, std::uint16_t(sections));
+        storeU16(out + 2, std::uint16_t(nets));
+        storeU16(out + 4, std::uint16_t(l.classCount));
+        storeU16(out + 6, std::uint16_t(text.size()));
+    }
+    *size = pos;
+    return noErr;
+}
+
+} // namespace
+
+OSErr flattenPackage(const PackageRecord& r, UniqueHandle* image) {
+    std::size_t size = 0;
+    if (OSErr err = layOut(r, nullptr, &size)) return err;
+    if (size > 0x7FFFFFFF) return paramErr;
+    UniqueHandle h(NewHandle(Size(size)));
+    if (!h) return memFullErr;
+    if (OSErr err = layOut(r, h.data(), &size)) return err;
+    *image = std::move(h);
+    return noErr;
+}
+
+// --- Expanding --------------------------------------------------------------------------------
+
+OSErr expandImage(Handle image, PackageRecord* out) {
+    out->disposeContents();
+    ImageReader reader(image);
+    if (!reader.ok()) return paramErr;
+    PackageRecord r;
+    const std::string_view text = reader.fieldText();
+    r.fieldText = PtrToHand(text.data(), Size(text.size()));
+    if (!r.fieldText) return memFullErr;
+
+    ImageSection s;
+    while (reader.nextSection(&s)) {
+        ComponentSection c;
+        c.classId = s.classId;
+        c.pinChangeCount = s.pinChangeCount;
+        if (!s.text.empty()) {
+            c.pinChanges = PtrToHand(s.text.data(), Size(s.text.size()));
+            if (!c.pinChanges) return memFullErr;
+        }
+        if (OSErr err = addSection(r, 0, c)) return err;
+    }
+    ImageNet n;
+    while (reader.nextNet(&n)) {
+        NetItem* item = newNetItem(n.text);
+        if (!item) return memFullErr;
+        pushNetItem(r, item);
+    }
+    if (!reader.ok()) return paramErr;
+    reverseNetItems(r);
+    *out = std::move(r);
+    return noErr;
+}
+
+// --- Renaming in place ------------------------------------------------------------------------
+
+OSErr renameImage(Handle image, std::string_view newName) {
+    ImageHeader h;
+    if (!image || !readImageHeader(image->data, std::size_t(image->size), &h)) return paramErr;
+    const std::size_t size = std::size_t(image->size);
+    const std::size_t textStart = classEntryOffset(h.classCount);
+    if (textStart + h.fieldTextLength > size) return paramErr;
+
+    const std::string_view text(image->data + textStart, h.fieldTextLength);
+    const std::size_t oldLength = std::min(text.find('\t'), text.size());
+    const long delta = long(newName.size()) - long(oldLength);
+    if (long(h.fieldTextLength) + delta > 0xFFFF) return paramErr;
+
+    // Every class entry must still reach its section after the move.
+    ClassEntry e;
+    for (int i = 0; i < h.classCount; ++i) {
+        if (!imageClassEntry(image->data, size, i, &e)) return paramErr;
+        const long moved = long(e.sectionOffset) + delta;
+        if (moved < 0 || moved > 0xFFFF) return paramErr;
+    }
+
+    const std::size_t tail = textStart + oldLength; // first byte after the old name
+    const std::size_t tailLength = size - tail;
+    if (delta > 0 && SetHandleSize(image, Size(long(size) + delta)) != noErr) return memFullErr;
+    char* d = image->data;
+    BlockMove(d + tail, d + tail + delta, Size(tailLength));
+    if (!newName.empty()) BlockMove(newName.data(), d + textStart, Size(newName.size()));
+    if (delta < 0) SetHandleSize(image, Size(long(size) + delta)); // shrinking keeps the content
+
+    storeU16(d + 6, std::uint16_t(h.fieldTextLength + delta));
+    for (int i = 0; i < h.classCount; ++i) {
+        char* entry = d + classEntryOffset(i);
+        storeU16(entry + 4, std::uint16_t(loadU16(entry + 4) + delta));
+    }
+    return noErr;
+}
+
+// --- Validity and consistency -----------------------------------------------------------------
+
+bool imageIsValid(Handle image) {
+    if (imageSectionCount(image) < 1) return false;
+    // A field text that does not fit the block reads as empty, so the image is not valid.
+    const std::string_view text = imageFieldText(image);
+    return !TrimBlanks(GetFieldView(text.data(), Size(text.size()), 1)).empty() &&
+           !TrimBlanks(GetFieldView(text.data(), Size(text.size()), 2)).empty();
+}
+
+namespace {
+
+bool fail(std::string* why, std::string message) {
+    if (why) *why = std::move(message);
+    return false;
+}
+
+} // namespace
+
+bool imageIsConsistent(const char* data, std::size_t len, std::string* why) {
+    ImageHeader h;
+    if (!readImageHeader(data, len, &h)) return fail(why, "shorter than the image header");
+    if (classEntryOffset(h.classCount) + h.fieldTextLength > len)
+        return fail(why, "class table and field text run past the end");
+    if (h.classCount > h.sectionCount) return fail(why, "more classes than sections");
+
+    // Walk the sections, noting the first section of each Class ID in order of appearance.
+    ImageReader reader(data, len);
+    std::int32_t firstIds[kMaxSections];
+    std::size_t firstOffsets[kMaxSections];
+    int distinct = 0;
+    ImageSection s;
+    for (int i = 0; i < h.sectionCount; ++i) {
+        if (!reader.nextSection(&s))
+            return fail(why, "section " + std::to_string(i + 1) + " runs past the end");
+        if (s.classId == 0) continue;
+        bool seen = false;
+        for (int k = 0; k < distinct && !seen; ++k)
+            seen = firstIds[k] == s.classId;
+        if (seen) continue;
+        if (distinct == h.classCount)
+            return fail(why, "more distinct Class IDs than the class count " +
+                                 std::to_string(h.classCount));
+        firstIds[distinct] = s.classId;
+        firstOffsets[distinct++] = s.offset;
+    }
+    if (distinct != h.classCount)
+        return fail(why, "class count " + std::to_string(h.classCount) + " but " +
+                             std::to_string(distinct) + " distinct Class IDs");
+    ImageNet n;
+    for (int i = 0; i < h.netCount; ++i) {
+        if (!reader.nextNet(&n))
+            return fail(why,
+                        "net item " + std::to_string(i + 1) + " is too long or runs past the end");
+    }
+    if (reader.position() != len)
+        return fail(why,
+                    std::to_string(len - reader.position()) + " stray bytes after the last part");
+
+    ClassEntry e;
+    for (int k = 0; k < h.classCount; ++k) {
+        imageClassEntry(data, len, k, &e);
+        const std::size_t at = classEntryOffset(k);
+        if (e.backOffset != -std::int32_t(at))
+            return fail(why, "class entry " + std::to_string(k + 1) + " has a wrong back offset");
+        if (at + e.sectionOffset != firstOffsets[k])
+            return fail(why, "class entry " + std::to_string(k + 1) +
+                                 " does not point at the first section of Class ID " +
+                                 std::to_string(firstIds[k]));
+    }
+    return true;
+}
+
+// --- Byte swapping ----------------------------------------------------------------------------
+
+namespace {
+
+// Reverses n bytes in place: the swap of one n-byte value between the two byte orders.
+inline void reverseBytes(char* p, int n) {
+    for (int i = 0, j = n - 1; i < j; ++i, --j)
+        std::swap(p[i], p[j]);
+}
+
+// Calls f(letter, count) for each element of a template.
+template <class F> void parseTemplate(const char* tmpl, F&& f) {
+    const char* p = tmpl;
+    while (*p) {
+        const char letter = *p++;
+        if (letter == ' ' || (letter >= '0' && letter <= '9')) continue;
+        std::size_t count = 0;
+        bool counted = false;
+        while (*p >= '0' && *p <= '9') {
+            count = count * 10 + std::size_t(*p++ - '0');
+            counted = true;
+        }
+        f(letter, counted ? count : 1);
+    }
+}
+
+std::size_t elementSize(char letter) {
+    switch (letter) {
+    case 'L':
+        return 4;
+    case 'W':
+        return 2;
+    case 'F':
+        return 8;
+    default:
+        return 1; // a skip: the count is the number of bytes
+    }
+}
+
+constexpr bool kHostIsBig = std::endian::native == std::endian::big;
+
+// Walks an image whose counts and lengths are read in host order (bigEndian false) or file order
+// (true), calling swap(offset, template) for each structure. False when a part would leave the
+// block; the walk then stops before calling swap on anything out of bounds.
+template <class Swap>
+bool walkImage(const char* data, std::size_t len, bool bigEndian, Swap&& swap) {
+    auto u16 = [&](std::size_t at) { return bigEndian ? loadBE16(data + at) : loadU16(data + at); };
+    if (len < kImageHeaderSize) return false;
+    const std::size_t sections = u16(0), nets = u16(2), classes = u16(4), textLength = u16(6);
+    swap(0, "W4");
+    std::size_t pos = classEntryOffset(int(classes));
+    if (pos + textLength > len) return false;
+    for (std::size_t k = 0; k < classes; ++k)
+        swap(classEntryOffset(int(k)), "LW2");
+    pos += textLength;
+    for (std::size_t i = 0; i < sections; ++i) {
+        if (pos + kSectionHeaderSize > len) return false;
+        const std::size_t t = u16(pos + 6);
+        if (pos + kSectionHeaderSize + t > len) return false;
+        swap(pos, "LW2");
+        pos += kSectionHeaderSize + t;
+    }
+    for (std::size_t i = 0; i < nets; ++i) {
+        if (pos + kNetHeaderSize > len) return false;
+        const std::size_t n = u16(pos);
+        if (pos + kNetHeaderSize + n > len) return false;
+        swap(pos, "W");
+        pos += kNetHeaderSize + n;
+    }
+    return true;
+}
+
+// Checks the structure first (reading counts in the order the block is in now), then swaps.
+// The counts are read before any swapping, so both directions read them in the right order.
+OSErr swapImage(char* data, std::size_t len, bool countsAreBig) {
+    if (!data || !walkImage(data, len, countsAreBig, [](std::size_t, const char*) {}))
+        return paramErr;
+    if (kHostIsBig) return noErr;
+    // Swap the parts behind the header first, while the header's counts are still readable in
+    // the order the walk expects, and the header last.
+    walkImage(data, len, countsAreBig, [&](std::size_t at, const char* tmpl) {
+        if (at != 0) swapByTemplate(data + at, tmpl);
+    });
+    swapByTemplate(data, "W4");
+    return noErr;
+}
+
+} // namespace
+
+void swapByTemplate(char* data, const char* tmpl) {
+    if (kHostIsBig) return;
+    char* p = data;
+    parseTemplate(tmpl, [&](char letter, std::size_t count) {
+        const std::size_t size = elementSize(letter);
+        if (size == 1) {
+            p += count;
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i, p += size)
+            reverseBytes(p, int(size));
+    });
+}
+
+std::size_t templateSize(const char* tmpl) {
+    std::size_t total = 0;
+    parseTemplate(tmpl,
+                  [&](char letter, std::size_t count) { total += elementSize(letter) * count; });
+    return total;
+}
+
+OSErr swapImageToFile(char* data, std::size_t len) {
+    return swapImage(data, len, kHostIsBig);
+}
+
+OSErr swapImageToHost(char* data, std::size_t len) {
+    return swapImage(data, len, true);
+}
