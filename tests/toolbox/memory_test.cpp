@@ -1,0 +1,104 @@
+#include "toolbox/core/Memory.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+namespace {
+std::string text(Handle h) {
+    return std::string(h->data, static_cast<std::size_t>(h->size));
+}
+UniqueHandle make(const std::string& s) {
+    return UniqueHandle(PtrToHand(s.data(), static_cast<Size>(s.size())));
+}
+} // namespace
+
+TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
+    UniqueHandle h(NewHandle(0));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(GetHandleSize(h.get()), 0);
+    ASSERT_EQ(SetHandleSize(h.get(), 5), noErr);
+    BlockMove("abcde", h.data(), 5);
+    ASSERT_EQ(SetHandleSize(h.get(), 100000), noErr);
+    EXPECT_EQ(std::string(h.data(), 5), "abcde");
+    ASSERT_EQ(SetHandleSize(h.get(), 3), noErr);
+    EXPECT_EQ(text(h.get()), "abc");
+
+    UniqueHandle copy(HandToHand(h.get()));
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy.data(), h.data());
+    EXPECT_EQ(text(copy.get()), "abc");
+
+    // While locked the data never moves: growing past what is allocated fails instead.
+    HLockGuard lock(copy.get());
+    char* where = lock.data();
+    EXPECT_EQ(SetHandleSize(copy.get(), 1 << 20), memFullErr);
+    EXPECT_EQ(MemError(), memFullErr);
+    EXPECT_EQ(copy.data(), where);
+    EXPECT_EQ(text(copy.get()), "abc");
+
+    UniqueHandle zeros(NewHandleClear(64));
+    EXPECT_EQ(std::string(zeros.data(), 64), std::string(64, '\0'));
+    EXPECT_EQ(NewHandle(-1), nullptr);
+    EXPECT_EQ(MemError(), paramErr);
+}
+
+TEST(Memory, MungerSearchesReplacesAndDeletes) {
+    UniqueHandle h = make("one two one two");
+    // Search only (no replacement), from an offset, and a miss.
+    EXPECT_EQ(Munger(h.get(), 0, "two", 3, nullptr, 0), 4);
+    EXPECT_EQ(Munger(h.get(), 5, "two", 3, nullptr, 0), 12);
+    EXPECT_EQ(Munger(h.get(), 13, "two", 3, nullptr, 0), -1);
+    EXPECT_EQ(Munger(h.get(), 99, "two", 3, nullptr, 0), -1);
+
+    // Longer and shorter replacements return the offset past them.
+    EXPECT_EQ(Munger(h.get(), 0, "one", 3, "three", 5), 5);
+    EXPECT_EQ(text(h.get()), "three two one two");
+    EXPECT_EQ(Munger(h.get(), 6, "two", 3, "2", 1), 7);
+    EXPECT_EQ(text(h.get()), "three 2 one two");
+    // Length 0 deletes the match.
+    EXPECT_EQ(Munger(h.get(), 0, " one", 4, "", 0), 7);
+    EXPECT_EQ(text(h.get()), "three 2 two");
+    // No pattern: replace len1 bytes at the offset; a negative len1 runs to the end.
+    EXPECT_EQ(Munger(h.get(), 0, nullptr, 5, "3", 1), 1);
+    EXPECT_EQ(Munger(h.get(), 3, nullptr, -1, "x", 1), 4);
+    EXPECT_EQ(text(h.get()), "3 2x");
+
+    ASSERT_EQ(InsertBytes(h.get(), -1, "yz", 2), noErr);
+    ASSERT_EQ(InsertBytes(h.get(), 0, "[", 1), noErr);
+    EXPECT_EQ(text(h.get()), "[3 2xyz");
+    ASSERT_EQ(DeleteBytes(h.get(), 1, 3), noErr);
+    EXPECT_EQ(text(h.get()), "[xyz");
+    ASSERT_EQ(DeleteBytes(h.get(), 2, 100), noErr);
+    EXPECT_EQ(text(h.get()), "[x");
+    EXPECT_EQ(InsertBytes(h.get(), 5, "q", 1), paramErr);
+
+    // A replacement taken from the handle itself survives the block moving while it grows.
+    UniqueHandle self = make("abc");
+    for (int i = 0; i < 12; ++i) {
+        std::string before = text(self.get());
+        ASSERT_GE(Munger(self.get(), 0, nullptr, 0, self.data(), self.size()), 0);
+        EXPECT_EQ(text(self.get()), before + before);
+    }
+}
+
+TEST(Memory, FixedPoolHandsOutZeroedDistinctBlocks) {
+    FixedPool pool(24, 8);
+    std::set<void*> blocks;
+    for (int i = 0; i < 50; ++i) {
+        auto* p = static_cast<unsigned char*>(pool.take());
+        ASSERT_NE(p, nullptr);
+        for (int k = 0; k < 24; ++k)
+            ASSERT_EQ(p[k], 0);
+        BlockFill(p, 24, 0xAB);
+        EXPECT_TRUE(blocks.insert(p).second);
+    }
+    EXPECT_EQ(pool.inUse(), 50u);
+    void* back = *blocks.begin();
+    pool.give(back);
+    pool.give(nullptr);
+    EXPECT_EQ(pool.inUse(), 49u);
+    auto* again = static_cast<unsigned char*>(pool.take());
+    EXPECT_EQ(again, back);
+    EXPECT_EQ(again[0], 0);
+}

@@ -1,0 +1,125 @@
+#include "toolbox/core/FieldText.h"
+#include "toolbox/core/StringTable.h"
+#include "toolbox/core/Strings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+TEST(Strings, NaturalOrder) {
+    EXPECT_LT(NaturalCompare("Pkg1", "Pkg2"), 0);
+    EXPECT_LT(NaturalCompare("Pkg2", "Pkg10"), 0);
+    EXPECT_GT(NaturalCompare("Pkg10", "Pkg9"), 0);
+    EXPECT_EQ(NaturalCompare("Pkg007", "pkg7"), 0); // leading zeros, case
+    EXPECT_LT(NaturalCompare("pkg007", "PKG8"), 0);
+    EXPECT_LT(NaturalCompare("a10b2", "A10B10"), 0); // later runs decide
+    EXPECT_LT(NaturalCompare("Pkg", "Pkg1"), 0);     // a prefix sorts first
+    EXPECT_LT(NaturalCompare("99999999999999999998", "99999999999999999999"), 0); // no overflow
+    std::vector<std::string> titles{"pkg10", "Pkg2", "PKG1", "pkg02b", "abc"};
+    std::sort(titles.begin(), titles.end(),
+              [](const auto& a, const auto& b) { return NaturalCompare(a, b) < 0; });
+    EXPECT_EQ(titles, (std::vector<std::string>{"abc", "PKG1", "Pkg2", "pkg02b", "pkg10"}));
+}
+
+TEST(Strings, LengthPrefixedUtilities) {
+    Str255 s(std::string(300, 'x'));
+    EXPECT_EQ(s.length(), 255);
+    s = "hello world";
+    EXPECT_EQ(PStrPos(s, "world"), 7);
+    EXPECT_EQ(PStrPos(s, "xyz"), 0);
+    PStrInsert(s, s, 6); // inserting a string into itself
+    EXPECT_EQ(s.str(), "hellohello world world");
+    PStrDelete(s, 6, 5);
+    EXPECT_EQ(s.str(), "hello world world");
+    PStrDelete(s, 12, 100);
+    EXPECT_EQ(s.str(), "hello world");
+    PStrConcat(s, {"[", s.view(), "]"});
+    EXPECT_EQ(s.str(), "[hello world]");
+    Str255 t = "  Mixed Case  ";
+    PStrTrim(t);
+    PStrUpper(t);
+    EXPECT_EQ(t.str(), "MIXED CASE");
+    EXPECT_EQ(PStrCompare("abc", "ABC", true), 0);
+    EXPECT_EQ(PStrCompare("abc", "ABC", false), 1);
+    EXPECT_EQ(PStrCompare("ab", "abc", true), -1);
+    Str255 cut;
+    PStrCopy(cut, "abcdef", 3);
+    EXPECT_EQ(cut.str(), "abc");
+
+    long n = 0;
+    EXPECT_TRUE(StringToNum("-42", &n));
+    EXPECT_EQ(n, -42);
+    EXPECT_TRUE(StringToNum(" 7 ", &n));
+    EXPECT_EQ(n, 7);
+    EXPECT_FALSE(StringToNum("12a", &n));
+    EXPECT_FALSE(StringToNum("-", &n));
+    EXPECT_FALSE(StringToNum("99999999999999999999", &n));
+    EXPECT_EQ(NumToString(-123).str(), "-123");
+    EXPECT_EQ(PStrFormat("%s-%03d", "A", 7).str(), "A-007");
+
+    // Eight rotating buffers: eight conversions stay valid at once.
+    const char* c[8];
+    for (int i = 0; i < 8; ++i)
+        c[i] = PToCStr(NumToString(i));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_STREQ(c[i], std::to_string(i).c_str());
+    const unsigned char* p = CToPStrTemp("abc");
+    EXPECT_EQ(p[0], 3);
+    char buf[256] = "round trip";
+    c2pstr(buf);
+    EXPECT_EQ(buf[0], 10);
+    p2cstr(reinterpret_cast<unsigned char*>(buf));
+    EXPECT_STREQ(buf, "round trip");
+}
+
+TEST(FieldText, MissingFieldsAndGrowth) {
+    UniqueHandle h(NewHandle(0));
+    EXPECT_EQ(CountFields(h.get()), 0);
+    EXPECT_TRUE(GetField(h.get(), 1).empty());
+    ASSERT_EQ(SetField(h.get(), 3, "C"), noErr);
+    EXPECT_EQ(std::string(h.data(), h.size()), "\t\tC");
+    ASSERT_EQ(SetField(h.get(), 1, "Name"), noErr);
+    ASSERT_EQ(SetField(h.get(), 2, "U"), noErr);
+    ASSERT_EQ(SetField(h.get(), 5, "E"), noErr);
+    EXPECT_EQ(std::string(h.data(), h.size()), "Name\tU\tC\t\tE");
+    ASSERT_EQ(SetField(h.get(), 3, ""), noErr);
+    EXPECT_EQ(std::string(h.data(), h.size()), "Name\tU\t\t\tE");
+    EXPECT_EQ(CountFields(h.get()), 5);
+    EXPECT_EQ(GetField(h.get(), 5).str(), "E");
+    EXPECT_TRUE(GetField(h.get(), 6).empty());
+    EXPECT_TRUE(GetField(h.get(), 0).empty());
+    EXPECT_TRUE(GetField(nullptr, 1).empty());
+
+    std::string longField(300, 'z');
+    ASSERT_EQ(SetField(h.get(), 1, longField), noErr);
+    EXPECT_EQ(GetField(h.get(), 1).length(), 255);
+    EXPECT_EQ(GetFieldView(h.data(), h.size(), 1).size(), 300u);
+    EXPECT_EQ(GetFieldView(h.data(), h.size(), 2), "U");
+}
+
+TEST(StringTable, ListsAndErrorTexts) {
+    EXPECT_EQ(GetIndString(1300, 0), GetIndString(1300, 1));
+    EXPECT_EQ(GetIndString(1300, -5).str(), "Create New Package");
+    EXPECT_EQ(GetIndString(1200, 9).str(), "Vert. Pins");
+    EXPECT_TRUE(GetIndString(1200, 11).empty());
+    EXPECT_EQ(GetIndString(1010, 2).str(), "Begining with");
+    EXPECT_EQ(GetIndString(1100, 7).str(), "Not enough memory available to continue.");
+    EXPECT_EQ(GetIndString(1300, 12).str(),
+              "A package must have a valid name and reference designator prefix.  If you "
+              "proceed, the package will be deleted.");
+    EXPECT_TRUE(GetIndString(1300, 13).empty());
+    EXPECT_TRUE(GetStringEntry(1256).empty());
+
+    EXPECT_EQ(ErrorText(fnfErr), "Error:  File not found.");
+    EXPECT_EQ(ErrorText(volErr), "Error:  Invalid volume or drive specification.");
+    EXPECT_EQ(ErrorText(0x20002AF8), "Error:  Bad file signature.");
+    EXPECT_EQ(ErrorText(0x1008), "Error:  No printer selected.");
+    EXPECT_EQ(ErrorText(1234), "Error:  #1234");
+    EXPECT_EQ(ErrorText(0x20001234), "Error:  #4660"); // masked to the low 25 bits
+    EXPECT_EQ(ErrorText(-43), "Error:  #-43");
+    EXPECT_EQ(ErrorText(0), "");
+    EXPECT_EQ(ErrorText(995), "");
+    EXPECT_EQ(ErrorMessage(eofErr), "Read past end of file.");
+    EXPECT_TRUE(ErrorMessage(1234).empty());
+}
