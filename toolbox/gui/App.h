@@ -1,0 +1,66 @@
+// The toolbox start-up, the frame window, the application's handlers and the event loop.
+//
+// The program's entry calls ToolboxMain with the application name; it creates the host
+// application and the frame window (a main window with the menu bar and the document area that
+// holds every document window) and calls the application's main routine, which installs its
+// handlers and runs RunEventLoop until the application quits.
+#pragma once
+#include "toolbox/gui/Windows.h"
+#include <cstdint>
+
+class QMainWindow;
+class QMdiArea;
+
+// ---- the application's handlers --------------------------------------------------------------
+using MenuCommandHandler = bool (*)(std::int16_t command); // true: handled
+using OpenDocumentHandler = void (*)(const char* path);
+using QuitRequestHandler = void (*)();
+using QuitHook = bool (*)(); // false abandons the quit
+
+// Each returns the handler it replaces. The menu enabling handler of the application is its
+// handler procedure: SetWindowHandler(nullptr, proc) (Windows.h).
+MenuCommandHandler SetMenuCommandHandler(MenuCommandHandler h);
+OpenDocumentHandler SetOpenDocumentHandler(OpenDocumentHandler h);
+QuitRequestHandler SetQuitRequestHandler(QuitRequestHandler h);
+QuitHook SetQuitHook(QuitHook h);
+
+// ---- start-up --------------------------------------------------------------------------------
+// Creates the host application (when there is none), the toolbox and the frame window titled
+// appName, shows the frame (showState 10: the system default) and calls appMain. Returns what
+// appMain returns.
+int ToolboxMain(int& argc, char** argv, const char* appName, int showState,
+                int (*appMain)(int argc, char** argv));
+// The toolbox alone, for an existing host application (tests): creates the frame (hidden).
+bool InitToolbox(const char* appName);
+void ShowFrame(int showState = 10);
+// Disposes of every window and the frame.
+void DisposeToolbox();
+const char* GetApplicationName();
+
+QMainWindow* GetFrameWindow();
+QMdiArea* GetFrameDocumentArea();
+
+// ---- the event loop --------------------------------------------------------------------------
+// Runs until QuitEventLoop; returns the exit code given to it.
+int RunEventLoop();
+void QuitEventLoop(int exitCode = 0);
+// Handles the events that are waiting (and pending updates), without blocking.
+void ProcessPendingEvents();
+
+// ---- routing ---------------------------------------------------------------------------------
+// A menu command: 203 goes to the front window as a close request; any other command first to
+// the front window's procedure (wmMenuCommand), then to the application's menu command
+// handler; 208, when nobody handles it, runs QuitApplication. Returns whether it was handled.
+bool DispatchMenuCommand(std::int16_t command);
+// The same, from the event loop a moment later.
+void PostMenuCommand(std::int16_t command);
+// The quit routine: the quit hook (which may abandon), then a close request to each remaining
+// window, front first (a window that stays open abandons the quit); then the event loop ends.
+// Returns false when the quit was abandoned. The frame's close box runs it.
+bool QuitApplication();
+// A quit request from outside (the session ending): the application's quit request handler,
+// or QuitApplication when it has none.
+void RequestQuit();
+// Queues one path for the open document handler; the frame comes to the foreground (and is
+// restored when minimised) before the handler runs.
+void QueueOpenDocument(const char* path);
