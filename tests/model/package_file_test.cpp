@@ -1,0 +1,120 @@
+// Package entries, the package list with its row index, and the list of open package files.
+#include "model/Image.h"
+#include "model/PackageFile.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+UniqueHandle imageNamed(std::string_view name) {
+    PackageRecord r;
+    setPackageField(r, kFieldPackageName, name);
+    setPackageField(r, kFieldDesignatorPrefix, "U");
+    UniqueHandle image;
+    flattenPackage(r, &image);
+    return image;
+}
+
+std::vector<std::string> names(PackageFile* f) {
+    std::vector<std::string> out;
+    for (std::int32_t i = 0; PackageEntry* e = entryAt(f, i); ++i)
+        out.emplace_back(displayNameView(e));
+    return out;
+}
+
+} // namespace
+
+TEST(PackageEntry, DisplayNamesAndPool) {
+    ASSERT_EQ(initEntryPool(), noErr);
+    const std::size_t before = entriesInUse();
+    PackageEntry* stored = newEntry("", nullptr, 1234, true);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(displayName(stored).str(), "Unnamed Package");
+    EXPECT_EQ(stored->recordId, 1234u);
+    EXPECT_EQ(stored->flags, 0u);
+    EXPECT_EQ(stored->image, nullptr);
+
+    PackageEntry* fresh = newEntry("ABCDEFGHIJKLMNOPQRSTU", imageNamed("x").release(), 0, false);
+    EXPECT_EQ(displayNameView(fresh), "ABCDEFGHIJKLMNOPQ"); // cut to 17
+    EXPECT_EQ(fresh->flags, kModified);
+    EXPECT_EQ(entriesInUse(), before + 2);
+
+    // From an image: field 1 trimmed and cut, the image itself keeping the whole name.
+    UniqueHandle image = imageNamed("  TO-220-ISOLATED-TAB-3  ");
+    recomputeDisplayName(fresh, image.get());
+    EXPECT_EQ(displayNameView(fresh), "TO-220-ISOLATED-T");
+    EXPECT_EQ(imageField(image.get(), 1).str(), "  TO-220-ISOLATED-TAB-3  ");
+    recomputeDisplayName(fresh, imageNamed("").get());
+    EXPECT_EQ(displayNameView(fresh), "Unnamed Package");
+
+    disposeEntry(stored);
+    disposeEntry(fresh);
+    EXPECT_EQ(entriesInUse(), before);
+}
+
+TEST(PackageFile, PackageListOrderCountAndModified) {
+    PackageFile* f = newPackageFile();
+    ASSERT_NE(f, nullptr);
+    // Reading links entries at the head in file order; reversing restores file order.
+    for (const char* n : {"P1", "P2", "P3", "P4"})
+        addEntry(f, newEntry(n, nullptr, 64, true));
+    EXPECT_EQ(names(f), (std::vector<std::string>{"P4", "P3", "P2", "P1"}));
+    reversePackageList(f);
+    EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P2", "P3", "P4"}));
+    EXPECT_EQ(f->packageCount, 4);
+    EXPECT_EQ(entryAt(f, 4), nullptr);
+    EXPECT_EQ(entryAt(f, -1), nullptr);
+    EXPECT_FALSE(isModified(f));
+
+    PackageEntry* p2 = entryAt(f, 1);
+    EXPECT_EQ(p2->owner, f);
+    EXPECT_EQ(indexOfEntry(f, p2), 1);
+    removeEntry(f, p2);
+    EXPECT_EQ(f->packageCount, 3);
+    EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P3", "P4"}));
+    EXPECT_EQ(indexOfEntry(f, p2), -1);
+    discardEntry(f, p2);
+    EXPECT_TRUE(isModified(f)); // a record waits to be deleted
+
+    PackageFile* g = newPackageFile();
+    PackageEntry* added = newEntry("NEW", imageNamed("NEW").release(), 0, false);
+    insertEntryAfter(g, nullptr, newEntry("A", nullptr, 64, true));
+    insertEntryAfter(g, entryAt(g, 0), added);
+    EXPECT_EQ(names(g), (std::vector<std::string>{"A", "NEW"}));
+    EXPECT_TRUE(isModified(g)); // the new entry is modified
+    added->flags &= ~kModified;
+    EXPECT_FALSE(isModified(g));
+
+    // An open editor with unsaved changes makes its file modified, through the editor's hook.
+    added->editor = reinterpret_cast<PackageEditor*>(added);
+    setEditorChangesHook([](PackageEditor* e) { return e != nullptr; });
+    EXPECT_TRUE(isModified(g));
+    setEditorChangesHook(nullptr);
+    added->editor = nullptr;
+
+    const std::size_t inUse = entriesInUse();
+    disposePackageFile(f); // three listed entries and one discarded
+    disposePackageFile(g);
+    EXPECT_EQ(entriesInUse(), inUse - 6);
+}
+
+TEST(PackageFile, OpenListNewestFirst) {
+    PackageFile* a = newPackageFile();
+    PackageFile* b = newPackageFile();
+    addPackageFile(a);
+    addPackageFile(b);
+    addPackageFile(a); // moves to the head, never linked twice
+    EXPECT_EQ(firstPackageFile(), a);
+    EXPECT_EQ(a->next, b);
+    EXPECT_EQ(b->next, nullptr);
+    setCurrentPackageFile(a);
+    removePackageFile(a);
+    EXPECT_EQ(currentPackageFile(), nullptr);
+    EXPECT_EQ(firstPackageFile(), b);
+    EXPECT_EQ(findPackageFileByPath("/nowhere.qpk"), nullptr);
+    disposePackageFile(b); // leaves the open list too
+    EXPECT_EQ(firstPackageFile(), nullptr);
+    disposePackageFile(a);
+}

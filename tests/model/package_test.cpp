@@ -1,0 +1,117 @@
+// The package record: sections, pin pairs, net items and field text.
+#include "model/Package.h"
+
+#include "toolbox/core/FieldText.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+ComponentSection section(std::int32_t classId, std::string_view pins = {}) {
+    ComponentSection s;
+    s.classId = classId;
+    if (!pins.empty()) s.pinChanges = PtrToHand(pins.data(), Size(pins.size()));
+    return s;
+}
+
+std::string text(Handle h) {
+    return h ? std::string(h->data, std::size_t(h->size)) : "";
+}
+
+} // namespace
+
+TEST(PackageRecord, SectionsInsertDeleteAndCap) {
+    PackageRecord r;
+    ASSERT_EQ(addSection(r, 1, section(2)), noErr);
+    ASSERT_EQ(addSection(r, 99, section(3)), noErr); // out of range: at the end
+    ASSERT_EQ(addSection(r, 1, section(1, "1\t2")), noErr);
+    ASSERT_EQ(r.sectionCount, 3);
+    EXPECT_EQ(sectionAt(r, 1)->classId, 1);
+    EXPECT_EQ(sectionAt(r, 2)->classId, 2);
+    EXPECT_EQ(sectionAt(r, 3)->classId, 3);
+    EXPECT_EQ(sectionAt(r, 4), nullptr);
+
+    // A lasting copy owns its own pin changes; a plain copy shares the record's.
+    ComponentSection copy;
+    ASSERT_EQ(getSection(r, 1, &copy, true), noErr);
+    EXPECT_NE(copy.pinChanges, sectionAt(r, 1)->pinChanges);
+    EXPECT_EQ(text(copy.pinChanges), "1\t2");
+    DisposeHandle(copy.pinChanges);
+    ASSERT_EQ(getSection(r, 1, &copy, false), noErr);
+    EXPECT_EQ(copy.pinChanges, sectionAt(r, 1)->pinChanges);
+    EXPECT_EQ(getSection(r, 0, &copy, false), paramErr);
+
+    EXPECT_EQ(deleteSection(r, 2), noErr);
+    EXPECT_EQ(sectionAt(r, 2)->classId, 3);
+    EXPECT_EQ(deleteSection(r, 3), paramErr);
+    deleteSection(r, 1);
+    deleteSection(r, 1);
+    EXPECT_EQ(r.sectionCount, 0);
+    EXPECT_EQ(r.sectionTable, nullptr); // the last section takes the table with it
+
+    for (int i = 1; i <= kMaxSections + 1; ++i)
+        ASSERT_EQ(addSection(r, 0, section(i, "9\t9")), noErr);
+    EXPECT_EQ(r.sectionCount, kMaxSections);
+    EXPECT_EQ(sectionAt(r, kMaxSections)->classId, kMaxSections);
+}
+
+TEST(PackageRecord, PinPairsAndFieldText) {
+    PackageRecord r;
+    addSection(r, 0, section(7));
+    ASSERT_EQ(appendPinPair(r, 1, "1", "A1"), noErr);
+    ASSERT_EQ(appendPinPair(r, 1, "2", "B2"), noErr);
+    EXPECT_EQ(text(sectionAt(r, 1)->pinChanges), "1\tA1\t2\tB2");
+    EXPECT_EQ(sectionAt(r, 1)->pinChangeCount, 2);
+    EXPECT_EQ(appendPinPair(r, 2, "1", "2"), paramErr);
+
+    ASSERT_EQ(setPackageField(r, kFieldShape, "DIP"), noErr);
+    EXPECT_EQ(text(r.fieldText), "\t\tDIP");
+    setPackageField(r, kFieldPackageName, "DIP14");
+    EXPECT_EQ(packageField(r, kFieldPackageName).str(), "DIP14");
+    EXPECT_EQ(packageFieldView(r, 5), "");
+
+    PackageRecord moved(std::move(r));
+    EXPECT_EQ(r.fieldText, nullptr);
+    EXPECT_EQ(r.sectionCount, 0);
+    EXPECT_EQ(packageField(moved, kFieldShape).str(), "DIP");
+}
+
+TEST(PackageRecord, NetItems) {
+    NetItem* big = newNetItem(std::string(300, 'x'));
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->textLength, 255);
+    appendNetItemField(big, "1"); // no room left
+    EXPECT_EQ(netItemText(big).size(), 255u);
+    disposeNetItem(big);
+
+    NetItem* net = newNetItem(Str255("GND"));
+    EXPECT_FALSE(netItemIsValid(net)); // no pin numbers yet
+    appendNetItemField(net, "7");
+    appendNetItemField(net, "14");
+    EXPECT_EQ(netItemText(net), "GND\t7\t14");
+    EXPECT_TRUE(netItemIsValid(net));
+    EXPECT_EQ(netItemField(net, 3).str(), "14");
+    setNetItemText(net, " \t 3");
+    EXPECT_FALSE(netItemIsValid(net)); // a blank name does not count
+
+    // Built at the head and reversed, the list ends in the order the items were made.
+    PackageRecord r;
+    for (const char* name : {"A", "B", "C"})
+        pushNetItem(r, newNetItem(std::string_view(name)));
+    reverseNetItems(r);
+    EXPECT_EQ(countNetItems(r), 3);
+    EXPECT_EQ(netItemText(findNetItem(r, 1)), "A");
+    EXPECT_EQ(netItemText(findNetItem(r, 3)), "C");
+    EXPECT_EQ(findNetItem(r, 4), nullptr);
+
+    insertNetItem(r, 2, net); // A, net, B, C
+    EXPECT_EQ(findNetItem(r, 2), net);
+    NetItem* c = unlinkNetItem(r, 4);
+    EXPECT_EQ(netItemText(c), "C");
+    EXPECT_EQ(c->next, nullptr);
+    insertNetItem(r, 0, c); // out of range: at the end
+    EXPECT_EQ(findNetItem(r, 4), c);
+    EXPECT_EQ(unlinkNetItem(r, 9), nullptr);
+    EXPECT_EQ(countNetItems(r), 4);
+}
