@@ -2,7 +2,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <vector>
+#include <new>
 
 namespace {
 struct Marker {
@@ -33,11 +33,7 @@ TEST(Failure, NestedScopesUnwindAndRunDestructors) {
     EXPECT_EQ(destroyed, 2);
     EXPECT_EQ(failure_detail::depth(), 0);
     EXPECT_EQ(CatchFailures([] {}), noErr);
-    EXPECT_EQ(CatchFailures([] {
-                  std::vector<char> v;
-                  v.reserve(v.max_size());
-              }),
-              memFullErr);
+    EXPECT_EQ(CatchFailures([] { throw std::bad_alloc(); }), memFullErr);
     EXPECT_EQ(CatchFailures([] { FailNIL(nullptr); }), memFullErr);
 }
 

@@ -27,7 +27,7 @@ char* nextTempBuffer() {
 
 void setBytes(Str255& s, const char* p, std::size_t n) {
     n = std::min<std::size_t>(n, 255);
-    std::memmove(s.bytes + 1, p, n);
+    if (n) std::memmove(s.bytes + 1, p, n);
     s.bytes[0] = static_cast<unsigned char>(n);
 }
 
@@ -111,7 +111,7 @@ void PStrConcat(Str255& dst, std::initializer_list<std::string_view> parts) {
     std::size_t n = 0;
     for (std::string_view p : parts) {
         std::size_t k = std::min(p.size(), 255 - n);
-        std::memcpy(buf + 1 + n, p.data(), k);
+        if (k) std::memcpy(buf + 1 + n, p.data(), k);
         n += k;
     }
     buf[0] = static_cast<unsigned char>(n);
