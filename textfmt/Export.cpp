@@ -1,0 +1,168 @@
+#include "textfmt/Export.h"
+
+#include "model/Image.h"
+#include "toolbox/core/Files.h"
+
+#include <charconv>
+
+const char* exportErrorText(OSErr err) {
+    return err == kReplaceOriginalErr ? "You cannot replace the original file." : nullptr;
+}
+
+static void appendWithCommas(std::string* out, std::string_view text) {
+    const std::size_t start = out->size();
+    out->append(text);
+    for (std::size_t i = start; i < out->size(); ++i)
+        if ((*out)[i] == '\t') (*out)[i] = ',';
+}
+
+static void appendNumber(std::string* out, long value) {
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, value);
+    out->append(digits, r.ptr);
+}
+
+bool appendImageText(const char* data, std::size_t length, std::string* out) {
+    ImageReader sections(data, length), nets(data, length);
+    if (!sections.ok()) return false;
+    const std::size_t start = out->size();
+
+    std::string_view header = sections.fieldText();
+    while (!header.empty() &&
+           (header.back() == '\t' || header.back() == '\n' || header.back() == '\r'))
+        header.remove_suffix(1);
+    appendWithCommas(out, header);
+
+    ImageNet net;
+    for (int i = 0; i < nets.header().netCount; ++i) {
+        if (!nets.nextNet(&net)) {
+            out->resize(start);
+            return false;
+        }
+        out->append("\r\n\t\\");
+        appendWithCommas(out, net.text.substr(0, 255));
+    }
+
+    ImageSection section;
+    for (int i = 0; i < sections.header().sectionCount; ++i) {
+        if (!sections.nextSection(&section)) {
+            out->resize(start);
+            return false;
+        }
+        out->append("\r\n\t");
+        appendNumber(out, section.classId);
+        out->push_back(',');
+        appendNumber(out, section.pinChangeCount);
+        if (section.text.empty()) continue;
+        // A TAB in front, then every second TAB from that one on becomes a comma, so that each
+        // pair reads TAB, unpackaged pin, comma, packaged pin.
+        out->push_back('\t');
+        bool comma = true;
+        for (char c : section.text) {
+            if (c == '\t') {
+                out->push_back(comma ? ',' : '\t');
+                comma = !comma;
+            } else {
+                out->push_back(c);
+            }
+        }
+    }
+    out->append("\r\n");
+    return true;
+}
+
+std::string imageToText(Handle image) {
+    std::string text;
+    if (image) appendImageText(image->data, static_cast<std::size_t>(image->size), &text);
+    return text;
+}
+
+namespace {
+
+// The text file being written, filled through a buffer of 64 KiB.
+class TextFileWriter {
+public:
+    ~TextFileWriter() {
+        if (file_) FSClose(file_);
+    }
+    OSErr open(const std::string& path) {
+        const FSSpec spec = FSSpec::fromPath(path);
+        OSErr err = FSpCreate(spec, "ttxt", "TXT");
+        if (err == noErr) err = FSpOpen(spec, FilePerm::readWrite, &file_);
+        if (err == noErr) err = SetEOF(file_, 0);
+        buffer_.reserve(kBufferSize + 4096);
+        return err;
+    }
+    std::string& buffer() { return buffer_; }
+    // Writes the buffer out once it is full.
+    OSErr written() { return buffer_.size() >= kBufferSize ? flush() : noErr; }
+    OSErr flush() {
+        long count = static_cast<long>(buffer_.size());
+        const OSErr err = count ? FSWrite(file_, &count, buffer_.data()) : noErr;
+        buffer_.clear();
+        return err;
+    }
+    // Writes what is left and closes the file; the first error counts.
+    OSErr close(OSErr err) {
+        if (!file_) return err;
+        if (err == noErr) err = flush();
+        const OSErr closed = FSClose(file_, true);
+        file_ = 0;
+        return err != noErr ? err : closed;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    FileRef file_ = 0;
+    std::string buffer_;
+};
+
+// Appends the text of a valid image; an invalid or malformed one is skipped.
+void appendIfValid(Handle image, std::string* out) {
+    if (imageIsValid(image))
+        appendImageText(image->data, static_cast<std::size_t>(image->size), out);
+}
+
+} // namespace
+
+OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks) {
+    if (!file || !file->recordFile) return paramErr;
+    if (FSpSameFile(FSSpec::fromPath(textPath), FSSpec::fromPath(file->recordFile->path())))
+        return kReplaceOriginalErr;
+    TextFileWriter writer;
+    OSErr err = writer.open(textPath);
+    long done = 0;
+    for (PackageEntry* e = file->packages; e && err == noErr; e = e->next) {
+        if (e->editor && hooks.commitEditor) hooks.commitEditor(e);
+        Handle image = getImage(e, &err);
+        if (!image) {
+            if (err == noErr) err = paramErr;
+            break;
+        }
+        appendIfValid(image, &writer.buffer());
+        purgeEntry(e);
+        err = writer.written();
+        if (hooks.progress) hooks.progress(++done, file->packageCount);
+    }
+    return writer.close(err);
+}
+
+OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const ExportHooks& hooks) {
+    if (FSpSameFile(FSSpec::fromPath(textPath), FSSpec::fromPath(records.path())))
+        return kReplaceOriginalErr;
+    TextFileWriter writer;
+    OSErr err = writer.open(textPath);
+    RecordInfo info;
+    long done = 0;
+    while (err == noErr) {
+        err = records.iterate(kRecordPackage, info.position, &info);
+        if (err != noErr || info.position == 0) break;
+        UniqueHandle image;
+        err = records.readRecord(info.position, &image);
+        if (err != noErr) break;
+        appendIfValid(image.get(), &writer.buffer());
+        err = writer.written();
+        if (hooks.progress) hooks.progress(++done, 0);
+    }
+    return writer.close(err);
+}

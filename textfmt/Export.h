@@ -1,0 +1,46 @@
+// Text export: writes the Packages of a package file as text, in the layout the import reads.
+//
+// One Package is its header line (the field text without trailing TAB, LF and CR, TABs turned
+// into commas), then one line per net item (TAB, backslash, the net text with commas), then one
+// line per section (TAB, "class,count", then TAB before each pair as "unpackaged,packaged"); every
+// line ends with CR LF. Invalid images are skipped.
+#pragma once
+#include "model/PackageFile.h"
+#include "model/RecordFile.h"
+#include "toolbox/core/Memory.h"
+#include "toolbox/core/Types.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// The export's own refusal: the text file would replace the package file being exported. Its
+// message is exportErrorText(kReplaceOriginalErr); every other code is a file error.
+constexpr OSErr kReplaceOriginalErr = -30001;
+const char* exportErrorText(OSErr err); // "You cannot replace the original file.", else nullptr
+
+// Appends the text of one image (host byte order) to out. False, with nothing appended, when the
+// image is malformed. Validity is the caller's test.
+bool appendImageText(const char* data, std::size_t length, std::string* out);
+std::string imageToText(Handle image); // empty when malformed
+
+struct ExportHooks {
+    // Called for an entry whose package editor is open, before its image is fetched, so that the
+    // editor's pending changes are committed. The GUI installs it.
+    std::function<void(PackageEntry*)> commitEditor;
+    // Packages done so far and their number.
+    std::function<void(long done, long total)> progress;
+};
+
+// Writes every valid Package of file, in list order, to a text file at textPath (created with
+// creator "ttxt" and type "TXT", cut to length 0). Images fetched from the file are purged again
+// when unmodified. Stops at the first image that cannot be read and at the first write error,
+// returning that code; returns kReplaceOriginalErr, writing nothing, when textPath is the package
+// file itself. Another open package file at textPath is the caller's to close first, without a
+// prompt (the GUI does it through its close package file operation).
+OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks = {});
+
+// The same text written straight from the type 1 records of a record file, in file order (the
+// list order of a package file just opened), one record in memory at a time.
+OSErr exportRecordFile(RecordFile& records, const std::string& textPath,
+                       const ExportHooks& hooks = {});

@@ -1,0 +1,332 @@
+#include "textfmt/Import.h"
+
+#include "model/Image.h"
+#include "textfmt/ImportParser.h"
+#include "toolbox/core/StringTable.h"
+
+#include <cassert>
+#include <cstring>
+#include <new>
+
+int runImportParser(ImportParser* p); // ImportGrammar.y
+
+constexpr long kProgressStep = 64 * 1024;
+
+Str255 importMessage(int code) {
+    return GetIndString(1100, code - 1);
+}
+
+// --- Token strings ----------------------------------------------------------------------------
+
+int TokenStrings::save(std::string_view text) {
+    int index;
+    if (!free_.empty()) {
+        index = free_.back();
+        free_.pop_back();
+    } else {
+        try {
+            slots_.emplace_back();
+            free_.reserve(slots_.size());
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+        index = static_cast<int>(slots_.size()) - 1;
+    }
+    Slot& s = slots_[index];
+    s.length = static_cast<std::uint8_t>(text.size() > 255 ? 255 : text.size());
+    std::memcpy(s.chars, text.data(), s.length);
+    return index;
+}
+
+std::string_view TokenStrings::text(int index) const {
+    if (index < 0 || index >= static_cast<int>(slots_.size())) return {};
+    return {slots_[index].chars, slots_[index].length};
+}
+
+void TokenStrings::release(int index) {
+    // free_ has room for every slot (reserved when the slot was made), so this cannot throw.
+    if (index >= 0 && index < static_cast<int>(slots_.size())) free_.push_back(index);
+}
+
+void TokenStrings::clear() {
+    slots_.clear();
+    free_.clear();
+}
+
+// --- Sinks ------------------------------------------------------------------------------------
+
+OSErr RecordFileSink::storePackage(PackageRecord& pkg) {
+    UniqueHandle image;
+    OSErr err = flattenPackage(pkg, &image);
+    if (err != noErr) return err;
+    std::uint32_t position = 0;
+    err = file_.writeRecord(kRecordPackage, image.get(), &position);
+    if (err != noErr) return err;
+    lastRecord_ = position;
+    ++stored_;
+    return noErr;
+}
+
+OSErr PackageFileSink::storePackage(PackageRecord& pkg) {
+    OSErr err = records_.storePackage(pkg);
+    if (err != noErr) return err;
+    PackageEntry* e = newEntry(TrimBlanks(packageFieldView(pkg, kFieldPackageName)), nullptr,
+                               records_.lastRecord(), true);
+    if (!e) return memFullErr;
+    addEntry(file_, e);
+    return noErr;
+}
+
+// --- The parser's state and actions -----------------------------------------------------------
+
+ImportParser::ImportParser(FileRef file, PackageSink& sink, ImportReporter* reporter)
+    : lexer_(file), file_(file), sink_(sink), reporter_(reporter) {}
+
+int ImportParser::lex(ImportValue* value) {
+    value->number = 0;
+    value->text = -1;
+    const int token = lexer_.next(&value->number);
+    if (token == kTokenString || token == kTokenNumber)
+        value->text = static_cast<int>(lexer_.fieldSerial());
+    if (reporter_ && lexer_.position() >= nextProgress_) {
+        reporter_->progress(lexer_.position(), fileSize_);
+        nextProgress_ = lexer_.position() + kProgressStep;
+    }
+    return token;
+}
+
+void ImportParser::parserError(const char* message) {
+    if (lexer_.errorCode() == kImportOk) parserText_ = message;
+    lexer_.abort(kImportSyntax);
+}
+
+void ImportParser::stackOverflow() {
+    parserError("Yacc internal stack overflow");
+}
+
+// A STRING or NUMBER taken as text: its text, still in the lexer's token buffer, is saved. The
+// grammar reduces a text before reading the next token, so the buffer still holds it.
+int ImportParser::saveText(int serial) {
+    if (!active()) return -1;
+    assert(static_cast<std::uint32_t>(serial) == lexer_.fieldSerial());
+    (void)serial;
+    const int index = tokens_.save(lexer_.tokenText());
+    if (index < 0) fail(kImportNoMemory);
+    return index;
+}
+
+void ImportParser::takeText(int index, Str255* slot) {
+    slot->assign(tokens_.text(index));
+    tokens_.release(index);
+}
+
+void ImportParser::startPackage(int name, int prefix) {
+    if (!active()) return;
+    takeText(name, &slots_[0]);
+    takeText(prefix, &slots_[1]);
+    package_.disposeContents();
+    char text[2 * 255 + 1];
+    const Size n1 = slots_[0].length(), n2 = slots_[1].length();
+    std::memcpy(text, slots_[0].chars(), n1);
+    text[n1] = '\t';
+    std::memcpy(text + n1 + 1, slots_[1].chars(), n2);
+    package_.fieldText = PtrToHand(text, n1 + 1 + n2);
+    if (!package_.fieldText) return fail(kImportNoMemory);
+    shapeCount_ = 0;
+    // A separator or end of line right away is an empty first shape field.
+    lexer_.setFieldExpected();
+}
+
+void ImportParser::shapeField(int text) {
+    if (!active()) return;
+    if (shapeCount_ < 4) {
+        takeText(text, &slots_[shapeCount_++]);
+    } else {
+        tokens_.release(text); // a fifth and later shape field is dropped
+    }
+}
+
+// The shape fields become fields 3 to 6 of the package.
+void ImportParser::setShape() {
+    if (!active()) return;
+    Handle h = package_.fieldText;
+    Size total = GetHandleSize(h);
+    for (int i = 0; i < shapeCount_; ++i)
+        total += 1 + slots_[i].length();
+    Size at = GetHandleSize(h);
+    if (SetHandleSize(h, total) != noErr) return fail(kImportNoMemory);
+    for (int i = 0; i < shapeCount_; ++i) {
+        h->data[at++] = '\t';
+        std::memcpy(h->data + at, slots_[i].chars(), slots_[i].length());
+        at += slots_[i].length();
+    }
+}
+
+void ImportParser::endHeader() {
+    if (!active()) return;
+    lexer_.setBackslashAllowed();
+    lexer_.markLine();
+}
+
+void ImportParser::startNet(int name) {
+    if (!active()) return;
+    const std::string_view t = tokens_.text(name);
+    std::memcpy(netText_, t.data(), t.size());
+    netLength_ = static_cast<int>(t.size());
+    tokens_.release(name);
+}
+
+void ImportParser::addPin(int pin) {
+    if (!active()) return;
+    const std::string_view t = tokens_.text(pin);
+    if (netLength_ + static_cast<int>(t.size()) + 1 < 256) {
+        netText_[netLength_++] = '\t';
+        std::memcpy(netText_ + netLength_, t.data(), t.size());
+        netLength_ += static_cast<int>(t.size());
+    } else {
+        report(kImportLineTooLong);
+    }
+    tokens_.release(pin);
+}
+
+// The net item is linked at the head; the package's list is reversed when the package ends.
+void ImportParser::finishNet() {
+    if (!active()) return;
+    NetItem* item = newNetItem(std::string_view(netText_, netLength_));
+    if (!item) return fail(kImportNoMemory);
+    pushNetItem(package_, item);
+    lexer_.setBackslashAllowed();
+    lexer_.markLine();
+}
+
+void ImportParser::startSection(long classId, long announced) {
+    if (!active()) return;
+    section_ = 0;
+    pairCount_ = 0;
+    pairLength_ = 0;
+    announced_ = announced;
+    // A package holds at most 26 sections; the pairs of a section line beyond that are read and
+    // checked but kept nowhere.
+    if (package_.sectionCount >= kMaxSections) return;
+    ComponentSection s;
+    s.classId = static_cast<std::int32_t>(classId);
+    if (addSection(package_, kMaxSections + 1, s) != noErr) return fail(kImportNoMemory);
+    section_ = package_.sectionCount;
+}
+
+void ImportParser::addPair(int unpackaged, int packaged) {
+    if (!active()) return;
+    const std::string_view a = tokens_.text(unpackaged), b = tokens_.text(packaged);
+    const int la = static_cast<int>(a.size()), lb = static_cast<int>(b.size());
+    if (pairLength_ + la + lb < 254) {
+        if (section_ != 0 && appendPinPair(package_, section_, a, b) != noErr)
+            fail(kImportNoMemory);
+        pairLength_ += (pairCount_ ? 1 : 0) + la + 1 + lb;
+        ++pairCount_;
+    } else {
+        report(kImportLineTooLong);
+    }
+    tokens_.release(unpackaged);
+    tokens_.release(packaged);
+}
+
+void ImportParser::endSection() {
+    if (!active()) return;
+    if (pairCount_ != announced_) report(kImportPairMismatch);
+    if (!pending()) lexer_.markLine();
+}
+
+void ImportParser::endPackage() {
+    if (!active()) return;
+    if (package_.sectionCount == 0) {
+        report(kImportNoSections);
+    } else {
+        reverseNetItems(package_);
+        const OSErr err = sink_.storePackage(package_);
+        if (err == memFullErr) {
+            fail(kImportNoMemory);
+        } else if (err != noErr) {
+            if (reporter_) reporter_->fileError(err);
+            fail(kImportErrorShown);
+        } else {
+            ++result_.packagesStored;
+        }
+    }
+    package_.disposeContents();
+    if (!pending()) lexer_.markLine();
+}
+
+void ImportParser::report(std::int16_t code) {
+    ++result_.problemsReported;
+    if (reporter_) reporter_->importError(describe(code));
+}
+
+// The report of a code: its message, the marked line and that line's text read again from the
+// file (up to 255 bytes, cut at the first CR).
+ImportError ImportParser::describe(std::int16_t code) {
+    ImportError e;
+    e.code = code;
+    e.message = importMessage(code);
+    e.lineNumber = lexer_.markedLine();
+    if (code == kImportSyntax) e.parserText = parserText_;
+    long saved = 0;
+    if (GetFPos(file_, &saved) != noErr) return e;
+    char line[255];
+    long count = sizeof line;
+    if (SetFPos(file_, FilePosMode::fromStart, lexer_.markedLineStart()) == noErr) {
+        const OSErr err = FSRead(file_, &count, line);
+        if (err != noErr && err != eofErr) count = 0;
+        long n = 0;
+        while (n < count && line[n] != '\r')
+            ++n;
+        e.lineText.assign(line, static_cast<std::size_t>(n));
+    }
+    SetFPos(file_, FilePosMode::fromStart, saved);
+    return e;
+}
+
+ImportResult ImportParser::run() {
+    if (GetEOF(file_, &fileSize_) != noErr) fileSize_ = 0;
+    const int rc = runImportParser(this);
+    std::int16_t code = lexer_.errorCode();
+    if (code == kImportOk && rc != 0) code = kImportSyntax;
+    if (lexer_.readError() != noErr && reporter_) reporter_->fileError(lexer_.readError());
+    if (code != kImportOk && code != kImportErrorShown && reporter_)
+        reporter_->importError(describe(code));
+    if (reporter_) reporter_->progress(lexer_.position(), fileSize_);
+    // A package being built when the import failed is dropped.
+    package_.disposeContents();
+    tokens_.clear();
+    result_.code = code;
+    return result_;
+}
+
+// --- Entry points -----------------------------------------------------------------------------
+
+ImportResult importText(const std::string& textPath, PackageSink& sink, ImportReporter* reporter) {
+    FileRef file = 0;
+    const OSErr err = FSpOpen(FSSpec::fromPath(textPath), FilePerm::readOnly, &file);
+    if (err != noErr) {
+        if (reporter) reporter->fileError(err);
+        ImportResult failed;
+        failed.code = kImportErrorShown;
+        return failed;
+    }
+    ImportResult result;
+    {
+        ImportParser parser(file, sink, reporter);
+        result = parser.run();
+    }
+    FSClose(file);
+    return result;
+}
+
+bool importTextIntoPackageFile(const std::string& textPath, PackageFile* file,
+                               ImportReporter* reporter) {
+    if (initEntryPool() != noErr) {
+        if (reporter) reporter->fileError(memFullErr);
+        return false;
+    }
+    PackageFileSink sink(file);
+    return importText(textPath, sink, reporter).ok();
+}

@@ -1,0 +1,145 @@
+/* The grammar of the text import. bison turns it into LALR(1) tables for the yacc skeleton.
+ *
+ * The lexer takes feedback from the actions (a field is expected after a header separator; a
+ * backslash is allowed after a header or net line), so the actions that give it must run before
+ * the next token is read. They stand where the parser reduces by default, without look-ahead.
+ */
+%require "3.0"
+%skeleton "yacc.c"
+%define api.pure full
+%define api.value.type {ImportValue}
+%param {ImportParser* p}
+
+%code requires {
+#include "textfmt/ImportParser.h"
+}
+
+%code {
+/* The stacks hold 64 entries and never grow. */
+#define YYINITDEPTH 64
+#define YYMAXDEPTH 64
+/* Called when the stacks are full: reports the overflow and leaves the size as it is, so the
+   parser gives up. */
+#define yyoverflow(message, ss, sssize, vs, vssize, size) p->stackOverflow()
+
+static int yylex(YYSTYPE* value, ImportParser* p) {
+    return p->lex(value);
+}
+
+static void yyerror(ImportParser* p, const char* message) {
+    p->parserError(message);
+}
+}
+
+%token STRING 257
+%token NUMBER 258
+%token TAB 259
+%token END_OF_LINE 260
+%token END_OF_FILE 261
+
+%%
+
+file
+    : opt_blank_lines packages opt_end_of_file
+    ;
+
+opt_blank_lines
+    : %empty
+    | blank_lines
+    ;
+
+blank_lines
+    : blank_line
+    | blank_lines blank_line
+    ;
+
+blank_line
+    : END_OF_LINE                       { p->markLine(); }
+    ;
+
+opt_end_of_file
+    : %empty
+    | END_OF_FILE
+    ;
+
+packages
+    : package
+    | packages package
+    ;
+
+package
+    : header_line body                  { p->endPackage(); }
+    ;
+
+header_line
+    : text sep text sep                 { p->startPackage($1.text, $3.text); }
+      shape_fields                      { p->setShape(); }
+      END_OF_LINE                       { p->endHeader(); }
+    ;
+
+shape_fields
+    : shape_field
+    | shape_fields sep                  { p->expectField(); }
+      shape_field
+    ;
+
+shape_field
+    : text                              { p->shapeField($1.text); }
+    ;
+
+body
+    : item
+    | body item
+    ;
+
+item
+    : net_line
+    | section_line
+    ;
+
+net_line
+    : sep '\\' text                     { p->startNet($3.text); }
+      pins END_OF_LINE                  { p->finishNet(); }
+    ;
+
+pins
+    : sep text                          { p->addPin($2.text); }
+    | pins sep text                     { p->addPin($3.text); }
+    ;
+
+section_line
+    : sep NUMBER sep NUMBER             { p->startSection($2.number, $4.number); }
+      pairs section_end
+    ;
+
+pairs
+    : %empty
+    | pairs sep text sep text           { p->addPair($3.text, $5.text); }
+    ;
+
+section_end
+    : END_OF_LINE                       { p->endSection(); }
+      trailing_blank_lines
+    | END_OF_FILE                       { p->endSection(); }
+    ;
+
+trailing_blank_lines
+    : %empty
+    | trailing_blank_lines blank_line
+    ;
+
+sep
+    : TAB
+    | ','
+    ;
+
+text
+    : STRING                            { $$.text = p->saveText($1.text); }
+    | NUMBER                            { $$.text = p->saveText($1.text); }
+    ;
+
+%%
+
+int runImportParser(ImportParser* p) {
+    return yyparse(p);
+}

@@ -1,0 +1,131 @@
+// The lexer of the text import: reads a text file of packages through the toolbox file calls and
+// turns it into tokens for the grammar in ImportGrammar.y.
+//
+// Characters come from a 512-byte buffer refilled by FSRead. End of file is the character 255;
+// a byte 255 in the file ends the input too. One character can be pushed back; a pushed-back 255
+// is kept as 1 and read back as 255. Reading a CR counts a line, pushing one back uncounts it.
+#pragma once
+#include "toolbox/core/Files.h"
+#include "toolbox/core/Types.h"
+
+#include <cstdint>
+#include <string_view>
+
+// Token numbers shared with the grammar.
+enum ImportToken : int {
+    kTokenEndOfInput = 0,
+    kTokenString = 257,
+    kTokenNumber = 258,
+    kTokenTab = 259,
+    kTokenEndOfLine = 260,
+    kTokenEndOfFile = 261,
+    kTokenComma = ',',
+    kTokenBackslash = '\\',
+};
+
+// Error codes of the import; the message of code c is string 1100 + c - 2.
+enum ImportCode : std::int16_t {
+    kImportOk = 0,
+    kImportErrorShown = 1,   // an error already reported (a file error); no second message
+    kImportSyntax = 2,       // "Syntax."
+    kImportFieldTooLong = 3, // a field of more than 255 characters
+    kImportNoSections = 5,   // a package without any section: dropped
+    kImportLineTooLong = 6,  // a pin or a pair that would make a line too long: dropped
+    kImportPairMismatch = 7, // announced and given pair counts differ: the section stays
+    kImportNoMemory = 8,     // an allocation failed in an action
+};
+
+class TextLexer {
+public:
+    static constexpr int kBufferSize = 512;
+    static constexpr int kMaxField = 255;
+    static constexpr int kEndOfFileChar = 255;
+    static constexpr int kNoPushBack = 255;
+
+    explicit TextLexer(FileRef file) : file_(file) {}
+
+    // The next token; NUMBER sets *number. After end of file, or once the import is aborted,
+    // every call returns kTokenEndOfInput.
+    int next(long* number);
+
+    // The text of the last STRING or NUMBER (valid until the next call of next()).
+    std::string_view tokenText() const { return {token_, static_cast<std::size_t>(tokenLength_)}; }
+    // Counts the fields read; a semantic action checks it to prove it sees the latest token.
+    std::uint32_t fieldSerial() const { return fieldSerial_; }
+
+    // Feedback from the grammar's actions.
+    void setFieldExpected() { fieldExpected_ = true; }
+    void setBackslashAllowed() { backslashAllowed_ = true; }
+
+    // Stops the import: the first code counts; from now on next() returns end of input.
+    void abort(std::int16_t code) {
+        if (code_ == kImportOk) code_ = code;
+        aborted_ = true;
+    }
+    bool aborted() const { return aborted_; }
+    std::int16_t errorCode() const { return code_; }
+    // A read error other than end of file (the import aborts with code 1 when it happens).
+    OSErr readError() const { return readError_; }
+
+    // The marked line: the first line not yet accepted by the grammar.
+    void markLine() {
+        markedLine_ = lineNumber_;
+        markedStart_ = lineStart_;
+    }
+    long markedLine() const { return markedLine_; }
+    long markedLineStart() const { return markedStart_; }
+    long lineNumber() const { return lineNumber_; }
+    long position() const { return position_; } // characters consumed so far
+
+private:
+    int readChar() {
+        int c;
+        if (pushed_ != kNoPushBack) {
+            c = pushed_ == 1 ? kEndOfFileChar : pushed_;
+            pushed_ = kNoPushBack;
+        } else if (at_ < fill_ || refill()) {
+            c = buffer_[at_++];
+        } else {
+            c = kEndOfFileChar;
+        }
+        ++position_;
+        if (c == '\r') {
+            ++lineNumber_;
+            previousLineStart_ = lineStart_;
+            lineStart_ = position_;
+        }
+        return c;
+    }
+    void pushBack(int c) {
+        pushed_ = c == kEndOfFileChar ? 1 : c;
+        --position_;
+        if (c == '\r') {
+            --lineNumber_;
+            lineStart_ = previousLineStart_;
+        }
+    }
+    bool refill();
+    int readField(int c, long* number);
+
+    FileRef file_;
+    unsigned char buffer_[kBufferSize];
+    int fill_ = 0;
+    int at_ = 0;
+    int pushed_ = kNoPushBack;
+    bool fieldExpected_ = false;
+    bool backslashAllowed_ = false;
+    bool endOfFileSeen_ = false; // the end-of-file token was returned
+    bool endOfFileRead_ = false; // the file has no more bytes
+    bool aborted_ = false;
+    std::int16_t code_ = kImportOk;
+    OSErr readError_ = noErr;
+    long position_ = 0;
+    long lineNumber_ = 1;
+    long lineStart_ = 0;
+    long previousLineStart_ = 0;
+    long markedLine_ = 1;
+    long markedStart_ = 0;
+    char token_[kMaxField + 1];
+    int tokenLength_ = 0;
+    std::uint32_t fieldSerial_ = 0;
+};
