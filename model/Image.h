@@ -141,9 +141,10 @@ void swapByTemplate(char* data, const char* tmpl);
 std::size_t templateSize(const char* tmpl);
 
 // Swap a whole image in place: the header as four 16-bit words, each class entry and section
-// header by "LW2", each net length as one 16-bit word. ToFile reads the counts and lengths
-// before swapping them, ToHost after. paramErr (with the block possibly half swapped) when the
-// structure does not fit len; callers treat the block as unusable then.
+// header by "LW2", each net length as one 16-bit word. Counts and lengths are always taken in the
+// order the block is in before the swap (host order going to the file, file order coming back).
+// The structure is checked first: when it does not fit len, paramErr and nothing is swapped.
+// Bytes after the last net are left alone.
 OSErr swapImageToFile(char* data, std::size_t len);
 OSErr swapImageToHost(char* data, std::size_t len);
 
