@@ -1,7 +1,7 @@
 #include "textfmt/Export.h"
 
 #include "model/Image.h"
-#include "toolbox/core/Files.h"
+#include "textfmt/TextFileWriter.h"
 
 #include <charconv>
 
@@ -71,80 +71,15 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     return true;
 }
 
-std::string imageToText(Handle image) {
-    std::string text;
-    if (image) appendImageText(image->data, static_cast<std::size_t>(image->size), &text);
-    return text;
-}
-
-namespace {
-
-// The text file being written, filled through a buffer of 64 KiB.
-class TextFileWriter {
-public:
-    ~TextFileWriter() {
-        if (file_) FSClose(file_);
-    }
-    OSErr open(const std::string& path) {
-        const FSSpec spec = FSSpec::fromPath(path);
-        OSErr err = FSpCreate(spec, "ttxt", "TXT");
-        if (err == noErr) err = FSpOpen(spec, FilePerm::readWrite, &file_);
-        if (err == noErr) err = SetEOF(file_, 0);
-        buffer_.reserve(kBufferSize + 4096);
-        return err;
-    }
-    std::string& buffer() { return buffer_; }
-    // Writes the buffer out once it is full.
-    OSErr written() { return buffer_.size() >= kBufferSize ? flush() : noErr; }
-    OSErr flush() {
-        long count = static_cast<long>(buffer_.size());
-        const OSErr err = count ? FSWrite(file_, &count, buffer_.data()) : noErr;
-        buffer_.clear();
-        return err;
-    }
-    // Writes what is left and closes the file; the first error counts.
-    OSErr close(OSErr err) {
-        if (!file_) return err;
-        if (err == noErr) err = flush();
-        const OSErr closed = FSClose(file_, true);
-        file_ = 0;
-        return err != noErr ? err : closed;
-    }
-
-private:
-    static constexpr std::size_t kBufferSize = 64 * 1024;
-    FileRef file_ = 0;
-    std::string buffer_;
-};
-
-// Appends the text of a valid image; an invalid or malformed one is skipped.
 void appendIfValid(Handle image, std::string* out) {
     if (imageIsValid(image))
         appendImageText(image->data, static_cast<std::size_t>(image->size), out);
 }
 
-} // namespace
-
-OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks) {
-    if (!file || !file->recordFile) return paramErr;
-    if (FSpSameFile(FSSpec::fromPath(textPath), FSSpec::fromPath(file->recordFile->path())))
-        return kReplaceOriginalErr;
-    TextFileWriter writer;
-    OSErr err = writer.open(textPath);
-    long done = 0;
-    for (PackageEntry* e = file->packages; e && err == noErr; e = e->next) {
-        if (e->editor && hooks.commitEditor) hooks.commitEditor(e);
-        Handle image = getImage(e, &err);
-        if (!image) {
-            if (err == noErr) err = paramErr;
-            break;
-        }
-        appendIfValid(image, &writer.buffer());
-        purgeEntry(e);
-        err = writer.written();
-        if (hooks.progress) hooks.progress(++done, file->packageCount);
-    }
-    return writer.close(err);
+std::string imageToText(Handle image) {
+    std::string text;
+    if (image) appendImageText(image->data, static_cast<std::size_t>(image->size), &text);
+    return text;
 }
 
 OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const ExportHooks& hooks) {
@@ -153,7 +88,6 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
     TextFileWriter writer;
     OSErr err = writer.open(textPath);
     RecordInfo info;
-    long done = 0;
     while (err == noErr) {
         err = records.iterate(kRecordPackage, info.position, &info);
         if (err != noErr || info.position == 0) break;
@@ -162,7 +96,7 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
         if (err != noErr) break;
         appendIfValid(image.get(), &writer.buffer());
         err = writer.written();
-        if (hooks.progress) hooks.progress(++done, 0);
+        if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
     }
     return writer.close(err);
 }

@@ -41,6 +41,7 @@ struct ExportHooks {
 OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks = {});
 
 // The same text written straight from the type 1 records of a record file, in file order (the
-// list order of a package file just opened), one record in memory at a time.
+// list order of a package file just opened), one record in memory at a time. Its progress hook
+// receives the file position of the record just written out (and 0 as the total).
 OSErr exportRecordFile(RecordFile& records, const std::string& textPath,
                        const ExportHooks& hooks = {});

@@ -1,0 +1,187 @@
+// qpk import TEXT OUT.qpk and qpk export IN.qpk OUT.txt.
+#include "cli/Command.h"
+#include "model/RecordFile.h"
+#include "textfmt/Export.h"
+#include "textfmt/Import.h"
+#include "toolbox/core/Files.h"
+#include "toolbox/core/StringTable.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string fileErrorText(OSErr err) {
+    const std::string_view text = ErrorMessage(err);
+    if (!text.empty()) return std::string(text);
+    return "#" + std::to_string(err & 0x1FFFFFF);
+}
+
+// A progress bar on stderr, drawn only when stderr is a terminal.
+class ProgressBar {
+public:
+    explicit ProgressBar(const char* label) : label_(label), shown_(qpk::stderrIsTerminal()) {}
+    ~ProgressBar() {
+        if (shown_ && drawn_) std::fputc('\n', stderr);
+    }
+    void update(long done, long total) {
+        if (!shown_ || total <= 0) return;
+        const int percent = static_cast<int>(done >= total ? 100 : done * 100 / total);
+        if (drawn_ && percent == last_) return;
+        last_ = percent;
+        drawn_ = true;
+        char bar[41];
+        const int filled = percent * 40 / 100;
+        for (int i = 0; i < 40; ++i)
+            bar[i] = i < filled ? '#' : '.';
+        bar[40] = 0;
+        std::fprintf(stderr, "\r%s [%s] %3d%%", label_, bar, percent);
+        std::fflush(stderr);
+    }
+
+private:
+    const char* label_;
+    bool shown_;
+    bool drawn_ = false;
+    int last_ = -1;
+};
+
+// The offending line with TABs shown as arrows and other control characters as ^X.
+std::string visibleLine(const std::string& line) {
+    std::string out;
+    for (unsigned char c : line) {
+        if (c == '\t') {
+            out += "\u2192";
+        } else if (c < 32 || c == 127) {
+            out += '^';
+            out += static_cast<char>(c ^ 0x40);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// Remembers the last write error, so a file error can be blamed on the right file.
+class CliSink : public RecordFileSink {
+public:
+    using RecordFileSink::RecordFileSink;
+    OSErr storePackage(PackageRecord& pkg) override {
+        lastError = RecordFileSink::storePackage(pkg);
+        return lastError;
+    }
+    OSErr lastError = noErr;
+};
+
+class CliReporter : public ImportReporter {
+public:
+    CliReporter(const std::string& textPath, const std::string& outPath, const CliSink& sink)
+        : textPath_(textPath), outPath_(outPath), sink_(sink), bar_("import") {}
+    void importError(const ImportError& e) override {
+        std::string message = e.message.str();
+        if (!e.parserText.empty() && e.parserText != "syntax error")
+            message += " (" + e.parserText + ")";
+        std::fprintf(stderr, "%s:%ld: %s\n    %s\n", textPath_.c_str(), e.lineNumber,
+                     message.c_str(), visibleLine(e.lineText).c_str());
+    }
+    void fileError(OSErr err) override {
+        qpk::reportError(err == sink_.lastError ? outPath_ : textPath_, fileErrorText(err));
+    }
+    void progress(long done, long total) override { bar_.update(done, total); }
+
+private:
+    const std::string& textPath_;
+    const std::string& outPath_;
+    const CliSink& sink_;
+    ProgressBar bar_;
+};
+
+int usage(const char* line) {
+    std::fprintf(stderr, "usage: qpk %s\n", line);
+    return qpk::kExitUsage;
+}
+
+int runImport(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usage("import TEXT OUT.qpk");
+    const std::string& textPath = args[0];
+    const std::string& outPath = args[1];
+    if (FSpSameFile(FSSpec::fromPath(textPath), FSSpec::fromPath(outPath))) {
+        qpk::reportError(outPath, "You cannot replace the original file!");
+        return qpk::kExitBadInput;
+    }
+    // The text must be readable before the package file replaces anything.
+    FileRef probe = 0;
+    OSErr err = FSpOpen(FSSpec::fromPath(textPath), FilePerm::readOnly, &probe);
+    if (err != noErr) {
+        qpk::reportError(textPath, fileErrorText(err));
+        return qpk::kExitBadInput;
+    }
+    FSClose(probe);
+
+    std::unique_ptr<RecordFile> records;
+    err = RecordFile::create(outPath, "RHWQ", "QPK", "QPKG", 0);
+    if (err == noErr) err = RecordFile::open(outPath, false, &records);
+    if (err != noErr) {
+        qpk::reportError(outPath, fileErrorText(err));
+        return qpk::kExitBadInput;
+    }
+
+    CliSink sink(*records);
+    ImportResult result;
+    {
+        CliReporter reporter(textPath, outPath, sink);
+        result = importText(textPath, sink, &reporter);
+    }
+    if (!result.ok()) {
+        // Keep what was written so far, exactly as it was written.
+        records->setReadOnly();
+        records->close();
+        return qpk::kExitBadInput;
+    }
+    err = records->rebuildClassIndex();
+    if (err == noErr) err = records->close();
+    if (err != noErr) {
+        qpk::reportError(outPath, fileErrorText(err));
+        return qpk::kExitBadInput;
+    }
+    return qpk::kExitOk;
+}
+
+int runExport(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usage("export IN.qpk OUT.txt");
+    const std::string& inPath = args[0];
+    const std::string& textPath = args[1];
+    std::unique_ptr<RecordFile> records;
+    OSErr err = RecordFile::open(inPath, true, &records);
+    if (err != noErr) {
+        qpk::reportError(inPath, fileErrorText(err));
+        return qpk::kExitBadInput;
+    }
+    long total = 0;
+    if (FileRef f = 0; FSpOpen(FSSpec::fromPath(inPath), FilePerm::readOnly, &f) == noErr) {
+        GetEOF(f, &total);
+        FSClose(f);
+    }
+    ProgressBar bar("export");
+    ExportHooks hooks;
+    hooks.progress = [&](long position, long) { bar.update(position, total); };
+    err = exportRecordFile(*records, textPath, hooks);
+    if (err == kReplaceOriginalErr) {
+        qpk::reportError(textPath, exportErrorText(err));
+        return qpk::kExitBadInput;
+    }
+    if (err != noErr) {
+        qpk::reportError(textPath, fileErrorText(err));
+        return qpk::kExitBadInput;
+    }
+    return qpk::kExitOk;
+}
+
+const qpk::Registrar importCommand({"import", "import TEXT OUT.qpk",
+                                    "convert a text file of packages into a new package file",
+                                    runImport});
+const qpk::Registrar exportCommand({"export", "export IN.qpk OUT.txt",
+                                    "write every valid package of a package file as text",
+                                    runExport});
+
+} // namespace
