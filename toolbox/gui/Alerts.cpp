@@ -1,0 +1,31 @@
+#include "toolbox/gui/Alerts.h"
+
+#include "toolbox/core/StringTable.h"
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/Dialogs.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMessageBox>
+
+void NoteAlert(const char* text) {
+    std::string message = text ? text : "";
+    if (DialogHarnessActive()) {
+        dialog_harness::RecordNoteAlert(message);
+        return;
+    }
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = GetFrameWindow();
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(GetApplicationName()),
+                    QString::fromLatin1(message.c_str()), QMessageBox::Ok, parent);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+bool ErrorAlert(OSErr code) {
+    std::string text = ErrorText(code);
+    if (text.empty()) return false;
+    NoteAlert(text.c_str());
+    return true;
+}
