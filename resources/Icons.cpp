@@ -4,10 +4,9 @@
 
 namespace {
 
-constexpr std::uint32_t kBlue = 0x558AFF;      // package body
-constexpr std::uint32_t kBlueEdge = 0x2F5CC8;  // its outline
-constexpr std::uint32_t kBlueLight = 0x86ABFF; // highlight band
-constexpr std::uint32_t kPin = 0xC9CED6;       // tinned pins
+constexpr std::uint32_t kBlue = 0x558AFF;     // package body
+constexpr std::uint32_t kBlueEdge = 0x2F5CC8; // its outline
+constexpr std::uint32_t kPin = 0xC9CED6;      // tinned pins
 constexpr std::uint32_t kPinEdge = 0x5F6670;
 constexpr std::uint32_t kMark = 0xEEF3FF; // pin-1 mark
 constexpr std::uint32_t kPaper = 0xFFFFFF;
@@ -15,7 +14,7 @@ constexpr std::uint32_t kPaperEdge = 0x7A818C;
 constexpr std::uint32_t kFold = 0xDDE2EA;
 
 constexpr IconShape pin(int x, int y) {
-    return {IconShape::rect, kPin, kPinEdge, 2, 0, 0, {std::int16_t(x), std::int16_t(y), 12, 6}};
+    return {IconShape::rect, kPin, kPinEdge, 1, 0, 0, {std::int16_t(x), std::int16_t(y), 12, 6}};
 }
 
 // The application icon: an eight-pin package seen from above, pin 1 marked.
@@ -28,8 +27,7 @@ constexpr IconShape kApp[] = {
     pin(47, 25),
     pin(47, 36),
     pin(47, 47),
-    {IconShape::roundRect, kBlue, kBlueEdge, 3, 5, 0, {14, 6, 36, 52}},
-    {IconShape::rect, kBlueLight, kNoColour, 0, 0, 0, {17, 9, 30, 4}},
+    {IconShape::roundRect, kBlue, kBlueEdge, 2, 5, 0, {14, 6, 36, 52}},
     {IconShape::ellipse, kMark, kBlueEdge, 1, 0, 0, {19, 16, 8, 8}},
     {IconShape::polygon,
      kBlueEdge,
