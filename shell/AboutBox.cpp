@@ -1,0 +1,175 @@
+// Help > About: dialog 1004 with the program's logo, its name, the version line and a notice.
+#include "shell/Application.h"
+
+#include "toolbox/core/Strings.h"
+#include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/Quickdraw.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr std::int16_t kAboutDialog = 1004;
+constexpr std::int16_t kLogoItem = 1;
+constexpr std::int16_t kNameItem = 2;
+constexpr std::int16_t kVersionItem = 3;
+constexpr std::int16_t kNoticeItem = 4;
+
+constexpr const char* kVersion = "3.8.4  for Windows";
+constexpr const char* kNotice = "Editor for the packaging libraries of printed-circuit designs.\n"
+                                "Copyright \xA9 the Ortix-Kelvane developers.\n"
+                                "Click anywhere in this window to close it.";
+
+constexpr ColorCode kLogoBlue = RGBCode(0x55, 0x8A, 0xFF);
+
+// The logo, in coordinates relative to the top left of the logo item (418 x 96). The left part
+// is a square flat package seen from above, with a "K" cut into its body; from its right side
+// three traces run up and along the top to their pads, above the program's name.
+struct LogoRect {
+    Rect r; // top, left, bottom, right
+    bool blue;
+};
+struct LogoPoly {
+    std::array<Point, 6> p; // v, h
+    int count;
+    bool blue;
+};
+
+constexpr std::int16_t kPinPitch = 10;
+
+// Blue body and trace runs; black pins, pads and lettering.
+constexpr std::array<LogoRect, 9> kLogoRects{{
+    {{14, 24, 86, 96}, true},   // package body
+    {{33, 105, 37, 128}, true}, // trace 1, out of the package
+    {{13, 146, 17, 400}, true}, //          along the top
+    {{43, 105, 47, 138}, true}, // trace 2
+    {{23, 156, 27, 370}, true}, //
+    {{53, 105, 57, 148}, true}, // trace 3
+    {{33, 166, 37, 340}, true}, //
+    {{51, 166, 54, 412}, true}, // rule under the traces, above the name
+    {{32, 44, 70, 52}, false},  // the upright of the K
+}};
+
+constexpr std::array<LogoPoly, 6> kLogoPolys{{
+    // The 45-degree bends of the three traces (4 pixels thick, measured upright).
+    {{{{33, 128}, {13, 148}, {17, 148}, {37, 128}}}, 4, true},
+    {{{{43, 138}, {23, 158}, {27, 158}, {47, 138}}}, 4, true},
+    {{{{53, 148}, {33, 168}, {37, 168}, {57, 148}}}, 4, true},
+    // The arms of the K.
+    {{{{51, 52}, {32, 70}, {32, 80}, {56, 56}, {56, 52}}}, 5, false},
+    {{{{49, 56}, {70, 78}, {70, 68}, {54, 52}}}, 4, false},
+    // Pin 1 marker in the corner of the body.
+    {{{{18, 28}, {18, 38}, {28, 28}}}, 3, false},
+}};
+
+// The pads at the far ends of the traces.
+constexpr std::array<Rect, 3> kPads{{{9, 400, 21, 412}, {19, 370, 31, 382}, {29, 340, 41, 352}}};
+
+void paintLogo(const Rect& item) {
+    const bool colour = [] {
+        QScreen* s = QGuiApplication::primaryScreen();
+        return !s || s->depth() >= 4;
+    }();
+    const ColorCode oldFore = GetForeColor();
+    auto useBlue = [&](bool blue) {
+        PenNormal();
+        if (!blue) {
+            RGBForeColor(kBlackColor);
+        } else if (colour) {
+            RGBForeColor(kLogoBlue);
+        } else {
+            RGBForeColor(kBlackColor);
+            PenPat(ltGrayPat);
+        }
+    };
+    auto place = [&](Rect r) {
+        OffsetRect(&r, item.left, item.top);
+        return r;
+    };
+
+    // Pins on all four sides of the package, six a side, centred on the body.
+    useBlue(false);
+    for (int k = 0; k < 6; ++k) {
+        const std::int16_t c = static_cast<std::int16_t>(35 + k * kPinPitch);
+        PaintRect(
+            place({5, static_cast<std::int16_t>(c - 2), 14, static_cast<std::int16_t>(c + 2)}));
+        PaintRect(
+            place({86, static_cast<std::int16_t>(c - 2), 95, static_cast<std::int16_t>(c + 2)}));
+        PaintRect(
+            place({static_cast<std::int16_t>(c - 2), 15, static_cast<std::int16_t>(c + 2), 24}));
+        PaintRect(
+            place({static_cast<std::int16_t>(c - 2), 96, static_cast<std::int16_t>(c + 2), 105}));
+    }
+    for (const LogoRect& r : kLogoRects) {
+        if (!r.blue) continue;
+        useBlue(true);
+        PaintRect(place(r.r));
+    }
+    for (const LogoPoly& poly : kLogoPolys) {
+        if (!poly.blue) continue;
+        useBlue(true);
+        std::array<Point, 6> p = poly.p;
+        for (int i = 0; i < poly.count; ++i) {
+            p[i].v = static_cast<std::int16_t>(p[i].v + item.top);
+            p[i].h = static_cast<std::int16_t>(p[i].h + item.left);
+        }
+        PaintPoly(p.data(), poly.count);
+    }
+    // Black parts last, over the blue.
+    useBlue(false);
+    for (const LogoRect& r : kLogoRects)
+        if (!r.blue) PaintRect(place(r.r));
+    for (const LogoPoly& poly : kLogoPolys) {
+        if (poly.blue) continue;
+        std::array<Point, 6> p = poly.p;
+        for (int i = 0; i < poly.count; ++i) {
+            p[i].v = static_cast<std::int16_t>(p[i].v + item.top);
+            p[i].h = static_cast<std::int16_t>(p[i].h + item.left);
+        }
+        PaintPoly(p.data(), poly.count);
+    }
+    for (const Rect& pad : kPads)
+        PaintRect(place(pad));
+    PenNormal();
+    RGBForeColor(oldFore);
+}
+
+bool aboutProc(DialogPtr d, WindowMessage& msg) {
+    switch (msg.kind) {
+    case wmCreated: {
+        HideDialogItem(d, kLogoItem); // the procedure draws the logo in its place
+        SetDialogItemStyle(d, kNameItem, StandardTextStyle(6));
+        SetDialogItemText(d, kVersionItem, aboutVersionText());
+        TextStyle small;
+        small.size = 7;
+        SetDialogItemStyle(d, kNoticeItem, small);
+        SetDialogItemText(d, kNoticeItem, kNotice);
+        return true;
+    }
+    case wmUpdate:
+        paintLogo(GetDialogItemRect(d, kLogoItem));
+        return true;
+    case wmMouseDown:
+    case wmControlClick:
+        EndModalDialog(d, kLogoItem);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const char* aboutVersionText() {
+    static char text[64];
+    std::snprintf(text, sizeof text, "Version %s", kVersion);
+    return text;
+}
+
+void showAboutBox() {
+    RunModalDialog(kAboutDialog, aboutProc, nullptr);
+}

@@ -1,0 +1,128 @@
+#include "shell/Application.h"
+
+#include "listwin/ListWindow.h"
+#include "listwin/MenuEnabling.h"
+#include "model/PackageFile.h"
+#include "shell/FileCommands.h"
+#include "shell/WindowMenu.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/Menus.h"
+#include "toolbox/gui/SingleInstance.h"
+#include "toolbox/gui/TextEdit.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+
+constexpr std::int16_t kFirstWindowCommand = kWindowMenuID + 1;
+constexpr std::int16_t kLastWindowCommand = kWindowMenuID + kMaxWindowMenuEntries;
+
+// The application's own rule, for what no window decides.
+bool decideApplicationItem(MenuEnableRecord& rec) {
+    if (rec.modalDialogUp) {
+        rec.enabled = false;
+        return true;
+    }
+    const std::int16_t c = rec.command;
+    if (c == kHelpMenuID || c == kAboutCommand) {
+        rec.enabled = true;
+    } else if (c == kWindowMenuID) {
+        // as the shared pre-step left it
+    } else if (c >= kFirstWindowCommand && c <= kLastWindowCommand) {
+        rec.enabled = c - kWindowMenuID <= windowMenuCount();
+    } else if (c >= 200 && c <= 299) {
+        fileMenuEnabling(rec);
+    } else {
+        rec.enabled = false;
+    }
+    return true;
+}
+
+bool closeListWindowFile(PackageFile* file) {
+    return closeFile(file, false);
+}
+
+} // namespace
+
+bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
+    enablingPreStep(rec);
+    decideApplicationItem(rec);
+    enablingPostStep(rec);
+    return true;
+}
+
+bool applicationCommand(std::int16_t command) {
+    if (command == kAboutCommand) {
+        showAboutBox();
+        return true;
+    }
+    if (command >= 200 && command <= 299) return fileCommand(command);
+    if (command >= kFirstWindowCommand && command <= kLastWindowCommand) {
+        if (WindowPtr w = windowMenuWindow(command)) SelectWindow(w);
+        return true;
+    }
+    return false;
+}
+
+void openDocument(const char* path) {
+    if (path && *path) openFile(path, true);
+}
+
+void quitRequest() {
+    PostMenuCommand(kExitCommand);
+}
+
+bool quitHook() {
+    // First the toolbox's own windows (class 1), front first, one at a time.
+    for (WindowPtr w = GetNextWindow(nullptr, 1); w;) {
+        WindowMessage close;
+        close.kind = wmCloseRequest;
+        SendWindowMessage(w, close);
+        WindowPtr next = GetNextWindow(nullptr, 1);
+        if (next == w) return false; // it stayed open
+        w = next;
+    }
+    return !closeAllFiles();
+}
+
+OSErr startApplication() {
+    // The toolbox: the menu bar from the resources.
+    InstallMenuBar();
+    SetQuitHook(quitHook);
+
+    // The application's handlers.
+    SetWindowHandler(nullptr, applicationEnabling);
+    SetMenuCommandHandler(applicationCommand);
+    SetOpenDocumentHandler(openDocument);
+    SetQuitRequestHandler(quitRequest);
+    setWindowMenuBuilder(rebuildWindowMenu);
+    ListWindowHooks hooks;
+    hooks.closePackageFile = closeListWindowFile;
+    installListWindowHooks(hooks);
+
+    // The modules, in order. The package editor's settings come first and its state, popup
+    // menus and column layout and the field editor window follow the entry pool, once the
+    // editor module is part of the program.
+    if (OSErr err = initEntryPool()) return err;
+
+    TEFromScrap();
+    return noErr;
+}
+
+int applicationMain(int argc, char** argv) {
+    (void)argc;
+    (void)argv;
+    if (!RunSingleInstanceGuard(kInstanceGuardName, QCoreApplication::arguments())) return 1;
+    // The memory manager needs no start-up: handles come from the process heap.
+    if (OSErr err = startApplication()) {
+        ErrorAlert(err);
+        ReleaseSingleInstanceGuard();
+        return 1;
+    }
+    const int code = RunEventLoop();
+    ReleaseSingleInstanceGuard();
+    return code;
+}

@@ -1,0 +1,363 @@
+#include "shell/FileCommands.h"
+
+#include "listwin/ListWindow.h"
+#include "model/PackageFileIO.h"
+#include "shell/ImportErrors.h"
+#include "textfmt/Export.h"
+#include "textfmt/Import.h"
+#include "toolbox/core/Files.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/FileDialogs.h"
+#include "toolbox/gui/Quickdraw.h"
+#include "toolbox/gui/StatusWindow.h"
+
+#include <cstdio>
+
+namespace {
+
+// ---- state -----------------------------------------------------------------------------------
+bool gQuitting = false;     // set only while Exit runs
+int gOpenFilter = 0;        // the filter the last Open dialog ended with
+bool gFileModified = false; // the current package file's modified state, taken at the menu title
+
+// ---- dialogs and texts -----------------------------------------------------------------------
+constexpr std::int16_t kSaveQuestionDialog = 1005;
+constexpr std::int16_t kSaveItem = 1;
+constexpr std::int16_t kCancelItem = 2;
+constexpr std::int16_t kDiscardItem = 3;
+constexpr std::int16_t kQuestionItem = 4;
+
+constexpr std::int16_t kRevertDialog = 1007;
+constexpr std::int16_t kRevertOKItem = 1;
+constexpr std::int16_t kRevertTextItem = 3;
+
+constexpr const char* kNewPrompt = "Create new file:";
+constexpr const char* kNewDefaultName = "Untitled.qpk";
+constexpr const char* kConvertPrompt = "Convert to package file:";
+constexpr const char* kSaveTextPrompt = "Save text as:";
+constexpr const char* kProtectedText = "You cannot replace the original file!";
+constexpr const char* kUpdatingIndex = "Updating Index...";
+
+constexpr FileTypeFilter kPackageFilters[] = {{"Packaging Files", "QPK"}};
+constexpr FileTypeFilter kTextFilters[] = {{"Text Files", "TXT"}};
+constexpr FileTypeFilter kOpenFilters[] = {
+    {"`Package Files (*.qpk, *.pkg)", "*.QPK;*.PKG"},
+    {"Text Files", "TXT"},
+    {"All Files", "*"},
+};
+
+// Long work shows the watch cursor; the arrow comes back when the command ends.
+struct ArrowWhenDone {
+    ~ArrowWhenDone() { SetCursor(arrowCursor); }
+};
+
+// The progress callbacks of every record file the application opens: "Updating Index..." in
+// the status window while a large index is rebuilt, the watch cursor for each record visited.
+RecordFileProgress progressCallbacks() {
+    RecordFileProgress p;
+    p.indexProgress = [](int phase) {
+        if (phase == 0) {
+            SetStatusText(kUpdatingIndex);
+        } else if (phase == 1) {
+            SetStatusText(nullptr);
+        }
+        SetCursor(watchCursor);
+    };
+    p.step = [] { SetCursor(watchCursor); };
+    return p;
+}
+
+std::string fileNameOf(const PackageFile* f) {
+    return f->recordFile ? f->recordFile->fileName() : std::string();
+}
+
+std::int16_t askQuestion(std::int16_t dialog, std::int16_t textItem, const std::string& text) {
+    struct Question {
+        std::int16_t item;
+        const std::string* text;
+    } q{textItem, &text};
+    return RunModalDialog(
+        dialog,
+        [](DialogPtr d, WindowMessage& msg) {
+            if (msg.kind != wmCreated) return false;
+            const auto* q = static_cast<const Question*>(GetDialogUserData(d));
+            SetDialogItemText(d, q->item, q->text->c_str());
+            return true;
+        },
+        &q);
+}
+
+std::string formatWithName(const char* format, const std::string& name) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, name.c_str());
+    return text;
+}
+
+// Drops a package file that never reached the open list (nothing of it is written).
+void dropFile(PackageFile* f) {
+    if (f->recordFile) f->recordFile->setReadOnly();
+    disposePackageFile(f);
+}
+
+// The conversion of a text file chosen in the Open dialog into a new package file.
+PackageFile* convertTextFile(const std::string& textPath) {
+    const std::string textName = FSSpec::fromPath(textPath).name;
+    PackageFile* f = createFile(kConvertPrompt, replaceExtension(textName, "qpk"), false, textPath);
+    if (!f) return nullptr;
+    DialogImportReporter reporter;
+    SetCursor(watchCursor);
+    if (!importTextIntoPackageFile(textPath, f, &reporter)) {
+        // The file keeps the Packages written before the failure, exactly as written.
+        closeFile(f, true);
+        return nullptr;
+    }
+    if (OSErr err = f->recordFile->rebuildClassIndex()) ErrorAlert(err);
+    reversePackageList(f);
+    addPackageFile(f);
+    showListWindow(f);
+    return f;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    return FSpSameFile(FSSpec::fromPath(a), FSSpec::fromPath(b));
+}
+
+// An open package file at path, found by its path or as the same file on disk.
+PackageFile* openFileAt(const std::string& path) {
+    if (PackageFile* f = findPackageFileByPath(path)) return f;
+    for (PackageFile* f = firstPackageFile(); f; f = f->next)
+        if (f->recordFile && sameFile(f->recordFile->path(), path)) return f;
+    return nullptr;
+}
+
+// ---- the commands ----------------------------------------------------------------------------
+
+void newCommand() {
+    createFile(kNewPrompt, kNewDefaultName, true);
+}
+
+void openCommand() {
+    StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter);
+    if (!reply.good) return;
+    gOpenFilter = reply.filterIndex;
+    openFile(reply.spec.path, false);
+}
+
+void saveAsTextCommand(PackageFile* f) {
+    StandardFileReply reply = StandardPutFile(
+        kSaveTextPrompt, replaceExtension(fileNameOf(f), "TXT").c_str(), kTextFilters);
+    if (!reply.good) return;
+    const std::string& path = reply.spec.path;
+    if (sameFile(path, f->recordFile->path())) {
+        NoteAlert(exportErrorText(kReplaceOriginalErr));
+        return;
+    }
+    if (PackageFile* other = openFileAt(path)) {
+        if (closeFile(other, true)) return;
+    }
+    ArrowWhenDone arrow;
+    ExportHooks hooks;
+    hooks.progress = [](long, long) { SetCursor(watchCursor); };
+    // Open package editors commit their pending changes here once editors exist.
+    OSErr err = exportText(f, path, hooks);
+    SetCursor(arrowCursor);
+    if (const char* refusal = exportErrorText(err)) {
+        NoteAlert(refusal);
+    } else {
+        ErrorAlert(err);
+    }
+}
+
+void revertCommand(PackageFile* f) {
+    const std::string question =
+        formatWithName("Do you really want to discard all changes made to \"%s\"?", fileNameOf(f));
+    if (askQuestion(kRevertDialog, kRevertTextItem, question) != kRevertOKItem) return;
+    ArrowWhenDone arrow;
+    // Open package editors of this file close here, without validation, once editors exist.
+    OSErr err = revertPackageFile(f);
+    if (err) ErrorAlert(err);
+    refreshListWindow(f, false);
+    updateCount(f);
+}
+
+} // namespace
+
+// ---- public ----------------------------------------------------------------------------------
+
+std::string replaceExtension(const std::string& name, const char* extension) {
+    std::string result = name;
+    const std::size_t dot = name.find('.', 1);
+    if (dot != std::string::npos) result.erase(dot);
+    result += '.';
+    result += extension;
+    return result;
+}
+
+bool quitting() {
+    return gQuitting;
+}
+
+int rememberedOpenFilter() {
+    return gOpenFilter;
+}
+
+PackageFile* openFile(const std::string& path, bool fromHandler) {
+    if (PackageFile* open = openFileAt(path)) {
+        showListWindow(open);
+        return open;
+    }
+    ArrowWhenDone arrow;
+    SetCursor(watchCursor);
+    PackageFile* f = nullptr;
+    OSErr err = openPackageFile(path, false, progressCallbacks(), &f);
+    if (err == noErr) {
+        addPackageFile(f);
+        showListWindow(f);
+        return f;
+    }
+    SetCursor(arrowCursor);
+    if (err == badSignatureErr) {
+        if (fromHandler) return nullptr;
+        return convertTextFile(path);
+    }
+    ErrorAlert(err);
+    return nullptr;
+}
+
+PackageFile* createFile(const std::string& prompt, const std::string& defaultName, bool openWindow,
+                        const std::string& protectedPath) {
+    StandardFileReply reply = StandardPutFile(prompt.empty() ? kNewPrompt : prompt.c_str(),
+                                              defaultName.c_str(), kPackageFilters);
+    if (!reply.good) return nullptr;
+    const std::string& path = reply.spec.path;
+    if (!protectedPath.empty() && sameFile(path, protectedPath)) {
+        NoteAlert(kProtectedText);
+        return nullptr;
+    }
+    if (PackageFile* open = openFileAt(path)) {
+        if (closeFile(open, true)) return nullptr;
+    }
+    ArrowWhenDone arrow;
+    PackageFile* f = nullptr;
+    OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0);
+    if (err == noErr) err = openPackageFile(path, false, progressCallbacks(), &f);
+    if (err != noErr) {
+        SetCursor(arrowCursor);
+        ErrorAlert(err);
+        return nullptr;
+    }
+    if (openWindow) {
+        addPackageFile(f);
+        showListWindow(f);
+    }
+    return f;
+}
+
+bool closeFile(PackageFile* f, bool forced) {
+    bool save = false;
+    if (!forced && isModified(f)) {
+        const char* format = gQuitting ? "Save changes to \"%s\" before quitting?"
+                                       : "Save changes to \"%s\" before closing?";
+        switch (askQuestion(kSaveQuestionDialog, kQuestionItem,
+                            formatWithName(format, fileNameOf(f)))) {
+        case kSaveItem:
+            save = true;
+            break;
+        case kDiscardItem:
+            break;
+        default:
+            return true;
+        }
+    }
+    if (forced && f->recordFile) f->recordFile->setReadOnly();
+    // Open package editors of this file are asked to close here (validating only with Save)
+    // once editors exist; one that refuses cancels the close.
+    ArrowWhenDone arrow;
+    if (save && saveFile(f) != noErr) return true; // nothing unsaved is thrown away
+    if (f->recordFile && f->recordFile->isOpen()) {
+        SetCursor(watchCursor);
+        if (OSErr err = f->recordFile->close()) {
+            SetCursor(arrowCursor);
+            ErrorAlert(err);
+            return true;
+        }
+    }
+    removePackageFile(f);
+    disposeListWindow(f);
+    disposePackageFile(f);
+    return false;
+}
+
+bool closeAllFiles() {
+    while (PackageFile* f = firstPackageFile())
+        if (closeFile(f, false)) return true;
+    return false;
+}
+
+OSErr saveFile(PackageFile* f) {
+    ArrowWhenDone arrow;
+    SetCursor(watchCursor);
+    // Open package editors commit their pending changes here, entry by entry, once editors
+    // exist.
+    OSErr err = savePackageFile(f);
+    SetCursor(arrowCursor);
+    ErrorAlert(err);
+    return err;
+}
+
+bool fileCommand(std::int16_t command) {
+    gQuitting = false;
+    PackageFile* current = currentPackageFile();
+    switch (command) {
+    case kNewCommand:
+        newCommand();
+        return true;
+    case kOpenCommand:
+        openCommand();
+        return true;
+    case kSaveCommand:
+        if (current) saveFile(current);
+        return true;
+    case kSaveAsTextCommand:
+        if (current) saveAsTextCommand(current);
+        return true;
+    case kRevertFileCommand:
+        if (current) revertCommand(current);
+        return true;
+    case kExitCommand: {
+        gQuitting = true;
+        const bool cancelled = closeAllFiles();
+        gQuitting = false;
+        return cancelled;
+    }
+    default:
+        return false;
+    }
+}
+
+bool fileMenuEnabling(MenuEnableRecord& rec) {
+    PackageFile* current = currentPackageFile();
+    switch (rec.command) {
+    case kFileMenuID:
+        gFileModified = current && isModified(current);
+        rec.enabled = true;
+        return true;
+    case kNewCommand:
+    case kOpenCommand:
+    case kExitCommand:
+        rec.enabled = true;
+        return true;
+    case kCloseCommand:
+    case kSaveAsTextCommand:
+        rec.enabled = current && FrontWindow();
+        return true;
+    case kSaveCommand:
+    case kRevertFileCommand:
+        rec.enabled = current && FrontWindow() && gFileModified;
+        return true;
+    default:
+        rec.enabled = false;
+        return true;
+    }
+}

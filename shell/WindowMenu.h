@@ -1,0 +1,19 @@
+// The Window menu: the open windows by title in natural order, rebuilt whenever the menu is
+// about to be shown (the list window's shared pre-step calls the builder that start-up installs).
+#pragma once
+#include "toolbox/gui/Windows.h"
+
+#include <cstdint>
+
+constexpr std::int16_t kWindowMenuID = 500;
+constexpr int kMaxWindowMenuEntries = 80;
+
+// Collects the windows front to back (at most 80), sorts them by title in natural order and
+// makes item i the i-th title with command 500 + i, the front window's item checked. With no
+// window the menu holds one item, "None", disabled and unchecked.
+void rebuildWindowMenu();
+// The number of windows the last rebuild listed.
+int windowMenuCount();
+// The window of a Window menu command (501 and up) as the last rebuild listed it; nullptr when
+// there is none or it has gone since.
+WindowPtr windowMenuWindow(std::int16_t command);

@@ -1,0 +1,314 @@
+// The application shell driven through the harness: File commands, the save question, Exit,
+// menu enabling, the Window menu, the import error dialog, and a second instance.
+#include "listwin/ListWindow.h"
+#include "model/PackageFile.h"
+#include "shell/Application.h"
+#include "shell/FileCommands.h"
+#include "shell/WindowMenu.h"
+#include "textfmt/Import.h"
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/Menus.h"
+#include "toolbox/gui/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kTwoPackages = "P1,U,DIP\r\t1,0\rP2,U,DIP\r\t2,0\r";
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static const bool started = startApplication() == noErr;
+        ASSERT_TRUE(started);
+        ASSERT_TRUE(dir_.isValid());
+        ResetDialogHarness();
+    }
+    void TearDown() override {
+        while (PackageFile* f = firstPackageFile())
+            closeFile(f, true);
+        ResetDialogHarness();
+    }
+
+    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
+
+    std::string writeText(const char* name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+        return path(name);
+    }
+    std::string readText(const std::string& p) const {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    // A package file made from text, as the command-line tool makes one.
+    std::string makePackageFile(const char* name, const std::string& text) const {
+        const std::string source = writeText("source.txt", text);
+        std::unique_ptr<RecordFile> records;
+        EXPECT_EQ(RecordFile::create(path(name), "RHWQ", "QPK", "QPKG", 0), noErr);
+        EXPECT_EQ(RecordFile::open(path(name), false, &records), noErr);
+        RecordFileSink sink(*records);
+        EXPECT_TRUE(importText(source, sink, nullptr).ok());
+        EXPECT_EQ(records->close(), noErr);
+        return path(name);
+    }
+
+    // Moves the first package to the discard list: the file is then modified.
+    static void discardFirst(PackageFile* f) {
+        PackageEntry* e = f->packages;
+        removeEntry(f, e);
+        discardEntry(f, e);
+        refreshListWindow(f, false);
+    }
+
+    static int openCount() {
+        int n = 0;
+        for (PackageFile* f = firstPackageFile(); f; f = f->next)
+            ++n;
+        return n;
+    }
+
+    static bool enabled(std::int16_t command) {
+        MenuEnableRecord title;
+        title.command = static_cast<std::int16_t>(command / 100 * 100);
+        AskMenuEnabling(title);
+        MenuEnableRecord rec;
+        rec.command = command;
+        return AskMenuEnabling(rec);
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    const std::string other = makePackageFile("other.qpk", kTwoPackages);
+    PackageFile* f = openFile(lib, false);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->packageCount, 2);
+    ASSERT_NE(openFile(other, false), nullptr);
+    EXPECT_NE(FrontWindow(), f->listWindow);
+    EXPECT_EQ(openFile(lib, true), f); // brought back, not opened twice
+    EXPECT_EQ(FrontWindow(), f->listWindow);
+    EXPECT_EQ(openCount(), 2);
+
+    // A text file handed over by the open document handler is ignored.
+    const std::string text = writeText("Parts.list.txt", "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    openDocument(text.c_str());
+    EXPECT_EQ(openCount(), 2);
+    EXPECT_TRUE(ShownFileDialogs().empty());
+    EXPECT_TRUE(ShownNoteAlerts().empty());
+
+    // Chosen in the Open dialog it converts, into the file named in the Convert dialog.
+    AnswerNextFileDialog(text, 1);
+    AnswerNextFileDialog(path("converted.qpk"));
+    EXPECT_TRUE(fileCommand(kOpenCommand));
+    ASSERT_EQ(ShownFileDialogs().size(), 2u);
+    EXPECT_EQ(ShownFileDialogs()[1].prompt, "Convert to package file:");
+    EXPECT_EQ(ShownFileDialogs()[1].defaultName, "Parts.qpk");
+    PackageFile* converted = currentPackageFile();
+    ASSERT_NE(converted, nullptr);
+    EXPECT_EQ(converted->recordFile->fileName(), "converted.qpk");
+    ASSERT_EQ(converted->packageCount, 2);
+    EXPECT_EQ(displayNameView(entryAt(converted, 0)), "R1"); // file order
+    EXPECT_EQ(displayNameView(entryAt(converted, 1)), "C1");
+    EXPECT_FALSE(converted->recordFile->indexOutOfDate());
+
+    // The next Open shows the filter used last; the Convert dialog refuses the text itself.
+    AnswerNextFileDialog(text);
+    AnswerNextFileDialog(text);
+    fileCommand(kOpenCommand);
+    EXPECT_EQ(ShownFileDialogs()[2].filterIndex, 1);
+    ASSERT_EQ(ShownNoteAlerts().size(), 1u);
+    EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file!");
+    EXPECT_EQ(readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    EXPECT_EQ(openCount(), 3);
+}
+
+TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    PackageFile* f = openFile(lib, false);
+    ASSERT_NE(f, nullptr);
+    discardFirst(f);
+    ASSERT_TRUE(isModified(f));
+
+    AnswerNextFileDialog(lib);
+    EXPECT_TRUE(fileCommand(kNewCommand));
+    EXPECT_EQ(ShownFileDialogs().back().prompt, "Create new file:");
+    EXPECT_EQ(ShownFileDialogs().back().defaultName, "Untitled.qpk");
+    EXPECT_TRUE(ShownDialogs().empty()); // no save question
+    ASSERT_EQ(openCount(), 1);
+    PackageFile* fresh = firstPackageFile();
+    EXPECT_EQ(fresh->packageCount, 0);
+    EXPECT_EQ(FrontWindow(), fresh->listWindow);
+}
+
+TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
+    PackageFile* a = openFile(makePackageFile("A.qpk", kTwoPackages), false);
+    PackageFile* b = openFile(makePackageFile("B.qpk", kTwoPackages), false);
+    ASSERT_TRUE(a && b);
+    discardFirst(a);
+    discardFirst(b);
+
+    // Close asks with the closing wording; Cancel keeps the file.
+    AnswerNextDialog(1005, 2);
+    DispatchMenuCommand(kCloseCommand);
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    EXPECT_EQ(ShownDialogs()[0].texts.at(4), "Save changes to \"B.qpk\" before closing?");
+    EXPECT_EQ(openCount(), 2);
+
+    // Exit asks about the newer file first; Cancel at the second keeps the program running.
+    AnswerNextDialog(1005, 3);
+    AnswerNextDialog(1005, 2);
+    EXPECT_TRUE(applicationCommand(kExitCommand)); // handled: the quit does not go on
+    ASSERT_EQ(ShownDialogs().size(), 3u);
+    EXPECT_EQ(ShownDialogs()[1].texts.at(4), "Save changes to \"B.qpk\" before quitting?");
+    EXPECT_EQ(ShownDialogs()[2].texts.at(4), "Save changes to \"A.qpk\" before quitting?");
+    ASSERT_EQ(openCount(), 1);
+    EXPECT_EQ(firstPackageFile(), a);
+    EXPECT_FALSE(quitting());
+
+    // Save from the question writes the file before it closes.
+    AnswerNextDialog(1005, 1);
+    EXPECT_FALSE(closeFile(a, false));
+    PackageFile* again = openFile(path("A.qpk"), false);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->packageCount, 1);
+    EXPECT_EQ(displayNameView(again->packages), "P2");
+}
+
+TEST_F(ShellTest, SaveAndRevertFollowChanges) {
+    PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages), false);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(enabled(kCloseCommand));
+    EXPECT_TRUE(enabled(kSaveAsTextCommand));
+    EXPECT_FALSE(enabled(kSaveCommand));
+    EXPECT_FALSE(enabled(kRevertFileCommand));
+
+    discardFirst(f);
+    EXPECT_TRUE(enabled(kSaveCommand));
+    EXPECT_TRUE(enabled(kRevertFileCommand));
+
+    // Revert asks, then reads the list again: the discarded package is back.
+    AnswerNextDialog(1007, 1);
+    fileCommand(kRevertFileCommand);
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    EXPECT_EQ(ShownDialogs()[0].texts.at(3),
+              "Do you really want to discard all changes made to \"lib.qpk\"?");
+    EXPECT_EQ(f->packageCount, 2);
+    EXPECT_FALSE(enabled(kSaveCommand));
+
+    // Save writes the change; afterwards nothing is left to save.
+    discardFirst(f);
+    fileCommand(kSaveCommand);
+    EXPECT_FALSE(isModified(f));
+    EXPECT_FALSE(enabled(kSaveCommand));
+
+    // Save As Text refuses the package file itself and writes any other file.
+    AnswerNextFileDialog(path("lib.qpk"));
+    fileCommand(kSaveAsTextCommand);
+    EXPECT_EQ(ShownFileDialogs().back().defaultName, "lib.TXT");
+    ASSERT_EQ(ShownNoteAlerts().size(), 1u);
+    EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file.");
+    AnswerNextFileDialog(path("lib.txt"));
+    fileCommand(kSaveAsTextCommand);
+    EXPECT_EQ(readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
+}
+
+TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
+    // Without windows: Edit and Package commands disabled, Help on, the Window menu "None".
+    EXPECT_FALSE(enabled(302));
+    EXPECT_FALSE(enabled(401));
+    EXPECT_TRUE(enabled(kAboutCommand));
+    EXPECT_TRUE(enabled(kNewCommand));
+    EXPECT_FALSE(enabled(kCloseCommand));
+    MenuHandle menu = GetMenu(kWindowMenuID);
+    RunMenuEnabling();
+    ASSERT_EQ(CountMItems(menu), 1);
+    EXPECT_EQ(GetMenuItemText(menu, 1), "None");
+    EXPECT_FALSE(IsMenuItemEnabled(menu, 1));
+
+    std::vector<WindowPtr> windows;
+    for (const char* title : {"Pkg10", "Pkg2", "Pkg1"}) {
+        windows.push_back(NewWindow(kDocumentStyle, nullptr, title, kInFront, 0, nullptr, nullptr));
+        ShowWindow(windows.back());
+    }
+    SelectWindow(windows[1]);
+    RunMenuEnabling();
+    ASSERT_EQ(CountMItems(menu), 3);
+    EXPECT_EQ(GetMenuItemText(menu, 1), "Pkg1");
+    EXPECT_EQ(GetMenuItemText(menu, 2), "Pkg2");
+    EXPECT_EQ(GetMenuItemText(menu, 3), "Pkg10");
+    EXPECT_TRUE(GetItemMark(menu, 2));
+    EXPECT_FALSE(GetItemMark(menu, 1));
+    EXPECT_TRUE(IsMenuItemEnabled(menu, 3));
+    EXPECT_TRUE(applicationCommand(501));
+    EXPECT_EQ(FrontWindow(), windows[2]);
+    for (WindowPtr w : windows)
+        DisposeWindow(w);
+    RunMenuEnabling();
+    EXPECT_EQ(GetMenuItemText(menu, 1), "None");
+
+    showAboutBox();
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    EXPECT_EQ(ShownDialogs()[0].templateId, 1004);
+    EXPECT_EQ(ShownDialogs()[0].texts.at(2), "Ortix Kelvane");
+    EXPECT_EQ(ShownDialogs()[0].texts.at(3), "Version 3.8.4  for Windows");
+}
+
+TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
+    const std::string text = writeText("bad.txt", "P1,U,DIP\r\t1,0\rBAD\tLINE\r\t2,0\r");
+    AnswerNextFileDialog(text);
+    AnswerNextFileDialog(path("bad.qpk"));
+    AnswerNextDialog(1003, 1);
+    fileCommand(kOpenCommand);
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    const ShownDialog& shown = ShownDialogs()[0];
+    EXPECT_EQ(shown.templateId, 1003);
+    EXPECT_EQ(shown.texts.at(2), "Syntax.");
+    EXPECT_EQ(shown.texts.at(3), "BAD\x86LINE");
+    EXPECT_EQ(openCount(), 0); // the failed conversion opens nothing
+    PackageFile* kept = openFile(path("bad.qpk"), false);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->packageCount, 1);
+}
+
+TEST_F(ShellTest, SecondInstanceHandsItsFileToTheFirst) {
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    const QString guard =
+        QStringLiteral("ok-shell-test-%1").arg(QCoreApplication::applicationPid());
+    qputenv(kGuardNameVariable, guard.toLocal8Bit());
+    ASSERT_TRUE(RunSingleInstanceGuard(kInstanceGuardName, {QStringLiteral("first")}));
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(OK_APP_PATH), {QString::fromStdString(lib)});
+    ASSERT_TRUE(second.waitForStarted());
+    QDeadlineTimer deadline(30000);
+    while (second.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        ProcessPendingEvents();
+        second.waitForFinished(10);
+    }
+    while (!findPackageFileByPath(lib) && !deadline.hasExpired())
+        ProcessPendingEvents();
+    ReleaseSingleInstanceGuard();
+    qunsetenv(kGuardNameVariable);
+
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    PackageFile* opened = findPackageFileByPath(lib);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->packageCount, 2);
+}
+
+} // namespace
