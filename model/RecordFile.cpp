@@ -1,46 +1,1069 @@
-// The record file container. (Work in progress: operations report paramErr until implemented.)
+// The record file: header and leader, record allocation with a first-fit free list, the index
+// header and class index, compaction through a temporary file.
+//
+// Write ordering. Every change is made so that the file on disk is well formed after each single
+// write call, should the program stop there:
+//  - a block leaves the free list (one link write) before its bytes are reused, and a new free
+//    block is written in full before it joins the list; in between it is a free block that no
+//    list names, which costs space and nothing else (a rebuild of the list by scan finds it);
+//  - a record's data is written before the header that makes it a record;
+//  - the index header is set to "out of date" and the class index freed before any package
+//    record is written or deleted, and a new class index is written only after every class link
+//    is right, then named by the index header;
+//  - a failed write is undone at once where it left something half done (the old bytes are
+//    written back, an append is cut off again).
+// Compaction is the exception: it rewrites the file in place from a temporary copy and restores
+// that copy on any failure; only the temporary file holds every record while it runs.
 #include "model/RecordFile.h"
 
-struct RecordFile::State {
-    std::string path;
-    std::string name;
-    bool readOnly = true;
-    bool open = false;
-    RecordFileProgress progress;
+#include "model/Image.h"
+#include "model/RecordFileBuffer.h"
+#include "model/RecordFileFormat.h"
+#include "toolbox/core/Failure.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+using namespace rf;
+
+namespace {
+
+struct FreeNode {
+    std::uint32_t size; // data bytes of the free block
+    std::uint32_t next; // the next block on the list, 0 at the end
+    std::uint32_t prev; // the block whose link names this one, 0 for the list head
 };
 
-RecordFile::RecordFile(std::unique_ptr<State> state) : s_(std::move(state)) {}
-RecordFile::~RecordFile() = default;
+// The container's state that compaction may have to put back.
+struct Meta {
+    FileHeader header;
+    std::uint64_t leaderPos = kFileHeaderSize; // first byte of the leader
+    unsigned char leader[kLeaderSize] = {};    // the leader as read (only the head ever changes)
+    std::uint32_t leaderBytes = 0;             // bytes of leader[] that the file holds
+    std::uint32_t freeHead = 0;
+    bool leaderChanged = false;
 
-OSErr RecordFile::create(const std::string&, const char*, const char*, const char[4],
-                         std::uint32_t) {
-    return paramErr;
+    std::uint32_t indexHeaderPos = 0;    // data position of the type 2 record; 0 = none
+    std::uint32_t indexHeaderLength = 0; // its data length (16 in every file this code makes)
+    unsigned char indexReserved[8] = {};
+    std::uint32_t indexPos = 0; // the class index record (type 4, or a type 3 awaiting rebuild)
+    std::uint32_t indexCount = 0;
+    bool indexCurrent = false; // the index record and the class links describe the file
+    bool changedByDelete = false;
+
+    // A copy of the free list in memory, so that allocation needs no reads. Loaded on first use.
+    bool freeLoaded = false;
+    bool freeTrusted = false; // every free block of the file is on the list
+    std::unordered_map<std::uint32_t, FreeNode> freeNodes;
+};
+
+struct FreeCensus {
+    std::uint32_t pos, length, sizeField, next;
+};
+
+} // namespace
+
+struct RecordFile::State {
+    FSSpec spec;
+    BufferedFile file;
+    bool open = false;
+    bool readOnly = true;
+    RecordFileProgress progress;
+    Meta m;
+
+    // --- Reading ----------------------------------------------------------------------------
+
+    std::uint64_t firstPosition() const { return m.header.recordsStart + kRecordHeaderSize; }
+
+    void readAt(std::uint64_t pos, void* dst, std::size_t len) {
+        FailOSErr(file.read(pos, dst, len));
+    }
+
+    // The header of the record whose data is at pos, checked against the file.
+    OSErr headerAt(std::uint64_t pos, RecordHeader* h) {
+        if (pos < firstPosition() || pos > kMaxPosition) return paramErr;
+        unsigned char b[kRecordHeaderSize];
+        if (OSErr err = file.read(pos - kRecordHeaderSize, b, sizeof b)) return err;
+        *h = parseRecordHeader(b);
+        if (h->headerLength < kRecordHeaderSize) return paramErr;
+        if (pos + h->span() > file.eof()) return eofErr;
+        return noErr;
+    }
+    RecordHeader mustHeaderAt(std::uint64_t pos) {
+        RecordHeader h;
+        FailOSErr(headerAt(pos, &h));
+        return h;
+    }
+
+    // Visits the records from the first; visit(pos, header, data in file order) returns false to
+    // stop. Returns true when the walk reached the end of the file.
+    template <class Visit> bool walk(Visit&& visit) {
+        std::vector<unsigned char> large;
+        std::uint64_t pos = firstPosition();
+        const std::uint64_t eof = file.eof();
+        while (pos - kRecordHeaderSize < eof) {
+            if (pos > kMaxPosition) FailOSErr(paramErr);
+            OSErr err;
+            const unsigned char* p = file.peek(pos - kRecordHeaderSize, kRecordHeaderSize, &err);
+            if (!p) FailOSErr(err);
+            const RecordHeader h = parseRecordHeader(p);
+            if (h.headerLength < kRecordHeaderSize) FailOSErr(paramErr);
+            if (pos + h.span() > eof) FailOSErr(eofErr);
+            const unsigned char* data;
+            if (kRecordHeaderSize + std::size_t(h.length) <= BufferedFile::capacity()) {
+                data = file.peek(pos - kRecordHeaderSize, kRecordHeaderSize + h.length, &err);
+                if (!data) FailOSErr(err);
+                data += kRecordHeaderSize;
+            } else {
+                large.resize(h.length);
+                readAt(pos, large.data(), h.length);
+                data = large.data();
+            }
+            if (progress.step) progress.step();
+            if (!visit(static_cast<std::uint32_t>(pos), h, data)) return false;
+            pos = nextRecordPosition(pos, h);
+        }
+        return true;
+    }
+
+    // Position of the first record of that type, 0 when there is none.
+    std::uint32_t findFirst(std::uint8_t type) {
+        std::uint32_t found = 0;
+        walk([&](std::uint32_t pos, const RecordHeader& h, const unsigned char*) {
+            if (h.type != type) return true;
+            found = pos;
+            return false;
+        });
+        return found;
+    }
+
+    // --- Writing ----------------------------------------------------------------------------
+
+    void writeAt(std::uint64_t pos, const void* src, std::size_t len) {
+        FailOSErr(file.write(pos, src, len));
+    }
+    // Puts back bytes after a failed write; a second failure leaves what the first left.
+    void restoreBytes(std::uint64_t pos, const void* src, std::size_t len) {
+        (void)file.write(pos, src, len);
+    }
+
+    OSErr putLeaderHead(std::uint32_t head) {
+        unsigned char b[4];
+        put32(b, head);
+        if (OSErr err = file.write(m.leaderPos, b, 4)) return err;
+        m.freeHead = head;
+        put32(m.leader, head);
+        return noErr;
+    }
+
+    // Sets the link of the free block at pred (0: the list head) to next.
+    OSErr putLink(std::uint32_t pred, std::uint32_t next) {
+        if (pred == 0) return putLeaderHead(next);
+        unsigned char b[4];
+        put32(b, next);
+        return file.write(std::uint64_t(pred) + 4, b, 4);
+    }
+
+    // --- The free list ----------------------------------------------------------------------
+
+    // Follows the chain on disk from the head; false when a link leaves the records area, names
+    // something that is not a free block, or comes back to a block already seen.
+    bool loadFreeListFromDisk() {
+        m.freeNodes.clear();
+        const std::uint64_t limit = file.eof() / kMinSplit + 1;
+        std::uint32_t prev = 0;
+        for (std::uint32_t p = m.freeHead; p;) {
+            if (m.freeNodes.size() > limit || m.freeNodes.count(p)) return false;
+            RecordHeader h;
+            if (headerAt(p, &h) || h.type != kRecordFree || h.length < kMinRecordData) return false;
+            unsigned char b[8];
+            if (file.read(p, b, sizeof b)) return false;
+            if (be32(b) != h.length) return false;
+            const std::uint32_t next = be32(b + 4);
+            m.freeNodes[p] = {h.length, next, prev};
+            prev = p;
+            p = next;
+        }
+        m.freeLoaded = true;
+        m.freeTrusted = false;
+        return true;
+    }
+
+    // Takes the free list from what a full scan saw, when the chain on disk is sound.
+    void adoptCensus(const std::vector<FreeCensus>& census) {
+        if (readOnly) return;
+        if (m.freeLoaded) {
+            std::size_t listed = 0;
+            for (const FreeCensus& c : census)
+                listed += m.freeNodes.count(c.pos);
+            m.freeTrusted = listed == census.size();
+            return;
+        }
+        std::unordered_map<std::uint32_t, const FreeCensus*> byPos;
+        byPos.reserve(census.size());
+        for (const FreeCensus& c : census)
+            byPos[c.pos] = &c;
+        std::unordered_map<std::uint32_t, FreeNode> nodes;
+        nodes.reserve(census.size());
+        std::uint32_t prev = 0;
+        for (std::uint32_t p = m.freeHead; p;) {
+            auto it = byPos.find(p);
+            if (it == byPos.end() || nodes.count(p) ||
+                it->second->sizeField != it->second->length || it->second->length < kMinRecordData)
+                return; // not sound: the first use walks it again and rebuilds it
+            nodes[p] = {it->second->length, it->second->next, prev};
+            prev = p;
+            p = it->second->next;
+        }
+        m.freeTrusted = nodes.size() == census.size();
+        m.freeNodes = std::move(nodes);
+        m.freeLoaded = true;
+    }
+
+    // Makes the free list anew from every free block in the file, in file order.
+    void rebuildFreeListByScan() {
+        m.freeLoaded = false;
+        m.freeNodes.clear();
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks; // position, data bytes
+        walk([&](std::uint32_t pos, const RecordHeader& h, const unsigned char*) {
+            if (h.type == kRecordFree && h.span() >= kMinRecordData && h.span() <= kMaxPosition)
+                blocks.emplace_back(pos, static_cast<std::uint32_t>(h.span()));
+            return true;
+        });
+        // From the last block to the first, so that a link never points back at a block whose
+        // own link is still the old one.
+        for (std::size_t i = blocks.size(); i-- > 0;) {
+            unsigned char b[kMinSplit];
+            encodeRecordHeader(b, kRecordFree, 0, blocks[i].second);
+            put32(b + 6, blocks[i].second);
+            put32(b + 10, i + 1 < blocks.size() ? blocks[i + 1].first : 0);
+            writeAt(blocks[i].first - kRecordHeaderSize, b, sizeof b);
+        }
+        const std::uint32_t head = blocks.empty() ? 0 : blocks.front().first;
+        if (head != m.freeHead) FailOSErr(putLeaderHead(head));
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            m.freeNodes[blocks[i].first] = {blocks[i].second,
+                                            i + 1 < blocks.size() ? blocks[i + 1].first : 0,
+                                            i ? blocks[i - 1].first : 0};
+        m.freeLoaded = true;
+        m.freeTrusted = true;
+    }
+
+    void ensureFreeList() {
+        if (m.freeLoaded) return;
+        if (!loadFreeListFromDisk()) rebuildFreeListByScan();
+    }
+
+    // Takes the block off the list (one link write). It stays a free block that no link names.
+    void unlinkFree(std::uint32_t p) {
+        const FreeNode n = m.freeNodes.at(p);
+        FailOSErr(putLink(n.prev, n.next));
+        if (n.prev) m.freeNodes[n.prev].next = n.next;
+        if (n.next) m.freeNodes[n.next].prev = n.prev;
+        m.freeNodes.erase(p);
+    }
+
+    // Puts a free block whose header and link (to the current head) are on disk at the head.
+    OSErr pushFree(std::uint32_t p, std::uint32_t size) {
+        const std::uint32_t oldHead = m.freeHead;
+        if (OSErr err = putLeaderHead(p)) return err;
+        m.freeNodes[p] = {size, oldHead, 0};
+        if (oldHead) m.freeNodes[oldHead].prev = p;
+        return noErr;
+    }
+
+    // Merges the free block at p with the free blocks that follow it directly.
+    void mergeFollowing(std::uint32_t p) {
+        for (;;) {
+            FreeNode& n = m.freeNodes.at(p);
+            const std::uint64_t q = std::uint64_t(p) + n.size + kRecordHeaderSize;
+            auto it = q <= kMaxPosition ? m.freeNodes.find(static_cast<std::uint32_t>(q))
+                                        : m.freeNodes.end();
+            if (it == m.freeNodes.end()) return;
+            const std::uint64_t merged =
+                std::uint64_t(n.size) + kRecordHeaderSize + it->second.size;
+            if (merged > kMaxPosition) return;
+            unlinkFree(static_cast<std::uint32_t>(q)); // now unlisted, still a whole free block
+            unsigned char old[10], b[10];
+            readAt(p - kRecordHeaderSize, old, sizeof old);
+            encodeRecordHeader(b, kRecordFree, 0, static_cast<std::uint32_t>(merged));
+            put32(b + 6, static_cast<std::uint32_t>(merged));
+            if (OSErr err = file.write(p - kRecordHeaderSize, b, sizeof b)) {
+                restoreBytes(p - kRecordHeaderSize, old, sizeof old);
+                m.freeTrusted = false; // the follower is off the list
+                FailOSErr(err);
+            }
+            m.freeNodes.at(p).size = static_cast<std::uint32_t>(merged);
+        }
+    }
+
+    // First fit: the first block on the list that holds need bytes, merging a block that is too
+    // small with the free blocks behind it first. 0 when none fits.
+    std::uint32_t findFit(std::uint32_t need) {
+        for (std::uint32_t p = m.freeHead; p;) {
+            if (m.freeNodes.at(p).size < need) mergeFollowing(p);
+            const FreeNode& n = m.freeNodes.at(p);
+            if (n.size >= need) return p;
+            p = n.next;
+        }
+        return 0;
+    }
+
+    // Stores a record in the free block at p, splitting off the rest when it can hold a record.
+    std::uint32_t placeInFreeBlock(std::uint32_t p, std::uint8_t type, const unsigned char* data,
+                                   std::uint32_t len) {
+        const std::uint32_t cap = m.freeNodes.at(p).size;
+        const std::uint32_t need = std::max(len, kMinRecordData);
+        const std::uint32_t spare = cap - need;
+        const bool split = spare >= kMinSplit;
+        const std::uint32_t used = split ? need : cap; // data and slack of the new record
+        // Data, slack and the split-off block's header and link, in one write behind the old
+        // header: until the header is written the block is still one (unlisted) free block.
+        std::vector<unsigned char> body(used + (split ? kMinSplit : 0), 0);
+        unlinkFree(p);
+        if (len) std::memcpy(body.data(), data, len);
+        const std::uint32_t rest = p + need + kRecordHeaderSize;
+        const std::uint32_t restSize = spare - kRecordHeaderSize;
+        if (split) {
+            encodeRecordHeader(body.data() + need, kRecordFree, 0, restSize);
+            put32(body.data() + need + 6, restSize);
+            put32(body.data() + need + 10, m.freeHead);
+        }
+        if (OSErr err = file.write(p, body.data(), body.size())) {
+            m.freeTrusted = false;
+            FailOSErr(err);
+        }
+        unsigned char h[kRecordHeaderSize], old[kRecordHeaderSize];
+        encodeRecordHeader(old, kRecordFree, 0, cap);
+        encodeRecordHeader(h, type, used - len, len);
+        if (OSErr err = file.write(p - kRecordHeaderSize, h, sizeof h)) {
+            restoreBytes(p - kRecordHeaderSize, old, sizeof old);
+            m.freeTrusted = false;
+            FailOSErr(err);
+        }
+        // The record is stored; a split-off block that fails to join the list is only lost space.
+        if (split && pushFree(rest, restSize)) m.freeTrusted = false;
+        return p;
+    }
+
+    std::uint32_t appendRecord(std::uint8_t type, const unsigned char* data, std::uint32_t len) {
+        const std::uint64_t at = file.eof();
+        const std::uint32_t slack = minimumSlack(len);
+        if (at + kRecordHeaderSize + len + slack > kMaxPosition) FailOSErr(dskFulErr);
+        std::vector<unsigned char> rec(kRecordHeaderSize + len + slack, 0);
+        encodeRecordHeader(rec.data(), type, slack, len);
+        if (len) std::memcpy(rec.data() + kRecordHeaderSize, data, len);
+        if (OSErr err = file.write(at, rec.data(), rec.size())) {
+            // Cut off whatever part of the record reached the file.
+            if (file.truncate(at)) (void)file.refreshEof();
+            FailOSErr(err);
+        }
+        return static_cast<std::uint32_t>(at + kRecordHeaderSize);
+    }
+
+    // Stores a new record (data in file order) and returns its position.
+    std::uint32_t writeRaw(std::uint8_t type, const unsigned char* data, std::uint32_t len) {
+        ensureFreeList();
+        const std::uint32_t need = std::max(len, kMinRecordData);
+        std::uint32_t p = findFit(need);
+        if (!p && !m.freeTrusted) {
+            rebuildFreeListByScan();
+            p = findFit(need);
+        }
+        return p ? placeInFreeBlock(p, type, data, len) : appendRecord(type, data, len);
+    }
+
+    // Turns the record at pos into a free block at the head of the list.
+    void freeRecord(std::uint32_t pos, const RecordHeader& h) {
+        ensureFreeList();
+        if (h.span() < kMinRecordData || h.span() > kMaxPosition) FailOSErr(paramErr);
+        const std::uint32_t cap = static_cast<std::uint32_t>(h.span());
+        unsigned char old[kMinSplit], b[kMinSplit];
+        readAt(pos - kRecordHeaderSize, old, sizeof old);
+        encodeRecordHeader(b, kRecordFree, 0, cap);
+        put32(b + 6, cap);
+        put32(b + 10, m.freeHead);
+        if (OSErr err = file.write(pos - kRecordHeaderSize, b, sizeof b)) {
+            restoreBytes(pos - kRecordHeaderSize, old, sizeof old);
+            FailOSErr(err);
+        }
+        if (OSErr err = pushFree(pos, cap)) {
+            restoreBytes(pos - kRecordHeaderSize, old, sizeof old); // the record is back
+            FailOSErr(err);
+        }
+    }
+
+    // --- The index --------------------------------------------------------------------------
+
+    void writeIndexHeader() {
+        if (!m.indexHeaderPos) return;
+        unsigned char b[kIndexHeaderSize], old[kIndexHeaderSize];
+        const std::size_t len = std::min<std::size_t>(m.indexHeaderLength, sizeof b);
+        put32(b, m.indexCurrent ? m.indexPos : 0);
+        put32(b + 4, m.indexCurrent ? m.indexCount : 0);
+        std::memcpy(b + 8, m.indexReserved, 8);
+        readAt(m.indexHeaderPos, old, len);
+        if (OSErr err = file.write(m.indexHeaderPos, b, len)) {
+            restoreBytes(m.indexHeaderPos, old, len);
+            FailOSErr(err);
+        }
+    }
+
+    void markOutOfDate() {
+        if (m.indexCurrent) {
+            if (m.indexHeaderPos) {
+                unsigned char b[8] = {};
+                writeAt(m.indexHeaderPos, b, sizeof b);
+            }
+            m.indexCurrent = false;
+        }
+        // Until the old index record is freed no package record may change: a class index left
+        // in the file would be taken for a current one by the next open.
+        if (m.indexPos) {
+            RecordHeader h;
+            if (headerAt(m.indexPos, &h) == noErr &&
+                (h.type == kRecordClassIndex || h.type == kRecordStaleIndex))
+                freeRecord(m.indexPos, h);
+            m.indexPos = 0;
+            m.indexCount = 0;
+        }
+    }
+
+    // Reads a class index record's count; false when the record is not a well-formed index.
+    bool classIndexAt(std::uint32_t pos, std::uint8_t wantType, std::uint32_t* count) {
+        RecordHeader h;
+        if (headerAt(pos, &h) || h.type != wantType || h.length < 4) return false;
+        unsigned char b[4];
+        if (file.read(pos, b, 4)) return false;
+        *count = be32(b);
+        return std::uint64_t(h.length) == 4 + std::uint64_t(kIndexEntrySize) * *count;
+    }
+
+    struct ClassEntryRef {
+        std::uint32_t pos; // file position of the class table entry
+        std::int32_t classId;
+        std::uint32_t link; // as stored
+    };
+
+    void rebuild();
+
+    // --- Open and compaction ----------------------------------------------------------------
+
+    void load();
+    void compactFrom(BufferedFile& temp);
+};
+
+namespace {
+
+void copyBytes(BufferedFile& from, BufferedFile& to, std::uint64_t len) {
+    for (std::uint64_t at = 0; at < len;) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(BufferedFile::capacity(), len - at));
+        OSErr err;
+        const unsigned char* p = from.peek(at, chunk, &err);
+        if (!p) FailOSErr(err);
+        FailOSErr(to.write(at, p, chunk));
+        at += chunk;
+    }
 }
-OSErr RecordFile::open(const std::string&, bool, std::unique_ptr<RecordFile>* out) {
-    if (out) out->reset();
-    return paramErr;
+
+// Collects output in large blocks and appends them to a file.
+class Appender {
+public:
+    Appender(BufferedFile& f, std::uint64_t at) : f_(f), at_(at) { buf_.reserve(kBlock); }
+    std::uint64_t position() const { return at_ + buf_.size(); }
+    void put(const void* src, std::size_t len) {
+        if (buf_.size() + len > kBlock) flush();
+        if (len > kBlock) {
+            FailOSErr(f_.write(at_, src, len));
+            at_ += len;
+            return;
+        }
+        const auto* p = static_cast<const unsigned char*>(src);
+        buf_.insert(buf_.end(), p, p + len);
+    }
+    void zeros(std::size_t n) {
+        static const unsigned char z[kMinRecordData] = {};
+        while (n) {
+            const std::size_t k = std::min(n, sizeof z);
+            put(z, k);
+            n -= k;
+        }
+    }
+    void flush() {
+        if (buf_.empty()) return;
+        FailOSErr(f_.write(at_, buf_.data(), buf_.size()));
+        at_ += buf_.size();
+        buf_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t(1) << 20;
+    BufferedFile& f_;
+    std::uint64_t at_;
+    std::vector<unsigned char> buf_;
+};
+
+// A failure scope in which running out of memory is one more failure.
+template <class Body> OSErr guarded(Body&& body) {
+    return CatchFailures([&] {
+        try {
+            body();
+        } catch (const std::bad_alloc&) {
+            FailOSErr(memFullErr);
+        }
+    });
 }
-OSErr RecordFile::iterate(std::uint8_t, std::uint32_t, RecordInfo* next) {
-    if (next) *next = RecordInfo{};
-    return paramErr;
+
+// A temporary file that is closed and deleted when it goes out of scope.
+struct TempFile {
+    FSSpec spec;
+    BufferedFile file;
+    bool made = false;
+    ~TempFile() { discard(); }
+    void discard() {
+        if (file.isOpen()) file.close();
+        if (made) FSpDelete(spec);
+        made = false;
+    }
+};
+
+} // namespace
+
+void RecordFile::State::load() {
+    unsigned char head[kFileHeaderSize] = {};
+    const std::size_t avail =
+        static_cast<std::size_t>(std::min<std::uint64_t>(file.eof(), sizeof head));
+    if (avail) readAt(0, head, avail);
+    FailOSErr(parseFileHeader(head, avail, file.eof(), &m.header));
+
+    // The leader: behind the header, or in old files the data of the type 254 record.
+    if (m.header.oldLayout) {
+        RecordHeader h;
+        std::uint32_t pos = findFirst(kRecordOldLeader);
+        if (!pos) FailOSErr(noLeaderErr);
+        FailOSErr(headerAt(pos, &h));
+        if (h.length < 4) FailOSErr(noLeaderErr);
+        m.leaderPos = pos;
+        m.leaderBytes = std::min<std::uint32_t>(h.length, kLeaderSize);
+    } else {
+        m.leaderPos = kFileHeaderSize;
+        m.leaderBytes = std::min<std::uint32_t>(m.header.leaderSize, kLeaderSize);
+    }
+    readAt(m.leaderPos, m.leader, m.leaderBytes);
+    m.freeHead = be32(m.leader);
+
+    // The free list head must name a free block of at least 8 bytes inside the records area.
+    if (m.freeHead) {
+        RecordHeader h;
+        const bool sound = headerAt(m.freeHead, &h) == noErr && h.type == kRecordFree &&
+                           h.length >= kMinRecordData;
+        if (!sound) {
+            if (readOnly) {
+                m.freeHead = 0; // dropped; nothing is allocated in a read-only file
+                m.freeLoaded = true;
+            } else {
+                rebuildFreeListByScan();
+            }
+        }
+    }
+
+    // The index header: the first type 2 record, made when the file has none.
+    // One shorter than its two words is ignored.
+    m.indexHeaderPos = findFirst(kRecordIndexHeader);
+    if (m.indexHeaderPos) {
+        m.indexHeaderLength = mustHeaderAt(m.indexHeaderPos).length;
+        if (m.indexHeaderLength < 8) m.indexHeaderPos = m.indexHeaderLength = 0;
+    }
+    if (!m.indexHeaderPos && !readOnly) {
+        const unsigned char zero[kIndexHeaderSize] = {};
+        m.indexHeaderPos = writeRaw(kRecordIndexHeader, zero, sizeof zero);
+        m.indexHeaderLength = kIndexHeaderSize;
+    }
+    std::uint32_t namedPos = 0, namedCount = 0;
+    if (m.indexHeaderPos) {
+        unsigned char b[kIndexHeaderSize] = {};
+        readAt(m.indexHeaderPos, b, std::min<std::uint32_t>(m.indexHeaderLength, sizeof b));
+        namedPos = be32(b);
+        namedCount = be32(b + 4);
+        std::memcpy(m.indexReserved, b + 8, 8);
+    }
+
+    // The class index it names must be a type 4 record with the same entry count. A type 3
+    // record there is rebuilt now; otherwise the first class index in the file is taken, since
+    // the index header is written only after the class index it names is complete.
+    std::uint32_t count = 0;
+    if (namedPos && classIndexAt(namedPos, kRecordClassIndex, &count) && count == namedCount) {
+        m.indexPos = namedPos;
+        m.indexCount = count;
+        m.indexCurrent = true;
+    } else if (namedPos && classIndexAt(namedPos, kRecordStaleIndex, &count)) {
+        m.indexPos = namedPos;
+        if (!readOnly) rebuild();
+    } else if (std::uint32_t pos = findFirst(kRecordClassIndex);
+               pos && classIndexAt(pos, kRecordClassIndex, &count)) {
+        m.indexPos = pos;
+        m.indexCount = count;
+        m.indexCurrent = true;
+    }
 }
-OSErr RecordFile::readRecord(std::uint32_t, UniqueHandle* data) {
-    if (data) data->reset();
-    return paramErr;
+
+// Drops the class index, sets every class link to the next class entry of the same Class ID in
+// file order, and writes a new sorted class index.
+void RecordFile::State::rebuild() {
+    struct ProgressEnd {
+        const RecordFileProgress& p;
+        ~ProgressEnd() {
+            if (p.indexProgress) p.indexProgress(1);
+        }
+    };
+    if (progress.indexProgress && file.eof() > std::uint64_t(kProgressThreshold))
+        progress.indexProgress(0);
+    ProgressEnd end{progress};
+    markOutOfDate();
+
+    std::vector<ClassEntryRef> entries;
+    walk([&](std::uint32_t pos, const RecordHeader& h, const unsigned char* d) {
+        if (progress.indexProgress) progress.indexProgress(2);
+        if (h.type != kRecordPackage || h.length < kImageHeaderSize) return true;
+        const std::uint32_t classes = be16(d + 4);
+        for (std::uint32_t k = 0; k < classes; ++k) {
+            const std::uint64_t off = classEntryOffset(int(k));
+            if (off + kClassEntrySize > h.length) break;
+            const std::uint64_t section = off + be16(d + off + 4);
+            if (section + kSectionHeaderSize > h.length) continue;
+            const auto classId = static_cast<std::int32_t>(be32(d + section));
+            if (classId == 0) continue;
+            entries.push_back({static_cast<std::uint32_t>(pos + off), classId, be32(d + off)});
+        }
+        return true;
+    });
+
+    // From the last entry to the first: each link names the next entry of its Class ID.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> changes; // entry position, new link
+    std::vector<std::pair<std::int32_t, std::uint32_t>> table;    // Class ID, first entry
+    {
+        std::unordered_map<std::int32_t, std::uint32_t> nextOf;
+        nextOf.reserve(entries.size() / 2 + 16);
+        for (std::size_t i = entries.size(); i-- > 0;) {
+            const ClassEntryRef& e = entries[i];
+            auto [it, isNew] = nextOf.try_emplace(e.classId, e.pos);
+            const std::uint32_t link = isNew ? 0 : it->second;
+            it->second = e.pos;
+            if (link != e.link) changes.emplace_back(e.pos, link);
+        }
+        std::reverse(changes.begin(), changes.end());
+        table.assign(nextOf.begin(), nextOf.end());
+    }
+    std::vector<ClassEntryRef>().swap(entries);
+    std::sort(table.begin(), table.end());
+
+    // Write the links that change; neighbouring ones are patched in one read and one write.
+    constexpr std::uint32_t kWindow = 64 * 1024;
+    std::vector<unsigned char> window;
+    for (std::size_t i = 0; i < changes.size();) {
+        std::size_t j = i + 1;
+        while (j < changes.size() && changes[j].first + 4 - changes[i].first <= kWindow)
+            ++j;
+        const std::uint32_t from = changes[i].first;
+        const std::uint32_t to = changes[j - 1].first + 4;
+        window.resize(to - from);
+        if (j - i > 1) readAt(from, window.data(), window.size());
+        for (std::size_t k = i; k < j; ++k)
+            put32(window.data() + (changes[k].first - from), changes[k].second);
+        writeAt(from, window.data(), window.size());
+        i = j;
+    }
+
+    std::vector<unsigned char> index(4 + kIndexEntrySize * table.size());
+    put32(index.data(), static_cast<std::uint32_t>(table.size()));
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        put32(index.data() + 4 + kIndexEntrySize * i, table[i].second);
+        put32(index.data() + 8 + kIndexEntrySize * i, static_cast<std::uint32_t>(table[i].first));
+    }
+    const std::uint32_t pos =
+        writeRaw(kRecordClassIndex, index.data(), static_cast<std::uint32_t>(index.size()));
+    m.indexPos = pos;
+    m.indexCount = static_cast<std::uint32_t>(table.size());
+    // Named by the index header last: until then the index is out of date on disk.
+    m.indexCurrent = true;
+    try {
+        writeIndexHeader();
+    } catch (...) {
+        m.indexCurrent = false;
+        throw;
+    }
 }
-Str255 RecordFile::readName(std::uint32_t) { return Str255("?"); }
-OSErr RecordFile::writeRecord(std::uint8_t, Handle, std::uint32_t* position) {
+
+// Rewrites the file from its temporary copy with the records of types below 251 in order and
+// no gaps. Positions change, so the class index is dropped and the index header cleared.
+void RecordFile::State::compactFrom(BufferedFile& temp) {
+    FailOSErr(file.truncate(m.header.recordsStart));
+    Appender out(file, m.header.recordsStart);
+    Meta next;
+    next.header = m.header;
+    std::memcpy(next.leader, m.leader, sizeof next.leader);
+    next.leaderBytes = m.leaderBytes;
+    put32(next.leader, 0);
+    if (m.header.oldLayout) {
+        unsigned char h[kRecordHeaderSize];
+        encodeRecordHeader(h, kRecordOldLeader, minimumSlack(m.leaderBytes), m.leaderBytes);
+        out.put(h, sizeof h);
+        next.leaderPos = static_cast<std::uint32_t>(out.position());
+        out.put(next.leader, m.leaderBytes);
+        out.zeros(minimumSlack(m.leaderBytes));
+    } else {
+        // The container is reset: the whole leader is written, its mark included.
+        if (m.leaderBytes >= kLeaderSize) {
+            next.leader[kLeaderMarkOffset] = 0x34;
+            next.leader[kLeaderMarkOffset + 1] = 0x12;
+        }
+        next.leaderPos = kFileHeaderSize;
+        FailOSErr(file.write(kFileHeaderSize, next.leader, m.leaderBytes));
+    }
+    std::memcpy(next.indexReserved, m.indexReserved, 8);
+
+    std::vector<unsigned char> large;
+    std::uint64_t pos = firstPosition();
+    const std::uint64_t eof = temp.eof();
+    while (pos - kRecordHeaderSize < eof) {
+        unsigned char hb[kRecordHeaderSize];
+        FailOSErr(temp.read(pos - kRecordHeaderSize, hb, sizeof hb));
+        const RecordHeader h = parseRecordHeader(hb);
+        if (h.headerLength < kRecordHeaderSize) FailOSErr(paramErr);
+        if (pos + h.span() > eof) FailOSErr(eofErr);
+        const bool keep = h.type < kFirstContainerType && h.type != kRecordClassIndex &&
+                          h.type != kRecordStaleIndex;
+        if (keep) {
+            const unsigned char* data;
+            OSErr err;
+            if (h.length <= BufferedFile::capacity()) {
+                data = temp.peek(pos, h.length, &err);
+                if (!data) FailOSErr(err);
+            } else {
+                large.resize(h.length);
+                FailOSErr(temp.read(pos, large.data(), h.length));
+                data = large.data();
+            }
+            const std::uint32_t slack = minimumSlack(h.length);
+            unsigned char nh[kRecordHeaderSize];
+            encodeRecordHeader(nh, h.type, slack, h.length);
+            out.put(nh, sizeof nh);
+            const std::uint64_t at = out.position();
+            if (h.type == kRecordIndexHeader && !next.indexHeaderPos && h.length >= 8) {
+                // Positions change: the index header says "out of date" until the rebuild.
+                next.indexHeaderPos = static_cast<std::uint32_t>(at);
+                next.indexHeaderLength = h.length;
+                static const unsigned char zero[8] = {};
+                out.put(zero, 8);
+                out.put(data + 8, h.length - 8);
+            } else {
+                out.put(data, h.length);
+            }
+            out.zeros(slack);
+        }
+        pos = nextRecordPosition(pos, h);
+    }
+    out.flush();
+    next.freeLoaded = true;
+    next.freeTrusted = true;
+    m = std::move(next);
+}
+
+// --- RecordFile ---------------------------------------------------------------------------------
+
+RecordFile::RecordFile(std::unique_ptr<State> state) : s_(std::move(state)) {}
+RecordFile::~RecordFile() = default; // the buffered file closes its descriptor, writing nothing
+
+OSErr RecordFile::create(const std::string& path, const char* creator, const char* type,
+                         const char fileType[4], std::uint32_t reservedSize) {
+    if (std::uint64_t(kFileHeaderSize) + kLeaderSize + reservedSize > kMaxPosition - kMinSplit)
+        return paramErr;
+    const FSSpec spec = FSSpec::fromPath(path);
+    if (OSErr err = FSpCreate(spec, creator, type)) return err;
+    BufferedFile file;
+    if (OSErr err = file.open(spec, FilePerm::readWrite)) return err;
+    std::vector<unsigned char> bytes;
+    try {
+        bytes.assign(kFileHeaderSize + kLeaderSize + reservedSize, 0);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    std::memcpy(bytes.data(), kSignature.data(), 4);
+    put16(bytes.data() + 4, kVersion);
+    for (int i = 0; i < 4; ++i)
+        bytes[6 + i] = static_cast<unsigned char>(fileType ? fileType[i] : '?');
+    put32(bytes.data() + 10, kLeaderSize);
+    put32(bytes.data() + 14, reservedSize);
+    OSErr err = file.truncate(0);
+    if (!err) err = file.write(0, bytes.data(), bytes.size());
+    OSErr closeErr = file.close();
+    return err ? err : closeErr;
+}
+
+OSErr RecordFile::open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out) {
+    if (!out) return paramErr;
+    out->reset();
+    std::unique_ptr<State> s(new (std::nothrow) State);
+    if (!s) return memFullErr;
+    s->spec = FSSpec::fromPath(path);
+    s->readOnly = readOnly;
+    if (OSErr err = s->file.open(s->spec, readOnly ? FilePerm::readOnly : FilePerm::readWrite))
+        return err;
+    State* st = s.get();
+    OSErr err = guarded([st] { st->load(); });
+    if (err) return err; // the buffered file closes the descriptor
+    s->open = true;
+    out->reset(new (std::nothrow) RecordFile(std::move(s)));
+    return *out ? noErr : memFullErr;
+}
+
+OSErr RecordFile::iterate(std::uint8_t type, std::uint32_t after, RecordInfo* next) {
+    if (!next) return paramErr;
+    *next = RecordInfo{};
+    if (!s_->open) return rfNumErr;
+    std::uint64_t pos = s_->firstPosition();
+    if (after) {
+        RecordHeader h;
+        if (OSErr err = s_->headerAt(after, &h)) return err;
+        pos = nextRecordPosition(after, h);
+    }
+    while (pos - kRecordHeaderSize < s_->file.eof()) {
+        RecordHeader h;
+        if (OSErr err = s_->headerAt(pos, &h)) return err;
+        if (s_->progress.step) s_->progress.step();
+        if (type == kRecordAny || h.type == type) {
+            *next = {static_cast<std::uint32_t>(pos), h.length, h.type};
+            return noErr;
+        }
+        pos = nextRecordPosition(pos, h);
+    }
+    return noErr;
+}
+
+OSErr RecordFile::scanRecords(std::uint8_t type, const Visitor& visit) {
+    if (!s_->open) return rfNumErr;
+    State* s = s_.get();
+    return guarded([&] {
+        std::vector<FreeCensus> census;
+        const bool complete =
+            s->walk([&](std::uint32_t pos, const RecordHeader& h, const unsigned char* d) {
+                if (h.type == kRecordFree && h.length >= kMinRecordData)
+                    census.push_back({pos, h.length, be32(d), be32(d + 4)});
+                if (type != kRecordAny && h.type != type) return true;
+                return visit(RecordInfo{pos, h.length, h.type}, d);
+            });
+        // A walk over the whole file also shows every free block, which settles the free
+        // list without another pass.
+        if (complete) s->adoptCensus(census);
+    });
+}
+
+// Swaps the data of a record of that type to host order in place.
+static OSErr swapRecordToHost(std::uint8_t type, char* d, std::size_t len) {
+    switch (type) {
+    case kRecordPackage:
+        return swapImageToHost(d, len);
+    case kRecordIndexHeader:
+    case kRecordFree:
+        if (len >= 8) swapByTemplate(d, "L2");
+        return noErr;
+    case kRecordClassIndex:
+    case kRecordStaleIndex:
+        if (len >= 4) swapByTemplate(d, "L");
+        for (std::size_t at = 4; at + kIndexEntrySize <= len; at += kIndexEntrySize)
+            swapByTemplate(d + at, "L2");
+        return noErr;
+    case kRecordOldLeader:
+        if (len >= 4) swapByTemplate(d, "L");
+        return noErr;
+    default:
+        return noErr;
+    }
+}
+
+OSErr RecordFile::readRecord(std::uint32_t position, UniqueHandle* data) {
+    if (!data) return paramErr;
+    data->reset();
+    if (!s_->open) return rfNumErr;
+    RecordHeader h;
+    if (OSErr err = s_->headerAt(position, &h)) return err;
+    if (h.length > 0x7FFFFFFFu) return memFullErr;
+    UniqueHandle block(NewHandle(static_cast<Size>(h.length)));
+    if (!block) return memFullErr;
+    if (OSErr err = s_->file.read(position, block.data(), h.length)) return err;
+    if (OSErr err = swapRecordToHost(h.type, block.data(), h.length)) return err;
+    *data = std::move(block);
+    return noErr;
+}
+
+bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* name) {
+    *name = Str255("?");
+    if (!d || len < kImageHeaderSize) return false;
+    const std::size_t text = classEntryOffset(be16(d + 4));
+    const std::size_t textLength = be16(d + 6);
+    if (text + textLength > len) return false;
+    std::string_view field(reinterpret_cast<const char*>(d + text), textLength);
+    field = field.substr(0, field.find('\t'));
+    *name = Str255(TrimBlanks(field));
+    return true;
+}
+
+Str255 RecordFile::readName(std::uint32_t position) {
+    RecordHeader h;
+    Str255 name("?");
+    if (!s_->open || s_->headerAt(position, &h) || h.type != kRecordPackage ||
+        h.length > BufferedFile::capacity())
+        return name;
+    OSErr err;
+    const unsigned char* d = s_->file.peek(position, h.length, &err);
+    if (d) imageNameFromFileBytes(d, h.length, &name);
+    return name;
+}
+
+OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* position) {
     if (position) *position = 0;
-    return paramErr;
+    if (!s_->open) return rfNumErr;
+    if (s_->readOnly) return permErr;
+    if (!image || !position) return paramErr;
+    // Types 2 to 4 and from 251 up belong to the container.
+    if (type == kRecordAny || (type >= kRecordIndexHeader && type <= kRecordClassIndex) ||
+        type >= kFirstContainerType)
+        return paramErr;
+    const std::size_t len = static_cast<std::size_t>(GetHandleSize(image));
+    if (len > kMaxPosition) return paramErr;
+    // The caller's image stays in host order: a copy is swapped and written.
+    std::vector<unsigned char> bytes;
+    try {
+        bytes.assign(image->data, image->data + len);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    if (type == kRecordPackage &&
+        swapImageToFile(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+        return paramErr;
+    State* s = s_.get();
+    return guarded([&] {
+        s->markOutOfDate();
+        *position = s->writeRaw(type, bytes.data(), static_cast<std::uint32_t>(len));
+    });
 }
-OSErr RecordFile::deleteRecord(std::uint32_t) { return paramErr; }
-OSErr RecordFile::markIndexOutOfDate() { return paramErr; }
-OSErr RecordFile::rebuildClassIndex() { return paramErr; }
-OSErr RecordFile::close() { return paramErr; }
-void RecordFile::setReadOnly() { s_->readOnly = true; }
-bool RecordFile::isReadOnly() const { return s_->readOnly; }
-bool RecordFile::isOpen() const { return s_->open; }
-bool RecordFile::indexOutOfDate() const { return true; }
-void RecordFile::setProgress(RecordFileProgress progress) { s_->progress = std::move(progress); }
-const std::string& RecordFile::path() const { return s_->path; }
-const std::string& RecordFile::fileName() const { return s_->name; }
+
+OSErr RecordFile::deleteRecord(std::uint32_t position) {
+    if (!s_->open) return rfNumErr;
+    if (s_->readOnly) return permErr;
+    RecordHeader h;
+    if (OSErr err = s_->headerAt(position, &h)) return err;
+    if (h.type != kRecordPackage) return paramErr;
+    State* s = s_.get();
+    return guarded([&] {
+        s->markOutOfDate();
+        s->freeRecord(position, h);
+        s->m.changedByDelete = true;
+    });
+}
+
+OSErr RecordFile::markIndexOutOfDate() {
+    if (!s_->open) return rfNumErr;
+    if (s_->readOnly) return permErr;
+    State* s = s_.get();
+    return guarded([&] { s->markOutOfDate(); });
+}
+
+OSErr RecordFile::rebuildClassIndex() {
+    if (!s_->open) return rfNumErr;
+    if (s_->readOnly) return permErr;
+    State* s = s_.get();
+    return guarded([&] { s->rebuild(); });
+}
+
+OSErr RecordFile::close() {
+    State* s = s_.get();
+    if (!s->open) return rfNumErr;
+    if (s->readOnly) {
+        OSErr err = s->file.close();
+        // The descriptor is released even then: open it again so that the file stays usable.
+        if (err && s->file.open(s->spec, FilePerm::readOnly) == noErr) return err;
+        s->open = false;
+        return err;
+    }
+    // A failure after compaction has begun puts the temporary copy back, so that the positions
+    // the caller holds stay valid.
+    Meta before;
+    TempFile temp;
+    bool compacted = false;
+    OSErr err = guarded([&] {
+        if (s->m.freeHead && s->m.changedByDelete) {
+            before = s->m;
+            temp.spec = MakeTempFileSpec("QPK", s->spec.path);
+            FailOSErr(FSpCreate(temp.spec, "RHWQ", "TMP"));
+            temp.made = true;
+            FailOSErr(temp.file.open(temp.spec, FilePerm::readWrite));
+            copyBytes(s->file, temp.file, s->file.eof());
+            compacted = true;
+            s->compactFrom(temp.file);
+        }
+        if (!s->m.indexCurrent) s->rebuild();
+        s->writeIndexHeader();
+        if (s->m.leaderChanged) {
+            FailOSErr(s->putLeaderHead(s->m.freeHead));
+            s->m.leaderChanged = false;
+        }
+    });
+    if (!err) {
+        err = s->file.close(true);
+        if (!err) {
+            s->open = false;
+            return noErr;
+        }
+        // The descriptor is gone: open the file again so that it stays usable.
+        if (s->file.open(s->spec, FilePerm::readWrite) != noErr) {
+            s->open = false;
+            if (compacted) temp.made = false; // keep the copy: it is the only one left
+            return err;
+        }
+    }
+    if (compacted) {
+        OSErr restore = CatchFailures([&] {
+            copyBytes(temp.file, s->file, temp.file.eof());
+            FailOSErr(s->file.truncate(temp.file.eof()));
+        });
+        if (restore) {
+            temp.made = false; // the copy on disk is the only whole one left
+            s->file.dropBuffer();
+        }
+        s->m = std::move(before);
+    }
+    return err;
+}
+
+void RecordFile::setReadOnly() {
+    s_->readOnly = true;
+}
+bool RecordFile::isReadOnly() const {
+    return s_->readOnly;
+}
+bool RecordFile::isOpen() const {
+    return s_->open;
+}
+bool RecordFile::indexOutOfDate() const {
+    return !s_->m.indexCurrent;
+}
+std::uint32_t RecordFile::indexEntryCount() const {
+    return s_->m.indexCurrent ? s_->m.indexCount : 0;
+}
+std::uint64_t RecordFile::fileSize() const {
+    return s_->file.eof();
+}
+void RecordFile::setProgress(RecordFileProgress progress) {
+    s_->progress = std::move(progress);
+}
+const std::string& RecordFile::path() const {
+    return s_->spec.path;
+}
+const std::string& RecordFile::fileName() const {
+    return s_->spec.name;
+}

@@ -13,7 +13,7 @@
 
 enum RecordType : std::uint8_t {
     kRecordAny = 0,
-    kRecordPackage = 1,    // a package image
+    kRecordPackage = 1, // a package image
     kRecordIndexHeader = 2,
     kRecordStaleIndex = 3, // an out-of-date class index, rebuilt when met
     kRecordClassIndex = 4,
@@ -52,6 +52,12 @@ public:
     // The next record of that type (kRecordAny: of any type) after position (0 = from the first).
     OSErr iterate(std::uint8_t type, std::uint32_t after, RecordInfo* next);
     OSErr readRecord(std::uint32_t position, UniqueHandle* data); // swapped to host order
+    // Streams every record from the first to the last in one sequential pass and calls
+    // visit(info, data) for each record of that type (kRecordAny: every record). data holds the
+    // record's bytes in FILE byte order and is valid only during the call; visit returns false
+    // to stop. The callback must not call back into this record file.
+    using Visitor = std::function<bool(const RecordInfo& info, const unsigned char* data)>;
+    OSErr scanRecords(std::uint8_t type, const Visitor& visit);
     Str255 readName(std::uint32_t position); // field 1 trimmed; "?" when unreadable
     OSErr writeRecord(std::uint8_t type, Handle image, std::uint32_t* position);
     OSErr deleteRecord(std::uint32_t position); // type 1 records only
@@ -64,6 +70,8 @@ public:
     bool isReadOnly() const;
     bool isOpen() const;
     bool indexOutOfDate() const;
+    std::uint32_t indexEntryCount() const; // 0 while the index is out of date
+    std::uint64_t fileSize() const;
     void setProgress(RecordFileProgress progress);
 
     const std::string& path() const;
@@ -75,3 +83,7 @@ private:
     explicit RecordFile(std::unique_ptr<State> state);
     std::unique_ptr<State> s_;
 };
+
+// Field 1 of a package image held in file byte order, trimmed of blanks. False (and "?") when
+// the image's header or field text does not fit its length.
+bool imageNameFromFileBytes(const unsigned char* data, std::size_t length, Str255* name);

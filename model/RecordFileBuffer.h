@@ -1,0 +1,51 @@
+// One open file with a read-ahead buffer. Random reads fetch a small block; reads that continue
+// where the last one ended double the read-ahead up to the buffer's capacity, so a scan from the
+// first record to the last streams the file in large sequential reads. Writes go straight to the
+// file and patch the buffered copy; a failed write drops the buffer.
+#pragma once
+#include "toolbox/core/Files.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class BufferedFile {
+public:
+    BufferedFile() = default;
+    ~BufferedFile();
+    BufferedFile(const BufferedFile&) = delete;
+    BufferedFile& operator=(const BufferedFile&) = delete;
+
+    OSErr open(const FSSpec& spec, FilePerm perm);
+    // Closes the file (the descriptor is released even when the close reports an error).
+    OSErr close(bool flush = false);
+    bool isOpen() const { return ref_ != 0; }
+    std::uint64_t eof() const { return eof_; }
+
+    // Exactly len bytes at pos; eofErr when they run past the end of the file.
+    OSErr read(std::uint64_t pos, void* dst, std::size_t len);
+    // A pointer to len bytes at pos, valid until the next call on this object; nullptr (with
+    // *err set) on failure. len must not exceed capacity().
+    const unsigned char* peek(std::uint64_t pos, std::size_t len, OSErr* err);
+    OSErr write(std::uint64_t pos, const void* src, std::size_t len);
+    OSErr truncate(std::uint64_t len);
+    // Asks the file for its length again (after a failure left it uncertain).
+    OSErr refreshEof();
+    void dropBuffer() { bufLen_ = 0; }
+    static constexpr std::size_t capacity() { return kCapacity; }
+
+private:
+    static constexpr std::size_t kCapacity = std::size_t(1) << 20;
+    static constexpr std::size_t kSmallRead = 4096;
+    OSErr seekTo(std::uint64_t pos);
+    OSErr fill(std::uint64_t pos, std::size_t len);
+
+    FileRef ref_ = 0;
+    std::uint64_t eof_ = 0;
+    std::uint64_t mark_ = 0; // the descriptor's position, when markKnown_
+    bool markKnown_ = false;
+    std::vector<unsigned char> buf_;
+    std::uint64_t bufPos_ = 0;
+    std::size_t bufLen_ = 0;
+    std::size_t readAhead_ = kSmallRead;
+};
