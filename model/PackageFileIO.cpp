@@ -1,0 +1,184 @@
+// Package files on disk and the entry operations that reach the record file.
+#include "model/PackageFileIO.h"
+
+#include "model/Image.h"
+
+namespace {
+
+RecordFile* recordsOf(const PackageEntry* e) {
+    return e && e->owner ? e->owner->recordFile.get() : nullptr;
+}
+
+void disposeEntryList(PackageEntry* e) {
+    while (e) {
+        PackageEntry* next = e->next;
+        disposeEntry(e);
+        e = next;
+    }
+}
+
+} // namespace
+
+// --- Entries ----------------------------------------------------------------------------------
+
+Handle getImage(PackageEntry* e, OSErr* err) {
+    OSErr ignored;
+    if (!err) err = &ignored;
+    *err = noErr;
+    if (!e) {
+        *err = paramErr;
+        return nullptr;
+    }
+    if (e->image || e->recordId == 0) return e->image;
+    RecordFile* records = recordsOf(e);
+    if (!records) {
+        *err = rfNumErr;
+        return nullptr;
+    }
+    UniqueHandle image;
+    if ((*err = records->readRecord(e->recordId, &image))) return nullptr;
+    e->image = image.release();
+    return e->image;
+}
+
+OSErr setImage(PackageEntry* e, Handle image, bool stored, std::uint32_t recordId) {
+    if (!e) return paramErr;
+    if (!stored) {
+        if (e->image != image) DisposeHandle(e->image);
+        e->image = image;
+        e->flags |= kModified;
+        return noErr;
+    }
+    // The entry now refers to recordId: its old record goes first, and on failure nothing
+    // changes (the caller keeps image).
+    if (e->recordId && e->recordId != recordId) {
+        RecordFile* records = recordsOf(e);
+        if (!records) return rfNumErr;
+        if (OSErr err = records->deleteRecord(e->recordId)) return err;
+    }
+    if (image != e->image) DisposeHandle(image);
+    DisposeHandle(e->image);
+    e->image = nullptr;
+    e->recordId = recordId;
+    e->flags &= ~kModified;
+    return noErr;
+}
+
+OSErr writeEntry(PackageEntry* e) {
+    if (!e) return paramErr;
+    if (!(e->flags & kModified)) return noErr;
+    RecordFile* records = recordsOf(e);
+    if (!records) return rfNumErr;
+    // The new record is written before the old one is deleted, so that a failure in between
+    // leaves the Package in the file at least once.
+    std::uint32_t newId = 0;
+    if (imageIsValid(e->image)) {
+        if (OSErr err = records->writeRecord(kRecordPackage, e->image, &newId)) return err;
+    }
+    if (e->recordId) {
+        if (OSErr err = records->deleteRecord(e->recordId)) {
+            // Take the new record back so that the file holds the Package once.
+            if (newId) records->deleteRecord(newId);
+            return err;
+        }
+    }
+    e->recordId = newId;
+    e->flags &= ~kModified;
+    return noErr;
+}
+
+void purgeEntry(PackageEntry* e) {
+    if (!e || (e->flags & kModified) || e->recordId == 0) return;
+    DisposeHandle(e->image);
+    e->image = nullptr;
+}
+
+// --- Package files ----------------------------------------------------------------------------
+
+OSErr readPackageList(PackageFile* f) {
+    if (!f || !f->recordFile) return paramErr;
+    if (OSErr err = initEntryPool()) return err;
+    // Entries are linked at the head while the file streams past, then reversed once.
+    OSErr inner = noErr;
+    OSErr err = f->recordFile->scanRecords(
+        kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
+            Str255 name;
+            imageNameFromFileBytes(data, info.length, &name);
+            PackageEntry* e = newEntry(name.view(), nullptr, info.position, true);
+            if (!e) {
+                inner = memFullErr;
+                return false;
+            }
+            addEntry(f, e);
+            return true;
+        });
+    reversePackageList(f);
+    return err ? err : inner;
+}
+
+OSErr openPackageFile(const std::string& path, bool readOnly, RecordFileProgress progress,
+                      PackageFile** out) {
+    if (!out) return paramErr;
+    *out = nullptr;
+    PackageFile* f = newPackageFile();
+    if (!f) return memFullErr;
+    OSErr err = RecordFile::open(path, readOnly, &f->recordFile);
+    if (!err) {
+        f->recordFile->setProgress(std::move(progress));
+        err = readPackageList(f);
+    }
+    if (err) {
+        disposePackageFile(f);
+        return err;
+    }
+    *out = f;
+    return noErr;
+}
+
+OSErr createPackageFile(const std::string& path, RecordFileProgress progress, PackageFile** out) {
+    if (!out) return paramErr;
+    *out = nullptr;
+    if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
+    return openPackageFile(path, false, std::move(progress), out);
+}
+
+OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
+    if (!f || !f->recordFile) return paramErr;
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        if (e->editor && commitEditor) {
+            if (OSErr err = commitEditor(e)) return err;
+        }
+        if (OSErr err = writeEntry(e)) return err;
+    }
+    while (PackageEntry* e = f->discards) {
+        if (e->recordId) {
+            if (OSErr err = f->recordFile->deleteRecord(e->recordId)) return err;
+        }
+        f->discards = e->next;
+        disposeEntry(e);
+    }
+    if (f->recordFile->indexOutOfDate()) {
+        if (OSErr err = f->recordFile->rebuildClassIndex()) return err;
+    }
+    for (PackageEntry* e = f->packages; e; e = e->next)
+        if (!e->editor) purgeEntry(e);
+    return noErr;
+}
+
+OSErr revertPackageFile(PackageFile* f) {
+    if (!f || !f->recordFile) return paramErr;
+    disposeEntryList(f->packages);
+    disposeEntryList(f->discards);
+    f->packages = nullptr;
+    f->discards = nullptr;
+    f->packageCount = 0;
+    packageListChanged(f);
+    return readPackageList(f);
+}
+
+OSErr closePackageFileRecords(PackageFile* f, bool forced) {
+    if (!f || !f->recordFile) return paramErr;
+    if (forced) f->recordFile->setReadOnly();
+    if (!f->recordFile->isOpen()) return noErr;
+    return f->recordFile->close();
+}

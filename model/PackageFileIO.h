@@ -1,0 +1,39 @@
+// Package files on disk: opening (the package list read in one pass over the record file),
+// saving, reverting and closing, and the entry operations that reach the record file (getImage,
+// setImage, writeEntry and purgeEntry, declared in PackageFile.h). Errors are returned as codes;
+// the callers show them.
+#pragma once
+#include "model/PackageFile.h"
+#include "model/RecordFile.h"
+
+#include <functional>
+#include <string>
+
+// Opens the record file at path (for writing unless readOnly) with the progress callbacks
+// installed and reads the package list: one entry per type 1 record, in file order, holding its
+// record id and display name. On failure *out is nullptr and nothing is left in memory.
+OSErr openPackageFile(const std::string& path, bool readOnly, RecordFileProgress progress,
+                      PackageFile** out);
+// Creates an empty package file on disk (replacing any file of that name) and opens it.
+OSErr createPackageFile(const std::string& path, RecordFileProgress progress, PackageFile** out);
+
+// Appends the package list read from the record file to the (empty) package list of f. On a
+// failure the entries read so far stay in the list.
+OSErr readPackageList(PackageFile* f);
+
+// Called for each entry with an open editor before it is written, so that the editor's pending
+// changes reach the entry first.
+using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
+
+// Writes every modified entry in list order (the new record is written before the old one is
+// deleted), deletes the records of the discard list and empties it, rebuilds the class index
+// when it is out of date, and purges the images of unmodified entries without an editor. Stops
+// at the first error; what was done before it stays done.
+OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {});
+
+// Disposes of every entry of both lists and reads the package list again from the file.
+OSErr revertPackageFile(PackageFile* f);
+
+// Closes the record file (forced: marked read-only first, so nothing is written). On failure the
+// package file stays open with every entry intact; on success the caller disposes of it.
+OSErr closePackageFileRecords(PackageFile* f, bool forced);
