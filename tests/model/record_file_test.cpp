@@ -1,0 +1,339 @@
+// The record file, byte for byte: creation, opening and its checks, records written and read,
+// allocation from the free list, compaction, the class index, old files.
+#include "StorageTestUtil.h"
+#include "model/RecordFile.h"
+#include "model/RecordFileFormat.h"
+#include "model/Verify.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace storage_test;
+
+namespace {
+
+struct RecordFileTest : ::testing::Test {
+    std::string dir = scratchDir();
+    std::string path = dir + "/lib.qpk";
+
+    std::unique_ptr<RecordFile> make(bool readOnly = false) {
+        EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+        return reopen(readOnly);
+    }
+    std::unique_ptr<RecordFile> reopen(bool readOnly = false) {
+        std::unique_ptr<RecordFile> rf;
+        EXPECT_EQ(RecordFile::open(path, readOnly, &rf), noErr);
+        return rf;
+    }
+    std::uint32_t write(RecordFile& rf, Handle image) {
+        std::uint32_t pos = 0;
+        EXPECT_EQ(rf.writeRecord(kRecordPackage, image, &pos), noErr);
+        return pos;
+    }
+    // Type, header length and data length of the record whose data is at pos.
+    rf::RecordHeader headerAt(std::uint32_t pos) {
+        const auto b = readFile(path);
+        return rf::parseRecordHeader(b.data() + pos - 6);
+    }
+    VerifyReport verify() {
+        VerifyReport r;
+        EXPECT_EQ(verifyRecordFile(path, &r), noErr);
+        for (const auto& f : r.faults)
+            ADD_FAILURE() << f;
+        return r;
+    }
+};
+
+} // namespace
+
+TEST_F(RecordFileTest, NewFileLayout) {
+    ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+    const std::vector<unsigned char> header = {'T', 'W', 'X', 'B', 0x01, 0x02, 'Q', 'P', 'K',
+                                               'G', 0,   0,   0,   46,   0,    0,   0,   0};
+    auto b = readFile(path);
+    ASSERT_EQ(b.size(), 64u);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin(), b.begin() + 18), header);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 18, b.end()), std::vector<unsigned char>(46));
+
+    // Read-only: nothing is added. For writing: the 16-byte index header record follows.
+    reopen(true)->close();
+    EXPECT_EQ(readFile(path).size(), 64u);
+    auto rf = reopen();
+    b = readFile(path);
+    ASSERT_EQ(b.size(), 86u);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 64, b.begin() + 70),
+              (std::vector<unsigned char>{2, 6, 0, 0, 0, 16}));
+    EXPECT_TRUE(rf->indexOutOfDate());
+    EXPECT_EQ(rf->fileName(), "lib.qpk");
+
+    // Closing writes an empty class index (4 bytes and 4 of slack) and names it.
+    ASSERT_EQ(rf->close(), noErr);
+    b = readFile(path);
+    ASSERT_EQ(b.size(), 100u);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 86, b.begin() + 100),
+              (std::vector<unsigned char>{4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rf::be32(b.data() + 70), 92u);
+    auto again = reopen(true);
+    EXPECT_FALSE(again->indexOutOfDate());
+    verify();
+}
+
+TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
+    std::unique_ptr<RecordFile> rf;
+    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", true, &rf), fnfErr);
+    writeFile(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
+    EXPECT_EQ(RecordFile::open(path, false, &rf), badSignatureErr);
+    writeFile(path, {'T', 'W', 'X'});
+    EXPECT_EQ(RecordFile::open(path, true, &rf), badSignatureErr);
+
+    make()->close();
+    auto b = readFile(path);
+    b[5] = 0x03; // version 0x0103
+    writeFile(path, b);
+    EXPECT_EQ(RecordFile::open(path, true, &rf), fileTooNewErr);
+    b[5] = 0x02;
+    b[13] = 2; // a leader too small for the free list head
+    writeFile(path, b);
+    EXPECT_EQ(RecordFile::open(path, true, &rf), noLeaderErr);
+    b[13] = 46;
+    b.resize(80); // the last record runs past the end
+    writeFile(path, b);
+    EXPECT_EQ(RecordFile::open(path, false, &rf), eofErr);
+    EXPECT_EQ(rf, nullptr);
+}
+
+TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
+    auto rf = make();
+    UniqueHandle a = packageImage("  Alpha\tone  ", {5, 9, 5});
+    UniqueHandle b = packageImage("Beta", {7});
+    const auto aBytes = bytesOf(a.get());
+    const std::uint32_t pa = write(*rf, a.get());
+    const std::uint32_t pb = write(*rf, b.get());
+    EXPECT_EQ(pa, 64u + 22 + 6);
+    EXPECT_EQ(bytesOf(a.get()), aBytes); // the caller's image is left in host order
+
+    UniqueHandle back;
+    ASSERT_EQ(rf->readRecord(pa, &back), noErr);
+    EXPECT_EQ(bytesOf(back.get()), aBytes);
+    EXPECT_EQ(rf->readName(pa).str(), "Alpha");
+    EXPECT_EQ(rf->readName(pb).str(), "Beta");
+    EXPECT_EQ(rf->readName(pa + 1).str(), "?");
+    EXPECT_EQ(rf->readName(3).str(), "?");
+    EXPECT_NE(rf->readRecord(0xFFFFFF00u, &back), noErr);
+
+    // Iteration by type and over everything.
+    RecordInfo info;
+    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
+    EXPECT_EQ(info.position, pa);
+    EXPECT_EQ(info.length, aBytes.size());
+    ASSERT_EQ(rf->iterate(kRecordPackage, pa, &info), noErr);
+    EXPECT_EQ(info.position, pb);
+    ASSERT_EQ(rf->iterate(kRecordPackage, pb, &info), noErr);
+    EXPECT_EQ(info.position, 0u);
+    int steps = 0, all = 0;
+    rf->setProgress({nullptr, [&] { ++steps; }});
+    for (rf->iterate(kRecordAny, 0, &info); info.position;
+         rf->iterate(kRecordAny, info.position, &info))
+        ++all;
+    EXPECT_EQ(all, 3);
+    EXPECT_EQ(steps, 3);
+
+    // A small record gets slack up to 8 bytes; only type 1 records can be deleted.
+    UniqueHandle tiny(PtrToHand("abc", 3));
+    std::uint32_t pt = 0;
+    ASSERT_EQ(rf->writeRecord(7, tiny.get(), &pt), noErr);
+    EXPECT_EQ(headerAt(pt).headerLength, 11);
+    EXPECT_EQ(rf->deleteRecord(pt), paramErr);
+    EXPECT_EQ(rf->writeRecord(kRecordClassIndex, tiny.get(), &pt), paramErr);
+    ASSERT_EQ(rf->close(), noErr);
+    verify();
+
+    auto ro = reopen(true);
+    EXPECT_EQ(ro->writeRecord(kRecordPackage, a.get(), &pt), permErr);
+    EXPECT_EQ(ro->deleteRecord(pa), permErr);
+}
+
+TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
+    auto rf = make();
+    const std::uint32_t p1 = write(*rf, sizedImage(100).get());
+    const std::uint32_t p2 = write(*rf, sizedImage(100).get());
+    const std::uint32_t p3 = write(*rf, sizedImage(20).get());
+    const std::uint32_t p4 = write(*rf, sizedImage(20).get());
+    write(*rf, sizedImage(30).get()); // keeps p4 from being the last record
+    const std::uint64_t size = rf->fileSize();
+
+    // 100 free bytes, 86 wanted: 14 remain, enough for a free block of 8.
+    ASSERT_EQ(rf->deleteRecord(p1), noErr);
+    EXPECT_EQ(write(*rf, sizedImage(86).get()), p1);
+    EXPECT_EQ(headerAt(p1).headerLength, 6);
+    EXPECT_EQ(headerAt(p1 + 86 + 6).type, kRecordFree);
+    EXPECT_EQ(headerAt(p1 + 86 + 6).length, 8u);
+    // 100 free bytes, 87 wanted: the 13 spare bytes become slack.
+    ASSERT_EQ(rf->deleteRecord(p2), noErr);
+    EXPECT_EQ(write(*rf, sizedImage(87).get()), p2);
+    EXPECT_EQ(headerAt(p2).headerLength, 6 + 13);
+    // Two neighbouring free blocks of 20 merge into one of 46 for a record of 40.
+    ASSERT_EQ(rf->deleteRecord(p3), noErr);
+    ASSERT_EQ(rf->deleteRecord(p4), noErr);
+    EXPECT_EQ(write(*rf, sizedImage(40).get()), p3);
+    EXPECT_EQ(headerAt(p3).headerLength, 6 + 6);
+    EXPECT_EQ(rf->fileSize(), size);
+    // Nothing fits: appended at the end.
+    EXPECT_EQ(write(*rf, sizedImage(200).get()), size + 6);
+
+    // Close compacts: no free blocks, no gaps, records in their order with minimal slack.
+    ASSERT_EQ(rf->close(), noErr);
+    VerifyReport r = verify();
+    EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u);
+    EXPECT_EQ(r.slackBytes, 4u); // only the empty class index's
+    EXPECT_EQ(r.packages, 5u);
+    // Header, index header, the five records, the class index (4 bytes and 4 of slack).
+    EXPECT_EQ(r.fileSize, 64u + 22 + 92 + 93 + 46 + 36 + 206 + 14);
+    auto ro = reopen(true);
+    std::vector<std::uint32_t> lengths;
+    ro->scanRecords(kRecordPackage, [&](const RecordInfo& i, const unsigned char*) {
+        lengths.push_back(i.length);
+        return true;
+    });
+    EXPECT_EQ(lengths, (std::vector<std::uint32_t>{86, 87, 40, 30, 200}));
+}
+
+TEST_F(RecordFileTest, ClassIndexAndLinks) {
+    auto rf = make();
+    const std::uint32_t p1 = write(*rf, packageImage("P1", {5, 9, 5}).get());
+    const std::uint32_t p2 = write(*rf, packageImage("P2", {9}).get());
+    const std::uint32_t p3 = write(*rf, packageImage("P3", {7, 5}).get());
+    std::vector<int> progress;
+    rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
+    ASSERT_EQ(rf->rebuildClassIndex(), noErr);
+    EXPECT_FALSE(rf->indexOutOfDate());
+    EXPECT_EQ(rf->indexEntryCount(), 3u);
+    EXPECT_EQ(progress, (std::vector<int>{2, 2, 2, 2, 1})); // 4 records, small file: no 0
+
+    // P1 holds class entries for 5 and 9 (in that order), P3 for 7 and 5.
+    auto entryPos = [](std::uint32_t rec, int k) {
+        return rec + std::uint32_t(classEntryOffset(k));
+    };
+    auto linkOf = [&](std::uint32_t rec, int k) {
+        UniqueHandle h;
+        EXPECT_EQ(rf->readRecord(rec, &h), noErr);
+        ClassEntry e;
+        EXPECT_TRUE(imageClassEntry(h.get(), k, &e));
+        return e.classLink;
+    };
+    EXPECT_EQ(linkOf(p1, 0), entryPos(p3, 1)); // 5 -> P3's 5
+    EXPECT_EQ(linkOf(p1, 1), entryPos(p2, 0)); // 9 -> P2's 9
+    EXPECT_EQ(linkOf(p2, 0), 0u);
+    EXPECT_EQ(linkOf(p3, 0), 0u);
+    EXPECT_EQ(linkOf(p3, 1), 0u);
+
+    // The index lists (Class ID, first entry) sorted by Class ID.
+    RecordInfo info;
+    ASSERT_EQ(rf->iterate(kRecordClassIndex, 0, &info), noErr);
+    UniqueHandle index;
+    ASSERT_EQ(rf->readRecord(info.position, &index), noErr);
+    std::vector<std::uint32_t> words(index.size() / 4);
+    std::memcpy(words.data(), index.data(), index.size());
+    EXPECT_EQ(words, (std::vector<std::uint32_t>{3, entryPos(p1, 0), 5, entryPos(p3, 0), 7,
+                                                 entryPos(p1, 1), 9}));
+    ASSERT_EQ(rf->close(), noErr);
+    verify();
+
+    // Deleting P3 and rebuilding relinks P1's 5 to nothing; a larger file reports 0 first.
+    rf = reopen();
+    ASSERT_EQ(rf->deleteRecord(p3), noErr);
+    EXPECT_TRUE(rf->indexOutOfDate());
+    std::vector<std::uint32_t> q;
+    for (int i = 0; i < 60; ++i)
+        q.push_back(write(*rf, packageImage("Q" + std::to_string(i), {i + 1}).get()));
+    progress.clear();
+    rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
+    ASSERT_EQ(rf->rebuildClassIndex(), noErr);
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 1);
+    EXPECT_EQ(linkOf(p1, 0), entryPos(q[4], 0)); // 5 -> Q4
+    EXPECT_EQ(linkOf(p2, 0), entryPos(q[8], 0)); // 9 -> Q8
+    ASSERT_EQ(rf->close(), noErr);
+    verify();
+}
+
+TEST_F(RecordFileTest, RepairsOnOpen) {
+    auto rf = make();
+    const std::uint32_t p1 = write(*rf, sizedImage(40).get());
+    write(*rf, sizedImage(40).get());
+    ASSERT_EQ(rf->deleteRecord(p1), noErr);
+    rf.reset(); // abandoned: nothing more written
+
+    // A free list head that names no free block: dropped read-only, rebuilt for writing.
+    auto b = readFile(path);
+    EXPECT_EQ(rf::be32(b.data() + 18), p1);
+    rf::put32(b.data() + 18, p1 + 3);
+    writeFile(path, b);
+    VerifyReport r;
+    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+    EXPECT_FALSE(r.ok());
+    reopen(true);
+    rf = reopen();
+    EXPECT_EQ(rf::be32(readFile(path).data() + 18), p1);
+    ASSERT_EQ(rf->close(), noErr);
+    verify();
+
+    // An index header naming a type 3 record: the index is rebuilt when opened for writing.
+    b = readFile(path);
+    const std::uint32_t index = rf::be32(b.data() + 70);
+    b[index - 6] = kRecordStaleIndex;
+    writeFile(path, b);
+    EXPECT_TRUE(reopen(true)->indexOutOfDate());
+    rf = reopen();
+    EXPECT_FALSE(rf->indexOutOfDate());
+    rf->close();
+    verify();
+
+    // A stale index header with a complete class index elsewhere: that index is taken.
+    b = readFile(path);
+    rf::put32(b.data() + 70, 0);
+    writeFile(path, b);
+    EXPECT_FALSE(reopen(true)->indexOutOfDate());
+}
+
+TEST_F(RecordFileTest, OldLayoutFile) {
+    // Version 0x0100: signature and version, then a type 254 leader record, then records.
+    UniqueHandle image = packageImage("Legacy", {3});
+    std::vector<char> data = bytesOf(image.get());
+    ASSERT_EQ(swapImageToFile(data.data(), data.size()), noErr);
+    std::vector<unsigned char> b = {'T', 'W', 'X', 'B', 0x01, 0x00, 254, 6, 0, 0, 0, 16};
+    b.resize(b.size() + 16);
+    b.insert(b.end(), {1, 6, 0, 0, 0, static_cast<unsigned char>(data.size())});
+    b.insert(b.end(), data.begin(), data.end());
+    writeFile(path, b);
+
+    auto ro = reopen(true);
+    RecordInfo info;
+    ASSERT_EQ(ro->iterate(kRecordPackage, 0, &info), noErr);
+    EXPECT_EQ(info.position, 6u + 22 + 6);
+    EXPECT_EQ(ro->readName(info.position).str(), "Legacy");
+    UniqueHandle back;
+    ASSERT_EQ(ro->readRecord(info.position, &back), noErr);
+    EXPECT_EQ(bytesOf(back.get()), bytesOf(image.get()));
+    ro.reset();
+    verify();
+
+    // Written to and compacted, it keeps its layout and its leader record.
+    auto rf = reopen();
+    write(*rf, packageImage("Second", {3}).get());
+    ASSERT_EQ(rf->deleteRecord(info.position), noErr);
+    ASSERT_EQ(rf->close(), noErr);
+    b = readFile(path);
+    EXPECT_EQ(b[5], 0x00);
+    EXPECT_EQ(b[6], 254);
+    VerifyReport r = verify();
+    EXPECT_EQ(r.packages, 1u);
+    EXPECT_TRUE(r.indexCurrent);
+    EXPECT_TRUE(r.oldLayout);
+
+    // Without its leader record an old file cannot be opened.
+    b = {'T', 'W', 'X', 'B', 0x01, 0x00, 1, 6, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};
+    writeFile(path, b);
+    std::unique_ptr<RecordFile> none;
+    EXPECT_EQ(RecordFile::open(path, true, &none), noLeaderErr);
+}
