@@ -8,8 +8,11 @@
 #include "toolbox/gui/Windows.h"
 #include <cstdint>
 
+#include <functional>
+
 class QMainWindow;
 class QMdiArea;
+class QWidget;
 
 // ---- the application's handlers --------------------------------------------------------------
 using MenuCommandHandler = bool (*)(std::int16_t command); // true: handled
@@ -64,3 +67,10 @@ void RequestQuit();
 // Queues one path for the open document handler; the frame comes to the foreground (and is
 // restored when minimised) before the handler runs.
 void QueueOpenDocument(const char* path);
+
+// ---- ports on plain widgets ------------------------------------------------------------------
+// A widget showing a port of its own (for user-drawn items of dialogs): draw is called with the
+// port current and the area (local) erased to the background whenever part of it needs drawing;
+// InvalRect with that port current asks for it again. The port is disposed of with the widget.
+QWidget* NewPortWidget(QWidget* parent, std::function<void(GrafPtr port, const Rect& area)> draw);
+GrafPtr GetWidgetPort(QWidget* widget); // nullptr for other widgets

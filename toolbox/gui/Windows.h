@@ -118,7 +118,7 @@ struct WindowRecord : GrafPort {
     WindowPtr owner = nullptr; // the owning window (a pane's window; a window's owner)
     bool isPane = false;
     bool visible = false;
-    WindowHost* host = nullptr; // owned by the toolbox
+    WindowHost* winHost = nullptr; // owned by the toolbox (GrafPort::host is the port's)
 };
 
 // ---- windows ---------------------------------------------------------------------------------
@@ -135,7 +135,7 @@ inline const WindowPtr kInFront = reinterpret_cast<WindowPtr>(-1);
 // the window cannot be made. behind: kInFront (or nullptr for behind every window).
 WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, WindowPtr behind,
                     std::int16_t kind, void* refCon, WindowProc proc);
-// Disposes of the window: its panes and then the window get wmDispose, then everything goes.
+// Disposes of the window: the window and then its panes get wmDispose, then everything goes.
 void DisposeWindow(WindowPtr w);
 void ShowWindow(WindowPtr w);
 void HideWindow(WindowPtr w);
@@ -186,8 +186,10 @@ void ValidWindowRect(WindowPtr w, const Rect* r);
 void UpdateWindow(WindowPtr w); // delivers its pending update now
 
 // A child pane docked at the top of w with the given height and its own procedure. The pane
-// is a WindowRecord (isPane, owner = w): it has its own port, messages and background; the
-// window's own view starts below it. Hidden until ShowWindow; disposed of with w.
+// is a WindowRecord (isPane, owner = w): it has its own port, messages (created, update,
+// mouse down, double click, control click, dispose) and background colour; the window's own
+// view (its port) starts below the panes. Shown with its window; disposed of with w. Keys
+// always go to the window's procedure.
 WindowPtr NewChildPane(WindowPtr w, std::int16_t height, WindowProc proc, void* refCon = nullptr);
 WindowPtr GetWindowPane(WindowPtr w, int index = 0); // nullptr when there is no such pane
 

@@ -1,0 +1,16 @@
+// The main() of the GUI test programs: a QApplication on the offscreen platform (unless another
+// platform is asked for), the toolbox with its frame window, then the tests.
+#include "toolbox/gui/App.h"
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    if (!InitToolbox("Ortix-Kelvane")) return 1;
+    ShowFrame(10);
+    const int rc = RUN_ALL_TESTS();
+    DisposeToolbox();
+    return rc;
+}

@@ -1,0 +1,485 @@
+// Input: Qt mouse and key events become window messages; the double-click rule; idle
+// messages; tracking loops; the update pass that delivers update messages and puts what was
+// drawn on the screen.
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/HostPrivate.h"
+#include "toolbox/gui/Windows.h"
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QStyleHints>
+#include <QTimer>
+#include <set>
+
+namespace {
+
+std::set<PortHost*> g_dirtyPorts;  // pixels to put on the screen
+std::set<PortHost*> g_updatePorts; // update regions waiting
+bool g_passPosted = false;
+QTimer* g_idleTimer = nullptr;
+
+constexpr int kIdleInterval = 100; // ms between idle messages
+
+std::uint8_t ButtonNumber(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::RightButton:
+        return 1;
+    case Qt::MiddleButton:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+bool PortVisible(PortHost* h) {
+    if (!h->window) return h->view && h->view->isVisible();
+    WindowPtr top = host::TopWindow(h->window);
+    return h->window->visible && top && top->visible;
+}
+
+void SendIdle() {
+    auto& in = host::Input();
+    if (in.buttonDown) return;
+    WindowPtr w = FrontWindow();
+    if (!w) return;
+    WindowMessage m;
+    m.kind = wmIdle;
+    GrafPtr old = SetPort(w);
+    GetMouse(&m.where);
+    SetPort(old);
+    m.when = TickCount();
+    SendWindowMessage(w, m);
+}
+
+} // namespace
+
+// ---- the view widget -------------------------------------------------------------------------
+
+PortView::PortView(QWidget* parent, GrafPtr port) : QWidget(parent), port_(port) {
+    if (!port_) {
+        own_ = std::make_unique<GrafPort>();
+        port_ = own_.get();
+        port_->host = new PortHost(port_);
+    }
+    port_->host->view = this;
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(false);
+}
+
+PortView::~PortView() {
+    if (own_) {
+        delete own_->host;
+        own_->host = nullptr;
+    }
+}
+
+void PortView::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    PortHost* h = port_ ? port_->host : nullptr;
+    if (!h || h->image.isNull()) {
+        p.fillRect(e->rect(), Qt::white);
+        return;
+    }
+    h->end();
+    const qreal dpr = h->image.devicePixelRatio();
+    for (const QRect& r : e->region()) {
+        p.drawImage(r, h->image,
+                    QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr));
+    }
+}
+
+void PortView::resizeEvent(QResizeEvent*) {
+    // Window and pane views are sized by their window's layout; a plain view follows Qt.
+    if (!own_ || !port_) return;
+    PortHost* h = port_->host;
+    if (h->width == width() && h->height == height()) return;
+    h->resize(width(), height(), devicePixelRatioF(), port_->bkColor);
+    h->updateRgn = QRegion(h->localBounds());
+    host::PortHasUpdate(h);
+}
+
+void PortView::mousePressEvent(QMouseEvent* e) {
+    host::HandlePress(this, e);
+}
+void PortView::mouseDoubleClickEvent(QMouseEvent* e) {
+    host::HandlePress(this, e);
+}
+
+void PortView::mouseMoveEvent(QMouseEvent* e) {
+    auto& in = host::Input();
+    in.lastGlobal = e->globalPosition().toPoint();
+    in.havePointer = true;
+}
+
+void PortView::mouseReleaseEvent(QMouseEvent* e) {
+    auto& in = host::Input();
+    in.lastGlobal = e->globalPosition().toPoint();
+    in.havePointer = true;
+    if (e->buttons() == Qt::NoButton || ButtonNumber(e->button()) == in.button)
+        in.buttonDown = false;
+}
+
+void PortView::keyPressEvent(QKeyEvent* e) {
+    host::HandleKey(this, e);
+}
+
+QWidget* NewPortWidget(QWidget* parent, std::function<void(GrafPtr, const Rect&)> draw) {
+    auto* v = new PortView(parent);
+    v->port()->host->drawProc = std::move(draw);
+    v->setFocusPolicy(Qt::NoFocus);
+    return v;
+}
+
+GrafPtr GetWidgetPort(QWidget* widget) {
+    auto* v = dynamic_cast<PortView*>(widget);
+    return v ? v->port() : nullptr;
+}
+
+// ---- input -----------------------------------------------------------------------------------
+
+namespace host {
+
+InputState& Input() {
+    static InputState state;
+    return state;
+}
+
+bool& HarnessActive() {
+    static bool active = false;
+    return active;
+}
+int& BeepCounter() {
+    static int n = 0;
+    return n;
+}
+int& ControlOverride() {
+    static int v = -1;
+    return v;
+}
+int& ShiftOverride() {
+    static int v = -1;
+    return v;
+}
+
+void HandlePress(PortView* v, QMouseEvent* e) {
+    WindowPtr w = v->window;
+    if (!w) return;
+    PressStarted();
+    auto& in = Input();
+    const QPoint g = e->globalPosition().toPoint();
+    const std::uint32_t when = static_cast<std::uint32_t>(e->timestamp());
+    const std::uint8_t button = ButtonNumber(e->button());
+    // Our own double-click rule: the second press of the same button in the same window
+    // within the double-click time and less than 4 pixels away in both directions.
+    const bool dbl = !in.lastWasDouble && in.lastPressWindow == w && button == in.button &&
+                     when >= in.lastPressTime && when - in.lastPressTime <= GetDblTime() &&
+                     std::abs(g.x() - in.lastPressGlobal.x()) < 4 &&
+                     std::abs(g.y() - in.lastPressGlobal.y()) < 4;
+    in.lastPressWindow = w;
+    in.lastPressGlobal = g;
+    in.lastPressTime = when;
+    in.lastWasDouble = dbl;
+    in.buttonDown = true;
+    in.button = button;
+    in.lastGlobal = g;
+    in.havePointer = true;
+
+    WindowPtr top = TopWindow(w);
+    if (top && top != FrontWindow()) SelectWindow(top);
+    if (!IsLiveWindow(w)) return;
+    if (top && IsLiveWindow(top) && top->winHost->view) top->winHost->view->setFocus();
+
+    WindowMessage m;
+    m.kind = dbl ? wmDoubleClick : wmMouseDown;
+    const QPoint local = e->position().toPoint() + w->GrafPort::host->origin;
+    m.where = Point{static_cast<std::int16_t>(local.y()), static_cast<std::int16_t>(local.x())};
+    m.button = button;
+    m.shift = e->modifiers() & Qt::ShiftModifier;
+    m.option = e->modifiers() & Qt::ControlModifier;
+    m.when = when;
+    e->accept();
+    SendWindowMessage(w, m);
+}
+
+bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int16_t* code,
+            bool* special) {
+    *special = false;
+    switch (qtKey) {
+    case Qt::Key_Backspace:
+        *code = kKeyBackspace;
+        return true;
+    case Qt::Key_Tab:
+        *code = (mods & Qt::ShiftModifier) ? kKeyBackTab : kKeyTab;
+        return true;
+    case Qt::Key_Backtab:
+        *code = kKeyBackTab;
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        *code = kKeyReturn;
+        return true;
+    case Qt::Key_Escape:
+        *code = kKeyEscape;
+        return true;
+    default:
+        break;
+    }
+    *special = true;
+    switch (qtKey) {
+    case Qt::Key_Up:
+        *code = kKeyUpArrow;
+        return true;
+    case Qt::Key_Down:
+        *code = kKeyDownArrow;
+        return true;
+    case Qt::Key_Right:
+        *code = kKeyRightArrow;
+        return true;
+    case Qt::Key_Left:
+        *code = kKeyLeftArrow;
+        return true;
+    case Qt::Key_PageUp:
+        *code = kKeyPageUp;
+        return true;
+    case Qt::Key_PageDown:
+        *code = kKeyPageDown;
+        return true;
+    case Qt::Key_Home:
+        *code = kKeyHome;
+        return true;
+    case Qt::Key_End:
+        *code = kKeyEnd;
+        return true;
+    case Qt::Key_Delete:
+    case Qt::Key_Clear:
+        *code = kKeyDelete;
+        return true;
+    default:
+        break;
+    }
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F15) {
+        *code = static_cast<std::int16_t>(kKeyF1 + (qtKey - Qt::Key_F1));
+        return true;
+    }
+    if (qtKey == Qt::Key_Period && (mods & Qt::KeypadModifier) && Input().keypadTranslation) {
+        *code = kKeyDelete;
+        return true;
+    }
+    *special = false;
+    if (text.isEmpty() || text[0].unicode() > 255) return false;
+    *code = static_cast<std::int16_t>(text[0].unicode());
+    return true;
+}
+
+void HandleKey(PortView* v, QKeyEvent* e) {
+    WindowPtr top = TopWindow(v->window);
+    std::int16_t code = 0;
+    bool special = false;
+    if (!top || !MapKey(e->key(), e->modifiers(), e->text(), &code, &special)) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    WindowMessage m;
+    m.kind = wmKeyDown;
+    m.key = code;
+    m.special = special;
+    m.shift = e->modifiers() & Qt::ShiftModifier;
+    m.option = e->modifiers() & Qt::ControlModifier;
+    m.when = static_cast<std::uint32_t>(e->timestamp());
+    SendWindowMessage(top, m);
+}
+
+void StartIdle() {
+    if (g_idleTimer) return;
+    g_idleTimer = new QTimer(qApp);
+    g_idleTimer->setInterval(kIdleInterval);
+    QObject::connect(g_idleTimer, &QTimer::timeout, [] { SendIdle(); });
+    g_idleTimer->start();
+}
+
+void StopIdle() {
+    delete g_idleTimer;
+    g_idleTimer = nullptr;
+}
+
+// ---- the update pass -------------------------------------------------------------------------
+
+void PostUpdatePass() {
+    if (g_passPosted || !qApp) return;
+    g_passPosted = true;
+    QMetaObject::invokeMethod(
+        qApp, [] { RunUpdatePass(); }, Qt::QueuedConnection);
+}
+
+void PortDirty(PortHost* h) {
+    g_dirtyPorts.insert(h);
+    PostUpdatePass();
+}
+
+void PortHasUpdate(PortHost* h) {
+    g_updatePorts.insert(h);
+    PostUpdatePass();
+}
+
+void ForgetPort(PortHost* h) {
+    g_dirtyPorts.erase(h);
+    g_updatePorts.erase(h);
+}
+
+void DeliverUpdate(PortHost* h) {
+    QRegion rgn = h->updateRgn & QRegion(h->localBounds());
+    if (rgn.isEmpty()) {
+        h->updateRgn = QRegion();
+        g_updatePorts.erase(h);
+        return;
+    }
+    if (!PortVisible(h)) return; // kept until the window is shown
+    h->updateRgn = QRegion();
+    g_updatePorts.erase(h);
+    GrafPtr old = SetPort(h->port);
+    h->inUpdate = true;
+    h->updateClip = rgn;
+    h->stateValid = false;
+    {
+        QPainter& p = h->begin();
+        const QColor bk = toQColor(h->port->bkColor);
+        for (const QRect& r : rgn)
+            p.fillRect(r, bk);
+        h->touch(rgn.boundingRect());
+    }
+    const Rect area = toRect(rgn.boundingRect());
+    WindowPtr w = h->window;
+    if (w) {
+        WindowMessage m;
+        m.kind = wmUpdate;
+        m.area = area;
+        SendWindowMessage(w, m);
+        if (!IsLiveWindow(w)) {
+            SetPort(old == w ? nullptr : old);
+            return;
+        }
+    } else if (h->drawProc) {
+        h->drawProc(h->port, area);
+    }
+    h->inUpdate = false;
+    h->updateClip = QRegion();
+    h->stateValid = false;
+    SetPort(old);
+}
+
+void RunUpdatePass() {
+    g_passPosted = false;
+    // Updates first (they draw), then what was drawn goes to the screen.
+    std::vector<PortHost*> updates(g_updatePorts.begin(), g_updatePorts.end());
+    for (PortHost* h : updates)
+        if (g_updatePorts.count(h)) DeliverUpdate(h);
+    std::vector<PortHost*> dirty(g_dirtyPorts.begin(), g_dirtyPorts.end());
+    g_dirtyPorts.clear();
+    for (PortHost* h : dirty) {
+        h->end();
+        if (h->view && !h->dirty.isEmpty()) h->view->update(h->dirty);
+        h->dirty = QRect();
+    }
+}
+
+} // namespace host
+
+// ---- tracking --------------------------------------------------------------------------------
+
+bool StillDown() {
+    bool down = false;
+    if (host::ScriptedStillDown(&down)) {
+        host::RunUpdatePass();
+        return down;
+    }
+    auto& in = host::Input();
+    if (host::HarnessActive()) return false; // no script: the button counts as released
+    QCoreApplication::processEvents();
+    if (in.buttonDown) {
+        // Wake up again soon even when the pointer rests, so that autoscrolling goes on.
+        QEventLoop loop;
+        QTimer::singleShot(15, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return in.buttonDown;
+}
+
+bool Button() {
+    bool down = false;
+    if (host::ScriptedButton(&down)) return down;
+    if (host::HarnessActive()) return false;
+    return host::Input().buttonDown || QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
+void GetMouse(Point* where) {
+    if (!where) return;
+    QPoint g;
+    auto& in = host::Input();
+    if (!host::ScriptedPointer(&g))
+        g = (in.havePointer && in.buttonDown) ? in.lastGlobal : QCursor::pos();
+    PortHost* h = host::Host(GetPort());
+    QPoint local;
+    if (h && h->view) local = h->view->mapFromGlobal(g) + h->origin;
+    *where = Point{static_cast<std::int16_t>(std::clamp(local.y(), -32768, 32767)),
+                   static_cast<std::int16_t>(std::clamp(local.x(), -32768, 32767))};
+}
+
+bool AutoScrollWindow(WindowPtr w, const Rect* area) {
+    if (!host::IsLiveWindow(w)) return false;
+    Point p;
+    GrafPtr old = SetPort(w);
+    GetMouse(&p);
+    SetPort(old);
+    const Rect a = area ? *area : w->portRect;
+    WindowMessage m;
+    m.kind = wmScrollBar;
+    if (p.v < a.top)
+        m.part = sbLineUp;
+    else if (p.v >= a.bottom)
+        m.part = sbLineDown;
+    else
+        return false;
+    SendWindowMessage(w, m);
+    return true;
+}
+
+// ---- keyboard state, time, beep --------------------------------------------------------------
+
+bool ControlKeyDown() {
+    const int o = host::ControlOverride();
+    if (o >= 0) return o;
+    return QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+}
+
+bool ShiftKeyDown() {
+    const int o = host::ShiftOverride();
+    if (o >= 0) return o;
+    return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+}
+
+void SetKeypadTranslation(bool on) {
+    host::Input().keypadTranslation = on;
+}
+
+std::uint32_t TickCount() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return static_cast<std::uint32_t>(clock.elapsed());
+}
+
+std::uint32_t GetDblTime() {
+    return qApp ? static_cast<std::uint32_t>(
+                      QGuiApplication::styleHints()->mouseDoubleClickInterval())
+                : 500;
+}
+
+void SysBeep(std::int16_t) {
+    ++host::BeepCounter();
+    if (qApp && !host::HarnessActive()) QApplication::beep();
+}
