@@ -4,7 +4,7 @@
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
-#include "toolbox/gui/Harness.h"
+#include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -159,14 +159,10 @@ protected:
         bool drawn = send(d_, msg);
         SetPort(old);
         if (!drawn) return;
-        QImage image(size, QImage::Format_RGB32);
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                image.setPixel(x, y,
-                               0xFF000000u |
-                                   harness::PixelAt(d_->port, {std::int16_t(y), std::int16_t(x)}));
+        PortHost* host = d_->port->host;
+        host->end();
         QPainter p(this);
-        p.drawImage(r, image, r);
+        p.drawImage(r, host->image, r);
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -643,12 +639,7 @@ std::intptr_t GetDialogItemUserValue(DialogPtr d, std::int16_t item) {
 // ---- host helpers ------------------------------------------------------------------------
 
 QFont HostFont(const TextStyle& style) {
-    QFont f(QString::fromLatin1(style.font));
-    f.setPixelSize(std::max(1, (style.size * 96 + 36) / 72));
-    f.setBold(style.face & bold);
-    f.setItalic(style.face & italic);
-    f.setUnderline(style.face & underline);
-    return f;
+    return FontFor(style).font;
 }
 
 QPixmap GetIconPixmap(int id, int size) {

@@ -1,0 +1,363 @@
+// Dialog templates, the modal runner answered by script, alerts, file dialogs, the status
+// window and the icons.
+#include "resources/DialogTemplates.h"
+#include "resources/Icons.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/FileDialogs.h"
+#include "toolbox/gui/StatusWindow.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <QValidator>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ActivateDialogHarness();
+        ResetDialogHarness();
+    }
+};
+
+// A dialog procedure that forwards to a test's lambda.
+std::function<bool(DialogPtr, WindowMessage&)> g_proc;
+bool forward(DialogPtr d, WindowMessage& msg) {
+    return g_proc ? g_proc(d, msg) : false;
+}
+
+QLineEdit* editOf(DialogPtr d) {
+    return GetHostDialog(d)->findChild<QLineEdit*>();
+}
+
+TEST_F(DialogTest, TemplatesRoundTripThroughTheirBytes) {
+    std::vector<int> ids;
+    for (const DialogSpec& spec : AllDialogSpecs()) {
+        ids.push_back(spec.id);
+        std::span<const std::uint8_t> bytes = GetDialogTemplateBytes(spec.id);
+        ASSERT_GE(bytes.size(), 14u);
+        EXPECT_EQ(bytes[8] | (bytes[9] << 8), int(spec.items.size())) << spec.id;
+        DialogTemplate t;
+        ASSERT_EQ(ParseDialogTemplate(bytes, &t), noErr) << spec.id;
+        EXPECT_EQ(t.bounds, spec.bounds);
+        EXPECT_EQ(t.style, spec.id == 8000 ? 0 : 2);
+        ASSERT_EQ(t.items.size(), spec.items.size());
+        for (std::size_t i = 0; i < t.items.size(); ++i) {
+            const DialogItemSpec& want = spec.items[i];
+            const DialogTemplateItem& got = t.items[i];
+            EXPECT_EQ(got.rect, want.rect) << spec.id << " item " << want.id;
+            EXPECT_EQ(got.kind, want.kind);
+            EXPECT_EQ(got.id, want.id);
+            if (want.kind == kIconItem)
+                EXPECT_EQ(got.iconId, want.iconId);
+            else
+                EXPECT_EQ(got.text, want.text);
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1001, 1003, 1004, 1005, 1006, 1007, 8000}));
+
+    // The status window's bytes, field by field: little-endian, the text padded to even length.
+    const std::vector<std::uint8_t> status = {100,  0, 100,  0, 140, 0, 0xCC, 0x01, 1,  0,
+                                              0,    0, 0,    0, 5,   0, 5,    0,    75, 0,
+                                              0x63, 1, 0x20, 1, 1,   0, 0,    0,    0,  0};
+    std::span<const std::uint8_t> got = GetDialogTemplateBytes(8000);
+    EXPECT_EQ(std::vector<std::uint8_t>(got.begin(), got.end()), status);
+
+    DialogTemplate about;
+    ASSERT_EQ(ParseDialogTemplate(GetDialogTemplateBytes(1004), &about), noErr);
+    EXPECT_EQ(about.bounds, (Rect{61, 43, 223, 477}));
+    EXPECT_EQ(about.items[about.indexOf(5)].iconId, kAppIconId);
+    EXPECT_EQ(about.items[about.indexOf(2)].text, "Ortix Kelvane");
+    DialogTemplate proceed;
+    ASSERT_EQ(ParseDialogTemplate(GetDialogTemplateBytes(1006), &proceed), noErr);
+    EXPECT_EQ(proceed.items[proceed.indexOf(104)].iconId, kStopIconId);
+    EXPECT_EQ(proceed.items[proceed.indexOf(104)].rect, (Rect{15, 15, 47, 47}));
+
+    // Cut short anywhere, the bytes are refused.
+    std::span<const std::uint8_t> find = GetDialogTemplateBytes(1001);
+    for (std::size_t cut : {std::size_t(0), std::size_t(13), std::size_t(20), find.size() - 1})
+        EXPECT_EQ(ParseDialogTemplate(find.first(cut), &about), paramErr) << cut;
+}
+
+TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
+    std::vector<int> seen; // message kinds, with the item for clicks and ends
+    int data = 7;
+    void* userData = nullptr;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        seen.push_back(msg.kind * 100 + msg.item);
+        if (msg.kind == wmCreated) {
+            userData = GetDialogUserData(d);
+            SetDialogItemText(d, 4, "Save changes to \"a.qpk\" before closing?");
+        }
+        return false;
+    };
+    AnswerNextDialog(1005, 3);
+    EXPECT_EQ(RunModalDialog(1005, forward, &data), 3);
+    EXPECT_EQ(userData, &data);
+    EXPECT_EQ(seen,
+              (std::vector<int>{wmCreated * 100, wmControlClick * 100 + 3, wmEndModal * 100 + 3}));
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    const ShownDialog& save = ShownDialogs()[0];
+    EXPECT_TRUE(save.answered);
+    EXPECT_EQ(save.endedWith, 3);
+    EXPECT_EQ(save.texts.at(4), "Save changes to \"a.qpk\" before closing?");
+    EXPECT_EQ(save.texts.at(1), "Save");
+    EXPECT_EQ(save.texts.count(5), 0u); // the icon has no text
+
+    // The Find dialog: typed text and a popup choice reach the procedure before it ends.
+    std::string typed;
+    int match = 0;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated) {
+            for (const char* s : {"Name", "Class ID"})
+                AppendPopupItem(d, 3, s);
+            for (const char* s : {"Containing", "Begining with", "Ending with", "Matching"})
+                AppendPopupItem(d, 4, s);
+            SetPopupValue(d, 4, 1);
+        } else if (msg.kind == wmEndModal) {
+            typed = GetDialogItemText(d, 5);
+            match = GetPopupValue(d, 4);
+        }
+        return false;
+    };
+    ScriptedDialogAnswer find;
+    find.templateId = 1001;
+    find.item = 1;
+    find.texts = {{5, "DIP14"}};
+    find.popupItem = 4;
+    find.popupValue = 2;
+    AnswerNextDialog(find);
+    EXPECT_EQ(RunModalDialog(1001, forward, nullptr), 1);
+    EXPECT_EQ(typed, "DIP14");
+    EXPECT_EQ(match, 2);
+    EXPECT_EQ(ShownDialogs().back().texts.at(4), "Begining with");
+    EXPECT_EQ(ShownDialogs().back().texts.at(106), "Find a package with a");
+
+    // A procedure that keeps the dialog up gets the next answer for the same template.
+    int refusals = 0;
+    g_proc = [&](DialogPtr, WindowMessage& msg) {
+        return msg.kind == wmControlClick && msg.item == 3 && ++refusals == 1;
+    };
+    AnswerNextDialog(1006, 3);
+    AnswerNextDialog(1006, 1);
+    EXPECT_EQ(RunModalDialog(1006, forward, nullptr), 1);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(PendingDialogAnswers(), 0);
+    g_proc = nullptr;
+}
+
+TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
+    EXPECT_EQ(RunModalDialog(1006, nullptr, nullptr), 1); // "Cancel" is item 1 there
+    EXPECT_FALSE(ShownDialogs().back().answered);
+    EXPECT_EQ(RunModalDialog(1007, nullptr, nullptr), 2);
+    EXPECT_EQ(RunModalDialog(9999, nullptr, nullptr), 0); // no such template
+
+    // The close box: refused once by the procedure, then the default ends it as Cancel.
+    int closes = 0;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated)
+            QTimer::singleShot(0, GetHostDialog(d), [d] {
+                GetHostDialog(d)->close();
+                GetHostDialog(d)->close();
+            });
+        return msg.kind == wmCloseRequest && ++closes == 1;
+    };
+    AnswerNextDialog(1007, 1); // would be used only if the close did not end the dialog
+    EXPECT_EQ(RunModalDialog(1007, forward, nullptr), 2);
+    EXPECT_EQ(closes, 2);
+    ResetDialogHarness();
+    g_proc = nullptr;
+}
+
+TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
+    std::vector<std::string> kept;
+    long number = 0;
+    bool inRange = true;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated) {
+            SetNumberFilter(d, 5, -10, 500);
+            QLineEdit* e = editOf(d);
+            for (const char* typed : {"42", "600", "-5", "-50", "-", "4a", "abc", "500"}) {
+                e->clear();
+                e->insert(typed);
+                kept.push_back(e->text().toStdString());
+            }
+            e->setText("-");
+            inRange = GetDialogItemNumber(d, 5, &number);
+        } else if (msg.kind == wmEndModal) {
+            kept.push_back(GetDialogItemText(d, 5));
+            GetDialogItemNumber(d, 5, &number);
+        }
+        return false;
+    };
+    AnswerNextDialog(1001, 1, {{5, "12x"}});
+    RunModalDialog(1001, forward, nullptr);
+    EXPECT_EQ(kept, (std::vector<std::string>{"42", "", "-5", "", "-", "", "", "500", ""}));
+    EXPECT_FALSE(inRange);
+
+    // Between 10 and 500, "3" may still become 30: kept, but not yet a number in range.
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated) SetNumberFilter(d, 5, 10, 500);
+        if (msg.kind == wmEndModal) inRange = GetDialogItemNumber(d, 5, &number);
+        return false;
+    };
+    AnswerNextDialog(1001, 1, {{5, "3"}});
+    RunModalDialog(1001, forward, nullptr);
+    EXPECT_EQ(ShownDialogs().back().texts.at(5), "3");
+    EXPECT_FALSE(inRange);
+    AnswerNextDialog(1001, 1, {{5, "30"}});
+    RunModalDialog(1001, forward, nullptr);
+    EXPECT_TRUE(inRange);
+    EXPECT_EQ(number, 30);
+    g_proc = nullptr;
+}
+
+TEST_F(DialogTest, RadioGroupsItemsAndStyles) {
+    std::vector<int> selected;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind != wmCreated) return false;
+        for (std::int16_t id : {10, 11, 12}) {
+            std::int16_t left = std::int16_t(20 + 30 * (id - 10));
+            AddDialogItem(d, id, kRadioButtonItem, {50, left, 66, std::int16_t(left + 25)}, "r", 1);
+        }
+        for (std::int16_t id : {20, 21}) {
+            std::int16_t left = std::int16_t(20 + 30 * (id - 20));
+            AddDialogItem(d, id, kRadioButtonItem, {70, left, 86, std::int16_t(left + 25)}, "s", 2);
+        }
+        AddDialogItem(d, 30, kCheckBoxItem, {90, 20, 106, 120}, "Check");
+        SelectRadioButton(d, 11);
+        SelectRadioButton(d, 20);
+        SelectRadioButton(d, 12);
+        selected = {GetSelectedRadioButton(d, 10), GetSelectedRadioButton(d, 21),
+                    GetDialogItemValue(d, 11)};
+        // A click selects through the default handling.
+        for (QAbstractButton* b : GetHostDialog(d)->findChildren<QAbstractButton*>())
+            if (b->text() == "r" && b->geometry().left() == 20) b->click();
+        selected.push_back(GetSelectedRadioButton(d, 12));
+        SetDialogItemValue(d, 30, 1);
+        selected.push_back(GetDialogItemValue(d, 30));
+
+        EnableDialogItem(d, 1, false);
+        selected.push_back(IsDialogItemEnabled(d, 1));
+        SetDialogItemRect(d, 106, {12, 12, 28, 200});
+        EXPECT_EQ(GetDialogItemRect(d, 106), (Rect{12, 12, 28, 200}));
+        SetDialogItemStyle(d, 106, StandardTextStyle(3));
+        for (QWidget* w : GetHostDialog(d)->findChildren<QWidget*>())
+            if (w->geometry() == QRect(12, 12, 188, 16)) {
+                EXPECT_TRUE(w->font().bold());
+            }
+        SetDialogItemUserValue(d, 5, 1234);
+        selected.push_back(int(GetDialogItemUserValue(d, 5)));
+        return false;
+    };
+    RunModalDialog(1001, forward, nullptr);
+    EXPECT_EQ(selected, (std::vector<int>{12, 20, 0, 10, 1, 0, 1234}));
+    g_proc = nullptr;
+}
+
+TEST_F(DialogTest, ProcedureDrawsInTheDialogPort) {
+    QImage shot;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated) HideDialogItem(d, 1);
+        if (msg.kind == wmUpdate) {
+            RGBForeColor(RGBCode(0x55, 0x8A, 0xFF));
+            PaintRect(GetDialogItemRect(d, 1));
+            return true;
+        }
+        if (msg.kind == wmEndModal) shot = GetHostDialog(d)->grab().toImage();
+        return false;
+    };
+    AnswerNextDialog(1004, 2);
+    EXPECT_EQ(RunModalDialog(1004, forward, nullptr), 2);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.pixel(20, 20) & 0xFFFFFF, 0x558AFFu);
+    EXPECT_NE(shot.pixel(20, 150) & 0xFFFFFF, 0x558AFFu); // below the logo's area
+    g_proc = nullptr;
+}
+
+TEST_F(DialogTest, ErrorAlertTexts) {
+    EXPECT_TRUE(ErrorAlert(2));
+    EXPECT_TRUE(ErrorAlert(1234));
+    EXPECT_TRUE(ErrorAlert(0x20002AF8));
+    EXPECT_FALSE(ErrorAlert(0));
+    EXPECT_FALSE(ErrorAlert(995));
+    NoteAlert("You cannot replace the original file!");
+    EXPECT_EQ(ShownNoteAlerts(),
+              (std::vector<std::string>{"Error:  File not found.", "Error:  #1234",
+                                        "Error:  Bad file signature.",
+                                        "You cannot replace the original file!"}));
+}
+
+TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
+    const FileTypeFilter open[] = {{"`Package Files (*.qpk, *.pkg)", "*.QPK;*.PKG"},
+                                   {"Text Files", "TXT"},
+                                   {"All Files", "*"}};
+    const FileTypeFilter packaging[] = {{"Packaging Files", "QPK"}};
+    EXPECT_EQ(BuildFilterPairs(open), "Package Files (*.qpk, *.pkg)|*.QPK;*.PKG|"
+                                      "Text Files (*.TXT)|*.TXT|All Files (*.*)|*.*|");
+    EXPECT_EQ(BuildFilterPairs(packaging), "Packaging Files (*.QPK)|*.QPK|");
+    EXPECT_EQ(HostNameFilters(BuildFilterPairs(open)),
+              (QStringList{"Package Files (*.QPK *.PKG)", "Text Files (*.TXT)", "All Files (*)"}));
+
+    AnswerNextFileDialog("/tmp/some folder/New.qpk");
+    StandardFileReply put = StandardPutFile("Create new file:", "Untitled.qpk", packaging);
+    EXPECT_TRUE(put.good);
+    EXPECT_EQ(put.spec.path, "/tmp/some folder/New.qpk");
+    EXPECT_EQ(put.spec.name, "New.qpk");
+    ASSERT_EQ(ShownFileDialogs().size(), 1u);
+    EXPECT_TRUE(ShownFileDialogs()[0].put);
+    EXPECT_EQ(ShownFileDialogs()[0].prompt, "Create new file:");
+    EXPECT_EQ(ShownFileDialogs()[0].defaultName, "Untitled.qpk");
+    EXPECT_EQ(ShownFileDialogs()[0].filterPairs, "Packaging Files (*.QPK)|*.QPK|");
+
+    AnswerNextFileDialog("/tmp/a.txt");
+    StandardFileReply got = StandardGetFile(open, 1);
+    EXPECT_TRUE(got.good);
+    EXPECT_EQ(got.filterIndex, 1); // the filter shown stays in use
+    AnswerNextFileDialog("/tmp/b", 2);
+    EXPECT_EQ(StandardGetFile(open, 0).filterIndex, 2);
+    CancelNextFileDialog();
+    EXPECT_FALSE(StandardGetFile(open).good);
+    EXPECT_FALSE(StandardGetFile(open).good); // nothing scripted: cancelled
+    EXPECT_FALSE(ShownFileDialogs().back().put);
+}
+
+TEST_F(DialogTest, StatusWindowOpensShowsOneLineAndCloses) {
+    EXPECT_FALSE(StatusWindowOpen());
+    SetStatusText("Updating Index...");
+    EXPECT_TRUE(StatusWindowOpen());
+    EXPECT_EQ(GetStatusText(), "Updating Index...");
+    SetStatusText("Reading...");
+    EXPECT_EQ(GetStatusText(), "Reading...");
+    SetStatusText("");
+    EXPECT_FALSE(StatusWindowOpen());
+    EXPECT_EQ(GetStatusText(), "");
+    SetStatusText(nullptr); // closing a closed window does nothing
+    EXPECT_FALSE(StatusWindowOpen());
+}
+
+TEST_F(DialogTest, IconsPaintAndMatchTheDesktopArtwork) {
+    QImage app = GetIconPixmap(kAppIconId, 64).toImage();
+    EXPECT_EQ(app.pixel(32, 40) & 0xFFFFFF, 0x558AFFu); // the package body
+    EXPECT_EQ(qAlpha(app.pixel(1, 1)), 0);              // transparent around it
+    EXPECT_FALSE(GetIconPixmap(kDocumentIconId, 32).isNull());
+    EXPECT_FALSE(GetIconPixmap(kCautionIconId, 32).isNull());
+    EXPECT_FALSE(GetIcon(kAppIconId).availableSizes().isEmpty());
+
+    QFile svg(QStringLiteral(OK_TEST_DATA_DIR "/../../resources/icons/ortix-kelvane.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_EQ(svg.readAll().toStdString(), IconSvg(kAppIconId));
+}
+
+} // namespace

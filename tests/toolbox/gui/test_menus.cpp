@@ -1,0 +1,292 @@
+// Menus from the resources, item operations, the enabling pass and key equivalents.
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/Menus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+QAction* actionAt(std::int16_t menu, int item) {
+    return GetHostMenu(GetMenu(menu))->actions().at(item - 1);
+}
+
+QKeySequence ctrl(Qt::Key key) {
+    return QKeySequence(QKeyCombination(Qt::ControlModifier, key));
+}
+QKeySequence alt(Qt::Key key) {
+    return QKeySequence(QKeyCombination(Qt::AltModifier, key));
+}
+
+// Who was asked, in order: "front 302", "owner 302", "app 302".
+std::vector<std::string> g_asked;
+bool g_cutEnabled = true;
+std::vector<int> g_dispatched;
+
+void ask(const char* who, const MenuEnableRecord& rec) {
+    g_asked.push_back(std::string(who) + ' ' + std::to_string(rec.command));
+}
+
+bool frontHandler(WindowPtr, MenuEnableRecord& rec) {
+    ask("front", rec);
+    if (rec.command != 302) return false;
+    rec.enabled = false;
+    return true;
+}
+
+bool ownerHandler(WindowPtr, MenuEnableRecord& rec) {
+    ask("owner", rec);
+    return rec.command == 303;
+}
+
+bool appHandler(WindowPtr, MenuEnableRecord& rec) {
+    ask("app", rec);
+    if (rec.command == 302) rec.enabled = g_cutEnabled;
+    if (rec.command == 304) rec.enabled = false;
+    if (rec.command == 401) {
+        std::strcpy(rec.text, "Create New Package");
+        rec.textChanged = true;
+    }
+    if (rec.command == 500) { // rebuilds the Window menu while the pass runs
+        MenuHandle windows = GetMenuHandle(500);
+        while (CountMItems(windows) > 0)
+            DeleteMenuItem(windows, 1);
+        AppendMenuItem(windows, "Front", 501);
+        AppendMenuItem(windows, "Owner", 502);
+        SetItemMark(windows, 1, true);
+    }
+    return true;
+}
+
+bool recordCommand(std::int16_t command) {
+    g_dispatched.push_back(command);
+    return true;
+}
+
+class MenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ActivateDialogHarness();
+        ResetDialogHarness();
+        InstallMenuBar();
+        g_asked.clear();
+        g_dispatched.clear();
+        g_cutEnabled = true;
+    }
+    void TearDown() override {
+        SetWindowHandler(nullptr, nullptr);
+        SetMenuCommandHandler(nullptr);
+        for (WindowPtr w : windows_)
+            DisposeWindow(w);
+    }
+    WindowPtr window(const char* title, HandlerProc handler) {
+        WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, nullptr);
+        SetWindowHandler(w, handler);
+        ShowWindow(w);
+        windows_.push_back(w);
+        return w;
+    }
+    std::vector<WindowPtr> windows_;
+};
+
+TEST_F(MenuTest, StoredTextsGiveLabelsMnemonicsAndCtrlKeys) {
+    QList<QAction*> bar = GetFrameWindow()->menuBar()->actions();
+    QStringList titles;
+    for (QAction* a : bar)
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"File", "Edit", "Package", "Window", "Help"}));
+
+    QAction* exit = actionAt(200, 9);
+    EXPECT_EQ(exit->text(), "E&xit");
+    EXPECT_EQ(QKeySequence::mnemonic(exit->text()), alt(Qt::Key_X));
+    EXPECT_TRUE(exit->shortcut().isEmpty());
+    QAction* cut = actionAt(300, 3);
+    EXPECT_EQ(cut->text(), "Cu&t");
+    EXPECT_EQ(QKeySequence::mnemonic(cut->text()), alt(Qt::Key_T));
+    EXPECT_EQ(cut->shortcut(), ctrl(Qt::Key_X));
+    EXPECT_EQ(GetMenuItemText(GetMenu(300), 3), "Cu&t`X");
+    EXPECT_EQ(actionAt(400, 1)->shortcut(), ctrl(Qt::Key_K));
+
+    // Separators where the tables put them.
+    std::vector<int> separators;
+    for (std::int16_t id : {200, 300, 400})
+        for (int i = 1; i <= CountMItems(GetMenu(id)); ++i)
+            if (actionAt(id, i)->isSeparator()) separators.push_back(id + i);
+    EXPECT_EQ(separators, (std::vector<int>{203, 208, 302, 307, 403, 405}));
+    EXPECT_EQ(GetMenuItemCommand(GetMenu(600), 1), 32050);
+
+    // Menu 2 builds the popups, which stay out of the bar.
+    ASSERT_NE(GetMenu(2), nullptr);
+    MenuHandle shapes = GetMenuHandle(700);
+    ASSERT_NE(shapes, nullptr);
+    EXPECT_EQ(CountMItems(shapes), 19);
+    EXPECT_EQ(GetMenuItemCommand(shapes, 2), 0);
+    EXPECT_EQ(GetMenuItemText(shapes, 19), "VSOT");
+    EXPECT_EQ(GetMenuItemText(GetMenuHandle(800), 17), "84  1.150 Sq LCC");
+    EXPECT_EQ(CountMItems(GetMenuHandle(1100)), 2);
+    EXPECT_FALSE(MenuInBar(700));
+    EXPECT_EQ(GetMenu(1234), nullptr);
+}
+
+TEST_F(MenuTest, ItemOperationsByPositionAndByCommand) {
+    MenuHandle m = NewMenu(9000, "Test");
+    InsertMenu(m, 600); // before Help
+    EXPECT_EQ(GetFrameWindow()->menuBar()->actions().at(4)->text(), "Test");
+    AppendMenuItem(m, "One`1", 9001);
+    AppendMenuItem(m, "Two", 9002);
+    InsertMenuItem(m, "Zero", 9003, 0);
+    InsertMenuItem(m, "", 0, 1);
+    ASSERT_EQ(CountMItems(m), 4);
+    QList<QAction*> actions = GetHostMenu(m)->actions();
+    EXPECT_EQ(actions.at(0)->text(), "Zero");
+    EXPECT_TRUE(actions.at(1)->isSeparator());
+    EXPECT_EQ(actions.at(2)->shortcut(), ctrl(Qt::Key_1));
+    DeleteMenuItem(m, 2);
+    DeleteMenuItem(m, 99); // out of range: nothing
+    ASSERT_EQ(CountMItems(m), 3);
+
+    DisableMenuItem(m, 2);
+    EXPECT_FALSE(IsMenuItemEnabled(m, 2));
+    EXPECT_FALSE(GetHostMenu(m)->actions().at(1)->isEnabled());
+    EnableMenuItem(m, 2);
+    EXPECT_TRUE(GetHostMenu(m)->actions().at(1)->isEnabled());
+    SetMenuItemText(m, 3, "T&wo`W");
+    EXPECT_EQ(GetMenuItemText(m, 3), "T&wo`W");
+    EXPECT_EQ(GetHostMenu(m)->actions().at(2)->shortcut(), ctrl(Qt::Key_W));
+    SetMenuItemCommand(m, 3, 9012);
+    EXPECT_EQ(GetMenuItemCommand(m, 3), 9012);
+    EXPECT_EQ(FindMenuItem(m, 9012), 3);
+    SetItemMark(m, 1, true);
+    EXPECT_TRUE(GetItemMark(m, 1));
+    EXPECT_TRUE(GetHostMenu(m)->actions().at(0)->isChecked());
+    DisableMenuItem(m, 0);
+    EXPECT_FALSE(GetHostMenu(m)->menuAction()->isEnabled());
+
+    // By command id over the bar.
+    DisableMenuCommand(nullptr, 9001);
+    EXPECT_FALSE(IsMenuCommandEnabled(m, 9001));
+    SetMenuCommandText(nullptr, 9001, "Uno");
+    EXPECT_EQ(GetMenuCommandText(nullptr, 9001), "Uno");
+    EXPECT_TRUE(GetHostMenu(m)->actions().at(1)->shortcut().isEmpty());
+    SetMenuCommandMark(nullptr, 9001, true);
+    EXPECT_TRUE(GetItemMark(m, 2));
+    ChangeMenuCommandID(nullptr, 9001, 9101);
+    int item = 0;
+    EXPECT_EQ(FindCommandMenu(9101, &item), m);
+    EXPECT_EQ(item, 2);
+    DeleteMenuCommand(nullptr, 9101);
+    EXPECT_EQ(CountMItems(m), 2);
+    EXPECT_EQ(FindCommandMenu(9101, &item), nullptr);
+    EXPECT_EQ(FindMenuItem(GetMenu(300), 310), 8);
+
+    DeleteMenu(9000);
+    EXPECT_FALSE(MenuInBar(9000));
+    EXPECT_EQ(GetFrameWindow()->menuBar()->actions().size(), 5);
+}
+
+TEST_F(MenuTest, EnablingAsksFrontWindowThenOwnersThenApplication) {
+    WindowPtr owner = window("Owner", ownerHandler);
+    WindowPtr front = window("Front", frontHandler);
+    SetWindowOwner(front, owner);
+    SelectWindow(front);
+    ASSERT_EQ(FrontWindow(), front);
+    SetWindowHandler(nullptr, appHandler);
+
+    RunMenuEnabling();
+    auto askedAbout = [](int command) {
+        std::vector<std::string> who;
+        for (const std::string& a : g_asked)
+            if (a.substr(a.find(' ') + 1) == std::to_string(command)) who.push_back(a);
+        return who;
+    };
+    EXPECT_EQ(askedAbout(302), (std::vector<std::string>{"front 302"}));
+    EXPECT_EQ(askedAbout(303), (std::vector<std::string>{"front 303", "owner 303"}));
+    EXPECT_EQ(askedAbout(304), (std::vector<std::string>{"front 304", "owner 304", "app 304"}));
+    EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 302));
+    EXPECT_TRUE(IsMenuCommandEnabled(nullptr, 303));
+    EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 304));
+
+    // The walk: each menu's title, then its items, menus in bar order.
+    std::vector<int> order;
+    for (const std::string& a : g_asked)
+        if (a.rfind("front ", 0) == 0) order.push_back(std::stoi(a.substr(6)));
+    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 9),
+              (std::vector<int>{200, 201, 202, 203, 204, 205, 210, 208, 300}));
+    EXPECT_EQ(std::vector<int>(order.end() - 5, order.end()),
+              (std::vector<int>{500, 501, 502, 600, 32050}));
+
+    // The text chosen for 401 replaces the label and keeps the key equivalent.
+    QAction* create = actionAt(400, 1);
+    EXPECT_EQ(create->text(), "Create New Package");
+    EXPECT_EQ(create->shortcut(), ctrl(Qt::Key_K));
+    // The Window menu rebuilt during the pass holds the new items, the front one checked.
+    MenuHandle windows = GetMenuHandle(500);
+    ASSERT_EQ(CountMItems(windows), 2);
+    EXPECT_EQ(GetMenuItemText(windows, 2), "Owner");
+    EXPECT_TRUE(GetItemMark(windows, 1));
+
+    // Opening a menu runs the pass too.
+    g_asked.clear();
+    emit GetHostMenu(GetMenu(300))->aboutToShow();
+    EXPECT_FALSE(g_asked.empty());
+    MenuEnableRecord rec;
+    rec.command = 303;
+    EXPECT_TRUE(AskMenuEnabling(rec));
+    EXPECT_FALSE(rec.modalDialogUp);
+}
+
+TEST_F(MenuTest, KeyEquivalentFiresOnlyWhenTheItemIsEnabled) {
+    SetWindowHandler(nullptr, appHandler);
+    SetMenuCommandHandler(recordCommand);
+    QMainWindow* frame = GetFrameWindow();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+
+    QTest::keyClick(frame, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
+
+    // Enabled a moment ago, but the pass run for the key disables it: nothing fires.
+    EnableMenuCommand(nullptr, 302);
+    g_cutEnabled = false;
+    g_asked.clear();
+    QTest::keyClick(frame, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
+    EXPECT_FALSE(g_asked.empty());
+    EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 302));
+
+    // Exit has no key equivalent; Ctrl+Q does nothing.
+    QTest::keyClick(frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
+    // Choosing an item of the bar dispatches its command.
+    actionAt(200, 1)->trigger();
+    EXPECT_EQ(g_dispatched, (std::vector<int>{302, 201}));
+}
+
+TEST_F(MenuTest, PopUpMenuSelectMarksTheCurrentItemAndReturnsTheChoice) {
+    SetMenuCommandHandler(recordCommand);
+    MenuHandle shapes = GetMenu(700);
+    AnswerNextPopUpMenu(5);
+    EXPECT_EQ(PopUpMenuSelect(shapes, nullptr, {10, 10, 26, 100}, 3), 5);
+    ASSERT_EQ(ShownPopUpMenus().size(), 1u);
+    EXPECT_EQ(ShownPopUpMenus()[0].menuId, 700);
+    EXPECT_EQ(ShownPopUpMenus()[0].currentItem, 3);
+    EXPECT_EQ(ShownPopUpMenus()[0].rect, (Rect{10, 10, 26, 100}));
+    EXPECT_TRUE(GetItemMark(shapes, 3));
+    EXPECT_FALSE(GetItemMark(shapes, 1));
+    EXPECT_EQ(PopUpMenuSelect(shapes, nullptr, {10, 10, 26, 100}, 5), 0); // dismissed
+    EXPECT_TRUE(GetItemMark(shapes, 5));
+    EXPECT_FALSE(GetItemMark(shapes, 3));
+    EXPECT_TRUE(g_dispatched.empty());
+}
+
+} // namespace
