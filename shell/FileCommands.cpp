@@ -94,12 +94,6 @@ std::string formatWithName(const char* format, const std::string& name) {
     return text;
 }
 
-// Drops a package file that never reached the open list (nothing of it is written).
-void dropFile(PackageFile* f) {
-    if (f->recordFile) f->recordFile->setReadOnly();
-    disposePackageFile(f);
-}
-
 // The conversion of a text file chosen in the Open dialog into a new package file.
 PackageFile* convertTextFile(const std::string& textPath) {
     const std::string textName = FSSpec::fromPath(textPath).name;
@@ -240,9 +234,7 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
     }
     ArrowWhenDone arrow;
     PackageFile* f = nullptr;
-    OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0);
-    if (err == noErr) err = openPackageFile(path, false, progressCallbacks(), &f);
-    if (err != noErr) {
+    if (OSErr err = createPackageFile(path, progressCallbacks(), &f)) {
         SetCursor(arrowCursor);
         ErrorAlert(err);
         return nullptr;
@@ -270,18 +262,16 @@ bool closeFile(PackageFile* f, bool forced) {
             return true;
         }
     }
-    if (forced && f->recordFile) f->recordFile->setReadOnly();
     // Open package editors of this file are asked to close here (validating only with Save)
     // once editors exist; one that refuses cancels the close.
     ArrowWhenDone arrow;
     if (save && saveFile(f) != noErr) return true; // nothing unsaved is thrown away
-    if (f->recordFile && f->recordFile->isOpen()) {
-        SetCursor(watchCursor);
-        if (OSErr err = f->recordFile->close()) {
-            SetCursor(arrowCursor);
-            ErrorAlert(err);
-            return true;
-        }
+    SetCursor(watchCursor);
+    // Forced, the record file is marked read-only first, so that closing it writes nothing.
+    if (OSErr err = closePackageFileRecords(f, forced)) {
+        SetCursor(arrowCursor);
+        ErrorAlert(err);
+        return true;
     }
     removePackageFile(f);
     disposeListWindow(f);
