@@ -1,0 +1,179 @@
+// Package files on disk: the package list read from the file, images on demand, save, revert
+// and close (forced, failed).
+#include "StorageTestUtil.h"
+#include "model/PackageFileIO.h"
+#include "model/Verify.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace storage_test;
+
+namespace {
+
+struct PackageFileIO : ::testing::Test {
+    std::string dir = scratchDir();
+    std::string path = dir + "/parts.qpk";
+
+    // A file holding the given Packages in that order, each with Class ID 4.
+    void makeFile(std::initializer_list<const char*> names) {
+        std::unique_ptr<RecordFile> rf;
+        ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
+        for (const char* n : names) {
+            std::uint32_t pos;
+            ASSERT_EQ(rf->writeRecord(kRecordPackage, packageImage(n, {4}).get(), &pos), noErr);
+        }
+        ASSERT_EQ(rf->close(), noErr);
+    }
+    std::vector<std::string> names(PackageFile* f) {
+        std::vector<std::string> out;
+        for (PackageEntry* e = f->packages; e; e = e->next)
+            out.emplace_back(displayNameView(e));
+        return out;
+    }
+    PackageFile* open() {
+        PackageFile* f = nullptr;
+        EXPECT_EQ(openPackageFile(path, false, {}, &f), noErr);
+        return f;
+    }
+};
+
+} // namespace
+
+TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
+    makeFile({"P1", "", "A very long package name", "P3"});
+    std::vector<int> progress;
+    int steps = 0;
+    PackageFile* f = nullptr;
+    ASSERT_EQ(
+        openPackageFile(path, true, {[&](int c) { progress.push_back(c); }, [&] { ++steps; }}, &f),
+        noErr);
+    EXPECT_EQ(names(f),
+              (std::vector<std::string>{"P1", "Unnamed Package", "A very long packa", "P3"}));
+    EXPECT_EQ(f->packageCount, 4);
+    EXPECT_EQ(steps, 6); // every record of the file, in one pass
+    EXPECT_TRUE(progress.empty());
+
+    // Images come from the file on demand and go again when purged.
+    PackageEntry* e = f->packages;
+    EXPECT_EQ(e->image, nullptr);
+    OSErr err;
+    Handle image = getImage(e, &err);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(withoutLinks(image), bytesOf(packageImage("P1", {4}).get()));
+    EXPECT_EQ(getImage(e, &err), image);
+    purgeEntry(e);
+    EXPECT_EQ(e->image, nullptr);
+    EXPECT_FALSE(isModified(f));
+    disposePackageFile(f);
+
+    // Failures leave nothing behind.
+    const std::size_t before = entriesInUse();
+    writeFile(path, {'T', 'E', 'X', 'T', '\n', '\n', '\n'});
+    f = reinterpret_cast<PackageFile*>(1);
+    EXPECT_EQ(openPackageFile(path, false, {}, &f), badSignatureErr);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(entriesInUse(), before);
+}
+
+TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
+    makeFile({"P1", "P2", "P3"});
+    PackageFile* f = open();
+    const std::uint32_t oldP2 = f->packages->next->recordId;
+
+    // Change P2, delete P1, add P4 at the end, and add an invalid Package (no section).
+    PackageEntry* p1 = f->packages;
+    PackageEntry* p2 = p1->next;
+    ASSERT_EQ(setImage(p2, packageImage("P2", {4, 6}, "changed").release(), false, 0), noErr);
+    EXPECT_TRUE(p2->flags & kModified);
+    removeEntry(f, p1);
+    discardEntry(f, p1);
+    PackageEntry* p4 = newEntry("P4", packageImage("P4", {6}).release(), 0, false);
+    insertEntryAfter(f, p2->next, p4);
+    PackageRecord empty;
+    setPackageField(empty, kFieldPackageName, "Nothing");
+    UniqueHandle invalid;
+    ASSERT_EQ(flattenPackage(empty, &invalid), noErr);
+    PackageEntry* bad = newEntry("Nothing", invalid.release(), 0, false);
+    insertEntryAfter(f, p4, bad);
+    EXPECT_TRUE(isModified(f));
+
+    ASSERT_EQ(savePackageFile(f), noErr);
+    EXPECT_FALSE(isModified(f));
+    EXPECT_EQ(f->discards, nullptr);
+    EXPECT_NE(p2->recordId, oldP2);
+    EXPECT_EQ(p2->image, nullptr); // purged after the save
+    EXPECT_EQ(bad->recordId, 0u);  // not written
+    EXPECT_NE(bad->image, nullptr);
+    EXPECT_FALSE(f->recordFile->indexOutOfDate());
+    ASSERT_EQ(closePackageFileRecords(f, false), noErr);
+    disposePackageFile(f);
+
+    VerifyReport r;
+    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.packages, 3u);
+    EXPECT_EQ(r.indexEntries, 2u); // Class IDs 4 and 6
+    f = open();
+    std::vector<std::string> n = names(f);
+    std::sort(n.begin(), n.end());
+    EXPECT_EQ(n, (std::vector<std::string>{"P2", "P3", "P4"}));
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        if (displayNameView(e) != "P2") continue;
+        OSErr err;
+        EXPECT_EQ(withoutLinks(getImage(e, &err)),
+                  bytesOf(packageImage("P2", {4, 6}, "changed").get()));
+    }
+    disposePackageFile(f);
+}
+
+TEST_F(PackageFileIO, RevertAndForcedClose) {
+    makeFile({"P1", "P2"});
+    const auto bytes = readFile(path);
+    PackageFile* f = open();
+    setImage(f->packages, packageImage("Renamed", {4}).release(), false, 0);
+    PackageEntry* p2 = f->packages->next;
+    removeEntry(f, p2);
+    discardEntry(f, p2);
+    ASSERT_EQ(revertPackageFile(f), noErr);
+    EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_FALSE(isModified(f));
+
+    // A forced close writes nothing, however much has changed.
+    setImage(f->packages, packageImage("Renamed", {4}).release(), false, 0);
+    ASSERT_EQ(savePackageFile(f), noErr);
+    const auto saved = readFile(path);
+    EXPECT_NE(saved, bytes);
+    ASSERT_EQ(closePackageFileRecords(f, true), noErr);
+    EXPECT_EQ(readFile(path), saved);
+    disposePackageFile(f);
+}
+
+TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
+    makeFile({"P1", "P2", "P3"});
+    PackageFile* f = open();
+    PackageEntry* p1 = f->packages;
+    removeEntry(f, p1);
+    discardEntry(f, p1);
+    ASSERT_EQ(savePackageFile(f), noErr);
+
+    // The close fails when it closes the descriptor, after compacting: the file is put back
+    // as it was, and the entries' record ids still lead to their Packages.
+    ArmFileFault({FileCall::close, 1, dskFulErr});
+    EXPECT_EQ(closePackageFileRecords(f, false), dskFulErr);
+    DisarmFileFaults();
+    ASSERT_TRUE(f->recordFile->isOpen());
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        OSErr err;
+        Handle image = getImage(e, &err);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(imageField(image, 1).str(), std::string(displayNameView(e)));
+    }
+    ASSERT_EQ(closePackageFileRecords(f, false), noErr);
+    disposePackageFile(f);
+    VerifyReport r;
+    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.freeBlocks, 0u);
+}
