@@ -6,6 +6,7 @@
 // line ends with CR LF. Invalid images are skipped.
 #pragma once
 #include "model/PackageFile.h"
+#include "model/PackageFileIO.h"
 #include "model/RecordFile.h"
 #include "toolbox/core/Memory.h"
 #include "toolbox/core/Types.h"
@@ -26,8 +27,8 @@ std::string imageToText(Handle image); // empty when malformed
 
 struct ExportHooks {
     // Called for an entry whose package editor is open, before its image is fetched, so that the
-    // editor's pending changes are committed. The GUI installs it.
-    std::function<void(PackageEntry*)> commitEditor;
+    // editor's pending changes are committed. The GUI installs it; an error stops the export.
+    CommitEditorHook commitEditor;
     // Packages done so far and their number.
     std::function<void(long done, long total)> progress;
 };
