@@ -1,0 +1,193 @@
+// qpk list, show, check and stats: reading a package file without changing it.
+#include "cli/Command.h"
+#include "model/Image.h"
+#include "model/PackageFileIO.h"
+#include "model/Verify.h"
+#include "toolbox/core/FieldText.h"
+#include "toolbox/core/StringTable.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// The text of an error code in words, or its number when the table has no text for it.
+std::string errorWords(OSErr err) {
+    const std::string_view text = ErrorMessage(err);
+    if (!text.empty()) return std::string(text);
+    return "error #" + std::to_string(err & 0x1FFFFFF);
+}
+
+int fail(const std::string& file, const std::string& message) {
+    qpk::reportError(file, message);
+    return qpk::kExitBadInput;
+}
+
+int usage(const char* line) {
+    std::fprintf(stderr, "usage: qpk %s\n", line);
+    return qpk::kExitUsage;
+}
+
+// Opens the package file read-only; on failure reports it and returns nullptr.
+PackageFile* openForReading(const std::string& path) {
+    PackageFile* f = nullptr;
+    if (OSErr err = openPackageFile(path, true, {}, &f)) {
+        fail(path, errorWords(err));
+        return nullptr;
+    }
+    return f;
+}
+
+struct FileCloser {
+    PackageFile* f;
+    ~FileCloser() { disposePackageFile(f); }
+};
+
+int list(const std::vector<std::string>& args) {
+    if (args.size() != 1) return usage("list FILE");
+    PackageFile* f = openForReading(args[0]);
+    if (!f) return qpk::kExitBadInput;
+    FileCloser closer{f};
+    std::string out;
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        out.append(displayNameView(e));
+        out.push_back('\n');
+        if (out.size() > 1 << 16) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return qpk::kExitOk;
+}
+
+// Fields `first` onward of a TAB-separated text, joined by sep.
+std::string fieldsFrom(std::string_view text, int first, const char* sep) {
+    std::string out;
+    for (int field = 1;; ++field) {
+        const std::size_t tab = text.find('\t');
+        if (field >= first) {
+            if (field > first) out += sep;
+            out.append(text.substr(0, tab));
+        }
+        if (tab == std::string_view::npos) return out;
+        text.remove_prefix(tab + 1);
+    }
+}
+
+void printPackage(const PackageRecord& r) {
+    std::printf("Package Name: %s\n", std::string(packageFieldView(r, kFieldPackageName)).c_str());
+    std::printf("Designator Prefix: %s\n",
+                std::string(packageFieldView(r, kFieldDesignatorPrefix)).c_str());
+    std::printf("Shape: %s\n", std::string(packageFieldView(r, kFieldShape)).c_str());
+    std::string params;
+    for (int i = kFieldShape + 1; i <= kFieldShape + 3; ++i) {
+        if (i > kFieldShape + 1) params += ", ";
+        params.append(packageFieldView(r, i));
+    }
+    std::printf("Shape Parameters: %s\n", params.c_str());
+    std::printf("Component Sections: %d\n", int(r.sectionCount));
+    for (int i = 1; i <= r.sectionCount; ++i) {
+        const ComponentSection* s = sectionAt(r, i);
+        std::string pins;
+        if (s->pinChanges) {
+            const std::string_view text(s->pinChanges->data, std::size_t(s->pinChanges->size));
+            for (int k = 1; k <= 2 * s->pinChangeCount; k += 2) {
+                if (k > 1) pins += ", ";
+                pins.append(GetFieldView(text.data(), Size(text.size()), k));
+                pins += " -> ";
+                pins.append(GetFieldView(text.data(), Size(text.size()), k + 1));
+            }
+        }
+        std::printf("  %d: Class ID %" PRId32 ", %u pin number change%s%s%s\n", i, s->classId,
+                    unsigned(s->pinChangeCount), s->pinChangeCount == 1 ? "" : "s",
+                    pins.empty() ? "" : ": ", pins.c_str());
+    }
+    std::printf("Hidden Connections: %d\n", countNetItems(r));
+    int n = 0;
+    forEachNetItem(r, [&](const NetItem* item) {
+        const std::string_view text = netItemText(item);
+        std::printf("  %d: %s: %s\n", ++n,
+                    std::string(GetFieldView(text.data(), Size(text.size()), 1)).c_str(),
+                    fieldsFrom(text, 2, " ").c_str());
+    });
+}
+
+int show(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usage("show FILE NAME");
+    PackageFile* f = openForReading(args[0]);
+    if (!f) return qpk::kExitBadInput;
+    FileCloser closer{f};
+    // Display names are cut to 17 characters: the whole Package Name decides.
+    const std::string_view wanted = TrimBlanks(args[1]);
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        if (displayNameView(e) != wanted.substr(0, kDisplayNameMax) &&
+            !(wanted.empty() && displayNameView(e) == "Unnamed Package"))
+            continue;
+        OSErr err;
+        Handle image = getImage(e, &err);
+        if (!image)
+            return fail(args[0],
+                        "package at " + std::to_string(e->recordId) + ": " + errorWords(err));
+        const std::string_view text = imageFieldText(image);
+        if (TrimBlanks(GetFieldView(text.data(), Size(text.size()), 1)) != wanted) continue;
+        PackageRecord r;
+        if ((err = expandImage(image, &r)))
+            return fail(args[0], "package \"" + std::string(wanted) +
+                                     "\" cannot be read: " + errorWords(err));
+        printPackage(r);
+        return qpk::kExitOk;
+    }
+    return fail(args[0], "no package named \"" + std::string(wanted) + "\"");
+}
+
+int check(const std::vector<std::string>& args) {
+    if (args.size() != 1) return usage("check FILE");
+    VerifyReport r;
+    if (OSErr err = verifyRecordFile(args[0], &r)) return fail(args[0], errorWords(err));
+    for (const std::string& line : r.faults)
+        std::printf("%s: %s\n", args[0].c_str(), line.c_str());
+    if (r.faultCount > r.faults.size())
+        std::printf("%s: %" PRIu64 " more faults\n", args[0].c_str(),
+                    r.faultCount - std::uint64_t(r.faults.size()));
+    return r.ok() ? qpk::kExitOk : qpk::kExitBadInput;
+}
+
+int stats(const std::vector<std::string>& args) {
+    if (args.size() != 1) return usage("stats FILE");
+    VerifyReport r;
+    if (OSErr err = verifyRecordFile(args[0], &r)) return fail(args[0], errorWords(err));
+    std::printf("file: %s\n", args[0].c_str());
+    std::printf("size: %" PRIu64 " bytes\n", r.fileSize);
+    std::printf("format version: %u.%u%s\n", unsigned(r.version >> 8), unsigned(r.version & 0xFF),
+                r.oldLayout ? " (old layout)" : "");
+    std::printf("records: %" PRIu64 "\n", r.records);
+    std::printf("packages: %" PRIu64 "\n", r.packages);
+    std::printf("component sections: %" PRIu64 "\n", r.sections);
+    std::printf("hidden connections: %" PRIu64 "\n", r.nets);
+    std::printf("free blocks: %" PRIu64 " (%" PRIu64 " bytes)\n", r.freeBlocks, r.freeBytes);
+    if (r.unlistedFreeBlocks)
+        std::printf("free blocks not on the free list: %" PRIu64 "\n", r.unlistedFreeBlocks);
+    std::printf("slack: %" PRIu64 " bytes\n", r.slackBytes);
+    if (!r.hasIndexHeader)
+        std::printf("class index: none (no index header)\n");
+    else if (r.indexCurrent)
+        std::printf("class index: current, %u entries\n", r.indexEntries);
+    else
+        std::printf("class index: out of date\n");
+    if (!r.ok()) std::printf("faults: %" PRIu64 " (qpk check lists them)\n", r.faultCount);
+    return qpk::kExitOk;
+}
+
+const qpk::Registrar listCommand({"list", "list FILE", "print the package names, in file order",
+                                  list});
+const qpk::Registrar showCommand({"show", "show FILE NAME",
+                                  "print one package: fields, sections, hidden connections", show});
+const qpk::Registrar checkCommand({"check", "check FILE",
+                                   "verify the file's structure; one line per fault", check});
+const qpk::Registrar statsCommand({"stats", "stats FILE",
+                                   "count packages, sections, nets, free space; index state",
+                                   stats});
+
+} // namespace
