@@ -81,8 +81,12 @@ void printPackage(const PackageRecord& r) {
     std::printf("Designator Prefix: %s\n",
                 std::string(packageFieldView(r, kFieldDesignatorPrefix)).c_str());
     std::printf("Shape: %s\n", std::string(packageFieldView(r, kFieldShape)).c_str());
+    // The three shape parameters, without empty ones at the end.
     std::string params;
-    for (int i = kFieldShape + 1; i <= kFieldShape + 3; ++i) {
+    int last = kFieldShape;
+    for (int i = kFieldShape + 1; i <= kFieldShape + 3; ++i)
+        if (!packageFieldView(r, i).empty()) last = i;
+    for (int i = kFieldShape + 1; i <= last; ++i) {
         if (i > kFieldShape + 1) params += ", ";
         params.append(packageFieldView(r, i));
     }
