@@ -6,6 +6,7 @@
 //   bench_text [PACKAGES...]          default: 100000 1000000
 //   bench_text --import TEXT OUT.qpk  one import (the child process of the memory measurement)
 //   bench_text --parse TEXT           the lexer and parser alone, Packages flattened and dropped
+//   bench_text --generate N TEXT      writes the generated library of N Packages
 #include "model/Image.h"
 #include "model/RecordFile.h"
 #include "textfmt/Export.h"
@@ -32,16 +33,33 @@ double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// Best of `runs` timings of f (each run must leave the same state behind).
-template <class F> double best(int runs, F f) {
-    double t = 1e30;
+// CPU time (user + system) of this process, or of its finished children.
+double cpuSeconds(bool children) {
+    rusage u{};
+    getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall time and CPU time of one step: the machine is shared, so both are shown.
+struct Timing {
+    double wall = 1e30;
+    double cpu = 1e30;
+};
+
+// Best of `runs` timings of f (each run must leave the same state behind). A step that runs a
+// command is charged the CPU time of its child processes.
+template <class F> Timing best(int runs, bool children, F f) {
+    Timing t;
     for (int i = 0; i < runs; ++i) {
+        const double cpu0 = cpuSeconds(children);
         const auto start = Clock::now();
         if (!f()) {
             std::fprintf(stderr, "bench_text: a measured step failed\n");
             std::exit(1);
         }
-        t = std::min(t, seconds(start));
+        t.wall = std::min(t.wall, seconds(start));
+        t.cpu = std::min(t.cpu, cpuSeconds(children) - cpu0);
     }
     return t;
 }
@@ -76,9 +94,9 @@ void generate(const std::string& path, long packages) {
     if (!f) std::exit(1);
     static const char* shapes[] = {"HSMDIP", "VDIP", "PADPR", "FLTPK", "HSOT"};
     for (long i = 0; i < packages; ++i) {
-        std::fprintf(f, "PKG_%07ld_%s,U,%s,%ld,300,50\r\n", i, shapes[i % 5], shapes[i % 5],
+        std::fprintf(f, "PACKAGE_%07ld_%s_PB,U,%s,%ld,300,50\r\n", i, shapes[i % 5], shapes[i % 5],
                      8 + (i % 20) * 2);
-        if (i % 2 == 0) std::fprintf(f, "\t\\GND,%ld,14\r\n", 1 + i % 7);
+        if (i % 2 == 0) std::fprintf(f, "\t\\GND,%ld,14,28\r\n", 1 + i % 7);
         std::fprintf(f, "\t%ld,3\t1,2\t3,4\t5,6\r\n", 1000 + i % 5000);
         if (i % 2 == 1) std::fprintf(f, "\t%ld,1\t7,8\r\n", 7000 + i % 300);
     }
@@ -147,39 +165,40 @@ void run(long packages, const std::string& dir, int runs) {
     warm(text);
     const double mb = fileSize(text) / 1e6;
 
-    const double cp = best(runs, [&] { return shell("cp " + text + " " + copy); });
-    const double parse = best(runs, [&] { return parseOnly(text); });
-    const double import = best(runs, [&] { return importInto(text, qpk); });
-    const double sqlite = best(1, [&] {
+    const Timing cp = best(runs, true, [&] { return shell("cp " + text + " " + copy); });
+    const Timing parse = best(runs, false, [&] { return parseOnly(text); });
+    const Timing import = best(runs, false, [&] { return importInto(text, qpk); });
+    const Timing sqlite = best(1, true, [&] {
         std::remove(db.c_str());
         return shell("sqlite3 " + db +
                      " 'CREATE TABLE t(line TEXT)' '.separator \"\\037\" \"\\n\"' '.import " +
                      text + " t' >/dev/null 2>&1");
     });
     warm(qpk);
-    const double exported = best(runs, [&] { return exportFrom(qpk, out); });
+    const Timing exported = best(runs, false, [&] { return exportFrom(qpk, out); });
     warm(out);
-    const double cpOut = best(runs, [&] { return shell("cp " + out + " " + copy); });
+    const Timing cpOut = best(runs, true, [&] { return shell("cp " + out + " " + copy); });
     const bool same = shell("cmp -s " + text + " " + out);
     const long rss = peakImportKiB(text, qpk);
 
     const double bytes = mb * 1e6;
+    auto line = [&](const char* what, const Timing& t, const Timing* ref, const char* refName) {
+        std::printf("  %-30s %8.1f ms %6.2f ns/B | cpu %8.1f ms %6.2f ns/B", what, t.wall * 1e3,
+                    t.wall * 1e9 / bytes, t.cpu * 1e3, t.cpu * 1e9 / bytes);
+        if (ref)
+            std::printf(" | %.2fx %s (cpu %.2fx)", t.wall / ref->wall, refName, t.cpu / ref->cpu);
+        std::printf("\n");
+    };
     std::printf("\n%ld packages, %.1f MB of text, %.1f MB package file\n", packages, mb,
                 fileSize(qpk) / 1e6);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte\n", "cp of the text", cp * 1e3, cp * 1e9 / bytes);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte\n", "sqlite3 .import of the lines", sqlite * 1e3,
-                sqlite * 1e9 / bytes);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte\n", "lexer + parser + flatten only", parse * 1e3,
-                parse * 1e9 / bytes);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte  %.2fx cp, sqlite3/import %.2fx\n",
-                "import into a package file", import * 1e3, import * 1e9 / bytes, import / cp,
-                sqlite / import);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte\n", "cp of the exported text", cpOut * 1e3,
-                cpOut * 1e9 / bytes);
-    std::printf("  %-34s %9.1f ms %7.2f ns/byte  %.2fx cp, %s\n", "export to text", exported * 1e3,
-                exported * 1e9 / bytes, exported / cpOut,
-                same ? "identical to the input" : "DIFFERS from the input");
-    std::printf("  %-34s %9ld KiB\n", "peak RSS of one import", rss);
+    line("cp of the text", cp, nullptr, "");
+    line("sqlite3 .import of the lines", sqlite, &import, "the import");
+    line("lexer + parser + flatten only", parse, &cp, "cp");
+    line("import into a package file", import, &cp, "cp");
+    line("cp of the exported text", cpOut, nullptr, "");
+    line("export to text", exported, &cpOut, "cp");
+    std::printf("  export %s; peak RSS of one import %ld KiB\n",
+                same ? "identical to the input" : "DIFFERS from the input", rss);
     std::fflush(stdout);
     for (const std::string& f : {text, copy, qpk, out, db})
         std::remove(f.c_str());
@@ -191,6 +210,10 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--import")
         return importInto(argv[2], argv[3]) ? 0 : 1;
     if (argc == 3 && std::string(argv[1]) == "--parse") return parseOnly(argv[2]) ? 0 : 1;
+    if (argc == 4 && std::string(argv[1]) == "--generate") {
+        generate(argv[3], std::atol(argv[2]));
+        return 0;
+    }
     std::vector<long> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atol(argv[i]));

@@ -26,10 +26,6 @@ static bool isBlank(int c) {
     return c == ' ' || c == '\n' || c == '\v' || c == '\f';
 }
 
-static bool endsField(int c) {
-    return c == '\t' || c == ',' || c == '\r' || c == TextLexer::kEndOfFileChar;
-}
-
 int TextLexer::next(long* number) {
     if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
 
@@ -74,18 +70,27 @@ int TextLexer::next(long* number) {
 }
 
 // Reads a field starting with c up to (not including) the next TAB, comma, CR or end of file.
+// The rest of the field is taken straight from the buffer; the character that ends it is left
+// there, which is the same as reading it and pushing it back.
 int TextLexer::readField(int c, long* number) {
     backslashAllowed_ = false;
-    int n = 0;
-    while (!endsField(c)) {
-        if (n == kMaxField) {
-            abort(kImportFieldTooLong);
-            return kTokenEndOfInput;
+    token_[0] = static_cast<char>(c);
+    int n = 1;
+    for (;;) {
+        while (at_ < fill_) {
+            const unsigned char d = buffer_[at_];
+            if (d == '\t' || d == ',' || d == '\r' || d == kEndOfFileChar) goto ended;
+            if (n == kMaxField) {
+                abort(kImportFieldTooLong);
+                return kTokenEndOfInput;
+            }
+            token_[n++] = static_cast<char>(d);
+            ++at_;
+            ++position_;
         }
-        token_[n++] = static_cast<char>(c);
-        c = readChar();
+        if (!refill()) break;
     }
-    pushBack(c);
+ended:
     tokenLength_ = n;
     ++fieldSerial_;
 
