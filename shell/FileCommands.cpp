@@ -94,6 +94,18 @@ std::string formatWithName(const char* format, const std::string& name) {
     return text;
 }
 
+// Puts a package file into the open list and shows its list window. A window that cannot be
+// made takes the package file with it (closed, forced); the error is shown.
+PackageFile* addAndShow(PackageFile* f) {
+    addPackageFile(f);
+    if (OSErr err = showListWindow(f)) {
+        ErrorAlert(err);
+        closeFile(f, true);
+        return nullptr;
+    }
+    return f;
+}
+
 // The conversion of a text file chosen in the Open dialog into a new package file.
 PackageFile* convertTextFile(const std::string& textPath) {
     const std::string textName = FSSpec::fromPath(textPath).name;
@@ -108,9 +120,7 @@ PackageFile* convertTextFile(const std::string& textPath) {
     }
     if (OSErr err = f->recordFile->rebuildClassIndex()) ErrorAlert(err);
     reversePackageList(f);
-    addPackageFile(f);
-    showListWindow(f);
-    return f;
+    return addAndShow(f);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -198,18 +208,14 @@ int rememberedOpenFilter() {
 
 PackageFile* openFile(const std::string& path, bool fromHandler) {
     if (PackageFile* open = openFileAt(path)) {
-        showListWindow(open);
+        if (OSErr err = showListWindow(open)) ErrorAlert(err);
         return open;
     }
     ArrowWhenDone arrow;
     SetCursor(watchCursor);
     PackageFile* f = nullptr;
     OSErr err = openPackageFile(path, false, progressCallbacks(), &f);
-    if (err == noErr) {
-        addPackageFile(f);
-        showListWindow(f);
-        return f;
-    }
+    if (err == noErr) return addAndShow(f);
     SetCursor(arrowCursor);
     if (err == badSignatureErr) {
         if (fromHandler) return nullptr;
@@ -239,11 +245,7 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
         ErrorAlert(err);
         return nullptr;
     }
-    if (openWindow) {
-        addPackageFile(f);
-        showListWindow(f);
-    }
-    return f;
+    return openWindow ? addAndShow(f) : f;
 }
 
 bool closeFile(PackageFile* f, bool forced) {

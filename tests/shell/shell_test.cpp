@@ -11,6 +11,7 @@
 #include "toolbox/gui/Menus.h"
 #include "toolbox/gui/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
