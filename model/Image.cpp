@@ -361,6 +361,7 @@ bool imageIsConsistent(const char* data, std::size_t len, std::string* why) {
     if (classEntryOffset(h.classCount) + h.fieldTextLength > len)
         return fail(why, "class table and field text run past the end");
     if (h.classCount > h.sectionCount) return fail(why, "more classes than sections");
+    if (h.classCount > kMaxSections) return fail(why, "more than 26 classes");
 
     // Walk the sections, noting the first section of each Class ID in order of appearance.
     ImageReader reader(data, len);
