@@ -48,13 +48,6 @@ OSErr BufferedFile::seekTo(std::uint64_t pos) {
 // Loads the buffer so that it holds [pos, pos + len), reading ahead as far as the pattern of
 // reads suggests.
 OSErr BufferedFile::fill(std::uint64_t pos, std::size_t len) {
-    if (buf_.size() < kCapacity) {
-        try {
-            buf_.resize(kCapacity);
-        } catch (const std::bad_alloc&) {
-            return memFullErr;
-        }
-    }
     // A read that starts inside or at the end of the buffer continues a scan: keep the bytes
     // already read and fetch a larger block behind them.
     const std::uint64_t bufEnd = bufPos_ + bufLen_;
@@ -62,6 +55,15 @@ OSErr BufferedFile::fill(std::uint64_t pos, std::size_t len) {
     readAhead_ = sequential ? std::min(kCapacity, readAhead_ * 2) : kSmallRead;
     std::size_t want = std::max(len, readAhead_);
     want = static_cast<std::size_t>(std::min<std::uint64_t>(want, eof_ - pos));
+    if (buf_.size() < want) {
+        // The buffer grows with the reads it serves, up to its capacity.
+        try {
+            buf_.resize(std::min(kCapacity, std::max(want, buf_.size() * 2)));
+        } catch (const std::bad_alloc&) {
+            bufLen_ = 0;
+            return memFullErr;
+        }
+    }
     std::size_t kept = 0;
     if (sequential) {
         kept = static_cast<std::size_t>(bufEnd - pos);

@@ -337,3 +337,21 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     std::unique_ptr<RecordFile> none;
     EXPECT_EQ(RecordFile::open(path, true, &none), noLeaderErr);
 }
+
+TEST(RecordFileSeeds, VerifyAndOpen) {
+    // The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
+    const std::string dir = std::string(OK_TEST_DATA_DIR) + "/recordfile/";
+    for (const char* name : {"new-empty.qpk", "closed-empty.qpk", "three-packages.qpk",
+                             "free-blocks.qpk", "old-layout.qpk", "many-classes.qpk"}) {
+        VerifyReport r;
+        ASSERT_EQ(verifyRecordFile(dir + name, &r), noErr) << name;
+        const bool bad = std::string(name) == "many-classes.qpk";
+        EXPECT_EQ(r.faultCount, bad ? 1u : 0u) << name;
+        std::unique_ptr<RecordFile> rf;
+        ASSERT_EQ(RecordFile::open(dir + name, true, &rf), noErr) << name;
+        RecordInfo info;
+        ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
+        UniqueHandle image;
+        if (info.position) EXPECT_EQ(rf->readRecord(info.position, &image), noErr) << name;
+    }
+}
