@@ -352,6 +352,8 @@ TEST(RecordFileSeeds, VerifyAndOpen) {
         RecordInfo info;
         ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
         UniqueHandle image;
-        if (info.position) EXPECT_EQ(rf->readRecord(info.position, &image), noErr) << name;
+        if (info.position) {
+            EXPECT_EQ(rf->readRecord(info.position, &image), noErr) << name;
+        }
     }
 }
