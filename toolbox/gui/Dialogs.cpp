@@ -69,11 +69,34 @@ struct DialogRecord {
 
 namespace {
 
+// The program's 8-bit text is the host's Western code page: Latin-1 with printable characters
+// in 0x80-0x9F (0x86 is the dagger the import error dialog shows for a TAB).
+constexpr char16_t kCodePage80[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 QString toHost(const char* s) {
-    return QString::fromLatin1(s ? s : "");
+    QString text = QString::fromLatin1(s ? s : "");
+    for (QChar& c : text)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0) c = QChar(kCodePage80[c.unicode() - 0x80]);
+    return text;
 }
 std::string fromHost(const QString& s) {
-    return s.toLatin1().toStdString();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(s.size()));
+    for (QChar c : s) {
+        char16_t u = c.unicode();
+        if (u >= 0x100 || (u >= 0x80 && u < 0xA0)) {
+            char mapped = '?';
+            for (int i = 0; i < 32; ++i)
+                if (kCodePage80[i] == u) mapped = static_cast<char>(0x80 + i);
+            text += mapped;
+        } else {
+            text += static_cast<char>(u);
+        }
+    }
+    return text;
 }
 
 bool send(DialogPtr d, WindowMessage& msg) {
