@@ -141,7 +141,7 @@ void SendDoubleClickEvent(WindowPtr w, Point at, Qt::KeyboardModifiers mods, std
 
 void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods, const char* text) {
     host::HarnessActive() = true;
-    QWidget* v = ViewWidget(host::TopWindow(w));
+    QWidget* v = ViewWidget(w);
     if (!v) return;
     QKeyEvent e(QEvent::KeyPress, qtKey, mods, text ? QString::fromLatin1(text) : QString());
     QApplication::sendEvent(v, &e);

@@ -48,7 +48,7 @@ struct Region {
 // Backing image and drawing state of a port. Local coordinates of the port are view pixels
 // shifted by origin (the scroll position of a window with a document size).
 struct PortHost {
-    explicit PortHost(GrafPtr p) : port(p) {}
+    explicit PortHost(GrafPtr p);
     ~PortHost();
     GrafPtr port;
     QImage image;           // RGB32, devicePixelRatio set
@@ -124,6 +124,7 @@ struct WindowHost {
     std::vector<WindowPtr> panes;
     std::vector<std::int16_t> paneHeights;
     std::vector<ControlRecord*> controls;
+    bool created = false; // wmCreated was sent: later size changes send wmResize
     std::string title;
     int clientW = 0, clientH = 0;
 };
@@ -131,6 +132,7 @@ struct WindowHost {
 // ---- shared between the toolbox's source files ----------------------------------------------
 namespace host {
 PortHost* Host(GrafPtr port);
+bool IsLivePort(GrafPtr port);
 WindowPtr TopWindow(WindowPtr w); // the window a pane belongs to (w itself for windows)
 bool IsLiveWindow(WindowPtr w);
 const std::vector<WindowPtr>& Windows(); // front to back, top-level windows only

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -228,7 +229,21 @@ void GetFontInfo(FontInfo* info) {
 
 // ---- ports -----------------------------------------------------------------------------------
 
+std::set<GrafPtr>& LivePorts() {
+    static std::set<GrafPtr> ports;
+    return ports;
+}
+
+bool host::IsLivePort(GrafPtr port) {
+    return port && LivePorts().count(port);
+}
+
+PortHost::PortHost(GrafPtr p) : port(p) {
+    LivePorts().insert(p);
+}
+
 PortHost::~PortHost() {
+    LivePorts().erase(port);
     end();
     host::ForgetPort(this);
     if (g_port == port) g_port = nullptr;

@@ -402,7 +402,10 @@ void TEClick(Point where, bool extend, TEHandle te) {
     if (!te) return;
     PortScope scope(te); // GetMouse reads in the record's port
     std::int32_t off = HitOffset(te, where), anchor = off;
-    if (host::Input().lastClickKind == wmDoubleClick && !extend) {
+    // The double click is used up by the click that sees it.
+    const bool word = host::Input().lastClickKind == wmDoubleClick;
+    host::Input().lastClickKind = 0;
+    if (word && !extend) {
         const char* t = Text(te);
         std::int32_t a = off, b = off;
         while (a > 0 && IsWordChar(t[a - 1]))

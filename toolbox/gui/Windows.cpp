@@ -228,7 +228,7 @@ void LayoutWindow(WindowPtr w) {
         ph->resize(vw, vh, dpr, w->bkColor);
         if (w->docHeight > 0 || w->docWidth > 0) SetWindowDocSize(w, w->docWidth, w->docHeight);
         InvalWindowRect(w, nullptr);
-        SendSimple(w, wmResize);
+        if (wh->created) SendSimple(w, wmResize);
     }
 }
 
@@ -390,6 +390,7 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
     SetWTitle(w, title ? title : "");
     const Rect r = bounds ? *bounds : GetDefaultWindowBounds(style);
     MoveSizeWindow(w, r);
+    wh->created = true;
     SendSimple(w, wmCreated);
     return host::IsLiveWindow(w) ? w : nullptr;
 }
@@ -735,8 +736,11 @@ bool SendWindowMessage(WindowPtr w, WindowMessage& msg) {
     if (!host::IsLiveWindow(w)) return false;
     if (msg.kind == wmMouseDown || msg.kind == wmDoubleClick)
         host::Input().lastClickKind = msg.kind;
+    // A procedure runs with its window's port current; the caller's port comes back after.
+    GrafPtr old = SetPort(w);
     const bool handled = w->proc && w->proc(w, msg);
     if (!handled && host::IsLiveWindow(w)) DefWindowProc(w, msg);
+    SetPort(host::IsLivePort(old) ? old : nullptr);
     return handled;
 }
 

@@ -194,8 +194,8 @@ WindowPtr NewChildPane(WindowPtr w, std::int16_t height, WindowProc proc, void* 
 WindowPtr GetWindowPane(WindowPtr w, int index = 0); // nullptr when there is no such pane
 
 // ---- message delivery ------------------------------------------------------------------------
-// Hands msg to w's procedure and, when it returns false, to DefWindowProc. Returns whether the
-// procedure handled it.
+// Hands msg to w's procedure and, when it returns false, to DefWindowProc, with w's port current
+// (the previous port is current again afterwards). Returns whether the procedure handled it.
 bool SendWindowMessage(WindowPtr w, WindowMessage& msg);
 // The default handling: wmCloseRequest disposes of the window; wmActivate moves the keyboard
 // focus; wmScrollBar scrolls by the line or page amount (or to the thumb); wmScrollTo scrolls

@@ -1,0 +1,242 @@
+// Drawing into ports: inversion, patterns, colour codes, pens, text, regions, bits.
+#include "toolbox/gui/Harness.h"
+#include "toolbox/gui/HostPrivate.h"
+#include "toolbox/gui/Quickdraw.h"
+#include <QFontInfo>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+class DrawingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port = NewOffscreenPort(64, 48);
+        ASSERT_NE(port, nullptr);
+        SetPort(port);
+    }
+    void TearDown() override {
+        SetPort(nullptr);
+        DisposeOffscreenPort(port);
+    }
+    std::uint32_t px(int h, int v) {
+        return harness::PixelAt(port,
+                                Point{static_cast<std::int16_t>(v), static_cast<std::int16_t>(h)});
+    }
+    int countBlack(const Rect& r) {
+        int n = 0;
+        for (int v = r.top; v < r.bottom; ++v)
+            for (int h = r.left; h < r.right; ++h)
+                n += px(h, v) == 0;
+        return n;
+    }
+    int countDark(const Rect& r) { // antialiased text
+        int n = 0;
+        for (int v = r.top; v < r.bottom; ++v)
+            for (int h = r.left; h < r.right; ++h)
+                n += qGray(px(h, v)) < 128;
+        return n;
+    }
+    GrafPtr port = nullptr;
+};
+
+TEST_F(DrawingTest, InvertingTwiceRestoresEveryPixel) {
+    RGBForeColor(RGBCode(0x12, 0x80, 0xF0));
+    PaintRect(Rect{0, 0, 20, 30});
+    PenPat(grayPat);
+    PaintRect(Rect{10, 20, 40, 60});
+    std::vector<std::uint32_t> before;
+    for (int v = 0; v < 48; ++v)
+        for (int h = 0; h < 64; ++h)
+            before.push_back(px(h, v));
+    InvertRect(Rect{5, 5, 30, 50});
+    EXPECT_EQ(px(6, 6), 0xFFFFFF - 0x1280F0);
+    EXPECT_EQ(px(55, 40), 0xFFFFFFu) << "outside the rectangle";
+    InvertRect(Rect{5, 5, 30, 50});
+    std::vector<std::uint32_t> after;
+    for (int v = 0; v < 48; ++v)
+        for (int h = 0; h < 64; ++h)
+            after.push_back(px(h, v));
+    EXPECT_EQ(before, after);
+
+    // An inverting 2 x 2 pen draws a line that a second identical line removes.
+    PenNormal();
+    PenMode(patInvert);
+    PenSize(2, 2);
+    MoveTo(0, 44);
+    LineTo(63, 44);
+    EXPECT_EQ(px(30, 45), 0x000000u);
+    EXPECT_EQ(px(30, 46), 0xFFFFFFu);
+    MoveTo(0, 44);
+    LineTo(63, 44);
+    EXPECT_EQ(px(30, 45), 0xFFFFFFu);
+    PenNormal();
+}
+
+TEST_F(DrawingTest, StandardPatternsAndPenModes) {
+    auto row = [&](int v, int from) {
+        std::string s;
+        for (int h = from; h < from + 8; ++h)
+            s += px(h, v) == 0 ? '#' : '.';
+        return s;
+    };
+    PenPat(grayPat);
+    PaintRect(Rect{0, 0, 8, 8});
+    EXPECT_EQ(row(0, 0), "#.#.#.#.");
+    EXPECT_EQ(row(1, 0), ".#.#.#.#");
+    PenPat(ltGrayPat);
+    PaintRect(Rect{0, 8, 8, 16});
+    EXPECT_EQ(row(0, 8), "#...#...");
+    EXPECT_EQ(row(1, 8), "..#...#.");
+    PenPat(dkGrayPat);
+    PaintRect(Rect{0, 16, 8, 24});
+    EXPECT_EQ(row(0, 16), ".###.###");
+    EXPECT_EQ(row(1, 16), "##.###.#");
+    PenPat(whitePat);
+    PaintRect(Rect{0, 0, 8, 4});
+    EXPECT_EQ(row(0, 0), "....#.#.");
+
+    // Or mode only adds the set bits; invert mode only inverts under them.
+    PenPat(blackPat);
+    PaintRect(Rect{10, 0, 12, 8});
+    PenMode(patOr);
+    PenPat(ltGrayPat);
+    PaintRect(Rect{20, 0, 22, 8});
+    EXPECT_EQ(row(20, 0), "#...#...");
+    PenMode(patInvert);
+    PaintRect(Rect{10, 0, 11, 8}); // over black: the set bits turn white
+    EXPECT_EQ(row(10, 0), ".###.###");
+    PenNormal();
+    EXPECT_EQ(port->pnMode, patCopy);
+    EXPECT_EQ(port->pnPat, blackPat);
+}
+
+TEST_F(DrawingTest, ColourCodes) {
+    RGBForeColor(kGreyColor);
+    PaintRect(Rect{0, 0, 4, 4});
+    EXPECT_EQ(px(1, 1), 0xBBBBBBu);
+    RGBForeColor(RGBCode(0x55, 0x8A, 0xFF));
+    PaintRect(Rect{0, 4, 4, 8});
+    EXPECT_EQ(px(5, 1), 0x558AFFu);
+    EXPECT_EQ(ColorCodeToRGB(kWhiteColor), 0xFFFFFFu);
+    std::set<std::uint32_t> standard;
+    for (int i = 1; i <= 6; ++i)
+        standard.insert(ColorCodeToRGB(StandardColor(i)));
+    EXPECT_EQ(standard.size(), 6u);
+    RGBBackColor(kGreyColor);
+    EraseRect(Rect{10, 10, 12, 12});
+    EXPECT_EQ(px(10, 10), 0xBBBBBBu);
+    EXPECT_EQ(GetBackColor(), kGreyColor);
+    EXPECT_EQ(GetForeColor(), RGBCode(0x55, 0x8A, 0xFF));
+}
+
+TEST_F(DrawingTest, PenLinesFramesAndPolygons) {
+    FrameRect(Rect{2, 2, 12, 12});
+    EXPECT_EQ(px(2, 2), 0u);
+    EXPECT_EQ(px(11, 11), 0u);
+    EXPECT_EQ(px(12, 12), 0xFFFFFFu);
+    EXPECT_EQ(px(6, 6), 0xFFFFFFu);
+    EXPECT_EQ(countBlack(Rect{2, 2, 12, 12}), 36);
+
+    PenSize(3, 2);
+    MoveTo(20, 5);
+    LineTo(30, 5);
+    EXPECT_EQ(countBlack(Rect{0, 15, 15, 40}), (30 - 20 + 3) * 2);
+    Point pen;
+    GetPen(&pen);
+    EXPECT_EQ(pen, (Point{5, 30}));
+    PenNormal();
+    MoveTo(40, 0);
+    Line(10, 10);
+    EXPECT_EQ(px(45, 5), 0u) << "a diagonal passes through its midpoint";
+
+    const Point tri[] = {{20, 0}, {20, 20}, {40, 10}};
+    PaintPoly(tri, 3);
+    EXPECT_EQ(px(10, 25), 0u);
+    EXPECT_EQ(px(1, 38), 0xFFFFFFu);
+}
+
+TEST_F(DrawingTest, TextStylesAndMeasurement) {
+    TextStylePtr s = NewTextStyle();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(*s, StandardTextStyle(2));
+    DisposeTextStyle(s);
+    EXPECT_EQ(QFontInfo(FontFor(StandardTextStyle(1)).font).family(), "Liberation Sans");
+    for (int i = 1; i <= 7; ++i) {
+        FontInfo fi;
+        GetStyleFontInfo(StandardTextStyle(i), &fi);
+        EXPECT_GT(fi.ascent, 0) << "style " << i;
+        EXPECT_GT(fi.descent, 0);
+    }
+    // Sizes are points at 96 dpi: 9 points is a 12-pixel font.
+    EXPECT_EQ(FontFor(StandardTextStyle(1)).font.pixelSize(), 12);
+
+    SetPortTextStyle(StandardTextStyle(1));
+    const char* digits = "12345678901234567890";
+    EXPECT_EQ(TextWidth(digits, -1), TextWidth(digits, 20));
+    EXPECT_GT(TextWidth(digits, -1), TextWidth(digits, 10));
+    EXPECT_EQ(TextWidth("", -1), 0);
+    const std::int16_t plain = TextWidth("Package", -1);
+    TextFace(bold);
+    EXPECT_GT(TextWidth("Package", -1), plain);
+    TextFace(normal);
+    const std::int16_t w = TextWidth("Pkg", -1);
+    MoveTo(2, 20);
+    DrawText("Pkg", -1);
+    Point pen;
+    GetPen(&pen);
+    EXPECT_EQ(pen.h, 2 + w);
+    EXPECT_GT(countDark(Rect{8, 2, 24, static_cast<std::int16_t>(2 + w)}), 10);
+    EXPECT_EQ(countDark(Rect{24, 0, 48, 64}), 0) << "nothing below the descent";
+}
+
+TEST_F(DrawingTest, RectanglesRegionsScrollingAndBits) {
+    Rect r;
+    SetRect(&r, 10, 20, 30, 40);
+    EXPECT_EQ(r, (Rect{20, 10, 40, 30}));
+    EXPECT_TRUE(PtInRect(Point{20, 10}, r));
+    EXPECT_FALSE(PtInRect(Point{40, 10}, r));
+    EXPECT_FALSE(PtInRect(Point{20, 30}, r));
+    Rect s;
+    EXPECT_TRUE(SectRect(r, Rect{30, 25, 60, 60}, &s));
+    EXPECT_EQ(s, (Rect{30, 25, 40, 30}));
+    EXPECT_FALSE(SectRect(r, Rect{40, 0, 50, 50}, &s));
+    EXPECT_TRUE(EmptyRect(s));
+    OffsetRect(&r, 5, -5);
+    EXPECT_EQ(r, (Rect{15, 15, 35, 35}));
+    InsetRect(&r, 11, 2);
+    EXPECT_TRUE(EmptyRect(r));
+
+    RgnHandle a = NewRgn(), b = NewRgn(), d = NewRgn();
+    RectRgn(a, Rect{0, 0, 10, 10});
+    RectRgn(b, Rect{5, 5, 20, 20});
+    UnionRgn(a, b, d);
+    GetRegionBounds(d, &r);
+    EXPECT_EQ(r, (Rect{0, 0, 20, 20}));
+    DiffRgn(a, b, d);
+    EXPECT_TRUE(PtInRgn(Point{2, 2}, d));
+    EXPECT_FALSE(PtInRgn(Point{7, 7}, d));
+
+    // ScrollRect moves pixels and hands back the uncovered strip, erased.
+    PaintRect(Rect{0, 0, 4, 64});
+    ScrollRect(Rect{0, 0, 40, 64}, 0, 10, b);
+    EXPECT_EQ(px(5, 11), 0u);
+    EXPECT_EQ(px(5, 1), 0xFFFFFFu);
+    GetRegionBounds(b, &r);
+    EXPECT_EQ(r, (Rect{0, 0, 10, 64}));
+    DisposeRgn(a);
+    DisposeRgn(b);
+    DisposeRgn(d);
+
+    std::uint8_t bytes[2] = {0, 0};
+    BitSet(bytes, 0);
+    BitSet(bytes, 15);
+    EXPECT_EQ(bytes[0], 0x80);
+    EXPECT_EQ(bytes[1], 0x01);
+    EXPECT_TRUE(BitTst(bytes, 15));
+    BitClr(bytes, 0);
+    EXPECT_FALSE(BitTst(bytes, 0));
+    EXPECT_EQ(bytes[0], 0);
+}
+
+} // namespace

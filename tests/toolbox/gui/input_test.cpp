@@ -1,0 +1,178 @@
+// Real Qt mouse and key input becomes window messages; double clicks; tracking loops.
+#include "recorder.h"
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/Harness.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override { w = MakeFrontWindow(kDocumentStyle, r, 300, 200); }
+    void TearDown() override {
+        while (WindowPtr x = GetNextWindow(nullptr, 7))
+            DisposeWindow(x);
+        harness::ResetKeys();
+        harness::ScriptPointer(nullptr, {});
+    }
+    // The key code and special flag that one Qt key press gives.
+    std::pair<int, bool> key(int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                             const char* text = nullptr) {
+        r.clear();
+        harness::SendKey(w, qtKey, mods, text);
+        const auto keys = r.of(wmKeyDown);
+        if (keys.size() != 1) return {-1, false};
+        return {keys[0].key, keys[0].special};
+    }
+    Recorder r, pane;
+    WindowPtr w = nullptr;
+};
+
+TEST_F(InputTest, MouseButtonsAndFlags) {
+    harness::SendClick(w, Point{20, 30});
+    harness::SendClick(w, Point{50, 60}, Qt::ShiftModifier, 0, Qt::RightButton);
+    harness::SendClick(w, Point{80, 90}, Qt::ControlModifier, 0, Qt::MiddleButton);
+    const auto downs = r.of(wmMouseDown);
+    ASSERT_EQ(downs.size(), 3u);
+    EXPECT_EQ(downs[0].where, (Point{20, 30}));
+    EXPECT_EQ(downs[0].button, 0);
+    EXPECT_FALSE(downs[0].shift || downs[0].option);
+    EXPECT_EQ(downs[1].button, 1);
+    EXPECT_TRUE(downs[1].shift);
+    EXPECT_FALSE(downs[1].option);
+    EXPECT_EQ(downs[2].button, 2);
+    EXPECT_TRUE(downs[2].option) << "Control sets the option flag";
+
+    // A scrolled window reports points in its local coordinates.
+    SetWindowDocSize(w, 300, 2000);
+    ScrollWindowTo(w, 0, 100);
+    r.clear();
+    harness::SendClick(w, Point{20, 30});
+    EXPECT_EQ(r.of(wmMouseDown).at(0).where, (Point{120, 30}));
+}
+
+TEST_F(InputTest, DoubleClickIsDecidedByDistanceAndTime) {
+    const std::uint32_t t = 500000, dbl = GetDblTime();
+    auto kinds = [&](Point second, std::uint32_t gap) {
+        r.clear();
+        harness::SendClick(w, Point{50, 50}, Qt::NoModifier, t);
+        harness::SendClick(w, second, Qt::NoModifier, t + gap);
+        std::vector<std::uint8_t> k;
+        for (const WindowMessage& m : r.messages)
+            k.push_back(m.kind);
+        return k;
+    };
+    using K = std::vector<std::uint8_t>;
+    EXPECT_EQ(kinds(Point{53, 53}, 100), (K{wmMouseDown, wmDoubleClick}));
+    EXPECT_EQ(kinds(Point{47, 50}, dbl), (K{wmMouseDown, wmDoubleClick}));
+    EXPECT_EQ(kinds(Point{54, 50}, 100), (K{wmMouseDown, wmMouseDown})) << "4 pixels down";
+    EXPECT_EQ(kinds(Point{50, 46}, 100), (K{wmMouseDown, wmMouseDown})) << "4 pixels left";
+    EXPECT_EQ(kinds(Point{50, 50}, dbl + 1), (K{wmMouseDown, wmMouseDown})) << "too late";
+
+    // Qt's own double-click event counts only when our rule agrees; a third press is single.
+    r.clear();
+    harness::SendClick(w, Point{50, 50}, Qt::NoModifier, t + 10000);
+    harness::SendDoubleClickEvent(w, Point{50, 55}, Qt::NoModifier, t + 10100);
+    harness::SendMouseRelease(w, Point{50, 55});
+    harness::SendDoubleClickEvent(w, Point{50, 55}, Qt::NoModifier, t + 10200);
+    harness::SendMouseRelease(w, Point{50, 55});
+    harness::SendClick(w, Point{50, 55}, Qt::NoModifier, t + 10300);
+    std::vector<std::uint8_t> k;
+    for (const WindowMessage& m : r.messages)
+        k.push_back(m.kind);
+    EXPECT_EQ(k, (K{wmMouseDown, wmMouseDown, wmDoubleClick, wmMouseDown}));
+}
+
+TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
+    using P = std::pair<int, bool>;
+    EXPECT_EQ(key(Qt::Key_A, Qt::NoModifier, "a"), (P{'a', false}));
+    EXPECT_EQ(key(Qt::Key_Backspace), (P{8, false}));
+    EXPECT_EQ(key(Qt::Key_Tab, Qt::NoModifier, "\t"), (P{9, false}));
+    EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), (P{315, false}));
+    EXPECT_EQ(key(Qt::Key_Return, Qt::NoModifier, "\r"), (P{13, false}));
+    EXPECT_EQ(key(Qt::Key_Escape), (P{27, false}));
+    EXPECT_EQ(key(Qt::Key_Up), (P{301, true}));
+    EXPECT_EQ(key(Qt::Key_Down), (P{302, true}));
+    EXPECT_EQ(key(Qt::Key_Right), (P{303, true}));
+    EXPECT_EQ(key(Qt::Key_Left), (P{304, true}));
+    EXPECT_EQ(key(Qt::Key_PageUp), (P{305, true}));
+    EXPECT_EQ(key(Qt::Key_PageDown), (P{306, true}));
+    EXPECT_EQ(key(Qt::Key_Home), (P{309, true}));
+    EXPECT_EQ(key(Qt::Key_End), (P{310, true}));
+    EXPECT_EQ(key(Qt::Key_Delete), (P{317, true}));
+    EXPECT_EQ(key(Qt::Key_Clear), (P{317, true}));
+    EXPECT_EQ(key(Qt::Key_F1), (P{331, true}));
+    EXPECT_EQ(key(Qt::Key_F15), (P{345, true}));
+    EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{'.', false}));
+    SetKeypadTranslation(true);
+    EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{317, true}));
+    SetKeypadTranslation(false);
+    EXPECT_EQ(key(Qt::Key_Shift), (P{-1, false})) << "a modifier alone is no key";
+
+    // Keys pressed while a pane has the pointer still go to the window.
+    WindowPtr p = NewChildPane(w, 20, RecordingProc, &pane);
+    harness::SendClick(p, Point{5, 5});
+    harness::SendKey(p, Qt::Key_B, Qt::NoModifier, "b");
+    EXPECT_EQ(pane.of(wmMouseDown).size(), 1u);
+    EXPECT_TRUE(pane.of(wmKeyDown).empty());
+    EXPECT_EQ(r.of(wmKeyDown).back().key, 'b');
+}
+
+TEST_F(InputTest, KeyboardStateBeepsAndIdle) {
+    harness::SetControlKey(true);
+    EXPECT_TRUE(ControlKeyDown());
+    harness::SetControlKey(false);
+    EXPECT_FALSE(ControlKeyDown());
+    harness::SetShiftKey(true);
+    EXPECT_TRUE(ShiftKeyDown());
+
+    harness::ResetBeeps();
+    SysBeep(1);
+    MessageBeep();
+    EXPECT_EQ(harness::BeepCount(), 2);
+
+    WindowMessage idle;
+    idle.kind = wmIdle;
+    EXPECT_FALSE(harness::Deliver(w, idle)) << "idle has no default handling";
+    EXPECT_EQ(r.of(wmIdle).size(), 1u);
+}
+
+TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
+    SetWindowDocSize(w, 300, 3000);
+    SetWindowScrollAmounts(w, 10, 100);
+    const Rect view = GetPortRect(w);
+    std::vector<Point> seen;
+    r.action = [&](WindowPtr win, WindowMessage& m) {
+        if (m.kind != wmMouseDown) return false;
+        do {
+            AutoScrollWindow(win);
+            Point p;
+            GetMouse(&p);
+            seen.push_back(p);
+        } while (StillDown());
+        return true;
+    };
+    // Inside, then twice below the view, then back inside; the button goes up at the end.
+    const std::int16_t below = static_cast<std::int16_t>(view.bottom + 5);
+    harness::ScriptPointer(w, {{10, 10}, {40, 10}, {below, 10}, {below, 10}, {60, 10}});
+    harness::SendMousePress(w, Point{10, 10});
+    EXPECT_FALSE(Button());
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0], (Point{10, 10}));
+    EXPECT_EQ(seen[1], (Point{40, 10}));
+    EXPECT_EQ(seen[2], (Point{static_cast<std::int16_t>(below + 10), 10}))
+        << "the view scrolled one line under the resting pointer";
+    EXPECT_EQ(seen[3], (Point{static_cast<std::int16_t>(below + 20), 10}));
+    EXPECT_EQ(seen[4], (Point{80, 10}));
+    const auto parts = r.of(wmScrollBar);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].part, sbLineDown);
+    EXPECT_EQ(GetWindowScroll(w).v, 20);
+
+    // Without a script, a tracking loop in a test sees the button released at once.
+    seen.clear();
+    harness::SendMousePress(w, Point{10, 10});
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+} // namespace

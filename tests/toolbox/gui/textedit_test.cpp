@@ -1,0 +1,204 @@
+// Text edit records: selection, typing, clicks and drags, single-line scrolling, the scrap and
+// the host clipboard, drawing.
+#include "recorder.h"
+#include "toolbox/gui/Harness.h"
+#include "toolbox/gui/TextEdit.h"
+#include <QClipboard>
+#include <QColor>
+#include <QGuiApplication>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+class TextEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w = MakeFrontWindow(kDocumentStyle, r, 300, 200);
+        SetPort(w);
+    }
+    void TearDown() override {
+        TEDispose(te);
+        harness::ScriptPointer(nullptr, {});
+        while (WindowPtr x = GetNextWindow(nullptr, 7))
+            DisposeWindow(x);
+        SetPort(nullptr);
+    }
+    void make(const Rect& dest, const char* text) {
+        te = TENew(dest, dest);
+        ASSERT_NE(te, nullptr);
+        TESetText(text, -1, te);
+    }
+    std::string text() const { return std::string(te->hText->data, te->teLength); }
+    std::pair<int, int> sel() const { return {te->selStart, te->selEnd}; }
+    // The point on the first line at the boundary before character k.
+    Point at(int k) const {
+        return Point{
+            static_cast<std::int16_t>(te->destRect.top + 3),
+            static_cast<std::int16_t>(te->destRect.left + 1 + TextWidth(text().c_str(), k))};
+    }
+    int dark(const Rect& rc) {
+        int n = 0;
+        for (int v = rc.top; v < rc.bottom; ++v)
+            for (int h = rc.left; h < rc.right; ++h)
+                n += qGray(harness::PixelAt(GetPort(), Point{static_cast<std::int16_t>(v),
+                                                             static_cast<std::int16_t>(h)})) < 128;
+        return n;
+    }
+    Recorder r;
+    WindowPtr w = nullptr;
+    TEHandle te = nullptr;
+};
+
+using Sel = std::pair<int, int>;
+
+TEST_F(TextEditTest, SelectionIsClampedAndTypingReplacesIt) {
+    make(Rect{10, 10, 26, 200}, "PKG-001");
+    EXPECT_EQ(te->teLength, 7);
+    EXPECT_EQ(sel(), (Sel{7, 7})) << "TESetText puts the caret at the end";
+    TESetSelect(0, 255, te);
+    EXPECT_EQ(sel(), (Sel{0, 7}));
+    TESetSelect(-5, 3, te);
+    EXPECT_EQ(sel(), (Sel{0, 3}));
+    TESetSelect(5, 2, te);
+    EXPECT_EQ(sel(), (Sel{2, 5}));
+
+    TEActivate(te);
+    TESetSelect(0, 255, te);
+    for (char c : std::string("dip"))
+        TEKey(c, te);
+    EXPECT_EQ(text(), "dip");
+    TEKey(kKeyLeftArrow, te);
+    TEKey(kKeyLeftArrow, te);
+    TEKey(kKeyBackspace, te);
+    EXPECT_EQ(text(), "ip");
+    EXPECT_EQ(sel(), (Sel{0, 0}));
+    TEKey(kKeyBackspace, te); // nothing before the caret
+    TEKey(kKeyDelete, te);
+    EXPECT_EQ(text(), "p");
+    TEKey(kKeyEnd, te);
+    TEKey('8', te);
+    EXPECT_EQ(text(), "p8");
+    TEKey(kKeyReturn, te);
+    EXPECT_EQ(text(), "p8\r") << "multi-line records take Return";
+    TEKey(1, te); // control characters are not text
+    EXPECT_EQ(te->teLength, 3);
+
+    TESetSelect(0, 1, te);
+    TEInsert("DI", -1, te);
+    EXPECT_EQ(text(), "DI8\r");
+    EXPECT_EQ(sel(), (Sel{2, 2}));
+    TESetSelect(1, 3, te);
+    TEDelete(te);
+    EXPECT_EQ(text(), "D\r");
+}
+
+TEST_F(TextEditTest, ClicksExtendAndDragWithTheScriptedPointer) {
+    make(Rect{10, 10, 26, 280}, "ABCDEFGH IJK");
+    TEActivate(te);
+    TEClick(at(3), false, te);
+    EXPECT_EQ(sel(), (Sel{3, 3}));
+    TEClick(at(6), true, te);
+    EXPECT_EQ(sel(), (Sel{3, 6}));
+    TEClick(at(1), true, te); // the far end stays
+    EXPECT_EQ(sel(), (Sel{1, 6}));
+    TEClick(Point{15, 279}, false, te);
+    EXPECT_EQ(sel(), (Sel{12, 12}));
+
+    harness::ScriptPointer(w, {at(2), at(5), at(7)});
+    TEClick(at(2), false, te);
+    EXPECT_EQ(sel(), (Sel{2, 7})) << "the drag follows the pointer to its release";
+    harness::ScriptPointer(w, {at(7), at(4), at(0)});
+    TEClick(at(7), false, te);
+    EXPECT_EQ(sel(), (Sel{0, 7})) << "dragging backwards keeps the anchor";
+
+    // The second click of a double click selects a word.
+    WindowMessage dbl;
+    dbl.kind = wmDoubleClick;
+    harness::Deliver(w, dbl);
+    TEClick(at(10), false, te);
+    EXPECT_EQ(sel(), (Sel{9, 12}));
+}
+
+TEST_F(TextEditTest, SingleLineScrollsSidewaysAndMultiLineWraps) {
+    make(Rect{10, 10, 26, 70}, "");
+    TESetSingleLine(te, true);
+    TEActivate(te);
+    for (int i = 0; i < 30; ++i)
+        TEKey('W', te);
+    EXPECT_EQ(te->teLength, 30);
+    TEClick(Point{15, 68}, false, te);
+    EXPECT_GE(te->selStart, 25) << "the end of the text is in view";
+    TEKey(kKeyHome, te);
+    TEClick(Point{15, 12}, false, te);
+    EXPECT_EQ(te->selStart, 0) << "back at the start";
+
+    TEDispose(te);
+    make(Rect{40, 10, 120, 70}, "alpha beta gamma delta");
+    FontInfo fi;
+    GetStyleFontInfo(te->style, &fi);
+    const std::int16_t second =
+        static_cast<std::int16_t>(40 + fi.ascent + fi.descent + fi.leading + 3);
+    TEClick(Point{second, 11}, false, te);
+    EXPECT_GT(te->selStart, 0) << "the second line starts inside the text";
+    EXPECT_EQ(text().substr(te->selStart - 1, 1), " ") << "lines break after a blank";
+}
+
+TEST_F(TextEditTest, ScrapMirrorsTheHostClipboard) {
+    QClipboard* cb = QGuiApplication::clipboard();
+    make(Rect{10, 10, 26, 200}, "Hello World");
+    TEActivate(te);
+    TESetSelect(6, 11, te);
+    TECopy(te);
+    EXPECT_EQ(cb->text(), "World");
+    ASSERT_EQ(TEGetScrapLength(), 5);
+    EXPECT_EQ(std::string(TEScrapHandle()->data, 5), "World");
+
+    cb->setText("Pasted");
+    ASSERT_EQ(TEGetScrapLength(), 6);
+    TESetSelect(0, 5, te);
+    TEPaste(te);
+    EXPECT_EQ(text(), "Pasted World");
+
+    cb->setText("a\nb");
+    EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "a\rb");
+    ZeroScrap();
+    EXPECT_EQ(TEGetScrapLength(), 0);
+    EXPECT_TRUE(cb->text().isEmpty());
+    cb->setText("again");
+    ZeroScrap();
+    TEFromScrap();
+    EXPECT_EQ(TEGetScrapLength(), 0);
+}
+
+TEST_F(TextEditTest, DrawingHighlightAndTextBoxes) {
+    const Rect box{10, 10, 26, 200};
+    make(box, "Highlighted");
+    TEUpdate(nullptr, te);
+    const int plain = dark(box);
+    EXPECT_GT(plain, 10);
+    TEActivate(te);
+    TESetSelect(0, 255, te);
+    EXPECT_GT(dark(box), plain + 100) << "the selection is inverted while active";
+    TEDeactivate(te);
+    EXPECT_EQ(dark(box), plain);
+
+    const Rect tb{40, 10, 56, 110};
+    auto darkIn = [&](int from, int to) {
+        return dark(Rect{tb.top, static_cast<std::int16_t>(from), tb.bottom,
+                         static_cast<std::int16_t>(to)});
+    };
+    TETextBox("Hi", -1, tb, teJustRight);
+    EXPECT_EQ(darkIn(10, 80), 0);
+    EXPECT_GT(darkIn(90, 110), 0);
+    TETextBox("Hi", -1, tb, teJustCenter);
+    EXPECT_EQ(darkIn(10, 45), 0);
+    EXPECT_EQ(darkIn(75, 110), 0);
+    EXPECT_GT(darkIn(50, 70), 0);
+    TETextBox("Hi", 2, tb, teJustLeft);
+    EXPECT_GT(darkIn(10, 25), 0);
+    EXPECT_EQ(darkIn(40, 110), 0);
+}
+
+} // namespace
