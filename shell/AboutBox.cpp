@@ -69,71 +69,53 @@ constexpr std::array<LogoPoly, 6> kLogoPolys{{
 // The pads at the far ends of the traces.
 constexpr std::array<Rect, 3> kPads{{{9, 400, 21, 412}, {19, 370, 31, 382}, {29, 340, 41, 352}}};
 
-void paintLogo(const Rect& item) {
-    const bool colour = [] {
-        QScreen* s = QGuiApplication::primaryScreen();
-        return !s || s->depth() >= 4;
-    }();
-    const ColorCode oldFore = GetForeColor();
-    auto useBlue = [&](bool blue) {
-        PenNormal();
-        if (!blue) {
-            RGBForeColor(kBlackColor);
-        } else if (colour) {
-            RGBForeColor(kLogoBlue);
-        } else {
-            RGBForeColor(kBlackColor);
-            PenPat(ltGrayPat);
-        }
-    };
-    auto place = [&](Rect r) {
-        OffsetRect(&r, item.left, item.top);
-        return r;
-    };
+bool colourDisplay() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return !s || s->depth() >= 4;
+}
 
-    // Pins on all four sides of the package, six a side, centred on the body.
-    useBlue(false);
+// Black, or the logo's blue (the light grey pattern on displays of fewer than 4 bits a pixel).
+void usePaint(bool blue) {
+    PenNormal();
+    RGBForeColor(blue && colourDisplay() ? kLogoBlue : kBlackColor);
+    if (blue && !colourDisplay()) PenPat(ltGrayPat);
+}
+
+void paintLogoRect(Rect r, const Rect& item) {
+    OffsetRect(&r, item.left, item.top);
+    PaintRect(r);
+}
+
+void paintLogoPoly(const LogoPoly& poly, const Rect& item) {
+    std::array<Point, 6> p = poly.p;
+    for (int i = 0; i < poly.count; ++i) {
+        p[i].v = static_cast<std::int16_t>(p[i].v + item.top);
+        p[i].h = static_cast<std::int16_t>(p[i].h + item.left);
+    }
+    PaintPoly(p.data(), poly.count);
+}
+
+// The blue parts first, then the black ones over them.
+void paintLogo(const Rect& item) {
+    const ColorCode oldFore = GetForeColor();
+    for (bool blue : {true, false}) {
+        usePaint(blue);
+        for (const LogoRect& r : kLogoRects)
+            if (r.blue == blue) paintLogoRect(r.r, item);
+        for (const LogoPoly& poly : kLogoPolys)
+            if (poly.blue == blue) paintLogoPoly(poly, item);
+    }
+    // Pins on all four sides of the package, six a side, and the pads at the traces' ends.
     for (int k = 0; k < 6; ++k) {
-        const std::int16_t c = static_cast<std::int16_t>(35 + k * kPinPitch);
-        PaintRect(
-            place({5, static_cast<std::int16_t>(c - 2), 14, static_cast<std::int16_t>(c + 2)}));
-        PaintRect(
-            place({86, static_cast<std::int16_t>(c - 2), 95, static_cast<std::int16_t>(c + 2)}));
-        PaintRect(
-            place({static_cast<std::int16_t>(c - 2), 15, static_cast<std::int16_t>(c + 2), 24}));
-        PaintRect(
-            place({static_cast<std::int16_t>(c - 2), 96, static_cast<std::int16_t>(c + 2), 105}));
-    }
-    for (const LogoRect& r : kLogoRects) {
-        if (!r.blue) continue;
-        useBlue(true);
-        PaintRect(place(r.r));
-    }
-    for (const LogoPoly& poly : kLogoPolys) {
-        if (!poly.blue) continue;
-        useBlue(true);
-        std::array<Point, 6> p = poly.p;
-        for (int i = 0; i < poly.count; ++i) {
-            p[i].v = static_cast<std::int16_t>(p[i].v + item.top);
-            p[i].h = static_cast<std::int16_t>(p[i].h + item.left);
-        }
-        PaintPoly(p.data(), poly.count);
-    }
-    // Black parts last, over the blue.
-    useBlue(false);
-    for (const LogoRect& r : kLogoRects)
-        if (!r.blue) PaintRect(place(r.r));
-    for (const LogoPoly& poly : kLogoPolys) {
-        if (poly.blue) continue;
-        std::array<Point, 6> p = poly.p;
-        for (int i = 0; i < poly.count; ++i) {
-            p[i].v = static_cast<std::int16_t>(p[i].v + item.top);
-            p[i].h = static_cast<std::int16_t>(p[i].h + item.left);
-        }
-        PaintPoly(p.data(), poly.count);
+        const auto c = static_cast<std::int16_t>(35 + k * kPinPitch);
+        const auto a = static_cast<std::int16_t>(c - 2), b = static_cast<std::int16_t>(c + 2);
+        paintLogoRect({5, a, 14, b}, item);
+        paintLogoRect({86, a, 95, b}, item);
+        paintLogoRect({a, 15, b, 24}, item);
+        paintLogoRect({a, 96, b, 105}, item);
     }
     for (const Rect& pad : kPads)
-        PaintRect(place(pad));
+        paintLogoRect(pad, item);
     PenNormal();
     RGBForeColor(oldFore);
 }

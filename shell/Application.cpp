@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr std::int16_t kFirstWindowCommand = kWindowMenuID + 1;
-constexpr std::int16_t kLastWindowCommand = kWindowMenuID + kMaxWindowMenuEntries;
+constexpr std::int16_t kFirstWindowCommand = kCmdWindowMenu + 1;
+constexpr std::int16_t kLastWindowCommand = kCmdWindowMenu + kMaxWindowMenuEntries;
 
 // The application's own rule, for what no window decides.
 bool decideApplicationItem(MenuEnableRecord& rec) {
@@ -27,12 +27,12 @@ bool decideApplicationItem(MenuEnableRecord& rec) {
         return true;
     }
     const std::int16_t c = rec.command;
-    if (c == kHelpMenuID || c == kAboutCommand) {
+    if (c == kCmdHelpMenu || c == kCmdAbout) {
         rec.enabled = true;
-    } else if (c == kWindowMenuID) {
+    } else if (c == kCmdWindowMenu) {
         // as the shared pre-step left it
     } else if (c >= kFirstWindowCommand && c <= kLastWindowCommand) {
-        rec.enabled = c - kWindowMenuID <= windowMenuCount();
+        rec.enabled = c - kCmdWindowMenu <= windowMenuCount();
     } else if (c >= 200 && c <= 299) {
         fileMenuEnabling(rec);
     } else {
@@ -55,7 +55,7 @@ bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
 }
 
 bool applicationCommand(std::int16_t command) {
-    if (command == kAboutCommand) {
+    if (command == kCmdAbout) {
         showAboutBox();
         return true;
     }

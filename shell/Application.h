@@ -8,8 +8,6 @@
 constexpr const char* kApplicationName = "Ortix-Kelvane";
 constexpr const char* kInstanceGuardName = "Ortix-Kelvane MUTEX";
 constexpr int kDefaultShowState = 10;
-constexpr std::int16_t kAboutCommand = 32050;
-constexpr std::int16_t kHelpMenuID = 600;
 
 // The main routine the toolbox calls once the frame exists: the single-instance guard (a second
 // instance hands its command line over and the process ends with 1), the start-up below, then

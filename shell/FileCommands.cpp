@@ -331,7 +331,7 @@ bool fileCommand(std::int16_t command) {
 bool fileMenuEnabling(MenuEnableRecord& rec) {
     PackageFile* current = currentPackageFile();
     switch (rec.command) {
-    case kFileMenuID:
+    case kCmdFileMenu:
         gFileModified = current && isModified(current);
         rec.enabled = true;
         return true;
@@ -340,7 +340,7 @@ bool fileMenuEnabling(MenuEnableRecord& rec) {
     case kExitCommand:
         rec.enabled = true;
         return true;
-    case kCloseCommand:
+    case kCmdClose:
     case kSaveAsTextCommand:
         rec.enabled = current && FrontWindow();
         return true;

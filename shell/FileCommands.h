@@ -1,6 +1,7 @@
 // The File menu: New, Open (with the conversion of text files), Close with the save question,
 // Save, Save As Text, Revert File and Exit, and the enabling of their items.
 #pragma once
+#include "listwin/MenuEnabling.h"
 #include "model/PackageFile.h"
 #include "toolbox/gui/Windows.h"
 
@@ -8,10 +9,8 @@
 #include <string>
 
 enum : std::int16_t {
-    kFileMenuID = 200,
     kNewCommand = 201,
     kOpenCommand = 202,
-    kCloseCommand = 203,
     kSaveCommand = 204,
     kSaveAsTextCommand = 205,
     kExitCommand = 208,

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::int16_t kFirstWindowCommand = kWindowMenuID + 1;
+constexpr std::int16_t kFirstWindowCommand = kCmdWindowMenu + 1;
 
 struct WindowMenuEntry {
     WindowPtr window;
@@ -39,7 +39,7 @@ void rebuildWindowMenu() {
         return NaturalCompare(a.title, b.title) < 0;
     });
 
-    MenuHandle menu = GetMenu(kWindowMenuID);
+    MenuHandle menu = GetMenu(kCmdWindowMenu);
     if (!menu) return;
     const int wanted = list.empty() ? 1 : static_cast<int>(list.size());
     while (CountMItems(menu) > wanted)
@@ -62,7 +62,7 @@ void rebuildWindowMenu() {
             if (c != '`') label += c;
         }
         SetMenuItemText(menu, i, label.c_str());
-        SetMenuItemCommand(menu, i, static_cast<std::int16_t>(kWindowMenuID + i));
+        SetMenuItemCommand(menu, i, static_cast<std::int16_t>(kCmdWindowMenu + i));
         SetItemMark(menu, i, e.window == front);
         EnableMenuItem(menu, i);
     }
@@ -73,7 +73,7 @@ int windowMenuCount() {
 }
 
 WindowPtr windowMenuWindow(std::int16_t command) {
-    const int i = command - kWindowMenuID;
+    const int i = command - kCmdWindowMenu;
     const auto& list = listed();
     if (i < 1 || i > static_cast<int>(list.size())) return nullptr;
     // The window may have gone since the menu was built.

@@ -1,11 +1,11 @@
 // The Window menu: the open windows by title in natural order, rebuilt whenever the menu is
 // about to be shown (the list window's shared pre-step calls the builder that start-up installs).
 #pragma once
+#include "listwin/MenuEnabling.h"
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
 
-constexpr std::int16_t kWindowMenuID = 500;
 constexpr int kMaxWindowMenuEntries = 80;
 
 // Collects the windows front to back (at most 80), sorts them by title in natural order and

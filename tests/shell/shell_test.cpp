@@ -161,7 +161,7 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
 
     // Close asks with the closing wording; Cancel keeps the file.
     AnswerNextDialog(1005, 2);
-    DispatchMenuCommand(kCloseCommand);
+    DispatchMenuCommand(kCmdClose);
     ASSERT_EQ(ShownDialogs().size(), 1u);
     EXPECT_EQ(ShownDialogs()[0].texts.at(4), "Save changes to \"B.qpk\" before closing?");
     EXPECT_EQ(openCount(), 2);
@@ -189,7 +189,7 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
 TEST_F(ShellTest, SaveAndRevertFollowChanges) {
     PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages), false);
     ASSERT_NE(f, nullptr);
-    EXPECT_TRUE(enabled(kCloseCommand));
+    EXPECT_TRUE(enabled(kCmdClose));
     EXPECT_TRUE(enabled(kSaveAsTextCommand));
     EXPECT_FALSE(enabled(kSaveCommand));
     EXPECT_FALSE(enabled(kRevertFileCommand));
@@ -228,10 +228,10 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
     // Without windows: Edit and Package commands disabled, Help on, the Window menu "None".
     EXPECT_FALSE(enabled(302));
     EXPECT_FALSE(enabled(401));
-    EXPECT_TRUE(enabled(kAboutCommand));
+    EXPECT_TRUE(enabled(kCmdAbout));
     EXPECT_TRUE(enabled(kNewCommand));
-    EXPECT_FALSE(enabled(kCloseCommand));
-    MenuHandle menu = GetMenu(kWindowMenuID);
+    EXPECT_FALSE(enabled(kCmdClose));
+    MenuHandle menu = GetMenu(kCmdWindowMenu);
     RunMenuEnabling();
     ASSERT_EQ(CountMItems(menu), 1);
     EXPECT_EQ(GetMenuItemText(menu, 1), "None");
