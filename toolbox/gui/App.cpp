@@ -72,9 +72,9 @@ bool InitToolbox(const char* appName) {
     if (g_frame) return true;
     if (!qApp) return false;
     g_appName = appName ? appName : "";
-    QApplication::setApplicationName(QString::fromLatin1(g_appName));
+    QApplication::setApplicationName(ToHostText(g_appName.c_str()));
     g_frame = new FrameWindow;
-    g_frame->setWindowTitle(QString::fromLatin1(g_appName));
+    g_frame->setWindowTitle(ToHostText(g_appName.c_str()));
     g_area = new QMdiArea(g_frame);
     g_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     g_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -271,8 +271,9 @@ bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int
         return true;
     }
     *special = false;
-    if (text.isEmpty() || text[0].unicode() > 255) return false;
-    *code = static_cast<std::int16_t>(text[0].unicode());
+    const int c = text.isEmpty() ? -1 : FromHostChar(text[0].unicode());
+    if (c < 0) return false;
+    *code = static_cast<std::int16_t>(c);
     return true;
 }
 

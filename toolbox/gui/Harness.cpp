@@ -143,7 +143,7 @@ void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods, const char* tex
     host::HarnessActive() = true;
     QWidget* v = ViewWidget(w);
     if (!v) return;
-    QKeyEvent e(QEvent::KeyPress, qtKey, mods, text ? QString::fromLatin1(text) : QString());
+    QKeyEvent e(QEvent::KeyPress, qtKey, mods, text ? QString::fromUtf8(text) : QString());
     QApplication::sendEvent(v, &e);
 }
 

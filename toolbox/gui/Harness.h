@@ -38,7 +38,7 @@ void SendClick(WindowPtr w, Point at, Qt::KeyboardModifiers mods = Qt::NoModifie
 void SendDoubleClickEvent(WindowPtr w, Point at, Qt::KeyboardModifiers mods = Qt::NoModifier,
                           std::uint32_t when = 0);
 void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier,
-             const char* text = nullptr);
+             const char* text = nullptr); // text in UTF-8
 // The widget that shows w (its view, or the pane's widget).
 QWidget* ViewWidget(WindowPtr w);
 

@@ -39,7 +39,11 @@ struct StyleFont {
     QFontMetrics metrics;
 };
 const StyleFont& FontFor(const TextStyle& s);
-QString Latin1(const char* text, std::int32_t length);
+// The program's 8-bit text is the host's Western code page: Latin-1 with printable characters
+// in 0x80-0x9F. A length of -1 means zero-terminated.
+QString ToHostText(const char* text, std::int32_t length = -1);
+QByteArray FromHostText(const QString& s); // '?' for what the code page lacks
+int FromHostChar(char16_t u);              // -1 for what the code page lacks
 
 struct Region {
     QRegion rgn;

@@ -151,10 +151,37 @@ std::uint32_t ColorCodeToRGB(ColorCode c) {
     return toQColor(c).rgb() & 0xFFFFFF;
 }
 
-QString Latin1(const char* text, std::int32_t length) {
+namespace {
+constexpr char16_t kCodePage80[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+} // namespace
+
+QString ToHostText(const char* text, std::int32_t length) {
     if (!text) return QString();
     if (length < 0) length = static_cast<std::int32_t>(std::strlen(text));
-    return QString::fromLatin1(text, length);
+    QString s = QString::fromLatin1(text, length);
+    for (QChar& c : s)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0) c = QChar(kCodePage80[c.unicode() - 0x80]);
+    return s;
+}
+
+int FromHostChar(char16_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u < 0x100)) return u;
+    for (int i = 0; i < 32; ++i)
+        if (kCodePage80[i] == u) return 0x80 + i;
+    return -1;
+}
+
+QByteArray FromHostText(const QString& s) {
+    QByteArray out;
+    out.reserve(s.size());
+    for (QChar c : s) {
+        const int b = FromHostChar(c.unicode());
+        out.append(static_cast<char>(b < 0 ? '?' : b));
+    }
+    return out;
 }
 
 const StyleFont& FontFor(const TextStyle& s) {
@@ -506,7 +533,7 @@ ColorCode GetBackColor() {
 void DrawText(const char* text, std::int32_t length) {
     PortHost* h = Cur();
     if (!h || !text) return;
-    QString s = Latin1(text, length);
+    QString s = ToHostText(text, length);
     if (s.isEmpty()) return;
     const StyleFont& sf = FontFor(g_port->txStyle);
     QPainter& p = h->begin();
@@ -530,7 +557,7 @@ void DrawChar(char c) {
 std::int16_t TextWidth(const char* text, std::int32_t length) {
     if (!text) return 0;
     const TextStyle& st = g_port ? g_port->txStyle : StandardTextStyle(1);
-    return Clamp16(FontFor(st).metrics.horizontalAdvance(Latin1(text, length)));
+    return Clamp16(FontFor(st).metrics.horizontalAdvance(ToHostText(text, length)));
 }
 std::int16_t StringWidth(const Str255& s) {
     return TextWidth(s.chars(), s.length());

@@ -33,7 +33,7 @@ const char* Text(TEHandle te) {
 }
 
 int Width(const QFontMetrics& fm, const char* text, std::int32_t from, std::int32_t to) {
-    return to > from ? fm.horizontalAdvance(Latin1(text + from, to - from)) : 0;
+    return to > from ? fm.horizontalAdvance(ToHostText(text + from, to - from)) : 0;
 }
 
 // Breaks text into lines no wider than width: at carriage returns, after blanks, or inside a
@@ -233,7 +233,7 @@ bool IsWordChar(unsigned char c) {
 
 void SetClipboardText(const char* text, std::int32_t len) {
     if (!qApp) return;
-    QString s = Latin1(text, len);
+    QString s = ToHostText(text, len);
     s.replace(QChar(kCR), QChar('\n'));
     g_settingClipboard = true;
     QGuiApplication::clipboard()->setText(s);
@@ -550,7 +550,7 @@ void TEFromScrap() {
     QString s = QGuiApplication::clipboard()->text();
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
     s.replace(QChar('\n'), QChar(kCR));
-    const QByteArray bytes = s.toLatin1();
+    const QByteArray bytes = FromHostText(s);
     if (!TEScrapHandle()) return;
     if (SetHandleSize(g_scrap.get(), static_cast<Size>(bytes.size())) != noErr) return;
     if (!bytes.isEmpty()) std::memcpy(g_scrap.data(), bytes.constData(), bytes.size());

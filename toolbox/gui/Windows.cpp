@@ -551,7 +551,7 @@ void SetWindowGrowLimits(WindowPtr w, const Rect& limits) {
 void SetWTitle(WindowPtr w, const char* title) {
     if (!host::IsLiveWindow(w)) return;
     w->winHost->title = title ? title : "";
-    if (w->winHost->sub) w->winHost->sub->setWindowTitle(QString::fromLatin1(w->winHost->title));
+    if (w->winHost->sub) w->winHost->sub->setWindowTitle(ToHostText(w->winHost->title.c_str()));
 }
 
 void GetWTitle(WindowPtr w, char* title, int size) {
@@ -830,7 +830,7 @@ ControlHandle NewControl(WindowPtr w, const Rect& r, const char* title, std::int
         break;
     }
     c->button = b;
-    b->setText(QString::fromLatin1(title ? title : ""));
+    b->setText(ToHostText(title ? title : ""));
     b->setFont(FontFor(font ? *font : w->txStyle).font);
     b->setFocusPolicy(Qt::NoFocus);
     const QPoint o = w->GrafPort::host->origin;
@@ -904,5 +904,5 @@ void HiliteControl(ControlHandle c, std::int16_t state) {
 }
 
 void SetControlTitle(ControlHandle c, const char* title) {
-    if (c && c->button) c->button->setText(QString::fromLatin1(title ? title : ""));
+    if (c && c->button) c->button->setText(ToHostText(title ? title : ""));
 }

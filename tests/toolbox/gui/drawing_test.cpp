@@ -176,6 +176,9 @@ TEST_F(DrawingTest, TextStylesAndMeasurement) {
     EXPECT_EQ(TextWidth(digits, -1), TextWidth(digits, 20));
     EXPECT_GT(TextWidth(digits, -1), TextWidth(digits, 10));
     EXPECT_EQ(TextWidth("", -1), 0);
+    // 8-bit text is the Western code page: 0x80 is the euro sign.
+    EXPECT_EQ(TextWidth("\x80", 1),
+              FontFor(StandardTextStyle(1)).metrics.horizontalAdvance(QString(QChar(0x20AC))));
     const std::int16_t plain = TextWidth("Package", -1);
     TextFace(bold);
     EXPECT_GT(TextWidth("Package", -1), plain);

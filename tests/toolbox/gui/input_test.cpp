@@ -108,6 +108,8 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{317, true}));
     SetKeypadTranslation(false);
     EXPECT_EQ(key(Qt::Key_Shift), (P{-1, false})) << "a modifier alone is no key";
+    EXPECT_EQ(key(Qt::Key_E, Qt::NoModifier, "\u00e9"), (P{0xE9, false}));
+    EXPECT_EQ(key(Qt::Key_unknown, Qt::NoModifier, "\u20ac"), (P{0x80, false})) << "the euro sign";
 
     // Keys pressed while a pane has the pointer still go to the window.
     WindowPtr p = NewChildPane(w, 20, RecordingProc, &pane);

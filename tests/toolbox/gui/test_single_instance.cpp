@@ -39,7 +39,7 @@ TEST(SingleInstance, PiecesReassembleIntoTheLine) {
 
     CommandLineAssembler assembler;
     std::string out;
-    EXPECT_FALSE(assembler.add(kPieceLast, "stale", &out)); // appended, then a first restarts
+    EXPECT_FALSE(assembler.add(kPieceMiddle, "stale", &out)); // dropped when a first piece comes
     for (std::size_t i = 0; i < pieces.size(); ++i)
         EXPECT_EQ(assembler.add(pieces[i].tag, pieces[i].text, &out), i == 2);
     EXPECT_EQ(out, line);
@@ -100,9 +100,9 @@ TEST(SingleInstance, SecondProcessHandsItsCommandLineOverAndExitsWithOne) {
     // A 450-character command line: the program, two documents (one with blanks), then "-p"
     // and a print request; the filler path makes the length exact.
     const QString helper = QCoreApplication::applicationDirPath() + "/single_instance_helper";
-    QStringList args = {"/tmp/with blanks/first.qpk", "FILLER", "-p", "/tmp/printed.qpk"};
-    const int fixed = int(BuildCommandLine(QStringList{helper} + args).size()) - 6;
-    const QString filler = "/tmp/" + QString(450 - fixed - 5 - 4, 'f') + ".qpk";
+    QStringList args = {"/tmp/with blanks/first.qpk", "/F", "-p", "/tmp/printed.qpk"};
+    const int fixed = int(BuildCommandLine(QStringList{helper} + args).size()) - 2;
+    const QString filler = "/tmp/" + QString(450 - fixed - 9, 'f') + ".qpk";
     args[1] = filler;
     const std::string line = BuildCommandLine(QStringList{helper} + args);
     ASSERT_EQ(line.size(), 450u);
