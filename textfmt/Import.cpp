@@ -206,7 +206,7 @@ void ImportParser::startSection(long classId, long announced) {
     pairLength_ = 0;
     announced_ = announced;
     // A package holds at most 26 sections; the pairs of a section line beyond that are read and
-    // checked but kept nowhere.
+    // counted but kept nowhere.
     if (package_.sectionCount >= kMaxSections) return;
     ComponentSection s;
     s.classId = static_cast<std::int32_t>(classId);
@@ -214,14 +214,18 @@ void ImportParser::startSection(long classId, long announced) {
     section_ = package_.sectionCount;
 }
 
+// The pairs of a section line are gathered here and given to the section when the line ends.
 void ImportParser::addPair(int unpackaged, int packaged) {
     if (!active()) return;
     const std::string_view a = tokens_.text(unpackaged), b = tokens_.text(packaged);
     const int la = static_cast<int>(a.size()), lb = static_cast<int>(b.size());
     if (pairLength_ + la + lb < 254) {
-        if (section_ != 0 && appendPinPair(package_, section_, a, b) != noErr)
-            fail(kImportNoMemory);
-        pairLength_ += (pairCount_ ? 1 : 0) + la + 1 + lb;
+        if (pairCount_) pairText_[pairLength_++] = '\t';
+        std::memcpy(pairText_ + pairLength_, a.data(), a.size());
+        pairLength_ += la;
+        pairText_[pairLength_++] = '\t';
+        std::memcpy(pairText_ + pairLength_, b.data(), b.size());
+        pairLength_ += lb;
         ++pairCount_;
     } else {
         report(kImportLineTooLong);
@@ -232,6 +236,12 @@ void ImportParser::addPair(int unpackaged, int packaged) {
 
 void ImportParser::endSection() {
     if (!active()) return;
+    ComponentSection* s = section_ ? sectionAt(package_, section_) : nullptr;
+    if (s && pairCount_ > 0) {
+        s->pinChanges = PtrToHand(pairText_, pairLength_);
+        if (!s->pinChanges) return fail(kImportNoMemory);
+        s->pinChangeCount = static_cast<std::uint16_t>(pairCount_);
+    }
     if (pairCount_ != announced_) report(kImportPairMismatch);
     if (!pending()) lexer_.markLine();
 }

@@ -89,8 +89,9 @@ private:
     int netLength_ = 0;
     int section_ = 0; // position of the current section; 0 when the table was full
     long announced_ = 0;
-    int pairCount_ = 0;  // pairs of the current section line that were kept
-    int pairLength_ = 0; // length of the current section's pin number changes text
+    char pairText_[255]; // the pin number changes of the current section line
+    int pairLength_ = 0;
+    int pairCount_ = 0; // pairs of the current section line that were kept
 
     ImportResult result_;
 };
