@@ -4,7 +4,7 @@
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
-#include "toolbox/gui/Harness.h"
+#include "toolbox/gui/HostPrivate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -147,12 +147,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
+            // The event travels up the focus widget's parents: one pass per key press.
+            if (key == last_) return false;
+            last_ = key;
             if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) RunMenuEnabling();
-        } else if (event->type() == QEvent::MouseButtonPress && qobject_cast<QMenuBar*>(watched)) {
-            RunMenuEnabling();
+            return false;
         }
+        last_ = nullptr;
+        if (event->type() == QEvent::MouseButtonPress && qobject_cast<QMenuBar*>(watched))
+            RunMenuEnabling();
         return false;
     }
+
+private:
+    const QKeyEvent* last_ = nullptr;
 };
 
 void installFilter() {
@@ -278,6 +286,11 @@ void InsertMenu(MenuHandle menu, std::int16_t beforeId) {
     if (pos != s.bar.end())
         if (MenuHandle b = GetMenuHandle(*pos); b && b->menu) before = b->menu->menuAction();
     bar->insertMenu(before, menu->menu);
+    // A bar made after the frame was shown would appear only once the event loop runs;
+    // until then its key equivalents would not fire.
+    if (f->isVisible() && !bar->isVisible() &&
+        !(bar->isHidden() && bar->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+        bar->show();
     s.bar.insert(pos, menu->id);
     menu->menu->menuAction()->setVisible(true);
     syncTitle(*menu);
@@ -472,10 +485,11 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
         return dialog_harness::TakePopUpAnswer(shown);
     }
     QPoint at(r.left, r.top);
-    if (w) {
-        Point scroll = GetWindowScroll(w);
-        QWidget* view = harness::ViewWidget(w);
-        at = view ? view->mapToGlobal(QPoint(r.left - scroll.h, r.top - scroll.v)) : at;
+    if (w && w->host && w->host->view) {
+        // Local coordinates are view pixels shifted by the port's scroll origin.
+        PortHost* port = static_cast<GrafPtr>(w)->host;
+        QPoint origin = port ? port->origin : QPoint();
+        at = w->host->view->mapToGlobal(at - origin);
     } else if (QMainWindow* f = frame()) {
         at = f->mapToGlobal(at);
     }
