@@ -1,0 +1,257 @@
+// The package list window on a generated package file of a million packages: opening to the
+// first painted list beside `qpk list` on the same file (measured in the same run), one update
+// of the window scrolled to the bottom, Select All, and a shift-click range over every entry.
+//
+//   bench_listwin [PACKAGES [FILE]]   default: 1000000 packages in a file of the temporary folder
+//
+// The file is written once with the model's own calls and reused while it has the same size.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. Set QPK to the qpk
+// program when it is not at ../cli/qpk beside this program.
+#include "listwin/ListWindow.h"
+#include "model/Image.h"
+#include "model/Package.h"
+#include "model/PackageFileIO.h"
+#include "toolbox/gui/App.h"
+#include "toolbox/gui/Harness.h"
+#include "toolbox/gui/Windows.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double cpuSeconds(bool children) {
+    rusage u{};
+    getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Best wall and CPU time of several runs, in milliseconds: the machine is shared, so both count.
+struct Timing {
+    double wall = 1e30, cpu = 1e30;
+};
+
+// Runs prepare (not timed) and then step (timed) `runs` times.
+template <class Prepare, class Step>
+Timing best(int runs, bool children, Prepare prepare, Step step) {
+    Timing t;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        const double cpu0 = cpuSeconds(children);
+        const auto start = Clock::now();
+        step();
+        const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        t.wall = std::min(t.wall, wall);
+        t.cpu = std::min(t.cpu, (cpuSeconds(children) - cpu0) * 1000);
+    }
+    return t;
+}
+
+void fail(const char* what, OSErr err = noErr) {
+    std::fprintf(stderr, "bench_listwin: %s (%d)\n", what, int(err));
+    std::exit(1);
+}
+
+// The library: names of the form the text benchmark uses, one or two sections each.
+void generate(const std::string& path, long packages) {
+    std::unique_ptr<RecordFile> records;
+    if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) fail("create", err);
+    if (OSErr err = RecordFile::open(path, false, &records)) fail("open for writing", err);
+    static const char* shapes[] = {"HSMDIP", "VDIP", "PADPR", "FLTPK", "HSOT"};
+    char name[64];
+    for (long i = 0; i < packages; ++i) {
+        PackageRecord r;
+        std::snprintf(name, sizeof name, "PACKAGE_%07ld_%s_PB", i, shapes[i % 5]);
+        setPackageField(r, kFieldPackageName, name);
+        setPackageField(r, kFieldDesignatorPrefix, "U");
+        setPackageField(r, kFieldShape, shapes[i % 5]);
+        ComponentSection s;
+        s.classId = std::int32_t(1000 + i % 5000);
+        addSection(r, 1, s);
+        appendPinPair(r, 1, "1", "2");
+        if (i % 2) {
+            s.classId = std::int32_t(7000 + i % 300);
+            addSection(r, 2, s);
+        }
+        UniqueHandle image;
+        std::uint32_t position = 0;
+        if (OSErr err = flattenPackage(r, &image)) fail("flatten", err);
+        if (OSErr err = records->writeRecord(kRecordPackage, image.get(), &position))
+            fail("write", err);
+    }
+    if (OSErr err = records->rebuildClassIndex()) fail("index", err);
+    if (OSErr err = records->close()) fail("close", err);
+}
+
+std::string qpkPath(const char* argv0) {
+    if (const char* env = std::getenv("QPK")) return env;
+    std::error_code ec;
+    auto self = std::filesystem::canonical("/proc/self/exe", ec);
+    if (ec) self = argv0;
+    return (self.parent_path().parent_path() / "cli" / "qpk").string();
+}
+
+void paint() {
+    ProcessPendingEvents(); // updates delivered, drawing flushed to the view
+    ProcessPendingEvents(); // the view's paint event
+}
+
+PackageFile* openAndShow(const std::string& path) {
+    PackageFile* f = nullptr;
+    if (OSErr err = openPackageFile(path, true, {}, &f)) fail("open", err);
+    addPackageFile(f);
+    if (OSErr err = showListWindow(f)) fail("list window", err);
+    UpdateWindow(f->listWindow);
+    paint();
+    return f;
+}
+
+void closeFile(PackageFile* f) {
+    disposeListWindow(f);
+    disposePackageFile(f);
+}
+
+void scrollToBottom(PackageFile* f) {
+    auto* sb = static_cast<ControlHandle>(f->scrollBar);
+    SetControlValue(sb, GetControlMaximum(sb));
+    refreshListWindow(f, false);
+    paint();
+}
+
+std::int32_t selectedCount(const PackageFile* f) {
+    std::int32_t n = 0;
+    for (const PackageEntry* e = f->packages; e; e = e->next)
+        n += (e->flags & kSelected) != 0;
+    return n;
+}
+
+void report(const char* what, const Timing& t, const char* target) {
+    std::printf("%-44s %10.3f ms wall %10.3f ms cpu   %s\n", what, t.wall, t.cpu, target);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const long packages = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const std::string path = argc > 2 ? argv[2]
+                                      : (std::filesystem::temp_directory_path() /
+                                         ("bench_listwin_" + std::to_string(packages) + ".qpk"))
+                                            .string();
+    if (packages < 100) fail("at least 100 packages");
+    if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
+    ShowFrame(10);
+    if (OSErr err = initEntryPool()) fail("entry pool", err);
+
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    {
+        // Reuse the file when it holds the same number of packages.
+        PackageFile* probe = nullptr;
+        bool reuse = !ec && size > 0 && openPackageFile(path, true, {}, &probe) == noErr &&
+                     probe->packageCount == packages;
+        disposePackageFile(probe);
+        if (!reuse) {
+            const auto start = Clock::now();
+            generate(path, packages);
+            std::printf("generated %ld packages in %.1f s: %s\n", packages,
+                        std::chrono::duration<double>(Clock::now() - start).count(), path.c_str());
+        }
+    }
+    std::printf("package file: %s, %ld packages, %.1f MB\n\n", path.c_str(), packages,
+                double(std::filesystem::file_size(path)) / 1e6);
+
+    // The reference: the command-line listing of the same file (page cache warm).
+    const std::string list = "'" + qpkPath(argv[0]) + "' list '" + path + "' > /dev/null";
+    if (std::system(list.c_str()) != 0) fail("qpk list");
+    const Timing qpk = best(
+        3, true, [] {},
+        [&] {
+            if (std::system(list.c_str()) != 0) fail("qpk list");
+        });
+    report("qpk list FILE > /dev/null", qpk, "(reference)");
+
+    PackageFile* f = nullptr;
+    const Timing open = best(
+        3, false,
+        [&] {
+            if (f) closeFile(f);
+        },
+        [&] { f = openAndShow(path); });
+    char target[64];
+    std::snprintf(target, sizeof target, "%.2fx qpk list (target 3x)", open.wall / qpk.wall);
+    report("open to first painted list", open, target);
+
+    WindowPtr w = f->listWindow;
+    scrollToBottom(f);
+    if (f->topRow != f->packageCount - f->lastRowOffset - 1) fail("not at the bottom");
+    const Timing update = best(
+        200, false, [&] { InvalWindowRect(w, nullptr); }, [&] { UpdateWindow(w); });
+    report("one update scrolled to the bottom", update, "(target 2 ms)");
+    const Timing shown = best(
+        50, false, [&] { InvalWindowRect(w, nullptr); }, [&] { paint(); });
+    report("  the same, flushed and painted on screen", shown, "");
+
+    const Timing selectAll = best(
+        5, false, [&] { deselectAll(f); },
+        [&] {
+            selectAllEntries(f);
+            UpdateWindow(w);
+        });
+    if (selectedCount(f) != f->packageCount) fail("Select All");
+    report("Select All, drawn", selectAll, "(target 100 ms)");
+
+    // Entry 0 selected, the window at the bottom, a shift-click on the last row. The pointer
+    // stays where it was pressed while the tracking loop reads it (offscreen there is no real
+    // pointer), so the window does not autoscroll.
+    const Rect area = listArea(f);
+    WindowMessage shiftClick;
+    shiftClick.kind = wmMouseDown;
+    shiftClick.shift = true;
+    shiftClick.where = Point{
+        std::int16_t(area.top + f->lastRowOffset * listRowHeight() + listRowHeight() / 2), 10};
+    const Timing range = best(
+        5, false,
+        [&] {
+            deselectAll(f);
+            selectEntry(f, entryAt(f, 0), 0);
+            UpdateWindow(w);
+            harness::ScriptPointer(w, {shiftClick.where});
+        },
+        [&] {
+            SendWindowMessage(w, shiftClick);
+            UpdateWindow(w);
+        });
+    if (selectedCount(f) != f->packageCount) fail("shift-click range");
+    report("shift-click range over every entry", range, "(target 100 ms)");
+
+    WindowMessage plainClick = shiftClick;
+    plainClick.shift = false;
+    const Timing plain = best(
+        5, false,
+        [&] {
+            selectAllEntries(f);
+            harness::ScriptPointer(w, {plainClick.where});
+        },
+        [&] {
+            SendWindowMessage(w, plainClick);
+            UpdateWindow(w);
+        });
+    report("plain click clearing every entry", plain, "");
+
+    closeFile(f);
+    DisposeToolbox();
+    return 0;
+}
