@@ -166,6 +166,7 @@ int runExport(const std::vector<std::string>& args) {
     ExportHooks hooks;
     hooks.progress = [&](long position, long) { bar.update(position, total); };
     err = exportRecordFile(*records, textPath, hooks);
+    if (err == noErr) bar.update(total, total);
     if (err == kReplaceOriginalErr) {
         qpk::reportError(textPath, exportErrorText(err));
         return qpk::kExitBadInput;
