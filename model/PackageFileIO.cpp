@@ -102,9 +102,9 @@ OSErr readPackageList(PackageFile* f) {
     OSErr inner = noErr;
     OSErr err = f->recordFile->scanRecords(
         kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
-            Str255 name;
+            std::string_view name;
             imageNameFromFileBytes(data, info.length, &name);
-            PackageEntry* e = newEntry(name.view(), nullptr, info.position, true);
+            PackageEntry* e = newEntry(name, nullptr, info.position, true);
             if (!e) {
                 inner = memFullErr;
                 return false;

@@ -900,16 +900,22 @@ OSErr RecordFile::readRecord(std::uint32_t position, UniqueHandle* data) {
     return noErr;
 }
 
-bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* name) {
-    *name = Str255("?");
+bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, std::string_view* name) {
+    *name = "?";
     if (!d || len < kImageHeaderSize) return false;
     const std::size_t text = classEntryOffset(be16(d + 4));
     const std::size_t textLength = be16(d + 6);
     if (text + textLength > len) return false;
     std::string_view field(reinterpret_cast<const char*>(d + text), textLength);
-    field = field.substr(0, field.find('\t'));
-    *name = Str255(TrimBlanks(field));
+    *name = TrimBlanks(field.substr(0, field.find('\t')));
     return true;
+}
+
+bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* name) {
+    std::string_view view;
+    const bool ok = imageNameFromFileBytes(d, len, &view);
+    *name = Str255(view);
+    return ok;
 }
 
 Str255 RecordFile::readName(std::uint32_t position) {

@@ -85,5 +85,6 @@ private:
 };
 
 // Field 1 of a package image held in file byte order, trimmed of blanks. False (and "?") when
-// the image's header or field text does not fit its length.
+// the image's header or field text does not fit its length. The view form points into data.
 bool imageNameFromFileBytes(const unsigned char* data, std::size_t length, Str255* name);
+bool imageNameFromFileBytes(const unsigned char* data, std::size_t length, std::string_view* name);

@@ -5,8 +5,43 @@
 #include <cstring>
 #include <new>
 
+namespace {
+// One spare full-size buffer is kept between files, so that opening file after file does not
+// fault in a fresh megabyte each time.
+std::unique_ptr<unsigned char[]> gSpare;
+} // namespace
+
 BufferedFile::~BufferedFile() {
     if (ref_) FSClose(ref_);
+    releaseBuffer();
+}
+
+void BufferedFile::releaseBuffer() {
+    if (bufCap_ == kCapacity && !gSpare) gSpare = std::move(buf_);
+    buf_.reset();
+    bufCap_ = 0;
+    bufLen_ = 0;
+}
+
+// Makes the buffer hold at least want bytes, carrying keep bytes from keepFrom to its start.
+// Small files get a small buffer; a scan goes straight to the full capacity.
+bool BufferedFile::reserve(std::size_t want, std::size_t keepFrom, std::size_t keep) {
+    if (bufCap_ >= want) {
+        if (keep) std::memmove(buf_.get(), buf_.get() + keepFrom, keep);
+        return true;
+    }
+    const std::size_t cap =
+        bufCap_ == 0 && want <= 64 * 1024 ? std::max<std::size_t>(want, 16 * 1024) : kCapacity;
+    std::unique_ptr<unsigned char[]> fresh;
+    if (cap == kCapacity && gSpare)
+        fresh = std::move(gSpare);
+    else
+        fresh.reset(new (std::nothrow) unsigned char[cap]);
+    if (!fresh) return false;
+    if (keep) std::memcpy(fresh.get(), buf_.get() + keepFrom, keep);
+    buf_ = std::move(fresh);
+    bufCap_ = cap;
+    return true;
 }
 
 OSErr BufferedFile::open(const FSSpec& spec, FilePerm perm) {
@@ -30,9 +65,8 @@ OSErr BufferedFile::close(bool flush) {
     if (!ref_) return rfNumErr;
     OSErr err = FSClose(ref_, flush);
     ref_ = 0;
-    bufLen_ = 0;
     markKnown_ = false;
-    std::vector<unsigned char>().swap(buf_);
+    releaseBuffer();
     return err;
 }
 
@@ -55,24 +89,15 @@ OSErr BufferedFile::fill(std::uint64_t pos, std::size_t len) {
     readAhead_ = sequential ? std::min(kCapacity, readAhead_ * 2) : kSmallRead;
     std::size_t want = std::max(len, readAhead_);
     want = static_cast<std::size_t>(std::min<std::uint64_t>(want, eof_ - pos));
-    if (buf_.size() < want) {
-        // The buffer grows with the reads it serves, up to its capacity.
-        try {
-            buf_.resize(std::min(kCapacity, std::max(want, buf_.size() * 2)));
-        } catch (const std::bad_alloc&) {
-            bufLen_ = 0;
-            return memFullErr;
-        }
-    }
-    std::size_t kept = 0;
-    if (sequential) {
-        kept = static_cast<std::size_t>(bufEnd - pos);
-        std::memmove(buf_.data(), buf_.data() + (pos - bufPos_), kept);
+    const std::size_t kept = sequential ? static_cast<std::size_t>(bufEnd - pos) : 0;
+    if (!reserve(want, sequential ? static_cast<std::size_t>(pos - bufPos_) : 0, kept)) {
+        bufLen_ = 0;
+        return memFullErr;
     }
     bufLen_ = 0;
     if (OSErr err = seekTo(pos + kept)) return err;
     long count = static_cast<long>(want - kept);
-    OSErr err = FSRead(ref_, &count, buf_.data() + kept);
+    OSErr err = FSRead(ref_, &count, buf_.get() + kept);
     if (err == noErr || err == eofErr)
         mark_ = pos + kept + static_cast<std::uint64_t>(count);
     else
@@ -98,9 +123,9 @@ const unsigned char* BufferedFile::peek(std::uint64_t pos, std::size_t len, OSEr
         return nullptr;
     }
     if (bufLen_ && pos >= bufPos_ && pos + len <= bufPos_ + bufLen_)
-        return buf_.data() + (pos - bufPos_);
+        return buf_.get() + (pos - bufPos_);
     if ((*err = fill(pos, len))) return nullptr;
-    return buf_.data();
+    return buf_.get();
 }
 
 OSErr BufferedFile::read(std::uint64_t pos, void* dst, std::size_t len) {
@@ -142,7 +167,7 @@ OSErr BufferedFile::write(std::uint64_t pos, const void* src, std::size_t len) {
         const std::uint64_t lo = std::max(pos, bufPos_);
         const std::uint64_t hi = std::min(pos + len, bufPos_ + bufLen_);
         if (lo < hi)
-            std::memcpy(buf_.data() + (lo - bufPos_),
+            std::memcpy(buf_.get() + (lo - bufPos_),
                         static_cast<const unsigned char*>(src) + (lo - pos), hi - lo);
     }
     return noErr;

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class BufferedFile {
 public:
@@ -39,12 +39,15 @@ private:
     static constexpr std::size_t kSmallRead = 4096;
     OSErr seekTo(std::uint64_t pos);
     OSErr fill(std::uint64_t pos, std::size_t len);
+    bool reserve(std::size_t want, std::size_t keepFrom, std::size_t keep);
+    void releaseBuffer();
 
     FileRef ref_ = 0;
     std::uint64_t eof_ = 0;
     std::uint64_t mark_ = 0; // the descriptor's position, when markKnown_
     bool markKnown_ = false;
-    std::vector<unsigned char> buf_;
+    std::unique_ptr<unsigned char[]> buf_;
+    std::size_t bufCap_ = 0;
     std::uint64_t bufPos_ = 0;
     std::size_t bufLen_ = 0;
     std::size_t readAhead_ = kSmallRead;

@@ -1,0 +1,276 @@
+// The storage engine on generated libraries, each figure beside references measured in the same
+// run on the same rows: a plain sequential read of the package file (page cache warm) and the
+// sqlite3 command-line tool doing the same job on a database loaded with the same Packages.
+//
+//   bench_storage [PACKAGES...]        default: 10000 100000 1000000
+//   bench_storage --memory FILE        opens FILE and prints the bytes per package it costs
+//
+// Figures are the best of three runs, wall time. The scratch files go to $TMPDIR (or /tmp).
+#include "common/Generate.h"
+#include "model/Image.h"
+#include "model/PackageFileIO.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+[[noreturn]] void die(const std::string& what) {
+    std::fprintf(stderr, "bench_storage: %s\n", what.c_str());
+    std::exit(1);
+}
+
+void check(OSErr err, const char* what) {
+    if (err) die(std::string(what) + " failed with error " + std::to_string(err));
+}
+
+void shell(const std::string& command) {
+    if (std::system(command.c_str()) != 0) die("command failed: " + command);
+}
+
+// Best of three: prepare() runs untimed before each run, run() is timed.
+template <class Prepare, class Run> double best(Prepare prepare, Run run) {
+    double b = 1e30;
+    for (int i = 0; i < 3; ++i) {
+        prepare();
+        const auto t = Clock::now();
+        run();
+        b = std::min(b, msSince(t));
+    }
+    return b;
+}
+template <class Run> double best(Run run) {
+    return best([] {}, run);
+}
+
+long fileBytes(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    std::fseek(f, 0, SEEK_END);
+    const long n = std::ftell(f);
+    std::fclose(f);
+    return n;
+}
+
+// The reference: every byte of the file, read in order in large blocks.
+void plainRead(const std::string& path) {
+    static std::vector<char> buf(1 << 20);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) die("cannot open " + path);
+    long total = 0;
+    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;)
+        total += n;
+    ::close(fd);
+    if (total == 0) die("empty file " + path);
+}
+
+void sqlite(const std::string& db, const std::string& sql) {
+    shell("sqlite3 " + db + " \"" + sql + "\" > /dev/null");
+}
+
+long statusKb(const char* field) {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, std::strlen(field)) == 0)
+            kb = std::atol(line + std::strlen(field));
+    std::fclose(f);
+    return kb;
+}
+
+// Child process: the memory a package file costs while open with no image loaded.
+int memoryOf(const std::string& path) {
+    check(initEntryPool(), "entry pool");
+    if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) { // resets the peak to the current use
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+    const long before = statusKb("VmRSS:");
+    PackageFile* f = nullptr;
+    check(openPackageFile(path, false, {}, &f), "open");
+    const long after = statusKb("VmRSS:");
+    const long peak = statusKb("VmHWM:");
+    const double n = f->packageCount ? double(f->packageCount) : 1.0;
+    std::printf("%.1f %.1f\n", (after - before) * 1024.0 / n, (peak - before) * 1024.0 / n);
+    return 0;
+}
+
+void row(const char* what, double ours, const char* refName, double ref, const char* target) {
+    std::printf("  %-40s %9.1f ms   %-24s %9.1f ms   %5.2fx   %s\n", what, ours, refName, ref,
+                ours / ref, target);
+}
+
+void measure(std::size_t count, const std::string& dir, const std::string& self) {
+    const std::string n = std::to_string(count);
+    const std::string lib = dir + "/lib" + n + ".qpk";
+    const std::string bare = dir + "/lib" + n + "-noindex.qpk";
+    const std::string work = dir + "/work.qpk";
+    const std::string db = dir + "/lib" + n + ".db";
+    const std::string workDb = dir + "/work.db";
+
+    auto t = Clock::now();
+    check(bench::writeLibraryFile(lib, count), "generating the library");
+    const double generated = msSince(t);
+    check(bench::writeLibraryFile(bare, count, false), "generating the library without index");
+    if (!bench::writeLibraryCsv(dir + "/packages.csv", dir + "/sections.csv", count))
+        die("cannot write the CSV files");
+    std::remove(db.c_str());
+    t = Clock::now();
+    shell("sqlite3 " + db +
+          " 'CREATE TABLE packages(id INTEGER PRIMARY KEY, name TEXT, prefix TEXT, shape TEXT, "
+          "p1 TEXT, p2 TEXT, p3 TEXT, nets TEXT);' "
+          "'CREATE TABLE sections(package_id INTEGER, position INTEGER, class_id INTEGER, pins "
+          "TEXT);' '.mode csv' '.import " +
+          dir + "/packages.csv packages' '.import " + dir + "/sections.csv sections'");
+    const double imported = msSince(t);
+
+    std::printf("\n== %zu packages: package file %.1f MB (generated in %.0f ms), sqlite3 database "
+                "%.1f MB (.import %.0f ms) ==\n",
+                count, fileBytes(lib) / 1e6, generated, fileBytes(db) / 1e6, imported);
+    std::printf("  %-40s %12s   %-24s %12s   %6s   %s\n", "", "ours", "reference", "", "ratio",
+                "target");
+
+    const double read = best([&] { plainRead(lib); });
+
+    // Open and list every name.
+    std::size_t chars = 0;
+    const double open = best([&] {
+        PackageFile* f = nullptr;
+        check(openPackageFile(lib, false, {}, &f), "open");
+        for (PackageEntry* e = f->packages; e; e = e->next)
+            chars += displayNameView(e).size();
+        f->recordFile->setReadOnly();
+        disposePackageFile(f);
+    });
+    const double select = best([&] { sqlite(db, "SELECT name FROM packages;"); });
+    row("open + list all names", open, "plain read", read, "within 5x of the read");
+    row("", open, "sqlite3 SELECT name", select, "below 1x");
+
+    // Save 1,000 changed Packages, spread over the file; the index rebuild is part of it.
+    PackageFile* f = nullptr;
+    const std::size_t changes = std::min<std::size_t>(1000, count);
+    const double save = best(
+        [&] {
+            if (f) {
+                f->recordFile->setReadOnly();
+                disposePackageFile(f);
+            }
+            shell("cp " + lib + " " + work);
+            check(openPackageFile(work, false, {}, &f), "open");
+            std::size_t i = 0, k = 0;
+            for (PackageEntry* e = f->packages; e && k < changes; e = e->next, ++i) {
+                if (i % (count / changes) != 0) continue;
+                bench::GeneratedPackage p = bench::generatePackage(i, count, 2);
+                p.name = std::string(displayNameView(e));
+                UniqueHandle image;
+                check(flattenPackage(bench::toPackageRecord(p), &image), "flatten");
+                check(setImage(e, image.release(), false, 0), "set image");
+                ++k;
+            }
+        },
+        [&] { check(savePackageFile(f), "save"); });
+    f->recordFile->setReadOnly();
+    disposePackageFile(f);
+    row("save 1,000 changed (index rebuilt)", save, "plain read", read, "within 3x of the read");
+
+    // The class index rebuild alone: links already right, and every link to write.
+    std::unique_ptr<RecordFile> rf;
+    auto openWork = [&](const std::string& from) {
+        return [&, from] {
+            shell("cp " + from + " " + work);
+            check(RecordFile::open(work, false, &rf), "open");
+            check(rf->markIndexOutOfDate(), "mark out of date");
+        };
+    };
+    const double rebuild = best(openWork(lib), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    rf.reset();
+    const double rebuildAll =
+        best(openWork(bare), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    rf.reset();
+    const double createIndex =
+        best([&] { sqlite(db, "DROP INDEX IF EXISTS by_class;"); },
+             [&] { sqlite(db, "CREATE INDEX by_class ON sections(class_id);"); });
+    row("class index rebuild (links right)", rebuild, "sqlite3 CREATE INDEX", createIndex,
+        "below 1x");
+    row("class index rebuild (every link written)", rebuildAll, "sqlite3 CREATE INDEX", createIndex,
+        "below 1x");
+
+    // Close with compaction after deleting every tenth Package.
+    const double compact = best(
+        [&] {
+            shell("cp " + lib + " " + work);
+            check(RecordFile::open(work, false, &rf), "open");
+            std::vector<std::uint32_t> doomed;
+            std::size_t i = 0;
+            rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char*) {
+                if (i++ % 10 == 0) doomed.push_back(info.position);
+                return true;
+            });
+            for (std::uint32_t p : doomed)
+                check(rf->deleteRecord(p), "delete");
+        },
+        [&] { check(rf->close(), "close"); });
+    rf.reset();
+    const double vacuum = best(
+        [&] {
+            shell("cp " + db + " " + workDb);
+            sqlite(workDb, "DELETE FROM packages WHERE id % 10 = 0; DELETE FROM sections WHERE "
+                           "package_id % 10 = 0;");
+        },
+        [&] { sqlite(workDb, "VACUUM;"); });
+    row("close with compaction (10% deleted)", compact, "sqlite3 VACUUM", vacuum, "");
+    row("", compact, "plain read", read, "");
+
+    // Memory of the open file with nothing loaded, in a fresh process.
+    FILE* p = popen((self + " --memory " + lib).c_str(), "r");
+    double resident = 0, peak = 0;
+    if (!p || std::fscanf(p, "%lf %lf", &resident, &peak) != 2) die("memory child failed");
+    pclose(p);
+    std::printf("  %-40s %9.1f B/package resident, %.1f B/package at the peak   (target < 150)\n",
+                "open file, nothing loaded", resident, peak);
+    if (chars == 0) die("no names listed");
+    std::remove(work.c_str());
+    std::remove(workDb.c_str());
+    std::remove(bare.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) return memoryOf(argv[2]);
+    check(initEntryPool(), "entry pool");
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::strtoul(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_storage_XXXXXX";
+    if (!mkdtemp(dir.data())) die("cannot make a scratch folder");
+    char self[4096];
+    const ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (len <= 0) die("cannot find this program");
+    self[len] = 0;
+
+    std::printf("bench_storage: figures are the best of 3 runs (wall time), files in %s\n",
+                dir.c_str());
+    for (std::size_t count : sizes)
+        if (count) measure(count, dir, self);
+    shell("rm -rf " + dir);
+    return 0;
+}
