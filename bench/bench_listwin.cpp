@@ -194,6 +194,7 @@ int main(int argc, char** argv) {
     std::snprintf(target, sizeof target, "%.2fx qpk list (target 3x)", open.wall / qpk.wall);
     report("open to first painted list", open, target);
 
+    if (f->packageCount != packages) fail("open: wrong package count");
     WindowPtr w = f->listWindow;
     scrollToBottom(f);
     if (f->topRow != f->packageCount - f->lastRowOffset - 1) fail("not at the bottom");
