@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -313,13 +314,33 @@ void ScrollBarAction(ControlRecord* c, int action) {
 
 // ---- windows ---------------------------------------------------------------------------------
 
+// The frame a subwindow puts around its client area (the same for every style).
+QMargins SubwindowFrame() {
+    static QMargins m;
+    static bool measured = false;
+    if (!measured && Area()) {
+        // Measured on a subwindow of the document area: that is where the frame is decided.
+        auto* probe = new QMdiSubWindow;
+        probe->setWidget(new QWidget);
+        Area()->addSubWindow(probe);
+        probe->hide();
+        m = FrameMargins(probe);
+        Area()->removeSubWindow(probe);
+        delete probe;
+        measured = true;
+    }
+    return m;
+}
+
 Rect GetDefaultWindowBounds(std::int16_t) {
     QMdiArea* area = Area();
+    const QMargins m = SubwindowFrame();
     const int aw = area ? std::max(area->viewport()->width(), 200) : 800;
     const int ah = area ? std::max(area->viewport()->height(), 150) : 600;
     const int w = std::min(400, aw - 40), h = std::min(300, ah - 60);
     const int step = 24, n = g_cascade++ % 8;
-    const int x = 8 + n * step, y = 8 + n * step;
+    // The client area, placed so that the whole frame is inside the document area.
+    const int x = m.left() + n * step, y = m.top() + n * step;
     return Rect{static_cast<std::int16_t>(y), static_cast<std::int16_t>(x),
                 static_cast<std::int16_t>(y + h), static_cast<std::int16_t>(x + w)};
 }
@@ -327,15 +348,7 @@ Rect GetDefaultWindowBounds(std::int16_t) {
 bool RectFitsOnScreen(const Rect& bounds, std::int16_t) {
     QMdiArea* area = Area();
     if (!area || EmptyRect(bounds)) return false;
-    // The frame of a subwindow is the same for every style.
-    static QMargins m;
-    static bool measured = false;
-    if (!measured) {
-        QMdiSubWindow probe;
-        m = FrameMargins(&probe);
-        measured = true;
-    }
-    QRect outer = toQRect(bounds).marginsAdded(m);
+    QRect outer = toQRect(bounds).marginsAdded(SubwindowFrame());
     return area->viewport()->rect().contains(outer);
 }
 
@@ -376,6 +389,12 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
     if (style == kDocumentStyle) flags |= Qt::WindowMaximizeButtonHint;
     sub->setWindowFlags(flags);
     sub->setWidget(container);
+    if (QApplication::windowIcon().isNull()) {
+        // No application icon: an empty one rather than the toolkit's logo.
+        QPixmap blank(16, 16);
+        blank.fill(Qt::transparent);
+        sub->setWindowIcon(QIcon(blank));
+    }
     sub->installEventFilter(new CloseFilter(w));
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     area->addSubWindow(sub);

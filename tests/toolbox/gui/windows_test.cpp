@@ -102,11 +102,14 @@ TEST_F(WindowsTest, GeometryPanesAndFitTest) {
     EXPECT_EQ(a.of(wmResize).size(), 1u);
     EXPECT_EQ(GetPortRect(w).bottom, 300 - 24);
 
-    EXPECT_TRUE(RectFitsOnScreen(Rect{10, 10, 100, 100}, kDocumentStyle));
+    EXPECT_TRUE(RectFitsOnScreen(Rect{30, 10, 100, 100}, kDocumentStyle));
+    EXPECT_FALSE(RectFitsOnScreen(Rect{5, 10, 100, 100}, kDocumentStyle))
+        << "the title bar is outside";
     EXPECT_FALSE(RectFitsOnScreen(Rect{10, 10, 100, 30000}, kDocumentStyle));
     const Rect d1 = GetDefaultWindowBounds(kDocumentStyle),
                d2 = GetDefaultWindowBounds(kDocumentStyle);
     EXPECT_FALSE(EqualRect(d1, d2)) << "default bounds cascade";
+    EXPECT_TRUE(RectFitsOnScreen(d1, kDocumentStyle)) << "with its frame";
 }
 
 TEST_F(WindowsTest, InvalidationBecomesOneErasedUpdate) {
