@@ -13,8 +13,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMainWindow>
+#include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -101,9 +106,22 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_EQ(FrontWindow(), f->listWindow);
     EXPECT_EQ(openCount(), 2);
 
-    // A text file handed over by the open document handler is ignored.
+    // Files dropped on the frame reach the open document handler: a package file opens, a
+    // text file is ignored there.
     const std::string text = writeText("Parts.list.txt", "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
-    openDocument(text.c_str());
+    const std::string dropped = makePackageFile("dropped.qpk", kTwoPackages);
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped)),
+                   QUrl::fromLocalFile(QString::fromStdString(text))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(GetFrameWindow(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(GetFrameWindow(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ProcessPendingEvents();
+    ASSERT_NE(findPackageFileByPath(dropped), nullptr);
+    closeFile(findPackageFileByPath(dropped), false);
     EXPECT_EQ(openCount(), 2);
     EXPECT_TRUE(ShownFileDialogs().empty());
     EXPECT_TRUE(ShownNoteAlerts().empty());

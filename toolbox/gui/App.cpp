@@ -5,10 +5,14 @@
 #include "toolbox/gui/TextEdit.h"
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QScreen>
+#include <QUrl>
 #include <deque>
 #include <string>
 
@@ -33,6 +37,15 @@ protected:
         e->ignore();
         QMetaObject::invokeMethod(
             qApp, [] { QuitApplication(); }, Qt::QueuedConnection);
+    }
+    // Files dropped on the frame open as documents, as if named on the command line.
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override {
+        for (const QUrl& url : e->mimeData()->urls())
+            if (url.isLocalFile()) QueueOpenDocument(url.toLocalFile().toLocal8Bit().constData());
+        e->acceptProposedAction();
     }
 };
 
@@ -74,6 +87,7 @@ bool InitToolbox(const char* appName) {
     g_appName = appName ? appName : "";
     QApplication::setApplicationName(ToHostText(g_appName.c_str()));
     g_frame = new FrameWindow;
+    g_frame->setAcceptDrops(true);
     g_frame->setWindowTitle(ToHostText(g_appName.c_str()));
     g_area = new QMdiArea(g_frame);
     g_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
