@@ -4,12 +4,12 @@
 //
 //   bench_listwin [PACKAGES [FILE]]   default: 1000000 packages in a file of the temporary folder
 //
-// The file is written once with the model's own calls and reused while it has the same size.
+// The file is written once by the shared library generator and reused while it holds the same
+// number of packages.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. Set QPK to the qpk
 // program when it is not at ../cli/qpk beside this program.
+#include "common/Generate.h"
 #include "listwin/ListWindow.h"
-#include "model/Image.h"
-#include "model/Package.h"
 #include "model/PackageFileIO.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Harness.h"
@@ -61,37 +61,6 @@ Timing best(int runs, bool children, Prepare prepare, Step step) {
 void fail(const char* what, OSErr err = noErr) {
     std::fprintf(stderr, "bench_listwin: %s (%d)\n", what, int(err));
     std::exit(1);
-}
-
-// The library: names of the form the text benchmark uses, one or two sections each.
-void generate(const std::string& path, long packages) {
-    std::unique_ptr<RecordFile> records;
-    if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) fail("create", err);
-    if (OSErr err = RecordFile::open(path, false, &records)) fail("open for writing", err);
-    static const char* shapes[] = {"HSMDIP", "VDIP", "PADPR", "FLTPK", "HSOT"};
-    char name[64];
-    for (long i = 0; i < packages; ++i) {
-        PackageRecord r;
-        std::snprintf(name, sizeof name, "PACKAGE_%07ld_%s_PB", i, shapes[i % 5]);
-        setPackageField(r, kFieldPackageName, name);
-        setPackageField(r, kFieldDesignatorPrefix, "U");
-        setPackageField(r, kFieldShape, shapes[i % 5]);
-        ComponentSection s;
-        s.classId = std::int32_t(1000 + i % 5000);
-        addSection(r, 1, s);
-        appendPinPair(r, 1, "1", "2");
-        if (i % 2) {
-            s.classId = std::int32_t(7000 + i % 300);
-            addSection(r, 2, s);
-        }
-        UniqueHandle image;
-        std::uint32_t position = 0;
-        if (OSErr err = flattenPackage(r, &image)) fail("flatten", err);
-        if (OSErr err = records->writeRecord(kRecordPackage, image.get(), &position))
-            fail("write", err);
-    }
-    if (OSErr err = records->rebuildClassIndex()) fail("index", err);
-    if (OSErr err = records->close()) fail("close", err);
 }
 
 std::string qpkPath(const char* argv0) {
@@ -165,7 +134,8 @@ int main(int argc, char** argv) {
         disposePackageFile(probe);
         if (!reuse) {
             const auto start = Clock::now();
-            generate(path, packages);
+            if (OSErr err = bench::writeLibraryFile(path, std::size_t(packages)))
+                fail("generate", err);
             std::printf("generated %ld packages in %.1f s: %s\n", packages,
                         std::chrono::duration<double>(Clock::now() - start).count(), path.c_str());
         }
