@@ -31,12 +31,22 @@ bool g_quitting = false;
 std::deque<std::string> g_openQueue;
 
 class FrameWindow : public QMainWindow {
+    bool quitPosted_ = false;
+
 protected:
     void closeEvent(QCloseEvent* e) override {
-        // The close box quits through the quit routine, which may be abandoned.
+        // The close box quits through the quit routine, which may be abandoned. One close can
+        // reach us twice (through the widget and through its native window).
         e->ignore();
+        if (quitPosted_) return;
+        quitPosted_ = true;
         QMetaObject::invokeMethod(
-            qApp, [] { QuitApplication(); }, Qt::QueuedConnection);
+            qApp,
+            [this] {
+                quitPosted_ = false;
+                QuitApplication();
+            },
+            Qt::QueuedConnection);
     }
     // Files dropped on the frame open as documents, as if named on the command line.
     void dragEnterEvent(QDragEnterEvent* e) override {

@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QScrollBar>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -101,6 +102,11 @@ TEST_F(WindowsTest, GeometryPanesAndFitTest) {
     MoveSizeWindow(w, Rect{30, 40, 330, 440});
     EXPECT_EQ(a.of(wmResize).size(), 1u);
     EXPECT_EQ(GetPortRect(w).bottom, 300 - 24);
+    SetWindowGrowLimits(w, Rect{64, 64, 2300, 360});
+    MoveSizeWindow(w, Rect{30, 40, 50, 60});
+    const Rect small = GetWindowBounds(w);
+    EXPECT_EQ(small.bottom - small.top, 64) << "the minimum size holds";
+    EXPECT_EQ(small.right - small.left, 64);
 
     EXPECT_TRUE(RectFitsOnScreen(Rect{30, 10, 100, 100}, kDocumentStyle));
     EXPECT_FALSE(RectFitsOnScreen(Rect{5, 10, 100, 100}, kDocumentStyle))
@@ -129,6 +135,9 @@ TEST_F(WindowsTest, InvalidationBecomesOneErasedUpdate) {
     EXPECT_EQ(updates[0].area, (Rect{10, 5, 40, 20}));
     EXPECT_EQ(harness::PixelAt(w, Point{15, 15}), 0xFFFFFFu);
     EXPECT_EQ(harness::PixelAt(w, Point{25, 25}), 0x000000u) << "outside the update region";
+    const QImage shown = harness::ViewWidget(w)->grab().toImage();
+    EXPECT_EQ(shown.pixel(25, 25) & 0xFFFFFF, 0x000000u) << "what is drawn is on the screen";
+    EXPECT_EQ(shown.pixel(15, 15) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_TRUE(b.of(wmUpdate).empty()) << "a hidden window draws nothing";
     ShowWindow(hidden);
     harness::ProcessUpdates();
@@ -283,6 +292,24 @@ TEST_F(WindowsTest, MenuCommandRouting) {
     b.handles = false;
     EXPECT_TRUE(QuitApplication());
     EXPECT_EQ(GetNextWindow(nullptr), nullptr);
+
+    // The frame's close box runs the same quit routine.
+    GetFrameWindow()->close();
+    harness::ProcessUpdates();
+    EXPECT_EQ(quitHookCalls, 4);
+    EXPECT_TRUE(GetFrameWindow()->isVisible()) << "the frame stays until the program ends";
+}
+
+TEST_F(WindowsTest, OpenDocumentRequestsRunInOrderFromTheLoop) {
+    static std::vector<std::string> opened;
+    opened.clear();
+    SetOpenDocumentHandler([](const char* path) { opened.push_back(path); });
+    QueueOpenDocument("/tmp/a.qpk");
+    QueueOpenDocument("/tmp/b c.qpk");
+    EXPECT_TRUE(opened.empty()) << "not from inside the caller";
+    harness::ProcessUpdates();
+    EXPECT_EQ(opened, (std::vector<std::string>{"/tmp/a.qpk", "/tmp/b c.qpk"}));
+    SetOpenDocumentHandler(nullptr);
 }
 
 } // namespace
