@@ -94,6 +94,6 @@ std::intptr_t GetDialogItemUserValue(DialogPtr d, std::int16_t item);
 // The host font of a text style (points at 96 dpi).
 QFont HostFont(const TextStyle& style);
 // Icon id 10 (the program), 101 (a package file), 32513 (stop) or 32515 (caution), painted at
-// every usual size. The program's icon is also the default icon of every window.
+// every usual size.
 QIcon GetIcon(int id);
 QPixmap GetIconPixmap(int id, int size);

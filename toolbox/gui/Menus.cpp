@@ -309,6 +309,7 @@ bool MenuInBar(std::int16_t id) {
 }
 
 void InstallMenuBar() {
+    QApplication::setWindowIcon(GetIcon(kAppIconId));
     InsertMenu(GetMenu(kMenuBarList), 0);
 }
 

@@ -37,7 +37,8 @@ std::int16_t GetMenuID(MenuHandle menu);
 void InsertMenu(MenuHandle menu, std::int16_t beforeId = 0);
 void DeleteMenu(std::int16_t id); // takes the menu out of the bar; the menu itself remains
 bool MenuInBar(std::int16_t id);
-// Builds menu 1 and puts its menus into the frame's menu bar.
+// Builds menu 1 and puts its menus into the frame's menu bar. Called once at start-up, it also
+// gives the program's icon (10) to the frame and every window.
 void InstallMenuBar();
 
 // ---- items by position -----------------------------------------------------------------------

@@ -105,6 +105,7 @@ TEST_F(MenuTest, StoredTextsGiveLabelsMnemonicsAndCtrlKeys) {
     for (QAction* a : bar)
         titles << a->text();
     EXPECT_EQ(titles, (QStringList{"File", "Edit", "Package", "Window", "Help"}));
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
 
     QAction* exit = actionAt(200, 9);
     EXPECT_EQ(exit->text(), "E&xit");
