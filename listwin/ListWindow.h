@@ -9,14 +9,13 @@
 constexpr std::int16_t kListWindowKind = 101;
 
 // What the list window asks of the application layer above it (installed at start-up, so that
-// this module never depends on the shell).
+// this module never depends on the shell). Menu commands need no hook: the list window claims
+// none, so each also goes on to the application through the toolbox's routing.
 struct ListWindowHooks {
     // Close package file, not forced, with the save question; true when the close was cancelled.
     // It ends by disposing of the window (disposeListWindow) and of the package file. Without
     // this hook a close request disposes of the window alone.
     bool (*closePackageFile)(PackageFile* file) = nullptr;
-    // Menu commands the list window does not claim go on to the application through the
-    // toolbox's routing (About, File and Window menus); every command does, Select All too.
     // Opens editors on the selection (the Open Editor command); nullptr while there is no editor.
     // While it is nullptr, Create and Open Editor stay disabled and a double click does nothing.
     void (*openEditors)(PackageFile* file) = nullptr;
