@@ -6,6 +6,7 @@
 #include "shell/FileCommands.h"
 #include "shell/WindowMenu.h"
 #include "textfmt/Import.h"
+#include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Menus.h"
@@ -240,6 +241,34 @@ TEST_F(ShellTest, SaveAndRevertFollowChanges) {
     AnswerNextFileDialog(path("lib.txt"));
     fileCommand(kSaveAsTextCommand);
     EXPECT_EQ(readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
+}
+
+TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    const std::size_t entries = entriesInUse();
+
+    // A read that fails while opening: the alert, and no package file in memory.
+    ArmFileFault({FileCall::read, 1, permErr});
+    EXPECT_EQ(openFile(lib, false), nullptr);
+    DisarmFileFaults();
+    ASSERT_EQ(ShownNoteAlerts().size(), 1u);
+    EXPECT_EQ(ShownNoteAlerts()[0], "Error:  Access to file was denied.");
+    EXPECT_TRUE(ShownFileDialogs().empty()); // not taken for text
+    EXPECT_EQ(openCount(), 0);
+    EXPECT_EQ(entriesInUse(), entries);
+
+    // A save that fails while closing keeps the package file open with its changes.
+    PackageFile* f = openFile(lib, false);
+    ASSERT_NE(f, nullptr);
+    discardFirst(f);
+    ArmFileFault({FileCall::write, 1, dskFulErr});
+    AnswerNextDialog(1005, 1);
+    EXPECT_TRUE(closeFile(f, false));
+    DisarmFileFaults();
+    ASSERT_EQ(ShownNoteAlerts().size(), 2u);
+    EXPECT_EQ(ShownNoteAlerts()[1], "Error:  Disk or volume is full.");
+    EXPECT_EQ(firstPackageFile(), f);
+    EXPECT_TRUE(isModified(f));
 }
 
 TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
