@@ -4,6 +4,7 @@
 #include "textfmt/TextFileWriter.h"
 
 #include <charconv>
+#include <cstring>
 
 const char* exportErrorText(OSErr err) {
     return err == kReplaceOriginalErr ? "You cannot replace the original file." : nullptr;
@@ -87,16 +88,21 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
         return kReplaceOriginalErr;
     TextFileWriter writer;
     OSErr err = writer.open(textPath);
-    RecordInfo info;
-    while (err == noErr) {
-        err = records.iterate(kRecordPackage, info.position, &info);
-        if (err != noErr || info.position == 0) break;
-        UniqueHandle image;
-        err = records.readRecord(info.position, &image);
-        if (err != noErr) break;
-        appendIfValid(image.get(), &writer.buffer());
-        err = writer.written();
-        if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
-    }
-    return writer.close(err);
+    if (err != noErr) return writer.close(err);
+    // One block, reused for every image: the record's bytes are copied in and swapped to host
+    // order (a malformed image fails the swap and is skipped like an invalid one).
+    UniqueHandle image(NewHandle(0));
+    if (!image) return writer.close(memFullErr);
+    const OSErr scanned =
+        records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
+            if ((err = SetHandleSize(image.get(), static_cast<Size>(info.length))) != noErr)
+                return false;
+            std::memcpy(image.data(), data, info.length);
+            if (swapImageToHost(image.data(), info.length) == noErr)
+                appendIfValid(image.get(), &writer.buffer());
+            if ((err = writer.written()) != noErr) return false;
+            if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
+            return true;
+        });
+    return writer.close(err != noErr ? err : scanned);
 }
