@@ -13,6 +13,7 @@
 #include <QPaintEvent>
 #include <QStyleHints>
 #include <QTimer>
+#include <QWheelEvent>
 #include <set>
 
 namespace {
@@ -126,6 +127,22 @@ void PortView::mouseReleaseEvent(QMouseEvent* e) {
 
 void PortView::keyPressEvent(QKeyEvent* e) {
     host::HandleKey(this, e);
+}
+
+// The wheel scrolls the window as its scroll bar's arrows do: three lines a notch.
+void PortView::wheelEvent(QWheelEvent* e) {
+    WindowPtr top = host::TopWindow(window);
+    if (!top) return;
+    e->accept();
+    wheelRest_ += e->angleDelta().y();
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    for (int i = 0; i < 3 * std::abs(notches) && host::IsLiveWindow(top); ++i) {
+        WindowMessage m;
+        m.kind = wmScrollBar;
+        m.part = notches > 0 ? sbLineUp : sbLineDown;
+        SendWindowMessage(top, m);
+    }
 }
 
 QWidget* NewPortWidget(QWidget* parent, std::function<void(GrafPtr, const Rect&)> draw) {

@@ -99,10 +99,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     bool focusNextPrevChild(bool) override { return false; } // Tab is a key like any other
 
 private:
+    int wheelRest_ = 0; // wheel movement not yet turned into lines
     GrafPtr port_;
     std::unique_ptr<GrafPort> own_;
 };

@@ -2,6 +2,9 @@
 #include "recorder.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Harness.h"
+#include <QApplication>
+#include <QWheelEvent>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -169,6 +172,21 @@ TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
     const auto parts = r.of(wmScrollBar);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].part, sbLineDown);
+    EXPECT_EQ(GetWindowScroll(w).v, 20);
+
+    // A wheel notch down scrolls three lines; half a notch waits for the other half.
+    r.clear();
+    auto wheel = [&](int dy) {
+        QWheelEvent e(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, dy), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(harness::ViewWidget(w), &e);
+    };
+    wheel(-120);
+    wheel(60);
+    EXPECT_EQ(r.of(wmScrollBar).size(), 3u);
+    wheel(60);
+    EXPECT_EQ(r.of(wmScrollBar).size(), 6u);
+    EXPECT_EQ(r.of(wmScrollBar).back().part, sbLineUp);
     EXPECT_EQ(GetWindowScroll(w).v, 20);
 
     // Without a script, a tracking loop in a test sees the button released at once.
