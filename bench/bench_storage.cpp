@@ -5,7 +5,9 @@
 //   bench_storage [PACKAGES...]        default: 10000 100000 1000000
 //   bench_storage --memory FILE        opens FILE and prints the bytes per package it costs
 //
-// Figures are the best of three runs, wall time. The scratch files go to $TMPDIR (or /tmp).
+// Figures are the best of three runs, CPU time (this process and its children) and wall time;
+// ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
+// $TMPDIR (or /tmp).
 #include "common/Generate.h"
 #include "model/Image.h"
 #include "model/PackageFileIO.h"
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,6 +30,23 @@ using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point t) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
 }
+
+// CPU time (user and system) of this process and of its finished children, in ms. The machine
+// may be shared: CPU time is what a step costs, wall time what it took.
+double cpuMs() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage u{};
+        getrusage(who, &u);
+        total += double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+                 double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+    }
+    return total;
+}
+
+struct Timing {
+    double wall = 1e30, cpu = 1e30;
+};
 
 [[noreturn]] void die(const std::string& what) {
     std::fprintf(stderr, "bench_storage: %s\n", what.c_str());
@@ -42,17 +62,19 @@ void shell(const std::string& command) {
 }
 
 // Best of three: prepare() runs untimed before each run, run() is timed.
-template <class Prepare, class Run> double best(Prepare prepare, Run run) {
-    double b = 1e30;
+template <class Prepare, class Run> Timing best(Prepare prepare, Run run) {
+    Timing b;
     for (int i = 0; i < 3; ++i) {
         prepare();
+        const double c = cpuMs();
         const auto t = Clock::now();
         run();
-        b = std::min(b, msSince(t));
+        b.wall = std::min(b.wall, msSince(t));
+        b.cpu = std::min(b.cpu, cpuMs() - c);
     }
     return b;
 }
-template <class Run> double best(Run run) {
+template <class Run> Timing best(Run run) {
     return best([] {}, run);
 }
 
@@ -110,9 +132,9 @@ int memoryOf(const std::string& path) {
     return 0;
 }
 
-void row(const char* what, double ours, const char* refName, double ref, const char* target) {
-    std::printf("  %-40s %9.1f ms   %-24s %9.1f ms   %5.2fx   %s\n", what, ours, refName, ref,
-                ours / ref, target);
+void row(const char* what, Timing ours, const char* refName, Timing ref, const char* target) {
+    std::printf("  %-40s %8.1f %8.1f   %-22s %8.1f %8.1f   %6.2fx   %s\n", what, ours.cpu,
+                ours.wall, refName, ref.cpu, ref.wall, ours.cpu / std::max(ref.cpu, 0.05), target);
 }
 
 void measure(std::size_t count, const std::string& dir, const std::string& self) {
@@ -142,14 +164,14 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     std::printf("\n== %zu packages: package file %.1f MB (generated in %.0f ms), sqlite3 database "
                 "%.1f MB (.import %.0f ms) ==\n",
                 count, fileBytes(lib) / 1e6, generated, fileBytes(db) / 1e6, imported);
-    std::printf("  %-40s %12s   %-24s %12s   %6s   %s\n", "", "ours", "reference", "", "ratio",
-                "target");
+    std::printf("  %-40s %8s %8s   %-22s %8s %8s   %7s   %s\n", "(ms)", "cpu", "wall", "reference",
+                "cpu", "wall", "cpu ratio", "target");
 
-    const double read = best([&] { plainRead(lib); });
+    const Timing read = best([&] { plainRead(lib); });
 
     // Open and list every name.
     std::size_t chars = 0;
-    const double open = best([&] {
+    const Timing open = best([&] {
         PackageFile* f = nullptr;
         check(openPackageFile(lib, false, {}, &f), "open");
         for (PackageEntry* e = f->packages; e; e = e->next)
@@ -157,14 +179,14 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
         f->recordFile->setReadOnly();
         disposePackageFile(f);
     });
-    const double select = best([&] { sqlite(db, "SELECT name FROM packages;"); });
+    const Timing select = best([&] { sqlite(db, "SELECT name FROM packages;"); });
     row("open + list all names", open, "plain read", read, "within 5x of the read");
     row("", open, "sqlite3 SELECT name", select, "below 1x");
 
     // Save 1,000 changed Packages, spread over the file; the index rebuild is part of it.
     PackageFile* f = nullptr;
     const std::size_t changes = std::min<std::size_t>(1000, count);
-    const double save = best(
+    const Timing save = best(
         [&] {
             if (f) {
                 f->recordFile->setReadOnly();
@@ -197,12 +219,12 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
             check(rf->markIndexOutOfDate(), "mark out of date");
         };
     };
-    const double rebuild = best(openWork(lib), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    const Timing rebuild = best(openWork(lib), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
     rf.reset();
-    const double rebuildAll =
+    const Timing rebuildAll =
         best(openWork(bare), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
     rf.reset();
-    const double createIndex =
+    const Timing createIndex =
         best([&] { sqlite(db, "DROP INDEX IF EXISTS by_class;"); },
              [&] { sqlite(db, "CREATE INDEX by_class ON sections(class_id);"); });
     row("class index rebuild (links right)", rebuild, "sqlite3 CREATE INDEX", createIndex,
@@ -211,7 +233,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
         "below 1x");
 
     // Close with compaction after deleting every tenth Package.
-    const double compact = best(
+    const Timing compact = best(
         [&] {
             shell("cp " + lib + " " + work);
             check(RecordFile::open(work, false, &rf), "open");
@@ -226,7 +248,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
         },
         [&] { check(rf->close(), "close"); });
     rf.reset();
-    const double vacuum = best(
+    const Timing vacuum = best(
         [&] {
             shell("cp " + db + " " + workDb);
             sqlite(workDb, "DELETE FROM packages WHERE id % 10 = 0; DELETE FROM sections WHERE "
@@ -267,7 +289,7 @@ int main(int argc, char** argv) {
     if (len <= 0) die("cannot find this program");
     self[len] = 0;
 
-    std::printf("bench_storage: figures are the best of 3 runs (wall time), files in %s\n",
+    std::printf("bench_storage: best of 3 runs, CPU and wall time in ms; files in %s\n",
                 dir.c_str());
     for (std::size_t count : sizes)
         if (count) measure(count, dir, self);

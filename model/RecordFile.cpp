@@ -3,10 +3,12 @@
 //
 // Write ordering. Every change is made so that the file on disk is well formed after each single
 // write call, should the program stop there:
-//  - a block leaves the free list (one link write) before its bytes are reused, and a new free
-//    block is written in full before it joins the list; in between it is a free block that no
-//    list names, which costs space and nothing else (a rebuild of the list by scan finds it);
-//  - a record's data is written before the header that makes it a record;
+//  - a record placed in a free block that is split takes the end of the block, written before
+//    the block's header is shortened, so the free list does not change; a block used whole
+//    leaves the list (one link write) before its bytes are reused, and a freed record is
+//    written in full as a free block before it joins the list: in between it is a free block
+//    that no list names, which costs space and nothing else (a rebuild by scan finds it);
+//  - a record is written with its header in one call, and only where nothing names it yet;
 //  - the index header is set to "out of date" and the class index freed before any package
 //    record is written or deleted, and a new class index is written only after every class link
 //    is right, then named by the index header;
@@ -58,6 +60,70 @@ struct Meta {
     bool freeLoaded = false;
     bool freeTrusted = false; // every free block of the file is on the list
     std::unordered_map<std::uint32_t, FreeNode> freeNodes;
+};
+
+// The class chains as the index rebuild meets them in file order: for each Class ID its first
+// and its latest class entry, and the link the latest one holds. An open-addressing table keyed
+// by Class ID: a million Packages make a few million lookups, so each must be cheap.
+class ClassChains {
+public:
+    struct Chain {
+        std::int32_t classId;
+        std::uint32_t first; // 0: the slot is empty (no class entry lies at position 0)
+        std::uint32_t last;
+        std::uint32_t lastLink;
+    };
+
+    ClassChains() : slots_(1024) {}
+
+    // The chain of classId; a new chain (first == 0) when it has not been met yet.
+    Chain& find(std::int32_t classId) {
+        if (2 * (used_ + 1) > slots_.size()) grow();
+        Chain& c = slots_[slotOf(classId)];
+        if (!c.first) {
+            c.classId = classId;
+            ++used_;
+        }
+        return c;
+    }
+    // Asks for the slot of classId to be brought into the cache ahead of its lookup.
+    void prefetch(std::int32_t classId) const { __builtin_prefetch(&slots_[home(classId)]); }
+    // The chains sorted by Class ID.
+    std::vector<Chain> sorted() const {
+        std::vector<Chain> out;
+        out.reserve(used_);
+        for (const Chain& c : slots_)
+            if (c.first) out.push_back(c);
+        std::sort(out.begin(), out.end(),
+                  [](const Chain& a, const Chain& b) { return a.classId < b.classId; });
+        return out;
+    }
+    const std::vector<Chain>& slots() const { return slots_; }
+
+private:
+    // Fibonacci hashing: the top bits of the product are well mixed, the low bits are not.
+    std::size_t home(std::int32_t classId) const {
+        return std::size_t((std::uint64_t(std::uint32_t(classId)) * 0x9E3779B97F4A7C15ull) >>
+                           (64 - bits_));
+    }
+    std::size_t slotOf(std::int32_t classId) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = home(classId);
+        while (slots_[i].first && slots_[i].classId != classId)
+            i = (i + 1) & mask;
+        return i;
+    }
+    void grow() {
+        ++bits_;
+        std::vector<Chain> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Chain& c : old)
+            if (c.first) slots_[slotOf(c.classId)] = c;
+    }
+
+    std::vector<Chain> slots_;
+    std::size_t used_ = 0;
+    int bits_ = 10; // slots_.size() == 1 << bits_
 };
 
 struct FreeCensus {
@@ -312,7 +378,11 @@ struct RecordFile::State {
         return 0;
     }
 
-    // Stores a record in the free block at p, splitting off the rest when it can hold a record.
+    // Stores a record in the free block at p. When at least 14 bytes would remain, the block is
+    // split: the record takes the end of the block and the rest stays the free block it was, in
+    // its place on the list, so two writes do it (the record inside the block, then the block's
+    // shorter header) and the free list is never touched. Otherwise the block leaves the list
+    // and becomes the record, its spare bytes the record's slack.
     std::uint32_t placeInFreeBlock(std::uint32_t p, std::uint8_t type, const unsigned char* data,
                                    std::uint32_t len) {
         const std::uint32_t cap = m.freeNodes.at(p).size;
@@ -320,32 +390,33 @@ struct RecordFile::State {
         const std::uint32_t spare = cap - need;
         const bool split = spare >= kMinSplit;
         const std::uint32_t used = split ? need : cap; // data and slack of the new record
-        // Data, slack and the split-off block's header and link, in one write behind the old
-        // header: until the header is written the block is still one (unlisted) free block.
-        std::vector<unsigned char> body(used + (split ? kMinSplit : 0), 0);
-        unlinkFree(p);
-        if (len) std::memcpy(body.data(), data, len);
-        const std::uint32_t rest = p + need + kRecordHeaderSize;
-        const std::uint32_t restSize = spare - kRecordHeaderSize;
-        if (split) {
-            encodeRecordHeader(body.data() + need, kRecordFree, 0, restSize);
-            put32(body.data() + need + 6, restSize);
-            put32(body.data() + need + 10, m.freeHead);
-        }
-        if (OSErr err = file.write(p, body.data(), body.size())) {
-            m.freeTrusted = false;
-            FailOSErr(err);
-        }
-        unsigned char h[kRecordHeaderSize], old[kRecordHeaderSize];
+        const std::uint32_t restSize = split ? spare - kRecordHeaderSize : 0;
+        const std::uint32_t at = split ? p + restSize + kRecordHeaderSize : p;
+        std::vector<unsigned char> rec(kRecordHeaderSize + used, 0);
+        encodeRecordHeader(rec.data(), type, used - len, len);
+        if (len) std::memcpy(rec.data() + kRecordHeaderSize, data, len);
+        unsigned char old[10];
         encodeRecordHeader(old, kRecordFree, 0, cap);
-        encodeRecordHeader(h, type, used - len, len);
-        if (OSErr err = file.write(p - kRecordHeaderSize, h, sizeof h)) {
-            restoreBytes(p - kRecordHeaderSize, old, sizeof old);
+        put32(old + 6, cap);
+        if (split) {
+            // Behind the block's size and link, so nothing that a reader of the file sees.
+            writeAt(at - kRecordHeaderSize, rec.data(), rec.size());
+            unsigned char b[10];
+            encodeRecordHeader(b, kRecordFree, 0, restSize);
+            put32(b + 6, restSize);
+            if (OSErr err = file.write(p - kRecordHeaderSize, b, sizeof b)) {
+                restoreBytes(p - kRecordHeaderSize, old, sizeof old);
+                FailOSErr(err);
+            }
+            m.freeNodes.at(p).size = restSize;
+            return at;
+        }
+        unlinkFree(p); // now a free block that no link names
+        if (OSErr err = file.write(p - kRecordHeaderSize, rec.data(), rec.size())) {
+            restoreBytes(p - kRecordHeaderSize, old, kRecordHeaderSize);
             m.freeTrusted = false;
             FailOSErr(err);
         }
-        // The record is stored; a split-off block that fails to join the list is only lost space.
-        if (split && pushFree(rest, restSize)) m.freeTrusted = false;
         return p;
     }
 
@@ -441,12 +512,6 @@ struct RecordFile::State {
         *count = be32(b);
         return std::uint64_t(h.length) == 4 + std::uint64_t(kIndexEntrySize) * *count;
     }
-
-    struct ClassEntryRef {
-        std::uint32_t pos; // file position of the class table entry
-        std::int32_t classId;
-        std::uint32_t link; // as stored
-    };
 
     void rebuild();
 
@@ -612,7 +677,7 @@ void RecordFile::State::load() {
 }
 
 // Drops the class index, sets every class link to the next class entry of the same Class ID in
-// file order, and writes a new sorted class index.
+// file order (writing only the links that change), and writes a new sorted class index.
 void RecordFile::State::rebuild() {
     struct ProgressEnd {
         const RecordFileProgress& p;
@@ -625,7 +690,35 @@ void RecordFile::State::rebuild() {
     ProgressEnd end{progress};
     markOutOfDate();
 
-    std::vector<ClassEntryRef> entries;
+    // In file order: each class entry's predecessor in its chain must link to it, and the last
+    // entry of each chain must hold 0. Only links that differ are collected.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> changes; // entry position, new link
+    ClassChains chains;
+    // Class entries are taken in batches whose chains are fetched into the cache first: with
+    // many Class IDs the lookups, not the reading, would otherwise set the pace.
+    struct Pending {
+        std::uint32_t entry;
+        std::int32_t classId;
+        std::uint32_t link;
+    };
+    constexpr std::size_t kBatch = 64;
+    Pending batch[kBatch];
+    std::size_t pending = 0;
+    auto flush = [&] {
+        for (std::size_t i = 0; i < pending; ++i)
+            chains.prefetch(batch[i].classId);
+        for (std::size_t i = 0; i < pending; ++i) {
+            const Pending& e = batch[i];
+            ClassChains::Chain& c = chains.find(e.classId);
+            if (!c.first)
+                c.first = e.entry;
+            else if (c.lastLink != e.entry)
+                changes.emplace_back(c.last, e.entry);
+            c.last = e.entry;
+            c.lastLink = e.link;
+        }
+        pending = 0;
+    };
     walk([&](std::uint32_t pos, const RecordHeader& h, const unsigned char* d) {
         if (progress.indexProgress) progress.indexProgress(2);
         if (h.type != kRecordPackage || h.length < kImageHeaderSize) return true;
@@ -637,29 +730,16 @@ void RecordFile::State::rebuild() {
             if (section + kSectionHeaderSize > h.length) continue;
             const auto classId = static_cast<std::int32_t>(be32(d + section));
             if (classId == 0) continue;
-            entries.push_back({static_cast<std::uint32_t>(pos + off), classId, be32(d + off)});
+            if (pending == kBatch) flush();
+            batch[pending++] = {static_cast<std::uint32_t>(pos + off), classId, be32(d + off)};
         }
         return true;
     });
-
-    // From the last entry to the first: each link names the next entry of its Class ID.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> changes; // entry position, new link
-    std::vector<std::pair<std::int32_t, std::uint32_t>> table;    // Class ID, first entry
-    {
-        std::unordered_map<std::int32_t, std::uint32_t> nextOf;
-        nextOf.reserve(entries.size() / 2 + 16);
-        for (std::size_t i = entries.size(); i-- > 0;) {
-            const ClassEntryRef& e = entries[i];
-            auto [it, isNew] = nextOf.try_emplace(e.classId, e.pos);
-            const std::uint32_t link = isNew ? 0 : it->second;
-            it->second = e.pos;
-            if (link != e.link) changes.emplace_back(e.pos, link);
-        }
-        std::reverse(changes.begin(), changes.end());
-        table.assign(nextOf.begin(), nextOf.end());
-    }
-    std::vector<ClassEntryRef>().swap(entries);
-    std::sort(table.begin(), table.end());
+    flush();
+    for (const ClassChains::Chain& c : chains.slots())
+        if (c.first && c.lastLink != 0) changes.emplace_back(c.last, 0);
+    std::sort(changes.begin(), changes.end());
+    const std::vector<ClassChains::Chain> table = chains.sorted();
 
     // Write the links that change; neighbouring ones are patched in one read and one write.
     constexpr std::uint32_t kWindow = 64 * 1024;
@@ -681,8 +761,8 @@ void RecordFile::State::rebuild() {
     std::vector<unsigned char> index(4 + kIndexEntrySize * table.size());
     put32(index.data(), static_cast<std::uint32_t>(table.size()));
     for (std::size_t i = 0; i < table.size(); ++i) {
-        put32(index.data() + 4 + kIndexEntrySize * i, table[i].second);
-        put32(index.data() + 8 + kIndexEntrySize * i, static_cast<std::uint32_t>(table[i].first));
+        put32(index.data() + 4 + kIndexEntrySize * i, table[i].first);
+        put32(index.data() + 8 + kIndexEntrySize * i, static_cast<std::uint32_t>(table[i].classId));
     }
     const std::uint32_t pos =
         writeRaw(kRecordClassIndex, index.data(), static_cast<std::uint32_t>(index.size()));

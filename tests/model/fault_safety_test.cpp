@@ -174,8 +174,7 @@ struct FaultSafety : ::testing::Test {
         ArmFileFault(fault);
         const OSErr err = session(&f);
         DisarmFileFaults();
-        // A failure that an operation could make good (a split-off free block that did not
-        // join the free list) is not reported; then the session must have done all its work.
+        // A session that reports success must have done all its work.
         if (retry && err && f) {
             EXPECT_EQ(savePackageFile(f), noErr) << what;
             EXPECT_EQ(closePackageFileRecords(f, false), noErr) << what;

@@ -162,12 +162,13 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     write(*rf, sizedImage(30).get()); // keeps p4 from being the last record
     const std::uint64_t size = rf->fileSize();
 
-    // 100 free bytes, 86 wanted: 14 remain, enough for a free block of 8.
+    // 100 free bytes, 86 wanted: 14 remain, enough for a free block of 8, which stays in front.
     ASSERT_EQ(rf->deleteRecord(p1), noErr);
-    EXPECT_EQ(write(*rf, sizedImage(86).get()), p1);
-    EXPECT_EQ(headerAt(p1).headerLength, 6);
-    EXPECT_EQ(headerAt(p1 + 86 + 6).type, kRecordFree);
-    EXPECT_EQ(headerAt(p1 + 86 + 6).length, 8u);
+    EXPECT_EQ(write(*rf, sizedImage(86).get()), p1 + 8 + 6);
+    EXPECT_EQ(headerAt(p1).type, kRecordFree);
+    EXPECT_EQ(headerAt(p1).length, 8u);
+    EXPECT_EQ(headerAt(p1 + 14).headerLength, 6);
+    EXPECT_EQ(headerAt(p1 + 14).length, 86u);
     // 100 free bytes, 87 wanted: the 13 spare bytes become slack.
     ASSERT_EQ(rf->deleteRecord(p2), noErr);
     EXPECT_EQ(write(*rf, sizedImage(87).get()), p2);
@@ -187,6 +188,7 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u);
     EXPECT_EQ(r.slackBytes, 4u); // only the empty class index's
     EXPECT_EQ(r.packages, 5u);
+    EXPECT_EQ(r.freeBlocks, 0u);
     // Header, index header, the five records, the class index (4 bytes and 4 of slack).
     EXPECT_EQ(r.fileSize, 64u + 22 + 92 + 93 + 46 + 36 + 206 + 14);
     auto ro = reopen(true);
