@@ -3,6 +3,7 @@
 #include "model/Image.h"
 #include "textfmt/TextFileWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -13,8 +14,7 @@ const char* exportErrorText(OSErr err) {
 static void appendWithCommas(std::string* out, std::string_view text) {
     const std::size_t start = out->size();
     out->append(text);
-    for (std::size_t i = start; i < out->size(); ++i)
-        if ((*out)[i] == '\t') (*out)[i] = ',';
+    std::replace(out->begin() + static_cast<std::ptrdiff_t>(start), out->end(), '\t', ',');
 }
 
 static void appendNumber(std::string* out, long value) {
@@ -58,13 +58,13 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
         // A TAB in front, then every second TAB from that one on becomes a comma, so that each
         // pair reads TAB, unpackaged pin, comma, packaged pin.
         out->push_back('\t');
+        const std::size_t pairs = out->size();
+        out->append(section.text);
         bool comma = true;
-        for (char c : section.text) {
-            if (c == '\t') {
-                out->push_back(comma ? ',' : '\t');
+        for (auto c = out->begin() + static_cast<std::ptrdiff_t>(pairs); c != out->end(); ++c) {
+            if (*c == '\t') {
+                if (comma) *c = ',';
                 comma = !comma;
-            } else {
-                out->push_back(c);
             }
         }
     }

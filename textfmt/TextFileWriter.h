@@ -32,7 +32,7 @@ public:
     OSErr close(OSErr err) {
         if (!file_) return err;
         if (err == noErr) err = flush();
-        const OSErr closed = FSClose(file_, true);
+        const OSErr closed = FSClose(file_);
         file_ = 0;
         return err != noErr ? err : closed;
     }
