@@ -260,7 +260,8 @@ bool closeFile(PackageFile* f, bool forced) {
             break;
         case kDiscardItem:
             break;
-        default:
+        case kCancelItem:
+        default: // the close box as well
             return true;
         }
     }
