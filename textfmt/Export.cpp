@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <new>
 
 const char* exportErrorText(OSErr err) {
     return err == kReplaceOriginalErr ? "You cannot replace the original file." : nullptr;
@@ -72,9 +73,14 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     return true;
 }
 
-void appendIfValid(Handle image, std::string* out) {
-    if (imageIsValid(image))
+OSErr appendIfValid(Handle image, std::string* out) {
+    if (!imageIsValid(image)) return noErr;
+    try {
         appendImageText(image->data, static_cast<std::size_t>(image->size), out);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    return noErr;
 }
 
 std::string imageToText(Handle image) {

@@ -17,7 +17,7 @@ OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHoo
             if (err == noErr) err = paramErr;
             break;
         }
-        appendIfValid(image, &writer.buffer());
+        if ((err = appendIfValid(image, &writer.buffer())) != noErr) break;
         purgeEntry(e);
         err = writer.written();
         if (hooks.progress) hooks.progress(++done, file->packageCount);

@@ -4,6 +4,7 @@
 #include "toolbox/core/Files.h"
 #include "toolbox/core/Memory.h"
 
+#include <new>
 #include <string>
 
 class TextFileWriter {
@@ -16,7 +17,11 @@ public:
         OSErr err = FSpCreate(spec, "ttxt", "TXT");
         if (err == noErr) err = FSpOpen(spec, FilePerm::readWrite, &file_);
         if (err == noErr) err = SetEOF(file_, 0);
-        buffer_.reserve(kBufferSize + 4096);
+        try {
+            buffer_.reserve(kBufferSize + 4096);
+        } catch (const std::bad_alloc&) {
+            if (err == noErr) err = memFullErr;
+        }
         return err;
     }
     std::string& buffer() { return buffer_; }
@@ -43,5 +48,6 @@ private:
     std::string buffer_;
 };
 
-// Appends the text of a valid image; an invalid or malformed one is skipped.
-void appendIfValid(Handle image, std::string* out);
+// Appends the text of a valid image; an invalid or malformed one is skipped. memFullErr when the
+// text cannot grow.
+OSErr appendIfValid(Handle image, std::string* out);
