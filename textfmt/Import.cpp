@@ -323,9 +323,12 @@ ImportResult importText(const std::string& textPath, PackageSink& sink, ImportRe
         return failed;
     }
     ImportResult result;
-    {
+    try {
         ImportParser parser(file, sink, reporter);
         result = parser.run();
+    } catch (const std::bad_alloc&) {
+        // Only the reports build strings; without memory for them the import still fails cleanly.
+        result.code = kImportNoMemory;
     }
     FSClose(file);
     return result;

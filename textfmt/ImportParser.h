@@ -81,7 +81,7 @@ private:
     // The parse record.
     Str255 slots_[4];
     int shapeCount_ = 0;
-    std::string parserText_;
+    const char* parserText_ = ""; // the parser's own words for its error
 
     // The build state.
     PackageRecord package_;
