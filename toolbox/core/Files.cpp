@@ -206,6 +206,61 @@ OSErr FSWrite(FileRef ref, long* count, const void* buffer) {
     return o == Outcome::shortWrite ? dskFulErr : noErr;
 }
 
+OSErr FSReadAt(FileRef ref, long offset, long* count, void* buffer) {
+    if (!count) return paramErr;
+    long want = *count;
+    *count = 0;
+    if (countCall(FileCall::read) != Outcome::run) return faultCode();
+    if (ref <= 0) return rfNumErr;
+    if (want < 0) return paramErr;
+    if (offset < 0) return posErr;
+    auto* p = static_cast<char*>(buffer);
+    long got = 0;
+    while (got < want) {
+        ssize_t n = ::pread(ref, p + got, static_cast<std::size_t>(want - got),
+                            static_cast<off_t>(offset + got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *count = got;
+            return lastError();
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    *count = got;
+    return got < want ? eofErr : noErr;
+}
+
+OSErr FSWriteAt(FileRef ref, long offset, long* count, const void* buffer) {
+    if (!count) return paramErr;
+    long want = *count;
+    *count = 0;
+    Outcome o = countCall(FileCall::write);
+    if (o == Outcome::fail) return faultCode();
+    if (ref <= 0) return rfNumErr;
+    if (want < 0) return paramErr;
+    if (offset < 0) return posErr;
+    if (o == Outcome::shortWrite) want /= 2;
+    auto* p = static_cast<const char*>(buffer);
+    long put = 0;
+    while (put < want) {
+        ssize_t n = ::pwrite(ref, p + put, static_cast<std::size_t>(want - put),
+                             static_cast<off_t>(offset + put));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *count = put;
+            return lastError();
+        }
+        if (n == 0) {
+            *count = put;
+            return dskFulErr;
+        }
+        put += n;
+    }
+    *count = put;
+    return o == Outcome::shortWrite ? dskFulErr : noErr;
+}
+
 OSErr GetFPos(FileRef ref, long* pos) {
     if (countCall(FileCall::seek) != Outcome::run) return faultCode();
     if (ref <= 0) return rfNumErr;

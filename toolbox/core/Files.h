@@ -25,6 +25,10 @@ OSErr FSpOpen(const FSSpec& spec, FilePerm perm, FileRef* ref);
 OSErr FSpDelete(const FSSpec& spec);
 OSErr FSRead(FileRef ref, long* count, void* buffer); // *count = bytes actually read
 OSErr FSWrite(FileRef ref, long* count, const void* buffer);
+// Positional forms: read or write at offset in one host call, leaving the file mark alone.
+// They count (and fail under fault injection) as reads and writes.
+OSErr FSReadAt(FileRef ref, long offset, long* count, void* buffer);
+OSErr FSWriteAt(FileRef ref, long offset, long* count, const void* buffer);
 OSErr GetFPos(FileRef ref, long* pos);
 OSErr SetFPos(FileRef ref, FilePosMode mode, long offset);
 OSErr GetEOF(FileRef ref, long* eof);
