@@ -39,6 +39,72 @@ struct FreeNode {
     std::uint32_t prev; // the block whose link names this one, 0 for the list head
 };
 
+// The free list in memory, as it is on disk, so that allocation needs no reads. It also knows
+// what lets an allocation skip walking the list when no block can fit: an upper bound on the
+// largest block, and how many listed blocks are directly followed by another listed block (only
+// those could merge into something larger).
+class FreeMirror {
+public:
+    void clear() {
+        nodes_.clear();
+        byEnd_.clear();
+        adjacent_ = 0;
+        maxBound_ = 0;
+    }
+    std::size_t size() const { return nodes_.size(); }
+    bool contains(std::uint32_t p) const { return nodes_.count(p) != 0; }
+    const FreeNode& at(std::uint32_t p) const { return nodes_.at(p); }
+    void setNext(std::uint32_t p, std::uint32_t next) { nodes_.at(p).next = next; }
+    void setPrev(std::uint32_t p, std::uint32_t prev) { nodes_.at(p).prev = prev; }
+    void reserve(std::size_t n) {
+        nodes_.reserve(n);
+        byEnd_.reserve(n);
+    }
+
+    void add(std::uint32_t p, const FreeNode& n) {
+        nodes_[p] = n;
+        touch(p, n.size, +1);
+        maxBound_ = std::max(maxBound_, n.size);
+    }
+    void erase(std::uint32_t p) {
+        touch(p, nodes_.at(p).size, -1);
+        nodes_.erase(p);
+    }
+    void resize(std::uint32_t p, std::uint32_t size) {
+        FreeNode& n = nodes_.at(p);
+        touch(p, n.size, -1);
+        n.size = size;
+        touch(p, size, +1);
+        maxBound_ = std::max(maxBound_, size);
+    }
+
+    bool mayMerge() const { return adjacent_ != 0; }
+    std::uint32_t maxBound() const { return maxBound_; }
+    void setMaxBound(std::uint32_t bound) { maxBound_ = bound; }
+
+private:
+    static std::uint64_t behind(std::uint32_t p, std::uint32_t size) {
+        return std::uint64_t(p) + size + kRecordHeaderSize; // data position of the next record
+    }
+    // Adds (+1) or removes (-1) the block at p and the neighbours it has on the list.
+    void touch(std::uint32_t p, std::uint32_t size, int sign) {
+        const std::uint64_t after = behind(p, size);
+        const std::size_t pairs =
+            std::size_t(after <= kMaxPosition && nodes_.count(std::uint32_t(after))) +
+            byEnd_.count(p);
+        adjacent_ = sign > 0 ? adjacent_ + pairs : adjacent_ - pairs;
+        if (sign > 0)
+            byEnd_[after] = p;
+        else
+            byEnd_.erase(after);
+    }
+
+    std::unordered_map<std::uint32_t, FreeNode> nodes_;
+    std::unordered_map<std::uint64_t, std::uint32_t> byEnd_; // data position behind -> block
+    std::size_t adjacent_ = 0;
+    std::uint32_t maxBound_ = 0;
+};
+
 // The container's state that compaction may have to put back.
 struct Meta {
     FileHeader header;
@@ -59,7 +125,7 @@ struct Meta {
     // A copy of the free list in memory, so that allocation needs no reads. Loaded on first use.
     bool freeLoaded = false;
     bool freeTrusted = false; // every free block of the file is on the list
-    std::unordered_map<std::uint32_t, FreeNode> freeNodes;
+    FreeMirror freeNodes;
 };
 
 // The class chains as the index rebuild meets them in file order: for each Class ID its first
@@ -242,14 +308,14 @@ struct RecordFile::State {
         const std::uint64_t limit = file.eof() / kMinSplit + 1;
         std::uint32_t prev = 0;
         for (std::uint32_t p = m.freeHead; p;) {
-            if (m.freeNodes.size() > limit || m.freeNodes.count(p)) return false;
+            if (m.freeNodes.size() > limit || m.freeNodes.contains(p)) return false;
             RecordHeader h;
             if (headerAt(p, &h) || h.type != kRecordFree || h.length < kMinRecordData) return false;
             unsigned char b[8];
             if (file.read(p, b, sizeof b)) return false;
             if (be32(b) != h.length) return false;
             const std::uint32_t next = be32(b + 4);
-            m.freeNodes[p] = {h.length, next, prev};
+            m.freeNodes.add(p, {h.length, next, prev});
             prev = p;
             p = next;
         }
@@ -264,7 +330,7 @@ struct RecordFile::State {
         if (m.freeLoaded) {
             std::size_t listed = 0;
             for (const FreeCensus& c : census)
-                listed += m.freeNodes.count(c.pos);
+                listed += m.freeNodes.contains(c.pos);
             m.freeTrusted = listed == census.size();
             return;
         }
@@ -272,15 +338,15 @@ struct RecordFile::State {
         byPos.reserve(census.size());
         for (const FreeCensus& c : census)
             byPos[c.pos] = &c;
-        std::unordered_map<std::uint32_t, FreeNode> nodes;
+        FreeMirror nodes;
         nodes.reserve(census.size());
         std::uint32_t prev = 0;
         for (std::uint32_t p = m.freeHead; p;) {
             auto it = byPos.find(p);
-            if (it == byPos.end() || nodes.count(p) ||
+            if (it == byPos.end() || nodes.contains(p) ||
                 it->second->sizeField != it->second->length || it->second->length < kMinRecordData)
                 return; // not sound: the first use walks it again and rebuilds it
-            nodes[p] = {it->second->length, it->second->next, prev};
+            nodes.add(p, {it->second->length, it->second->next, prev});
             prev = p;
             p = it->second->next;
         }
@@ -311,9 +377,9 @@ struct RecordFile::State {
         const std::uint32_t head = blocks.empty() ? 0 : blocks.front().first;
         if (head != m.freeHead) FailOSErr(putLeaderHead(head));
         for (std::size_t i = 0; i < blocks.size(); ++i)
-            m.freeNodes[blocks[i].first] = {blocks[i].second,
-                                            i + 1 < blocks.size() ? blocks[i + 1].first : 0,
-                                            i ? blocks[i - 1].first : 0};
+            m.freeNodes.add(blocks[i].first,
+                            {blocks[i].second, i + 1 < blocks.size() ? blocks[i + 1].first : 0,
+                             i ? blocks[i - 1].first : 0});
         m.freeLoaded = true;
         m.freeTrusted = true;
     }
@@ -327,8 +393,8 @@ struct RecordFile::State {
     void unlinkFree(std::uint32_t p) {
         const FreeNode n = m.freeNodes.at(p);
         FailOSErr(putLink(n.prev, n.next));
-        if (n.prev) m.freeNodes[n.prev].next = n.next;
-        if (n.next) m.freeNodes[n.next].prev = n.prev;
+        if (n.prev) m.freeNodes.setNext(n.prev, n.next);
+        if (n.next) m.freeNodes.setPrev(n.next, n.prev);
         m.freeNodes.erase(p);
     }
 
@@ -336,21 +402,19 @@ struct RecordFile::State {
     OSErr pushFree(std::uint32_t p, std::uint32_t size) {
         const std::uint32_t oldHead = m.freeHead;
         if (OSErr err = putLeaderHead(p)) return err;
-        m.freeNodes[p] = {size, oldHead, 0};
-        if (oldHead) m.freeNodes[oldHead].prev = p;
+        m.freeNodes.add(p, {size, oldHead, 0});
+        if (oldHead) m.freeNodes.setPrev(oldHead, p);
         return noErr;
     }
 
     // Merges the free block at p with the free blocks that follow it directly.
     void mergeFollowing(std::uint32_t p) {
         for (;;) {
-            FreeNode& n = m.freeNodes.at(p);
-            const std::uint64_t q = std::uint64_t(p) + n.size + kRecordHeaderSize;
-            auto it = q <= kMaxPosition ? m.freeNodes.find(static_cast<std::uint32_t>(q))
-                                        : m.freeNodes.end();
-            if (it == m.freeNodes.end()) return;
+            const std::uint32_t size = m.freeNodes.at(p).size;
+            const std::uint64_t q = std::uint64_t(p) + size + kRecordHeaderSize;
+            if (q > kMaxPosition || !m.freeNodes.contains(static_cast<std::uint32_t>(q))) return;
             const std::uint64_t merged =
-                std::uint64_t(n.size) + kRecordHeaderSize + it->second.size;
+                std::uint64_t(size) + kRecordHeaderSize + m.freeNodes.at(std::uint32_t(q)).size;
             if (merged > kMaxPosition) return;
             unlinkFree(static_cast<std::uint32_t>(q)); // now unlisted, still a whole free block
             unsigned char old[10], b[10];
@@ -362,19 +426,24 @@ struct RecordFile::State {
                 m.freeTrusted = false; // the follower is off the list
                 FailOSErr(err);
             }
-            m.freeNodes.at(p).size = static_cast<std::uint32_t>(merged);
+            m.freeNodes.resize(p, static_cast<std::uint32_t>(merged));
         }
     }
 
     // First fit: the first block on the list that holds need bytes, merging a block that is too
     // small with the free blocks behind it first. 0 when none fits.
     std::uint32_t findFit(std::uint32_t need) {
+        // Nothing can fit when every block is smaller and none can merge: no walk then.
+        if (need > m.freeNodes.maxBound() && !m.freeNodes.mayMerge()) return 0;
+        std::uint32_t largest = 0;
         for (std::uint32_t p = m.freeHead; p;) {
             if (m.freeNodes.at(p).size < need) mergeFollowing(p);
             const FreeNode& n = m.freeNodes.at(p);
             if (n.size >= need) return p;
+            largest = std::max(largest, n.size);
             p = n.next;
         }
+        m.freeNodes.setMaxBound(largest);
         return 0;
     }
 
@@ -408,7 +477,7 @@ struct RecordFile::State {
                 restoreBytes(p - kRecordHeaderSize, old, sizeof old);
                 FailOSErr(err);
             }
-            m.freeNodes.at(p).size = restSize;
+            m.freeNodes.resize(p, restSize);
             return at;
         }
         unlinkFree(p); // now a free block that no link names

@@ -55,7 +55,6 @@ OSErr BufferedFile::open(const FSSpec& spec, FilePerm perm) {
     }
     ref_ = ref;
     eof_ = static_cast<std::uint64_t>(eof);
-    markKnown_ = false;
     bufLen_ = 0;
     readAhead_ = kSmallRead;
     return noErr;
@@ -65,18 +64,8 @@ OSErr BufferedFile::close(bool flush) {
     if (!ref_) return rfNumErr;
     OSErr err = FSClose(ref_, flush);
     ref_ = 0;
-    markKnown_ = false;
     releaseBuffer();
     return err;
-}
-
-OSErr BufferedFile::seekTo(std::uint64_t pos) {
-    if (markKnown_ && mark_ == pos) return noErr;
-    markKnown_ = false;
-    if (OSErr err = SetFPos(ref_, FilePosMode::fromStart, static_cast<long>(pos))) return err;
-    mark_ = pos;
-    markKnown_ = true;
-    return noErr;
 }
 
 // Loads the buffer so that it holds [pos, pos + len), reading ahead as far as the pattern of
@@ -95,14 +84,9 @@ OSErr BufferedFile::fill(std::uint64_t pos, std::size_t len) {
         return memFullErr;
     }
     bufLen_ = 0;
-    if (OSErr err = seekTo(pos + kept)) return err;
     long count = static_cast<long>(want - kept);
-    OSErr err = FSRead(ref_, &count, buf_.get() + kept);
-    if (err == noErr || err == eofErr)
-        mark_ = pos + kept + static_cast<std::uint64_t>(count);
-    else
-        markKnown_ = false;
-    if (err) return err;
+    if (OSErr err = FSReadAt(ref_, static_cast<long>(pos + kept), &count, buf_.get() + kept))
+        return err;
     bufPos_ = pos;
     bufLen_ = want;
     return noErr;
@@ -139,28 +123,22 @@ OSErr BufferedFile::read(std::uint64_t pos, void* dst, std::size_t len) {
     // Larger than the buffer: read straight into the destination.
     if (!ref_) return rfNumErr;
     if (pos > eof_ || len > eof_ - pos) return eofErr;
-    if (OSErr err = seekTo(pos)) return err;
     long count = static_cast<long>(len);
-    OSErr err = FSRead(ref_, &count, dst);
-    markKnown_ = false;
-    return err;
+    return FSReadAt(ref_, static_cast<long>(pos), &count, dst);
 }
 
 OSErr BufferedFile::write(std::uint64_t pos, const void* src, std::size_t len) {
     if (!ref_) return rfNumErr;
     if (len == 0) return noErr;
     if (pos > eof_) return posErr; // writes never leave holes
-    if (OSErr err = seekTo(pos)) return err;
     long count = static_cast<long>(len);
-    OSErr err = FSWrite(ref_, &count, src);
+    OSErr err = FSWriteAt(ref_, static_cast<long>(pos), &count, src);
     if (err) {
         // Part of the data may have reached the file: nothing cached can be trusted.
-        markKnown_ = false;
         bufLen_ = 0;
         eof_ = std::max<std::uint64_t>(eof_, pos + static_cast<std::uint64_t>(std::max(0L, count)));
         return err;
     }
-    mark_ = pos + len;
     eof_ = std::max<std::uint64_t>(eof_, pos + len);
     // Keep the buffered copy in step with the file.
     if (bufLen_) {

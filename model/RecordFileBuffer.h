@@ -1,7 +1,8 @@
-// One open file with a read-ahead buffer. Random reads fetch a small block; reads that continue
-// where the last one ended double the read-ahead up to the buffer's capacity, so a scan from the
-// first record to the last streams the file in large sequential reads. Writes go straight to the
-// file and patch the buffered copy; a failed write drops the buffer.
+// One open file with a read-ahead buffer, read and written with positional calls. Random reads
+// fetch a small block; reads that continue where the last one ended double the read-ahead up to the
+// buffer's capacity, so a scan from the first record to the last streams the file in large
+// sequential reads. Writes go straight to the file and patch the buffered copy; a failed write
+// drops the buffer.
 #pragma once
 #include "toolbox/core/Files.h"
 
@@ -37,15 +38,12 @@ public:
 private:
     static constexpr std::size_t kCapacity = std::size_t(1) << 20;
     static constexpr std::size_t kSmallRead = 4096;
-    OSErr seekTo(std::uint64_t pos);
     OSErr fill(std::uint64_t pos, std::size_t len);
     bool reserve(std::size_t want, std::size_t keepFrom, std::size_t keep);
     void releaseBuffer();
 
     FileRef ref_ = 0;
     std::uint64_t eof_ = 0;
-    std::uint64_t mark_ = 0; // the descriptor's position, when markKnown_
-    bool markKnown_ = false;
     std::unique_ptr<unsigned char[]> buf_;
     std::size_t bufCap_ = 0;
     std::uint64_t bufPos_ = 0;
