@@ -28,6 +28,7 @@ QMainWindow* g_frame = nullptr;
 QMdiArea* g_area = nullptr;
 QApplication* g_ownApp = nullptr;
 bool g_quitting = false;
+int g_pendingShowState = -1; // the frame waits for the event loop to show it
 std::deque<std::string> g_openQueue;
 
 class FrameWindow : public QMainWindow {
@@ -123,6 +124,7 @@ bool InitToolbox(const char* appName) {
 }
 
 void ShowFrame(int showState) {
+    g_pendingShowState = -1;
     if (!g_frame) return;
     switch (showState) {
     case 2:
@@ -163,7 +165,7 @@ int ToolboxMain(int& argc, char** argv, const char* appName, int showState,
                 int (*appMain)(int argc, char** argv)) {
     if (!qApp) g_ownApp = new QApplication(argc, argv);
     if (!InitToolbox(appName)) return 1;
-    ShowFrame(showState);
+    g_pendingShowState = showState; // shown when the event loop starts
     const int rc = appMain ? appMain(argc, argv) : 0;
     DisposeToolbox();
     delete g_ownApp;
@@ -173,6 +175,7 @@ int ToolboxMain(int& argc, char** argv, const char* appName, int showState,
 
 int RunEventLoop() {
     if (!qApp) return 1;
+    if (g_pendingShowState >= 0) ShowFrame(g_pendingShowState);
     g_quitting = false;
     return qApp->exec();
 }
@@ -198,7 +201,7 @@ bool DispatchMenuCommand(std::int16_t command) {
         WindowMessage m;
         m.kind = wmMenuCommand;
         m.command = command;
-        if (front->proc(front, m)) return true;
+        if (SendWindowMessage(front, m)) return true;
     }
     if (g_menuCommand && g_menuCommand(command)) return true;
     if (command == 208) {

@@ -29,7 +29,8 @@ QuitHook SetQuitHook(QuitHook h);
 
 // ---- start-up --------------------------------------------------------------------------------
 // Creates the host application (when there is none), the toolbox and the frame window titled
-// appName, shows the frame (showState 10: the system default) and calls appMain. Returns what
+// appName and calls appMain. The frame is shown with showState (10: the system default) when
+// the event loop starts, so a run that ends during start-up never shows one. Returns what
 // appMain returns.
 int ToolboxMain(int& argc, char** argv, const char* appName, int showState,
                 int (*appMain)(int argc, char** argv));

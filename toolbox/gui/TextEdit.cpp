@@ -399,8 +399,10 @@ void TEKey(std::int16_t key, TEHandle te) {
 }
 
 void TEClick(Point where, bool extend, TEHandle te) {
-    if (!te) return;
-    PortScope scope(te); // GetMouse reads in the record's port
+    if (!te || !te->port) return;
+    // GetMouse reads in the record's port; the port keeps its own state while the drag
+    // lets other drawing happen.
+    GrafPtr old = SetPort(te->port);
     std::int32_t off = HitOffset(te, where), anchor = off;
     // The double click is used up by the click that sees it.
     const bool word = host::Input().lastClickKind == wmDoubleClick;
@@ -429,6 +431,7 @@ void TEClick(Point where, bool extend, TEHandle te) {
     te->host->lastBlink = TickCount();
     Draw(te, nullptr);
     while (StillDown()) {
+        SetPort(te->port); // events handled meanwhile may have moved it
         Point p;
         GetMouse(&p);
         const std::int32_t k = HitOffset(te, p);
@@ -439,6 +442,7 @@ void TEClick(Point where, bool extend, TEHandle te) {
         ScrollToShow(te, k);
         Draw(te, nullptr);
     }
+    SetPort(host::IsLivePort(old) ? old : nullptr);
 }
 
 void TEUpdate(const Rect* area, TEHandle te) {
