@@ -140,11 +140,16 @@ public:
         std::uint32_t lastLink;
     };
 
-    ClassChains() : slots_(1024) {}
+    // Room for about `expected` Class IDs before the table grows.
+    explicit ClassChains(std::size_t expected) {
+        while ((std::size_t(1) << bits_) < expected * 4 / 3 + 1)
+            ++bits_;
+        slots_.resize(std::size_t(1) << bits_);
+    }
 
     // The chain of classId; a new chain (first == 0) when it has not been met yet.
     Chain& find(std::int32_t classId) {
-        if (2 * (used_ + 1) > slots_.size()) grow();
+        if (4 * (used_ + 1) > 3 * slots_.size()) grow(); // at most three quarters full
         Chain& c = slots_[slotOf(classId)];
         if (!c.first) {
             c.classId = classId;
@@ -757,12 +762,14 @@ void RecordFile::State::rebuild() {
     if (progress.indexProgress && file.eof() > std::uint64_t(kProgressThreshold))
         progress.indexProgress(0);
     ProgressEnd end{progress};
+    const std::size_t expectedClasses =
+        std::max<std::size_t>({m.indexCount, std::size_t(file.eof() / 1024), 512});
     markOutOfDate();
 
     // In file order: each class entry's predecessor in its chain must link to it, and the last
     // entry of each chain must hold 0. Only links that differ are collected.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> changes; // entry position, new link
-    ClassChains chains;
+    ClassChains chains(expectedClasses);
     // Class entries are taken in batches whose chains are fetched into the cache first: with
     // many Class IDs the lookups, not the reading, would otherwise set the pace.
     struct Pending {
@@ -810,12 +817,14 @@ void RecordFile::State::rebuild() {
     std::sort(changes.begin(), changes.end());
     const std::vector<ClassChains::Chain> table = chains.sorted();
 
-    // Write the links that change; neighbouring ones are patched in one read and one write.
-    constexpr std::uint32_t kWindow = 64 * 1024;
+    // Write the links that change. Links close together (as when every link changes) are
+    // patched in one read and one write of the bytes around them; a lone link is written alone.
+    constexpr std::uint32_t kWindow = 64 * 1024, kGap = 256;
     std::vector<unsigned char> window;
     for (std::size_t i = 0; i < changes.size();) {
         std::size_t j = i + 1;
-        while (j < changes.size() && changes[j].first + 4 - changes[i].first <= kWindow)
+        while (j < changes.size() && changes[j].first - changes[j - 1].first <= kGap &&
+               changes[j].first + 4 - changes[i].first <= kWindow)
             ++j;
         const std::uint32_t from = changes[i].first;
         const std::uint32_t to = changes[j - 1].first + 4;
