@@ -144,11 +144,14 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
 
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     if (!f || !f->recordFile) return paramErr;
+    // One walk over the list: a library of a million Packages makes each walk count. An image
+    // is purged as soon as its entry is written; the index rebuild reads the file, not images.
     for (PackageEntry* e = f->packages; e; e = e->next) {
         if (e->editor && commitEditor) {
             if (OSErr err = commitEditor(e)) return err;
         }
         if (OSErr err = writeEntry(e)) return err;
+        if (!e->editor) purgeEntry(e);
     }
     while (PackageEntry* e = f->discards) {
         if (e->recordId) {
@@ -160,8 +163,6 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     if (f->recordFile->indexOutOfDate()) {
         if (OSErr err = f->recordFile->rebuildClassIndex()) return err;
     }
-    for (PackageEntry* e = f->packages; e; e = e->next)
-        if (!e->editor) purgeEntry(e);
     return noErr;
 }
 
