@@ -155,7 +155,11 @@ OSErr FSpDelete(const FSSpec& spec) {
     return noErr;
 }
 
-OSErr FSRead(FileRef ref, long* count, void* buffer) {
+namespace {
+
+constexpr long kAtMark = -1; // read or write at the file mark, moving it
+
+OSErr readCall(FileRef ref, long offset, long* count, void* buffer) {
     if (!count) return paramErr;
     long want = *count;
     *count = 0;
@@ -165,7 +169,9 @@ OSErr FSRead(FileRef ref, long* count, void* buffer) {
     auto* p = static_cast<char*>(buffer);
     long got = 0;
     while (got < want) {
-        ssize_t n = ::read(ref, p + got, static_cast<std::size_t>(want - got));
+        const auto n0 = static_cast<std::size_t>(want - got);
+        ssize_t n = offset == kAtMark ? ::read(ref, p + got, n0)
+                                      : ::pread(ref, p + got, n0, static_cast<off_t>(offset + got));
         if (n < 0) {
             if (errno == EINTR) continue;
             *count = got;
@@ -176,89 +182,57 @@ OSErr FSRead(FileRef ref, long* count, void* buffer) {
     }
     *count = got;
     return got < want ? eofErr : noErr;
+}
+
+OSErr writeCall(FileRef ref, long offset, long* count, const void* buffer) {
+    if (!count) return paramErr;
+    long want = *count;
+    *count = 0;
+    Outcome o = countCall(FileCall::write);
+    if (o == Outcome::fail) return faultCode();
+    if (ref <= 0) return rfNumErr;
+    if (want < 0) return paramErr;
+    if (o == Outcome::shortWrite) want /= 2;
+    auto* p = static_cast<const char*>(buffer);
+    long put = 0;
+    while (put < want) {
+        const auto n0 = static_cast<std::size_t>(want - put);
+        ssize_t n = offset == kAtMark
+                        ? ::write(ref, p + put, n0)
+                        : ::pwrite(ref, p + put, n0, static_cast<off_t>(offset + put));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *count = put;
+            return lastError();
+        }
+        if (n == 0) {
+            *count = put;
+            return dskFulErr;
+        }
+        put += n;
+    }
+    *count = put;
+    return o == Outcome::shortWrite ? dskFulErr : noErr;
+}
+
+} // namespace
+
+OSErr FSRead(FileRef ref, long* count, void* buffer) {
+    return readCall(ref, kAtMark, count, buffer);
 }
 
 OSErr FSWrite(FileRef ref, long* count, const void* buffer) {
-    if (!count) return paramErr;
-    long want = *count;
-    *count = 0;
-    Outcome o = countCall(FileCall::write);
-    if (o == Outcome::fail) return faultCode();
-    if (ref <= 0) return rfNumErr;
-    if (want < 0) return paramErr;
-    if (o == Outcome::shortWrite) want /= 2;
-    auto* p = static_cast<const char*>(buffer);
-    long put = 0;
-    while (put < want) {
-        ssize_t n = ::write(ref, p + put, static_cast<std::size_t>(want - put));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *count = put;
-            return lastError();
-        }
-        if (n == 0) {
-            *count = put;
-            return dskFulErr;
-        }
-        put += n;
-    }
-    *count = put;
-    return o == Outcome::shortWrite ? dskFulErr : noErr;
+    return writeCall(ref, kAtMark, count, buffer);
 }
 
 OSErr FSReadAt(FileRef ref, long offset, long* count, void* buffer) {
-    if (!count) return paramErr;
-    long want = *count;
-    *count = 0;
-    if (countCall(FileCall::read) != Outcome::run) return faultCode();
-    if (ref <= 0) return rfNumErr;
-    if (want < 0) return paramErr;
     if (offset < 0) return posErr;
-    auto* p = static_cast<char*>(buffer);
-    long got = 0;
-    while (got < want) {
-        ssize_t n = ::pread(ref, p + got, static_cast<std::size_t>(want - got),
-                            static_cast<off_t>(offset + got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *count = got;
-            return lastError();
-        }
-        if (n == 0) break;
-        got += n;
-    }
-    *count = got;
-    return got < want ? eofErr : noErr;
+    return readCall(ref, offset, count, buffer);
 }
 
 OSErr FSWriteAt(FileRef ref, long offset, long* count, const void* buffer) {
-    if (!count) return paramErr;
-    long want = *count;
-    *count = 0;
-    Outcome o = countCall(FileCall::write);
-    if (o == Outcome::fail) return faultCode();
-    if (ref <= 0) return rfNumErr;
-    if (want < 0) return paramErr;
     if (offset < 0) return posErr;
-    if (o == Outcome::shortWrite) want /= 2;
-    auto* p = static_cast<const char*>(buffer);
-    long put = 0;
-    while (put < want) {
-        ssize_t n = ::pwrite(ref, p + put, static_cast<std::size_t>(want - put),
-                             static_cast<off_t>(offset + put));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *count = put;
-            return lastError();
-        }
-        if (n == 0) {
-            *count = put;
-            return dskFulErr;
-        }
-        put += n;
-    }
-    *count = put;
-    return o == Outcome::shortWrite ? dskFulErr : noErr;
+    return writeCall(ref, offset, count, buffer);
 }
 
 OSErr GetFPos(FileRef ref, long* pos) {
