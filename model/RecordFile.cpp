@@ -14,8 +14,15 @@
 //    is right, then named by the index header;
 //  - a failed write is undone at once where it left something half done (the old bytes are
 //    written back, an append is cut off again).
-// Compaction is the exception: it rewrites the file in place from a temporary copy and restores
-// that copy on any failure; only the temporary file holds every record while it runs.
+// Where that cannot hold:
+//  - compaction rewrites the file in place from a temporary copy and puts the copy back on any
+//    failure; should the program die while it runs, only the copy (QPK*.TMP beside the file)
+//    holds every record;
+//  - a changed Package is written as a new record before its old record is deleted (and a
+//    failed delete takes the new record back), so dying between the two leaves it twice, never
+//    not at all;
+//  - the order is the order of the write calls: it survives the program stopping, not the
+//    machine losing power before the system has written its cache (the close flushes).
 #include "model/RecordFile.h"
 
 #include "model/Image.h"
