@@ -722,12 +722,15 @@ bool BitTst(const void* bytes, long n) {
 
 void SetCursor(std::int16_t kind) {
     if (!qApp) return;
+    // Long loops set the watch once per step: only a change of shape reaches the window system,
+    // where every change costs a round trip. The arrow is no override at all.
+    const QCursor* current = QApplication::overrideCursor();
+    const bool arrow = kind != watchCursor && kind != iBeamCursor;
+    const Qt::CursorShape shape = kind == watchCursor ? Qt::WaitCursor : Qt::IBeamCursor;
+    if (arrow ? !current : current && current->shape() == shape) return;
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    if (kind == watchCursor)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (kind == iBeamCursor)
-        QApplication::setOverrideCursor(Qt::IBeamCursor);
+    if (!arrow) QApplication::setOverrideCursor(shape);
 }
 void InitCursor() {
     SetCursor(arrowCursor);

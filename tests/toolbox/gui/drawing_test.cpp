@@ -2,6 +2,7 @@
 #include "toolbox/gui/Harness.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/Quickdraw.h"
+#include <QApplication>
 #include <QFontInfo>
 #include <gtest/gtest.h>
 #include <set>
@@ -240,6 +241,22 @@ TEST_F(DrawingTest, RectanglesRegionsScrollingAndBits) {
     BitClr(bytes, 0);
     EXPECT_FALSE(BitTst(bytes, 0));
     EXPECT_EQ(bytes[0], 0);
+}
+
+// Long loops set the watch at every step: it stays one override, and the arrow removes it.
+TEST_F(DrawingTest, CursorOverridesNeverStack) {
+    SetCursor(watchCursor);
+    SetCursor(watchCursor);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    SetCursor(iBeamCursor);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::IBeamCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    SetCursor(watchCursor);
+    SetCursor(arrowCursor);
+    SetCursor(arrowCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace
