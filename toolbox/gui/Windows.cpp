@@ -2,6 +2,7 @@
 #include "toolbox/gui/Windows.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/HostPrivate.h"
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QMdiArea>
@@ -395,6 +396,10 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
         blank.fill(Qt::transparent);
         sub->setWindowIcon(QIcon(blank));
     }
+    // The subwindow's system menu brings key equivalents of its own (Close on Ctrl+W or Ctrl+F4,
+    // by platform) that would make the menu bar's ambiguous: the menu bar's are the only ones.
+    for (QAction* a : sub->actions())
+        a->setShortcuts({});
     sub->installEventFilter(new CloseFilter(w));
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     area->addSubWindow(sub);

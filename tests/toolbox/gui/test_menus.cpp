@@ -1,6 +1,7 @@
 // Menus from the resources, item operations, the enabling pass and key equivalents.
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/Harness.h"
 #include "toolbox/gui/Menus.h"
 
 #include <QAction>
@@ -270,6 +271,26 @@ TEST_F(MenuTest, KeyEquivalentFiresOnlyWhenTheItemIsEnabled) {
     // Choosing an item of the bar dispatches its command.
     actionAt(200, 1)->trigger();
     EXPECT_EQ(g_dispatched, (std::vector<int>{302, 201}));
+}
+
+// Ctrl+W is Close (203) of the menu bar alone: the enabling pass runs, the front window gets its
+// close request. The subwindows' own close key (Ctrl+F4 or Ctrl+W, by platform) does nothing.
+TEST_F(MenuTest, CtrlWClosesTheFrontWindowThroughTheMenuBar) {
+    SetWindowHandler(nullptr, appHandler);
+    WindowPtr back = window("Back", nullptr);
+    WindowPtr front = window("Front", nullptr);
+    QApplication::setActiveWindow(GetFrameWindow());
+    QWidget* view = harness::ViewWidget(front);
+    QTest::keyClick(view, Qt::Key_F4, Qt::ControlModifier);
+    harness::ProcessUpdates();
+    EXPECT_EQ(FrontWindow(), front);
+
+    g_asked.clear();
+    QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier);
+    harness::ProcessUpdates();
+    EXPECT_FALSE(g_asked.empty()) << "the enabling pass ran";
+    EXPECT_EQ(FrontWindow(), back);
+    EXPECT_EQ(GetNextWindow(back), nullptr);
 }
 
 TEST_F(MenuTest, PopUpMenuSelectMarksTheCurrentItemAndReturnsTheChoice) {
