@@ -21,7 +21,8 @@ std::string slurp(const std::string& path) {
 }
 
 struct QpkInspect : ::testing::Test {
-    std::string dir = scratchDir();
+    ScratchDir scratch;
+    std::string dir = scratch.path;
     std::string path = dir + "/lib.qpk";
 
     QpkRun qpk(const std::string& args) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -69,11 +70,20 @@ inline void writeFile(const std::string& path, const std::vector<unsigned char>&
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// A fresh scratch folder for one test.
-inline std::string scratchDir() {
-    std::string t =
-        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/okstoreXXXXXX";
-    return mkdtemp(t.data()) ? t : std::string("/tmp");
-}
+// A fresh scratch folder for one test, removed with everything in it when the test ends.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() {
+        const char* tmp = std::getenv("TMPDIR");
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/okstoreXXXXXX";
+        if (!mkdtemp(path.data())) path.clear();
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+};
 
 } // namespace storage_test

@@ -70,7 +70,8 @@ std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::stri
 }
 
 struct FaultSafety : ::testing::Test {
-    std::string dir = scratchDir();
+    ScratchDir scratch;
+    std::string dir = scratch.path;
     std::string path = dir + "/library.qpk";
     std::vector<unsigned char> original;
     std::map<std::string, Contents> expect = expectations();

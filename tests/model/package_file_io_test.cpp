@@ -12,7 +12,8 @@ using namespace storage_test;
 namespace {
 
 struct PackageFileIO : ::testing::Test {
-    std::string dir = scratchDir();
+    ScratchDir scratch;
+    std::string dir = scratch.path;
     std::string path = dir + "/parts.qpk";
 
     // A file holding the given Packages in that order, each with Class ID 4.

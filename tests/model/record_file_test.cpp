@@ -13,7 +13,8 @@ using namespace storage_test;
 namespace {
 
 struct RecordFileTest : ::testing::Test {
-    std::string dir = scratchDir();
+    ScratchDir scratch;
+    std::string dir = scratch.path;
     std::string path = dir + "/lib.qpk";
 
     std::unique_ptr<RecordFile> make(bool readOnly = false) {
