@@ -19,6 +19,9 @@ build: deps
 
 # Builds and starts the editor on the bundled sample library.
 run: build
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	    echo "make run: no display to show the editor on (DISPLAY is not set)."; \
+	    echo "Run it under a virtual X server instead: xvfb-run -a make run"; exit 1; fi
 	$(BUILD)/shell/ortix-kelvane $(BUILD)/examples/sample.qpk
 
 # Builds and runs every test, then runs each fuzz target for a short, bounded time.
