@@ -44,9 +44,10 @@ private:
 };
 
 // Stops the host from closing a subwindow on its own: its close box becomes a close request.
+// The subwindow owns its filter.
 class CloseFilter : public QObject {
 public:
-    explicit CloseFilter(WindowPtr w) : w_(w) {}
+    CloseFilter(WindowPtr w, QObject* subwindow) : QObject(subwindow), w_(w) {}
     void detach() { w_ = nullptr; }
 
 protected:
@@ -400,7 +401,7 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
     // by platform) that would make the menu bar's ambiguous: the menu bar's are the only ones.
     for (QAction* a : sub->actions())
         a->setShortcuts({});
-    sub->installEventFilter(new CloseFilter(w));
+    sub->installEventFilter(new CloseFilter(w, sub));
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     area->addSubWindow(sub);
     sub->hide();
