@@ -78,7 +78,7 @@ QString socketPath(const std::string& name) {
 }
 
 void scheduleDelivery() {
-    QTimer::singleShot(0, qApp, [] { DeliverAppRequests(); });
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { DeliverAppRequests(); });
 }
 
 // Reads the frames a second instance sends; one assembler per connection.
