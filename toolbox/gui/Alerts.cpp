@@ -4,6 +4,7 @@
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -19,7 +20,7 @@ void NoteAlert(const char* text) {
     if (!parent) parent = GetFrameWindow();
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(GetApplicationName()),
                     QString::fromLatin1(message.c_str()), QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
+    host::PrepareModalDialog(&box);
     box.exec();
 }
 

@@ -383,6 +383,40 @@ void paintIcon(QPainter& p, int id, int size) {
 
 } // namespace
 
+// ---- modal windows -------------------------------------------------------------------------
+
+namespace {
+
+// Some window managers give every window a minimise box, whatever it asks for, and minimising
+// a modal dialog takes the whole application with it, out of reach. It comes straight back.
+class StayRestored : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::WindowStateChange) return false;
+        auto* dialog = static_cast<QWidget*>(watched);
+        if (dialog->isMinimized())
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (QWidget* owner = dialog->parentWidget())
+                    if (owner->window()->isMinimized()) owner->window()->showNormal();
+                dialog->showNormal();
+                dialog->activateWindow();
+            });
+        return false;
+    }
+};
+
+} // namespace
+
+void host::PrepareModalDialog(QDialog* dialog) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->installEventFilter(new StayRestored(dialog));
+}
+
 // ---- running -----------------------------------------------------------------------------
 
 std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* userData) {
@@ -397,10 +431,8 @@ std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* user
     DialogWindow window(&d, dialogParent());
     d.window = &window;
     window.setWindowTitle(QString::fromLatin1(GetApplicationName()));
-    window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint);
+    host::PrepareModalDialog(&window);
     window.setFont(HostFont(StandardTextStyle(2)));
-    window.setModal(true);
     d.quiet = true;
     for (const DialogTemplateItem& ti : t.items) {
         DialogItem item;

@@ -1,6 +1,7 @@
 #include "toolbox/gui/FileDialogs.h"
 
 #include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,7 @@ StandardFileReply runDialog(bool put, const char* prompt, const char* defaultNam
     }
 
     QFileDialog dialog(dialogParent());
+    host::PrepareModalDialog(&dialog);
     QStringList names = HostNameFilters(pairs);
     dialog.setNameFilters(names);
     if (filterIndex >= 0 && filterIndex < names.size()) dialog.selectNameFilter(names[filterIndex]);

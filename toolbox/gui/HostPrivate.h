@@ -17,6 +17,7 @@
 class QMdiSubWindow;
 class QScrollBar;
 class QAbstractButton;
+class QDialog;
 class PortView;
 
 // A wide-open clip: every coordinate a port can address.
@@ -137,6 +138,9 @@ struct WindowHost {
 
 // ---- shared between the toolbox's source files ----------------------------------------------
 namespace host {
+// Every modal window of the layer (template dialogs, alerts, file dialogs): application modal,
+// a title bar with the close box only, and never left minimised.
+void PrepareModalDialog(QDialog* dialog);
 PortHost* Host(GrafPtr port);
 bool IsLivePort(GrafPtr port);
 WindowPtr TopWindow(WindowPtr w); // the window a pane belongs to (w itself for windows)

@@ -6,13 +6,16 @@
 #include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
+#include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/StatusWindow.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
 #include <QTimer>
@@ -331,6 +334,31 @@ TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
     EXPECT_FALSE(StandardGetFile(open).good);
     EXPECT_FALSE(StandardGetFile(open).good); // nothing scripted: cancelled
     EXPECT_FALSE(ShownFileDialogs().back().put);
+}
+
+// Modal windows ask for a title bar with the close box only; one that a window manager
+// minimises anyway (taking the whole application with it) comes straight back.
+TEST_F(DialogTest, ModalWindowsHaveTheCloseBoxOnlyAndDoNotStayMinimised) {
+    Qt::WindowFlags flags;
+    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+        if (msg.kind == wmCreated) flags = GetHostDialog(d)->windowFlags();
+        return false;
+    };
+    RunModalDialog(1004, forward, nullptr);
+    g_proc = nullptr;
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "no buttons added by default";
+    EXPECT_FALSE(flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+
+    QDialog dialog(GetFrameWindow());
+    host::PrepareModalDialog(&dialog);
+    dialog.show();
+    dialog.showMinimized();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.hide();
 }
 
 TEST_F(DialogTest, StatusWindowOpensShowsOneLineAndCloses) {
