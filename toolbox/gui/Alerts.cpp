@@ -18,8 +18,8 @@ void NoteAlert(const char* text) {
     }
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = GetFrameWindow();
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(GetApplicationName()),
-                    QString::fromLatin1(message.c_str()), QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Information, ToHostText(GetApplicationName()),
+                    ToHostText(message.c_str()), QMessageBox::Ok, parent);
     host::PrepareModalDialog(&box);
     box.exec();
 }

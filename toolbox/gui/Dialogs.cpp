@@ -69,36 +69,6 @@ struct DialogRecord {
 
 namespace {
 
-// The program's 8-bit text is the host's Western code page: Latin-1 with printable characters
-// in 0x80-0x9F (0x86 is the dagger the import error dialog shows for a TAB).
-constexpr char16_t kCodePage80[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString toHost(const char* s) {
-    QString text = QString::fromLatin1(s ? s : "");
-    for (QChar& c : text)
-        if (c.unicode() >= 0x80 && c.unicode() < 0xA0) c = QChar(kCodePage80[c.unicode() - 0x80]);
-    return text;
-}
-std::string fromHost(const QString& s) {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(s.size()));
-    for (QChar c : s) {
-        char16_t u = c.unicode();
-        if (u >= 0x100 || (u >= 0x80 && u < 0xA0)) {
-            char mapped = '?';
-            for (int i = 0; i < 32; ++i)
-                if (kCodePage80[i] == u) mapped = static_cast<char>(0x80 + i);
-            text += mapped;
-        } else {
-            text += static_cast<char>(u);
-        }
-    }
-    return text;
-}
-
 bool send(DialogPtr d, WindowMessage& msg) {
     return d->proc && d->proc(d, msg);
 }
@@ -218,7 +188,7 @@ QWidget* makeItemWidget(DialogPtr d, DialogItem& item, const std::string& text,
     std::int16_t id = item.id;
     switch (item.kind) {
     case kButtonItem: {
-        auto* b = new QPushButton(toHost(text.c_str()), parent);
+        auto* b = new QPushButton(ToHostText(text.c_str()), parent);
         b->setAutoDefault(false);
         b->setDefault(id == 1);
         QObject::connect(b, &QPushButton::clicked, b, [d, id] { controlClick(d, id); });
@@ -226,7 +196,7 @@ QWidget* makeItemWidget(DialogPtr d, DialogItem& item, const std::string& text,
         break;
     }
     case kEditTextItem: {
-        auto* e = new QLineEdit(toHost(text.c_str()), parent);
+        auto* e = new QLineEdit(ToHostText(text.c_str()), parent);
         e->setTextMargins(1, 0, 1, 0);
         QObject::connect(e, &QLineEdit::textEdited, e, [d, id] { controlClick(d, id); });
         w = e;
@@ -247,20 +217,20 @@ QWidget* makeItemWidget(DialogPtr d, DialogItem& item, const std::string& text,
         break;
     }
     case kCheckBoxItem: {
-        auto* c = new QCheckBox(toHost(text.c_str()), parent);
+        auto* c = new QCheckBox(ToHostText(text.c_str()), parent);
         QObject::connect(c, &QCheckBox::clicked, c, [d, id] { controlClick(d, id); });
         w = c;
         break;
     }
     case kRadioButtonItem: {
-        auto* r = new QRadioButton(toHost(text.c_str()), parent);
+        auto* r = new QRadioButton(ToHostText(text.c_str()), parent);
         r->setAutoExclusive(false); // groups are the layer's
         QObject::connect(r, &QRadioButton::clicked, r, [d, id] { controlClick(d, id); });
         w = r;
         break;
     }
     default: { // static text, and anything unknown shown as text
-        auto* l = new QLabel(toHost(text.c_str()), parent);
+        auto* l = new QLabel(ToHostText(text.c_str()), parent);
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setTextFormat(Qt::PlainText);
@@ -309,7 +279,7 @@ void typeText(DialogPtr d, std::int16_t item, const std::string& text) {
         e->setFocus();
         e->selectAll();
         e->del();
-        e->insert(toHost(text.c_str())); // goes through the filter, as typing does
+        e->insert(ToHostText(text.c_str())); // goes through the filter, as typing does
         return;
     }
     SetDialogItemText(d, item, text.c_str());
@@ -430,7 +400,7 @@ std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* user
     d.shown.templateId = templateId;
     DialogWindow window(&d, dialogParent());
     d.window = &window;
-    window.setWindowTitle(QString::fromLatin1(GetApplicationName()));
+    window.setWindowTitle(ToHostText(GetApplicationName()));
     host::PrepareModalDialog(&window);
     window.setFont(HostFont(StandardTextStyle(2)));
     d.quiet = true;
@@ -513,10 +483,10 @@ std::string GetDialogItemText(DialogPtr d, std::int16_t item) {
     DialogItem* it = d ? d->item(item) : nullptr;
     if (!it || !it->widget) return {};
     QWidget* w = it->widget;
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return fromHost(e->text());
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return fromHost(b->text());
-    if (auto* c = qobject_cast<QComboBox*>(w)) return fromHost(c->currentText());
-    if (auto* l = qobject_cast<QLabel*>(w)) return fromHost(l->text());
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return FromHostText(e->text()).toStdString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return FromHostText(b->text()).toStdString();
+    if (auto* c = qobject_cast<QComboBox*>(w)) return FromHostText(c->currentText()).toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w)) return FromHostText(l->text()).toStdString();
     return {};
 }
 
@@ -532,7 +502,7 @@ void SetDialogItemText(DialogPtr d, std::int16_t item, const char* text) {
     DialogItem* it = d ? d->item(item) : nullptr;
     if (!it || !it->widget) return;
     QWidget* w = it->widget;
-    QString s = toHost(text);
+    QString s = ToHostText(text);
     if (auto* e = qobject_cast<QLineEdit*>(w))
         e->setText(s);
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
@@ -635,7 +605,7 @@ std::int16_t GetSelectedRadioButton(DialogPtr d, std::int16_t item) {
 
 void AppendPopupItem(DialogPtr d, std::int16_t item, const char* text) {
     DialogItem* it = d ? d->item(item) : nullptr;
-    if (auto* c = it ? qobject_cast<QComboBox*>(it->widget) : nullptr) c->addItem(toHost(text));
+    if (auto* c = it ? qobject_cast<QComboBox*>(it->widget) : nullptr) c->addItem(ToHostText(text));
 }
 
 void AppendPopupStrings(DialogPtr d, std::int16_t item, int listId, int count) {

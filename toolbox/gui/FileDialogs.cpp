@@ -83,7 +83,7 @@ StandardFileReply runDialog(bool put, const char* prompt, const char* defaultNam
     if (put) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setWindowTitle(QString::fromLatin1(prompt ? prompt : ""));
+        dialog.setWindowTitle(ToHostText(prompt ? prompt : ""));
         dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Save"));
         dialog.setDefaultSuffix(defaultSuffix(filters));
         if (defaultName && *defaultName) dialog.selectFile(QString::fromLocal8Bit(defaultName));
@@ -118,7 +118,7 @@ std::string BuildFilterPairs(std::span<const FileTypeFilter> filters) {
 QStringList HostNameFilters(std::string_view pairs) {
     QStringList names;
     for (const FilterPair& p : splitPairs(pairs)) {
-        QString label = QString::fromLatin1(p.description.c_str()).trimmed();
+        QString label = ToHostText(p.description.c_str()).trimmed();
         // The host reads the patterns from the parentheses, so the shown ones are replaced.
         if (label.endsWith(')') && label.contains('(')) label.truncate(label.lastIndexOf('('));
         QStringList globs;

@@ -60,7 +60,7 @@ MenuState& state() {
 }
 
 QString toHost(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return ToHostText(s.data(), static_cast<std::int32_t>(s.size()));
 }
 
 void splitStoredText(const char* stored, MenuItemRecord& item) {

@@ -3,6 +3,7 @@
 #include "resources/DialogTemplates.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -32,7 +33,7 @@ bool open() {
     auto* w = new QWidget(frame, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->setAttribute(Qt::WA_ShowWithoutActivating);
-    w->setWindowTitle(QString::fromLatin1(GetApplicationName()));
+    w->setWindowTitle(ToHostText(GetApplicationName()));
     w->setFont(HostFont(StandardTextStyle(2)));
     w->setFixedSize(t.bounds.right - t.bounds.left, t.bounds.bottom - t.bounds.top);
     QPoint origin = frame ? frame->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
@@ -58,7 +59,7 @@ void SetStatusText(const char* text) {
         return;
     }
     if (!open()) return;
-    s.line->setText(QString::fromLatin1(text));
+    s.line->setText(ToHostText(text));
     s.window->show();
     // Long work follows on this thread: draw the window now.
     s.window->repaint();
@@ -73,5 +74,5 @@ bool StatusWindowOpen() {
 std::string GetStatusText() {
     Status& s = status();
     if (!StatusWindowOpen() || !s.line) return {};
-    return s.line->text().toLatin1().toStdString();
+    return FromHostText(s.line->text()).toStdString();
 }

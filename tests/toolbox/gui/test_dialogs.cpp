@@ -10,10 +10,12 @@
 #include "toolbox/gui/StatusWindow.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPixmap>
@@ -366,8 +368,13 @@ TEST_F(DialogTest, StatusWindowOpensShowsOneLineAndCloses) {
     SetStatusText("Updating Index...");
     EXPECT_TRUE(StatusWindowOpen());
     EXPECT_EQ(GetStatusText(), "Updating Index...");
-    SetStatusText("Reading...");
-    EXPECT_EQ(GetStatusText(), "Reading...");
+    SetStatusText("Reading \x86...");
+    EXPECT_EQ(GetStatusText(), "Reading \x86...");
+    QWidget* status = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::Tool) status = w;
+    ASSERT_NE(status, nullptr) << "a tool window";
+    EXPECT_EQ(status->findChild<QLabel*>()->text(), QString::fromUtf8("Reading \u2020..."));
     SetStatusText("");
     EXPECT_FALSE(StatusWindowOpen());
     EXPECT_EQ(GetStatusText(), "");

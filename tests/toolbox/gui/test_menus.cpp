@@ -177,8 +177,10 @@ TEST_F(MenuTest, ItemOperationsByPositionAndByCommand) {
     // By command id over the bar.
     DisableMenuCommand(nullptr, 9001);
     EXPECT_FALSE(IsMenuCommandEnabled(m, 9001));
-    SetMenuCommandText(nullptr, 9001, "Uno");
-    EXPECT_EQ(GetMenuCommandText(nullptr, 9001), "Uno");
+    SetMenuCommandText(nullptr, 9001, "Uno\x80");
+    EXPECT_EQ(GetMenuCommandText(nullptr, 9001), "Uno\x80");
+    EXPECT_EQ(GetHostMenu(m)->actions().at(1)->text(), QString::fromUtf8("Uno\u20AC"))
+        << "the Western code page";
     EXPECT_TRUE(GetHostMenu(m)->actions().at(1)->shortcut().isEmpty());
     SetMenuCommandMark(nullptr, 9001, true);
     EXPECT_TRUE(GetItemMark(m, 2));
