@@ -9,6 +9,8 @@
 //    written in full as a free block before it joins the list: in between it is a free block
 //    that no list names, which costs space and nothing else (a rebuild by scan finds it);
 //  - a record is written with its header in one call, and only where nothing names it yet;
+//    records appended at the end of the file one after another are collected and written as
+//    one block of whole records, before any other write, so the order of the changes stands;
 //  - the index header is set to "out of date" and the class index freed before any package
 //    record is written or deleted, and a new class index is written only after every class link
 //    is right, then named by the index header;
@@ -21,6 +23,9 @@
 //  - a changed Package is written as a new record before its old record is deleted (and a
 //    failed delete takes the new record back), so dying between the two leaves it twice, never
 //    not at all;
+//  - records still in the append block when the program dies are lost (as if their writes had
+//    not been made): only an import makes many in a row, and the block is written before any
+//    delete, any index work and any close;
 //  - the order is the order of the write calls: it survives the program stopping, not the
 //    machine losing power before the system has written its cache (the close flushes).
 #include "model/RecordFile.h"
@@ -217,6 +222,15 @@ struct RecordFile::State {
     bool readOnly = true;
     RecordFileProgress progress;
     Meta m;
+
+    // Records appended at the end of the file and not yet written: they follow the file's last
+    // byte (pendingStart) in order and reach the file as one block. See flushPending.
+    static constexpr std::size_t kAppendBlock = std::size_t(256) << 10;
+    std::unique_ptr<unsigned char[]> pending;
+    std::size_t pendingLen = 0;
+    std::uint64_t pendingStart = 0;
+    // Reused for every record written in place, so that a write allocates nothing.
+    std::vector<unsigned char> imageBytes, recordBytes;
 
     // --- Reading ----------------------------------------------------------------------------
 
@@ -473,7 +487,8 @@ struct RecordFile::State {
         const std::uint32_t used = split ? need : cap; // data and slack of the new record
         const std::uint32_t restSize = split ? spare - kRecordHeaderSize : 0;
         const std::uint32_t at = split ? p + restSize + kRecordHeaderSize : p;
-        std::vector<unsigned char> rec(kRecordHeaderSize + used, 0);
+        std::vector<unsigned char>& rec = recordBytes;
+        rec.assign(kRecordHeaderSize + used, 0);
         encodeRecordHeader(rec.data(), type, used - len, len);
         if (len) std::memcpy(rec.data() + kRecordHeaderSize, data, len);
         unsigned char old[10];
@@ -502,10 +517,12 @@ struct RecordFile::State {
     }
 
     std::uint32_t appendRecord(std::uint8_t type, const unsigned char* data, std::uint32_t len) {
+        flushPending();
         const std::uint64_t at = file.eof();
         const std::uint32_t slack = minimumSlack(len);
         if (at + kRecordHeaderSize + len + slack > kMaxPosition) FailOSErr(dskFulErr);
-        std::vector<unsigned char> rec(kRecordHeaderSize + len + slack, 0);
+        std::vector<unsigned char>& rec = recordBytes;
+        rec.assign(kRecordHeaderSize + len + slack, 0);
         encodeRecordHeader(rec.data(), type, slack, len);
         if (len) std::memcpy(rec.data() + kRecordHeaderSize, data, len);
         if (OSErr err = file.write(at, rec.data(), rec.size())) {
@@ -514,6 +531,87 @@ struct RecordFile::State {
             FailOSErr(err);
         }
         return static_cast<std::uint32_t>(at + kRecordHeaderSize);
+    }
+
+    // --- The append block ---------------------------------------------------------------------
+    //
+    // An import writes a million records one after the other at the end of the file. Each goes
+    // into the append block instead of making its own write call; the block is written when it
+    // is full and before anything else touches the file, so the order of the write calls is the
+    // order of the changes, and a block of whole records appended in one call keeps the file
+    // well formed as a single record did. Records in the block are named by their positions
+    // already; they are lost only if the program stops before the block is written.
+
+    // Whether a record of need bytes goes to the end of the file with nothing else to write
+    // first: the index is already out of date and no free block can hold it.
+    bool appendsAtEnd(std::uint32_t need) const {
+        return m.freeLoaded && m.freeTrusted && !m.indexCurrent && !m.indexPos &&
+               need > m.freeNodes.maxBound() && !m.freeNodes.mayMerge();
+    }
+
+    // Room in the append block for a record of len data bytes, its header written: returns
+    // where its data goes (the caller fills it in file order) and its position. nullptr when
+    // the record is larger than the block; it is then written alone.
+    unsigned char* beginAppend(std::uint8_t type, std::uint32_t len, std::uint32_t* position) {
+        const std::uint32_t slack = minimumSlack(len);
+        const std::size_t total = std::size_t(kRecordHeaderSize) + len + slack;
+        if (total > kAppendBlock) return nullptr;
+        if (pendingLen + total > kAppendBlock) flushPending();
+        if (!pending) {
+            pending.reset(new unsigned char[kAppendBlock]);
+        }
+        if (pendingLen == 0) pendingStart = file.eof();
+        const std::uint64_t at = pendingStart + pendingLen;
+        if (at + total > kMaxPosition) FailOSErr(dskFulErr);
+        unsigned char* rec = pending.get() + pendingLen;
+        encodeRecordHeader(rec, type, slack, len);
+        std::memset(rec + kRecordHeaderSize + len, 0, slack);
+        pendingLen += total;
+        *position = static_cast<std::uint32_t>(at + kRecordHeaderSize);
+        return rec + kRecordHeaderSize;
+    }
+    // Takes back the record that beginAppend last placed.
+    void cancelAppend(std::uint32_t len) {
+        pendingLen -= kRecordHeaderSize + len + minimumSlack(len);
+    }
+
+    // Writes the append block in one call. On failure whatever part of it reached the file is
+    // cut off again and the block stays: its records keep their positions and the next call
+    // writes them.
+    void flushPending() {
+        if (pendingLen == 0) return;
+        if (OSErr err = file.write(pendingStart, pending.get(), pendingLen)) {
+            if (file.truncate(pendingStart)) (void)file.refreshEof();
+            FailOSErr(err);
+        }
+        pendingLen = 0;
+    }
+    OSErr settle() {
+        if (pendingLen == 0) return noErr;
+        return CatchFailures([&] { flushPending(); });
+    }
+
+    // Stores a new record from data in host order and returns its position.
+    std::uint32_t writeImage(std::uint8_t type, const char* src, std::uint32_t len) {
+        std::uint32_t pos = 0;
+        if (appendsAtEnd(std::max(len, kMinRecordData))) {
+            if (unsigned char* dst = beginAppend(type, len, &pos)) {
+                if (len) std::memcpy(dst, src, len);
+                if (type == kRecordPackage && swapImageToFile(reinterpret_cast<char*>(dst), len)) {
+                    cancelAppend(len);
+                    FailOSErr(paramErr);
+                }
+                return pos;
+            }
+        }
+        flushPending();
+        // The caller's image stays in host order: a copy is swapped and written.
+        imageBytes.assign(src, src + len);
+        if (type == kRecordPackage &&
+            swapImageToFile(reinterpret_cast<char*>(imageBytes.data()), imageBytes.size()))
+            FailOSErr(paramErr);
+        markOutOfDate();
+        return writeRaw(type, imageBytes.data(), len);
     }
 
     // Stores a new record (data in file order) and returns its position.
@@ -941,7 +1039,11 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
 // --- RecordFile ---------------------------------------------------------------------------------
 
 RecordFile::RecordFile(std::unique_ptr<State> state) : s_(std::move(state)) {}
-RecordFile::~RecordFile() = default; // the buffered file closes its descriptor, writing nothing
+// Closing through the destructor writes only the records already appended: the buffered file
+// then closes its descriptor.
+RecordFile::~RecordFile() {
+    if (s_ && s_->open && !s_->readOnly) (void)s_->settle();
+}
 
 OSErr RecordFile::create(const std::string& path, const char* creator, const char* type,
                          const char fileType[4], std::uint32_t reservedSize) {
@@ -990,6 +1092,7 @@ OSErr RecordFile::iterate(std::uint8_t type, std::uint32_t after, RecordInfo* ne
     if (!next) return paramErr;
     *next = RecordInfo{};
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->settle()) return err;
     std::uint64_t pos = s_->firstPosition();
     if (after) {
         RecordHeader h;
@@ -1011,6 +1114,7 @@ OSErr RecordFile::iterate(std::uint8_t type, std::uint32_t after, RecordInfo* ne
 
 OSErr RecordFile::scanRecords(std::uint8_t type, const Visitor& visit) {
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->settle()) return err;
     State* s = s_.get();
     return guarded([&] {
         std::vector<FreeCensus> census;
@@ -1054,6 +1158,7 @@ OSErr RecordFile::readRecord(std::uint32_t position, UniqueHandle* data) {
     if (!data) return paramErr;
     data->reset();
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->settle()) return err;
     RecordHeader h;
     if (OSErr err = s_->headerAt(position, &h)) return err;
     if (h.length > 0x7FFFFFFFu) return memFullErr;
@@ -1086,7 +1191,7 @@ bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* nam
 Str255 RecordFile::readName(std::uint32_t position) {
     RecordHeader h;
     Str255 name("?");
-    if (!s_->open || s_->headerAt(position, &h) || h.type != kRecordPackage ||
+    if (!s_->open || s_->settle() || s_->headerAt(position, &h) || h.type != kRecordPackage ||
         h.length > BufferedFile::capacity())
         return name;
     OSErr err;
@@ -1106,26 +1211,15 @@ OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* po
         return paramErr;
     const std::size_t len = static_cast<std::size_t>(GetHandleSize(image));
     if (len > kMaxPosition) return paramErr;
-    // The caller's image stays in host order: a copy is swapped and written.
-    std::vector<unsigned char> bytes;
-    try {
-        bytes.assign(image->data, image->data + len);
-    } catch (const std::bad_alloc&) {
-        return memFullErr;
-    }
-    if (type == kRecordPackage &&
-        swapImageToFile(reinterpret_cast<char*>(bytes.data()), bytes.size()))
-        return paramErr;
     State* s = s_.get();
-    return guarded([&] {
-        s->markOutOfDate();
-        *position = s->writeRaw(type, bytes.data(), static_cast<std::uint32_t>(len));
-    });
+    return guarded(
+        [&] { *position = s->writeImage(type, image->data, static_cast<std::uint32_t>(len)); });
 }
 
 OSErr RecordFile::deleteRecord(std::uint32_t position) {
     if (!s_->open) return rfNumErr;
     if (s_->readOnly) return permErr;
+    if (OSErr err = s_->settle()) return err;
     RecordHeader h;
     if (OSErr err = s_->headerAt(position, &h)) return err;
     if (h.type != kRecordPackage) return paramErr;
@@ -1141,14 +1235,20 @@ OSErr RecordFile::markIndexOutOfDate() {
     if (!s_->open) return rfNumErr;
     if (s_->readOnly) return permErr;
     State* s = s_.get();
-    return guarded([&] { s->markOutOfDate(); });
+    return guarded([&] {
+        s->flushPending();
+        s->markOutOfDate();
+    });
 }
 
 OSErr RecordFile::rebuildClassIndex() {
     if (!s_->open) return rfNumErr;
     if (s_->readOnly) return permErr;
     State* s = s_.get();
-    return guarded([&] { s->rebuild(); });
+    return guarded([&] {
+        s->flushPending();
+        s->rebuild();
+    });
 }
 
 OSErr RecordFile::close() {
@@ -1167,6 +1267,7 @@ OSErr RecordFile::close() {
     TempFile temp;
     bool compacted = false;
     OSErr err = guarded([&] {
+        s->flushPending();
         if (s->m.freeHead && s->m.changedByDelete) {
             before = s->m;
             temp.spec = MakeTempFileSpec("QPK", s->spec.path);
@@ -1212,6 +1313,9 @@ OSErr RecordFile::close() {
 }
 
 void RecordFile::setReadOnly() {
+    // The records appended so far stay in the file; should their block fail to be written, the
+    // file is cut back to where it was well formed.
+    if (s_->open && !s_->readOnly && s_->settle()) s_->pendingLen = 0;
     s_->readOnly = true;
 }
 bool RecordFile::isReadOnly() const {
@@ -1227,7 +1331,7 @@ std::uint32_t RecordFile::indexEntryCount() const {
     return s_->m.indexCurrent ? s_->m.indexCount : 0;
 }
 std::uint64_t RecordFile::fileSize() const {
-    return s_->file.eof();
+    return s_->pendingLen ? s_->pendingStart + s_->pendingLen : s_->file.eof();
 }
 void RecordFile::setProgress(RecordFileProgress progress) {
     s_->progress = std::move(progress);

@@ -44,7 +44,8 @@ public:
     // Opens and validates a record file (free list, index header, class index).
     static OSErr open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out);
 
-    // Closing through the destructor writes nothing (as a forced close).
+    // Closing through the destructor writes nothing but the records already appended (as a
+    // forced close).
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
@@ -59,6 +60,10 @@ public:
     using Visitor = std::function<bool(const RecordInfo& info, const unsigned char* data)>;
     OSErr scanRecords(std::uint8_t type, const Visitor& visit);
     Str255 readName(std::uint32_t position); // field 1 trimmed; "?" when unreadable
+    // Records that go to the end of the file are collected and written in large blocks: the
+    // block is written before any other call reaches the file, and by setReadOnly and the
+    // destructor. A failure to write it is reported by the call that writes it; the records
+    // keep their positions and the next call tries again.
     OSErr writeRecord(std::uint8_t type, Handle image, std::uint32_t* position);
     OSErr deleteRecord(std::uint32_t position); // type 1 records only
     OSErr markIndexOutOfDate();
@@ -66,7 +71,9 @@ public:
     // Compacts (when freed and changed by a delete), rebuilds the index when out of date, writes
     // the index header and the leader, closes. On failure the file stays open and usable.
     OSErr close();
-    void setReadOnly(); // a later close writes nothing
+    // A later close writes nothing. The records already appended are written first (or, when
+    // that fails, cut off so that the file stays well formed).
+    void setReadOnly();
     bool isReadOnly() const;
     bool isOpen() const;
     bool indexOutOfDate() const;

@@ -18,7 +18,7 @@ using namespace storage_test;
 namespace {
 
 std::string nameOf(int i) {
-    char b[8];
+    char b[16];
     std::snprintf(b, sizeof b, "P%02d", i);
     return b;
 }
@@ -230,6 +230,59 @@ TEST_F(FaultSafety, EveryShortWrite) {
             const std::string what =
                 "write " + std::to_string(n) + " is short" + (retry ? ", retried" : "");
             runWithFault({FileCall::write, n, dskFulErr, true}, retry, what);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+// An import appends records one after another; they reach the file in blocks. Whatever call of
+// such a run fails, the file on disk is well formed and holds the first records in order, and
+// after the forced close that ends a failed import it holds every record reported written.
+TEST(AppendBlockFaults, AFailedImportKeepsThePackagesWrittenSoFar) {
+    ScratchDir scratch;
+    const std::string path = scratch.path + "/import.qpk";
+    constexpr int kRecords = 300; // of about 2 KB: several blocks
+    auto import = [&](const FileFault& fault, int* written) {
+        std::unique_ptr<RecordFile> rf;
+        EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+        EXPECT_EQ(RecordFile::open(path, false, &rf), noErr);
+        ArmFileFault(fault);
+        for (*written = 0; *written < kRecords; ++*written) {
+            UniqueHandle image = packageImage(nameOf(*written), {*written + 1},
+                                              std::string(2000, char('a' + *written % 26)));
+            std::uint32_t pos;
+            if (rf->writeRecord(kRecordPackage, image.get(), &pos)) break;
+        }
+        const long calls = FileCallCount(fault.call);
+        DisarmFileFaults();
+        return std::make_pair(std::move(rf), calls);
+    };
+    // The names in the file must be the first n, in order, each once.
+    auto checkPrefix = [&](const std::string& what, int atLeast) {
+        VerifyReport r;
+        ASSERT_EQ(verifyRecordFile(path, &r), noErr) << what;
+        EXPECT_TRUE(r.ok()) << what << ": " << (r.faults.empty() ? "" : r.faults[0]);
+        OSErr err;
+        const auto found = packagesIn(path, &err);
+        ASSERT_EQ(err, noErr) << what;
+        EXPECT_GE(int(found.size()), atLeast) << what;
+        for (int i = 0; i < int(found.size()); ++i)
+            EXPECT_EQ(found.count(nameOf(i)) ? found.at(nameOf(i)).size() : 0u, 1u)
+                << what << ": " << nameOf(i);
+    };
+    int written = 0;
+    const long calls = import({FileCall::any, 0}, &written).second;
+    ASSERT_EQ(written, kRecords);
+    EXPECT_LT(calls, kRecords / 10); // appends are batched
+    for (long n = 1; n <= calls + 1; ++n) {
+        for (bool shortWrite : {false, true}) {
+            const std::string what =
+                "call " + std::to_string(n) + (shortWrite ? " writes half" : " fails");
+            auto [rf, ignored] = import({FileCall::any, n, dskFulErr, shortWrite}, &written);
+            checkPrefix(what + ", as the failure left it", 0);
+            rf->setReadOnly();
+            EXPECT_EQ(rf->close(), noErr) << what;
+            checkPrefix(what + ", closed", written);
             if (HasFailure()) return;
         }
     }

@@ -143,8 +143,8 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     UniqueHandle tiny(PtrToHand("abc", 3));
     std::uint32_t pt = 0;
     ASSERT_EQ(rf->writeRecord(7, tiny.get(), &pt), noErr);
+    EXPECT_EQ(rf->deleteRecord(pt), paramErr); // writes the appended records first
     EXPECT_EQ(headerAt(pt).headerLength, 11);
-    EXPECT_EQ(rf->deleteRecord(pt), paramErr);
     EXPECT_EQ(rf->writeRecord(kRecordClassIndex, tiny.get(), &pt), paramErr);
     ASSERT_EQ(rf->close(), noErr);
     verify();
