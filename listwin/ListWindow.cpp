@@ -291,7 +291,7 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     if (!f) return false;
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
-    if ((c >= 200 && c <= 299) || (c >= 500 && c <= 599)) return false;
+    if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
     enablingPreStep(rec);
     const bool editors = gHooks.openEditors != nullptr;
     switch (c) {

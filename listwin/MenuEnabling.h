@@ -6,31 +6,10 @@
 // (401) and Revert Package (403) from the string table, and rebuilds the Window menu (500)
 // through the builder the application installs. The post-step remembers the Delete state.
 #pragma once
+#include "resources/Commands.h"
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
-
-enum : std::int16_t {
-    kCmdFileMenu = 200,
-    kCmdClose = 203,
-    kCmdEditMenu = 300,
-    kCmdUndo = 301,
-    kCmdCut = 302,
-    kCmdCopy = 303,
-    kCmdPaste = 304,
-    kCmdDelete = 305,
-    kCmdSelectAll = 306,
-    kCmdDuplicate = 310,
-    kCmdPackageMenu = 400,
-    kCmdCreate = 401,
-    kCmdOpenEditor = 402,
-    kCmdRevertPackage = 403,
-    kCmdFind = 404,
-    kCmdFindAgain = 405,
-    kCmdWindowMenu = 500,
-    kCmdHelpMenu = 600,
-    kCmdAbout = 32050
-};
 
 void enablingPreStep(MenuEnableRecord& rec);
 void enablingPostStep(const MenuEnableRecord& rec);

@@ -1,11 +1,13 @@
 #include "resources/MenuData.h"
+#include "resources/Commands.h"
 
 namespace {
 
 constexpr MenuItemData kSeparator{0, ""};
 
 constexpr MenuItemData kBar[] = {
-    {200, "File"}, {300, "Edit"}, {400, "Package"}, {500, "Window"}, {600, "Help"},
+    {kCmdFileMenu, "File"},     {kCmdEditMenu, "Edit"}, {kCmdPackageMenu, "Package"},
+    {kCmdWindowMenu, "Window"}, {kCmdHelpMenu, "Help"},
 };
 
 constexpr MenuItemData kPopups[] = {
@@ -13,23 +15,42 @@ constexpr MenuItemData kPopups[] = {
 };
 
 constexpr MenuItemData kFile[] = {
-    {201, "New...`N"},          {202, "Open...`O"},   kSeparator, {203, "Close`W"}, {204, "Save`S"},
-    {205, "Save As Text...`T"}, {210, "Revert File"}, kSeparator, {208, "E&xit"},
+    {kCmdNew, "New...`N"},
+    {kCmdOpen, "Open...`O"},
+    kSeparator,
+    {kCmdClose, "Close`W"},
+    {kCmdSave, "Save`S"},
+    {kCmdSaveAsText, "Save As Text...`T"},
+    {kCmdRevertFile, "Revert File"},
+    kSeparator,
+    {kCmdExit, "E&xit"},
 };
 
 constexpr MenuItemData kEdit[] = {
-    {301, "&Undo`Z"}, kSeparator, {302, "Cu&t`X"},      {303, "&Copy`C"},      {304, "&Paste`V"},
-    {305, "De&lete"}, kSeparator, {310, "Duplicate`D"}, {306, "Select All`A"},
+    {kCmdUndo, "&Undo`Z"},
+    kSeparator,
+    {kCmdCut, "Cu&t`X"},
+    {kCmdCopy, "&Copy`C"},
+    {kCmdPaste, "&Paste`V"},
+    {kCmdDelete, "De&lete"},
+    kSeparator,
+    {kCmdDuplicate, "Duplicate`D"},
+    {kCmdSelectAll, "Select All`A"},
 };
 
 constexpr MenuItemData kPackage[] = {
-    {401, "Create...`K"}, {402, "Open Editor`E"}, kSeparator, {403, "Revert Package"}, kSeparator,
-    {404, "Find...`F"},   {405, "Find Again`G"},
+    {kCmdCreate, "Create...`K"},
+    {kCmdOpenEditor, "Open Editor`E"},
+    kSeparator,
+    {kCmdRevertPackage, "Revert Package"},
+    kSeparator,
+    {kCmdFind, "Find...`F"},
+    {kCmdFindAgain, "Find Again`G"},
 };
 
-constexpr MenuItemData kWindow[] = {{501, "Empty"}};
+constexpr MenuItemData kWindow[] = {{kCmdFirstWindow, "Empty"}};
 
-constexpr MenuItemData kHelp[] = {{32050, "About Ortix-Kelvane..."}};
+constexpr MenuItemData kHelp[] = {{kCmdAbout, "About Ortix-Kelvane..."}};
 
 constexpr MenuItemData kShapes[] = {
     {701, "Custom"}, kSeparator,       {703, "ARRY"},   {704, "CCP"},     {705, "EURO"},
@@ -66,10 +87,18 @@ constexpr MenuItemData kLists[] = {
 };
 
 constexpr MenuData kMenus[] = {
-    {kMenuBarList, "", kBar}, {kPopupMenuList, "", kPopups}, {200, "File", kFile},
-    {300, "Edit", kEdit},     {400, "Package", kPackage},    {500, "Window", kWindow},
-    {600, "Help", kHelp},     {700, "shapes", kShapes},      {800, "ccp", kCcp},
-    {900, "euro", kEuro},     {1000, "fltpk", kFltpk},       {1100, "lists", kLists},
+    {kMenuBarList, "", kBar},
+    {kPopupMenuList, "", kPopups},
+    {kCmdFileMenu, "File", kFile},
+    {kCmdEditMenu, "Edit", kEdit},
+    {kCmdPackageMenu, "Package", kPackage},
+    {kCmdWindowMenu, "Window", kWindow},
+    {kCmdHelpMenu, "Help", kHelp},
+    {700, "shapes", kShapes},
+    {800, "ccp", kCcp},
+    {900, "euro", kEuro},
+    {1000, "fltpk", kFltpk},
+    {1100, "lists", kLists},
 };
 
 } // namespace

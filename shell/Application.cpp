@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr std::int16_t kFirstWindowCommand = kCmdWindowMenu + 1;
-constexpr std::int16_t kLastWindowCommand = kCmdWindowMenu + kMaxWindowMenuEntries;
-
 // The application's own rule, for what no window decides.
 bool decideApplicationItem(MenuEnableRecord& rec) {
     if (rec.modalDialogUp) {
@@ -31,9 +28,9 @@ bool decideApplicationItem(MenuEnableRecord& rec) {
         rec.enabled = true;
     } else if (c == kCmdWindowMenu) {
         // as the shared pre-step left it
-    } else if (c >= kFirstWindowCommand && c <= kLastWindowCommand) {
+    } else if (c >= kCmdFirstWindow && c <= kCmdLastWindow) {
         rec.enabled = c - kCmdWindowMenu <= windowMenuCount();
-    } else if (c >= 200 && c <= 299) {
+    } else if (commandInMenu(c, kCmdFileMenu)) {
         fileMenuEnabling(rec);
     } else {
         rec.enabled = false;
@@ -59,8 +56,8 @@ bool applicationCommand(std::int16_t command) {
         showAboutBox();
         return true;
     }
-    if (command >= 200 && command <= 299) return fileCommand(command);
-    if (command >= kFirstWindowCommand && command <= kLastWindowCommand) {
+    if (commandInMenu(command, kCmdFileMenu)) return fileCommand(command);
+    if (command >= kCmdFirstWindow && command <= kCmdLastWindow) {
         if (WindowPtr w = windowMenuWindow(command)) SelectWindow(w);
         return true;
     }
@@ -72,7 +69,7 @@ void openDocument(const char* path) {
 }
 
 void quitRequest() {
-    PostMenuCommand(kExitCommand);
+    PostMenuCommand(kCmdExit);
 }
 
 bool quitHook() {

@@ -303,22 +303,22 @@ bool fileCommand(std::int16_t command) {
     gQuitting = false;
     PackageFile* current = currentPackageFile();
     switch (command) {
-    case kNewCommand:
+    case kCmdNew:
         newCommand();
         return true;
-    case kOpenCommand:
+    case kCmdOpen:
         openCommand();
         return true;
-    case kSaveCommand:
+    case kCmdSave:
         if (current) saveFile(current);
         return true;
-    case kSaveAsTextCommand:
+    case kCmdSaveAsText:
         if (current) saveAsTextCommand(current);
         return true;
-    case kRevertFileCommand:
+    case kCmdRevertFile:
         if (current) revertCommand(current);
         return true;
-    case kExitCommand: {
+    case kCmdExit: {
         gQuitting = true;
         const bool cancelled = closeAllFiles();
         gQuitting = false;
@@ -336,17 +336,17 @@ bool fileMenuEnabling(MenuEnableRecord& rec) {
         gFileModified = current && isModified(current);
         rec.enabled = true;
         return true;
-    case kNewCommand:
-    case kOpenCommand:
-    case kExitCommand:
+    case kCmdNew:
+    case kCmdOpen:
+    case kCmdExit:
         rec.enabled = true;
         return true;
     case kCmdClose:
-    case kSaveAsTextCommand:
+    case kCmdSaveAsText:
         rec.enabled = current && FrontWindow();
         return true;
-    case kSaveCommand:
-    case kRevertFileCommand:
+    case kCmdSave:
+    case kCmdRevertFile:
         rec.enabled = current && FrontWindow() && gFileModified;
         return true;
     default:

@@ -3,19 +3,11 @@
 #pragma once
 #include "listwin/MenuEnabling.h"
 #include "model/PackageFile.h"
+#include "resources/Commands.h"
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
 #include <string>
-
-enum : std::int16_t {
-    kNewCommand = 201,
-    kOpenCommand = 202,
-    kSaveCommand = 204,
-    kSaveAsTextCommand = 205,
-    kExitCommand = 208,
-    kRevertFileCommand = 210
-};
 
 // A File menu command; false for commands it leaves to others (Close arrives at the front
 // window as its close request) and for Exit when every package file closed (the toolbox then

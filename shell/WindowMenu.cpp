@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::int16_t kFirstWindowCommand = kCmdWindowMenu + 1;
-
 struct WindowMenuEntry {
     WindowPtr window;
     std::string title;
@@ -45,10 +43,10 @@ void rebuildWindowMenu() {
     while (CountMItems(menu) > wanted)
         DeleteMenuItem(menu, CountMItems(menu));
     while (CountMItems(menu) < wanted)
-        AppendMenuItem(menu, "-", kFirstWindowCommand);
+        AppendMenuItem(menu, "-", kCmdFirstWindow);
     if (list.empty()) {
         SetMenuItemText(menu, 1, "None");
-        SetMenuItemCommand(menu, 1, kFirstWindowCommand);
+        SetMenuItemCommand(menu, 1, kCmdFirstWindow);
         SetItemMark(menu, 1, false);
         DisableMenuItem(menu, 1);
         return;

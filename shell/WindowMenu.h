@@ -2,11 +2,10 @@
 // about to be shown (the list window's shared pre-step calls the builder that start-up installs).
 #pragma once
 #include "listwin/MenuEnabling.h"
+#include "resources/Commands.h"
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
-
-constexpr int kMaxWindowMenuEntries = 80;
 
 // Collects the windows front to back (at most 80), sorts them by title in natural order and
 // makes item i the i-th title with command 500 + i, the front window's item checked. With no

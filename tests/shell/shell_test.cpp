@@ -130,7 +130,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     // Chosen in the Open dialog it converts, into the file named in the Convert dialog.
     AnswerNextFileDialog(text, 1);
     AnswerNextFileDialog(path("converted.qpk"));
-    EXPECT_TRUE(fileCommand(kOpenCommand));
+    EXPECT_TRUE(fileCommand(kCmdOpen));
     ASSERT_EQ(ShownFileDialogs().size(), 2u);
     EXPECT_EQ(ShownFileDialogs()[1].prompt, "Convert to package file:");
     EXPECT_EQ(ShownFileDialogs()[1].defaultName, "Parts.qpk");
@@ -145,7 +145,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     // The next Open shows the filter used last; the Convert dialog refuses the text itself.
     AnswerNextFileDialog(text);
     AnswerNextFileDialog(text);
-    fileCommand(kOpenCommand);
+    fileCommand(kCmdOpen);
     EXPECT_EQ(ShownFileDialogs()[2].filterIndex, 1);
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file!");
@@ -161,7 +161,7 @@ TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
     ASSERT_TRUE(isModified(f));
 
     AnswerNextFileDialog(lib);
-    EXPECT_TRUE(fileCommand(kNewCommand));
+    EXPECT_TRUE(fileCommand(kCmdNew));
     EXPECT_EQ(ShownFileDialogs().back().prompt, "Create new file:");
     EXPECT_EQ(ShownFileDialogs().back().defaultName, "Untitled.qpk");
     EXPECT_TRUE(ShownDialogs().empty()); // no save question
@@ -188,7 +188,7 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
     // Exit asks about the newer file first; Cancel at the second keeps the program running.
     AnswerNextDialog(1005, 3);
     AnswerNextDialog(1005, 2);
-    EXPECT_TRUE(applicationCommand(kExitCommand)); // handled: the quit does not go on
+    EXPECT_TRUE(applicationCommand(kCmdExit)); // handled: the quit does not go on
     ASSERT_EQ(ShownDialogs().size(), 3u);
     EXPECT_EQ(ShownDialogs()[1].texts.at(4), "Save changes to \"B.qpk\" before quitting?");
     EXPECT_EQ(ShownDialogs()[2].texts.at(4), "Save changes to \"A.qpk\" before quitting?");
@@ -209,37 +209,37 @@ TEST_F(ShellTest, SaveAndRevertFollowChanges) {
     PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages), false);
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(enabled(kCmdClose));
-    EXPECT_TRUE(enabled(kSaveAsTextCommand));
-    EXPECT_FALSE(enabled(kSaveCommand));
-    EXPECT_FALSE(enabled(kRevertFileCommand));
+    EXPECT_TRUE(enabled(kCmdSaveAsText));
+    EXPECT_FALSE(enabled(kCmdSave));
+    EXPECT_FALSE(enabled(kCmdRevertFile));
 
     discardFirst(f);
-    EXPECT_TRUE(enabled(kSaveCommand));
-    EXPECT_TRUE(enabled(kRevertFileCommand));
+    EXPECT_TRUE(enabled(kCmdSave));
+    EXPECT_TRUE(enabled(kCmdRevertFile));
 
     // Revert asks, then reads the list again: the discarded package is back.
     AnswerNextDialog(1007, 1);
-    fileCommand(kRevertFileCommand);
+    fileCommand(kCmdRevertFile);
     ASSERT_EQ(ShownDialogs().size(), 1u);
     EXPECT_EQ(ShownDialogs()[0].texts.at(3),
               "Do you really want to discard all changes made to \"lib.qpk\"?");
     EXPECT_EQ(f->packageCount, 2);
-    EXPECT_FALSE(enabled(kSaveCommand));
+    EXPECT_FALSE(enabled(kCmdSave));
 
     // Save writes the change; afterwards nothing is left to save.
     discardFirst(f);
-    fileCommand(kSaveCommand);
+    fileCommand(kCmdSave);
     EXPECT_FALSE(isModified(f));
-    EXPECT_FALSE(enabled(kSaveCommand));
+    EXPECT_FALSE(enabled(kCmdSave));
 
     // Save As Text refuses the package file itself and writes any other file.
     AnswerNextFileDialog(path("lib.qpk"));
-    fileCommand(kSaveAsTextCommand);
+    fileCommand(kCmdSaveAsText);
     EXPECT_EQ(ShownFileDialogs().back().defaultName, "lib.TXT");
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file.");
     AnswerNextFileDialog(path("lib.txt"));
-    fileCommand(kSaveAsTextCommand);
+    fileCommand(kCmdSaveAsText);
     EXPECT_EQ(readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
 }
 
@@ -276,7 +276,7 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
     EXPECT_FALSE(enabled(302));
     EXPECT_FALSE(enabled(401));
     EXPECT_TRUE(enabled(kCmdAbout));
-    EXPECT_TRUE(enabled(kNewCommand));
+    EXPECT_TRUE(enabled(kCmdNew));
     EXPECT_FALSE(enabled(kCmdClose));
     MenuHandle menu = GetMenu(kCmdWindowMenu);
     RunMenuEnabling();
@@ -317,7 +317,7 @@ TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     AnswerNextFileDialog(text);
     AnswerNextFileDialog(path("bad.qpk"));
     AnswerNextDialog(1003, 1);
-    fileCommand(kOpenCommand);
+    fileCommand(kCmdOpen);
     ASSERT_EQ(ShownDialogs().size(), 1u);
     const ShownDialog& shown = ShownDialogs()[0];
     EXPECT_EQ(shown.templateId, 1003);

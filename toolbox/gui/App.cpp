@@ -1,6 +1,7 @@
 // The frame window, the application's handlers, the event loop and the routing of menu
 // commands and of the quit.
 #include "toolbox/gui/App.h"
+#include "resources/Commands.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/TextEdit.h"
 #include <QApplication>
@@ -191,7 +192,7 @@ void ProcessPendingEvents() {
 
 bool DispatchMenuCommand(std::int16_t command) {
     WindowPtr front = FrontWindow();
-    if (command == 203 && front) {
+    if (command == kCmdClose && front) {
         WindowMessage m;
         m.kind = wmCloseRequest;
         SendWindowMessage(front, m);
@@ -204,7 +205,7 @@ bool DispatchMenuCommand(std::int16_t command) {
         if (SendWindowMessage(front, m)) return true;
     }
     if (g_menuCommand && g_menuCommand(command)) return true;
-    if (command == 208) {
+    if (command == kCmdExit) {
         QuitApplication();
         return true;
     }
