@@ -4,6 +4,8 @@
 //
 //   bench_storage [PACKAGES...]        default: 10000 100000 1000000
 //   bench_storage --memory FILE        opens FILE and prints the bytes per package it costs
+//   bench_storage --profile-save N RUNS  saves 1,000 changed of N Packages RUNS times, for a
+//                                      profiler: record writes and index rebuild timed apart
 //
 // Figures are the best of three runs, CPU time (this process and its children) and wall time;
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
@@ -132,6 +134,62 @@ int memoryOf(const std::string& path) {
     return 0;
 }
 
+// Changes `changes` Packages spread over the open file f, as an editing session would.
+void changeSpread(PackageFile* f, std::size_t count, std::size_t changes) {
+    std::size_t i = 0, k = 0;
+    for (PackageEntry* e = f->packages; e && k < changes; e = e->next, ++i) {
+        if (i % (count / changes) != 0) continue;
+        bench::GeneratedPackage p = bench::generatePackage(i, count, 2);
+        p.name = std::string(displayNameView(e));
+        UniqueHandle image;
+        check(flattenPackage(bench::toPackageRecord(p), &image), "flatten");
+        check(setImage(e, image.release(), false, 0), "set image");
+        ++k;
+    }
+}
+
+// Saves 1,000 changed Packages of a generated library `runs` times, for a profiler: the save
+// is split into the record writes and the index rebuild, each timed.
+int profileSave(std::size_t count, int runs) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = std::string(tmp && *tmp ? tmp : "/tmp");
+    // The library is kept for the next run, so that a profile of it shows the save alone.
+    const std::string lib = dir + "/profile-save-" + std::to_string(count) + ".qpk";
+    const std::string work = dir + "/profile-save-work.qpk";
+    if (fileBytes(lib) == 0) check(bench::writeLibraryFile(lib, count), "generating the library");
+    Timing writes, rebuild, read;
+    for (int r = 0; r < runs; ++r) {
+        shell("cp " + lib + " " + work);
+        PackageFile* f = nullptr;
+        check(openPackageFile(work, false, {}, &f), "open");
+        changeSpread(f, count, std::min<std::size_t>(1000, count));
+        // The save without its rebuild: every entry written, then the rebuild alone.
+        double c = cpuMs();
+        auto t = Clock::now();
+        for (PackageEntry* e = f->packages; e; e = e->next)
+            check(writeEntry(e), "write");
+        writes.wall = std::min(writes.wall, msSince(t));
+        writes.cpu = std::min(writes.cpu, cpuMs() - c);
+        c = cpuMs();
+        t = Clock::now();
+        check(savePackageFile(f), "save");
+        rebuild.wall = std::min(rebuild.wall, msSince(t));
+        rebuild.cpu = std::min(rebuild.cpu, cpuMs() - c);
+        f->recordFile->setReadOnly();
+        disposePackageFile(f);
+        c = cpuMs();
+        t = Clock::now();
+        plainRead(work);
+        read.wall = std::min(read.wall, msSince(t));
+        read.cpu = std::min(read.cpu, cpuMs() - c);
+    }
+    std::printf("writes %.1f cpu %.1f wall, rebuild %.1f cpu %.1f wall, plain read %.1f cpu %.1f "
+                "wall\n",
+                writes.cpu, writes.wall, rebuild.cpu, rebuild.wall, read.cpu, read.wall);
+    std::remove(work.c_str());
+    return 0;
+}
+
 void row(const char* what, Timing ours, const char* refName, Timing ref, const char* target) {
     std::printf("  %-40s %8.1f %8.1f   %-22s %8.1f %8.1f   %6.2fx   %s\n", what, ours.cpu,
                 ours.wall, refName, ref.cpu, ref.wall, ours.cpu / std::max(ref.cpu, 0.05), target);
@@ -194,16 +252,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
             }
             shell("cp " + lib + " " + work);
             check(openPackageFile(work, false, {}, &f), "open");
-            std::size_t i = 0, k = 0;
-            for (PackageEntry* e = f->packages; e && k < changes; e = e->next, ++i) {
-                if (i % (count / changes) != 0) continue;
-                bench::GeneratedPackage p = bench::generatePackage(i, count, 2);
-                p.name = std::string(displayNameView(e));
-                UniqueHandle image;
-                check(flattenPackage(bench::toPackageRecord(p), &image), "flatten");
-                check(setImage(e, image.release(), false, 0), "set image");
-                ++k;
-            }
+            changeSpread(f, count, changes);
         },
         [&] { check(savePackageFile(f), "save"); });
     f->recordFile->setReadOnly();
@@ -275,6 +324,8 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) return memoryOf(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--profile-save") == 0)
+        return profileSave(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]));
     check(initEntryPool(), "entry pool");
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i)
