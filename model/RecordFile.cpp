@@ -314,7 +314,12 @@ struct RecordFile::State {
         if (OSErr err = file.write(m.leaderPos, b, 4)) return err;
         m.freeHead = head;
         put32(m.leader, head);
+        m.leaderChanged = false;
         return noErr;
+    }
+    // Writes the list head when blocks were pushed since it was last written.
+    void syncLeaderHead() {
+        if (m.leaderChanged) FailOSErr(putLeaderHead(m.freeHead));
     }
 
     // Sets the link of the free block at pred (0: the list head) to next.
@@ -401,7 +406,7 @@ struct RecordFile::State {
             writeAt(blocks[i].first - kRecordHeaderSize, b, sizeof b);
         }
         const std::uint32_t head = blocks.empty() ? 0 : blocks.front().first;
-        if (head != m.freeHead) FailOSErr(putLeaderHead(head));
+        if (head != m.freeHead || m.leaderChanged) FailOSErr(putLeaderHead(head));
         for (std::size_t i = 0; i < blocks.size(); ++i)
             m.freeNodes.add(blocks[i].first,
                             {blocks[i].second, i + 1 < blocks.size() ? blocks[i + 1].first : 0,
@@ -417,6 +422,7 @@ struct RecordFile::State {
 
     // Takes the block off the list (one link write). It stays a free block that no link names.
     void unlinkFree(std::uint32_t p) {
+        syncLeaderHead(); // the head on disk may still name p
         const FreeNode n = m.freeNodes.at(p);
         FailOSErr(putLink(n.prev, n.next));
         if (n.prev) m.freeNodes.setNext(n.prev, n.next);
@@ -425,12 +431,15 @@ struct RecordFile::State {
     }
 
     // Puts a free block whose header and link (to the current head) are on disk at the head.
-    OSErr pushFree(std::uint32_t p, std::uint32_t size) {
+    // The head itself is written later, once for a run of deletes (by syncLeaderHead): until
+    // then the blocks pushed are free blocks that the list on disk does not name yet.
+    void pushFree(std::uint32_t p, std::uint32_t size) {
         const std::uint32_t oldHead = m.freeHead;
-        if (OSErr err = putLeaderHead(p)) return err;
+        m.freeHead = p;
+        put32(m.leader, p);
+        m.leaderChanged = true;
         m.freeNodes.add(p, {size, oldHead, 0});
         if (oldHead) m.freeNodes.setPrev(oldHead, p);
-        return noErr;
     }
 
     // Merges the free block at p with the free blocks that follow it directly.
@@ -590,6 +599,13 @@ struct RecordFile::State {
         if (pendingLen == 0) return noErr;
         return CatchFailures([&] { flushPending(); });
     }
+    // Before a forced close: what the calls so far reported done reaches the file (the append
+    // block, the list head). Should the block fail, it is cut off and dropped.
+    void finishDeferred() {
+        if (!open || readOnly) return;
+        if (settle()) pendingLen = 0;
+        (void)CatchFailures([&] { syncLeaderHead(); });
+    }
 
     // Stores a new record from data in host order and returns its position.
     std::uint32_t writeImage(std::uint8_t type, const char* src, std::uint32_t len) {
@@ -640,10 +656,7 @@ struct RecordFile::State {
             restoreBytes(pos - kRecordHeaderSize, old, sizeof old);
             FailOSErr(err);
         }
-        if (OSErr err = pushFree(pos, cap)) {
-            restoreBytes(pos - kRecordHeaderSize, old, sizeof old); // the record is back
-            FailOSErr(err);
-        }
+        pushFree(pos, cap);
     }
 
     // --- The index --------------------------------------------------------------------------
@@ -941,6 +954,7 @@ void RecordFile::State::rebuild() {
         i = j;
     }
 
+    syncLeaderHead(); // the blocks freed since the last write of the head join the list
     std::vector<unsigned char> index(4 + kIndexEntrySize * table.size());
     put32(index.data(), static_cast<std::uint32_t>(table.size()));
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -1039,10 +1053,10 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
 // --- RecordFile ---------------------------------------------------------------------------------
 
 RecordFile::RecordFile(std::unique_ptr<State> state) : s_(std::move(state)) {}
-// Closing through the destructor writes only the records already appended: the buffered file
-// then closes its descriptor.
+// Closing through the destructor completes only what earlier calls reported done; the buffered
+// file then closes its descriptor.
 RecordFile::~RecordFile() {
-    if (s_ && s_->open && !s_->readOnly) (void)s_->settle();
+    if (s_) s_->finishDeferred();
 }
 
 OSErr RecordFile::create(const std::string& path, const char* creator, const char* type,
@@ -1315,7 +1329,7 @@ OSErr RecordFile::close() {
 void RecordFile::setReadOnly() {
     // The records appended so far stay in the file; should their block fail to be written, the
     // file is cut back to where it was well formed.
-    if (s_->open && !s_->readOnly && s_->settle()) s_->pendingLen = 0;
+    s_->finishDeferred();
     s_->readOnly = true;
 }
 bool RecordFile::isReadOnly() const {

@@ -44,8 +44,8 @@ public:
     // Opens and validates a record file (free list, index header, class index).
     static OSErr open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out);
 
-    // Closing through the destructor writes nothing but the records already appended (as a
-    // forced close).
+    // Closing through the destructor writes nothing but what earlier calls reported done: the
+    // records already appended and the free list head (as a forced close).
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
@@ -71,8 +71,8 @@ public:
     // Compacts (when freed and changed by a delete), rebuilds the index when out of date, writes
     // the index header and the leader, closes. On failure the file stays open and usable.
     OSErr close();
-    // A later close writes nothing. The records already appended are written first (or, when
-    // that fails, cut off so that the file stays well formed).
+    // A later close writes nothing. The records already appended and the free list head are
+    // written first (appended records that fail to be written are cut off again).
     void setReadOnly();
     bool isReadOnly() const;
     bool isOpen() const;
