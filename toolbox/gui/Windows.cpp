@@ -316,23 +316,35 @@ void ScrollBarAction(ControlRecord* c, int action) {
 
 // ---- windows ---------------------------------------------------------------------------------
 
-// The frame a subwindow puts around its client area (the same for every style).
+namespace {
+
+Qt::WindowFlags SubwindowFlags(std::int16_t style) {
+    Qt::WindowFlags flags =
+        Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style != kSmallDocumentStyle) flags |= Qt::WindowMinimizeButtonHint;
+    if (style == kDocumentStyle) flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+// The frame a subwindow puts around its client area, as the document area draws it now: read
+// from a document window when there is one, else from a probe put in the area for the moment.
+// Never remembered, since the style, the fonts or the screen may change it.
 QMargins SubwindowFrame() {
-    static QMargins m;
-    static bool measured = false;
-    if (!measured && Area()) {
-        // Measured on a subwindow of the document area: that is where the frame is decided.
-        auto* probe = new QMdiSubWindow;
-        probe->setWidget(new QWidget);
-        Area()->addSubWindow(probe);
-        probe->hide();
-        m = FrameMargins(probe);
-        Area()->removeSubWindow(probe);
-        delete probe;
-        measured = true;
-    }
+    QMdiArea* area = Area();
+    if (!area) return {};
+    for (WindowPtr w : g_windows)
+        if (w->winHost->sub) return FrameMargins(w->winHost->sub);
+    auto probe = std::make_unique<QMdiSubWindow>();
+    probe->setWindowFlags(SubwindowFlags(kDocumentStyle));
+    probe->setWidget(new QWidget);
+    area->addSubWindow(probe.get());
+    probe->hide();
+    const QMargins m = FrameMargins(probe.get());
+    area->removeSubWindow(probe.get());
     return m;
 }
+
+} // namespace
 
 Rect GetDefaultWindowBounds(std::int16_t) {
     QMdiArea* area = Area();
@@ -385,11 +397,7 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
                      [sb] { host::ScrollBarAction(sb, -1); });
 
     auto* sub = new QMdiSubWindow;
-    Qt::WindowFlags flags =
-        Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (style != kSmallDocumentStyle) flags |= Qt::WindowMinimizeButtonHint;
-    if (style == kDocumentStyle) flags |= Qt::WindowMaximizeButtonHint;
-    sub->setWindowFlags(flags);
+    sub->setWindowFlags(SubwindowFlags(style));
     sub->setWidget(container);
     if (QApplication::windowIcon().isNull()) {
         // No application icon: an empty one rather than the toolkit's logo.
@@ -544,10 +552,9 @@ void MoveSizeWindow(WindowPtr w, const Rect& bounds) {
 Rect GetWindowBounds(WindowPtr w) {
     w = host::TopWindow(w);
     if (!host::IsLiveWindow(w)) return Rect{};
+    // The client area is where the subwindow placed its widget.
     WindowHost* wh = w->winHost;
-    const QMargins m = FrameMargins(wh->sub);
-    return toRect(
-        QRect(wh->sub->pos() + QPoint(m.left(), m.top()), QSize(wh->clientW, wh->clientH)));
+    return toRect(QRect(wh->sub->pos() + wh->container->pos(), QSize(wh->clientW, wh->clientH)));
 }
 
 Rect GetContentRect(WindowPtr w) {

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 #include <string>
@@ -116,6 +117,46 @@ TEST_F(WindowsTest, GeometryPanesAndFitTest) {
                d2 = GetDefaultWindowBounds(kDocumentStyle);
     EXPECT_FALSE(EqualRect(d1, d2)) << "default bounds cascade";
     EXPECT_TRUE(RectFitsOnScreen(d1, kDocumentStyle)) << "with its frame";
+}
+
+QWidget* SubwindowOf(WindowPtr w) {
+    QWidget* sub = harness::ViewWidget(w);
+    while (sub && !qobject_cast<QMdiSubWindow*>(sub))
+        sub = sub->parentWidget();
+    return sub;
+}
+
+// Bounds are the client area exactly, measured on the subwindows the area really shows, even
+// after their frame changed: cascaded windows at default bounds lie wholly inside the document
+// area, which needs no scroll bars.
+TEST_F(WindowsTest, BoundsAreTheClientAreaTheScreenShows) {
+    QMdiArea* area = GetFrameDocumentArea();
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) // a wider frame and a much taller title bar
+            area->setStyleSheet("QMdiSubWindow { border: 6px solid gray; }"
+                                "QMdiSubWindow::title { height: 100px; }");
+        std::vector<WindowPtr> shown;
+        for (Recorder* r : {&a, &b}) {
+            const Rect bounds = GetDefaultWindowBounds(kListDocumentStyle);
+            WindowPtr w = MakeRecordedWindow(kListDocumentStyle, *r, &bounds);
+            SelectWindow(w);
+            harness::ProcessUpdates();
+            EXPECT_EQ(harness::ViewWidget(w)->mapTo(area->viewport(), QPoint(0, 0)),
+                      QPoint(bounds.left, bounds.top));
+            EXPECT_EQ(GetWindowBounds(w), bounds);
+            EXPECT_TRUE(area->viewport()->rect().contains(SubwindowOf(w)->geometry()))
+                << "pass " << pass;
+            shown.push_back(w);
+        }
+        const QRect first = SubwindowOf(shown[0])->geometry();
+        const QRect second = SubwindowOf(shown[1])->geometry();
+        EXPECT_NE(second.topLeft(), first.topLeft()) << "cascaded";
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+        for (WindowPtr w : shown)
+            DisposeWindow(w);
+    }
+    area->setStyleSheet({});
 }
 
 TEST_F(WindowsTest, InvalidationBecomesOneErasedUpdate) {
