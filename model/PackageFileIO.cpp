@@ -3,6 +3,10 @@
 
 #include "model/Image.h"
 
+#include <new>
+#include <utility>
+#include <vector>
+
 namespace {
 
 RecordFile* recordsOf(const PackageEntry* e) {
@@ -144,15 +148,49 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
 
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     if (!f || !f->recordFile) return paramErr;
-    // One walk over the list: a library of a million Packages makes each walk count. An image
-    // is purged as soon as its entry is written; the index rebuild reads the file, not images.
-    for (PackageEntry* e = f->packages; e; e = e->next) {
-        if (e->editor && commitEditor) {
-            if (OSErr err = commitEditor(e)) return err;
+    RecordFile& records = *f->recordFile;
+    // First every modified entry's new record is written, then the old records are deleted:
+    // new records written one after another share a few large write calls, where a write
+    // followed by a delete would cost several calls each. Dying between the two leaves changed
+    // Packages twice, never not at all. One walk over the list: a library of a million
+    // Packages makes each walk count.
+    std::vector<std::pair<PackageEntry*, std::uint32_t>> written; // entry, its new record
+    OSErr err = noErr;
+    for (PackageEntry* e = f->packages; e && !err; e = e->next) {
+        if (e->editor && commitEditor) err = commitEditor(e);
+        if (err) break;
+        if (!(e->flags & kModified)) {
+            if (!e->editor) purgeEntry(e);
+            continue;
         }
-        if (OSErr err = writeEntry(e)) return err;
+        std::uint32_t newId = 0;
+        if (imageIsValid(e->image)) err = records.writeRecord(kRecordPackage, e->image, &newId);
+        if (err) break;
+        try {
+            written.emplace_back(e, newId);
+        } catch (const std::bad_alloc&) {
+            if (newId) records.deleteRecord(newId);
+            err = memFullErr;
+        }
+    }
+    // What was written before an error is still saved. An image is purged as soon as its entry
+    // is saved; the index rebuild reads the file, not images.
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        PackageEntry* e = written[i].first;
+        if (e->recordId) {
+            if (OSErr deleteErr = records.deleteRecord(e->recordId)) {
+                // Take the new records not yet in use back so that the file holds each Package
+                // once; those entries stay modified.
+                for (std::size_t k = i; k < written.size(); ++k)
+                    if (written[k].second) records.deleteRecord(written[k].second);
+                return err ? err : deleteErr;
+            }
+        }
+        e->recordId = written[i].second;
+        e->flags &= ~kModified;
         if (!e->editor) purgeEntry(e);
     }
+    if (err) return err;
     while (PackageEntry* e = f->discards) {
         if (e->recordId) {
             if (OSErr err = f->recordFile->deleteRecord(e->recordId)) return err;

@@ -171,14 +171,24 @@ public:
     }
     // Asks for the slot of classId to be brought into the cache ahead of its lookup.
     void prefetch(std::int32_t classId) const { __builtin_prefetch(&slots_[home(classId)]); }
-    // The chains sorted by Class ID.
+    // The chains sorted by Class ID: a radix sort in three passes of 11 bits, since a large
+    // library has a hundred thousand Class IDs and more.
     std::vector<Chain> sorted() const {
-        std::vector<Chain> out;
+        std::vector<Chain> out, tmp(used_);
         out.reserve(used_);
         for (const Chain& c : slots_)
             if (c.first) out.push_back(c);
-        std::sort(out.begin(), out.end(),
-                  [](const Chain& a, const Chain& b) { return a.classId < b.classId; });
+        auto key = [](const Chain& c) { return std::uint32_t(c.classId) ^ 0x80000000u; };
+        for (int shift = 0; shift < 33; shift += 11) {
+            std::size_t count[2049] = {};
+            for (const Chain& c : out)
+                ++count[((key(c) >> shift) & 2047) + 1];
+            for (std::size_t i = 1; i < 2049; ++i)
+                count[i] += count[i - 1];
+            for (const Chain& c : out)
+                tmp[count[(key(c) >> shift) & 2047]++] = c;
+            out.swap(tmp);
+        }
         return out;
     }
     const std::vector<Chain>& slots() const { return slots_; }
@@ -223,12 +233,16 @@ struct RecordFile::State {
     RecordFileProgress progress;
     Meta m;
 
-    // Records appended at the end of the file and not yet written: they follow the file's last
-    // byte (pendingStart) in order and reach the file as one block. See flushPending.
+    // Records not yet written, which reach the file as one block (see flushPending): either
+    // appended at the end of the file, following its last byte (pendingStart) in order, or
+    // (tailBlock != 0) placed one below the other at the end of the free block tailBlock, the
+    // block's bytes then kept at the end of the buffer and starting at pendingStart in the file.
     static constexpr std::size_t kAppendBlock = std::size_t(256) << 10;
     std::unique_ptr<unsigned char[]> pending;
     std::size_t pendingLen = 0;
     std::uint64_t pendingStart = 0;
+    std::uint32_t tailBlock = 0;
+    std::uint32_t tailOldSize = 0; // the free block's size on disk
     // Reused for every record written in place, so that a write allocates nothing.
     std::vector<unsigned char> imageBytes, recordBytes;
 
@@ -300,8 +314,13 @@ struct RecordFile::State {
 
     // --- Writing ----------------------------------------------------------------------------
 
+    // Every write but the block's own goes through here: the block reaches the file first.
+    OSErr fileWrite(std::uint64_t pos, const void* src, std::size_t len) {
+        if (OSErr err = settle()) return err;
+        return file.write(pos, src, len);
+    }
     void writeAt(std::uint64_t pos, const void* src, std::size_t len) {
-        FailOSErr(file.write(pos, src, len));
+        FailOSErr(fileWrite(pos, src, len));
     }
     // Puts back bytes after a failed write; a second failure leaves what the first left.
     void restoreBytes(std::uint64_t pos, const void* src, std::size_t len) {
@@ -311,7 +330,7 @@ struct RecordFile::State {
     OSErr putLeaderHead(std::uint32_t head) {
         unsigned char b[4];
         put32(b, head);
-        if (OSErr err = file.write(m.leaderPos, b, 4)) return err;
+        if (OSErr err = fileWrite(m.leaderPos, b, 4)) return err;
         m.freeHead = head;
         put32(m.leader, head);
         m.leaderChanged = false;
@@ -327,7 +346,7 @@ struct RecordFile::State {
         if (pred == 0) return putLeaderHead(next);
         unsigned char b[4];
         put32(b, next);
-        return file.write(std::uint64_t(pred) + 4, b, 4);
+        return fileWrite(std::uint64_t(pred) + 4, b, 4);
     }
 
     // --- The free list ----------------------------------------------------------------------
@@ -388,6 +407,7 @@ struct RecordFile::State {
 
     // Makes the free list anew from every free block in the file, in file order.
     void rebuildFreeListByScan() {
+        flushPending(); // the scan reads the headers on disk
         m.freeLoaded = false;
         m.freeNodes.clear();
         std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks; // position, data bytes
@@ -456,7 +476,7 @@ struct RecordFile::State {
             readAt(p - kRecordHeaderSize, old, sizeof old);
             encodeRecordHeader(b, kRecordFree, 0, static_cast<std::uint32_t>(merged));
             put32(b + 6, static_cast<std::uint32_t>(merged));
-            if (OSErr err = file.write(p - kRecordHeaderSize, b, sizeof b)) {
+            if (OSErr err = fileWrite(p - kRecordHeaderSize, b, sizeof b)) {
                 restoreBytes(p - kRecordHeaderSize, old, sizeof old);
                 m.freeTrusted = false; // the follower is off the list
                 FailOSErr(err);
@@ -503,13 +523,29 @@ struct RecordFile::State {
         unsigned char old[10];
         encodeRecordHeader(old, kRecordFree, 0, cap);
         put32(old + 6, cap);
+        if (split && rec.size() <= kAppendBlock) {
+            // Into the block of records at the end of this free block (see flushTail), which
+            // grows downwards; any other pending block is written first.
+            if (pendingLen && (tailBlock != p || pendingLen + rec.size() > kAppendBlock))
+                flushPending();
+            if (!pending) pending.reset(new unsigned char[kAppendBlock]);
+            if (pendingLen == 0) {
+                tailBlock = p;
+                tailOldSize = cap;
+            }
+            pendingLen += rec.size();
+            std::memcpy(pending.get() + kAppendBlock - pendingLen, rec.data(), rec.size());
+            pendingStart = at - kRecordHeaderSize;
+            m.freeNodes.resize(p, restSize);
+            return at;
+        }
         if (split) {
             // Behind the block's size and link, so nothing that a reader of the file sees.
             writeAt(at - kRecordHeaderSize, rec.data(), rec.size());
             unsigned char b[10];
             encodeRecordHeader(b, kRecordFree, 0, restSize);
             put32(b + 6, restSize);
-            if (OSErr err = file.write(p - kRecordHeaderSize, b, sizeof b)) {
+            if (OSErr err = fileWrite(p - kRecordHeaderSize, b, sizeof b)) {
                 restoreBytes(p - kRecordHeaderSize, old, sizeof old);
                 FailOSErr(err);
             }
@@ -517,7 +553,7 @@ struct RecordFile::State {
             return at;
         }
         unlinkFree(p); // now a free block that no link names
-        if (OSErr err = file.write(p - kRecordHeaderSize, rec.data(), rec.size())) {
+        if (OSErr err = fileWrite(p - kRecordHeaderSize, rec.data(), rec.size())) {
             restoreBytes(p - kRecordHeaderSize, old, kRecordHeaderSize);
             m.freeTrusted = false;
             FailOSErr(err);
@@ -565,7 +601,7 @@ struct RecordFile::State {
         const std::uint32_t slack = minimumSlack(len);
         const std::size_t total = std::size_t(kRecordHeaderSize) + len + slack;
         if (total > kAppendBlock) return nullptr;
-        if (pendingLen + total > kAppendBlock) flushPending();
+        if (tailBlock || pendingLen + total > kAppendBlock) flushPending();
         if (!pending) {
             pending.reset(new unsigned char[kAppendBlock]);
         }
@@ -589,11 +625,32 @@ struct RecordFile::State {
     // writes them.
     void flushPending() {
         if (pendingLen == 0) return;
+        if (tailBlock) {
+            flushTail();
+            return;
+        }
         if (OSErr err = file.write(pendingStart, pending.get(), pendingLen)) {
             if (file.truncate(pendingStart)) (void)file.refreshEof();
             FailOSErr(err);
         }
         pendingLen = 0;
+    }
+    // The records at the end of a free block: written behind the block's size and link, where
+    // nothing a reader sees changes, then the block's header is shortened to expose them.
+    void flushTail() {
+        FailOSErr(file.write(pendingStart, pending.get() + kAppendBlock - pendingLen, pendingLen));
+        const std::uint32_t rest = static_cast<std::uint32_t>(pendingStart - tailBlock);
+        unsigned char b[10], old[10];
+        encodeRecordHeader(b, kRecordFree, 0, rest);
+        put32(b + 6, rest);
+        encodeRecordHeader(old, kRecordFree, 0, tailOldSize);
+        put32(old + 6, tailOldSize);
+        if (OSErr err = file.write(tailBlock - kRecordHeaderSize, b, sizeof b)) {
+            restoreBytes(tailBlock - kRecordHeaderSize, old, sizeof old);
+            FailOSErr(err);
+        }
+        pendingLen = 0;
+        tailBlock = 0;
     }
     OSErr settle() {
         if (pendingLen == 0) return noErr;
@@ -603,7 +660,10 @@ struct RecordFile::State {
     // block, the list head). Should the block fail, it is cut off and dropped.
     void finishDeferred() {
         if (!open || readOnly) return;
-        if (settle()) pendingLen = 0;
+        if (settle()) {
+            pendingLen = 0;
+            tailBlock = 0;
+        }
         (void)CatchFailures([&] { syncLeaderHead(); });
     }
 
@@ -652,7 +712,7 @@ struct RecordFile::State {
         encodeRecordHeader(b, kRecordFree, 0, cap);
         put32(b + 6, cap);
         put32(b + 10, m.freeHead);
-        if (OSErr err = file.write(pos - kRecordHeaderSize, b, sizeof b)) {
+        if (OSErr err = fileWrite(pos - kRecordHeaderSize, b, sizeof b)) {
             restoreBytes(pos - kRecordHeaderSize, old, sizeof old);
             FailOSErr(err);
         }
@@ -669,7 +729,7 @@ struct RecordFile::State {
         put32(b + 4, m.indexCurrent ? m.indexCount : 0);
         std::memcpy(b + 8, m.indexReserved, 8);
         readAt(m.indexHeaderPos, old, len);
-        if (OSErr err = file.write(m.indexHeaderPos, b, len)) {
+        if (OSErr err = fileWrite(m.indexHeaderPos, b, len)) {
             restoreBytes(m.indexHeaderPos, old, len);
             FailOSErr(err);
         }
@@ -1230,6 +1290,11 @@ OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* po
         [&] { *position = s->writeImage(type, image->data, static_cast<std::uint32_t>(len)); });
 }
 
+OSErr RecordFile::flushWrites() {
+    if (!s_->open) return rfNumErr;
+    return s_->settle();
+}
+
 OSErr RecordFile::deleteRecord(std::uint32_t position) {
     if (!s_->open) return rfNumErr;
     if (s_->readOnly) return permErr;
@@ -1345,7 +1410,7 @@ std::uint32_t RecordFile::indexEntryCount() const {
     return s_->m.indexCurrent ? s_->m.indexCount : 0;
 }
 std::uint64_t RecordFile::fileSize() const {
-    return s_->pendingLen ? s_->pendingStart + s_->pendingLen : s_->file.eof();
+    return s_->pendingLen && !s_->tailBlock ? s_->pendingStart + s_->pendingLen : s_->file.eof();
 }
 void RecordFile::setProgress(RecordFileProgress progress) {
     s_->progress = std::move(progress);

@@ -65,6 +65,8 @@ public:
     // destructor. A failure to write it is reported by the call that writes it; the records
     // keep their positions and the next call tries again.
     OSErr writeRecord(std::uint8_t type, Handle image, std::uint32_t* position);
+    // Writes the records that writeRecord still holds in memory.
+    OSErr flushWrites();
     OSErr deleteRecord(std::uint32_t position); // type 1 records only
     OSErr markIndexOutOfDate();
     OSErr rebuildClassIndex();

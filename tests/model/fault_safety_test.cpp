@@ -27,8 +27,8 @@ UniqueHandle imageOf(const std::string& name, int i, const std::string& tag) {
     return packageImage(name, {i % 5 + 1, i % 7 + 10}, tag);
 }
 
-const std::set<int> kChanged = {3, 10, 17, 25, 33};
-const std::set<int> kDeleted = {5, 12, 20, 38};
+const std::set<int> kChanged = {1, 3, 8, 10, 14, 17, 22, 25, 29, 33, 36};
+const std::set<int> kDeleted = {5, 12, 20, 31, 38};
 constexpr int kBase = 40;
 constexpr int kAdded = 3;
 

@@ -31,8 +31,12 @@ struct RecordFileTest : ::testing::Test {
         EXPECT_EQ(rf.writeRecord(kRecordPackage, image, &pos), noErr);
         return pos;
     }
-    // Type, header length and data length of the record whose data is at pos.
-    rf::RecordHeader headerAt(std::uint32_t pos) {
+    // Type, header length and data length of the record whose data is at pos, once the writes
+    // of rf (if given) have reached the file.
+    rf::RecordHeader headerAt(std::uint32_t pos, RecordFile* rf = nullptr) {
+        if (rf) {
+            EXPECT_EQ(rf->flushWrites(), noErr);
+        }
         const auto b = readFile(path);
         return rf::parseRecordHeader(b.data() + pos - 6);
     }
@@ -166,7 +170,7 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     // 100 free bytes, 86 wanted: 14 remain, enough for a free block of 8, which stays in front.
     ASSERT_EQ(rf->deleteRecord(p1), noErr);
     EXPECT_EQ(write(*rf, sizedImage(86).get()), p1 + 8 + 6);
-    EXPECT_EQ(headerAt(p1).type, kRecordFree);
+    EXPECT_EQ(headerAt(p1, rf.get()).type, kRecordFree);
     EXPECT_EQ(headerAt(p1).length, 8u);
     EXPECT_EQ(headerAt(p1 + 14).headerLength, 6);
     EXPECT_EQ(headerAt(p1 + 14).length, 86u);
