@@ -36,8 +36,10 @@
 #include "toolbox/core/Failure.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -156,12 +158,12 @@ public:
     explicit ClassChains(std::size_t expected) {
         while ((std::size_t(1) << bits_) < expected * 4 / 3 + 1)
             ++bits_;
-        slots_.resize(std::size_t(1) << bits_);
+        slots_ = zeroedSlots(std::size_t(1) << bits_);
     }
 
     // The chain of classId; a new chain (first == 0) when it has not been met yet.
     Chain& find(std::int32_t classId) {
-        if (4 * (used_ + 1) > 3 * slots_.size()) grow(); // at most three quarters full
+        if (4 * (used_ + 1) > 3 * size()) grow(); // at most three quarters full
         Chain& c = slots_[slotOf(classId)];
         if (!c.first) {
             c.classId = classId;
@@ -176,7 +178,7 @@ public:
     std::vector<Chain> sorted() const {
         std::vector<Chain> out, tmp(used_);
         out.reserve(used_);
-        for (const Chain& c : slots_)
+        for (const Chain& c : slots())
             if (c.first) out.push_back(c);
         auto key = [](const Chain& c) { return std::uint32_t(c.classId) ^ 0x80000000u; };
         for (int shift = 0; shift < 33; shift += 11) {
@@ -191,30 +193,44 @@ public:
         }
         return out;
     }
-    const std::vector<Chain>& slots() const { return slots_; }
+    std::span<const Chain> slots() const { return {slots_.get(), size()}; }
 
 private:
+    struct FreeSlots {
+        void operator()(Chain* p) const { std::free(p); }
+    };
+    using Slots = std::unique_ptr<Chain[], FreeSlots>;
+    // A large table comes straight from the system as zero pages: nothing is written to it
+    // before its slots are used.
+    static Slots zeroedSlots(std::size_t n) {
+        Slots p(static_cast<Chain*>(std::calloc(n, sizeof(Chain))));
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    std::size_t size() const { return std::size_t(1) << bits_; }
+
     // Fibonacci hashing: the top bits of the product are well mixed, the low bits are not.
     std::size_t home(std::int32_t classId) const {
         return std::size_t((std::uint64_t(std::uint32_t(classId)) * 0x9E3779B97F4A7C15ull) >>
                            (64 - bits_));
     }
     std::size_t slotOf(std::int32_t classId) const {
-        const std::size_t mask = slots_.size() - 1;
+        const std::size_t mask = size() - 1;
         std::size_t i = home(classId);
         while (slots_[i].first && slots_[i].classId != classId)
             i = (i + 1) & mask;
         return i;
     }
     void grow() {
-        ++bits_;
-        std::vector<Chain> old(slots_.size() * 2);
+        Slots old = zeroedSlots(size() * 2);
         old.swap(slots_);
-        for (const Chain& c : old)
-            if (c.first) slots_[slotOf(c.classId)] = c;
+        const std::size_t oldSize = size();
+        ++bits_;
+        for (std::size_t i = 0; i < oldSize; ++i)
+            if (old[i].first) slots_[slotOf(old[i].classId)] = old[i];
     }
 
-    std::vector<Chain> slots_;
+    Slots slots_;
     std::size_t used_ = 0;
     int bits_ = 10; // slots_.size() == 1 << bits_
 };

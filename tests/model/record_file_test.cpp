@@ -262,6 +262,18 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     EXPECT_EQ(linkOf(p2, 0), entryPos(q[8], 0)); // 9 -> Q8
     ASSERT_EQ(rf->close(), noErr);
     verify();
+
+    // More Class IDs than a small file's table first holds, half of them negative: the table
+    // grows and the index stays sorted by signed Class ID (checked by the verifier).
+    rf = reopen();
+    for (int i = 0; i < 1200; ++i)
+        write(
+            *rf,
+            packageImage("R" + std::to_string(i), {(i % 2 ? -1 : 1) * (100000 + i * 7919)}).get());
+    ASSERT_EQ(rf->rebuildClassIndex(), noErr);
+    EXPECT_EQ(rf->indexEntryCount(), 60u + 1200);
+    ASSERT_EQ(rf->close(), noErr);
+    EXPECT_TRUE(verify().indexCurrent);
 }
 
 TEST_F(RecordFileTest, RepairsOnOpen) {
