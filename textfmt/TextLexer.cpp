@@ -1,11 +1,14 @@
 #include "textfmt/TextLexer.h"
 
 #include <climits>
+#include <cstring>
+
+constexpr TextLexer::ClassTable TextLexer::kClasses = TextLexer::classTable();
 
 bool TextLexer::refill() {
     if (endOfFileRead_) return false;
     long count = kBufferSize;
-    OSErr err = FSRead(file_, &count, buffer_);
+    OSErr err = reader_.read(&count, buffer_);
     if (err != noErr && err != eofErr) {
         // A failing read ends the input; the import reports the file error and fails.
         readError_ = err;
@@ -15,82 +18,42 @@ bool TextLexer::refill() {
     if (count <= 0) {
         endOfFileRead_ = true;
         fill_ = at_ = 0;
+        buffer_[0] = kEndOfFileChar;
         return false;
     }
     fill_ = static_cast<int>(count);
     at_ = 0;
+    buffer_[fill_] = kEndOfFileChar;
     return true;
 }
 
-static bool isBlank(int c) {
-    return c == ' ' || c == '\n' || c == '\v' || c == '\f';
-}
-
-int TextLexer::next(long* number) {
-    if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
-
-    int c;
-    do {
-        c = readChar();
-    } while (isBlank(c));
-
-    // Right after a separator that opens a field, another separator or the end of the line
-    // stands for an empty field.
-    if (fieldExpected_) {
-        fieldExpected_ = false;
-        if (c == '\t' || c == ',' || c == '\r') {
-            pushBack(c);
-            tokenLength_ = 0;
-            ++fieldSerial_;
-            backslashAllowed_ = false;
-            return kTokenString;
-        }
-    }
-
-    switch (c) {
-    case kEndOfFileChar:
-        endOfFileSeen_ = true;
-        return kTokenEndOfFile;
-    case '\t':
-        return kTokenTab;
-    case ',':
-        return kTokenComma;
-    case '\r':
-        return kTokenEndOfLine;
-    case '\\':
-        if (backslashAllowed_) {
-            backslashAllowed_ = false;
-            return kTokenBackslash;
-        }
-        break;
-    default:
-        break;
-    }
-    return readField(c, number);
-}
-
 // Reads a field starting with c up to (not including) the next TAB, comma, CR or end of file.
-// The rest of the field is taken straight from the buffer; the character that ends it is left
-// there, which is the same as reading it and pushing it back.
+// The rest of the field is taken straight from the buffer, a run at a time; the character that
+// ends it is left there, which is the same as reading it and pushing it back.
 int TextLexer::readField(int c, long* number) {
     backslashAllowed_ = false;
     token_[0] = static_cast<char>(c);
     int n = 1;
     for (;;) {
-        while (at_ < fill_) {
-            const unsigned char d = buffer_[at_];
-            if (d == '\t' || d == ',' || d == '\r' || d == kEndOfFileChar) goto ended;
-            if (n == kMaxField) {
-                abort(kImportFieldTooLong);
-                return kTokenEndOfInput;
-            }
-            token_[n++] = static_cast<char>(d);
-            ++at_;
-            ++position_;
+        const unsigned char* const from = buffer_ + at_;
+        const unsigned char* end = from;
+        while (!endsField(*end))
+            ++end;
+        const int run = static_cast<int>(end - from);
+        if (n + run > kMaxField) {
+            // The import stops at the field's 256th character.
+            const int kept = kMaxField - n;
+            at_ += kept;
+            position_ += kept;
+            abort(kImportFieldTooLong);
+            return kTokenEndOfInput;
         }
-        if (!refill()) break;
+        std::memcpy(token_ + n, from, static_cast<std::size_t>(run));
+        n += run;
+        at_ += run;
+        position_ += run;
+        if (at_ < fill_ || !refill()) break; // at the end of the field, or of the input
     }
-ended:
     tokenLength_ = n;
     ++fieldSerial_;
 

@@ -1,10 +1,12 @@
 // The lexer of the text import: reads a text file of packages through the toolbox file calls and
 // turns it into tokens for the grammar in ImportGrammar.y.
 //
-// Characters come from a 512-byte buffer refilled by FSRead. End of file is the character 255;
-// a byte 255 in the file ends the input too. One character can be pushed back; a pushed-back 255
-// is kept as 1 and read back as 255. Reading a CR counts a line, pushing one back uncounts it.
+// Characters come from a 512-byte buffer refilled by 512-byte reads of the file (through a
+// TextFileReader, which reads ahead in larger blocks). End of file is the character 255; a byte
+// 255 in the file ends the input too. One character can be pushed back; a pushed-back 255 is kept
+// as 1 and read back as 255. Reading a CR counts a line, pushing one back uncounts it.
 #pragma once
+#include "textfmt/TextFileReader.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/core/Types.h"
 
@@ -42,11 +44,52 @@ public:
     static constexpr int kEndOfFileChar = 255;
     static constexpr int kNoPushBack = 255;
 
-    explicit TextLexer(FileRef file) : file_(file) {}
+    explicit TextLexer(FileRef file) : reader_(file) { buffer_[0] = kEndOfFileChar; }
 
     // The next token; NUMBER sets *number. After end of file, or once the import is aborted,
     // every call returns kTokenEndOfInput.
-    int next(long* number);
+    int next(long* number) {
+        if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
+
+        int c;
+        do {
+            c = readChar();
+        } while (charClass(c) == kBlank);
+
+        // Right after a separator that opens a field, another separator or the end of the line
+        // stands for an empty field.
+        if (fieldExpected_) {
+            fieldExpected_ = false;
+            if (c == '\t' || c == ',' || c == '\r') {
+                pushBack(c);
+                tokenLength_ = 0;
+                ++fieldSerial_;
+                backslashAllowed_ = false;
+                return kTokenString;
+            }
+        }
+
+        switch (charClass(c)) {
+        case kEndOfFile:
+            endOfFileSeen_ = true;
+            return kTokenEndOfFile;
+        case kTab:
+            return kTokenTab;
+        case kComma:
+            return kTokenComma;
+        case kReturn:
+            return kTokenEndOfLine;
+        case kBackslash:
+            if (backslashAllowed_) {
+                backslashAllowed_ = false;
+                return kTokenBackslash;
+            }
+            break;
+        default:
+            break;
+        }
+        return readField(c, number);
+    }
 
     // The text of the last STRING or NUMBER (valid until the next call of next()).
     std::string_view tokenText() const { return {token_, static_cast<std::size_t>(tokenLength_)}; }
@@ -78,12 +121,34 @@ public:
     long position() const { return position_; } // characters consumed so far
 
 private:
+    // The kinds of characters the lexer tells apart. TAB, comma, CR and end of file end a field.
+    enum CharClass : std::uint8_t { kOther, kBlank, kBackslash, kTab, kComma, kReturn, kEndOfFile };
+    struct ClassTable {
+        CharClass at[256];
+    };
+    static constexpr ClassTable classTable() {
+        ClassTable t{};
+        for (int c : {' ', '\n', '\v', '\f'})
+            t.at[c] = kBlank;
+        t.at['\\'] = kBackslash;
+        t.at['\t'] = kTab;
+        t.at[','] = kComma;
+        t.at['\r'] = kReturn;
+        t.at[kEndOfFileChar] = kEndOfFile;
+        return t;
+    }
+    static const ClassTable kClasses;
+    static CharClass charClass(int c) { return kClasses.at[c]; }
+    static bool endsField(int c) { return charClass(c) >= kTab; }
+
     int readChar() {
         int c;
-        if (pushed_ != kNoPushBack) {
+        if (pushed_ == kNoPushBack && at_ < fill_) {
+            c = buffer_[at_++];
+        } else if (pushed_ != kNoPushBack) {
             c = pushed_ == 1 ? kEndOfFileChar : pushed_;
             pushed_ = kNoPushBack;
-        } else if (at_ < fill_ || refill()) {
+        } else if (refill()) {
             c = buffer_[at_++];
         } else {
             c = kEndOfFileChar;
@@ -107,8 +172,10 @@ private:
     bool refill();
     int readField(int c, long* number);
 
-    FileRef file_;
-    unsigned char buffer_[kBufferSize];
+    TextFileReader reader_;
+    // The buffered characters, then a 255 after the last one, where a scan for the end of a field
+    // stops without a bounds check (a 255 within the text ends a field as well).
+    unsigned char buffer_[kBufferSize + 1];
     int fill_ = 0;
     int at_ = 0;
     int pushed_ = kNoPushBack;
