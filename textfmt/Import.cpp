@@ -4,7 +4,9 @@
 #include "textfmt/ImportParser.h"
 #include "toolbox/core/StringTable.h"
 
+#include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -19,38 +21,102 @@ Str255 importMessage(int code) {
 // --- Token strings ----------------------------------------------------------------------------
 
 int TokenStrings::save(std::string_view text) {
-    int index;
-    if (!free_.empty()) {
-        index = free_.back();
-        free_.pop_back();
-    } else {
+    const std::size_t length = text.size() > 255 ? 255 : text.size();
+    if (used_ + 1 + length > chars_.size()) {
         try {
-            slots_.emplace_back();
-            free_.reserve(slots_.size());
+            chars_.resize(std::max<std::size_t>(1024, 2 * (used_ + 1 + length)));
         } catch (const std::bad_alloc&) {
             return -1;
         }
-        index = static_cast<int>(slots_.size()) - 1;
     }
-    Slot& s = slots_[index];
-    s.length = static_cast<std::uint8_t>(text.size() > 255 ? 255 : text.size());
-    std::memcpy(s.chars, text.data(), s.length);
-    return index;
-}
-
-std::string_view TokenStrings::text(int index) const {
-    if (index < 0 || index >= static_cast<int>(slots_.size())) return {};
-    return {slots_[index].chars, slots_[index].length};
-}
-
-void TokenStrings::release(int index) {
-    // free_ has room for every slot (reserved when the slot was made), so this cannot throw.
-    if (index >= 0 && index < static_cast<int>(slots_.size())) free_.push_back(index);
+    const std::size_t index = used_;
+    chars_[index] = static_cast<char>(length);
+    std::memcpy(chars_.data() + index + 1, text.data(), length);
+    used_ += 1 + length;
+    ++alive_;
+    return static_cast<int>(index);
 }
 
 void TokenStrings::clear() {
-    slots_.clear();
-    free_.clear();
+    std::vector<char>().swap(chars_);
+    used_ = 0;
+    alive_ = 0;
+}
+
+// --- Spare parts ------------------------------------------------------------------------------
+
+SpareParts::~SpareParts() {
+    DisposeHandle(fieldText_);
+    DisposeHandle(sectionTable_);
+    for (int i = 0; i < pinChangeCount_; ++i)
+        DisposeHandle(pinChanges_[i]);
+    disposeNetItems(nets_);
+}
+
+void SpareParts::keepHandle(Handle* spare, Handle h) {
+    if (!h) return;
+    if (*spare) {
+        DisposeHandle(h);
+    } else {
+        *spare = h;
+    }
+}
+
+void SpareParts::keep(PackageRecord& r) {
+    if (r.sectionTable) {
+        auto* sections = reinterpret_cast<ComponentSection*>(r.sectionTable->data);
+        for (int i = 0; i < r.sectionCount; ++i) {
+            Handle h = sections[i].pinChanges;
+            if (!h) continue;
+            if (pinChangeCount_ < kMaxSections) {
+                pinChanges_[pinChangeCount_++] = h;
+            } else {
+                DisposeHandle(h);
+            }
+        }
+        SetHandleSize(r.sectionTable, 0); // shrinking keeps the block
+    }
+    keepHandle(&sectionTable_, std::exchange(r.sectionTable, nullptr));
+    keepHandle(&fieldText_, std::exchange(r.fieldText, nullptr));
+    r.sectionCount = 0;
+    while (NetItem* item = r.hiddenConnections) {
+        r.hiddenConnections = item->next;
+        if (netCount_ < kMaxNets) {
+            item->next = nets_;
+            nets_ = item;
+            ++netCount_;
+        } else {
+            disposeNetItem(item);
+        }
+    }
+}
+
+Handle SpareParts::take(Handle* spare, const void* data, Size size) {
+    Handle h = std::exchange(*spare, nullptr);
+    if (!h) return PtrToHand(data, size);
+    if (SetHandleSize(h, size) != noErr) {
+        DisposeHandle(h);
+        return nullptr;
+    }
+    if (size > 0) std::memcpy(h->data, data, static_cast<std::size_t>(size));
+    return h;
+}
+
+Handle SpareParts::pinChanges(const void* data, Size size) {
+    Handle* spare = pinChangeCount_ > 0 ? &pinChanges_[--pinChangeCount_] : nullptr;
+    Handle none = nullptr;
+    return take(spare ? spare : &none, data, size);
+}
+
+NetItem* SpareParts::netItem(std::string_view text) {
+    NetItem* item = nets_;
+    if (!item) return newNetItem(text);
+    nets_ = item->next;
+    --netCount_;
+    item->flags = 0;
+    item->next = nullptr;
+    setNetItemText(item, text);
+    return item;
 }
 
 // --- Sinks ------------------------------------------------------------------------------------
@@ -80,19 +146,12 @@ OSErr PackageFileSink::storePackage(PackageRecord& pkg) {
 // --- The parser's state and actions -----------------------------------------------------------
 
 ImportParser::ImportParser(FileRef file, PackageSink& sink, ImportReporter* reporter)
-    : lexer_(file), file_(file), sink_(sink), reporter_(reporter) {}
+    : lexer_(file), file_(file), sink_(sink), reporter_(reporter),
+      nextProgress_(reporter ? 0 : LONG_MAX) {}
 
-int ImportParser::lex(ImportValue* value) {
-    value->number = 0;
-    value->text = -1;
-    const int token = lexer_.next(&value->number);
-    if (token == kTokenString || token == kTokenNumber)
-        value->text = static_cast<int>(lexer_.fieldSerial());
-    if (reporter_ && lexer_.position() >= nextProgress_) {
-        reporter_->progress(lexer_.position(), fileSize_);
-        nextProgress_ = lexer_.position() + kProgressStep;
-    }
-    return token;
+void ImportParser::progress() {
+    reporter_->progress(lexer_.position(), fileSize_);
+    nextProgress_ = lexer_.position() + kProgressStep;
 }
 
 void ImportParser::parserError(const char* message) {
@@ -124,13 +183,13 @@ void ImportParser::startPackage(int name, int prefix) {
     if (!active()) return;
     takeText(name, &slots_[0]);
     takeText(prefix, &slots_[1]);
-    package_.disposeContents();
+    spares_.keep(package_);
     char text[2 * 255 + 1];
     const Size n1 = slots_[0].length(), n2 = slots_[1].length();
     std::memcpy(text, slots_[0].chars(), n1);
     text[n1] = '\t';
     std::memcpy(text + n1 + 1, slots_[1].chars(), n2);
-    package_.fieldText = PtrToHand(text, n1 + 1 + n2);
+    package_.fieldText = spares_.fieldText(text, n1 + 1 + n2);
     if (!package_.fieldText) return fail(kImportNoMemory);
     shapeCount_ = 0;
     // A separator or end of line right away is an empty first shape field.
@@ -192,14 +251,14 @@ void ImportParser::addPin(int pin) {
 // The net item is linked at the head; the package's list is reversed when the package ends.
 void ImportParser::finishNet() {
     if (!active()) return;
-    NetItem* item = newNetItem(std::string_view(netText_, netLength_));
+    NetItem* item = spares_.netItem(std::string_view(netText_, netLength_));
     if (!item) return fail(kImportNoMemory);
     pushNetItem(package_, item);
     lexer_.setBackslashAllowed();
     lexer_.markLine();
 }
 
-void ImportParser::startSection(long classId, long announced) {
+void ImportParser::startSection(std::int32_t classId, std::int32_t announced) {
     if (!active()) return;
     section_ = 0;
     pairCount_ = 0;
@@ -209,7 +268,8 @@ void ImportParser::startSection(long classId, long announced) {
     // counted but kept nowhere.
     if (package_.sectionCount >= kMaxSections) return;
     ComponentSection s;
-    s.classId = static_cast<std::int32_t>(classId);
+    s.classId = classId;
+    if (!package_.sectionTable) package_.sectionTable = spares_.sectionTable();
     if (addSection(package_, kMaxSections + 1, s) != noErr) return fail(kImportNoMemory);
     section_ = package_.sectionCount;
 }
@@ -238,7 +298,7 @@ void ImportParser::endSection() {
     if (!active()) return;
     ComponentSection* s = section_ ? sectionAt(package_, section_) : nullptr;
     if (s && pairCount_ > 0) {
-        s->pinChanges = PtrToHand(pairText_, pairLength_);
+        s->pinChanges = spares_.pinChanges(pairText_, pairLength_);
         if (!s->pinChanges) return fail(kImportNoMemory);
         s->pinChangeCount = static_cast<std::uint16_t>(pairCount_);
     }
@@ -262,7 +322,7 @@ void ImportParser::endPackage() {
             ++result_.packagesStored;
         }
     }
-    package_.disposeContents();
+    spares_.keep(package_);
     if (!pending()) lexer_.markLine();
 }
 

@@ -6,31 +6,71 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-// The semantic value of a grammar symbol: a NUMBER's value, or a text's index into the token
-// strings (for a STRING or NUMBER token fresh from the lexer: the lexer's field serial).
+// The semantic value of a grammar symbol: a NUMBER's value (the lexer keeps it in the 32-bit
+// range), or a text's index into the token strings (for a STRING or NUMBER token fresh from the
+// lexer: the lexer's field serial). Eight bytes, copied on every parser step.
 struct ImportValue {
-    long number;
-    int text;
+    std::int32_t number;
+    std::int32_t text;
 };
 
-// Owned copies of token texts, addressed by index. Freed slots are reused, so the table only
-// grows to the number of texts alive at once (a handful).
+// Owned copies of token texts, addressed by index: length-prefixed strings laid end to end in
+// one block, the index of a text being its offset there. The grammar takes every text soon after
+// it is saved, so only a few are alive at once; when the last one alive is released the block is
+// used again from its start, so it never grows past the texts alive together.
 class TokenStrings {
 public:
     int save(std::string_view text); // -1 when out of memory
-    std::string_view text(int index) const;
-    void release(int index);
+    std::string_view text(int index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= used_) return {};
+        return {chars_.data() + index + 1, static_cast<unsigned char>(chars_[index])};
+    }
+    void release(int index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < used_ && --alive_ == 0) used_ = 0;
+    }
     void clear();
 
 private:
-    struct Slot {
-        std::uint8_t length = 0;
-        char chars[255];
-    };
-    std::vector<Slot> slots_;
-    std::vector<int> free_;
+    std::vector<char> chars_;
+    std::size_t used_ = 0;
+    int alive_ = 0;
+};
+
+// The blocks of finished package records, kept to build the next packages with, so that
+// building a package allocates nothing once the first few are done. At most kMaxSections pin
+// number change handles and kMaxNets net items are kept; the rest are disposed of.
+class SpareParts {
+public:
+    SpareParts() = default;
+    SpareParts(const SpareParts&) = delete;
+    SpareParts& operator=(const SpareParts&) = delete;
+    ~SpareParts();
+
+    // Takes every block of r (which is left empty).
+    void keep(PackageRecord& r);
+    // A handle holding a copy of size bytes at data, or none when out of memory.
+    Handle fieldText(const void* data, Size size) { return take(&fieldText_, data, size); }
+    Handle pinChanges(const void* data, Size size);
+    // An empty section table, or none (addSection then makes one).
+    Handle sectionTable() { return std::exchange(sectionTable_, nullptr); }
+    // A net item holding text, or none when out of memory.
+    NetItem* netItem(std::string_view text);
+
+private:
+    static constexpr int kMaxNets = 64;
+    static Handle take(Handle* spare, const void* data, Size size);
+    void keepHandle(Handle* spare, Handle h);
+
+    Handle fieldText_ = nullptr;
+    Handle sectionTable_ = nullptr;
+    Handle pinChanges_[kMaxSections] = {};
+    int pinChangeCount_ = 0;
+    NetItem* nets_ = nullptr;
+    int netCount_ = 0;
 };
 
 class ImportParser {
@@ -38,7 +78,16 @@ public:
     ImportParser(FileRef file, PackageSink& sink, ImportReporter* reporter);
 
     // The lexer and error routine of the generated parser.
-    int lex(ImportValue* value);
+    int lex(ImportValue* value) {
+        long number = 0;
+        const int token = lexer_.next(&number);
+        value->number = static_cast<std::int32_t>(number);
+        value->text = token == kTokenString || token == kTokenNumber
+                          ? static_cast<std::int32_t>(lexer_.fieldSerial())
+                          : -1;
+        if (lexer_.position() >= nextProgress_) progress();
+        return token;
+    }
     void parserError(const char* message);
     void stackOverflow();
 
@@ -52,7 +101,7 @@ public:
     void startNet(int name);
     void addPin(int pin);
     void finishNet();
-    void startSection(long classId, long announced);
+    void startSection(std::int32_t classId, std::int32_t announced);
     void addPair(int unpackaged, int packaged);
     void endSection();
     void endPackage();
@@ -62,6 +111,7 @@ public:
     ImportResult run();
 
 private:
+    void progress();
     bool pending() const { return lexer_.errorCode() != kImportOk; }
     bool active() const { return !lexer_.aborted(); }
     void fail(std::int16_t code) { lexer_.abort(code); }
@@ -76,7 +126,7 @@ private:
     ImportReporter* reporter_;
     TokenStrings tokens_;
     long fileSize_ = 0;
-    long nextProgress_ = 0;
+    long nextProgress_ = 0; // position of the next progress report (LONG_MAX: no reporter)
 
     // The parse record.
     Str255 slots_[4];
@@ -85,6 +135,7 @@ private:
 
     // The build state.
     PackageRecord package_;
+    SpareParts spares_;
     char netText_[255];
     int netLength_ = 0;
     int section_ = 0; // position of the current section; 0 when the table was full
