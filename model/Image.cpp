@@ -172,7 +172,9 @@ bool ImageReader::nextNet(ImageNet* out) {
 namespace {
 
 // One layout of a package record into an image. With out == nullptr it only measures; the same
-// code then writes into a block of the measured size, so both passes agree by construction.
+// code then writes into a block of the measured size, so both passes agree by construction. With
+// allNets set, every net item is measured, valid or not: an upper bound that spares the validity
+// checks, which the writing pass then makes once.
 struct Layout {
     std::int32_t classIds[kMaxSections];
     int classCount = 0;
@@ -184,7 +186,7 @@ struct Layout {
     }
 };
 
-OSErr layOut(const PackageRecord& r, char* out, std::size_t* size) {
+OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets = false) {
     Layout l;
     int sections = 0;
     for (int i = 1; i <= r.sectionCount; ++i) {
@@ -231,7 +233,7 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size) {
 
     int nets = 0;
     for (const NetItem* n = r.hiddenConnections; n; n = n->next) {
-        if (!netItemIsValid(n)) continue;
+        if (!allNets && !netItemIsValid(n)) continue;
         ++nets;
         if (out) {
             storeU16(out + pos, n->textLength);
@@ -253,13 +255,19 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size) {
 
 } // namespace
 
+// The block is sized by the upper bound and cut to what the writing pass used. Only when the bound
+// is refused (more nets than the count can hold, some of them perhaps invalid) does an exact
+// measure decide.
 OSErr flattenPackage(const PackageRecord& r, UniqueHandle* image) {
     std::size_t size = 0;
-    if (OSErr err = layOut(r, nullptr, &size)) return err;
+    if (layOut(r, nullptr, &size, true) != noErr) {
+        if (OSErr err = layOut(r, nullptr, &size)) return err;
+    }
     if (size > 0x7FFFFFFF) return paramErr;
     UniqueHandle h(NewHandle(Size(size)));
     if (!h) return memFullErr;
     if (OSErr err = layOut(r, h.data(), &size)) return err;
+    SetHandleSize(h.get(), Size(size)); // never larger than the block: cannot fail
     *image = std::move(h);
     return noErr;
 }

@@ -264,7 +264,16 @@ Str255 netItemField(const NetItem* item, int field) {
     return Str255(GetFieldView(item->text, item->textLength, field));
 }
 
+// One scan: field 1 runs to the first TAB, field 2 from there to the next TAB or the end; each
+// must hold something other than blanks.
 bool netItemIsValid(const NetItem* item) {
-    return !TrimBlanks(GetFieldView(item->text, item->textLength, 1)).empty() &&
-           !TrimBlanks(GetFieldView(item->text, item->textLength, 2)).empty();
+    const char* p = item->text;
+    const char* const end = p + item->textLength;
+    bool named = false;
+    for (; p < end && *p != '\t'; ++p)
+        named = named || *p != ' ';
+    if (!named || p == end) return false;
+    for (++p; p < end && *p != '\t'; ++p)
+        if (*p != ' ') return true;
+    return false;
 }
