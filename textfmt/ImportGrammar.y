@@ -71,30 +71,25 @@ package
     : header_line body                  { p->endPackage(); }
     ;
 
+/* The shape is set once the end of the line is read: nothing is read in between. */
 header_line
     : text sep text sep                 { p->startPackage($1.text, $3.text); }
-      shape_fields                      { p->setShape(); }
-      END_OF_LINE                       { p->endHeader(); }
+      shape_fields END_OF_LINE          { p->setShape(); p->endHeader(); }
     ;
 
 shape_fields
-    : shape_field
-    | shape_fields sep                  { p->expectField(); }
-      shape_field
-    ;
-
-shape_field
     : text                              { p->shapeField($1.text); }
+    | shape_fields sep                  { p->expectField(); }
+      text                              { p->shapeField($4.text); }
     ;
 
+/* Each item is a net line or a section line; the body names both, so that a finished line
+   takes the parser one step fewer. */
 body
-    : item
-    | body item
-    ;
-
-item
     : net_line
     | section_line
+    | body net_line
+    | body section_line
     ;
 
 net_line
@@ -107,25 +102,30 @@ pins
     | pins sep text                     { p->addPin($3.text); }
     ;
 
+/* A section line without pairs goes straight from its start to its end. */
 section_line
+    : section_start section_end
+    | section_start pairs section_end
+    ;
+
+section_start
     : sep NUMBER sep NUMBER             { p->startSection($2.number, $4.number); }
-      pairs section_end
     ;
 
 pairs
-    : %empty
+    : sep text sep text                 { p->addPair($2.text, $4.text); }
     | pairs sep text sep text           { p->addPair($3.text, $5.text); }
     ;
 
+/* The end of line that ends a section line and the blank lines after it belong to it. */
 section_end
-    : END_OF_LINE                       { p->endSection(); }
-      trailing_blank_lines
+    : section_line_end
     | END_OF_FILE                       { p->endSection(); }
     ;
 
-trailing_blank_lines
-    : %empty
-    | trailing_blank_lines blank_line
+section_line_end
+    : END_OF_LINE                       { p->endSection(); }
+    | section_line_end blank_line
     ;
 
 sep
