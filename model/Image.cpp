@@ -459,32 +459,58 @@ std::size_t elementSize(char letter) {
 
 constexpr bool kHostIsBig = std::endian::native == std::endian::big;
 
+// The structures of an image, by their layout templates: the header "W4", a class entry or a
+// section header "LW2", a net's length "W".
+enum class ImagePart { header, entry, net };
+
+void swap16(char* p) {
+    storeU16(p, __builtin_bswap16(loadU16(p)));
+}
+
+// The same as swapByTemplate with the part's template, without reading the template.
+void swapPart(char* p, ImagePart part) {
+    switch (part) {
+    case ImagePart::header:
+        for (int i = 0; i < 4; ++i)
+            swap16(p + 2 * i);
+        break;
+    case ImagePart::entry:
+        storeU32(p, __builtin_bswap32(loadU32(p)));
+        swap16(p + 4);
+        swap16(p + 6);
+        break;
+    case ImagePart::net:
+        swap16(p);
+        break;
+    }
+}
+
 // Walks an image whose counts and lengths are read in host order (bigEndian false) or file order
-// (true), calling swap(offset, template) for each structure. False when a part would leave the
+// (true), calling swap(offset, part) for each structure. False when a part would leave the
 // block; the walk then stops before calling swap on anything out of bounds.
 template <class Swap>
 bool walkImage(const char* data, std::size_t len, bool bigEndian, Swap&& swap) {
     auto u16 = [&](std::size_t at) { return bigEndian ? loadBE16(data + at) : loadU16(data + at); };
     if (len < kImageHeaderSize) return false;
     const std::size_t sections = u16(0), nets = u16(2), classes = u16(4), textLength = u16(6);
-    swap(0, "W4");
+    swap(0, ImagePart::header);
     std::size_t pos = classEntryOffset(int(classes));
     if (pos + textLength > len) return false;
     for (std::size_t k = 0; k < classes; ++k)
-        swap(classEntryOffset(int(k)), "LW2");
+        swap(classEntryOffset(int(k)), ImagePart::entry);
     pos += textLength;
     for (std::size_t i = 0; i < sections; ++i) {
         if (pos + kSectionHeaderSize > len) return false;
         const std::size_t t = u16(pos + 6);
         if (pos + kSectionHeaderSize + t > len) return false;
-        swap(pos, "LW2");
+        swap(pos, ImagePart::entry);
         pos += kSectionHeaderSize + t;
     }
     for (std::size_t i = 0; i < nets; ++i) {
         if (pos + kNetHeaderSize > len) return false;
         const std::size_t n = u16(pos);
         if (pos + kNetHeaderSize + n > len) return false;
-        swap(pos, "W");
+        swap(pos, ImagePart::net);
         pos += kNetHeaderSize + n;
     }
     return true;
@@ -493,15 +519,15 @@ bool walkImage(const char* data, std::size_t len, bool bigEndian, Swap&& swap) {
 // Checks the structure first (reading counts in the order the block is in now), then swaps.
 // The counts are read before any swapping, so both directions read them in the right order.
 OSErr swapImage(char* data, std::size_t len, bool countsAreBig) {
-    if (!data || !walkImage(data, len, countsAreBig, [](std::size_t, const char*) {}))
+    if (!data || !walkImage(data, len, countsAreBig, [](std::size_t, ImagePart) {}))
         return paramErr;
     if (kHostIsBig) return noErr;
     // Swap the parts behind the header first, while the header's counts are still readable in
     // the order the walk expects, and the header last.
-    walkImage(data, len, countsAreBig, [&](std::size_t at, const char* tmpl) {
-        if (at != 0) swapByTemplate(data + at, tmpl);
+    walkImage(data, len, countsAreBig, [&](std::size_t at, ImagePart part) {
+        if (at != 0) swapPart(data + at, part);
     });
-    swapByTemplate(data, "W4");
+    swapPart(data, ImagePart::header);
     return noErr;
 }
 
