@@ -350,8 +350,11 @@ bool imageIsValid(Handle image) {
     if (imageSectionCount(image) < 1) return false;
     // A field text that does not fit the block reads as empty, so the image is not valid.
     const std::string_view text = imageFieldText(image);
-    return !TrimBlanks(GetFieldView(text.data(), Size(text.size()), 1)).empty() &&
-           !TrimBlanks(GetFieldView(text.data(), Size(text.size()), 2)).empty();
+    const std::size_t tab = text.find('\t');
+    if (tab == std::string_view::npos) return false;
+    const std::string_view prefix = text.substr(tab + 1, text.find('\t', tab + 1) - tab - 1);
+    return text.substr(0, tab).find_first_not_of(' ') != std::string_view::npos &&
+           prefix.find_first_not_of(' ') != std::string_view::npos;
 }
 
 namespace {

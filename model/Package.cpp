@@ -264,16 +264,13 @@ Str255 netItemField(const NetItem* item, int field) {
     return Str255(GetFieldView(item->text, item->textLength, field));
 }
 
-// One scan: field 1 runs to the first TAB, field 2 from there to the next TAB or the end; each
-// must hold something other than blanks.
+// Field 1 runs to the first TAB, field 2 from there to the next TAB or the end; each must hold
+// something other than blanks.
 bool netItemIsValid(const NetItem* item) {
-    const char* p = item->text;
-    const char* const end = p + item->textLength;
-    bool named = false;
-    for (; p < end && *p != '\t'; ++p)
-        named = named || *p != ' ';
-    if (!named || p == end) return false;
-    for (++p; p < end && *p != '\t'; ++p)
-        if (*p != ' ') return true;
-    return false;
+    const std::string_view text(item->text, item->textLength);
+    const std::size_t tab = text.find('\t');
+    if (tab == std::string_view::npos) return false;
+    const std::string_view pin = text.substr(tab + 1, text.find('\t', tab + 1) - tab - 1);
+    return text.substr(0, tab).find_first_not_of(' ') != std::string_view::npos &&
+           pin.find_first_not_of(' ') != std::string_view::npos;
 }

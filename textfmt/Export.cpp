@@ -12,28 +12,39 @@ const char* exportErrorText(OSErr err) {
     return err == kReplaceOriginalErr ? "You cannot replace the original file." : nullptr;
 }
 
-static void appendWithCommas(std::string* out, std::string_view text) {
-    const std::size_t start = out->size();
-    out->append(text);
-    std::replace(out->begin() + static_cast<std::ptrdiff_t>(start), out->end(), '\t', ',');
+namespace {
+
+// Copies text to p with every TAB turned into a comma; returns the end of the copy.
+char* copyWithCommas(char* p, std::string_view text) {
+    for (const char c : text)
+        *p++ = c == '\t' ? ',' : c;
+    return p;
 }
 
-static void appendNumber(std::string* out, long value) {
-    char digits[24];
-    const auto r = std::to_chars(digits, digits + sizeof digits, value);
-    out->append(digits, r.ptr);
+char* putNumber(char* p, long value) {
+    return std::to_chars(p, p + 24, value).ptr;
 }
 
+} // namespace
+
+// The text is written in place into room reserved at the end of out: at most the image's own
+// bytes (every text of the image appears once) plus the line starts and numbers added per part.
 bool appendImageText(const char* data, std::size_t length, std::string* out) {
     ImageReader sections(data, length), nets(data, length);
     if (!sections.ok()) return false;
     const std::size_t start = out->size();
+    constexpr std::size_t kPerNet = 4;                      // CR LF TAB backslash
+    constexpr std::size_t kPerSection = 3 + 11 + 1 + 5 + 1; // CR LF TAB, id, comma, count, TAB
+    out->resize(start + length + kPerNet * nets.header().netCount +
+                kPerSection * sections.header().sectionCount + 2);
+    char* const base = out->data();
+    char* p = base + start;
 
     std::string_view header = sections.fieldText();
     while (!header.empty() &&
            (header.back() == '\t' || header.back() == '\n' || header.back() == '\r'))
         header.remove_suffix(1);
-    appendWithCommas(out, header);
+    p = copyWithCommas(p, header);
 
     ImageNet net;
     for (int i = 0; i < nets.header().netCount; ++i) {
@@ -41,8 +52,8 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
             out->resize(start);
             return false;
         }
-        out->append("\r\n\t\\");
-        appendWithCommas(out, net.text.substr(0, 255));
+        p = std::copy_n("\r\n\t\\", 4, p);
+        p = copyWithCommas(p, net.text.substr(0, 255));
     }
 
     ImageSection section;
@@ -51,25 +62,26 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
             out->resize(start);
             return false;
         }
-        out->append("\r\n\t");
-        appendNumber(out, section.classId);
-        out->push_back(',');
-        appendNumber(out, section.pinChangeCount);
+        p = std::copy_n("\r\n\t", 3, p);
+        p = putNumber(p, section.classId);
+        *p++ = ',';
+        p = putNumber(p, section.pinChangeCount);
         if (section.text.empty()) continue;
         // A TAB in front, then every second TAB from that one on becomes a comma, so that each
         // pair reads TAB, unpackaged pin, comma, packaged pin.
-        out->push_back('\t');
-        const std::size_t pairs = out->size();
-        out->append(section.text);
+        *p++ = '\t';
         bool comma = true;
-        for (auto c = out->begin() + static_cast<std::ptrdiff_t>(pairs); c != out->end(); ++c) {
-            if (*c == '\t') {
-                if (comma) *c = ',';
+        for (const char c : section.text) {
+            if (c == '\t') {
+                *p++ = comma ? ',' : '\t';
                 comma = !comma;
+            } else {
+                *p++ = c;
             }
         }
     }
-    out->append("\r\n");
+    p = std::copy_n("\r\n", 2, p);
+    out->resize(static_cast<std::size_t>(p - base));
     return true;
 }
 
