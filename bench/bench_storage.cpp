@@ -11,44 +11,26 @@
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
 // $TMPDIR (or /tmp).
 #include "common/Generate.h"
+#include "common/Timing.h"
 #include "model/Image.h"
 #include "model/PackageFileIO.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-// CPU time (user and system) of this process and of its finished children, in ms. The machine
-// may be shared: CPU time is what a step costs, wall time what it took.
-double cpuMs() {
-    double total = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage u{};
-        getrusage(who, &u);
-        total += double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-                 double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-    }
-    return total;
-}
-
-struct Timing {
-    double wall = 1e30, cpu = 1e30;
-};
+using bench::best;
+using bench::Clock;
+using bench::cpuMs;
+using bench::msSince;
+using bench::Timing;
 
 [[noreturn]] void die(const std::string& what) {
     std::fprintf(stderr, "bench_storage: %s\n", what.c_str());
@@ -61,23 +43,6 @@ void check(OSErr err, const char* what) {
 
 void shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) die("command failed: " + command);
-}
-
-// Best of three: prepare() runs untimed before each run, run() is timed.
-template <class Prepare, class Run> Timing best(Prepare prepare, Run run) {
-    Timing b;
-    for (int i = 0; i < 3; ++i) {
-        prepare();
-        const double c = cpuMs();
-        const auto t = Clock::now();
-        run();
-        b.wall = std::min(b.wall, msSince(t));
-        b.cpu = std::min(b.cpu, cpuMs() - c);
-    }
-    return b;
-}
-template <class Run> Timing best(Run run) {
-    return best([] {}, run);
 }
 
 long fileBytes(const std::string& path) {

@@ -8,58 +8,24 @@
 //   bench_text --import-only TEXT OUT.qpk  the same without the class index rebuild
 //   bench_text --parse TEXT           the lexer and parser alone, Packages flattened and dropped
 //   bench_text --generate N TEXT      writes the generated library of N Packages
+#include "common/Timing.h"
 #include "model/Image.h"
 #include "model/RecordFile.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// CPU time (user + system) of this process, or of its finished children.
-double cpuSeconds(bool children) {
-    rusage u{};
-    getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Wall time and CPU time of one step: the machine is shared, so both are shown.
-struct Timing {
-    double wall = 1e30;
-    double cpu = 1e30;
-};
-
-// Best of `runs` timings of f (each run must leave the same state behind). A step that runs a
-// command is charged the CPU time of its child processes.
-template <class F> Timing best(int runs, bool children, F f) {
-    Timing t;
-    for (int i = 0; i < runs; ++i) {
-        const double cpu0 = cpuSeconds(children);
-        const auto start = Clock::now();
-        if (!f()) {
-            std::fprintf(stderr, "bench_text: a measured step failed\n");
-            std::exit(1);
-        }
-        t.wall = std::min(t.wall, seconds(start));
-        t.cpu = std::min(t.cpu, cpuSeconds(children) - cpu0);
-    }
-    return t;
-}
+using bench::best;
+using bench::cpuMs;
+using bench::CpuOf;
+using bench::Timing;
 
 bool shell(const std::string& command) {
     return std::system(command.c_str()) == 0;
@@ -106,7 +72,7 @@ struct QuietReporter : ImportReporter {
     void fileError(OSErr) override { ++problems; }
 };
 
-// CPU time of the last import's closing part: the class index rebuild and the close.
+// CPU time (ms) of the last import's closing part: the class index rebuild and the close.
 double lastIndexCpu = 0;
 
 // What qpk import does: create the package file, import, rebuild the class index, close. With
@@ -122,9 +88,9 @@ bool importInto(const std::string& text, const std::string& out, bool withIndex 
         records->setReadOnly();
         return records->close() == noErr;
     }
-    const double cpu0 = cpuSeconds(false);
+    const double cpu0 = cpuMs(CpuOf::self);
     const bool closed = records->rebuildClassIndex() == noErr && records->close() == noErr;
-    lastIndexCpu = cpuSeconds(false) - cpu0;
+    lastIndexCpu = cpuMs(CpuOf::self) - cpu0;
     return closed;
 }
 
@@ -180,27 +146,28 @@ void run(long packages, const std::string& dir, int runs) {
     warm(text);
     const double mb = fileSize(text) / 1e6;
 
-    const Timing cp = best(runs, true, [&] { return shell("cp " + text + " " + copy); });
-    const Timing parse = best(runs, false, [&] { return parseOnly(text); });
-    const Timing import = best(runs, false, [&] { return importInto(text, qpk); });
-    const Timing sqlite = best(1, true, [&] {
+    const Timing cp = best(runs, CpuOf::children, [&] { return shell("cp " + text + " " + copy); });
+    const Timing parse = best(runs, CpuOf::self, [&] { return parseOnly(text); });
+    const Timing import = best(runs, CpuOf::self, [&] { return importInto(text, qpk); });
+    const Timing sqlite = best(1, CpuOf::children, [&] {
         std::remove(db.c_str());
         return shell("sqlite3 " + db +
                      " 'CREATE TABLE t(line TEXT)' '.separator \"\\037\" \"\\n\"' '.import " +
                      text + " t' >/dev/null 2>&1");
     });
     warm(qpk);
-    const Timing exported = best(runs, false, [&] { return exportFrom(qpk, out); });
+    const Timing exported = best(runs, CpuOf::self, [&] { return exportFrom(qpk, out); });
     warm(out);
-    const Timing cpOut = best(runs, true, [&] { return shell("cp " + out + " " + copy); });
+    const Timing cpOut =
+        best(runs, CpuOf::children, [&] { return shell("cp " + out + " " + copy); });
     const bool same = shell("cmp -s " + text + " " + out);
     const long rss = peakImportKiB("--import", text, qpk);
     const long rssOnly = peakImportKiB("--import-only", text, qpk);
 
     const double bytes = mb * 1e6;
     auto line = [&](const char* what, const Timing& t, const Timing* ref, const char* refName) {
-        std::printf("  %-30s %8.1f ms %6.2f ns/B | cpu %8.1f ms %6.2f ns/B", what, t.wall * 1e3,
-                    t.wall * 1e9 / bytes, t.cpu * 1e3, t.cpu * 1e9 / bytes);
+        std::printf("  %-30s %8.1f ms %6.2f ns/B | cpu %8.1f ms %6.2f ns/B", what, t.wall,
+                    t.wall * 1e6 / bytes, t.cpu, t.cpu * 1e6 / bytes);
         if (ref)
             std::printf(" | %.2fx %s (cpu %.2fx)", t.wall / ref->wall, refName, t.cpu / ref->cpu);
         std::printf("\n");
