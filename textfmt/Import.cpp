@@ -5,7 +5,6 @@
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
-#include <cassert>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -20,21 +19,13 @@ Str255 importMessage(int code) {
 
 // --- Token strings ----------------------------------------------------------------------------
 
-int TokenStrings::save(std::string_view text) {
-    const std::size_t length = text.size() > 255 ? 255 : text.size();
-    if (used_ + 1 + length > chars_.size()) {
-        try {
-            chars_.resize(std::max<std::size_t>(1024, 2 * (used_ + 1 + length)));
-        } catch (const std::bad_alloc&) {
-            return -1;
-        }
+bool TokenStrings::grow(std::size_t more) {
+    try {
+        chars_.resize(std::max<std::size_t>(1024, 2 * (used_ + more)));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    const std::size_t index = used_;
-    chars_[index] = static_cast<char>(length);
-    std::memcpy(chars_.data() + index + 1, text.data(), length);
-    used_ += 1 + length;
-    ++alive_;
-    return static_cast<int>(index);
+    return true;
 }
 
 void TokenStrings::clear() {
@@ -161,17 +152,6 @@ void ImportParser::parserError(const char* message) {
 
 void ImportParser::stackOverflow() {
     parserError("Yacc internal stack overflow");
-}
-
-// A STRING or NUMBER taken as text: its text, still in the lexer's token buffer, is saved. The
-// grammar reduces a text before reading the next token, so the buffer still holds it.
-int ImportParser::saveText(int serial) {
-    if (!active()) return -1;
-    assert(static_cast<std::uint32_t>(serial) == lexer_.fieldSerial());
-    (void)serial;
-    const int index = tokens_.save(lexer_.tokenText());
-    if (index < 0) fail(kImportNoMemory);
-    return index;
 }
 
 void ImportParser::takeText(int index, Str255* slot) {

@@ -4,7 +4,9 @@
 #include "textfmt/Import.h"
 #include "textfmt/TextLexer.h"
 
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,7 +26,17 @@ struct ImportValue {
 // used again from its start, so it never grows past the texts alive together.
 class TokenStrings {
 public:
-    int save(std::string_view text); // -1 when out of memory
+    int save(std::string_view text) { // -1 when out of memory
+        const std::size_t length = text.size() > 255 ? 255 : text.size();
+        if (used_ + 1 + length > chars_.size() && !grow(1 + length)) return -1;
+        char* const at = chars_.data() + used_;
+        *at = static_cast<char>(length);
+        std::memcpy(at + 1, text.data(), length);
+        const int index = static_cast<int>(used_);
+        used_ += 1 + length;
+        ++alive_;
+        return index;
+    }
     std::string_view text(int index) const {
         if (index < 0 || static_cast<std::size_t>(index) >= used_) return {};
         return {chars_.data() + index + 1, static_cast<unsigned char>(chars_[index])};
@@ -35,6 +47,8 @@ public:
     void clear();
 
 private:
+    bool grow(std::size_t more);
+
     std::vector<char> chars_;
     std::size_t used_ = 0;
     int alive_ = 0;
@@ -79,12 +93,14 @@ public:
 
     // The lexer and error routine of the generated parser.
     int lex(ImportValue* value) {
-        long number = 0;
-        const int token = lexer_.next(&number);
-        value->number = static_cast<std::int32_t>(number);
-        value->text = token == kTokenString || token == kTokenNumber
-                          ? static_cast<std::int32_t>(lexer_.fieldSerial())
-                          : -1;
+        const int token = lexer_.scan();
+        // Stored whole: the parser copies the value at once, which a store in two halves would
+        // make wait.
+        const ImportValue v{token == kTokenNumber ? lexer_.number() : 0,
+                            token == kTokenString || token == kTokenNumber
+                                ? static_cast<std::int32_t>(lexer_.fieldSerial())
+                                : -1};
+        std::memcpy(value, &v, sizeof v);
         if (lexer_.position() >= nextProgress_) progress();
         return token;
     }
@@ -92,7 +108,17 @@ public:
     void stackOverflow();
 
     // Semantic actions, in the order their rules are reduced.
-    int saveText(int serial); // serial: the field number the lexer gave the token
+    // A STRING or NUMBER taken as text: its text, still in the lexer's token buffer, is saved
+    // (the grammar reduces a text before reading the next token). serial: the field number the
+    // lexer gave the token.
+    int saveText(int serial) {
+        if (!active()) return -1;
+        assert(static_cast<std::uint32_t>(serial) == lexer_.fieldSerial());
+        (void)serial;
+        const int index = tokens_.save(lexer_.tokenText());
+        if (index < 0) fail(kImportNoMemory);
+        return index;
+    }
     void startPackage(int name, int prefix);
     void shapeField(int text);
     void expectField() { lexer_.setFieldExpected(); }

@@ -1,5 +1,6 @@
 #include "textfmt/TextLexer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -27,19 +28,41 @@ bool TextLexer::refill() {
     return true;
 }
 
+int TextLexer::readNonBlank() {
+    int c;
+    do {
+        c = readChar();
+    } while (charClass(c) == kBlank);
+    return c;
+}
+
 // Reads a field starting with c up to (not including) the next TAB, comma, CR or end of file.
-// The rest of the field is taken straight from the buffer, a run at a time; the character that
-// ends it is left there, which is the same as reading it and pushing it back.
-int TextLexer::readField(int c, long* number) {
+// The rest of the field is taken straight from the buffer; the character that ends it is left
+// there, which is the same as reading it and pushing it back.
+int TextLexer::readField(int c) {
     backslashAllowed_ = false;
     token_[0] = static_cast<char>(c);
     int n = 1;
-    for (;;) {
-        const unsigned char* const from = buffer_ + at_;
-        const unsigned char* end = from;
+
+    // Most fields lie in the buffer: they are copied as they are scanned.
+    const unsigned char* const from = buffer_ + at_;
+    const unsigned char* const stop = from + std::min(fill_ - at_, kMaxField - n);
+    const unsigned char* p = from;
+    char* out = token_ + n;
+    while (p != stop && !endsField(*p))
+        *out++ = static_cast<char>(*p++);
+    const int copied = static_cast<int>(p - from);
+    n += copied;
+    at_ += copied;
+    position_ += copied;
+
+    // The field goes on past the buffered characters, or reaches the limit: runs at a time.
+    while (p == stop) { // left by the break or return below
+        const unsigned char* const start = buffer_ + at_;
+        const unsigned char* end = start;
         while (!endsField(*end))
             ++end;
-        const int run = static_cast<int>(end - from);
+        const int run = static_cast<int>(end - start);
         if (n + run > kMaxField) {
             // The import stops at the field's 256th character.
             const int kept = kMaxField - n;
@@ -48,7 +71,7 @@ int TextLexer::readField(int c, long* number) {
             abort(kImportFieldTooLong);
             return kTokenEndOfInput;
         }
-        std::memcpy(token_ + n, from, static_cast<std::size_t>(run));
+        std::memcpy(token_ + n, start, static_cast<std::size_t>(run));
         n += run;
         at_ += run;
         position_ += run;
@@ -69,8 +92,8 @@ int TextLexer::readField(int c, long* number) {
         if (value <= INT32_MAX) value = value * 10 + (d - '0');
     }
     if (negative) value = -value;
-    *number = static_cast<long>(value > INT32_MAX   ? INT32_MAX
-                                : value < INT32_MIN ? INT32_MIN
-                                                    : value);
+    number_ = static_cast<std::int32_t>(value > INT32_MAX   ? INT32_MAX
+                                        : value < INT32_MIN ? INT32_MIN
+                                                            : value);
     return kTokenNumber;
 }

@@ -49,12 +49,24 @@ public:
     // The next token; NUMBER sets *number. After end of file, or once the import is aborted,
     // every call returns kTokenEndOfInput.
     int next(long* number) {
+        const int token = scan();
+        if (token == kTokenNumber) *number = number_;
+        return token;
+    }
+
+    // The same, leaving a NUMBER's value in number().
+    int scan() {
         if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
 
+        // Most tokens start right away, with a character in the buffer.
         int c;
-        do {
-            c = readChar();
-        } while (charClass(c) == kBlank);
+        if (pushed_ == kNoPushBack && at_ < fill_ && charClass(buffer_[at_]) != kBlank) {
+            c = buffer_[at_++];
+            ++position_;
+            if (c == '\r') countLine();
+        } else {
+            c = readNonBlank();
+        }
 
         // Right after a separator that opens a field, another separator or the end of the line
         // stands for an empty field.
@@ -69,7 +81,9 @@ public:
             }
         }
 
-        switch (charClass(c)) {
+        const CharClass kind = charClass(c);
+        if (kind == kOther) return readField(c);
+        switch (kind) {
         case kEndOfFile:
             endOfFileSeen_ = true;
             return kTokenEndOfFile;
@@ -88,8 +102,10 @@ public:
         default:
             break;
         }
-        return readField(c, number);
+        return readField(c);
     }
+    // The value of the last NUMBER.
+    std::int32_t number() const { return number_; }
 
     // The text of the last STRING or NUMBER (valid until the next call of next()).
     std::string_view tokenText() const { return {token_, static_cast<std::size_t>(tokenLength_)}; }
@@ -154,12 +170,13 @@ private:
             c = kEndOfFileChar;
         }
         ++position_;
-        if (c == '\r') {
-            ++lineNumber_;
-            previousLineStart_ = lineStart_;
-            lineStart_ = position_;
-        }
+        if (c == '\r') countLine();
         return c;
+    }
+    void countLine() {
+        ++lineNumber_;
+        previousLineStart_ = lineStart_;
+        lineStart_ = position_;
     }
     void pushBack(int c) {
         pushed_ = c == kEndOfFileChar ? 1 : c;
@@ -170,7 +187,8 @@ private:
         }
     }
     bool refill();
-    int readField(int c, long* number);
+    int readNonBlank();
+    int readField(int c);
 
     TextFileReader reader_;
     // The buffered characters, then a 255 after the last one, where a scan for the end of a field
@@ -194,5 +212,6 @@ private:
     long markedStart_ = 0;
     char token_[kMaxField + 1];
     int tokenLength_ = 0;
+    std::int32_t number_ = 0;
     std::uint32_t fieldSerial_ = 0;
 };
