@@ -292,18 +292,22 @@ void ImportParser::endPackage() {
         report(kImportNoSections);
     } else {
         reverseNetItems(package_);
-        const OSErr err = sink_.storePackage(package_);
-        if (err == memFullErr) {
-            fail(kImportNoMemory);
-        } else if (err != noErr) {
-            if (reporter_) reporter_->fileError(err);
-            fail(kImportErrorShown);
-        } else {
-            ++result_.packagesStored;
-        }
+        if (store(sink_.storePackage(package_))) ++result_.packagesStored;
     }
     spares_.keep(package_);
     if (!pending()) lexer_.markLine();
+}
+
+// The outcome of handing Packages to the sink: a write error is shown with the file error texts
+// and ends the import with code 1; running out of memory ends it with code 8.
+bool ImportParser::store(OSErr err) {
+    if (err == memFullErr) {
+        fail(kImportNoMemory);
+    } else if (err != noErr) {
+        if (reporter_) reporter_->fileError(err);
+        fail(kImportErrorShown);
+    }
+    return err == noErr;
 }
 
 void ImportParser::report(std::int16_t code) {
@@ -338,6 +342,7 @@ ImportError ImportParser::describe(std::int16_t code) {
 ImportResult ImportParser::run() {
     if (GetEOF(file_, &fileSize_) != noErr) fileSize_ = 0;
     const int rc = runImportParser(this);
+    if (rc == 0 && active()) store(sink_.finish());
     std::int16_t code = lexer_.errorCode();
     if (code == kImportOk && rc != 0) code = kImportSyntax;
     if (lexer_.readError() != noErr && reporter_) reporter_->fileError(lexer_.readError());

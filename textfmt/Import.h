@@ -46,14 +46,19 @@ public:
     // Stores one finished Package (its hidden connections already in file order). memFullErr
     // makes the import fail with code 8; any other code is a file error (reported, code 1).
     virtual OSErr storePackage(PackageRecord& pkg) = 0;
+    // Called once the text is read without a failure: whatever the sink still holds is stored.
+    // Its result counts as storePackage's would.
+    virtual OSErr finish() { return noErr; }
 };
 
 // Flattens each Package and writes it as a new type 1 record. Keeps nothing per Package, so an
-// import through it runs in memory independent of the size of the text.
+// import through it runs in memory independent of the size of the text. The record file may hold
+// the last records in memory; finish writes them, so that their write errors are the import's.
 class RecordFileSink : public PackageSink {
 public:
     explicit RecordFileSink(RecordFile& file) : file_(file) {}
     OSErr storePackage(PackageRecord& pkg) override;
+    OSErr finish() override { return file_.flushWrites(); }
     long stored() const { return stored_; }
     // The record id of the last Package written.
     std::uint32_t lastRecord() const { return lastRecord_; }
@@ -70,6 +75,7 @@ class PackageFileSink : public PackageSink {
 public:
     explicit PackageFileSink(PackageFile* file) : file_(file), records_(*file->recordFile) {}
     OSErr storePackage(PackageRecord& pkg) override;
+    OSErr finish() override { return records_.finish(); }
 
 private:
     PackageFile* file_;

@@ -141,6 +141,7 @@ private:
     bool pending() const { return lexer_.errorCode() != kImportOk; }
     bool active() const { return !lexer_.aborted(); }
     void fail(std::int16_t code) { lexer_.abort(code); }
+    bool store(OSErr err);          // the sink's result; true when it stored
     void report(std::int16_t code); // codes 5-7: at once, with the marked line
     ImportError describe(std::int16_t code);
     void appendField(std::string_view text); // TAB + text onto the package's field text

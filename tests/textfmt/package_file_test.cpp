@@ -116,3 +116,25 @@ TEST(TextPackageFile, ExportStopsAtTheFirstWriteError) {
     EXPECT_EQ(err, dskFulErr);
     EXPECT_EQ(exportRecordFile(*records, qpk.path), kReplaceOriginalErr);
 }
+
+TEST(TextPackageFile, RecordsHeldBackAreWrittenWithinTheImport) {
+    // The record file collects new records in memory: the import writes them out before it
+    // counts as done, so that a failure to write them is the import's file error.
+    TempFile text(kLibrary), qpk("", "okq");
+    ASSERT_EQ(RecordFile::create(qpk.path, "RHWQ", "QPK", "QPKG", 0), noErr);
+    std::unique_ptr<RecordFile> records;
+    ASSERT_EQ(RecordFile::open(qpk.path, false, &records), noErr);
+    RecordFileSink sink(*records);
+    RecordingReporter reporter;
+    FileFault fault;
+    fault.call = FileCall::write;
+    fault.nth = 1;
+    fault.code = dskFulErr;
+    ArmFileFault(fault);
+    const ImportResult result = importText(text.path, sink, &reporter);
+    DisarmFileFaults();
+    EXPECT_EQ(result.code, kImportErrorShown);
+    EXPECT_EQ(result.packagesStored, 3);
+    EXPECT_EQ(reporter.fileErrors, std::vector<OSErr>{dskFulErr});
+    EXPECT_TRUE(reporter.errors.empty());
+}
