@@ -1,0 +1,61 @@
+// The read-ahead beneath the import's lexer: requests are answered exactly as FSRead would answer
+// them, and a read error comes after every byte read before it.
+#include "textfmt/TextFileReader.h"
+#include "textfmt_support.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using textfmt_test::TempFile;
+
+namespace {
+
+// The answers to 512-byte requests until one brings no bytes: code, count and bytes of each.
+template <class Read> std::vector<std::string> answers(const std::string& path, Read read) {
+    FileRef ref = 0;
+    if (FSpOpen(FSSpec::fromPath(path), FilePerm::readOnly, &ref) != noErr) return {"open!"};
+    std::vector<std::string> out;
+    for (;;) {
+        char buffer[512];
+        long count = sizeof buffer;
+        const OSErr err = read(ref, &count, buffer);
+        out.push_back(std::to_string(err) + " " + std::string(buffer, std::size_t(count)));
+        if (count == 0) break;
+    }
+    FSClose(ref);
+    return out;
+}
+
+} // namespace
+
+TEST(TextFileReader, AnswersAsFSReadDoes) {
+    for (const long size : {0L, 1L, 511L, 512L, 513L, 1536L, 1543L, 65535L, 65536L, 200003L}) {
+        std::string bytes(std::size_t(size), '\0');
+        for (long i = 0; i < size; ++i)
+            bytes[std::size_t(i)] = char('a' + i % 23);
+        TempFile file(bytes);
+        std::unique_ptr<TextFileReader> reader;
+        const auto ahead = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
+            if (!reader) reader = std::make_unique<TextFileReader>(ref);
+            return reader->read(count, buffer);
+        });
+        EXPECT_EQ(ahead, answers(file.path, FSRead)) << "for " << size << " bytes";
+    }
+}
+
+TEST(TextFileReader, AnErrorComesAfterTheBytesBeforeIt) {
+    // Blocks of 512, 1024, 2048 ... bytes: the third read of the file fails, after 1536 bytes.
+    TempFile file(std::string(5000, 'x'));
+    FileFault fault;
+    fault.call = FileCall::read;
+    fault.nth = 3;
+    ArmFileFault(fault);
+    std::unique_ptr<TextFileReader> reader;
+    const auto got = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
+        if (!reader) reader = std::make_unique<TextFileReader>(ref);
+        return reader->read(count, buffer);
+    });
+    DisarmFileFaults();
+    const std::string full = "0 " + std::string(512, 'x');
+    EXPECT_EQ(got, (std::vector<std::string>{full, full, full, "5 "}));
+}
