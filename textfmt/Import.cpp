@@ -155,7 +155,9 @@ void ImportParser::stackOverflow() {
 }
 
 void ImportParser::takeText(int index, Str255* slot) {
-    slot->assign(tokens_.text(index));
+    const std::string_view text = tokens_.text(index); // at most 255 characters
+    slot->bytes[0] = static_cast<unsigned char>(text.size());
+    std::memcpy(slot->chars(), text.data(), text.size());
     tokens_.release(index);
 }
 

@@ -58,9 +58,16 @@ public:
     int scan() {
         if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
 
-        // Most tokens start right away, with a character in the buffer.
+        // Most tokens start with a character in the buffer, after no blanks or a few (the LF of
+        // a CR LF). Blanks are never a CR: skipping them counts no lines.
         int c;
-        if (pushed_ == kNoPushBack && at_ < fill_ && charClass(buffer_[at_]) != kBlank) {
+        if (pushed_ == kNoPushBack) {
+            while (at_ < fill_ && charClass(buffer_[at_]) == kBlank) {
+                ++at_;
+                ++position_;
+            }
+        }
+        if (pushed_ == kNoPushBack && at_ < fill_) {
             c = buffer_[at_++];
             ++position_;
             if (c == '\r') countLine();
