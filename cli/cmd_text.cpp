@@ -70,6 +70,11 @@ public:
         lastError = RecordFileSink::storePackage(pkg);
         return lastError;
     }
+    // The last block of records reaches the disk here: its failure is the output file's too.
+    OSErr finish() override {
+        lastError = RecordFileSink::finish();
+        return lastError;
+    }
     OSErr lastError = noErr;
 };
 

@@ -151,12 +151,12 @@ private:
     };
     static constexpr ClassTable classTable() {
         ClassTable t{};
-        for (int c : {' ', '\n', '\v', '\f'})
+        for (unsigned char c : {' ', '\n', '\v', '\f'})
             t.at[c] = kBlank;
-        t.at['\\'] = kBackslash;
-        t.at['\t'] = kTab;
-        t.at[','] = kComma;
-        t.at['\r'] = kReturn;
+        t.at[static_cast<unsigned char>('\\')] = kBackslash;
+        t.at[static_cast<unsigned char>('\t')] = kTab;
+        t.at[static_cast<unsigned char>(',')] = kComma;
+        t.at[static_cast<unsigned char>('\r')] = kReturn;
         t.at[kEndOfFileChar] = kEndOfFile;
         return t;
     }
