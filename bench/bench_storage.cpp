@@ -46,12 +46,7 @@ void shell(const std::string& command) {
 }
 
 long fileBytes(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return 0;
-    std::fseek(f, 0, SEEK_END);
-    const long n = std::ftell(f);
-    std::fclose(f);
-    return n;
+    return bench::fileBytes(path.c_str());
 }
 
 // The reference: every byte of the file, read in order in large blocks.

@@ -32,12 +32,7 @@ bool shell(const std::string& command) {
 }
 
 long fileSize(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return 0;
-    std::fseek(f, 0, SEEK_END);
-    const long n = std::ftell(f);
-    std::fclose(f);
-    return n;
+    return bench::fileBytes(path.c_str());
 }
 
 // Reads the file once so that every measurement starts with it in the page cache.

@@ -20,17 +20,17 @@ EditorChangesHook gEditorChangesHook = nullptr;
 
 constexpr std::string_view kUnnamedPackage = "Unnamed Package";
 
-void disposeEntries(PackageEntry* e) {
+} // namespace
+
+// --- Entries ----------------------------------------------------------------------------------
+
+void disposeEntryList(PackageEntry* e) {
     while (e) {
         PackageEntry* next = e->next;
         disposeEntry(e);
         e = next;
     }
 }
-
-} // namespace
-
-// --- Entries ----------------------------------------------------------------------------------
 
 OSErr initEntryPool() {
     if (gEntryPool) return noErr;
@@ -92,8 +92,8 @@ PackageFile* newPackageFile() {
 void disposePackageFile(PackageFile* f) {
     if (!f) return;
     removePackageFile(f);
-    disposeEntries(f->packages);
-    disposeEntries(f->discards);
+    disposeEntryList(f->packages);
+    disposeEntryList(f->discards);
     delete f; // the record file goes with it, closed without writing
 }
 

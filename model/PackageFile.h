@@ -47,6 +47,8 @@ PackageEntry* newEntry(std::string_view displayName, Handle image, std::uint32_t
                        bool stored);
 // Disposes of the image and returns the block to the pool. The entry must be unlinked.
 void disposeEntry(PackageEntry* e);
+// Disposes of every entry of a list linked through next, starting at e.
+void disposeEntryList(PackageEntry* e);
 
 Str255 displayName(const PackageEntry* e);
 std::string_view displayNameView(const PackageEntry* e);

@@ -13,14 +13,6 @@ RecordFile* recordsOf(const PackageEntry* e) {
     return e && e->owner ? e->owner->recordFile.get() : nullptr;
 }
 
-void disposeEntryList(PackageEntry* e) {
-    while (e) {
-        PackageEntry* next = e->next;
-        disposeEntry(e);
-        e = next;
-    }
-}
-
 } // namespace
 
 // --- Entries ----------------------------------------------------------------------------------
