@@ -242,7 +242,7 @@ struct FreeCensus {
 } // namespace
 
 struct RecordFile::State {
-    FSSpec spec;
+    FSSpec fileSpec;
     BufferedFile file;
     bool open = false;
     bool readOnly = true;
@@ -853,13 +853,13 @@ template <class Body> OSErr guarded(Body&& body) {
 
 // A temporary file that is closed and deleted when it goes out of scope.
 struct TempFile {
-    FSSpec spec;
+    FSSpec fileSpec;
     BufferedFile file;
     bool made = false;
     ~TempFile() { discard(); }
     void discard() {
         if (file.isOpen()) file.close();
-        if (made) FSpDelete(spec);
+        if (made) FSpDelete(fileSpec);
         made = false;
     }
 };
@@ -1139,10 +1139,10 @@ OSErr RecordFile::create(const std::string& path, const char* creator, const cha
                          const char fileType[4], std::uint32_t reservedSize) {
     if (std::uint64_t(kFileHeaderSize) + kLeaderSize + reservedSize > kMaxPosition - kMinSplit)
         return paramErr;
-    const FSSpec spec = FSSpec::fromPath(path);
-    if (OSErr err = FSpCreate(spec, creator, type)) return err;
+    const FSSpec fileSpec = FSSpec::fromPath(path);
+    if (OSErr err = FSpCreate(fileSpec, creator, type)) return err;
     BufferedFile file;
-    if (OSErr err = file.open(spec, FilePerm::readWrite)) return err;
+    if (OSErr err = file.open(fileSpec, FilePerm::readWrite)) return err;
     std::vector<unsigned char> bytes;
     try {
         bytes.assign(kFileHeaderSize + kLeaderSize + reservedSize, 0);
@@ -1166,9 +1166,9 @@ OSErr RecordFile::open(const std::string& path, bool readOnly, std::unique_ptr<R
     out->reset();
     std::unique_ptr<State> s(new (std::nothrow) State);
     if (!s) return memFullErr;
-    s->spec = FSSpec::fromPath(path);
+    s->fileSpec = FSSpec::fromPath(path);
     s->readOnly = readOnly;
-    if (OSErr err = s->file.open(s->spec, readOnly ? FilePerm::readOnly : FilePerm::readWrite))
+    if (OSErr err = s->file.open(s->fileSpec, readOnly ? FilePerm::readOnly : FilePerm::readWrite))
         return err;
     State* st = s.get();
     OSErr err = guarded([st] { st->load(); });
@@ -1352,7 +1352,7 @@ OSErr RecordFile::close() {
     if (s->readOnly) {
         OSErr err = s->file.close();
         // The descriptor is released even then: open it again so that the file stays usable.
-        if (err && s->file.open(s->spec, FilePerm::readOnly) == noErr) return err;
+        if (err && s->file.open(s->fileSpec, FilePerm::readOnly) == noErr) return err;
         s->open = false;
         return err;
     }
@@ -1365,10 +1365,10 @@ OSErr RecordFile::close() {
         s->flushPending();
         if (s->m.freeHead && s->m.changedByDelete) {
             before = s->m;
-            temp.spec = MakeTempFileSpec("QPK", s->spec.path);
-            FailOSErr(FSpCreate(temp.spec, "RHWQ", "TMP"));
+            temp.fileSpec = MakeTempFileSpec("QPK", s->fileSpec.path);
+            FailOSErr(FSpCreate(temp.fileSpec, "RHWQ", "TMP"));
             temp.made = true;
-            FailOSErr(temp.file.open(temp.spec, FilePerm::readWrite));
+            FailOSErr(temp.file.open(temp.fileSpec, FilePerm::readWrite));
             copyBytes(s->file, temp.file, s->file.eof());
             compacted = true;
             s->compactFrom(temp.file);
@@ -1387,7 +1387,7 @@ OSErr RecordFile::close() {
             return noErr;
         }
         // The descriptor is gone: open the file again so that it stays usable.
-        if (s->file.open(s->spec, FilePerm::readWrite) != noErr) {
+        if (s->file.open(s->fileSpec, FilePerm::readWrite) != noErr) {
             s->open = false;
             if (compacted) temp.made = false; // keep the copy: it is the only one left
             return err;
@@ -1432,8 +1432,8 @@ void RecordFile::setProgress(RecordFileProgress progress) {
     s_->progress = std::move(progress);
 }
 const std::string& RecordFile::path() const {
-    return s_->spec.path;
+    return s_->fileSpec.path;
 }
 const std::string& RecordFile::fileName() const {
-    return s_->spec.name;
+    return s_->fileSpec.name;
 }

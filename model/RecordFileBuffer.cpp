@@ -44,10 +44,10 @@ bool BufferedFile::reserve(std::size_t want, std::size_t keepFrom, std::size_t k
     return true;
 }
 
-OSErr BufferedFile::open(const FSSpec& spec, FilePerm perm) {
+OSErr BufferedFile::open(const FSSpec& fileSpec, FilePerm perm) {
     if (ref_) return opWrErr;
     FileRef ref = 0;
-    if (OSErr err = FSpOpen(spec, perm, &ref)) return err;
+    if (OSErr err = FSpOpen(fileSpec, perm, &ref)) return err;
     long eof = 0;
     if (OSErr err = GetEOF(ref, &eof)) {
         FSClose(ref);

@@ -17,7 +17,7 @@ public:
     BufferedFile(const BufferedFile&) = delete;
     BufferedFile& operator=(const BufferedFile&) = delete;
 
-    OSErr open(const FSSpec& spec, FilePerm perm);
+    OSErr open(const FSSpec& fileSpec, FilePerm perm);
     // Closes the file (the descriptor is released even when the close reports an error).
     OSErr close(bool flush = false);
     bool isOpen() const { return ref_ != 0; }

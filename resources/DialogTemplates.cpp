@@ -125,13 +125,13 @@ std::span<const DialogSpec> AllDialogSpecs() {
     return kDialogs;
 }
 
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& spec) {
+std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& dialog) {
     std::vector<std::uint8_t> out;
-    putRect(out, spec.bounds);
-    put16(out, static_cast<int>(spec.items.size()));
-    put16(out, spec.style);
+    putRect(out, dialog.bounds);
+    put16(out, static_cast<int>(dialog.items.size()));
+    put16(out, dialog.style);
     put16(out, 0);
-    for (const DialogItemSpec& item : spec.items) {
+    for (const DialogItemSpec& item : dialog.items) {
         std::size_t start = out.size();
         putRect(out, item.rect);
         put16(out, item.kind);
@@ -155,9 +155,9 @@ std::span<const std::uint8_t> GetDialogTemplateBytes(int id) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = encoded.find(id);
     if (found == encoded.end()) {
-        const DialogSpec* spec = FindDialogSpec(id);
-        if (!spec) return {};
-        found = encoded.emplace(id, EncodeDialogTemplate(*spec)).first;
+        const DialogSpec* dialog = FindDialogSpec(id);
+        if (!dialog) return {};
+        found = encoded.emplace(id, EncodeDialogTemplate(*dialog)).first;
     }
     return found->second;
 }

@@ -64,7 +64,7 @@ struct DialogTemplate {
 const DialogSpec* FindDialogSpec(int id);
 std::span<const DialogSpec> AllDialogSpecs();
 
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& spec);
+std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& dialog);
 // The stored bytes of dialog id (encoded once, kept for the run); empty when there is none.
 std::span<const std::uint8_t> GetDialogTemplateBytes(int id);
 // Reads a template; paramErr when the bytes are cut short or malformed.

@@ -145,14 +145,14 @@ void openCommand() {
     StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter);
     if (!reply.good) return;
     gOpenFilter = reply.filterIndex;
-    openFile(reply.spec.path, false);
+    openFile(reply.fileSpec.path, false);
 }
 
 void saveAsTextCommand(PackageFile* f) {
     StandardFileReply reply = StandardPutFile(
         kSaveTextPrompt, replaceExtension(fileNameOf(f), "TXT").c_str(), kTextFilters);
     if (!reply.good) return;
-    const std::string& path = reply.spec.path;
+    const std::string& path = reply.fileSpec.path;
     if (sameFile(path, f->recordFile->path())) {
         NoteAlert(exportErrorText(kReplaceOriginalErr));
         return;
@@ -230,7 +230,7 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
     StandardFileReply reply = StandardPutFile(prompt.empty() ? kNewPrompt : prompt.c_str(),
                                               defaultName.c_str(), kPackageFilters);
     if (!reply.good) return nullptr;
-    const std::string& path = reply.spec.path;
+    const std::string& path = reply.fileSpec.path;
     if (!protectedPath.empty() && sameFile(path, protectedPath)) {
         NoteAlert(kProtectedText);
         return nullptr;

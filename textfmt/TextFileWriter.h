@@ -13,9 +13,9 @@ public:
         if (file_) FSClose(file_);
     }
     OSErr open(const std::string& path) {
-        const FSSpec spec = FSSpec::fromPath(path);
-        OSErr err = FSpCreate(spec, "ttxt", "TXT");
-        if (err == noErr) err = FSpOpen(spec, FilePerm::readWrite, &file_);
+        const FSSpec fileSpec = FSSpec::fromPath(path);
+        OSErr err = FSpCreate(fileSpec, "ttxt", "TXT");
+        if (err == noErr) err = FSpOpen(fileSpec, FilePerm::readWrite, &file_);
         if (err == noErr) err = SetEOF(file_, 0);
         try {
             buffer_.reserve(kBufferSize + 4096);

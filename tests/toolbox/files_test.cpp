@@ -22,12 +22,12 @@ protected:
         DisarmFileFaults();
         fs::remove_all(dir_);
     }
-    FSSpec spec(const std::string& name) { return FSSpec::fromPath((dir_ / name).string()); }
+    FSSpec fileSpec(const std::string& name) { return FSSpec::fromPath((dir_ / name).string()); }
     // Creates the file and opens it for reading and writing.
     FileRef openNew(const std::string& name) {
         FileRef ref = 0;
-        EXPECT_EQ(FSpCreate(spec(name), "RHWQ", "QPK"), noErr);
-        EXPECT_EQ(FSpOpen(spec(name), FilePerm::readWrite, &ref), noErr);
+        EXPECT_EQ(FSpCreate(fileSpec(name), "RHWQ", "QPK"), noErr);
+        EXPECT_EQ(FSpOpen(fileSpec(name), FilePerm::readWrite, &ref), noErr);
         return ref;
     }
     fs::path dir_;
@@ -37,11 +37,11 @@ protected:
 
 TEST_F(Files, ErrorsShortReadsAndPositions) {
     FileRef ref = 0;
-    EXPECT_EQ(FSpOpen(spec("missing"), FilePerm::readOnly, &ref), fnfErr);
+    EXPECT_EQ(FSpOpen(fileSpec("missing"), FilePerm::readOnly, &ref), fnfErr);
     EXPECT_EQ(FSpOpen(FSSpec::fromPath((dir_ / "no/such").string()), FilePerm::readOnly, &ref),
               fnfErr);
-    EXPECT_EQ(FSpDelete(spec("missing")), fnfErr);
-    EXPECT_EQ(spec("a.qpk").name, "a.qpk");
+    EXPECT_EQ(FSpDelete(fileSpec("missing")), fnfErr);
+    EXPECT_EQ(fileSpec("a.qpk").name, "a.qpk");
 
     ref = openNew("a.qpk");
     ASSERT_GT(ref, 0);
@@ -72,18 +72,18 @@ TEST_F(Files, ErrorsShortReadsAndPositions) {
     EXPECT_EQ(FSClose(ref), rfNumErr);
 
     // Creating an existing file keeps its content.
-    EXPECT_EQ(FSpCreate(spec("a.qpk"), "RHWQ", "QPK"), noErr);
+    EXPECT_EQ(FSpCreate(fileSpec("a.qpk"), "RHWQ", "QPK"), noErr);
     EXPECT_EQ(fs::file_size(dir_ / "a.qpk"), 2u);
-    EXPECT_TRUE(FSpSameFile(spec("a.qpk"), FSSpec::fromPath((dir_ / "." / "a.qpk").string())));
-    EXPECT_FALSE(FSpSameFile(spec("a.qpk"), spec("b.qpk")));
-    EXPECT_TRUE(FSpSameFile(spec("b.qpk"), spec("b.qpk")));
-    EXPECT_EQ(FSpDelete(spec("a.qpk")), noErr);
+    EXPECT_TRUE(FSpSameFile(fileSpec("a.qpk"), FSSpec::fromPath((dir_ / "." / "a.qpk").string())));
+    EXPECT_FALSE(FSpSameFile(fileSpec("a.qpk"), fileSpec("b.qpk")));
+    EXPECT_TRUE(FSpSameFile(fileSpec("b.qpk"), fileSpec("b.qpk")));
+    EXPECT_EQ(FSpDelete(fileSpec("a.qpk")), noErr);
     EXPECT_FALSE(fs::exists(dir_ / "a.qpk"));
 }
 
 TEST_F(Files, TempFileNames) {
     const std::regex form("PKG[89A-F][0-9A-F]{4}\\.TMP");
-    FSSpec near = MakeTempFileSpec("PKGFILE", spec("x.qpk").path);
+    FSSpec near = MakeTempFileSpec("PKGFILE", fileSpec("x.qpk").path);
     EXPECT_TRUE(std::regex_match(near.name, form)) << near.name;
     EXPECT_EQ(fs::path(near.path).parent_path(), dir_);
     FSSpec tmp = MakeTempFileSpec("ab");
@@ -91,7 +91,7 @@ TEST_F(Files, TempFileNames) {
     // A name that exists is never handed out again.
     ASSERT_EQ(FSpCreate(near, "", ""), noErr);
     for (int i = 0; i < 3; ++i) {
-        FSSpec next = MakeTempFileSpec("PKGFILE", spec("x.qpk").path);
+        FSSpec next = MakeTempFileSpec("PKGFILE", fileSpec("x.qpk").path);
         EXPECT_NE(next.name, near.name);
         ASSERT_EQ(FSpCreate(next, "", ""), noErr);
         near = next;
@@ -140,6 +140,6 @@ TEST_F(Files, FaultInjectionFiresOnTheChosenCall) {
     EXPECT_EQ(FSClose(ref), fBsyErr);
     EXPECT_EQ(FSClose(ref), rfNumErr);
     ArmFileFault({FileCall::open, 1, permErr, false});
-    EXPECT_EQ(FSpOpen(spec("f.bin"), FilePerm::readOnly, &ref), permErr);
+    EXPECT_EQ(FSpOpen(fileSpec("f.bin"), FilePerm::readOnly, &ref), permErr);
     EXPECT_EQ(ref, 0);
 }

@@ -110,28 +110,28 @@ void recordFinderInfo(const std::string& path, const char* creator, const char* 
 } // namespace
 
 FSSpec FSSpec::fromPath(const std::string& path) {
-    FSSpec spec;
-    spec.path = path;
+    FSSpec fileSpec;
+    fileSpec.path = path;
     std::size_t slash = path.find_last_of('/');
-    spec.name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return spec;
+    fileSpec.name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return fileSpec;
 }
 
-OSErr FSpCreate(const FSSpec& spec, const char* creator, const char* type) {
+OSErr FSpCreate(const FSSpec& fileSpec, const char* creator, const char* type) {
     if (countCall(FileCall::open) != Outcome::run) return faultCode();
-    int fd = ::open(spec.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    int fd = ::open(fileSpec.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return lastError();
     ::close(fd);
-    recordFinderInfo(spec.path, creator, type);
+    recordFinderInfo(fileSpec.path, creator, type);
     return noErr;
 }
 
-OSErr FSpOpen(const FSSpec& spec, FilePerm perm, FileRef* ref) {
+OSErr FSpOpen(const FSSpec& fileSpec, FilePerm perm, FileRef* ref) {
     if (ref) *ref = 0;
     if (countCall(FileCall::open) != Outcome::run) return faultCode();
     if (!ref) return paramErr;
     int flags = (perm == FilePerm::readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-    int fd = ::open(spec.path.c_str(), flags);
+    int fd = ::open(fileSpec.path.c_str(), flags);
     if (fd < 0) return lastError();
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -150,8 +150,8 @@ OSErr FSpOpen(const FSSpec& spec, FilePerm perm, FileRef* ref) {
     return noErr;
 }
 
-OSErr FSpDelete(const FSSpec& spec) {
-    if (::unlink(spec.path.c_str()) != 0) return lastError();
+OSErr FSpDelete(const FSSpec& fileSpec) {
+    if (::unlink(fileSpec.path.c_str()) != 0) return lastError();
     return noErr;
 }
 

@@ -20,9 +20,9 @@ struct FSSpec {
 enum class FilePerm { readOnly, readWrite };
 enum class FilePosMode { fromStart, fromMark, fromEnd };
 
-OSErr FSpCreate(const FSSpec& spec, const char* creator, const char* type); // creates or opens
-OSErr FSpOpen(const FSSpec& spec, FilePerm perm, FileRef* ref);
-OSErr FSpDelete(const FSSpec& spec);
+OSErr FSpCreate(const FSSpec& fileSpec, const char* creator, const char* type); // creates or opens
+OSErr FSpOpen(const FSSpec& fileSpec, FilePerm perm, FileRef* ref);
+OSErr FSpDelete(const FSSpec& fileSpec);
 OSErr FSRead(FileRef ref, long* count, void* buffer); // *count = bytes actually read
 OSErr FSWrite(FileRef ref, long* count, const void* buffer);
 // Positional forms: read or write at offset in one host call, leaving the file mark alone.

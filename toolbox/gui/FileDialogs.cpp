@@ -47,7 +47,8 @@ QWidget* dialogParent() {
 StandardFileReply replyFor(const QString& path, int filterIndex) {
     StandardFileReply reply;
     reply.good = true;
-    reply.spec = FSSpec::fromPath(QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString());
+    reply.fileSpec =
+        FSSpec::fromPath(QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString());
     reply.filterIndex = filterIndex;
     lastFolder() = QFileInfo(path).absolutePath();
     return reply;

@@ -25,7 +25,7 @@ QStringList HostNameFilters(std::string_view pairs);
 
 struct StandardFileReply {
     bool good = false;   // false when the user cancelled
-    FSSpec spec;         // the chosen file
+    FSSpec fileSpec;     // the chosen file
     int filterIndex = 0; // the filter in use when the dialog closed (0-based)
 };
 

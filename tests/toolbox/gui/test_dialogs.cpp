@@ -48,20 +48,20 @@ QLineEdit* editOf(DialogPtr d) {
 
 TEST_F(DialogTest, TemplatesRoundTripThroughTheirBytes) {
     std::vector<int> ids;
-    for (const DialogSpec& spec : AllDialogSpecs()) {
-        ids.push_back(spec.id);
-        std::span<const std::uint8_t> bytes = GetDialogTemplateBytes(spec.id);
+    for (const DialogSpec& dialog : AllDialogSpecs()) {
+        ids.push_back(dialog.id);
+        std::span<const std::uint8_t> bytes = GetDialogTemplateBytes(dialog.id);
         ASSERT_GE(bytes.size(), 14u);
-        EXPECT_EQ(bytes[8] | (bytes[9] << 8), int(spec.items.size())) << spec.id;
+        EXPECT_EQ(bytes[8] | (bytes[9] << 8), int(dialog.items.size())) << dialog.id;
         DialogTemplate t;
-        ASSERT_EQ(ParseDialogTemplate(bytes, &t), noErr) << spec.id;
-        EXPECT_EQ(t.bounds, spec.bounds);
-        EXPECT_EQ(t.style, spec.id == 8000 ? 0 : 2);
-        ASSERT_EQ(t.items.size(), spec.items.size());
+        ASSERT_EQ(ParseDialogTemplate(bytes, &t), noErr) << dialog.id;
+        EXPECT_EQ(t.bounds, dialog.bounds);
+        EXPECT_EQ(t.style, dialog.id == 8000 ? 0 : 2);
+        ASSERT_EQ(t.items.size(), dialog.items.size());
         for (std::size_t i = 0; i < t.items.size(); ++i) {
-            const DialogItemSpec& want = spec.items[i];
+            const DialogItemSpec& want = dialog.items[i];
             const DialogTemplateItem& got = t.items[i];
-            EXPECT_EQ(got.rect, want.rect) << spec.id << " item " << want.id;
+            EXPECT_EQ(got.rect, want.rect) << dialog.id << " item " << want.id;
             EXPECT_EQ(got.kind, want.kind);
             EXPECT_EQ(got.id, want.id);
             if (want.kind == kIconItem)
@@ -318,8 +318,8 @@ TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
     AnswerNextFileDialog("/tmp/some folder/New.qpk");
     StandardFileReply put = StandardPutFile("Create new file:", "Untitled.qpk", packaging);
     EXPECT_TRUE(put.good);
-    EXPECT_EQ(put.spec.path, "/tmp/some folder/New.qpk");
-    EXPECT_EQ(put.spec.name, "New.qpk");
+    EXPECT_EQ(put.fileSpec.path, "/tmp/some folder/New.qpk");
+    EXPECT_EQ(put.fileSpec.name, "New.qpk");
     ASSERT_EQ(ShownFileDialogs().size(), 1u);
     EXPECT_TRUE(ShownFileDialogs()[0].put);
     EXPECT_EQ(ShownFileDialogs()[0].prompt, "Create new file:");
