@@ -73,14 +73,14 @@ package
 
 /* The shape is set once the end of the line is read: nothing is read in between. */
 header_line
-    : text sep text sep                 { p->startPackage($1.text, $3.text); }
+    : text sep text sep                 { p->startPackage($1, $3); }
       shape_fields END_OF_LINE          { p->setShape(); p->endHeader(); }
     ;
 
 shape_fields
-    : text                              { p->shapeField($1.text); }
+    : text                              { p->shapeField($1); }
     | shape_fields sep                  { p->expectField(); }
-      text                              { p->shapeField($4.text); }
+      text                              { p->shapeField($4); }
     ;
 
 /* Each item is a net line or a section line; the body names both, so that a finished line
@@ -93,13 +93,13 @@ body
     ;
 
 net_line
-    : sep '\\' text                     { p->startNet($3.text); }
+    : sep '\\' text                     { p->startNet($3); }
       pins END_OF_LINE                  { p->finishNet(); }
     ;
 
 pins
-    : sep text                          { p->addPin($2.text); }
-    | pins sep text                     { p->addPin($3.text); }
+    : sep text                          { p->addPin($2); }
+    | pins sep text                     { p->addPin($3); }
     ;
 
 /* A section line without pairs goes straight from its start to its end. */
@@ -109,12 +109,12 @@ section_line
     ;
 
 section_start
-    : sep NUMBER sep NUMBER             { p->startSection($2.number, $4.number); }
+    : sep NUMBER sep NUMBER             { p->startSection($2, $4); }
     ;
 
 pairs
-    : sep text sep text                 { p->addPair($2.text, $4.text); }
-    | pairs sep text sep text           { p->addPair($3.text, $5.text); }
+    : sep text sep text                 { p->addPair($2, $4); }
+    | pairs sep text sep text           { p->addPair($3, $5); }
     ;
 
 /* The end of line that ends a section line and the blank lines after it belong to it. */
@@ -134,8 +134,8 @@ sep
     ;
 
 text
-    : STRING                            { $$.text = p->saveText($1.text); }
-    | NUMBER                            { $$.text = p->saveText($1.text); }
+    : STRING                            { $$ = p->saveText(); }
+    | NUMBER                            { $$ = p->saveText(); }
     ;
 
 %%

@@ -13,12 +13,10 @@
 #include <vector>
 
 // The semantic value of a grammar symbol: a NUMBER's value (the lexer keeps it in the 32-bit
-// range), or a text's index into the token strings (for a STRING or NUMBER token fresh from the
-// lexer: the lexer's field serial). Eight bytes, copied on every parser step.
-struct ImportValue {
-    std::int32_t number;
-    std::int32_t text;
-};
+// range), or a text's index into the token strings. A STRING's value is unused: its text is
+// taken from the lexer when the grammar reduces it, before the next token is read. One register
+// wide, as the parser copies a value on every step.
+using ImportValue = std::int32_t;
 
 // Owned copies of token texts, addressed by index: length-prefixed strings laid end to end in
 // one block, the index of a text being its offset there. The grammar takes every text soon after
@@ -94,13 +92,7 @@ public:
     // The lexer and error routine of the generated parser.
     int lex(ImportValue* value) {
         const int token = lexer_.scan();
-        // Stored whole: the parser copies the value at once, which a store in two halves would
-        // make wait.
-        const ImportValue v{token == kTokenNumber ? lexer_.number() : 0,
-                            token == kTokenString || token == kTokenNumber
-                                ? static_cast<std::int32_t>(lexer_.fieldSerial())
-                                : -1};
-        std::memcpy(value, &v, sizeof v);
+        *value = lexer_.number(); // meaningful for a NUMBER only
         if (lexer_.position() >= nextProgress_) progress();
         return token;
     }
@@ -109,12 +101,9 @@ public:
 
     // Semantic actions, in the order their rules are reduced.
     // A STRING or NUMBER taken as text: its text, still in the lexer's token buffer, is saved
-    // (the grammar reduces a text before reading the next token). serial: the field number the
-    // lexer gave the token.
-    int saveText(int serial) {
+    // (the grammar reduces a text before reading the next token).
+    int saveText() {
         if (!active()) return -1;
-        assert(static_cast<std::uint32_t>(serial) == lexer_.fieldSerial());
-        (void)serial;
         const int index = tokens_.save(lexer_.tokenText());
         if (index < 0) fail(kImportNoMemory);
         return index;

@@ -78,7 +78,6 @@ int TextLexer::readField(int c) {
         if (at_ < fill_ || !refill()) break; // at the end of the field, or of the input
     }
     tokenLength_ = n;
-    ++fieldSerial_;
 
     // A NUMBER is a digit or '-' followed by digits only; '-' alone is 0. The value is kept in
     // the 32-bit range, saturating like the classic strtol of a 32-bit long.

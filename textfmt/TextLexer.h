@@ -82,7 +82,6 @@ public:
             if (c == '\t' || c == ',' || c == '\r') {
                 pushBack(c);
                 tokenLength_ = 0;
-                ++fieldSerial_;
                 backslashAllowed_ = false;
                 return kTokenString;
             }
@@ -116,8 +115,6 @@ public:
 
     // The text of the last STRING or NUMBER (valid until the next call of next()).
     std::string_view tokenText() const { return {token_, static_cast<std::size_t>(tokenLength_)}; }
-    // Counts the fields read; a semantic action checks it to prove it sees the latest token.
-    std::uint32_t fieldSerial() const { return fieldSerial_; }
 
     // Feedback from the grammar's actions.
     void setFieldExpected() { fieldExpected_ = true; }
@@ -220,5 +217,4 @@ private:
     char token_[kMaxField + 1];
     int tokenLength_ = 0;
     std::int32_t number_ = 0;
-    std::uint32_t fieldSerial_ = 0;
 };
