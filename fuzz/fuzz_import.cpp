@@ -1,6 +1,7 @@
 // libFuzzer target for the text import: any bytes give success or a coded failure, never a crash,
 // a hang or a leak, and every Package stored reads back as a consistent image that expands and
-// flattens again to the same bytes.
+// flattens again to the same bytes. The text is imported twice, in line and cut into small
+// pieces parsed on worker threads: both must store the same Packages and report the same things.
 #include "model/Image.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
@@ -19,10 +20,23 @@ namespace {
 }
 
 struct CheckingSink : PackageSink {
+    std::string* transcript;
+    explicit CheckingSink(std::string* t) : transcript(t) {}
+
+    bool takesImages() const override { return true; }
+    OSErr storeImage(const unsigned char* bytes, Size size, std::string_view name) override {
+        UniqueHandle image(PtrToHand(bytes, size));
+        if (!image) return memFullErr;
+        return check(image, name);
+    }
     OSErr storePackage(PackageRecord& pkg) override {
         UniqueHandle image;
         const OSErr err = flattenPackage(pkg, &image);
         if (err != noErr) return err; // a coded failure, as a write error would be
+        return check(image, TrimBlanks(packageFieldView(pkg, kFieldPackageName)));
+    }
+    OSErr check(const UniqueHandle& image, std::string_view name) {
+        *transcript += "P " + std::string(name) + " " + std::string(image.data(), image.size());
         std::string why;
         if (!imageIsConsistent(image.get(), &why)) fault(why.c_str());
         // The bytes as they go to the file and back.
@@ -45,7 +59,11 @@ struct CheckingSink : PackageSink {
 
 struct CheckingReporter : ImportReporter {
     long lines = 1;
+    std::string* transcript;
+    explicit CheckingReporter(std::string* t) : transcript(t) {}
     void importError(const ImportError& e) override {
+        *transcript += "E " + std::to_string(e.code) + " " + std::to_string(e.lineNumber) + " " +
+                       e.lineText + "\n";
         const bool known = e.code == 2 || e.code == 3 || (e.code >= 5 && e.code <= 8);
         if (!known) fault("unknown code reported");
         if (e.lineNumber < 1 || e.lineNumber > lines) fault("line number out of range");
@@ -53,7 +71,7 @@ struct CheckingReporter : ImportReporter {
             fault("bad line text");
         if (e.message.empty()) fault("empty message");
     }
-    void fileError(OSErr) override {}
+    void fileError(OSErr err) override { *transcript += "F " + std::to_string(err) + "\n"; }
 };
 
 std::string tempPath() {
@@ -70,13 +88,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         return 0;
     }
-    CheckingReporter reporter;
+    long lines = 1;
     for (std::size_t i = 0; i < size; ++i)
-        if (data[i] == '\r') ++reporter.lines;
-    CheckingSink sink;
-    const ImportResult r = importText(path, sink, &reporter);
+        if (data[i] == '\r') ++lines;
+    std::string transcripts[2];
+    ImportResult results[2];
+    for (int run = 0; run < 2; ++run) {
+        CheckingReporter reporter(&transcripts[run]);
+        reporter.lines = lines;
+        CheckingSink sink(&transcripts[run]);
+        ImportTuning tuning;
+        tuning.threads = run == 0 ? -1 : 2;
+        tuning.minBytes = 0;
+        tuning.pieceBytes = 24 + static_cast<long>(size % 40);
+        results[run] = importText(path, sink, &reporter, tuning);
+    }
+    const ImportResult& r = results[0];
     const bool knownResult =
         r.code == 0 || r.code == 1 || r.code == 2 || r.code == 3 || r.code == 8;
     if (!knownResult) fault("unknown result code");
+    if (transcripts[1] != transcripts[0] || results[1].code != r.code ||
+        results[1].packagesStored != r.packagesStored ||
+        results[1].problemsReported != r.problemsReported)
+        fault("the import in pieces differs from the import in line");
     return 0;
 }

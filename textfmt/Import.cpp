@@ -124,23 +124,75 @@ OSErr RecordFileSink::storePackage(PackageRecord& pkg) {
     return noErr;
 }
 
+OSErr RecordFileSink::storeImage(const unsigned char* image, Size size, std::string_view) {
+    // The record file only reads the bytes a handle names; this one names the caller's.
+    HandleBlock view;
+    view.data = const_cast<char*>(reinterpret_cast<const char*>(image));
+    view.size = view.capacity = size;
+    std::uint32_t position = 0;
+    const OSErr err = file_.writeRecord(kRecordPackage, &view, &position);
+    if (err != noErr) return err;
+    lastRecord_ = position;
+    ++stored_;
+    return noErr;
+}
+
 OSErr PackageFileSink::storePackage(PackageRecord& pkg) {
     OSErr err = records_.storePackage(pkg);
     if (err != noErr) return err;
-    PackageEntry* e = newEntry(TrimBlanks(packageFieldView(pkg, kFieldPackageName)), nullptr,
-                               records_.lastRecord(), true);
+    return addStoredEntry(TrimBlanks(packageFieldView(pkg, kFieldPackageName)));
+}
+
+OSErr PackageFileSink::storeImage(const unsigned char* image, Size size,
+                                  std::string_view displayName) {
+    OSErr err = records_.storeImage(image, size, displayName);
+    if (err != noErr) return err;
+    return addStoredEntry(displayName);
+}
+
+OSErr PackageFileSink::addStoredEntry(std::string_view displayName) {
+    PackageEntry* e = newEntry(displayName, nullptr, records_.lastRecord(), true);
     if (!e) return memFullErr;
     addEntry(file_, e);
+    return noErr;
+}
+
+OSErr PieceSink::storePackage(PackageRecord& pkg) {
+    UniqueHandle image;
+    if (OSErr err = flattenPackage(pkg, &image)) return err;
+    const std::string_view name = TrimBlanks(packageFieldView(pkg, kFieldPackageName));
+    std::vector<unsigned char>& bytes = log_->bytes;
+    PieceEvent e;
+    e.markedLine = lexer_->markedLine();
+    e.markedStart = lexer_->markedLineStart();
+    e.image = static_cast<std::uint32_t>(bytes.size());
+    e.imageSize = static_cast<std::uint32_t>(image.size());
+    e.name = e.image + e.imageSize;
+    e.nameSize = static_cast<std::uint32_t>(name.size());
+    try {
+        bytes.insert(bytes.end(), image.data(), image.data() + image.size());
+        bytes.insert(bytes.end(), name.begin(), name.end());
+        log_->events.push_back(e);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
     return noErr;
 }
 
 // --- The parser's state and actions -----------------------------------------------------------
 
 ImportParser::ImportParser(FileRef file, PackageSink& sink, ImportReporter* reporter)
-    : lexer_(file), file_(file), sink_(sink), reporter_(reporter),
+    : lexer_(file), file_(file), pieceSink_(nullptr, nullptr), sink_(sink), reporter_(reporter),
       nextProgress_(reporter ? 0 : LONG_MAX) {}
 
+ImportParser::ImportParser(const unsigned char* bytes, long size, long start, bool nextIsBackslash,
+                           PieceLog* log)
+    : lexer_(bytes, size, start), log_(log), pieceSink_(log, &lexer_), sink_(pieceSink_),
+      reporter_(nullptr), nextProgress_(start + size), pieceEnd_(start + size),
+      nextIsBackslash_(nextIsBackslash) {}
+
 void ImportParser::progress() {
+    if (log_) return reachEndOfPiece();
     reporter_->progress(lexer_.position(), fileSize_);
     nextProgress_ = lexer_.position() + kProgressStep;
 }
@@ -312,33 +364,61 @@ bool ImportParser::store(OSErr err) {
     return err == noErr;
 }
 
-void ImportParser::report(std::int16_t code) {
-    ++result_.problemsReported;
-    if (reporter_) reporter_->importError(describe(code));
+// A piece's parse has reached the piece's end: the next token is the end of file there, where
+// the whole text goes on.
+void ImportParser::reachEndOfPiece() {
+    pieceEndClean_ =
+        lexer_.position() == pieceEnd_ && lexer_.readsNextFieldAfresh(nextIsBackslash_);
+    nextProgress_ = LONG_MAX;
 }
 
-// The report of a code: its message, the marked line and that line's text read again from the
-// file (up to 255 bytes, cut at the first CR).
-ImportError ImportParser::describe(std::int16_t code) {
+void ImportParser::report(std::int16_t code) {
+    ++result_.problemsReported;
+    if (log_) {
+        PieceEvent e;
+        e.code = code;
+        e.markedLine = lexer_.markedLine();
+        e.markedStart = lexer_.markedLineStart();
+        log_->events.push_back(e);
+    } else if (reporter_) {
+        reporter_->importError(describe(code));
+    }
+}
+
+ImportError describeImportError(FileRef file, std::int16_t code, long line, long lineStart,
+                                const char* parserText) {
     ImportError e;
     e.code = code;
     e.message = importMessage(code);
-    e.lineNumber = lexer_.markedLine();
-    if (code == kImportSyntax) e.parserText = parserText_;
+    e.lineNumber = line;
+    if (code == kImportSyntax && parserText) e.parserText = parserText;
     long saved = 0;
-    if (GetFPos(file_, &saved) != noErr) return e;
-    char line[255];
-    long count = sizeof line;
-    if (SetFPos(file_, FilePosMode::fromStart, lexer_.markedLineStart()) == noErr) {
-        const OSErr err = FSRead(file_, &count, line);
+    if (GetFPos(file, &saved) != noErr) return e;
+    char text[255];
+    long count = sizeof text;
+    if (SetFPos(file, FilePosMode::fromStart, lineStart) == noErr) {
+        const OSErr err = FSRead(file, &count, text);
         if (err != noErr && err != eofErr) count = 0;
         long n = 0;
-        while (n < count && line[n] != '\r')
+        while (n < count && text[n] != '\r')
             ++n;
-        e.lineText.assign(line, static_cast<std::size_t>(n));
+        e.lineText.assign(text, static_cast<std::size_t>(n));
     }
-    SetFPos(file_, FilePosMode::fromStart, saved);
+    SetFPos(file, FilePosMode::fromStart, saved);
     return e;
+}
+
+ImportError ImportParser::describe(std::int16_t code) {
+    return describeImportError(file_, code, lexer_.markedLine(), lexer_.markedLineStart(),
+                               parserText_);
+}
+
+bool ImportParser::runPiece() {
+    const int rc = runImportParser(this);
+    log_->lines = lexer_.lineNumber() - 1;
+    package_.disposeContents();
+    tokens_.clear();
+    return rc == 0 && lexer_.errorCode() == kImportOk && pieceEndClean_;
 }
 
 ImportResult ImportParser::run() {
@@ -360,7 +440,8 @@ ImportResult ImportParser::run() {
 
 // --- Entry points -----------------------------------------------------------------------------
 
-ImportResult importText(const std::string& textPath, PackageSink& sink, ImportReporter* reporter) {
+ImportResult importText(const std::string& textPath, PackageSink& sink, ImportReporter* reporter,
+                        const ImportTuning& tuning) {
     FileRef file = 0;
     const OSErr err = FSpOpen(FSSpec::fromPath(textPath), FilePerm::readOnly, &file);
     if (err != noErr) {
@@ -371,8 +452,20 @@ ImportResult importText(const std::string& textPath, PackageSink& sink, ImportRe
     }
     ImportResult result;
     try {
-        ImportParser parser(file, sink, reporter);
-        result = parser.run();
+        long size = 0;
+        if (GetEOF(file, &size) != noErr) size = 0;
+        ImportResume resume;
+        if (!importPieces(file, size, sink, reporter, tuning, &resume, &result)) {
+            ImportParser parser(file, sink, reporter);
+            const OSErr moved = SetFPos(file, FilePosMode::fromStart, resume.position);
+            if (moved != noErr) {
+                if (reporter) reporter->fileError(moved);
+                result.code = kImportErrorShown;
+            } else {
+                parser.resumeAt(resume.position, resume.line, result);
+                result = parser.run();
+            }
+        }
     } catch (const std::bad_alloc&) {
         // Only the reports build strings; without memory for them the import still fails cleanly.
         result.code = kImportNoMemory;

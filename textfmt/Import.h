@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct ImportError {
     std::int16_t code = kImportOk;
@@ -46,6 +47,16 @@ public:
     // Stores one finished Package (its hidden connections already in file order). memFullErr
     // makes the import fail with code 8; any other code is a file error (reported, code 1).
     virtual OSErr storePackage(PackageRecord& pkg) = 0;
+    // A sink that takes Packages already flattened lets a large text be parsed in pieces on
+    // several threads; the Packages still come in the order of the text. displayName: field 1
+    // without the blanks around it. The results count as storePackage's.
+    virtual bool takesImages() const { return false; }
+    virtual OSErr storeImage(const unsigned char* image, Size size, std::string_view displayName) {
+        (void)image;
+        (void)size;
+        (void)displayName;
+        return paramErr;
+    }
     // Called once the text is read without a failure: whatever the sink still holds is stored.
     // Its result counts as storePackage's would.
     virtual OSErr finish() { return noErr; }
@@ -58,6 +69,8 @@ class RecordFileSink : public PackageSink {
 public:
     explicit RecordFileSink(RecordFile& file) : file_(file) {}
     OSErr storePackage(PackageRecord& pkg) override;
+    bool takesImages() const override { return true; }
+    OSErr storeImage(const unsigned char* image, Size size, std::string_view displayName) override;
     OSErr finish() override { return file_.flushWrites(); }
     long stored() const { return stored_; }
     // The record id of the last Package written.
@@ -75,9 +88,13 @@ class PackageFileSink : public PackageSink {
 public:
     explicit PackageFileSink(PackageFile* file) : file_(file), records_(*file->recordFile) {}
     OSErr storePackage(PackageRecord& pkg) override;
+    bool takesImages() const override { return true; }
+    OSErr storeImage(const unsigned char* image, Size size, std::string_view displayName) override;
     OSErr finish() override { return records_.finish(); }
 
 private:
+    OSErr addStoredEntry(std::string_view displayName);
+
     PackageFile* file_;
     RecordFileSink records_;
 };
@@ -89,8 +106,22 @@ struct ImportResult {
     bool ok() const { return code == kImportOk; }
 };
 
+// How a large text is parsed: in pieces of about pieceBytes, each ending after a CR before a
+// package's header line, on worker threads, each piece's results taken as soon as the parse
+// before it shows that parsing the piece apart gave what parsing it in line gives; from a piece
+// where that does not hold, and for the last piece, the text is parsed in line. The results are
+// the same either way; the pieces only take the work to more processors.
+struct ImportTuning {
+    long pieceBytes = 1L << 20;
+    long minBytes = 4L << 20; // smaller texts are parsed in line
+    int threads = 0;          // worker threads; 0: one per processor; fewer than 2 processors
+                              // and 0, or a negative count: no pieces
+};
+
 // Reads the text at textPath and hands every finished Package to sink. reporter may be null.
-ImportResult importText(const std::string& textPath, PackageSink& sink, ImportReporter* reporter);
+// Calls on the reporter and the sink come from the calling thread.
+ImportResult importText(const std::string& textPath, PackageSink& sink, ImportReporter* reporter,
+                        const ImportTuning& tuning = ImportTuning());
 
 // The conversion of a text file into a package file that was just created and opened for
 // writing: Packages are written as records and entries are added at the head of the list. On

@@ -85,15 +85,75 @@ private:
     int netCount_ = 0;
 };
 
+// What parsing a piece of the text on its own leaves for the import to take in order: its
+// reports of codes 5 to 7 and its Packages, flattened, each with the marked line of its time.
+struct PieceEvent {
+    std::int16_t code = kImportOk; // a report of this code; kImportOk: a Package
+    long markedLine = 1;           // counted from 1 at the piece's first line
+    long markedStart = 0;          // file position of the marked line's start
+    std::uint32_t image = 0;       // a Package's image and display name: offsets into the
+    std::uint32_t imageSize = 0;   // log's bytes
+    std::uint32_t name = 0;
+    std::uint32_t nameSize = 0;
+};
+
+struct PieceLog {
+    std::vector<PieceEvent> events;
+    std::vector<unsigned char> bytes;
+    long lines = 0; // the lines the piece ends (its CRs)
+    void clear() {
+        events.clear();
+        bytes.clear();
+        lines = 0;
+    }
+};
+
+// The sink of a piece: flattens each Package into the piece's log.
+class PieceSink : public PackageSink {
+public:
+    PieceSink(PieceLog* log, const TextLexer* lexer) : log_(log), lexer_(lexer) {}
+    OSErr storePackage(PackageRecord& pkg) override;
+
+private:
+    PieceLog* log_;
+    const TextLexer* lexer_;
+};
+
+// The report of an import code: its message, the marked line and that line's text read again
+// from the file (up to 255 bytes, cut at the first CR).
+ImportError describeImportError(FileRef file, std::int16_t code, long line, long lineStart,
+                                const char* parserText);
+
+// Where the parse in line takes over from the pieces: a position at the start of a line, and
+// that line's number.
+struct ImportResume {
+    long position = 0;
+    long line = 1;
+};
+
+// Imports what it can of a large text in pieces on worker threads (ImportPieces.cpp). True when
+// the import is over (it failed while a piece's Packages were stored); else the rest of the text,
+// from *resume, is for the parse in line, which goes on from *result. The file mark is left
+// anywhere.
+bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter* reporter,
+                  const ImportTuning& tuning, ImportResume* resume, ImportResult* result);
+
 class ImportParser {
 public:
     ImportParser(FileRef file, PackageSink& sink, ImportReporter* reporter);
+    // A parser of a piece of the text, size bytes read from the file at position start: see
+    // runPiece.
+    // nextIsBackslash: the text after the piece begins (after blanks) with a backslash.
+    ImportParser(const unsigned char* bytes, long size, long start, bool nextIsBackslash,
+                 PieceLog* log);
 
     // The lexer and error routine of the generated parser.
     int lex(ImportValue* value) {
+        // Checked before the token is read: a piece's parse looks at the lexer's state as it
+        // stands at the piece's end.
+        if (lexer_.position() >= nextProgress_) progress();
         const int token = lexer_.scan();
         *value = lexer_.number(); // meaningful for a NUMBER only
-        if (lexer_.position() >= nextProgress_) progress();
         return token;
     }
     void parserError(const char* message);
@@ -122,11 +182,27 @@ public:
     void endPackage();
     void markLine() { lexer_.markLine(); }
 
-    // Runs the parser over the whole text.
+    // Runs the parser over the whole text. resumeAt first makes it start at a position in the
+    // file other than 0: the start of a line, where the parse has counted stored Packages and
+    // reports already. The file mark must be there.
+    void resumeAt(long position, long line, const ImportResult& sofar) {
+        lexer_.startAt(position, line);
+        result_ = sofar;
+    }
     ImportResult run();
+
+    // Parses a piece that starts where the whole text's parse is in its starting state, at the
+    // start of a package's header line, and that ends right after a CR, before a line that
+    // begins with a field. True when parsing the piece on its own did what parsing the whole
+    // text does over it: the parse ran through the piece's end without a failure, its last line
+    // ending a package (a section line, a blank line after one, or a net line of a package
+    // without sections), where the lexer reads that field as afresh and the parser, given it,
+    // ends the package and is in its starting state. The log then holds what the parse did.
+    bool runPiece();
 
 private:
     void progress();
+    void reachEndOfPiece();
     bool pending() const { return lexer_.errorCode() != kImportOk; }
     bool active() const { return !lexer_.aborted(); }
     void fail(std::int16_t code) { lexer_.abort(code); }
@@ -138,11 +214,16 @@ private:
 
     TextLexer lexer_;
     FileRef file_;
+    PieceLog* log_ = nullptr; // a piece's parse: reports go to the log
+    PieceSink pieceSink_;
     PackageSink& sink_;
     ImportReporter* reporter_;
     TokenStrings tokens_;
     long fileSize_ = 0;
     long nextProgress_ = 0; // position of the next progress report (LONG_MAX: no reporter)
+    long pieceEnd_ = 0;     // a piece's parse: the file position of its end
+    bool pieceEndClean_ = false;
+    bool nextIsBackslash_ = false;
 
     // The parse record.
     Str255 slots_[4];

@@ -18,6 +18,13 @@ bool TextFileReader::fetch(long wanted) {
 
 OSErr TextFileReader::read(long* count, void* buffer) {
     const long wanted = *count;
+    if (bytes_) {
+        const long n = std::clamp(wanted, 0L, fill_ - at_);
+        if (n > 0) std::memcpy(buffer, bytes_ + at_, static_cast<std::size_t>(n));
+        at_ += n;
+        *count = n;
+        return n < wanted ? eofErr : noErr;
+    }
     if (blockSize_ == 0) {
         // The first request sets the first block's size. Without memory for the block the file
         // is read directly, request by request.

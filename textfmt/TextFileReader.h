@@ -9,6 +9,9 @@
 //
 // The reader owns the file mark of its file while it runs: a caller that moves the mark in
 // between (to look back at earlier text) puts it back before the next read().
+//
+// A reader can also hand out bytes already read from a file (a piece of a text that is parsed
+// apart from the rest): it answers as FSRead would on a file holding just those bytes.
 #pragma once
 #include "toolbox/core/Files.h"
 
@@ -17,6 +20,7 @@
 class TextFileReader {
 public:
     explicit TextFileReader(FileRef file) : file_(file) {}
+    TextFileReader(const unsigned char* bytes, long size) : bytes_(bytes), fill_(size) {}
 
     OSErr read(long* count, void* buffer);
 
@@ -26,7 +30,8 @@ private:
     // Reads the next block; false when nothing came (end of file or error_ set).
     bool fetch(long wanted);
 
-    FileRef file_;
+    FileRef file_ = 0;
+    const unsigned char* bytes_ = nullptr;   // the bytes handed out, in place of the file
     std::unique_ptr<unsigned char[]> block_; // kMaxBlock bytes, or none when it could not be had
     long blockSize_ = 0;                     // size of the next block to read (0: not started)
     long fill_ = 0;

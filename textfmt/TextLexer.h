@@ -45,6 +45,19 @@ public:
     static constexpr int kNoPushBack = 255;
 
     explicit TextLexer(FileRef file) : reader_(file) { buffer_[0] = kEndOfFileChar; }
+    // A lexer over bytes already read from the file, which start at the file position start.
+    // Line numbers count from 1 at start.
+    TextLexer(const unsigned char* bytes, long size, long start) : reader_(bytes, size) {
+        buffer_[0] = kEndOfFileChar;
+        startAt(start, 1);
+    }
+
+    // Sets where the input starts: its position in the file, which is the start of a line, and
+    // that line's number. Only before the first token.
+    void startAt(long position, long line) {
+        position_ = lineStart_ = previousLineStart_ = markedStart_ = position;
+        lineNumber_ = markedLine_ = line;
+    }
 
     // The next token; NUMBER sets *number. After end of file, or once the import is aborted,
     // every call returns kTokenEndOfInput.
@@ -55,7 +68,7 @@ public:
     }
 
     // The same, leaving a NUMBER's value in number().
-    int scan() {
+    [[gnu::always_inline]] int scan() {
         if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
 
         // Most tokens start with a character in the buffer, after no blanks or a few (the LF of
@@ -139,6 +152,12 @@ public:
     long markedLineStart() const { return markedStart_; }
     long lineNumber() const { return lineNumber_; }
     long position() const { return position_; } // characters consumed so far
+    // True when the next token, which begins with a field (or a backslash when nextIsBackslash),
+    // will be read as a lexer over the text that follows would read it, starting afresh: no field
+    // expected, nothing pushed back, and no backslash allowed where one comes.
+    bool readsNextFieldAfresh(bool nextIsBackslash) const {
+        return !fieldExpected_ && pushed_ == kNoPushBack && !(backslashAllowed_ && nextIsBackslash);
+    }
 
 private:
     // The kinds of characters the lexer tells apart. TAB, comma, CR and end of file end a field.

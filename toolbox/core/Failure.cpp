@@ -6,7 +6,7 @@
 
 namespace {
 constexpr int kMaxFrames = 16;
-int gDepth = 0;
+thread_local int gDepth = 0; // failure scopes belong to the thread that opened them
 } // namespace
 
 namespace failure_detail {

@@ -9,7 +9,7 @@
 
 namespace {
 
-OSErr gMemErr = noErr;
+thread_local OSErr gMemErr = noErr; // per thread, as each thread has its own calls
 
 inline OSErr setErr(OSErr e) {
     gMemErr = e;

@@ -1,0 +1,189 @@
+// A text imported in pieces on worker threads must give exactly what the import in line gives:
+// the same Packages in the same order, the same reports with the same lines, the same result.
+// Compared over generated texts full of the problems a librarian's text can have, cut into
+// pieces of a few dozen bytes so that pieces start and end next to every kind of line.
+#include "textfmt_support.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace textfmt_test;
+
+namespace {
+
+// Writes down everything the import does, in order.
+struct TranscriptSink : PackageSink {
+    std::string transcript;
+    long viaImages = 0;
+    OSErr failWith = noErr; // returned for the Package numbered failAt (from 1)
+    int failAt = 0;
+    int stored = 0;
+
+    bool takesImages() const override { return true; }
+    OSErr storePackage(PackageRecord& pkg) override {
+        UniqueHandle image;
+        if (OSErr err = flattenPackage(pkg, &image)) return err;
+        return keep(reinterpret_cast<const unsigned char*>(image.data()), image.size(),
+                    TrimBlanks(packageFieldView(pkg, kFieldPackageName)));
+    }
+    OSErr storeImage(const unsigned char* image, Size size, std::string_view name) override {
+        ++viaImages;
+        return keep(image, size, name);
+    }
+    OSErr keep(const unsigned char* image, Size size, std::string_view name) {
+        if (failAt && stored + 1 == failAt) return failWith;
+        ++stored;
+        transcript += "P " + std::string(name) + " " +
+                      std::string(reinterpret_cast<const char*>(image), std::size_t(size)) + "\n";
+        return noErr;
+    }
+};
+
+struct TranscriptReporter : ImportReporter {
+    std::string* transcript;
+    explicit TranscriptReporter(std::string* t) : transcript(t) {}
+    void importError(const ImportError& e) override {
+        *transcript += "E " + std::to_string(e.code) + " " + std::to_string(e.lineNumber) + " [" +
+                       e.lineText + "] " + e.message.str() + " " + e.parserText + "\n";
+    }
+    void fileError(OSErr err) override { *transcript += "F " + std::to_string(err) + "\n"; }
+};
+
+struct Outcome {
+    std::string transcript;
+    ImportResult result;
+    long viaImages = 0;
+};
+
+Outcome importWith(const std::string& path, const ImportTuning& tuning, OSErr failWith = noErr,
+                   int failAt = 0) {
+    TranscriptSink sink;
+    sink.failWith = failWith;
+    sink.failAt = failAt;
+    TranscriptReporter reporter(&sink.transcript);
+    Outcome o;
+    o.result = importText(path, sink, &reporter, tuning);
+    o.transcript = std::move(sink.transcript);
+    o.viaImages = sink.viaImages;
+    return o;
+}
+
+ImportTuning inLine() {
+    ImportTuning t;
+    t.threads = -1;
+    return t;
+}
+
+ImportTuning inPieces(long bytes) {
+    ImportTuning t;
+    t.pieceBytes = bytes;
+    t.minBytes = 0;
+    t.threads = 2;
+    return t;
+}
+
+// A text of packages with, now and then, every kind of trouble: packages without sections,
+// lines too long, pair counts that do not match, blank lines, LF, spaces, commas and TABs mixed,
+// Class ID 0, a header ending after its separator, a line starting with a backslash, and rarely
+// something that stops the import (a syntax error, a 256-character field, a byte 255).
+std::string generateText(std::mt19937& rng, int packages) {
+    auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto word = [&](int maxLength) {
+        static const std::string chars = "ABCXYZabc0123456789-_\\ ";
+        std::string w(1, chars[std::size_t(roll(0, int(chars.size()) - 3))]); // not a blank
+        for (int n = roll(0, maxLength - 1); n > 0; --n)
+            w += chars[std::size_t(roll(0, int(chars.size()) - 1))];
+        return w;
+    };
+    auto sep = [&] { return roll(0, 2) ? std::string("\t") : std::string(","); };
+    auto eol = [&] { return roll(0, 4) ? std::string("\r\n") : std::string("\r"); };
+    std::string t;
+    for (int p = 0; p < packages; ++p) {
+        if (roll(0, 15) == 0) t += eol();
+        if (roll(0, 10) == 0) t += " ";
+        t += word(10) + sep() + word(3);
+        const int shapes = roll(0, 5);
+        for (int s = 0; s < shapes; ++s)
+            t += sep() + (roll(0, 4) ? word(6) : "");
+        if (shapes == 0 && roll(0, 30)) t += sep(); // an empty shape field; else "Syntax."
+        t += eol();
+        const int sections = roll(0, 12) == 0 ? 0 : roll(1, 3); // code 5
+        for (int n = sections == 0 || roll(0, 8) == 0 ? 2 : roll(0, 1); n > 0; --n) {
+            t += sep() + "\\" + word(5);
+            for (int k = roll(1, 4); k > 0; --k)
+                t += sep() + (roll(0, 30) ? word(4) : std::string(200, 'N')); // code 6
+            t += eol();
+        }
+        for (int s = 0; s < sections; ++s) {
+            const int pairs = roll(0, 3);
+            const int announced = roll(0, 10) == 0 ? pairs + 1 : pairs; // code 7
+            t += sep() + std::to_string(roll(0, 20) == 0 ? 0 : roll(1, 9000)) + sep() +
+                 std::to_string(announced);
+            for (int k = 0; k < pairs; ++k)
+                t += sep() + (roll(0, 40) ? word(3) : std::string(130, 'P')) + sep() + word(3);
+            t += eol();
+            if (roll(0, 8) == 0) t += eol(); // a blank line
+        }
+        switch (roll(0, 400)) {
+        case 0:
+            t += "\t\\LATE,1\r"; // a net line after a section line: a syntax error
+            break;
+        case 1:
+            t += std::string(256, 'F') + "\r"; // a field too long
+            break;
+        case 2:
+            t += "\xff"; // the end of the text, wherever it stands
+            break;
+        case 3:
+            t += "\\ODD" + sep() + "B" + sep() + "S\r"; // starts with a backslash: a field
+            break;
+        default:
+            break;
+        }
+    }
+    return t;
+}
+
+TEST(TextImportPieces, SameAsInLineOverGeneratedTexts) {
+    std::mt19937 rng(20261205);
+    long pieceWork = 0;
+    for (int round = 0; round < 160; ++round) {
+        TempFile text(generateText(rng, 10 + round % 50));
+        const Outcome expected = importWith(text.path, inLine());
+        EXPECT_EQ(expected.viaImages, 0);
+        for (long bytes : {16L, 64L, 250L, 1000L}) {
+            const Outcome got = importWith(text.path, inPieces(bytes));
+            ASSERT_EQ(got.transcript, expected.transcript) << "round " << round << ", " << bytes;
+            EXPECT_EQ(got.result.code, expected.result.code);
+            EXPECT_EQ(got.result.packagesStored, expected.result.packagesStored);
+            EXPECT_EQ(got.result.problemsReported, expected.result.problemsReported);
+            pieceWork += got.viaImages;
+        }
+    }
+    // The comparison means something only if most Packages came through pieces.
+    EXPECT_GT(pieceWork, 5000);
+}
+
+TEST(TextImportPieces, AFailedStoreEndsTheImportAsInLine) {
+    std::mt19937 rng(7);
+    std::string clean;
+    for (int i = 0; i < 200; ++i)
+        clean +=
+            "PKG" + std::to_string(i) + ",U,DIP\r\n\t" + std::to_string(100 + i) + ",1,1,2\r\n";
+    TempFile text(clean);
+    for (OSErr err : {memFullErr, dskFulErr}) {
+        for (int failAt : {1, 37, 150, 200}) {
+            const Outcome expected = importWith(text.path, inLine(), err, failAt);
+            const Outcome got = importWith(text.path, inPieces(300), err, failAt);
+            EXPECT_EQ(got.transcript, expected.transcript) << err << " at " << failAt;
+            EXPECT_EQ(got.result.code, expected.result.code);
+            EXPECT_EQ(got.result.packagesStored, failAt - 1);
+        }
+    }
+    // A text without a CR is one line and cannot be cut: it is parsed in line.
+    TempFile oneLine(std::string(5000, 'A'));
+    EXPECT_EQ(importWith(oneLine.path, inPieces(64)).transcript,
+              importWith(oneLine.path, inLine()).transcript);
+}
+
+} // namespace

@@ -1,0 +1,312 @@
+// The import of a large text in pieces parsed on worker threads.
+//
+// A piece starts at the start of a line whose first character (after blanks) begins a field of
+// at most 255 characters, so in a well-formed text it is a package's header line, and ends right
+// after a CR. A fresh parser over such a piece does exactly what the parser of the whole text
+// does over it, provided the whole text's parse arrives at the piece's start in its starting
+// state: between packages, with no field expected, nothing pushed back, and no backslash allowed
+// if the field starts with one. The parse of the piece before shows whether it does
+// (ImportParser::runPiece): it then reached its own end, after its last CR, in that state, and
+// the only difference is the token it read next: end of file, where the whole text goes on with
+// that first field, which is read without a failure (it is short enough, and its bytes are read
+// already) and in that state reduces the same rules with the same actions. So each piece is taken,
+// in order, only once the piece before it was taken; from the first piece for which that does not
+// hold (and for what is left after the last piece) the text is parsed in line on the calling
+// thread, as if there were no pieces.
+//
+// The workers only parse: every file call, every report and every Package handed to the sink is
+// made by the calling thread, in the order the parse of the whole text would make them. Memory
+// stays bounded: a few pieces are read ahead, and a piece's Packages wait flattened in its log.
+#include "textfmt/ImportParser.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// An allocator that leaves new bytes as they are: the text is read into them at once.
+template <class T> struct Uncleared : std::allocator<T> {
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using TextBytes = std::vector<unsigned char, Uncleared<unsigned char>>;
+
+struct Piece {
+    long start = 0; // file position of the first byte
+    TextBytes text;
+    PieceLog log;
+    bool done = false;            // parsed (guarded by the workers' lock)
+    bool nextIsBackslash = false; // the text after it begins (after blanks) with a backslash
+    bool same = false;            // parsing it apart did what parsing it in line does
+};
+
+// Threads that parse the pieces handed to them, oldest first.
+class PieceWorkers {
+public:
+    explicit PieceWorkers(int count) {
+        for (int i = 0; i < count; ++i) {
+            try {
+                threads_.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break; // as many as the system gives
+            }
+        }
+    }
+    // Waits for the pieces being parsed; the ones not yet started are dropped.
+    ~PieceWorkers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+            queue_.clear();
+        }
+        more_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    PieceWorkers(const PieceWorkers&) = delete;
+    PieceWorkers& operator=(const PieceWorkers&) = delete;
+
+    int count() const { return static_cast<int>(threads_.size()); }
+
+    void parse(Piece* piece) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            piece->done = false;
+            queue_.push_back(piece);
+        }
+        more_.notify_one();
+    }
+
+    void waitFor(const Piece* piece) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [piece] { return piece->done; });
+    }
+
+private:
+    void work() {
+        for (;;) {
+            Piece* piece;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                more_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                piece = queue_.front();
+                queue_.pop_front();
+            }
+            bool same = false;
+            try {
+                piece->log.clear();
+                ImportParser parser(piece->text.data(), static_cast<long>(piece->text.size()),
+                                    piece->start, piece->nextIsBackslash, &piece->log);
+                same = parser.runPiece();
+            } catch (...) {
+                // Out of memory: the piece is parsed again in line, where a failure is reported.
+                same = false;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                piece->same = same;
+                piece->done = true;
+            }
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable more_;
+    std::condition_variable done_;
+    std::deque<Piece*> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// Reads the text from the file mark on and cuts it into pieces.
+class PieceCutter {
+public:
+    PieceCutter(FileRef file, long pieceBytes) : file_(file), pieceBytes_(pieceBytes) {}
+
+    // The next piece into piece; false when no more pieces are cut: the rest of the text, from
+    // position(), is left to the parse in line (at the end of the file, after a read error, or
+    // when no place to cut turns up within a few pieces' length).
+    bool next(Piece* piece) {
+        for (;;) {
+            if (carry_.size() >= static_cast<std::size_t>(pieceBytes_) || atEnd_) {
+                if (const std::size_t cut = findCut()) {
+                    piece->start = position_;
+                    piece->nextIsBackslash = nextIsBackslash_;
+                    piece->text.swap(carry_);
+                    carry_.assign(piece->text.begin() + static_cast<std::ptrdiff_t>(cut),
+                                  piece->text.end());
+                    piece->text.resize(cut);
+                    position_ += static_cast<long>(cut);
+                    searched_ = 0;
+                    return true;
+                }
+            }
+            if (atEnd_ || carry_.size() >= 4 * static_cast<std::size_t>(pieceBytes_)) return false;
+            if (!readMore()) return false;
+        }
+    }
+
+    long position() const { return position_; }
+
+private:
+    static bool blank(unsigned char c) { return c == ' ' || c == '\n' || c == '\v' || c == '\f'; }
+    static bool endsField(unsigned char c) {
+        return c == '\t' || c == ',' || c == '\r' || c == 0xFF;
+    }
+
+    // The position after the first CR at or after half a piece's length whose line goes on,
+    // after blanks, with a field of at most 255 characters; 0 when there is none yet.
+    std::size_t findCut() {
+        const unsigned char* const data = carry_.data();
+        const std::size_t size = carry_.size();
+        std::size_t at = std::max(searched_, static_cast<std::size_t>(pieceBytes_ / 2));
+        while (at < size) {
+            const void* cr = std::memchr(data + at, '\r', size - at);
+            if (!cr) break;
+            const std::size_t after =
+                static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - data) + 1;
+            std::size_t first = after;
+            while (first < size && blank(data[first]))
+                ++first;
+            std::size_t end = first;
+            while (end < size && !endsField(data[end]))
+                ++end;
+            if (end == size) {
+                searched_ = after - 1; // look at this CR again once more text is read
+                return 0;
+            }
+            if (end > first && end - first <= TextLexer::kMaxField) {
+                nextIsBackslash_ = data[first] == '\\';
+                return after;
+            }
+            at = after;
+        }
+        searched_ = size;
+        return 0;
+    }
+
+    bool readMore() {
+        const std::size_t had = carry_.size();
+        long count = pieceBytes_;
+        try {
+            carry_.resize(had + static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        const OSErr err = FSRead(file_, &count, carry_.data() + had);
+        if (err != noErr && err != eofErr) count = 0; // the parse in line meets the error again
+        carry_.resize(had + static_cast<std::size_t>(count > 0 ? count : 0));
+        if (err == eofErr) atEnd_ = true;
+        return err == noErr || err == eofErr;
+    }
+
+    FileRef file_;
+    long pieceBytes_;
+    TextBytes carry_;              // read, not yet cut off
+    long position_ = 0;            // file position of carry_'s first byte
+    std::size_t searched_ = 0;     // carry_ holds no place to cut before this
+    bool nextIsBackslash_ = false; // at the last place to cut found
+    bool atEnd_ = false;
+};
+
+// Hands a piece's reports and Packages on, as the parse in line would have. False when a Package
+// could not be stored: the import has then failed, as it would have there.
+bool takePiece(const Piece& piece, long firstLine, FileRef file, PackageSink& sink,
+               ImportReporter* reporter, ImportResult* result) {
+    const unsigned char* const bytes = piece.log.bytes.data();
+    for (const PieceEvent& e : piece.log.events) {
+        const long line = firstLine + e.markedLine - 1;
+        if (e.code != kImportOk) {
+            ++result->problemsReported;
+            if (reporter)
+                reporter->importError(
+                    describeImportError(file, e.code, line, e.markedStart, nullptr));
+            continue;
+        }
+        const std::string_view name(reinterpret_cast<const char*>(bytes + e.name), e.nameSize);
+        const OSErr err = sink.storeImage(bytes + e.image, e.imageSize, name);
+        if (err == noErr) {
+            ++result->packagesStored;
+            continue;
+        }
+        if (err == memFullErr) {
+            result->code = kImportNoMemory;
+            if (reporter)
+                reporter->importError(
+                    describeImportError(file, kImportNoMemory, line, e.markedStart, nullptr));
+        } else {
+            result->code = kImportErrorShown;
+            if (reporter) reporter->fileError(err);
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter* reporter,
+                  const ImportTuning& tuning, ImportResume* resume, ImportResult* result) {
+    resume->position = 0;
+    resume->line = 1;
+    int threads = tuning.threads;
+    if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    if (!sink.takesImages() || threads < 2 || tuning.pieceBytes < 2 || fileSize < tuning.minBytes)
+        return false;
+
+    std::deque<std::unique_ptr<Piece>> pieces; // read and handed to the workers, in file order
+    std::vector<std::unique_ptr<Piece>> spare;
+    PieceCutter cutter(file, tuning.pieceBytes);
+    // Declared last, so that the workers stop before the pieces they work on go away.
+    PieceWorkers workers(threads);
+    if (workers.count() == 0) return false;
+    const std::size_t ahead = 2 * static_cast<std::size_t>(workers.count()) + 1;
+
+    bool cutting = true;
+    long line = 1;
+    for (;;) {
+        while (cutting && pieces.size() < ahead) {
+            std::unique_ptr<Piece> piece;
+            if (!spare.empty()) {
+                piece = std::move(spare.back());
+                spare.pop_back();
+            } else {
+                piece.reset(new (std::nothrow) Piece);
+            }
+            if (!piece || !cutter.next(piece.get())) {
+                cutting = false;
+                break;
+            }
+            workers.parse(piece.get());
+            pieces.push_back(std::move(piece));
+        }
+        if (pieces.empty()) break;
+        Piece& piece = *pieces.front();
+        workers.waitFor(&piece);
+        if (!piece.same) break;
+        if (!takePiece(piece, line, file, sink, reporter, result)) {
+            if (reporter) reporter->progress(piece.start, fileSize);
+            return true;
+        }
+        line += piece.log.lines;
+        if (reporter)
+            reporter->progress(piece.start + static_cast<long>(piece.text.size()), fileSize);
+        spare.push_back(std::move(pieces.front()));
+        pieces.pop_front();
+    }
+    resume->position = pieces.empty() ? cutter.position() : pieces.front()->start;
+    resume->line = line;
+    return false;
+}
