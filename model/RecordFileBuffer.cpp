@@ -120,8 +120,12 @@ OSErr BufferedFile::read(std::uint64_t pos, void* dst, std::size_t len) {
         if (p) std::memcpy(dst, p, len);
         return err;
     }
-    // Larger than the buffer: read straight into the destination.
+    return readDirect(pos, dst, len); // larger than the buffer
+}
+
+OSErr BufferedFile::readDirect(std::uint64_t pos, void* dst, std::size_t len) {
     if (!ref_) return rfNumErr;
+    if (len == 0) return noErr;
     if (pos > eof_ || len > eof_ - pos) return eofErr;
     long count = static_cast<long>(len);
     return FSReadAt(ref_, static_cast<long>(pos), &count, dst);

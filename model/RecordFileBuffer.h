@@ -25,6 +25,9 @@ public:
 
     // Exactly len bytes at pos; eofErr when they run past the end of the file.
     OSErr read(std::uint64_t pos, void* dst, std::size_t len);
+    // The same, read straight into dst without passing through the buffer: for blocks that are
+    // read once and then written back.
+    OSErr readDirect(std::uint64_t pos, void* dst, std::size_t len);
     // A pointer to len bytes at pos, valid until the next call on this object; nullptr (with
     // *err set) on failure. len must not exceed capacity().
     const unsigned char* peek(std::uint64_t pos, std::size_t len, OSErr* err);

@@ -201,7 +201,7 @@ struct FaultSafety : ::testing::Test {
 
 TEST_F(FaultSafety, TheSessionItselfSucceeds) {
     const long calls = countCalls(FileCall::any);
-    EXPECT_GT(calls, 50);
+    EXPECT_GT(calls, 40);
     checkFile("no fault", true);
     VerifyReport r;
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);

@@ -276,6 +276,43 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     EXPECT_TRUE(verify().indexCurrent);
 }
 
+// An import leaves every class link 0: the rebuild then relinks the file a block of records at a
+// time from the last to the first, across blocks, around a package record larger than a block and
+// past free blocks large and small. The verifier checks every link and the index.
+TEST_F(RecordFileTest, RebuildWritingEveryLink) {
+    auto rf = make();
+    std::vector<std::uint32_t> doomed;
+    for (int i = 0; i < 6000; ++i) {
+        const std::uint32_t p =
+            write(*rf, packageImage("P" + std::to_string(i), {i % 37 + 1, -(i % 11) - 1}).get());
+        if (i % 700 == 3) doomed.push_back(p);
+        if (i == 2000) doomed.push_back(write(*rf, sizedImage(300000).get()));
+        if (i == 4000) {
+            PackageRecord big; // its net items make it larger than a block
+            setPackageField(big, kFieldPackageName, "BIG");
+            ComponentSection s;
+            s.classId = 5;
+            addSection(big, 0, s);
+            for (int n = 0; n < 1500; ++n)
+                pushNetItem(big,
+                            newNetItem("N" + std::to_string(n) + "\t" + std::string(200, '1')));
+            UniqueHandle image;
+            ASSERT_EQ(flattenPackage(big, &image), noErr);
+            ASSERT_GT(image.size(), 300000);
+            write(*rf, image.get());
+        }
+    }
+    for (std::uint32_t p : doomed)
+        ASSERT_EQ(rf->deleteRecord(p), noErr);
+    ASSERT_EQ(rf->rebuildClassIndex(), noErr);
+    EXPECT_EQ(rf->indexEntryCount(), 37u + 11u);
+    rf->setReadOnly();
+    rf.reset();
+    const VerifyReport r = verify();
+    EXPECT_TRUE(r.indexCurrent);
+    EXPECT_EQ(r.freeBlocks, doomed.size());
+}
+
 TEST_F(RecordFileTest, RepairsOnOpen) {
     auto rf = make();
     const std::uint32_t p1 = write(*rf, sizedImage(40).get());
