@@ -170,8 +170,11 @@ OSErr PieceSink::storePackage(PackageRecord& pkg) {
     e.name = e.image + e.imageSize;
     e.nameSize = static_cast<std::uint32_t>(name.size());
     try {
-        bytes.insert(bytes.end(), image.data(), image.data() + image.size());
-        bytes.insert(bytes.end(), name.begin(), name.end());
+        // Copied as unsigned bytes, which is one block move (chars would go one by one).
+        const auto* from = reinterpret_cast<const unsigned char*>(image.data());
+        bytes.insert(bytes.end(), from, from + image.size());
+        const auto* nameFrom = reinterpret_cast<const unsigned char*>(name.data());
+        bytes.insert(bytes.end(), nameFrom, nameFrom + name.size());
         log_->events.push_back(e);
     } catch (const std::bad_alloc&) {
         return memFullErr;

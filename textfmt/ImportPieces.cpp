@@ -19,6 +19,7 @@
 // stays bounded: a few pieces are read ahead, and a piece's Packages wait flattened in its log.
 #include "textfmt/ImportParser.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -32,14 +33,36 @@
 
 namespace {
 
-// An allocator that leaves new bytes as they are: the text is read into them at once.
-template <class T> struct Uncleared : std::allocator<T> {
-    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-    template <class U, class... Args> void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+// A growable block of bytes whose new bytes are left as they are: the text is read into them.
+class TextBytes {
+public:
+    unsigned char* data() { return data_.get(); }
+    const unsigned char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+    // False when out of memory (the bytes are then as they were).
+    bool resize(std::size_t size) {
+        if (size > capacity_) {
+            const std::size_t capacity = std::max(size, 2 * capacity_);
+            std::unique_ptr<unsigned char[]> more(new (std::nothrow) unsigned char[capacity]);
+            if (!more) return false;
+            if (size_) std::memcpy(more.get(), data_.get(), size_);
+            data_ = std::move(more);
+            capacity_ = capacity;
+        }
+        size_ = size;
+        return true;
     }
+    void swap(TextBytes& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+    }
+
+private:
+    std::unique_ptr<unsigned char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
-using TextBytes = std::vector<unsigned char, Uncleared<unsigned char>>;
 
 struct Piece {
     long start = 0; // file position of the first byte
@@ -145,8 +168,13 @@ public:
                     piece->start = position_;
                     piece->nextIsBackslash = nextIsBackslash_;
                     piece->text.swap(carry_);
-                    carry_.assign(piece->text.begin() + static_cast<std::ptrdiff_t>(cut),
-                                  piece->text.end());
+                    // The rest stays for the next piece.
+                    const std::size_t rest = piece->text.size() - cut;
+                    if (!carry_.resize(rest)) { // give the bytes back: the rest goes in line
+                        piece->text.swap(carry_);
+                        return false;
+                    }
+                    if (rest) std::memcpy(carry_.data(), piece->text.data() + cut, rest);
                     piece->text.resize(cut);
                     position_ += static_cast<long>(cut);
                     searched_ = 0;
@@ -200,11 +228,7 @@ private:
     bool readMore() {
         const std::size_t had = carry_.size();
         long count = pieceBytes_;
-        try {
-            carry_.resize(had + static_cast<std::size_t>(count));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        if (!carry_.resize(had + static_cast<std::size_t>(count))) return false;
         const OSErr err = FSRead(file_, &count, carry_.data() + had);
         if (err != noErr && err != eofErr) count = 0; // the parse in line meets the error again
         carry_.resize(had + static_cast<std::size_t>(count > 0 ? count : 0));
