@@ -92,7 +92,7 @@ OSErr BufferedFile::fill(std::uint64_t pos, std::size_t len) {
     return noErr;
 }
 
-const unsigned char* BufferedFile::peek(std::uint64_t pos, std::size_t len, OSErr* err) {
+const unsigned char* BufferedFile::peekFromFile(std::uint64_t pos, std::size_t len, OSErr* err) {
     *err = noErr;
     if (!ref_) {
         *err = rfNumErr;
@@ -106,8 +106,6 @@ const unsigned char* BufferedFile::peek(std::uint64_t pos, std::size_t len, OSEr
         *err = eofErr;
         return nullptr;
     }
-    if (bufLen_ && pos >= bufPos_ && pos + len <= bufPos_ + bufLen_)
-        return buf_.get() + (pos - bufPos_);
     if ((*err = fill(pos, len))) return nullptr;
     return buf_.get();
 }

@@ -30,7 +30,14 @@ public:
     OSErr readDirect(std::uint64_t pos, void* dst, std::size_t len);
     // A pointer to len bytes at pos, valid until the next call on this object; nullptr (with
     // *err set) on failure. len must not exceed capacity().
-    const unsigned char* peek(std::uint64_t pos, std::size_t len, OSErr* err);
+    const unsigned char* peek(std::uint64_t pos, std::size_t len, OSErr* err) {
+        // Bytes already in the buffer are in the file: a scan finds nearly all of them there.
+        if (pos >= bufPos_ && pos - bufPos_ < bufLen_ && len <= bufLen_ - (pos - bufPos_)) {
+            *err = noErr;
+            return buf_.get() + (pos - bufPos_);
+        }
+        return peekFromFile(pos, len, err);
+    }
     OSErr write(std::uint64_t pos, const void* src, std::size_t len);
     OSErr truncate(std::uint64_t len);
     // Asks the file for its length again (after a failure left it uncertain).
@@ -41,6 +48,7 @@ public:
 private:
     static constexpr std::size_t kCapacity = std::size_t(1) << 20;
     static constexpr std::size_t kSmallRead = 4096;
+    const unsigned char* peekFromFile(std::uint64_t pos, std::size_t len, OSErr* err);
     OSErr fill(std::uint64_t pos, std::size_t len);
     bool reserve(std::size_t want, std::size_t keepFrom, std::size_t keep);
     void releaseBuffer();
