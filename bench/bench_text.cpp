@@ -72,13 +72,14 @@ double lastIndexCpu = 0;
 
 // What qpk import does: create the package file, import, rebuild the class index, close. With
 // withIndex false the file is closed right after the import, forced, as after a failed import.
-bool importInto(const std::string& text, const std::string& out, bool withIndex = true) {
+bool importInto(const std::string& text, const std::string& out, bool withIndex = true,
+                const ImportTuning& tuning = ImportTuning()) {
     std::unique_ptr<RecordFile> records;
     if (RecordFile::create(out, "RHWQ", "QPK", "QPKG", 0) != noErr) return false;
     if (RecordFile::open(out, false, &records) != noErr) return false;
     RecordFileSink sink(*records);
     QuietReporter reporter;
-    if (!importText(text, sink, &reporter).ok() || reporter.problems) return false;
+    if (!importText(text, sink, &reporter, tuning).ok() || reporter.problems) return false;
     if (!withIndex) {
         records->setReadOnly();
         return records->close() == noErr;
@@ -144,6 +145,11 @@ void run(long packages, const std::string& dir, int runs) {
     const Timing cp = best(runs, CpuOf::children, [&] { return shell("cp " + text + " " + copy); });
     const Timing parse = best(runs, CpuOf::self, [&] { return parseOnly(text); });
     const Timing import = best(runs, CpuOf::self, [&] { return importInto(text, qpk); });
+    const double importIndexCpu = lastIndexCpu;
+    ImportTuning oneThread;
+    oneThread.threads = -1;
+    const Timing inLine =
+        best(runs, CpuOf::self, [&] { return importInto(text, qpk, true, oneThread); });
     const Timing sqlite = best(1, CpuOf::children, [&] {
         std::remove(db.c_str());
         return shell("sqlite3 " + db +
@@ -173,13 +179,11 @@ void run(long packages, const std::string& dir, int runs) {
     line("sqlite3 .import of the lines", sqlite, &import, "the import");
     line("lexer + parser + flatten only", parse, &cp, "cp");
     line("import into a package file", import, &cp, "cp");
+    line("the same on one thread", inLine, &cp, "cp");
     line("cp of the exported text", cpOut, nullptr, "");
     line("export to text", exported, &cpOut, "cp");
-    std::printf(
-        "  of the import's cpu: lexer + parser + flatten %.0f%%, index rebuild + close %.0f%%, "
-        "record writes the rest (%.0f%%)\n",
-        100 * parse.cpu / import.cpu, 100 * lastIndexCpu / import.cpu,
-        100 * (import.cpu - parse.cpu - lastIndexCpu) / import.cpu);
+    std::printf("  index rebuild + close: %.1f ms cpu of the import's %.1f (one thread: %.1f)\n",
+                importIndexCpu, import.cpu, lastIndexCpu);
     std::printf("  export %s\n", same ? "identical to the input" : "DIFFERS from the input");
     std::printf("  peak RSS: import alone %ld KiB, import + index rebuild + close %ld KiB\n",
                 rssOnly, rss);
