@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <new>
 #include <cstring>
 
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
@@ -258,12 +259,30 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
 // The block is sized by the upper bound and cut to what the writing pass used. Only when the bound
 // is refused (more nets than the count can hold, some of them perhaps invalid) does an exact
 // measure decide.
+static OSErr measure(const PackageRecord& r, std::size_t* size) {
+    if (layOut(r, nullptr, size, true) != noErr) {
+        if (OSErr err = layOut(r, nullptr, size)) return err;
+    }
+    return *size > 0x7FFFFFFF ? paramErr : noErr;
+}
+
+OSErr flattenPackage(const PackageRecord& r, std::vector<unsigned char>* bytes) {
+    std::size_t size = 0;
+    if (OSErr err = measure(r, &size)) return err;
+    const std::size_t at = bytes->size();
+    try {
+        bytes->resize(at + size);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    const OSErr err = layOut(r, reinterpret_cast<char*>(bytes->data() + at), &size);
+    bytes->resize(err == noErr ? at + size : at);
+    return err;
+}
+
 OSErr flattenPackage(const PackageRecord& r, UniqueHandle* image) {
     std::size_t size = 0;
-    if (layOut(r, nullptr, &size, true) != noErr) {
-        if (OSErr err = layOut(r, nullptr, &size)) return err;
-    }
-    if (size > 0x7FFFFFFF) return paramErr;
+    if (OSErr err = measure(r, &size)) return err;
     UniqueHandle h(NewHandle(Size(size)));
     if (!h) return memFullErr;
     if (OSErr err = layOut(r, h.data(), &size)) return err;

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr std::size_t kImageHeaderSize = 8;
 constexpr std::size_t kClassEntrySize = 8;
@@ -36,6 +37,8 @@ constexpr std::size_t kNetHeaderSize = 2;
 // a non-zero Class ID and only valid net items are stored. memFullErr on allocation failure, or
 // paramErr when a part does not fit its 16-bit length.
 OSErr flattenPackage(const PackageRecord& r, UniqueHandle* image);
+// The same, the image appended to *bytes (left as it was on failure).
+OSErr flattenPackage(const PackageRecord& r, std::vector<unsigned char>* bytes);
 // Expands an image into a fresh package record (out is emptied first). Nets come back in stored
 // order. paramErr when the image is malformed, memFullErr on allocation failure.
 OSErr expandImage(Handle image, PackageRecord* out);

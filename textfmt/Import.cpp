@@ -158,21 +158,19 @@ OSErr PackageFileSink::addStoredEntry(std::string_view displayName) {
 }
 
 OSErr PieceSink::storePackage(PackageRecord& pkg) {
-    UniqueHandle image;
-    if (OSErr err = flattenPackage(pkg, &image)) return err;
-    const std::string_view name = TrimBlanks(packageFieldView(pkg, kFieldPackageName));
     std::vector<unsigned char>& bytes = log_->bytes;
+    const std::size_t at = bytes.size();
+    if (OSErr err = flattenPackage(pkg, &bytes)) return err;
+    const std::string_view name = TrimBlanks(packageFieldView(pkg, kFieldPackageName));
     PieceEvent e;
     e.markedLine = lexer_->markedLine();
     e.markedStart = lexer_->markedLineStart();
-    e.image = static_cast<std::uint32_t>(bytes.size());
-    e.imageSize = static_cast<std::uint32_t>(image.size());
+    e.image = static_cast<std::uint32_t>(at);
+    e.imageSize = static_cast<std::uint32_t>(bytes.size() - at);
     e.name = e.image + e.imageSize;
     e.nameSize = static_cast<std::uint32_t>(name.size());
     try {
         // Copied as unsigned bytes, which is one block move (chars would go one by one).
-        const auto* from = reinterpret_cast<const unsigned char*>(image.data());
-        bytes.insert(bytes.end(), from, from + image.size());
         const auto* nameFrom = reinterpret_cast<const unsigned char*>(name.data());
         bytes.insert(bytes.end(), nameFrom, nameFrom + name.size());
         log_->events.push_back(e);
