@@ -164,8 +164,7 @@ TEST(TextImportPieces, SameAsInLineOverGeneratedTexts) {
     EXPECT_GT(pieceWork, 5000);
 }
 
-TEST(TextImportPieces, AFailedStoreEndsTheImportAsInLine) {
-    std::mt19937 rng(7);
+TEST(TextImportPieces, FailuresMidwayLoseAndRepeatNothing) {
     std::string clean;
     for (int i = 0; i < 200; ++i)
         clean +=
@@ -178,6 +177,31 @@ TEST(TextImportPieces, AFailedStoreEndsTheImportAsInLine) {
             EXPECT_EQ(got.transcript, expected.transcript) << err << " at " << failAt;
             EXPECT_EQ(got.result.code, expected.result.code);
             EXPECT_EQ(got.result.packagesStored, failAt - 1);
+        }
+    }
+    // A file call failing anywhere (reading the pieces, moving back for the rest, reading a
+    // report's line) never stores a Package twice or out of order: the import either recovers
+    // and gives everything, or fails with a file error after a first part of the Packages.
+    const Outcome whole = importWith(text.path, inPieces(300));
+    ASSERT_EQ(whole.result.packagesStored, 200);
+    DisarmFileFaults();
+    importWith(text.path, inPieces(300));
+    const long calls = FileCallCount(FileCall::any);
+    EXPECT_GT(calls, 15);
+    for (long nth = 1; nth <= calls; ++nth) {
+        FileFault fault;
+        fault.nth = nth;
+        ArmFileFault(fault);
+        const Outcome got = importWith(text.path, inPieces(300));
+        DisarmFileFaults();
+        if (got.result.ok()) {
+            EXPECT_EQ(got.transcript, whole.transcript) << "call " << nth;
+        } else {
+            EXPECT_EQ(got.result.code, kImportErrorShown) << "call " << nth;
+            const std::size_t f = got.transcript.rfind("F ");
+            ASSERT_NE(f, std::string::npos) << "call " << nth;
+            EXPECT_EQ(got.transcript.substr(f), "F " + std::to_string(FileFault::ioErrFail) + "\n");
+            EXPECT_EQ(whole.transcript.compare(0, f, got.transcript, 0, f), 0) << "call " << nth;
         }
     }
     // A text without a CR is one line and cannot be cut: it is parsed in line.
