@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     char dir[] = "/tmp/okbench-text-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     for (long n : sizes)
-        run(n, dir, n > 200000 ? 2 : 3);
+        run(n, dir, 3);
     rmdir(dir);
     return 0;
 }

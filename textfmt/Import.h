@@ -112,7 +112,7 @@ struct ImportResult {
 // where that does not hold, and for the last piece, the text is parsed in line. The results are
 // the same either way; the pieces only take the work to more processors.
 struct ImportTuning {
-    long pieceBytes = 1L << 20;
+    long pieceBytes = 1L << 19;
     long minBytes = 4L << 20; // smaller texts are parsed in line
     int threads = 0;          // worker threads; 0: one per processor; fewer than 2 processors
                               // and 0, or a negative count: no pieces
