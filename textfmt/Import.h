@@ -113,7 +113,7 @@ struct ImportResult {
 // the same either way; the pieces only take the work to more processors.
 struct ImportTuning {
     long pieceBytes = 1L << 19;
-    long minBytes = 4L << 20; // smaller texts are parsed in line
+    long minBytes = 8L << 20; // smaller texts are parsed in line (pieces gain nothing there)
     int threads = 0;          // worker threads; 0: one per processor; fewer than 2 processors
                               // and 0, or a negative count: no pieces
 };
