@@ -6,6 +6,7 @@
 //   bench_text [PACKAGES...]          default: 100000 1000000
 //   bench_text --import TEXT OUT.qpk  one import; prints its peak resident memory in KiB
 //   bench_text --import-only TEXT OUT.qpk  the same without the class index rebuild
+//                                     (OK_IMPORT_IN_LINE set: either import on one thread)
 //   bench_text --parse TEXT           the lexer and parser alone, Packages flattened and dropped
 //   bench_text --generate N TEXT      writes the generated library of N Packages
 #include "common/Timing.h"
@@ -197,7 +198,9 @@ void run(long packages, const std::string& dir, int runs) {
 int main(int argc, char** argv) {
     if (argc == 4 &&
         (std::string(argv[1]) == "--import" || std::string(argv[1]) == "--import-only")) {
-        if (!importInto(argv[2], argv[3], std::string(argv[1]) == "--import")) return 1;
+        ImportTuning tuning;
+        if (std::getenv("OK_IMPORT_IN_LINE")) tuning.threads = -1; // to compare with a profiler
+        if (!importInto(argv[2], argv[3], std::string(argv[1]) == "--import", tuning)) return 1;
         std::printf("%ld\n", peakResidentKiB());
         return 0;
     }

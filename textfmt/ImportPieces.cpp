@@ -177,7 +177,6 @@ public:
                     if (rest) std::memcpy(carry_.data(), piece->text.data() + cut, rest);
                     piece->text.resize(cut);
                     position_ += static_cast<long>(cut);
-                    searched_ = 0;
                     return true;
                 }
             }
@@ -194,40 +193,39 @@ private:
         return c == '\t' || c == ',' || c == '\r' || c == 0xFF;
     }
 
-    // The position after the first CR at or after half a piece's length whose line goes on,
-    // after blanks, with a field of at most 255 characters; 0 when there is none yet.
+    // The position after the last CR, at or after half a piece's length, whose line goes on,
+    // after blanks, with a field of at most 255 characters that ends within the bytes read; 0
+    // when there is none. Cutting at the last one leaves little to carry over.
     std::size_t findCut() {
         const unsigned char* const data = carry_.data();
         const std::size_t size = carry_.size();
-        std::size_t at = std::max(searched_, static_cast<std::size_t>(pieceBytes_ / 2));
-        while (at < size) {
-            const void* cr = std::memchr(data + at, '\r', size - at);
+        const std::size_t low = static_cast<std::size_t>(pieceBytes_ / 2);
+        std::size_t before = size;
+        while (before > low) {
+            const void* cr = memrchr(data + low, '\r', before - low);
             if (!cr) break;
-            const std::size_t after =
-                static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - data) + 1;
-            std::size_t first = after;
+            const std::size_t at =
+                static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - data);
+            std::size_t first = at + 1;
             while (first < size && blank(data[first]))
                 ++first;
             std::size_t end = first;
             while (end < size && !endsField(data[end]))
                 ++end;
-            if (end == size) {
-                searched_ = after - 1; // look at this CR again once more text is read
-                return 0;
-            }
-            if (end > first && end - first <= TextLexer::kMaxField) {
+            if (end < size && end > first && end - first <= TextLexer::kMaxField) {
                 nextIsBackslash_ = data[first] == '\\';
-                return after;
+                return at + 1;
             }
-            at = after;
+            before = at;
         }
-        searched_ = size;
         return 0;
     }
 
     bool readMore() {
+        // Up to a piece's length, or another piece's length when no place to cut was found.
         const std::size_t had = carry_.size();
-        long count = pieceBytes_;
+        const std::size_t piece = static_cast<std::size_t>(pieceBytes_);
+        long count = static_cast<long>(had < piece ? piece - had : piece);
         if (!carry_.resize(had + static_cast<std::size_t>(count))) return false;
         const OSErr err = FSRead(file_, &count, carry_.data() + had);
         if (err != noErr && err != eofErr) count = 0; // the parse in line meets the error again
@@ -240,7 +238,6 @@ private:
     long pieceBytes_;
     TextBytes carry_;              // read, not yet cut off
     long position_ = 0;            // file position of carry_'s first byte
-    std::size_t searched_ = 0;     // carry_ holds no place to cut before this
     bool nextIsBackslash_ = false; // at the last place to cut found
     bool atEnd_ = false;
 };
@@ -296,7 +293,7 @@ bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter
     // Declared last, so that the workers stop before the pieces they work on go away.
     PieceWorkers workers(threads);
     if (workers.count() == 0) return false;
-    const std::size_t ahead = 2 * static_cast<std::size_t>(workers.count()) + 1;
+    const std::size_t ahead = static_cast<std::size_t>(workers.count()) + 1;
 
     bool cutting = true;
     long line = 1;
