@@ -356,13 +356,11 @@ void ImportParser::endPackage() {
 // The outcome of handing Packages to the sink: a write error is shown with the file error texts
 // and ends the import with code 1; running out of memory ends it with code 8.
 bool ImportParser::store(OSErr err) {
-    if (err == memFullErr) {
-        fail(kImportNoMemory);
-    } else if (err != noErr) {
-        if (reporter_) reporter_->fileError(err);
-        fail(kImportErrorShown);
-    }
-    return err == noErr;
+    if (err == noErr) return true;
+    const std::int16_t code = storeFailureCode(err);
+    if (code == kImportErrorShown && reporter_) reporter_->fileError(err);
+    fail(code);
+    return false;
 }
 
 // A piece's parse has reached the piece's end: the next token is the end of file there, where

@@ -4,7 +4,6 @@
 #include "textfmt/Import.h"
 #include "textfmt/TextLexer.h"
 
-#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -118,6 +117,12 @@ private:
     PieceLog* log_;
     const TextLexer* lexer_;
 };
+
+// The code a failed store of a Package ends the import with: 8 when out of memory, else 1 (a file
+// error, shown with the file error texts).
+inline std::int16_t storeFailureCode(OSErr err) {
+    return err == memFullErr ? kImportNoMemory : kImportErrorShown;
+}
 
 // The report of an import code: its message, the marked line and that line's text read again
 // from the file (up to 255 bytes, cut at the first CR).

@@ -262,15 +262,13 @@ bool takePiece(const Piece& piece, long firstLine, FileRef file, PackageSink& si
             ++result->packagesStored;
             continue;
         }
-        if (err == memFullErr) {
-            result->code = kImportNoMemory;
-            if (reporter)
-                reporter->importError(
-                    describeImportError(file, kImportNoMemory, line, e.markedStart, nullptr));
-        } else {
-            result->code = kImportErrorShown;
-            if (reporter) reporter->fileError(err);
-        }
+        // As the parse in line fails there: a file error is shown at once, running out of memory
+        // is reported with the line where the import stopped.
+        result->code = storeFailureCode(err);
+        if (reporter && result->code == kImportErrorShown) reporter->fileError(err);
+        if (reporter && result->code == kImportNoMemory)
+            reporter->importError(
+                describeImportError(file, result->code, line, e.markedStart, nullptr));
         return false;
     }
     return true;
