@@ -34,8 +34,8 @@ private:
     const unsigned char* bytes_ = nullptr;   // the bytes handed out, in place of the file
     std::unique_ptr<unsigned char[]> block_; // kMaxBlock bytes, or none when it could not be had
     long blockSize_ = 0;                     // size of the next block to read (0: not started)
-    long fill_ = 0;
-    long at_ = 0;
-    OSErr error_ = noErr; // a read error waiting to be handed out
-    bool atEnd_ = false;  // the last block came short: no more bytes follow the ones buffered
+    long fill_ = 0;                          // bytes in the block (with bytes_: the bytes' count)
+    long at_ = 0;                            // the next of them to hand out
+    OSErr error_ = noErr;                    // a read error waiting to be handed out
+    bool atEnd_ = false; // the last block came short: no more bytes follow the ones buffered
 };
