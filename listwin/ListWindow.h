@@ -2,7 +2,7 @@
 // list order with a header strip that counts them.
 #pragma once
 #include "model/PackageFile.h"
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // index structures. Shared by the record file itself and by the verifier, which reads the same
 // bytes without trusting them.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 
 #include <cstddef>
 #include <cstdint>

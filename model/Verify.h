@@ -10,7 +10,7 @@
 // ID in file order, 0 for the last). A free block that no link names is not a fault (it is only
 // lost space until the list is next rebuilt), nor is an index that is out of date.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,7 +8,7 @@
 //   14 text, zero-terminated, padded with one zero byte to an even item length;
 //   an icon item holds its 16-bit icon id instead of the text.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <cstdint>
 #include <span>
 #include <string>

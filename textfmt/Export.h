@@ -8,8 +8,8 @@
 #include "model/PackageFile.h"
 #include "model/PackageFileIO.h"
 #include "model/RecordFile.h"
+#include "resources/Types.h"
 #include "toolbox/core/Memory.h"
-#include "toolbox/core/Types.h"
 
 #include <cstddef>
 #include <functional>

@@ -6,9 +6,9 @@
 // 255 in the file ends the input too. One character can be pushed back; a pushed-back 255 is kept
 // as 1 and read back as 255. Reading a CR counts a line, pushing one back uncounts it.
 #pragma once
+#include "resources/Types.h"
 #include "textfmt/TextFileReader.h"
 #include "toolbox/core/Files.h"
-#include "toolbox/core/Types.h"
 
 #include <cstdint>
 #include <string_view>

@@ -3,7 +3,7 @@
 // and nothing escapes the scope. At most 16 scopes are active at once; a 17th returns memFullErr
 // without running its body.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <new>
 #include <utility>
 

@@ -4,7 +4,7 @@
 // EACCES/EPERM 5, EBADF 6, ENOMEM 8, EBUSY/ETXTBSY 170, ENOSPC 39, EEXIST 80, EINVAL 87);
 // a short read returns eofErr (38) with the count of bytes read.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <string>
 
 using FileRef = int; // an open file; 0 is never a valid reference

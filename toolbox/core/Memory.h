@@ -4,7 +4,7 @@
 // it is locked. Every handle has exactly one holder; UniqueHandle makes that holder a type.
 // Every call that allocates can fail and reports it (nullptr, or a non-zero OSErr).
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <cstddef>
 #include <utility>
 

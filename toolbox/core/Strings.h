@@ -1,6 +1,6 @@
 // Length-prefixed strings (a length byte and at most 255 8-bit characters) and their utilities.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <initializer_list>
 #include <string>
 #include <string_view>

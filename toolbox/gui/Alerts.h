@@ -1,6 +1,6 @@
 // Note and error alerts.
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 
 // A message box with the application's title, the information icon and an OK button; modal
 // to the whole application. Returns when it is dismissed.

@@ -11,7 +11,7 @@
 //  - note alerts are recorded and dismissed;
 //  - a popup menu takes the next popup answer (an item, or 0 for none).
 #pragma once
-#include "toolbox/core/Types.h"
+#include "resources/Types.h"
 #include <map>
 #include <string>
 #include <utility>

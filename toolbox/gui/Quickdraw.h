@@ -6,8 +6,8 @@
 // code never needs to know how far the content has scrolled. What is drawn reaches the screen
 // when the event loop next runs; nothing has to be flushed by hand.
 #pragma once
+#include "resources/Types.h"
 #include "toolbox/core/Strings.h"
-#include "toolbox/core/Types.h"
 #include <cstdint>
 
 // ---- colour codes --------------------------------------------------------------------------

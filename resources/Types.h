@@ -1,4 +1,4 @@
-// Basic toolbox types shared by every layer: error codes, rectangles, points.
+// Basic types shared by every layer: error codes, rectangles, points.
 #pragma once
 #include <cstdint>
 
