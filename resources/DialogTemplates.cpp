@@ -1,8 +1,5 @@
 #include "resources/DialogTemplates.h"
 
-#include <map>
-#include <mutex>
-
 namespace {
 
 // The application's dialogs carry style 2, the layer's own dialogs style 0.
@@ -81,39 +78,7 @@ constexpr DialogSpec kDialogs[] = {
     {8000, {100, 100, 140, 460}, kLayerStyle, kStatus},
 };
 
-void put16(std::vector<std::uint8_t>& out, int v) {
-    auto u = static_cast<std::uint16_t>(v);
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-}
-
-void putRect(std::vector<std::uint8_t>& out, const Rect& r) {
-    put16(out, r.top);
-    put16(out, r.left);
-    put16(out, r.bottom);
-    put16(out, r.right);
-}
-
-std::uint16_t get16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-Rect getRect(std::span<const std::uint8_t> b, std::size_t at) {
-    return {static_cast<std::int16_t>(get16(b, at)), static_cast<std::int16_t>(get16(b, at + 2)),
-            static_cast<std::int16_t>(get16(b, at + 4)),
-            static_cast<std::int16_t>(get16(b, at + 6))};
-}
-
-constexpr std::size_t kHeaderSize = 14;
-constexpr std::size_t kItemHeaderSize = 14;
-
 } // namespace
-
-int DialogTemplate::indexOf(int itemId) const {
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (items[i].id == itemId) return static_cast<int>(i);
-    return -1;
-}
 
 const DialogSpec* FindDialogSpec(int id) {
     for (const DialogSpec& d : kDialogs)
@@ -123,77 +88,4 @@ const DialogSpec* FindDialogSpec(int id) {
 
 std::span<const DialogSpec> AllDialogSpecs() {
     return kDialogs;
-}
-
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& dialog) {
-    std::vector<std::uint8_t> out;
-    putRect(out, dialog.bounds);
-    put16(out, static_cast<int>(dialog.items.size()));
-    put16(out, dialog.style);
-    put16(out, 0);
-    for (const DialogItemSpec& item : dialog.items) {
-        std::size_t start = out.size();
-        putRect(out, item.rect);
-        put16(out, item.kind);
-        put16(out, item.id);
-        put16(out, 0);
-        if (item.kind == kIconItem) {
-            put16(out, item.iconId);
-        } else {
-            for (const char* p = item.text ? item.text : ""; *p; ++p)
-                out.push_back(static_cast<std::uint8_t>(*p));
-            out.push_back(0);
-        }
-        if ((out.size() - start) % 2) out.push_back(0);
-    }
-    return out;
-}
-
-std::span<const std::uint8_t> GetDialogTemplateBytes(int id) {
-    static std::mutex lock;
-    static std::map<int, std::vector<std::uint8_t>> encoded;
-    std::lock_guard<std::mutex> guard(lock);
-    auto found = encoded.find(id);
-    if (found == encoded.end()) {
-        const DialogSpec* dialog = FindDialogSpec(id);
-        if (!dialog) return {};
-        found = encoded.emplace(id, EncodeDialogTemplate(*dialog)).first;
-    }
-    return found->second;
-}
-
-OSErr ParseDialogTemplate(std::span<const std::uint8_t> bytes, DialogTemplate* out) {
-    if (!out || bytes.size() < kHeaderSize) return paramErr;
-    DialogTemplate t;
-    t.bounds = getRect(bytes, 0);
-    std::uint16_t count = get16(bytes, 8);
-    t.style = get16(bytes, 10);
-    std::size_t at = kHeaderSize;
-    for (std::uint16_t i = 0; i < count; ++i) {
-        if (bytes.size() < at + kItemHeaderSize) return paramErr;
-        DialogTemplateItem item;
-        item.rect = getRect(bytes, at);
-        item.kind = get16(bytes, at + 8);
-        item.id = static_cast<std::int16_t>(get16(bytes, at + 10));
-        std::size_t text = at + kItemHeaderSize;
-        std::size_t end;
-        if (item.kind == kIconItem) {
-            if (bytes.size() < text + 2) return paramErr;
-            item.iconId = static_cast<std::int16_t>(get16(bytes, text));
-            end = text + 2;
-        } else {
-            std::size_t zero = text;
-            while (zero < bytes.size() && bytes[zero] != 0)
-                ++zero;
-            if (zero == bytes.size()) return paramErr;
-            item.text.assign(reinterpret_cast<const char*>(bytes.data() + text), zero - text);
-            end = zero + 1;
-        }
-        if ((end - at) % 2) ++end;
-        if (end > bytes.size()) return paramErr;
-        at = end;
-        t.items.push_back(std::move(item));
-    }
-    *out = std::move(t);
-    return noErr;
 }

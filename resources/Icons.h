@@ -1,11 +1,10 @@
 // The program's icons as vector artwork on a 64 x 64 grid: icon 10 (the application: an IC
 // package with pins, in the program's blue) and icon 101 (a package file: a page carrying the
-// same package). The GUI paints them at any size; IconSvg gives the same picture as SVG text
-// for the desktop entry.
+// same package). The GUI paints them at any size; the desktop entry's SVG files show the same
+// shapes.
 #pragma once
 #include <cstdint>
 #include <span>
-#include <string>
 
 constexpr std::uint32_t kNoColour = 0xFFFFFFFF;
 
@@ -25,5 +24,3 @@ constexpr int kIconGrid = 64; // the artwork's width and height
 
 // The shapes of icon id (10 or 101), back to front; empty for an unknown id.
 std::span<const IconShape> IconShapes(int id);
-// An SVG document of icon id at the grid size; empty for an unknown id.
-std::string IconSvg(int id);

@@ -4,6 +4,7 @@
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/DialogTemplateBytes.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>

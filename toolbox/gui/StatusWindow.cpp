@@ -1,7 +1,7 @@
 #include "toolbox/gui/StatusWindow.h"
 
-#include "resources/DialogTemplates.h"
 #include "toolbox/gui/App.h"
+#include "toolbox/gui/DialogTemplateBytes.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/HostPrivate.h"
 

@@ -1,9 +1,11 @@
 // Dialog templates, the modal runner answered by script, alerts, file dialogs, the status
 // window and the icons.
+#include "icon_svg.h"
 #include "resources/DialogTemplates.h"
 #include "resources/Icons.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/DialogTemplateBytes.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
 #include "toolbox/gui/HostPrivate.h"
