@@ -12,8 +12,8 @@
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/Harness.h"
 #include "toolbox/gui/Windows.h"
+#include "toolbox/harness/Harness.h"
 
 #include <QApplication>
 
@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
                                             .string();
     if (packages < 100) fail("at least 100 packages");
     if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
+    harness::Install(); // the scripted pointer of the shift-click below
     ShowFrame(10);
     if (OSErr err = initEntryPool()) fail("entry pool", err);
 

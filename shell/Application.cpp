@@ -89,6 +89,7 @@ OSErr startApplication() {
     // The toolbox: the menu bar from the resources.
     InstallMenuBar();
     SetQuitHook(quitHook);
+    SetStandardCommands({.close = kCmdClose, .quit = kCmdExit});
 
     // The application's handlers.
     SetWindowHandler(nullptr, applicationEnabling);

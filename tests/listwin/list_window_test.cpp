@@ -3,8 +3,8 @@
 #include "listwin/ListWindow.h"
 #include "listwin/MenuEnabling.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/Harness.h"
 #include "toolbox/gui/Menus.h"
+#include "toolbox/harness/Harness.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/gui/SingleInstance.h"
+#include "toolbox/harness/DialogHarness.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

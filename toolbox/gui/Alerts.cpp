@@ -2,8 +2,8 @@
 
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
@@ -12,10 +12,7 @@
 
 void NoteAlert(const char* text) {
     std::string message = text ? text : "";
-    if (DialogHarnessActive()) {
-        dialog_harness::RecordNoteAlert(message);
-        return;
-    }
+    if (auto answer = GetModalAnswerer().noteAlert; answer && answer(message)) return;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = GetFrameWindow();
     QMessageBox box(QMessageBox::Information, ToHostText(GetApplicationName()),

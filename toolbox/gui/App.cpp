@@ -1,7 +1,6 @@
 // The frame window, the application's handlers, the event loop and the routing of menu
 // commands and of the quit.
 #include "toolbox/gui/App.h"
-#include "resources/Commands.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/TextEdit.h"
 #include <QApplication>
@@ -19,18 +18,19 @@
 
 namespace {
 
-MenuCommandHandler g_menuCommand = nullptr;
-OpenDocumentHandler g_openDocument = nullptr;
-QuitRequestHandler g_quitRequest = nullptr;
-QuitHook g_quitHook = nullptr;
+MenuCommandHandler gMenuCommand = nullptr;
+OpenDocumentHandler gOpenDocument = nullptr;
+QuitRequestHandler gQuitRequest = nullptr;
+QuitHook gQuitHook = nullptr;
+StandardCommands gStandardCommands;
 
-std::string g_appName;
-QMainWindow* g_frame = nullptr;
-QMdiArea* g_area = nullptr;
-QApplication* g_ownApp = nullptr;
-bool g_quitting = false;
-int g_pendingShowState = -1; // the frame waits for the event loop to show it
-std::deque<std::string> g_openQueue;
+std::string gAppName;
+QMainWindow* gFrame = nullptr;
+QMdiArea* gArea = nullptr;
+QApplication* gOwnApp = nullptr;
+bool gQuitting = false;
+int gPendingShowState = -1; // the frame waits for the event loop to show it
+std::deque<std::string> gOpenQueue;
 
 class FrameWindow : public QMainWindow {
     bool quitPosted_ = false;
@@ -62,50 +62,54 @@ protected:
 };
 
 void RunOpenQueue() {
-    while (!g_openQueue.empty()) {
-        std::string path = std::move(g_openQueue.front());
-        g_openQueue.pop_front();
-        if (g_frame) {
-            if (g_frame->isMinimized()) g_frame->showNormal();
-            g_frame->raise();
-            g_frame->activateWindow();
+    while (!gOpenQueue.empty()) {
+        std::string path = std::move(gOpenQueue.front());
+        gOpenQueue.pop_front();
+        if (gFrame) {
+            if (gFrame->isMinimized()) gFrame->showNormal();
+            gFrame->raise();
+            gFrame->activateWindow();
         }
-        if (g_openDocument) g_openDocument(path.c_str());
+        if (gOpenDocument) gOpenDocument(path.c_str());
     }
 }
 
 } // namespace
 
 MenuCommandHandler SetMenuCommandHandler(MenuCommandHandler h) {
-    std::swap(g_menuCommand, h);
+    std::swap(gMenuCommand, h);
     return h;
 }
 OpenDocumentHandler SetOpenDocumentHandler(OpenDocumentHandler h) {
-    std::swap(g_openDocument, h);
+    std::swap(gOpenDocument, h);
     return h;
 }
 QuitRequestHandler SetQuitRequestHandler(QuitRequestHandler h) {
-    std::swap(g_quitRequest, h);
+    std::swap(gQuitRequest, h);
     return h;
 }
 QuitHook SetQuitHook(QuitHook h) {
-    std::swap(g_quitHook, h);
+    std::swap(gQuitHook, h);
     return h;
 }
 
+void SetStandardCommands(const StandardCommands& commands) {
+    gStandardCommands = commands;
+}
+
 bool InitToolbox(const char* appName) {
-    if (g_frame) return true;
+    if (gFrame) return true;
     if (!qApp) return false;
-    g_appName = appName ? appName : "";
-    QApplication::setApplicationName(ToHostText(g_appName.c_str()));
-    g_frame = new FrameWindow;
-    g_frame->setAcceptDrops(true);
-    g_frame->setWindowTitle(ToHostText(g_appName.c_str()));
-    g_area = new QMdiArea(g_frame);
-    g_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    g_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    g_frame->setCentralWidget(g_area);
-    QObject::connect(g_area, &QMdiArea::subWindowActivated, [](QMdiSubWindow* sub) {
+    gAppName = appName ? appName : "";
+    QApplication::setApplicationName(ToHostText(gAppName.c_str()));
+    gFrame = new FrameWindow;
+    gFrame->setAcceptDrops(true);
+    gFrame->setWindowTitle(ToHostText(gAppName.c_str()));
+    gArea = new QMdiArea(gFrame);
+    gArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    gArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    gFrame->setCentralWidget(gArea);
+    QObject::connect(gArea, &QMdiArea::subWindowActivated, [](QMdiSubWindow* sub) {
         if (!sub) return;
         for (WindowPtr w : host::Windows())
             if (w->winHost->sub == sub) {
@@ -116,8 +120,8 @@ bool InitToolbox(const char* appName) {
     // The system's default size: most of the screen.
     if (QScreen* s = QGuiApplication::primaryScreen()) {
         const QRect avail = s->availableGeometry();
-        g_frame->resize(avail.width() * 4 / 5, avail.height() * 4 / 5);
-        g_frame->move(avail.center() - g_frame->rect().center());
+        gFrame->resize(avail.width() * 4 / 5, avail.height() * 4 / 5);
+        gFrame->move(avail.center() - gFrame->rect().center());
     }
     host::StartIdle();
     host::WatchClipboard();
@@ -125,19 +129,19 @@ bool InitToolbox(const char* appName) {
 }
 
 void ShowFrame(int showState) {
-    g_pendingShowState = -1;
-    if (!g_frame) return;
+    gPendingShowState = -1;
+    if (!gFrame) return;
     switch (showState) {
     case 2:
     case 6:
     case 7:
-        g_frame->showMinimized();
+        gFrame->showMinimized();
         break;
     case 3:
-        g_frame->showMaximized();
+        gFrame->showMaximized();
         break;
     default:
-        g_frame->show();
+        gFrame->show();
         break;
     }
 }
@@ -147,37 +151,37 @@ void DisposeToolbox() {
         DisposeWindow(host::Windows().front());
     host::StopIdle();
     host::RunUpdatePass();
-    delete g_frame;
-    g_frame = nullptr;
-    g_area = nullptr;
+    delete gFrame;
+    gFrame = nullptr;
+    gArea = nullptr;
 }
 
 const char* GetApplicationName() {
-    return g_appName.c_str();
+    return gAppName.c_str();
 }
 QMainWindow* GetFrameWindow() {
-    return g_frame;
+    return gFrame;
 }
 QMdiArea* GetFrameDocumentArea() {
-    return g_area;
+    return gArea;
 }
 
 int ToolboxMain(int& argc, char** argv, const char* appName, int showState,
                 int (*appMain)(int argc, char** argv)) {
-    if (!qApp) g_ownApp = new QApplication(argc, argv);
+    if (!qApp) gOwnApp = new QApplication(argc, argv);
     if (!InitToolbox(appName)) return 1;
-    g_pendingShowState = showState; // shown when the event loop starts
+    gPendingShowState = showState; // shown when the event loop starts
     const int rc = appMain ? appMain(argc, argv) : 0;
     DisposeToolbox();
-    delete g_ownApp;
-    g_ownApp = nullptr;
+    delete gOwnApp;
+    gOwnApp = nullptr;
     return rc;
 }
 
 int RunEventLoop() {
     if (!qApp) return 1;
-    if (g_pendingShowState >= 0) ShowFrame(g_pendingShowState);
-    g_quitting = false;
+    if (gPendingShowState >= 0) ShowFrame(gPendingShowState);
+    gQuitting = false;
     return qApp->exec();
 }
 
@@ -192,7 +196,7 @@ void ProcessPendingEvents() {
 
 bool DispatchMenuCommand(std::int16_t command) {
     WindowPtr front = FrontWindow();
-    if (command == kCmdClose && front) {
+    if (command != 0 && command == gStandardCommands.close && front) {
         WindowMessage m;
         m.kind = wmCloseRequest;
         SendWindowMessage(front, m);
@@ -204,8 +208,8 @@ bool DispatchMenuCommand(std::int16_t command) {
         m.command = command;
         if (SendWindowMessage(front, m)) return true;
     }
-    if (g_menuCommand && g_menuCommand(command)) return true;
-    if (command == kCmdExit) {
+    if (gMenuCommand && gMenuCommand(command)) return true;
+    if (command != 0 && command == gStandardCommands.quit) {
         QuitApplication();
         return true;
     }
@@ -219,9 +223,9 @@ void PostMenuCommand(std::int16_t command) {
 }
 
 bool QuitApplication() {
-    if (g_quitting) return false;
-    g_quitting = true;
-    bool quit = !g_quitHook || g_quitHook();
+    if (gQuitting) return false;
+    gQuitting = true;
+    bool quit = !gQuitHook || gQuitHook();
     // The remaining windows, front first; one that stays open keeps the program running.
     while (quit) {
         WindowPtr w = GetNextWindow(nullptr, 7);
@@ -231,22 +235,22 @@ bool QuitApplication() {
         SendWindowMessage(w, m);
         if (host::IsLiveWindow(w)) quit = false;
     }
-    g_quitting = false;
+    gQuitting = false;
     if (quit) QuitEventLoop(0);
     return quit;
 }
 
 void RequestQuit() {
-    if (g_quitRequest)
-        g_quitRequest();
+    if (gQuitRequest)
+        gQuitRequest();
     else
         QuitApplication();
 }
 
 void QueueOpenDocument(const char* path) {
     if (!path) return;
-    g_openQueue.emplace_back(path);
-    if (g_openQueue.size() == 1 && qApp)
+    gOpenQueue.emplace_back(path);
+    if (gOpenQueue.size() == 1 && qApp)
         QMetaObject::invokeMethod(
             qApp, [] { RunOpenQueue(); }, Qt::QueuedConnection);
 }

@@ -27,6 +27,14 @@ OpenDocumentHandler SetOpenDocumentHandler(OpenDocumentHandler h);
 QuitRequestHandler SetQuitRequestHandler(QuitRequestHandler h);
 QuitHook SetQuitHook(QuitHook h);
 
+// The application's commands that the routing itself acts on: close sends the front window a
+// close request, quit runs QuitApplication when nobody handles it. 0 stands for none.
+struct StandardCommands {
+    std::int16_t close = 0;
+    std::int16_t quit = 0;
+};
+void SetStandardCommands(const StandardCommands& commands);
+
 // ---- start-up --------------------------------------------------------------------------------
 // Creates the host application (when there is none), the toolbox and the frame window titled
 // appName and calls appMain. The frame is shown with showState (10: the system default) when
@@ -52,9 +60,10 @@ void QuitEventLoop(int exitCode = 0);
 void ProcessPendingEvents();
 
 // ---- routing ---------------------------------------------------------------------------------
-// A menu command: 203 goes to the front window as a close request; any other command first to
-// the front window's procedure (wmMenuCommand), then to the application's menu command
-// handler; 208, when nobody handles it, runs QuitApplication. Returns whether it was handled.
+// A menu command: the standard close command goes to the front window as a close request; any
+// other command first to the front window's procedure (wmMenuCommand), then to the
+// application's menu command handler; the standard quit command, when nobody handles it, runs
+// QuitApplication. Returns whether it was handled.
 bool DispatchMenuCommand(std::int16_t command);
 // The same, from the event loop a moment later.
 void PostMenuCommand(std::int16_t command);

@@ -3,8 +3,8 @@
 #include "resources/Icons.h"
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/DialogTemplateBytes.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
@@ -59,7 +59,6 @@ struct DialogRecord {
     GrafPtr port = nullptr;
     bool ending = false;
     bool quiet = false; // programmatic changes send no control clicks
-    ShownDialog shown;
 
     DialogItem* item(std::int16_t id) {
         for (DialogItem& i : items)
@@ -267,55 +266,6 @@ void placeDialog(DialogPtr d, const Rect& bounds) {
     }
 }
 
-void recordTexts(DialogPtr d) {
-    d->shown.texts.clear();
-    for (const DialogItem& i : d->items)
-        if (i.kind != kIconItem) d->shown.texts[i.id] = GetDialogItemText(d, i.id);
-}
-
-void typeText(DialogPtr d, std::int16_t item, const std::string& text) {
-    DialogItem* it = d->item(item);
-    if (!it || !it->widget) return;
-    if (auto* e = qobject_cast<QLineEdit*>(it->widget)) {
-        e->setFocus();
-        e->selectAll();
-        e->del();
-        e->insert(ToHostText(text.c_str())); // goes through the filter, as typing does
-        return;
-    }
-    SetDialogItemText(d, item, text.c_str());
-}
-
-// One scripted answer; when the dialog stays up, the next one follows from its event loop.
-void scriptStep(DialogPtr d) {
-    if (d->ending) return;
-    ScriptedDialogAnswer a;
-    if (!dialog_harness::TakeDialogAnswer(d->templateId, &a)) {
-        if (!d->shown.answered) recordTexts(d);
-        EndModalDialog(d, cancelItem(d));
-        return;
-    }
-    for (const auto& [item, text] : a.texts)
-        typeText(d, static_cast<std::int16_t>(item), text);
-    if (a.popupItem) {
-        DialogItem* it = d->item(static_cast<std::int16_t>(a.popupItem));
-        if (auto* c = it ? qobject_cast<QComboBox*>(it->widget) : nullptr) {
-            c->setCurrentIndex(a.popupValue - 1);
-            emit c->activated(a.popupValue - 1);
-        }
-    }
-    if (!d->shown.answered) recordTexts(d);
-    d->shown.answered = true;
-    DialogItem* it = d->item(static_cast<std::int16_t>(a.item));
-    if (it && it->kind == kButtonItem && it->widget) {
-        static_cast<QPushButton*>(it->widget.data())->click();
-    } else {
-        controlClick(d, static_cast<std::int16_t>(a.item));
-        if (!d->ending) EndModalDialog(d, static_cast<std::int16_t>(a.item));
-    }
-    if (!d->ending) QTimer::singleShot(0, d->window, [d] { scriptStep(d); });
-}
-
 void paintIcon(QPainter& p, int id, int size) {
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / double(kIconGrid), size / double(kIconGrid));
@@ -398,7 +348,6 @@ std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* user
     d.proc = proc;
     d.userData = userData;
     d.style = t.style;
-    d.shown.templateId = templateId;
     DialogWindow window(&d, dialogParent());
     d.window = &window;
     window.setWindowTitle(ToHostText(GetApplicationName()));
@@ -420,14 +369,13 @@ std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* user
     created.kind = wmCreated;
     send(&d, created);
 
-    if (DialogHarnessActive()) QTimer::singleShot(0, &window, [&d] { scriptStep(&d); });
+    const ModalAnswerer& answerer = GetModalAnswerer();
+    if (answerer.dialogStarting) answerer.dialogStarting(&d);
     ++modalDepth;
     int result = window.exec();
     --modalDepth;
-    if (DialogHarnessActive()) {
-        d.shown.endedWith = result;
-        dialog_harness::RecordDialog(d.shown);
-    }
+    if (const ModalAnswerer& after = GetModalAnswerer(); after.dialogEnded)
+        after.dialogEnded(&d, static_cast<std::int16_t>(result));
     if (d.port) DisposeOffscreenPort(d.port);
     return static_cast<std::int16_t>(result);
 }
@@ -467,6 +415,56 @@ void InvalDialog(DialogPtr d) {
 
 QDialog* GetHostDialog(DialogPtr d) {
     return d ? d->window : nullptr;
+}
+
+// ---- acting as the user would ---------------------------------------------------------------
+
+bool IsDialogEnding(DialogPtr d) {
+    return d && d->ending;
+}
+
+std::int16_t GetDialogCancelItem(DialogPtr d) {
+    return d ? cancelItem(d) : 0;
+}
+
+int CountDialogItems(DialogPtr d) {
+    return d ? static_cast<int>(d->items.size()) : 0;
+}
+
+std::int16_t GetIndDialogItem(DialogPtr d, int index) {
+    if (!d || index < 1 || index > CountDialogItems(d)) return 0;
+    return d->items[index - 1].id;
+}
+
+void TypeDialogItemText(DialogPtr d, std::int16_t item, const char* text) {
+    DialogItem* it = d ? d->item(item) : nullptr;
+    if (!it || !it->widget) return;
+    if (auto* e = qobject_cast<QLineEdit*>(it->widget)) {
+        e->setFocus();
+        e->selectAll();
+        e->del();
+        e->insert(ToHostText(text)); // goes through the filter, as typing does
+        return;
+    }
+    SetDialogItemText(d, item, text);
+}
+
+void ChooseDialogPopupValue(DialogPtr d, std::int16_t item, std::int32_t value) {
+    DialogItem* it = d ? d->item(item) : nullptr;
+    if (auto* c = it ? qobject_cast<QComboBox*>(it->widget) : nullptr) {
+        c->setCurrentIndex(value - 1);
+        emit c->activated(value - 1);
+    }
+}
+
+bool ClickDialogItem(DialogPtr d, std::int16_t item) {
+    DialogItem* it = d ? d->item(item) : nullptr;
+    if (it && it->kind == kButtonItem && it->widget) {
+        static_cast<QPushButton*>(it->widget.data())->click();
+        return true;
+    }
+    if (d) controlClick(d, item);
+    return false;
 }
 
 // ---- items -------------------------------------------------------------------------------

@@ -15,7 +15,9 @@
 //   wmEndModal      item: the dialog is ending with item; its items can still be read.
 // A procedure returns true when it handled the message, which skips the default handling.
 //
-// Every modal dialog can be answered by script (DialogHarness.h).
+// Code other than the user may answer a modal dialog: a modal answerer (HostHooks.h) is told
+// when each dialog starts and ends and may act on it with the functions below that do what a
+// user would.
 #pragma once
 #include "resources/DialogTemplates.h"
 #include "toolbox/gui/Windows.h"
@@ -45,6 +47,19 @@ std::int16_t GetDialogTemplateID(DialogPtr d);
 GrafPtr GetDialogPort(DialogPtr d); // for drawing outside wmUpdate; call InvalDialog after
 void InvalDialog(DialogPtr d);      // the procedure is asked to draw again
 QDialog* GetHostDialog(DialogPtr d);
+
+// ---- acting as the user would ----------------------------------------------------------------
+bool IsDialogEnding(DialogPtr d); // EndModalDialog was called
+// The item a close request ends the dialog with by default: the button titled "Cancel", else 1.
+std::int16_t GetDialogCancelItem(DialogPtr d);
+int CountDialogItems(DialogPtr d);
+std::int16_t GetIndDialogItem(DialogPtr d, int index); // the id of item index (from 1), or 0
+// Replaces an edit item's text as typing would (through its filter); sets any other item's text.
+void TypeDialogItemText(DialogPtr d, std::int16_t item, const char* text);
+// Chooses a popup's value (from 1) as the user would: the procedure gets its control click.
+void ChooseDialogPopupValue(DialogPtr d, std::int16_t item, std::int32_t value);
+// Clicks a push button as the user would (true), or sends any other item a control click.
+bool ClickDialogItem(DialogPtr d, std::int16_t item);
 
 // ---- items -----------------------------------------------------------------------------------
 bool HasDialogItem(DialogPtr d, std::int16_t item);

@@ -2,6 +2,7 @@
 // messages; tracking loops; the update pass that delivers update messages and puts what was
 // drawn on the screen.
 #include "toolbox/gui/App.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/Windows.h"
 #include <QApplication>
@@ -18,10 +19,10 @@
 
 namespace {
 
-std::set<PortHost*> g_dirtyPorts;  // pixels to put on the screen
-std::set<PortHost*> g_updatePorts; // update regions waiting
-bool g_passPosted = false;
-QTimer* g_idleTimer = nullptr;
+std::set<PortHost*> gDirtyPorts;  // pixels to put on the screen
+std::set<PortHost*> gUpdatePorts; // update regions waiting
+bool gPassPosted = false;
+QTimer* gIdleTimer = nullptr;
 
 constexpr int kIdleInterval = 100; // ms between idle messages
 
@@ -166,27 +167,10 @@ InputState& Input() {
     return state;
 }
 
-bool& HarnessActive() {
-    static bool active = false;
-    return active;
-}
-int& BeepCounter() {
-    static int n = 0;
-    return n;
-}
-int& ControlOverride() {
-    static int v = -1;
-    return v;
-}
-int& ShiftOverride() {
-    static int v = -1;
-    return v;
-}
-
 void HandlePress(PortView* v, QMouseEvent* e) {
     WindowPtr w = v->window;
     if (!w) return;
-    PressStarted();
+    if (auto started = GetInputSource().pressStarted) started();
     auto& in = Input();
     const QPoint g = e->globalPosition().toPoint();
     const std::uint32_t when = static_cast<std::uint32_t>(e->timestamp());
@@ -314,52 +298,52 @@ void HandleKey(PortView* v, QKeyEvent* e) {
 }
 
 void StartIdle() {
-    if (g_idleTimer) return;
-    g_idleTimer = new QTimer(qApp);
-    g_idleTimer->setInterval(kIdleInterval);
-    QObject::connect(g_idleTimer, &QTimer::timeout, [] { SendIdle(); });
-    g_idleTimer->start();
+    if (gIdleTimer) return;
+    gIdleTimer = new QTimer(qApp);
+    gIdleTimer->setInterval(kIdleInterval);
+    QObject::connect(gIdleTimer, &QTimer::timeout, [] { SendIdle(); });
+    gIdleTimer->start();
 }
 
 void StopIdle() {
-    delete g_idleTimer;
-    g_idleTimer = nullptr;
+    delete gIdleTimer;
+    gIdleTimer = nullptr;
 }
 
 // ---- the update pass -------------------------------------------------------------------------
 
 void PostUpdatePass() {
-    if (g_passPosted || !qApp) return;
-    g_passPosted = true;
+    if (gPassPosted || !qApp) return;
+    gPassPosted = true;
     QMetaObject::invokeMethod(
         qApp, [] { RunUpdatePass(); }, Qt::QueuedConnection);
 }
 
 void PortDirty(PortHost* h) {
-    g_dirtyPorts.insert(h);
+    gDirtyPorts.insert(h);
     PostUpdatePass();
 }
 
 void PortHasUpdate(PortHost* h) {
-    g_updatePorts.insert(h);
+    gUpdatePorts.insert(h);
     PostUpdatePass();
 }
 
 void ForgetPort(PortHost* h) {
-    g_dirtyPorts.erase(h);
-    g_updatePorts.erase(h);
+    gDirtyPorts.erase(h);
+    gUpdatePorts.erase(h);
 }
 
 void DeliverUpdate(PortHost* h) {
     QRegion rgn = h->updateRgn & QRegion(h->localBounds());
     if (rgn.isEmpty()) {
         h->updateRgn = QRegion();
-        g_updatePorts.erase(h);
+        gUpdatePorts.erase(h);
         return;
     }
     if (!PortVisible(h)) return; // kept until the window is shown
     h->updateRgn = QRegion();
-    g_updatePorts.erase(h);
+    gUpdatePorts.erase(h);
     GrafPtr old = SetPort(h->port);
     h->inUpdate = true;
     h->updateClip = rgn;
@@ -392,13 +376,13 @@ void DeliverUpdate(PortHost* h) {
 }
 
 void RunUpdatePass() {
-    g_passPosted = false;
+    gPassPosted = false;
     // Updates first (they draw), then what was drawn goes to the screen.
-    std::vector<PortHost*> updates(g_updatePorts.begin(), g_updatePorts.end());
+    std::vector<PortHost*> updates(gUpdatePorts.begin(), gUpdatePorts.end());
     for (PortHost* h : updates)
-        if (g_updatePorts.count(h)) DeliverUpdate(h);
-    std::vector<PortHost*> dirty(g_dirtyPorts.begin(), g_dirtyPorts.end());
-    g_dirtyPorts.clear();
+        if (gUpdatePorts.count(h)) DeliverUpdate(h);
+    std::vector<PortHost*> dirty(gDirtyPorts.begin(), gDirtyPorts.end());
+    gDirtyPorts.clear();
     for (PortHost* h : dirty) {
         h->end();
         if (h->view && !h->dirty.isEmpty()) h->view->update(h->dirty);
@@ -412,12 +396,8 @@ void RunUpdatePass() {
 
 bool StillDown() {
     bool down = false;
-    if (host::ScriptedStillDown(&down)) {
-        host::RunUpdatePass();
-        return down;
-    }
+    if (auto source = GetInputSource().stillDown; source && source(&down)) return down;
     auto& in = host::Input();
-    if (host::HarnessActive()) return false; // no script: the button counts as released
     QCoreApplication::processEvents();
     if (in.buttonDown) {
         // Wake up again soon even when the pointer rests, so that autoscrolling goes on.
@@ -430,8 +410,7 @@ bool StillDown() {
 
 bool Button() {
     bool down = false;
-    if (host::ScriptedButton(&down)) return down;
-    if (host::HarnessActive()) return false;
+    if (auto source = GetInputSource().button; source && source(&down)) return down;
     return host::Input().buttonDown || QGuiApplication::mouseButtons() != Qt::NoButton;
 }
 
@@ -439,7 +418,7 @@ void GetMouse(Point* where) {
     if (!where) return;
     QPoint g;
     auto& in = host::Input();
-    if (!host::ScriptedPointer(&g))
+    if (auto source = GetInputSource().pointer; !source || !source(&g))
         g = (in.havePointer && in.buttonDown) ? in.lastGlobal : QCursor::pos();
     PortHost* h = host::Host(GetPort());
     QPoint local;
@@ -470,14 +449,16 @@ bool AutoScrollWindow(WindowPtr w, const Rect* area) {
 // ---- keyboard state, time, beep --------------------------------------------------------------
 
 bool ControlKeyDown() {
-    const int o = host::ControlOverride();
-    if (o >= 0) return o;
+    bool down = false;
+    if (auto source = GetInputSource().modifierDown; source && source(Qt::ControlModifier, &down))
+        return down;
     return QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
 }
 
 bool ShiftKeyDown() {
-    const int o = host::ShiftOverride();
-    if (o >= 0) return o;
+    bool down = false;
+    if (auto source = GetInputSource().modifierDown; source && source(Qt::ShiftModifier, &down))
+        return down;
     return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
 }
 
@@ -498,6 +479,6 @@ std::uint32_t GetDblTime() {
 }
 
 void SysBeep(std::int16_t) {
-    ++host::BeepCounter();
-    if (qApp && !host::HarnessActive()) QApplication::beep();
+    if (auto source = GetInputSource().beep; source && source()) return;
+    if (qApp) QApplication::beep();
 }

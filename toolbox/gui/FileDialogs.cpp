@@ -1,6 +1,6 @@
 #include "toolbox/gui/FileDialogs.h"
 
-#include "toolbox/gui/DialogHarness.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QApplication>
@@ -66,13 +66,15 @@ QString defaultSuffix(std::span<const FileTypeFilter> filters) {
 StandardFileReply runDialog(bool put, const char* prompt, const char* defaultName,
                             std::span<const FileTypeFilter> filters, int filterIndex) {
     std::string pairs = BuildFilterPairs(filters);
-    if (DialogHarnessActive()) {
-        ShownFileDialog shown{put, prompt ? prompt : "", defaultName ? defaultName : "", pairs,
-                              filterIndex};
-        dialog_harness::FileAnswer a = dialog_harness::TakeFileAnswer(shown);
-        if (a.cancel) return {};
-        return replyFor(QString::fromLocal8Bit(a.path.c_str()),
-                        a.filterIndex >= 0 ? a.filterIndex : filterIndex);
+    if (auto answer = GetModalAnswerer().fileDialog) {
+        FileDialogRequest request{put, prompt ? prompt : "", defaultName ? defaultName : "", pairs,
+                                  filterIndex};
+        FileDialogAnswer a;
+        if (answer(request, &a)) {
+            if (a.cancel) return {};
+            return replyFor(QString::fromLocal8Bit(a.path.c_str()),
+                            a.filterIndex >= 0 ? a.filterIndex : filterIndex);
+        }
     }
 
     QFileDialog dialog(dialogParent());

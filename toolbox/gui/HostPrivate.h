@@ -180,14 +180,4 @@ bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int
 void WatchClipboard(); // the text scrap follows the host clipboard
 void StartIdle();
 void StopIdle();
-bool& HarnessActive();
-int& BeepCounter();
-// Harness keyboard overrides: -1 real keyboard, 0 up, 1 down.
-int& ControlOverride();
-int& ShiftOverride();
-// Pointer script (harness).
-bool ScriptedPointer(QPoint* global);
-bool ScriptedStillDown(bool* down);
-bool ScriptedButton(bool* down);
-void PressStarted(); // a new press ends a finished script
 } // namespace host

@@ -2,8 +2,8 @@
 
 #include "resources/MenuData.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QAction>
@@ -481,9 +481,9 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
     if (!menu || !menu->menu) return 0;
     for (int i = 1; i <= CountMItems(menu); ++i)
         SetItemMark(menu, i, i == currentItem);
-    if (DialogHarnessActive()) {
-        ShownPopUpMenu shown{menu->id, currentItem, r};
-        return dialog_harness::TakePopUpAnswer(shown);
+    if (auto answer = GetModalAnswerer().popUpMenu) {
+        int chosen = 0;
+        if (answer(menu->id, currentItem, r, &chosen)) return chosen;
     }
     QPoint at(r.left, r.top);
     if (w && w->host && w->host->view) {

@@ -13,10 +13,10 @@
 
 namespace {
 
-GrafPtr g_port = nullptr;
+GrafPtr gPort = nullptr;
 
 PortHost* Cur() {
-    return g_port ? g_port->host : nullptr;
+    return gPort ? gPort->host : nullptr;
 }
 
 constexpr std::uint8_t kPatterns[5][8] = {
@@ -91,7 +91,7 @@ void FillLocal(PortHost* h, const QRect& r, const PenFill& f) {
 void FillWithPen(const QRect& r) {
     PortHost* h = Cur();
     if (!h) return;
-    FillLocal(h, r, MakeFill(g_port->pnPat, g_port->pnMode, g_port->fgColor, g_port->bkColor));
+    FillLocal(h, r, MakeFill(gPort->pnPat, gPort->pnMode, gPort->fgColor, gPort->bkColor));
 }
 
 void FillPolygon(const QPolygon& poly, const PenFill& f) {
@@ -236,10 +236,10 @@ void DisposeTextStyle(TextStylePtr s) {
 }
 
 void SetPortTextStyle(const TextStyle& s) {
-    if (g_port) g_port->txStyle = s;
+    if (gPort) gPort->txStyle = s;
 }
 void GetPortTextStyle(TextStyle* s) {
-    if (s) *s = g_port ? g_port->txStyle : StandardTextStyle(1);
+    if (s) *s = gPort ? gPort->txStyle : StandardTextStyle(1);
 }
 
 void GetStyleFontInfo(const TextStyle& s, FontInfo* info) {
@@ -251,7 +251,7 @@ void GetStyleFontInfo(const TextStyle& s, FontInfo* info) {
     info->leading = Clamp16(std::max(0, m.leading()));
 }
 void GetFontInfo(FontInfo* info) {
-    GetStyleFontInfo(g_port ? g_port->txStyle : StandardTextStyle(1), info);
+    GetStyleFontInfo(gPort ? gPort->txStyle : StandardTextStyle(1), info);
 }
 
 // ---- ports -----------------------------------------------------------------------------------
@@ -273,7 +273,7 @@ PortHost::~PortHost() {
     LivePorts().erase(port);
     end();
     host::ForgetPort(this);
-    if (g_port == port) g_port = nullptr;
+    if (gPort == port) gPort = nullptr;
 }
 
 QPainter& PortHost::begin() {
@@ -360,12 +360,12 @@ void PortHost::scrollPixels(const QRect& local, int dx, int dy) {
 }
 
 GrafPtr SetPort(GrafPtr port) {
-    GrafPtr old = g_port;
-    g_port = port;
+    GrafPtr old = gPort;
+    gPort = port;
     return old;
 }
 GrafPtr GetPort() {
-    return g_port;
+    return gPort;
 }
 
 GrafPtr NewOffscreenPort(std::int16_t width, std::int16_t height) {
@@ -393,36 +393,35 @@ void DisposeOffscreenPort(GrafPtr port) {
 // ---- pen and drawing -------------------------------------------------------------------------
 
 void PenNormal() {
-    if (!g_port) return;
-    g_port->pnSize = {1, 1};
-    g_port->pnMode = patCopy;
-    g_port->pnPat = blackPat;
+    if (!gPort) return;
+    gPort->pnSize = {1, 1};
+    gPort->pnMode = patCopy;
+    gPort->pnPat = blackPat;
 }
 void PenSize(std::int16_t width, std::int16_t height) {
-    if (g_port) g_port->pnSize = {height, width};
+    if (gPort) gPort->pnSize = {height, width};
 }
 void PenMode(std::int16_t mode) {
-    if (g_port) g_port->pnMode = mode;
+    if (gPort) gPort->pnMode = mode;
 }
 void PenPat(std::int16_t pattern) {
-    if (g_port) g_port->pnPat = pattern;
+    if (gPort) gPort->pnPat = pattern;
 }
 void MoveTo(std::int16_t h, std::int16_t v) {
-    if (g_port) g_port->pnLoc = {v, h};
+    if (gPort) gPort->pnLoc = {v, h};
 }
 void Move(std::int16_t dh, std::int16_t dv) {
-    if (g_port) MoveTo(Clamp16(g_port->pnLoc.h + dh), Clamp16(g_port->pnLoc.v + dv));
+    if (gPort) MoveTo(Clamp16(gPort->pnLoc.h + dh), Clamp16(gPort->pnLoc.v + dv));
 }
 void GetPen(Point* pt) {
-    if (pt) *pt = g_port ? g_port->pnLoc : Point{};
+    if (pt) *pt = gPort ? gPort->pnLoc : Point{};
 }
 
 void LineTo(std::int16_t h, std::int16_t v) {
     PortHost* host = Cur();
     if (!host) return;
-    const int x1 = g_port->pnLoc.h, y1 = g_port->pnLoc.v, pw = g_port->pnSize.h,
-              ph = g_port->pnSize.v;
-    g_port->pnLoc = {v, h};
+    const int x1 = gPort->pnLoc.h, y1 = gPort->pnLoc.v, pw = gPort->pnSize.h, ph = gPort->pnSize.v;
+    gPort->pnLoc = {v, h};
     if (pw <= 0 || ph <= 0) return;
     if (x1 == h || y1 == v) {
         // A straight line is the rectangle the pen covers between the two points.
@@ -431,7 +430,7 @@ void LineTo(std::int16_t h, std::int16_t v) {
         FillWithPen(r);
         return;
     }
-    PenFill f = MakeFill(g_port->pnPat, g_port->pnMode, g_port->fgColor, g_port->bkColor);
+    PenFill f = MakeFill(gPort->pnPat, gPort->pnMode, gPort->fgColor, gPort->bkColor);
     if (f.skip) return;
     if (pw == 1 && ph == 1) {
         QPainter& p = host->begin();
@@ -456,12 +455,12 @@ void LineTo(std::int16_t h, std::int16_t v) {
 }
 
 void Line(std::int16_t dh, std::int16_t dv) {
-    if (g_port) LineTo(Clamp16(g_port->pnLoc.h + dh), Clamp16(g_port->pnLoc.v + dv));
+    if (gPort) LineTo(Clamp16(gPort->pnLoc.h + dh), Clamp16(gPort->pnLoc.v + dv));
 }
 
 void FrameRect(const Rect& r) {
-    if (!g_port || EmptyRect(r)) return;
-    const int pw = g_port->pnSize.h, ph = g_port->pnSize.v;
+    if (!gPort || EmptyRect(r)) return;
+    const int pw = gPort->pnSize.h, ph = gPort->pnSize.v;
     QRect q = toQRect(r);
     if (pw <= 0 || ph <= 0) return;
     if (2 * pw >= q.width() || 2 * ph >= q.height()) {
@@ -481,7 +480,7 @@ void PaintRect(const Rect& r) {
 
 void EraseRect(const Rect& r) {
     PortHost* h = Cur();
-    if (h) FillLocal(h, toQRect(r), PenFill{QBrush(toQColor(g_port->bkColor))});
+    if (h) FillLocal(h, toQRect(r), PenFill{QBrush(toQColor(gPort->bkColor))});
 }
 
 void InvertRect(const Rect& r) {
@@ -491,7 +490,7 @@ void InvertRect(const Rect& r) {
 
 void FillRect(const Rect& r, std::int16_t pattern) {
     PortHost* h = Cur();
-    if (h) FillLocal(h, toQRect(r), MakeFill(pattern, patCopy, g_port->fgColor, g_port->bkColor));
+    if (h) FillLocal(h, toQRect(r), MakeFill(pattern, patCopy, gPort->fgColor, gPort->bkColor));
 }
 
 static QPolygon ToPolygon(const Point* points, int count) {
@@ -502,13 +501,13 @@ static QPolygon ToPolygon(const Point* points, int count) {
 }
 
 void PaintPoly(const Point* points, int count) {
-    if (!g_port || !points) return;
+    if (!gPort || !points) return;
     FillPolygon(ToPolygon(points, count),
-                MakeFill(g_port->pnPat, g_port->pnMode, g_port->fgColor, g_port->bkColor));
+                MakeFill(gPort->pnPat, gPort->pnMode, gPort->fgColor, gPort->bkColor));
 }
 
 void FramePoly(const Point* points, int count) {
-    if (!g_port || !points || count < 2) return;
+    if (!gPort || !points || count < 2) return;
     MoveTo(points[0].h, points[0].v);
     for (int i = 1; i < count; ++i)
         LineTo(points[i].h, points[i].v);
@@ -516,16 +515,16 @@ void FramePoly(const Point* points, int count) {
 }
 
 void RGBForeColor(ColorCode c) {
-    if (g_port) g_port->fgColor = c;
+    if (gPort) gPort->fgColor = c;
 }
 void RGBBackColor(ColorCode c) {
-    if (g_port) g_port->bkColor = c;
+    if (gPort) gPort->bkColor = c;
 }
 ColorCode GetForeColor() {
-    return g_port ? g_port->fgColor : kBlackColor;
+    return gPort ? gPort->fgColor : kBlackColor;
 }
 ColorCode GetBackColor() {
-    return g_port ? g_port->bkColor : kWhiteColor;
+    return gPort ? gPort->bkColor : kWhiteColor;
 }
 
 // ---- text ------------------------------------------------------------------------------------
@@ -535,16 +534,16 @@ void DrawText(const char* text, std::int32_t length) {
     if (!h || !text) return;
     QString s = ToHostText(text, length);
     if (s.isEmpty()) return;
-    const StyleFont& sf = FontFor(g_port->txStyle);
+    const StyleFont& sf = FontFor(gPort->txStyle);
     QPainter& p = h->begin();
     p.setFont(sf.font);
-    p.setPen(toQColor(g_port->fgColor));
-    const int x = g_port->pnLoc.h, y = g_port->pnLoc.v;
+    p.setPen(toQColor(gPort->fgColor));
+    const int x = gPort->pnLoc.h, y = gPort->pnLoc.v;
     p.drawText(QPoint(x, y), s);
     p.setPen(Qt::NoPen);
     const int w = sf.metrics.horizontalAdvance(s);
     h->touch(QRect(x - 2, y - sf.metrics.ascent(), w + 4, sf.metrics.height() + 1));
-    g_port->pnLoc.h = Clamp16(x + w);
+    gPort->pnLoc.h = Clamp16(x + w);
 }
 
 void DrawString(const Str255& s) {
@@ -556,7 +555,7 @@ void DrawChar(char c) {
 
 std::int16_t TextWidth(const char* text, std::int32_t length) {
     if (!text) return 0;
-    const TextStyle& st = g_port ? g_port->txStyle : StandardTextStyle(1);
+    const TextStyle& st = gPort ? gPort->txStyle : StandardTextStyle(1);
     return Clamp16(FontFor(st).metrics.horizontalAdvance(ToHostText(text, length)));
 }
 std::int16_t StringWidth(const Str255& s) {
@@ -567,14 +566,14 @@ std::int16_t CharWidth(char c) {
 }
 
 void TextFont(const char* name) {
-    if (!g_port || !name) return;
-    std::snprintf(g_port->txStyle.font, sizeof g_port->txStyle.font, "%s", name);
+    if (!gPort || !name) return;
+    std::snprintf(gPort->txStyle.font, sizeof gPort->txStyle.font, "%s", name);
 }
 void TextSize(std::int16_t size) {
-    if (g_port) g_port->txStyle.size = size;
+    if (gPort) gPort->txStyle.size = size;
 }
 void TextFace(std::int16_t face) {
-    if (g_port) g_port->txStyle.face = face;
+    if (gPort) gPort->txStyle.face = face;
 }
 
 // ---- rectangles ------------------------------------------------------------------------------

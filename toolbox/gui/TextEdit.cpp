@@ -25,8 +25,8 @@ namespace {
 constexpr char kCR = 13;
 constexpr int kMargin = 1; // text starts one pixel inside the destination rectangle
 
-UniqueHandle g_scrap;
-bool g_settingClipboard = false;
+UniqueHandle gScrap;
+bool gSettingClipboard = false;
 
 const char* Text(TEHandle te) {
     return te->hText && te->hText->data ? te->hText->data : "";
@@ -235,9 +235,9 @@ void SetClipboardText(const char* text, std::int32_t len) {
     if (!qApp) return;
     QString s = ToHostText(text, len);
     s.replace(QChar(kCR), QChar('\n'));
-    g_settingClipboard = true;
+    gSettingClipboard = true;
     QGuiApplication::clipboard()->setText(s);
-    g_settingClipboard = false;
+    gSettingClipboard = false;
 }
 
 } // namespace
@@ -451,12 +451,12 @@ void TEUpdate(const Rect* area, TEHandle te) {
 
 void TECopy(TEHandle te) {
     if (!te) return;
-    if (!g_scrap) g_scrap.reset(NewHandle(0));
-    if (!g_scrap) return;
+    if (!gScrap) gScrap.reset(NewHandle(0));
+    if (!gScrap) return;
     const std::int32_t n = te->selEnd - te->selStart;
-    if (SetHandleSize(g_scrap.get(), n) != noErr) return;
-    if (n > 0) std::memcpy(g_scrap.data(), Text(te) + te->selStart, n);
-    SetClipboardText(g_scrap.data(), n);
+    if (SetHandleSize(gScrap.get(), n) != noErr) return;
+    if (n > 0) std::memcpy(gScrap.data(), Text(te) + te->selStart, n);
+    SetClipboardText(gScrap.data(), n);
 }
 
 void TECut(TEHandle te) {
@@ -465,7 +465,7 @@ void TECut(TEHandle te) {
 }
 
 void TEPaste(TEHandle te) {
-    if (te && g_scrap) TEInsert(g_scrap.data(), g_scrap.size(), te);
+    if (te && gScrap) TEInsert(gScrap.data(), gScrap.size(), te);
 }
 
 void TEDelete(TEHandle te) {
@@ -533,20 +533,20 @@ void TETextBox(const char* text, std::int32_t length, const Rect& box, std::int1
 // ---- the text scrap --------------------------------------------------------------------------
 
 Handle TEScrapHandle() {
-    if (!g_scrap) g_scrap.reset(NewHandle(0));
-    return g_scrap.get();
+    if (!gScrap) gScrap.reset(NewHandle(0));
+    return gScrap.get();
 }
 
 std::int32_t TEGetScrapLength() {
-    return g_scrap ? g_scrap.size() : 0;
+    return gScrap ? gScrap.size() : 0;
 }
 
 void ZeroScrap() {
-    if (g_scrap) SetHandleSize(g_scrap.get(), 0);
+    if (gScrap) SetHandleSize(gScrap.get(), 0);
     if (!qApp) return;
-    g_settingClipboard = true;
+    gSettingClipboard = true;
     QGuiApplication::clipboard()->clear();
-    g_settingClipboard = false;
+    gSettingClipboard = false;
 }
 
 void TEFromScrap() {
@@ -556,17 +556,17 @@ void TEFromScrap() {
     s.replace(QChar('\n'), QChar(kCR));
     const QByteArray bytes = FromHostText(s);
     if (!TEScrapHandle()) return;
-    if (SetHandleSize(g_scrap.get(), static_cast<Size>(bytes.size())) != noErr) return;
-    if (!bytes.isEmpty()) std::memcpy(g_scrap.data(), bytes.constData(), bytes.size());
+    if (SetHandleSize(gScrap.get(), static_cast<Size>(bytes.size())) != noErr) return;
+    if (!bytes.isEmpty()) std::memcpy(gScrap.data(), bytes.constData(), bytes.size());
 }
 
 void TEToScrap() {
-    if (g_scrap) SetClipboardText(g_scrap.data(), g_scrap.size());
+    if (gScrap) SetClipboardText(gScrap.data(), gScrap.size());
 }
 
 void host::WatchClipboard() {
     if (!qApp) return;
     QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
-        if (!g_settingClipboard) TEFromScrap();
+        if (!gSettingClipboard) TEFromScrap();
     });
 }

@@ -22,11 +22,11 @@ namespace {
 
 constexpr int kNativeMax = 32760; // the largest range a native scroll bar is given
 
-std::vector<WindowPtr> g_windows; // top-level windows, front to back
-std::set<WindowPtr> g_live;       // windows and panes
-WindowPtr g_active = nullptr;     // the window that last received an activate message
-bool g_hostActivationBlocked = false;
-int g_cascade = 0;
+std::vector<WindowPtr> gWindows; // top-level windows, front to back
+std::set<WindowPtr> gLive;       // windows and panes
+WindowPtr gActive = nullptr;     // the window that last received an activate message
+bool gHostActivationBlocked = false;
+int gCascade = 0;
 
 // The client area of a document window: its panes, its view and its scroll bar.
 class WindowContainer : public QWidget {
@@ -96,21 +96,21 @@ void SendActivate(WindowPtr w, bool active) {
 }
 
 void MoveToFront(WindowPtr w) {
-    auto it = std::find(g_windows.begin(), g_windows.end(), w);
-    if (it != g_windows.end()) std::rotate(g_windows.begin(), it, it + 1);
+    auto it = std::find(gWindows.begin(), gWindows.end(), w);
+    if (it != gWindows.end()) std::rotate(gWindows.begin(), it, it + 1);
 }
 
 // Makes w the active window: deactivates the previous one, then activates w.
 void Activate(WindowPtr w) {
-    if (w == g_active) return;
-    WindowPtr old = g_active;
-    g_active = w;
+    if (w == gActive) return;
+    WindowPtr old = gActive;
+    gActive = w;
     if (old) SendActivate(old, false);
-    if (w && g_active == w) SendActivate(w, true);
+    if (w && gActive == w) SendActivate(w, true);
 }
 
 WindowPtr FirstVisible() {
-    for (WindowPtr w : g_windows)
+    for (WindowPtr w : gWindows)
         if (w->visible) return w;
     return nullptr;
 }
@@ -119,9 +119,9 @@ WindowPtr FirstVisible() {
 void ActivateNextFront() {
     WindowPtr next = FirstVisible();
     if (next && next->winHost->sub) {
-        g_hostActivationBlocked = true;
+        gHostActivationBlocked = true;
         Area()->setActiveSubWindow(next->winHost->sub);
-        g_hostActivationBlocked = false;
+        gHostActivationBlocked = false;
     }
     Activate(next);
 }
@@ -152,7 +152,7 @@ void SendSimple(WindowPtr w, std::uint8_t kind) {
 // (a pane's view on its own, a window's with its subwindow).
 void FreeRecord(WindowPtr w) {
     WindowHost* wh = w->winHost;
-    g_live.erase(w);
+    gLive.erase(w);
     for (ControlRecord* c : wh->controls) {
         if (c->button) c->button->disconnect();
         delete c;
@@ -195,11 +195,11 @@ WindowPtr TopWindow(WindowPtr w) {
 }
 
 bool IsLiveWindow(WindowPtr w) {
-    return w && g_live.count(w);
+    return w && gLive.count(w);
 }
 
 const std::vector<WindowPtr>& Windows() {
-    return g_windows;
+    return gWindows;
 }
 
 void LayoutWindow(WindowPtr w) {
@@ -236,7 +236,7 @@ void LayoutWindow(WindowPtr w) {
 }
 
 void ActivateFromHost(WindowPtr w) {
-    if (g_hostActivationBlocked || !IsLiveWindow(w) || w == g_active) return;
+    if (gHostActivationBlocked || !IsLiveWindow(w) || w == gActive) return;
     MoveToFront(w);
     Activate(w);
 }
@@ -332,7 +332,7 @@ Qt::WindowFlags SubwindowFlags(std::int16_t style) {
 QMargins SubwindowFrame() {
     QMdiArea* area = Area();
     if (!area) return {};
-    for (WindowPtr w : g_windows)
+    for (WindowPtr w : gWindows)
         if (w->winHost->sub) return FrameMargins(w->winHost->sub);
     auto probe = std::make_unique<QMdiSubWindow>();
     probe->setWindowFlags(SubwindowFlags(kDocumentStyle));
@@ -352,7 +352,7 @@ Rect GetDefaultWindowBounds(std::int16_t) {
     const int aw = area ? std::max(area->viewport()->width(), 200) : 800;
     const int ah = area ? std::max(area->viewport()->height(), 150) : 600;
     const int w = std::min(400, aw - 40), h = std::min(300, ah - 60);
-    const int step = 24, n = g_cascade++ % 8;
+    const int step = 24, n = gCascade++ % 8;
     // The client area, placed so that the whole frame is inside the document area.
     const int x = m.left() + n * step, y = m.top() + n * step;
     return Rect{static_cast<std::int16_t>(y), static_cast<std::int16_t>(x),
@@ -415,11 +415,11 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
     sub->hide();
     wh->sub = sub;
 
-    g_live.insert(w);
+    gLive.insert(w);
     if (behind == nullptr)
-        g_windows.push_back(w);
+        gWindows.push_back(w);
     else
-        g_windows.insert(g_windows.begin(), w);
+        gWindows.insert(gWindows.begin(), w);
     SetWTitle(w, title ? title : "");
     const Rect r = bounds ? *bounds : GetDefaultWindowBounds(style);
     MoveSizeWindow(w, r);
@@ -457,9 +457,9 @@ void DisposeWindow(WindowPtr w) {
         wh->paneHeights.pop_back();
         if (host::IsLiveWindow(p)) FreeRecord(p);
     }
-    g_windows.erase(std::remove(g_windows.begin(), g_windows.end(), w), g_windows.end());
-    const bool wasActive = g_active == w;
-    if (wasActive) g_active = nullptr;
+    gWindows.erase(std::remove(gWindows.begin(), gWindows.end(), w), gWindows.end());
+    const bool wasActive = gActive == w;
+    if (wasActive) gActive = nullptr;
     if (auto* c = static_cast<WindowContainer*>(wh->container.data())) c->detach();
     wh->scrollBar.reset();
     if (wh->vbar) wh->vbar->disconnect();
@@ -467,10 +467,10 @@ void DisposeWindow(WindowPtr w) {
     if (sub) {
         for (QObject* o : sub->children())
             if (auto* f = dynamic_cast<CloseFilter*>(o)) f->detach();
-        g_hostActivationBlocked = true;
+        gHostActivationBlocked = true;
         sub->hide();
         if (Area()) Area()->removeSubWindow(sub);
-        g_hostActivationBlocked = false;
+        gHostActivationBlocked = false;
         sub->deleteLater();
     }
     FreeRecord(w);
@@ -484,19 +484,19 @@ void ShowWindow(WindowPtr w) {
         w->winHost->view->show();
         return;
     }
-    g_hostActivationBlocked = true;
+    gHostActivationBlocked = true;
     w->winHost->sub->show();
-    g_hostActivationBlocked = false;
+    gHostActivationBlocked = false;
     host::LayoutWindow(w);
     host::PostUpdatePass();
-    if (!g_active) {
+    if (!gActive) {
         MoveToFront(w);
         SelectWindow(w);
-    } else if (g_active->winHost->sub) {
+    } else if (gActive->winHost->sub) {
         // Showing does not bring a window to the front: the active one stays active.
-        g_hostActivationBlocked = true;
-        Area()->setActiveSubWindow(g_active->winHost->sub);
-        g_hostActivationBlocked = false;
+        gHostActivationBlocked = true;
+        Area()->setActiveSubWindow(gActive->winHost->sub);
+        gHostActivationBlocked = false;
     }
 }
 
@@ -507,10 +507,10 @@ void HideWindow(WindowPtr w) {
         w->winHost->view->hide();
         return;
     }
-    g_hostActivationBlocked = true;
+    gHostActivationBlocked = true;
     w->winHost->sub->hide();
-    g_hostActivationBlocked = false;
-    if (g_active == w) {
+    gHostActivationBlocked = false;
+    if (gActive == w) {
         Activate(nullptr);
         ActivateNextFront();
     }
@@ -521,17 +521,17 @@ void SelectWindow(WindowPtr w) {
     if (!host::IsLiveWindow(w)) return;
     if (!w->visible) {
         w->visible = true;
-        g_hostActivationBlocked = true;
+        gHostActivationBlocked = true;
         w->winHost->sub->show();
-        g_hostActivationBlocked = false;
+        gHostActivationBlocked = false;
         host::LayoutWindow(w);
         host::PostUpdatePass();
     }
     MoveToFront(w);
-    g_hostActivationBlocked = true;
+    gHostActivationBlocked = true;
     Area()->setActiveSubWindow(w->winHost->sub);
     w->winHost->sub->raise();
-    g_hostActivationBlocked = false;
+    gHostActivationBlocked = false;
     Activate(w);
 }
 
@@ -594,7 +594,7 @@ void GetWTitle(WindowPtr w, char* title, int size) {
 WindowPtr GetNextWindow(WindowPtr w, int classFilter) {
     bool passed = w == nullptr;
     for (int pass = 0; pass < 2; ++pass)
-        for (WindowPtr x : g_windows) {
+        for (WindowPtr x : gWindows) {
             if (x->visible != (pass == 0)) continue;
             if (!passed) {
                 passed = x == w;
@@ -622,17 +622,17 @@ void SetWindowOwner(WindowPtr w, WindowPtr owner) {
     if (host::IsLiveWindow(w) && !w->isPane) w->owner = owner;
 }
 
-static HandlerProc g_appHandler = nullptr;
+static HandlerProc gAppHandler = nullptr;
 
 HandlerProc SetWindowHandler(WindowPtr w, HandlerProc handler) {
-    HandlerProc& slot = w ? w->handler : g_appHandler;
+    HandlerProc& slot = w ? w->handler : gAppHandler;
     if (w && !host::IsLiveWindow(w)) return nullptr;
     HandlerProc old = slot;
     slot = handler;
     return old;
 }
 HandlerProc GetWindowHandler(WindowPtr w) {
-    if (!w) return g_appHandler;
+    if (!w) return gAppHandler;
     return host::IsLiveWindow(w) ? w->handler : nullptr;
 }
 
@@ -750,7 +750,7 @@ WindowPtr NewChildPane(WindowPtr w, std::int16_t height, WindowProc proc, void* 
     p->winHost->view->show();
     w->winHost->panes.push_back(p);
     w->winHost->paneHeights.push_back(std::max<std::int16_t>(height, 0));
-    g_live.insert(p);
+    gLive.insert(p);
     host::LayoutWindow(w);
     SendSimple(p, wmCreated);
     return host::IsLiveWindow(p) ? p : nullptr;

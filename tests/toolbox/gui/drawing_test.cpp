@@ -1,7 +1,7 @@
 // Drawing into ports: inversion, patterns, colour codes, pens, text, regions, bits.
-#include "toolbox/gui/Harness.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/Quickdraw.h"
+#include "toolbox/harness/Harness.h"
 #include <QApplication>
 #include <QFontInfo>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Real Qt mouse and key input becomes window messages; double clicks; tracking loops.
-#include "recorder.h"
+#include "tests/support/gui/recorder.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/Harness.h"
+#include "toolbox/harness/Harness.h"
 #include <QApplication>
 #include <QWheelEvent>
 #include <QWidget>

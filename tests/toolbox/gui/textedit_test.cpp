@@ -1,8 +1,8 @@
 // Text edit records: selection, typing, clicks and drags, single-line scrolling, the scrap and
 // the host clipboard, drawing.
-#include "recorder.h"
-#include "toolbox/gui/Harness.h"
+#include "tests/support/gui/recorder.h"
 #include "toolbox/gui/TextEdit.h"
+#include "toolbox/harness/Harness.h"
 #include <QClipboard>
 #include <QColor>
 #include <QGuiApplication>

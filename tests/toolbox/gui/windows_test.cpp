@@ -1,7 +1,7 @@
 // Windows, panes, controls, updates, scrolling and the routing of menu commands.
-#include "recorder.h"
+#include "tests/support/gui/recorder.h"
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/Harness.h"
+#include "toolbox/harness/Harness.h"
 #include <QAbstractButton>
 #include <QMainWindow>
 #include <QMdiArea>

@@ -1,10 +1,12 @@
 // Test harness for the windows layer: drives the real code without a human.
 //
-// Compiled into the toolbox but used only by tests. Everything here goes through the same
+// A library of its own that only tests (and benchmarks) link. Install puts it in place through
+// the host layer's hook points (toolbox/gui/HostHooks.h). Everything here goes through the same
 // paths as real input: delivered messages get the default handling, and the Qt input events
 // reach the same widgets a user's mouse and keyboard would.
 #pragma once
 #include "toolbox/gui/Windows.h"
+#include "toolbox/harness/DialogHarness.h"
 #include <Qt>
 #include <cstdint>
 #include <vector>
@@ -12,6 +14,11 @@
 class QWidget;
 
 namespace harness {
+
+// Installs the harness: from then on no modal window waits for a person (DialogHarness.h), the
+// pointer of tracking loops and the Control and Shift keys are the harness's, and beeps are
+// counted instead of sounded. Without a pointer script the button counts as released.
+void Install();
 
 // Keyboard state seen by ControlKeyDown/ShiftKeyDown (and by messages built from events that
 // carry no modifiers of their own). ResetKeys returns to the real keyboard.

@@ -4,12 +4,12 @@
 #include "resources/DialogTemplates.h"
 #include "resources/Icons.h"
 #include "toolbox/gui/Alerts.h"
-#include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/DialogTemplateBytes.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/StatusWindow.h"
+#include "toolbox/harness/DialogHarness.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,10 +32,7 @@ namespace {
 
 class DialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ActivateDialogHarness();
-        ResetDialogHarness();
-    }
+    void SetUp() override { ResetDialogHarness(); }
 };
 
 // A dialog procedure that forwards to a test's lambda.

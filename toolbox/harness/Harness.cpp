@@ -1,6 +1,7 @@
 // The test harness: scripted pointer and keyboard state, real Qt input, beeps, pixel probes.
-#include "toolbox/gui/Harness.h"
+#include "toolbox/harness/Harness.h"
 #include "toolbox/gui/App.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,7 +23,12 @@ PointerScript& Ptr() {
     return s;
 }
 
-std::uint32_t g_clock = 100000; // for presses sent without a timestamp: never a double click
+// Keyboard overrides: -1 the real keyboard, 0 up, 1 down.
+int gControlKey = -1;
+int gShiftKey = -1;
+int gBeeps = 0;
+
+std::uint32_t gClock = 100000; // for presses sent without a timestamp: never a double click
 
 QPoint ViewPoint(Point p) {
     return QPoint(p.h, p.v);
@@ -32,16 +38,12 @@ void SendMouse(QEvent::Type type, WindowPtr w, Point at, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, std::uint32_t when) {
     QWidget* v = harness::ViewWidget(w);
     if (!v) return;
-    if (when == 0) when = (g_clock += 10000);
+    if (when == 0) when = (gClock += 10000);
     const QPointF local = ViewPoint(at);
     QMouseEvent e(type, local, v->mapToGlobal(local), button, buttons, mods);
     e.setTimestamp(when);
     QApplication::sendEvent(v, &e);
 }
-
-} // namespace
-
-namespace host {
 
 bool ScriptedPointer(QPoint* global) {
     PointerScript& s = Ptr();
@@ -63,7 +65,7 @@ bool ScriptedStillDown(bool* down) {
         return true;
     }
     s.state = Script::ended;
-    Input().buttonDown = false;
+    host::Input().buttonDown = false;
     if (down) *down = false;
     return true;
 }
@@ -79,25 +81,62 @@ void PressStarted() {
     if (Ptr().state == Script::ended) Ptr() = PointerScript{};
 }
 
-} // namespace host
+// The input source the harness installs.
+bool StillDownHook(bool* down) {
+    if (ScriptedStillDown(down))
+        host::RunUpdatePass();
+    else
+        *down = false; // no script: the button counts as released
+    return true;
+}
+
+bool ButtonHook(bool* down) {
+    if (!ScriptedButton(down)) *down = false;
+    return true;
+}
+
+bool ModifierHook(Qt::KeyboardModifier key, bool* down) {
+    const int o = key == Qt::ControlModifier ? gControlKey
+                  : key == Qt::ShiftModifier ? gShiftKey
+                                             : -1;
+    if (o < 0) return false;
+    *down = o;
+    return true;
+}
+
+bool BeepHook() {
+    ++gBeeps;
+    return true;
+}
+
+} // namespace
 
 namespace harness {
 
+void Install() {
+    InstallDialogHarness();
+    InputSource source;
+    source.stillDown = StillDownHook;
+    source.button = ButtonHook;
+    source.pointer = ScriptedPointer;
+    source.pressStarted = PressStarted;
+    source.modifierDown = ModifierHook;
+    source.beep = BeepHook;
+    SetInputSource(source);
+}
+
 void SetControlKey(bool down) {
-    host::HarnessActive() = true;
-    host::ControlOverride() = down;
+    gControlKey = down;
 }
 void SetShiftKey(bool down) {
-    host::HarnessActive() = true;
-    host::ShiftOverride() = down;
+    gShiftKey = down;
 }
 void ResetKeys() {
-    host::ControlOverride() = -1;
-    host::ShiftOverride() = -1;
+    gControlKey = -1;
+    gShiftKey = -1;
 }
 
 void ScriptPointer(WindowPtr w, const std::vector<Point>& path) {
-    host::HarnessActive() = true;
     PointerScript& s = Ptr();
     s = PointerScript{};
     if (path.empty() || !w) return;
@@ -111,36 +150,31 @@ bool PointerScripted() {
 }
 
 bool Deliver(WindowPtr w, WindowMessage& msg) {
-    host::HarnessActive() = true;
     return SendWindowMessage(w, msg);
 }
 
 void SendMousePress(WindowPtr w, Point at, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                     std::uint32_t when) {
-    host::HarnessActive() = true;
     SendMouse(QEvent::MouseButtonPress, w, at, button, button, mods, when);
 }
 
 void SendMouseRelease(WindowPtr w, Point at, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                       std::uint32_t when) {
-    host::HarnessActive() = true;
     SendMouse(QEvent::MouseButtonRelease, w, at, button, Qt::NoButton, mods, when);
 }
 
 void SendClick(WindowPtr w, Point at, Qt::KeyboardModifiers mods, std::uint32_t when,
                Qt::MouseButton button) {
-    if (when == 0) when = (g_clock += 10000);
+    if (when == 0) when = (gClock += 10000);
     SendMousePress(w, at, button, mods, when);
     SendMouseRelease(w, at, button, mods, when + 1);
 }
 
 void SendDoubleClickEvent(WindowPtr w, Point at, Qt::KeyboardModifiers mods, std::uint32_t when) {
-    host::HarnessActive() = true;
     SendMouse(QEvent::MouseButtonDblClick, w, at, Qt::LeftButton, Qt::LeftButton, mods, when);
 }
 
 void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods, const char* text) {
-    host::HarnessActive() = true;
     QWidget* v = ViewWidget(w);
     if (!v) return;
     QKeyEvent e(QEvent::KeyPress, qtKey, mods, text ? QString::fromUtf8(text) : QString());
@@ -152,16 +186,15 @@ QWidget* ViewWidget(WindowPtr w) {
 }
 
 void ProcessUpdates() {
-    host::HarnessActive() = true;
     QCoreApplication::processEvents();
     host::RunUpdatePass();
 }
 
 int BeepCount() {
-    return host::BeepCounter();
+    return gBeeps;
 }
 void ResetBeeps() {
-    host::BeepCounter() = 0;
+    gBeeps = 0;
 }
 
 std::uint32_t PixelAt(GrafPtr port, Point local) {

@@ -1,5 +1,5 @@
-#include "recorder.h"
-#include "toolbox/gui/Harness.h"
+#include "tests/support/gui/recorder.h"
+#include "toolbox/harness/Harness.h"
 
 std::vector<WindowMessage> Recorder::of(std::uint8_t kind) const {
     std::vector<WindowMessage> out;

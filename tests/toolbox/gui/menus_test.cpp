@@ -1,8 +1,8 @@
 // Menus from the resources, item operations, the enabling pass and key equivalents.
 #include "toolbox/gui/App.h"
-#include "toolbox/gui/DialogHarness.h"
-#include "toolbox/gui/Harness.h"
 #include "toolbox/gui/Menus.h"
+#include "toolbox/harness/DialogHarness.h"
+#include "toolbox/harness/Harness.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,7 +77,6 @@ bool recordCommand(std::int16_t command) {
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ActivateDialogHarness();
         ResetDialogHarness();
         InstallMenuBar();
         g_asked.clear();

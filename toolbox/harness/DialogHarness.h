@@ -1,7 +1,7 @@
 // Scripted answers for everything modal, for tests that drive the real GUI code headless.
 //
-// While the harness is active (ActivateDialogHarness, or always on the offscreen platform) no
-// modal dialog, file dialog or alert waits for a person:
+// Once installed (harness::Install, or InstallDialogHarness alone) no modal dialog, file dialog
+// or alert waits for a person:
 //  - a modal dialog takes the next scripted answer for its template id: the given item texts
 //    are typed into their items, then the answering item is clicked, all inside the dialog's
 //    own modal loop, so the dialog procedure sees what a user would cause. Every dialog run is
@@ -12,6 +12,7 @@
 //  - a popup menu takes the next popup answer (an item, or 0 for none).
 #pragma once
 #include "resources/Types.h"
+#include "toolbox/gui/HostHooks.h"
 #include <map>
 #include <string>
 #include <utility>
@@ -31,16 +32,10 @@ struct ShownDialog {
     bool answered = false;
 };
 
-struct ShownFileDialog {
-    bool put = false;   // StandardPutFile
-    std::string prompt; // the put dialog's prompt
-    std::string defaultName;
-    std::string filterPairs; // "description|pattern|..."
-    int filterIndex = 0;     // the filter shown first
-};
+using ShownFileDialog = FileDialogRequest;
 
-void ActivateDialogHarness(bool active = true);
-bool DialogHarnessActive();
+// Puts the scripted answers in place of every modal window (the host layer's modal answerer).
+void InstallDialogHarness();
 // Forgets every script and record.
 void ResetDialogHarness();
 
@@ -64,18 +59,3 @@ void AnswerNextPopUpMenu(int item); // 0: dismissed without a choice
 const std::vector<ShownPopUpMenu>& ShownPopUpMenus();
 // The scripted answers not yet used.
 int PendingDialogAnswers();
-
-// ---- used by the dialog runner, file dialogs and alerts ------------------------------------
-namespace dialog_harness {
-struct FileAnswer {
-    bool cancel = true;
-    std::string path;
-    int filterIndex = -1;
-};
-// The next answer for template id (removed from the script), if any.
-bool TakeDialogAnswer(int templateId, ScriptedDialogAnswer* answer);
-void RecordDialog(const ShownDialog& shown);
-FileAnswer TakeFileAnswer(const ShownFileDialog& shown); // records the dialog too
-void RecordNoteAlert(const std::string& text);
-int TakePopUpAnswer(const ShownPopUpMenu& shown); // records the menu; 0 without an answer
-} // namespace dialog_harness
