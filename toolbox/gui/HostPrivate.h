@@ -1,4 +1,5 @@
-// The host side of ports and windows: shared by the toolbox's own source files only.
+// The host side of ports and windows: shared by the toolbox's own source files only (and by
+// the test harness, which drives them).
 #pragma once
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Windows.h"
