@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -197,32 +198,61 @@ TEST_F(MenuTest, ItemOperationsByPositionAndByCommand) {
     EXPECT_EQ(GetFrameWindow()->menuBar()->actions().size(), 5);
 }
 
-TEST_F(MenuTest, EnablingAsksFrontWindowThenOwnersThenApplication) {
-    WindowPtr owner = window("Owner", ownerHandler);
-    WindowPtr front = window("Front", frontHandler);
-    SetWindowOwner(front, owner);
-    SelectWindow(front);
-    ASSERT_EQ(FrontWindow(), front);
-    SetWindowHandler(nullptr, appHandler);
+// Who was asked about command, in order.
+std::vector<std::string> askedAbout(int command) {
+    std::vector<std::string> who;
+    for (const std::string& a : g_asked)
+        if (a.substr(a.find(' ') + 1) == std::to_string(command)) who.push_back(a);
+    return who;
+}
 
+// The front window's handler decides Cut, the owner's Copy, the application's Paste.
+struct EnablingRow {
+    const char* name;
+    std::int16_t command;
+    std::vector<std::string> asked;
+    bool enabled;
+};
+
+void PrintTo(const EnablingRow& row, std::ostream* os) {
+    *os << row.name << ' ' << row.command;
+}
+
+class MenuEnablingTest : public MenuTest, public ::testing::WithParamInterface<EnablingRow> {
+protected:
+    // A front window owned by another, and the application's handler.
+    void SetUp() override {
+        MenuTest::SetUp();
+        WindowPtr owner = window("Owner", ownerHandler);
+        WindowPtr front = window("Front", frontHandler);
+        SetWindowOwner(front, owner);
+        SelectWindow(front);
+        ASSERT_EQ(FrontWindow(), front);
+        SetWindowHandler(nullptr, appHandler);
+    }
+};
+
+TEST_P(MenuEnablingTest, AsksFrontWindowThenOwnersThenApplicationUntilOneDecides) {
     RunMenuEnabling();
-    auto askedAbout = [](int command) {
-        std::vector<std::string> who;
-        for (const std::string& a : g_asked)
-            if (a.substr(a.find(' ') + 1) == std::to_string(command)) who.push_back(a);
-        return who;
-    };
-    EXPECT_EQ(askedAbout(302), (std::vector<std::string>{"front 302"}));
-    EXPECT_EQ(askedAbout(303), (std::vector<std::string>{"front 303", "owner 303"}));
-    EXPECT_EQ(askedAbout(304), (std::vector<std::string>{"front 304", "owner 304", "app 304"}));
-    EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 302));
-    EXPECT_TRUE(IsMenuCommandEnabled(nullptr, 303));
-    EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 304));
+    EXPECT_EQ(askedAbout(GetParam().command), GetParam().asked);
+    EXPECT_EQ(IsMenuCommandEnabled(nullptr, GetParam().command), GetParam().enabled);
+}
 
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, MenuEnablingTest,
+    ::testing::Values(EnablingRow{"FrontWindow", 302, {"front 302"}, false},
+                      EnablingRow{"Owner", 303, {"front 303", "owner 303"}, true},
+                      EnablingRow{
+                          "Application", 304, {"front 304", "owner 304", "app 304"}, false}),
+    [](const ::testing::TestParamInfo<EnablingRow>& row) { return std::string(row.param.name); });
+
+TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
+    RunMenuEnabling();
     // The walk: each menu's title, then its items, menus in bar order.
     std::vector<int> order;
     for (const std::string& a : g_asked)
         if (a.rfind("front ", 0) == 0) order.push_back(std::stoi(a.substr(6)));
+    ASSERT_GE(order.size(), 14u);
     EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 9),
               (std::vector<int>{200, 201, 202, 203, 204, 205, 210, 208, 300}));
     EXPECT_EQ(std::vector<int>(order.end() - 5, order.end()),
