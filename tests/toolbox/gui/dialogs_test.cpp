@@ -3,6 +3,7 @@
 #include "icon_svg.h"
 #include "resources/DialogTemplates.h"
 #include "resources/Icons.h"
+#include "tests/support/gui/gui_support.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
@@ -29,10 +30,7 @@
 
 namespace {
 
-class DialogTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetDialogHarness(); }
-};
+using DialogTest = HarnessTest;
 
 // A dialog procedure that forwards to a test's lambda.
 std::function<bool(DialogPtr, WindowMessage&)> g_proc;

@@ -1,7 +1,7 @@
 // Drawing into ports: inversion, patterns, colour codes, pens, text, regions, bits.
+#include "tests/support/gui/gui_support.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/Quickdraw.h"
-#include "toolbox/harness/Harness.h"
 #include <QApplication>
 #include <QFontInfo>
 #include <gtest/gtest.h>
@@ -20,24 +20,9 @@ protected:
         SetPort(nullptr);
         DisposeOffscreenPort(port);
     }
-    std::uint32_t px(int h, int v) {
-        return harness::PixelAt(port,
-                                Point{static_cast<std::int16_t>(v), static_cast<std::int16_t>(h)});
-    }
-    int countBlack(const Rect& r) {
-        int n = 0;
-        for (int v = r.top; v < r.bottom; ++v)
-            for (int h = r.left; h < r.right; ++h)
-                n += px(h, v) == 0;
-        return n;
-    }
-    int countDark(const Rect& r) { // antialiased text
-        int n = 0;
-        for (int v = r.top; v < r.bottom; ++v)
-            for (int h = r.left; h < r.right; ++h)
-                n += qGray(px(h, v)) < 128;
-        return n;
-    }
+    std::uint32_t px(int h, int v) { return PixelAt(port, h, v); }
+    int countBlack(const Rect& r) { return CountBlack(port, r); }
+    int countDark(const Rect& r) { return CountDark(port, r); }
     GrafPtr port = nullptr;
 };
 

@@ -1,4 +1,5 @@
 // Real Qt mouse and key input becomes window messages; double clicks; tracking loops.
+#include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/recorder.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/harness/Harness.h"
@@ -9,14 +10,16 @@
 
 namespace {
 
-class InputTest : public ::testing::Test {
+class InputTest : public HarnessTest {
 protected:
-    void SetUp() override { w = MakeFrontWindow(kDocumentStyle, r, 300, 200); }
+    void SetUp() override {
+        HarnessTest::SetUp();
+        w = MakeFrontWindow(kDocumentStyle, r, 300, 200);
+    }
     void TearDown() override {
         while (WindowPtr x = GetNextWindow(nullptr, 7))
             DisposeWindow(x);
-        harness::ResetKeys();
-        harness::ScriptPointer(nullptr, {});
+        HarnessTest::TearDown();
     }
     // The key code and special flag that one Qt key press gives.
     std::pair<int, bool> key(int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier,

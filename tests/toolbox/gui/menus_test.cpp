@@ -1,4 +1,5 @@
 // Menus from the resources, item operations, the enabling pass and key equivalents.
+#include "tests/support/gui/gui_support.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/DialogHarness.h"
@@ -75,10 +76,10 @@ bool recordCommand(std::int16_t command) {
     return true;
 }
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public HarnessTest {
 protected:
     void SetUp() override {
-        ResetDialogHarness();
+        HarnessTest::SetUp();
         InstallMenuBar();
         g_asked.clear();
         g_dispatched.clear();
@@ -89,6 +90,7 @@ protected:
         SetMenuCommandHandler(nullptr);
         for (WindowPtr w : windows_)
             DisposeWindow(w);
+        HarnessTest::TearDown();
     }
     WindowPtr window(const char* title, HandlerProc handler) {
         WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, nullptr);

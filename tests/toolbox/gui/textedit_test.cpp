@@ -1,5 +1,6 @@
 // Text edit records: selection, typing, clicks and drags, single-line scrolling, the scrap and
 // the host clipboard, drawing.
+#include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/recorder.h"
 #include "toolbox/gui/TextEdit.h"
 #include "toolbox/harness/Harness.h"
@@ -12,15 +13,16 @@
 
 namespace {
 
-class TextEditTest : public ::testing::Test {
+class TextEditTest : public HarnessTest {
 protected:
     void SetUp() override {
+        HarnessTest::SetUp();
         w = MakeFrontWindow(kDocumentStyle, r, 300, 200);
         SetPort(w);
     }
     void TearDown() override {
         TEDispose(te);
-        harness::ScriptPointer(nullptr, {});
+        HarnessTest::TearDown();
         while (WindowPtr x = GetNextWindow(nullptr, 7))
             DisposeWindow(x);
         SetPort(nullptr);
@@ -38,14 +40,7 @@ protected:
             static_cast<std::int16_t>(te->destRect.top + 3),
             static_cast<std::int16_t>(te->destRect.left + 1 + TextWidth(text().c_str(), k))};
     }
-    int dark(const Rect& rc) {
-        int n = 0;
-        for (int v = rc.top; v < rc.bottom; ++v)
-            for (int h = rc.left; h < rc.right; ++h)
-                n += qGray(harness::PixelAt(GetPort(), Point{static_cast<std::int16_t>(v),
-                                                             static_cast<std::int16_t>(h)})) < 128;
-        return n;
-    }
+    int dark(const Rect& rc) { return CountDark(GetPort(), rc); }
     Recorder r;
     WindowPtr w = nullptr;
     TEHandle te = nullptr;
