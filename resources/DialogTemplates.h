@@ -1,6 +1,6 @@
 // Dialog templates ("XDLG"): readable tables of the program's dialogs, their items and the
-// icons an item may name. The byte form the dialog runner reads is
-// toolbox/gui/DialogTemplateBytes.h.
+// icons an item may name. The byte form the dialog runner reads lives with the runner, in the
+// host layer.
 #pragma once
 #include "resources/Types.h"
 #include <cstdint>
