@@ -33,9 +33,9 @@ namespace {
 using DialogTest = HarnessTest;
 
 // A dialog procedure that forwards to a test's lambda.
-std::function<bool(DialogPtr, WindowMessage&)> g_proc;
+std::function<bool(DialogPtr, WindowMessage&)> gProc;
 bool forward(DialogPtr d, WindowMessage& msg) {
-    return g_proc ? g_proc(d, msg) : false;
+    return gProc ? gProc(d, msg) : false;
 }
 
 QLineEdit* editOf(DialogPtr d) {
@@ -46,7 +46,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
     std::vector<int> seen; // message kinds, with the item for clicks and ends
     int data = 7;
     void* userData = nullptr;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         seen.push_back(msg.kind * 100 + msg.item);
         if (msg.kind == wmCreated) {
             userData = GetDialogUserData(d);
@@ -70,7 +70,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
     // The Find dialog: typed text and a popup choice reach the procedure before it ends.
     std::string typed;
     int match = 0;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated) {
             for (const char* s : {"Name", "Class ID"})
                 AppendPopupItem(d, 3, s);
@@ -98,7 +98,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
 
     // A procedure that keeps the dialog up gets the next answer for the same template.
     int refusals = 0;
-    g_proc = [&](DialogPtr, WindowMessage& msg) {
+    gProc = [&](DialogPtr, WindowMessage& msg) {
         return msg.kind == wmControlClick && msg.item == 3 && ++refusals == 1;
     };
     AnswerNextDialog(1006, 3);
@@ -106,7 +106,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
     EXPECT_EQ(RunModalDialog(1006, forward, nullptr), 1);
     EXPECT_EQ(refusals, 1);
     EXPECT_EQ(PendingDialogAnswers(), 0);
-    g_proc = nullptr;
+    gProc = nullptr;
 }
 
 TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
@@ -117,7 +117,7 @@ TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
 
     // The close box: refused once by the procedure, then the default ends it as Cancel.
     int closes = 0;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated)
             QTimer::singleShot(0, GetHostDialog(d), [d] {
                 GetHostDialog(d)->close();
@@ -129,14 +129,14 @@ TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
     EXPECT_EQ(RunModalDialog(1007, forward, nullptr), 2);
     EXPECT_EQ(closes, 2);
     ResetDialogHarness();
-    g_proc = nullptr;
+    gProc = nullptr;
 }
 
 TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
     std::vector<std::string> kept;
     long number = 0;
     bool inRange = true;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated) {
             SetNumberFilter(d, 5, -10, 500);
             QLineEdit* e = editOf(d);
@@ -159,7 +159,7 @@ TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
     EXPECT_FALSE(inRange);
 
     // Between 10 and 500, "3" may still become 30: kept, but not yet a number in range.
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated) SetNumberFilter(d, 5, 10, 500);
         if (msg.kind == wmEndModal) inRange = GetDialogItemNumber(d, 5, &number);
         return false;
@@ -172,13 +172,13 @@ TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
     RunModalDialog(1001, forward, nullptr);
     EXPECT_TRUE(inRange);
     EXPECT_EQ(number, 30);
-    g_proc = nullptr;
+    gProc = nullptr;
 }
 
 TEST_F(DialogTest, RadioGroupsItemsAndStyles) {
     std::vector<int> selected;
     int styled = -1; // the moved item's font: 1 bold, 0 not, -1 item not found
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind != wmCreated) return false;
         for (std::int16_t id : {10, 11, 12}) {
             std::int16_t left = std::int16_t(20 + 30 * (id - 10));
@@ -215,12 +215,12 @@ TEST_F(DialogTest, RadioGroupsItemsAndStyles) {
     RunModalDialog(1001, forward, nullptr);
     EXPECT_EQ(selected, (std::vector<int>{12, 20, 0, 10, 1, 0, 1234}));
     EXPECT_EQ(styled, 1) << "the moved item shows in the bold style";
-    g_proc = nullptr;
+    gProc = nullptr;
 }
 
 TEST_F(DialogTest, ProcedureDrawsInTheDialogPort) {
     QImage shot;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated) HideDialogItem(d, 1);
         if (msg.kind == wmUpdate) {
             RGBForeColor(RGBCode(0x55, 0x8A, 0xFF));
@@ -235,7 +235,7 @@ TEST_F(DialogTest, ProcedureDrawsInTheDialogPort) {
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.pixel(20, 20) & 0xFFFFFF, 0x558AFFu);
     EXPECT_NE(shot.pixel(20, 150) & 0xFFFFFF, 0x558AFFu); // below the logo's area
-    g_proc = nullptr;
+    gProc = nullptr;
 }
 
 TEST_F(DialogTest, ErrorAlertTexts) {
@@ -289,12 +289,12 @@ TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
 // minimises anyway (taking the whole application with it) comes straight back.
 TEST_F(DialogTest, ModalWindowsHaveTheCloseBoxOnlyAndDoNotStayMinimised) {
     Qt::WindowFlags flags;
-    g_proc = [&](DialogPtr d, WindowMessage& msg) {
+    gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind == wmCreated) flags = GetHostDialog(d)->windowFlags();
         return false;
     };
     RunModalDialog(1004, forward, nullptr);
-    g_proc = nullptr;
+    gProc = nullptr;
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "no buttons added by default";
     EXPECT_FALSE(flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));

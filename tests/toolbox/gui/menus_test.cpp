@@ -32,12 +32,12 @@ QKeySequence alt(Qt::Key key) {
 }
 
 // Who was asked, in order: "front 302", "owner 302", "app 302".
-std::vector<std::string> g_asked;
-bool g_cutEnabled = true;
-std::vector<int> g_dispatched;
+std::vector<std::string> gAsked;
+bool gCutEnabled = true;
+std::vector<int> gDispatched;
 
 void ask(const char* who, const MenuEnableRecord& rec) {
-    g_asked.push_back(std::string(who) + ' ' + std::to_string(rec.command));
+    gAsked.push_back(std::string(who) + ' ' + std::to_string(rec.command));
 }
 
 bool frontHandler(WindowPtr, MenuEnableRecord& rec) {
@@ -54,7 +54,7 @@ bool ownerHandler(WindowPtr, MenuEnableRecord& rec) {
 
 bool appHandler(WindowPtr, MenuEnableRecord& rec) {
     ask("app", rec);
-    if (rec.command == 302) rec.enabled = g_cutEnabled;
+    if (rec.command == 302) rec.enabled = gCutEnabled;
     if (rec.command == 304) rec.enabled = false;
     if (rec.command == 401) {
         std::strcpy(rec.text, "Create New Package");
@@ -72,7 +72,7 @@ bool appHandler(WindowPtr, MenuEnableRecord& rec) {
 }
 
 bool recordCommand(std::int16_t command) {
-    g_dispatched.push_back(command);
+    gDispatched.push_back(command);
     return true;
 }
 
@@ -81,9 +81,9 @@ protected:
     void SetUp() override {
         HarnessTest::SetUp();
         InstallMenuBar();
-        g_asked.clear();
-        g_dispatched.clear();
-        g_cutEnabled = true;
+        gAsked.clear();
+        gDispatched.clear();
+        gCutEnabled = true;
     }
     void TearDown() override {
         SetWindowHandler(nullptr, nullptr);
@@ -203,7 +203,7 @@ TEST_F(MenuTest, ItemOperationsByPositionAndByCommand) {
 // Who was asked about command, in order.
 std::vector<std::string> askedAbout(int command) {
     std::vector<std::string> who;
-    for (const std::string& a : g_asked)
+    for (const std::string& a : gAsked)
         if (a.substr(a.find(' ') + 1) == std::to_string(command)) who.push_back(a);
     return who;
 }
@@ -252,7 +252,7 @@ TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
     RunMenuEnabling();
     // The walk: each menu's title, then its items, menus in bar order.
     std::vector<int> order;
-    for (const std::string& a : g_asked)
+    for (const std::string& a : gAsked)
         if (a.rfind("front ", 0) == 0) order.push_back(std::stoi(a.substr(6)));
     ASSERT_GE(order.size(), 14u);
     EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 9),
@@ -271,9 +271,9 @@ TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
     EXPECT_TRUE(GetItemMark(windows, 1));
 
     // Opening a menu runs the pass too.
-    g_asked.clear();
+    gAsked.clear();
     emit GetHostMenu(GetMenu(300))->aboutToShow();
-    EXPECT_FALSE(g_asked.empty());
+    EXPECT_FALSE(gAsked.empty());
     MenuEnableRecord rec;
     rec.command = 303;
     EXPECT_TRUE(AskMenuEnabling(rec));
@@ -287,23 +287,23 @@ TEST_F(MenuTest, KeyEquivalentFiresOnlyWhenTheItemIsEnabled) {
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
     QTest::keyClick(frame, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
+    EXPECT_EQ(gDispatched, (std::vector<int>{302}));
 
     // Enabled a moment ago, but the pass run for the key disables it: nothing fires.
     EnableMenuCommand(nullptr, 302);
-    g_cutEnabled = false;
-    g_asked.clear();
+    gCutEnabled = false;
+    gAsked.clear();
     QTest::keyClick(frame, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
-    EXPECT_FALSE(g_asked.empty());
+    EXPECT_EQ(gDispatched, (std::vector<int>{302}));
+    EXPECT_FALSE(gAsked.empty());
     EXPECT_FALSE(IsMenuCommandEnabled(nullptr, 302));
 
     // Exit has no key equivalent; Ctrl+Q does nothing.
     QTest::keyClick(frame, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(g_dispatched, (std::vector<int>{302}));
+    EXPECT_EQ(gDispatched, (std::vector<int>{302}));
     // Choosing an item of the bar dispatches its command.
     actionAt(200, 1)->trigger();
-    EXPECT_EQ(g_dispatched, (std::vector<int>{302, 201}));
+    EXPECT_EQ(gDispatched, (std::vector<int>{302, 201}));
 }
 
 // Ctrl+W is Close (203) of the menu bar alone: the enabling pass runs, the front window gets its
@@ -318,10 +318,10 @@ TEST_F(MenuTest, CtrlWClosesTheFrontWindowThroughTheMenuBar) {
     harness::ProcessUpdates();
     EXPECT_EQ(FrontWindow(), front);
 
-    g_asked.clear();
+    gAsked.clear();
     QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier);
     harness::ProcessUpdates();
-    EXPECT_FALSE(g_asked.empty()) << "the enabling pass ran";
+    EXPECT_FALSE(gAsked.empty()) << "the enabling pass ran";
     EXPECT_EQ(FrontWindow(), back);
     EXPECT_EQ(GetNextWindow(back), nullptr);
 }
@@ -340,7 +340,7 @@ TEST_F(MenuTest, PopUpMenuSelectMarksTheCurrentItemAndReturnsTheChoice) {
     EXPECT_EQ(PopUpMenuSelect(shapes, nullptr, {10, 10, 26, 100}, 5), 0); // dismissed
     EXPECT_TRUE(GetItemMark(shapes, 5));
     EXPECT_FALSE(GetItemMark(shapes, 3));
-    EXPECT_TRUE(g_dispatched.empty());
+    EXPECT_TRUE(gDispatched.empty());
 }
 
 } // namespace

@@ -16,9 +16,9 @@
 
 namespace {
 
-std::vector<std::string> g_opened;
+std::vector<std::string> gOpened;
 void openDocument(const char* path) {
-    g_opened.push_back(path);
+    gOpened.push_back(path);
 }
 
 TEST(SingleInstance, PiecesReassembleIntoTheLine) {
@@ -74,12 +74,12 @@ TEST(SingleInstance, OpenDocumentRequestReplacesPendingOpenApplication) {
     EXPECT_EQ(PendingAppRequests()[0].kind, AppRequest::printDocument);
     EXPECT_EQ(PendingAppRequests()[2].path, "/b.qpk");
 
-    g_opened.clear();
+    gOpened.clear();
     OpenDocumentHandler old = SetOpenDocumentHandler(openDocument);
     DeliverAppRequests();
     EXPECT_TRUE(PendingAppRequests().empty());
     ProcessPendingEvents();
-    EXPECT_EQ(g_opened, (std::vector<std::string>{"/a.qpk", "/b.qpk"})); // print dropped
+    EXPECT_EQ(gOpened, (std::vector<std::string>{"/a.qpk", "/b.qpk"})); // print dropped
     SetOpenDocumentHandler(old);
 }
 
@@ -94,7 +94,7 @@ TEST(SingleInstance, SecondProcessHandsItsCommandLineOverAndExitsWithOne) {
     SetCommandPieceObserver([&](std::uint32_t tag, std::string_view text) {
         received.push_back({tag, std::string(text)});
     });
-    g_opened.clear();
+    gOpened.clear();
     OpenDocumentHandler old = SetOpenDocumentHandler(openDocument);
 
     // A 450-character command line: the program, two documents (one with blanks), then "-p"
@@ -113,11 +113,11 @@ TEST(SingleInstance, SecondProcessHandsItsCommandLineOverAndExitsWithOne) {
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&second, &QProcess::finished, &loop, [&] {
-        if (g_opened.size() >= 2) loop.quit();
+        if (gOpened.size() >= 2) loop.quit();
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (g_opened.size() >= 2 && second.state() == QProcess::NotRunning) loop.quit();
+        if (gOpened.size() >= 2 && second.state() == QProcess::NotRunning) loop.quit();
     });
     poll.start(10);
     limit.start(20000);
@@ -134,7 +134,7 @@ TEST(SingleInstance, SecondProcessHandsItsCommandLineOverAndExitsWithOne) {
     EXPECT_EQ(received[1].text.size(), 200u);
     EXPECT_EQ(received[2].text.size(), 50u);
     EXPECT_EQ(received[0].text + received[1].text + received[2].text, line);
-    EXPECT_EQ(g_opened,
+    EXPECT_EQ(gOpened,
               (std::vector<std::string>{"/tmp/with blanks/first.qpk", filler.toStdString()}));
 
     SetCommandPieceObserver(nullptr);
