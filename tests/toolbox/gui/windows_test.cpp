@@ -316,9 +316,18 @@ TEST_F(WindowsTest, MenuCommandRouting) {
     EXPECT_EQ(a.of(wmMenuCommand).size(), 2u);
     EXPECT_TRUE(b.of(wmMenuCommand).empty()) << "only the front window is asked";
 
-    // Close arrives as a close request, and the default handling disposes of the window.
+    // Close (as the test main registers it) arrives as a close request, and the default
+    // handling disposes of the window. Unregistered, it is a command like any other.
     a.clear();
+    SetStandardCommands({});
+    EXPECT_FALSE(DispatchMenuCommand(208)) << "no quit command: nobody handles it";
     EXPECT_TRUE(DispatchMenuCommand(203));
+    EXPECT_TRUE(a.of(wmCloseRequest).empty());
+    SetStandardCommands({.close = 203, .quit = 208});
+    a.clear();
+    appGot.clear();
+    EXPECT_TRUE(DispatchMenuCommand(203));
+    EXPECT_TRUE(appGot.empty()) << "the close request alone";
     EXPECT_EQ(a.of(wmCloseRequest).size(), 1u);
     EXPECT_EQ(FrontWindow(), back);
 
