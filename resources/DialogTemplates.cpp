@@ -7,7 +7,7 @@ constexpr std::uint16_t kAppStyle = 2;
 constexpr std::uint16_t kLayerStyle = 0;
 
 // Find.
-constexpr DialogItemSpec kFind[] = {
+constexpr DialogItemEntry kFind[] = {
     {{70, 360, 90, 439}, kButtonItem, 1, "Find"},
     {{70, 260, 90, 339}, kButtonItem, 2, "Cancel"},
     {{28, 20, 44, 134}, kPopupItem, 3, ""},
@@ -17,7 +17,7 @@ constexpr DialogItemSpec kFind[] = {
 };
 
 // Import error report.
-constexpr DialogItemSpec kImportError[] = {
+constexpr DialogItemEntry kImportError[] = {
     {{120, 350, 140, 434}, kButtonItem, 1, "OK"},
     {{10, 70, 44, 443}, kStaticTextItem, 2, ""},
     {{70, 10, 103, 443}, kStaticTextItem, 3, ""},
@@ -25,7 +25,7 @@ constexpr DialogItemSpec kImportError[] = {
 };
 
 // About box.
-constexpr DialogItemSpec kAbout[] = {
+constexpr DialogItemEntry kAbout[] = {
     {{9, 6, 105, 424}, kStaticTextItem, 1, "logo"},
     {{70, 170, 86, 372}, kStaticTextItem, 2, "Ortix Kelvane"},
     {{87, 175, 103, 427}, kStaticTextItem, 3, "version / platform"},
@@ -39,7 +39,7 @@ constexpr DialogItemSpec kAbout[] = {
 };
 
 // Save / Cancel / Discard.
-constexpr DialogItemSpec kSaveQuestion[] = {
+constexpr DialogItemEntry kSaveQuestion[] = {
     {{55, 296, 75, 361}, kButtonItem, 1, "Save"},
     {{55, 214, 75, 281}, kButtonItem, 2, "Cancel"},
     {{55, 66, 75, 153}, kButtonItem, 3, "Discard"},
@@ -48,7 +48,7 @@ constexpr DialogItemSpec kSaveQuestion[] = {
 };
 
 // Proceed / Cancel.
-constexpr DialogItemSpec kProceed[] = {
+constexpr DialogItemEntry kProceed[] = {
     {{82, 171, 102, 255}, kButtonItem, 1, "Cancel"},
     {{12, 67, 62, 365}, kStaticTextItem, 2, "'STR#' 259,  indexes 8-12"},
     {{82, 280, 102, 364}, kButtonItem, 3, "Proceed"},
@@ -56,7 +56,7 @@ constexpr DialogItemSpec kProceed[] = {
 };
 
 // OK / Cancel.
-constexpr DialogItemSpec kOkCancel[] = {
+constexpr DialogItemEntry kOkCancel[] = {
     {{82, 280, 102, 364}, kButtonItem, 1, "OK"},
     {{82, 171, 102, 255}, kButtonItem, 2, "Cancel"},
     {{12, 67, 62, 365}, kStaticTextItem, 3, "#700020 or #700030"},
@@ -64,11 +64,11 @@ constexpr DialogItemSpec kOkCancel[] = {
 };
 
 // The layer's status window: one line set at run time.
-constexpr DialogItemSpec kStatus[] = {
+constexpr DialogItemEntry kStatus[] = {
     {{5, 5, 75, 355}, kStaticTextItem, 1, ""},
 };
 
-constexpr DialogSpec kDialogs[] = {
+constexpr DialogEntry kDialogs[] = {
     {1001, {65, 87, 168, 542}, kAppStyle, kFind},
     {1003, {80, 30, 230, 488}, kAppStyle, kImportError},
     {1004, {61, 43, 223, 477}, kAppStyle, kAbout},
@@ -80,12 +80,12 @@ constexpr DialogSpec kDialogs[] = {
 
 } // namespace
 
-const DialogSpec* FindDialogSpec(int id) {
-    for (const DialogSpec& d : kDialogs)
+const DialogEntry* FindDialogEntry(int id) {
+    for (const DialogEntry& d : kDialogs)
         if (d.id == id) return &d;
     return nullptr;
 }
 
-std::span<const DialogSpec> AllDialogSpecs() {
+std::span<const DialogEntry> AllDialogEntries() {
     return kDialogs;
 }

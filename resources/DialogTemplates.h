@@ -20,7 +20,7 @@ constexpr std::int16_t kDocumentIconId = 101;
 constexpr std::int16_t kStopIconId = 32513;
 constexpr std::int16_t kCautionIconId = 32515;
 
-struct DialogItemSpec {
+struct DialogItemEntry {
     Rect rect;
     std::uint16_t kind;
     std::int16_t id;
@@ -28,13 +28,13 @@ struct DialogItemSpec {
     std::int16_t iconId = 0; // for icon items
 };
 
-struct DialogSpec {
+struct DialogEntry {
     std::int16_t id;
     Rect bounds;
     std::uint16_t style;
-    std::span<const DialogItemSpec> items;
+    std::span<const DialogItemEntry> items;
 };
 
 // The readable table of dialog id, or nullptr.
-const DialogSpec* FindDialogSpec(int id);
-std::span<const DialogSpec> AllDialogSpecs();
+const DialogEntry* FindDialogEntry(int id);
+std::span<const DialogEntry> AllDialogEntries();

@@ -41,13 +41,13 @@ int DialogTemplate::indexOf(int itemId) const {
     return -1;
 }
 
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& dialog) {
+std::vector<std::uint8_t> EncodeDialogTemplate(const DialogEntry& dialog) {
     std::vector<std::uint8_t> out;
     putRect(out, dialog.bounds);
     putLE16(out, static_cast<int>(dialog.items.size()));
     putLE16(out, dialog.style);
     putLE16(out, 0);
-    for (const DialogItemSpec& item : dialog.items) {
+    for (const DialogItemEntry& item : dialog.items) {
         std::size_t start = out.size();
         putRect(out, item.rect);
         putLE16(out, item.kind);
@@ -71,7 +71,7 @@ std::span<const std::uint8_t> GetDialogTemplateBytes(int id) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = encoded.find(id);
     if (found == encoded.end()) {
-        const DialogSpec* dialog = FindDialogSpec(id);
+        const DialogEntry* dialog = FindDialogEntry(id);
         if (!dialog) return {};
         found = encoded.emplace(id, EncodeDialogTemplate(*dialog)).first;
     }

@@ -32,7 +32,7 @@ struct DialogTemplate {
     int indexOf(int itemId) const;
 };
 
-std::vector<std::uint8_t> EncodeDialogTemplate(const DialogSpec& dialog);
+std::vector<std::uint8_t> EncodeDialogTemplate(const DialogEntry& dialog);
 // The stored bytes of dialog id (encoded once, kept for the run); empty when there is none.
 std::span<const std::uint8_t> GetDialogTemplateBytes(int id);
 // Reads a template; paramErr when the bytes are cut short or malformed.

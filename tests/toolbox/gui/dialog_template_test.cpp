@@ -13,7 +13,7 @@ namespace {
 // One row per template of the table, named by its id.
 std::vector<int> templateIds() {
     std::vector<int> ids;
-    for (const DialogSpec& dialog : AllDialogSpecs())
+    for (const DialogEntry& dialog : AllDialogEntries())
         ids.push_back(dialog.id);
     return ids;
 }
@@ -21,8 +21,8 @@ std::vector<int> templateIds() {
 class DialogTemplateBytesTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(DialogTemplateBytesTest, ComesBackFromItsBytesAndRefusesThemCutShort) {
-    ASSERT_NE(FindDialogSpec(GetParam()), nullptr);
-    const DialogSpec& dialog = *FindDialogSpec(GetParam());
+    ASSERT_NE(FindDialogEntry(GetParam()), nullptr);
+    const DialogEntry& dialog = *FindDialogEntry(GetParam());
     std::span<const std::uint8_t> bytes = GetDialogTemplateBytes(dialog.id);
     ASSERT_GE(bytes.size(), 14u);
     EXPECT_EQ(bytes[8] | (bytes[9] << 8), int(dialog.items.size()));
@@ -33,7 +33,7 @@ TEST_P(DialogTemplateBytesTest, ComesBackFromItsBytesAndRefusesThemCutShort) {
     EXPECT_EQ(t.style, dialog.style);
     ASSERT_EQ(t.items.size(), dialog.items.size());
     for (std::size_t i = 0; i < t.items.size(); ++i) {
-        const DialogItemSpec& want = dialog.items[i];
+        const DialogItemEntry& want = dialog.items[i];
         const DialogTemplateItem& got = t.items[i];
         const bool icon = want.kind == kIconItem;
         EXPECT_EQ(got.rect, want.rect) << "item " << want.id;
@@ -66,7 +66,7 @@ TEST(DialogTemplateBytes, LayoutFieldByFieldAndBytesKeptForTheRun) {
     EXPECT_TRUE(GetDialogTemplateBytes(9999).empty());
 
     // An icon item holds its icon id where a text item holds its text.
-    const DialogItemSpec icon[] = {{{1, 2, 3, 4}, kIconItem, 7, nullptr, kStopIconId}};
+    const DialogItemEntry icon[] = {{{1, 2, 3, 4}, kIconItem, 7, nullptr, kStopIconId}};
     const std::vector<std::uint8_t> iconBytes = EncodeDialogTemplate({1, {}, 0, icon});
     ASSERT_EQ(iconBytes.size(), 30u);
     EXPECT_EQ(iconBytes[28] | (iconBytes[29] << 8), kStopIconId);
