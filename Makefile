@@ -24,8 +24,10 @@ run: build
 	    echo "Run it under a virtual X server instead: xvfb-run -a make run"; exit 1; fi
 	$(BUILD)/shell/ortix-kelvane $(BUILD)/examples/sample.qpk
 
-# Builds and runs every test, then runs each fuzz target for a short, bounded time.
+# Builds everything, checks that each module includes only the modules it may
+# (scripts/check-deps.sh), runs every test, then runs each fuzz target for a short, bounded time.
 test: build
+	./scripts/check-deps.sh --self-test && ./scripts/check-deps.sh
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory fuzz
 
