@@ -4,6 +4,7 @@
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/DialogHarness.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/EnablingSteps.h"
 #include "toolbox/gui/HostPrivate.h"
 
 #include <QAction>
@@ -508,7 +509,9 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
 
 bool AskMenuEnabling(MenuEnableRecord& rec) {
     rec.modalDialogUp = ModalDialogUp();
+    RunEnablingPreStep(rec);
     askHandlers(rec);
+    RunEnablingPostStep(rec);
     return rec.enabled;
 }
 
