@@ -100,9 +100,9 @@ void closeFile(PackageFile* f) {
 }
 
 void scrollToBottom(PackageFile* f) {
-    auto* sb = static_cast<ControlHandle>(f->scrollBar);
+    ControlHandle sb = listView(f)->scrollBar;
     SetControlValue(sb, GetControlMaximum(sb));
-    refreshListWindow(f, false);
+    refreshListWindow(f, ListRefresh::keepScroll);
     paint();
 }
 
@@ -176,7 +176,8 @@ int main(int argc, char** argv) {
     if (f->packageCount != packages) fail("open: wrong package count");
     WindowPtr w = f->listWindow;
     scrollToBottom(f);
-    if (f->topRow != f->packageCount - f->lastRowOffset - 1) fail("not at the bottom");
+    const ListView& view = *listView(f);
+    if (view.topRow != f->packageCount - view.lastRowOffset - 1) fail("not at the bottom");
     const Timing update = best(
         200, false, [&] { InvalWindowRect(w, nullptr); }, [&] { UpdateWindow(w); });
     report("one update scrolled to the bottom", update, "(target 2 ms)");
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
     shiftClick.kind = wmMouseDown;
     shiftClick.shift = true;
     shiftClick.where = Point{
-        std::int16_t(area.top + f->lastRowOffset * listRowHeight() + listRowHeight() / 2), 10};
+        std::int16_t(area.top + view.lastRowOffset * listRowHeight() + listRowHeight() / 2), 10};
     const Timing range = best(
         5, false,
         [&] {

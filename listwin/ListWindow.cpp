@@ -3,15 +3,16 @@
 // closing.
 #include "listwin/ListWindow.h"
 
-#include "listwin/MenuEnabling.h"
+#include "resources/Commands.h"
 #include "toolbox/core/StringTable.h"
+#include "toolbox/gui/EnablingSteps.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/gui/Quickdraw.h"
-#include "toolbox/gui/Windows.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -43,8 +44,9 @@ private:
     GrafPtr old_;
 };
 
-ControlHandle scrollBar(const PackageFile* f) {
-    return static_cast<ControlHandle>(f->scrollBar);
+// The view state of a package file's window; nullptr without a window.
+ListView* viewOf(const PackageFile* f) {
+    return f && f->listWindow ? static_cast<ListView*>(f->listWindow->refCon) : nullptr;
 }
 
 bool isFront(const PackageFile* f) {
@@ -63,39 +65,43 @@ Rect rowRect(const Rect& list, std::int32_t r) {
     return rr;
 }
 
-bool rowVisible(const PackageFile* f, std::int32_t index) {
-    const std::int32_t r = index - f->topRow;
-    return r >= 0 && r <= f->lastRowOffset;
+bool rowVisible(const ListView& v, std::int32_t index) {
+    const std::int32_t r = index - v.topRow;
+    return r >= 0 && r <= v.lastRowOffset;
 }
 
 // Inverts the row of entry index when the window is in front and the row is visible; the
 // window's port must be current.
 void invertRow(const PackageFile* f, std::int32_t index, bool front) {
-    if (!front || !rowVisible(f, index)) return;
-    InvertRect(rowRect(listArea(f), index - f->topRow));
+    const ListView* v = viewOf(f);
+    if (!front || !v || !rowVisible(*v, index)) return;
+    InvertRect(rowRect(listArea(f), index - v->topRow));
 }
 
+enum class Mark { off, on };
+
 // Sets or clears a mark, inverting the row when the mark changes; the port must be current.
-void setMark(PackageFile* f, PackageEntry* e, std::int32_t index, bool on, bool front) {
-    if (isSelected(e) == on) return;
+void setMark(PackageFile* f, PackageEntry* e, std::int32_t index, Mark mark, bool front) {
+    if (isSelected(e) == (mark == Mark::on)) return;
     e->flags ^= kSelected;
     invertRow(f, index, front);
 }
 
 // Draws the rows that meet area (local coordinates); the window's port must be current.
-void drawRows(PackageFile* f, const Rect& area) {
+void drawRows(const ListView& v, const Rect& area) {
+    PackageFile* f = v.file;
     const Rect list = listArea(f);
     const std::int32_t top = std::max<std::int32_t>(area.top - list.top, 0);
     const std::int32_t bottom = area.bottom - list.top;
     if (bottom <= 0 || gRowHeight <= 0) return;
-    const std::int32_t first = f->topRow + top / gRowHeight;
+    const std::int32_t first = v.topRow + top / gRowHeight;
     const std::int32_t last =
-        std::min<std::int32_t>(f->topRow + (bottom - 1) / gRowHeight, f->topRow + f->lastRowOffset);
+        std::min<std::int32_t>(v.topRow + (bottom - 1) / gRowHeight, v.topRow + v.lastRowOffset);
     const bool front = isFront(f);
     for (std::int32_t i = first; i <= last; ++i) {
         PackageEntry* e = entryAt(f, i);
         if (!e) break;
-        const std::int32_t r = i - f->topRow;
+        const std::int32_t r = i - v.topRow;
         MoveTo(std::int16_t(list.left + 2),
                std::int16_t(list.top + (r + 1) * gRowHeight - gBaselineOffset));
         const std::string_view name = displayNameView(e);
@@ -104,31 +110,30 @@ void drawRows(PackageFile* f, const Rect& area) {
     }
 }
 
-void drawHeader(PackageFile* f) {
-    WindowPtr pane = f->headerPane;
-    PortScope port(pane);
+void drawHeader(const ListView& v) {
+    PortScope port(v.headerPane);
     Rect r;
     SetRect(&r, 0, 0, 2000, kHeaderPaneHeight);
     EraseRect(r);
     TextSize(9);
     MoveTo(4, 12);
     char text[32];
-    std::snprintf(text, sizeof text, "%d packages", int(f->packageCount));
+    std::snprintf(text, sizeof text, "%d packages", int(v.file->packageCount));
     DrawText(text);
 }
 
 // Moves the top row to t: the rows are shifted by the pixels the change stands for and the
 // part they uncover is drawn at once.
-void scrollTopRow(PackageFile* f, std::int32_t t) {
-    const std::int64_t pixels = std::int64_t(f->topRow - t) * gRowHeight;
+void scrollTopRow(ListView& v, std::int32_t t) {
+    const std::int64_t pixels = std::int64_t(v.topRow - t) * gRowHeight;
     const std::int16_t dv =
         std::int16_t(std::clamp<std::int64_t>(pixels, -kMaxScrollPixels, kMaxScrollPixels));
-    f->topRow = t;
-    PortScope port(f->listWindow);
-    const Rect list = listArea(f);
+    v.topRow = t;
+    PortScope port(v.file->listWindow);
+    const Rect list = listArea(v.file);
     Rect rows = list;
     rows.bottom = std::int16_t(std::min<std::int32_t>(
-        list.top + (f->lastRowOffset + 1) * std::int32_t(gRowHeight), list.bottom));
+        list.top + (v.lastRowOffset + 1) * std::int32_t(gRowHeight), list.bottom));
     RgnHandle uncovered = NewRgn();
     ScrollRect(rows, 0, dv, uncovered);
     Rect area = rows;
@@ -138,16 +143,16 @@ void scrollTopRow(PackageFile* f, std::int32_t t) {
     } else {
         EraseRect(rows); // without the region, draw every row afresh
     }
-    drawRows(f, area);
+    drawRows(v, area);
 }
 
 // Scroll bar action: a part and, for the thumb, its native position.
-void scrollList(PackageFile* f, std::int16_t part, std::int32_t thumb) {
-    ControlHandle sb = scrollBar(f);
+void scrollList(ListView& v, std::int16_t part, std::int32_t thumb) {
+    ControlHandle sb = v.scrollBar;
     if (!sb) return;
     const std::int32_t maximum = GetControlMaximum(sb);
     if (maximum < 1) return;
-    std::int32_t t = f->topRow;
+    std::int32_t t = v.topRow;
     switch (part) {
     case sbLineUp:
         t -= 1;
@@ -156,10 +161,10 @@ void scrollList(PackageFile* f, std::int16_t part, std::int32_t thumb) {
         t += 1;
         break;
     case sbPageUp:
-        t -= f->lastRowOffset;
+        t -= v.lastRowOffset;
         break;
     case sbPageDown:
-        t += f->lastRowOffset;
+        t += v.lastRowOffset;
         break;
     case sbThumbTrack:
     case sbThumbPosition:
@@ -170,29 +175,29 @@ void scrollList(PackageFile* f, std::int16_t part, std::int32_t thumb) {
     }
     t = std::clamp(t, 0, maximum);
     if (part != sbThumbPosition) SetControlValue(sb, t);
-    if (t != f->topRow) scrollTopRow(f, t);
+    if (t != v.topRow) scrollTopRow(v, t);
 }
 
 // Recomputes the visible rows and the scroll range from the list area's height.
-void resizeList(PackageFile* f) {
-    WindowPtr w = f->listWindow;
-    ControlHandle sb = scrollBar(f);
+void resizeList(ListView& v) {
+    WindowPtr w = v.file->listWindow;
+    ControlHandle sb = v.scrollBar;
     if (!w || !sb) return;
-    const Rect list = listArea(f);
+    const Rect list = listArea(v.file);
     const std::int32_t height = std::max(list.bottom - list.top, 0);
-    const std::int32_t oldRows = f->lastRowOffset + 1;
-    f->lastRowOffset = std::int16_t(height / gRowHeight - 1);
-    const std::int32_t newRows = f->lastRowOffset + 1;
-    const std::int32_t maxTop = std::max(f->packageCount - f->lastRowOffset - 1, 0);
+    const std::int32_t oldRows = v.lastRowOffset + 1;
+    v.lastRowOffset = std::int16_t(height / gRowHeight - 1);
+    const std::int32_t newRows = v.lastRowOffset + 1;
+    const std::int32_t maxTop = std::max(v.file->packageCount - v.lastRowOffset - 1, 0);
     SetControlMaximum(sb, maxTop);
-    const std::int32_t oldTop = f->topRow;
-    f->topRow = GetControlValue(sb);
+    const std::int32_t oldTop = v.topRow;
+    v.topRow = GetControlValue(sb);
     if (newRows != oldRows) {
         Rect strip = list;
         strip.top = std::int16_t(list.top + std::min(oldRows, newRows) * gRowHeight);
         if (strip.top < strip.bottom) InvalWindowRect(w, &strip);
     }
-    if (f->topRow != oldTop) InvalWindowRect(w, nullptr);
+    if (v.topRow != oldTop) InvalWindowRect(w, nullptr);
 }
 
 // Indices of the first and last selected entries, -1 when nothing is selected.
@@ -206,14 +211,13 @@ void selectedRange(const PackageFile* f, std::int32_t* first, std::int32_t* last
     }
 }
 
-void reveal(PackageFile* f) {
+void reveal(ListView& v) {
     std::int32_t first, last;
-    selectedRange(f, &first, &last);
+    selectedRange(v.file, &first, &last);
     if (last < 0) return;
-    if (f->topRow <= last && last <= f->topRow + f->lastRowOffset) return;
-    ControlHandle sb = scrollBar(f);
-    SetControlValue(sb, std::max(last - f->lastRowOffset / 2, 0));
-    f->topRow = GetControlValue(sb);
+    if (v.topRow <= last && last <= v.topRow + v.lastRowOffset) return;
+    SetControlValue(v.scrollBar, std::max(last - v.lastRowOffset / 2, 0));
+    v.topRow = GetControlValue(v.scrollBar);
 }
 
 enum class ClickMode { plain, extend, toggle };
@@ -265,9 +269,9 @@ void clickList(PackageFile* f, Point p, bool shift, bool option) {
                 if (mode == ClickMode::toggle) {
                     if (!inside) continue;
                     if (toggleTo < 0) toggleTo = isSelected(e) ? 0 : 1;
-                    setMark(f, e, i, toggleTo == 1, front);
+                    setMark(f, e, i, toggleTo == 1 ? Mark::on : Mark::off, front);
                 } else {
-                    setMark(f, e, i, inside, front);
+                    setMark(f, e, i, inside ? Mark::on : Mark::off, front);
                 }
             }
             first = start;
@@ -292,7 +296,6 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
     if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
-    enablingPreStep(rec);
     const bool editors = gHooks.openEditors != nullptr;
     switch (c) {
     case kCmdEditMenu:
@@ -312,7 +315,7 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
         rec.enabled = currentPackageFile() != nullptr && clipboardHoldsList();
         break;
     case kCmdCreate:
-        rec.enabled = editors; // the pre-step has set "Create New Package"
+        rec.enabled = editors;
         break;
     case kCmdRevertPackage:
         if (gSummary.count >= 2) {
@@ -336,22 +339,21 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
         rec.enabled = false;
         break;
     }
-    enablingPostStep(rec);
     return true;
 }
 
 bool headerProc(WindowPtr pane, WindowMessage& msg) {
-    auto* f = static_cast<PackageFile*>(pane->refCon);
-    if (msg.kind == wmUpdate && f && f->headerPane == pane) {
-        drawHeader(f);
-        return true;
-    }
-    return false;
+    if (msg.kind != wmUpdate) return false;
+    auto* v = static_cast<ListView*>(pane->refCon);
+    if (!v || v->headerPane != pane) return false;
+    drawHeader(*v);
+    return true;
 }
 
 bool listProc(WindowPtr w, WindowMessage& msg) {
-    auto* f = static_cast<PackageFile*>(w->refCon);
-    if (!f) return false;
+    auto* v = static_cast<ListView*>(w->refCon);
+    if (!v) return false;
+    PackageFile* f = v->file;
     switch (msg.kind) {
     case wmCreated:
         f->listWindow = w;
@@ -363,22 +365,23 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
             disposeListWindow(f);
         return true;
     case wmDispose:
-        if (f->listWindow == w) {
-            f->listWindow = nullptr;
-            f->headerPane = nullptr;
-            f->scrollBar = nullptr;
-        }
+        if (f->listWindow == w) f->listWindow = nullptr;
+        // The panes get their dispose message after the window: none may reach the view.
+        for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
+            SetWRefCon(pane, nullptr);
+        SetWRefCon(w, nullptr);
+        delete v;
         return true;
     case wmActivate:
         if (msg.active) setCurrentPackageFile(f);
         InvalWindowRect(w, nullptr);
         return false; // the default activation handling runs too
     case wmResize:
-        if (!f->building) resizeList(f);
+        if (!v->building) resizeList(*v);
         return true;
     case wmUpdate: {
         PortScope port(w);
-        drawRows(f, listArea(f));
+        drawRows(*v, listArea(f));
         return true;
     }
     case wmMouseDown:
@@ -388,9 +391,12 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         if (gHooks.openEditors) gHooks.openEditors(f);
         return true;
     case wmKeyDown:
-        return deleteKey(w, msg.key, true);
+        // Delete and Backspace act as the Delete command when the Edit menu would allow it.
+        if (msg.key != kKeyDelete && msg.key != kKeyBackspace) return false;
+        SendCommandIfEnabled(w, kCmdDelete, kCmdEditMenu);
+        return true;
     case wmScrollBar:
-        if (msg.bar == 0) scrollList(f, msg.part, msg.thumb);
+        if (msg.bar == 0) scrollList(*v, msg.part, msg.thumb);
         return true;
     case wmScrollTo:
         msg.position = Point{};
@@ -405,13 +411,14 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
 
 OSErr createListWindow(PackageFile* f) {
     Rect bounds = GetDefaultWindowBounds(kDocumentStyle);
-    f->building = true;
+    auto owned = std::make_unique<ListView>();
+    ListView& v = *owned;
+    v.file = f;
+    v.building = true;
     WindowPtr w =
-        NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, f, listProc);
-    if (!w) {
-        f->building = false;
-        return memFullErr;
-    }
+        NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, &v, listProc);
+    if (!w) return memFullErr;
+    owned.release(); // the window owns the view from here; its dispose message deletes it
     f->listWindow = w;
     SetWindowHandler(w, listEnabling);
 
@@ -421,7 +428,7 @@ OSErr createListWindow(PackageFile* f) {
         OffsetRect(&moved, kCascadeStep, kCascadeStep);
         if (RectFitsOnScreen(moved, kDocumentStyle)) bounds = moved;
     }
-    f->scrollBar = GetWindowScrollBar(w);
+    v.scrollBar = GetWindowScrollBar(w);
 
     {
         PortScope port(w);
@@ -432,7 +439,7 @@ OSErr createListWindow(PackageFile* f) {
         bounds.bottom = std::int16_t(bounds.top + kInitialRows * gRowHeight + kHeaderReserve);
         bounds.right = std::int16_t(bounds.left + TextWidth(kWidthSample));
     }
-    f->building = false;
+    v.building = false;
     MoveSizeWindow(w, bounds);
 
     Rect limits;
@@ -443,19 +450,19 @@ OSErr createListWindow(PackageFile* f) {
     SetWindowGrowLimits(w, limits);
     SetWTitle(w, f->recordFile ? f->recordFile->fileName().c_str() : "");
 
-    WindowPtr pane = NewChildPane(w, kHeaderPaneHeight, headerProc, f);
+    WindowPtr pane = NewChildPane(w, kHeaderPaneHeight, headerProc, &v);
     if (!pane) {
         DisposeWindow(w);
         return memFullErr;
     }
-    f->headerPane = pane;
+    v.headerPane = pane;
     {
         PortScope port(pane);
         RGBBackColor(kGreyColor);
     }
     ShowWindow(pane);
     InvalWindowRect(pane, nullptr);
-    resizeList(f);
+    resizeList(v);
     return noErr;
 }
 
@@ -475,16 +482,18 @@ OSErr showListWindow(PackageFile* file) {
     return noErr;
 }
 
-void refreshListWindow(PackageFile* file, bool reveal) {
-    if (!file || !file->listWindow) return;
-    resizeList(file);
-    if (reveal) ::reveal(file);
+void refreshListWindow(PackageFile* file, ListRefresh refresh) {
+    ListView* v = viewOf(file);
+    if (!v) return;
+    resizeList(*v);
+    if (refresh == ListRefresh::revealSelection) reveal(*v);
     InvalWindowRect(file->listWindow, nullptr);
 }
 
 void updateCount(PackageFile* file) {
-    if (!file || !file->listWindow || !file->headerPane || !file->listWindow->visible) return;
-    drawHeader(file);
+    const ListView* v = viewOf(file);
+    if (!v || !v->headerPane || !file->listWindow->visible) return;
+    drawHeader(*v);
 }
 
 void deselectAll(PackageFile* file) {
@@ -493,36 +502,39 @@ void deselectAll(PackageFile* file) {
     PortScope port(file->listWindow ? file->listWindow : GetPort());
     std::int32_t i = 0;
     for (PackageEntry* e = file->packages; e; e = e->next, ++i)
-        setMark(file, e, i, false, front);
+        setMark(file, e, i, Mark::off, front);
 }
 
 void selectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
     PortScope port(file->listWindow ? file->listWindow : GetPort());
-    setMark(file, entry, index, true, front);
+    setMark(file, entry, index, Mark::on, front);
 }
 
 void deselectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
     PortScope port(file->listWindow ? file->listWindow : GetPort());
-    setMark(file, entry, index, false, front);
+    setMark(file, entry, index, Mark::off, front);
 }
 
 void selectAllEntries(PackageFile* file) {
     if (!file) return;
     for (PackageEntry* e = file->packages; e; e = e->next)
         e->flags |= kSelected;
-    refreshListWindow(file, false);
+    refreshListWindow(file, ListRefresh::keepScroll);
 }
 
 std::int32_t rowAt(PackageFile* file, std::int32_t v) {
+    static const ListView kNoView; // without a window: one row, scrolled to the top
+    const ListView* view = viewOf(file);
+    if (!view) view = &kNoView;
     std::int32_t r = std::max(v, 0) / gRowHeight;
     bool below = false;
-    if (r > file->lastRowOffset) {
-        r = std::max<std::int32_t>(file->lastRowOffset, 0);
+    if (r > view->lastRowOffset) {
+        r = std::max<std::int32_t>(view->lastRowOffset, 0);
         below = true;
     }
-    const std::int32_t i = file->topRow + r;
+    const std::int32_t i = view->topRow + r;
     if (i < file->packageCount) return below ? -i : i;
     const std::int32_t lastIndex = file->packageCount - 1;
     return lastIndex < 1 ? -1 : -lastIndex;
@@ -530,10 +542,12 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v) {
 
 void disposeListWindow(PackageFile* file) {
     if (!file || !file->listWindow) return;
-    DisposeWindow(file->listWindow); // the dispose message clears the file's window fields
+    DisposeWindow(file->listWindow); // the dispose message deletes the view state
     file->listWindow = nullptr;
-    file->headerPane = nullptr;
-    file->scrollBar = nullptr;
+}
+
+const ListView* listView(const PackageFile* file) {
+    return viewOf(file);
 }
 
 SelectionSummary selectionSummary(const PackageFile* file) {
@@ -565,6 +579,6 @@ Rect listArea(const PackageFile* file) {
 }
 
 PackageFile* listWindowFile(WindowRecord* w) {
-    if (!w || w->isPane || w->windowKind != kListWindowKind) return nullptr;
-    return static_cast<PackageFile*>(w->refCon);
+    if (!w || w->isPane || w->windowKind != kListWindowKind || !w->refCon) return nullptr;
+    return static_cast<ListView*>(w->refCon)->file;
 }

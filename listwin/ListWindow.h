@@ -3,6 +3,7 @@
 #pragma once
 #include "model/PackageFile.h"
 #include "resources/Types.h"
+#include "toolbox/gui/Windows.h"
 
 #include <cstdint>
 
@@ -12,10 +13,10 @@ constexpr std::int16_t kListWindowKind = 101;
 // this module never depends on the shell). Menu commands need no hook: the list window claims
 // none, so each also goes on to the application through the toolbox's routing.
 struct ListWindowHooks {
-    // Close package file, not forced, with the save question; true when the close was cancelled.
-    // It ends by disposing of the window (disposeListWindow) and of the package file. Without
-    // this hook a close request disposes of the window alone.
-    bool (*closePackageFile)(PackageFile* file) = nullptr;
+    // Close package file with the save question. Unless the user cancels it (or it fails), it
+    // ends by disposing of the window (disposeListWindow) and of the package file. Without this
+    // hook a close request disposes of the window alone.
+    void (*closePackageFile)(PackageFile* file) = nullptr;
     // Opens editors on the selection (the Open Editor command); nullptr while there is no editor.
     // While it is nullptr, Create and Open Editor stay disabled and a double click does nothing.
     void (*openEditors)(PackageFile* file) = nullptr;
@@ -25,24 +26,40 @@ void installListWindowHooks(const ListWindowHooks& hooks);
 // Creates the window when the package file has none, then shows it and brings it to the front.
 // memFullErr when the window could not be made.
 OSErr showListWindow(PackageFile* file);
-// Recomputes the visible rows and scroll range; with reveal, scrolls the last selected entry
-// into view; then invalidates the whole window.
-void refreshListWindow(PackageFile* file, bool reveal);
+// How refreshListWindow treats the scroll position: kept, or moved so that the last selected
+// entry is in view.
+enum class ListRefresh { keepScroll, revealSelection };
+// Recomputes the visible rows and scroll range, reveals as asked, then invalidates the whole
+// window.
+void refreshListWindow(PackageFile* file, ListRefresh refresh);
 // Redraws the header strip when the window exists and is visible.
 void updateCount(PackageFile* file);
 // Clearing or setting a mark inverts the entry's row when it is visible in the front window.
 void deselectAll(PackageFile* file);
 void selectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index);
 void deselectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index);
-// Select All (306): marks every entry and refreshes without reveal.
+// Select All (306): marks every entry and refreshes, keeping the scroll position.
 void selectAllEntries(PackageFile* file);
 // Hit test: the entry index under vertical list-area coordinate v (0 at the top of the first
 // row). Negative when no entry lies there: -i when the point is below the rows and entry i is
 // in the last row, otherwise -(package count - 1), or -1 when that is less than 1. The
 // magnitude is the index a shift-click extends to.
 std::int32_t rowAt(PackageFile* file, std::int32_t v);
-// Disposes of the window and its header strip (the package file stays).
+// Disposes of the window, its header strip and its view state (the package file stays).
 void disposeListWindow(PackageFile* file);
+
+// The view state of a list window, owned by the window (its reference value) from its creation
+// to its disposal. The package file knows only the window (PackageFile::listWindow).
+struct ListView {
+    PackageFile* file = nullptr;
+    WindowPtr headerPane = nullptr;    // the header strip showing the package count
+    ControlHandle scrollBar = nullptr; // the window's vertical scroll bar
+    std::int32_t topRow = 0;           // entry shown in the first row (from 0)
+    std::int16_t lastRowOffset = 0;    // whole rows that fit, minus one
+    bool building = false;             // set while the window is being created
+};
+// The view state of the package file's list window; nullptr while it has none.
+const ListView* listView(const PackageFile* file);
 
 // The selection at a glance, as the menu enabling and the list commands use it. The count may
 // stop at 2 once a modified selected entry has been seen: only none, one and more than one

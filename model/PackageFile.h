@@ -77,16 +77,12 @@ void purgeEntry(PackageEntry* e);
 // --- Package file -----------------------------------------------------------------------------
 
 struct PackageFile {
-    PackageFile* next = nullptr;      // next open package file
-    PackageEntry* packages = nullptr; // the package list
-    PackageEntry* discards = nullptr; // removed entries whose records the next save deletes
-    WindowRecord* listWindow = nullptr;
-    WindowRecord* headerPane = nullptr; // the header strip showing the package count
-    void* scrollBar = nullptr;          // the list window's vertical scroll bar
+    PackageFile* next = nullptr;        // next open package file
+    PackageEntry* packages = nullptr;   // the package list
+    PackageEntry* discards = nullptr;   // removed entries whose records the next save deletes
+    WindowRecord* listWindow = nullptr; // the window listing the packages, or none; its view
+                                        // state belongs to the list window module
     std::int32_t packageCount = 0;      // length of the package list
-    std::int32_t topRow = 0;            // entry shown in the first row (from 0)
-    std::int16_t lastRowOffset = 0;     // whole rows that fit, minus one
-    bool building = false;              // set while the list window is being created
     std::unique_ptr<RecordFile> recordFile;
 
     // Row index: rows[i] is the i-th entry of the package list. Rebuilt on demand after the list

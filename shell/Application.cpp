@@ -1,9 +1,9 @@
 #include "shell/Application.h"
 
 #include "listwin/ListWindow.h"
-#include "listwin/MenuEnabling.h"
 #include "model/PackageFile.h"
 #include "shell/FileCommands.h"
+#include "shell/MenuSteps.h"
 #include "shell/WindowMenu.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/App.h"
@@ -27,7 +27,7 @@ bool decideApplicationItem(MenuEnableRecord& rec) {
     if (c == kCmdHelpMenu || c == kCmdAbout) {
         rec.enabled = true;
     } else if (c == kCmdWindowMenu) {
-        // as the shared pre-step left it
+        // as the shared pre-step left it (MenuSteps.h)
     } else if (c >= kCmdFirstWindow && c <= kCmdLastWindow) {
         rec.enabled = c - kCmdWindowMenu <= windowMenuCount();
     } else if (commandInMenu(c, kCmdFileMenu)) {
@@ -38,17 +38,14 @@ bool decideApplicationItem(MenuEnableRecord& rec) {
     return true;
 }
 
-bool closeListWindowFile(PackageFile* file) {
-    return closeFile(file, false);
+void closeListWindowFile(PackageFile* file) {
+    closeFile(file, CloseMode::askToSave);
 }
 
 } // namespace
 
 bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
-    enablingPreStep(rec);
-    decideApplicationItem(rec);
-    enablingPostStep(rec);
-    return true;
+    return decideApplicationItem(rec);
 }
 
 bool applicationCommand(std::int16_t command) {
@@ -65,7 +62,7 @@ bool applicationCommand(std::int16_t command) {
 }
 
 void openDocument(const char* path) {
-    if (path && *path) openFile(path, true);
+    if (path && *path) openFile(path, NonPackageFile::ignore);
 }
 
 void quitRequest() {
@@ -82,7 +79,7 @@ bool quitHook() {
         if (next == w) return false; // it stayed open
         w = next;
     }
-    return !closeAllFiles();
+    return closeAllFiles() == CloseResult::closed;
 }
 
 OSErr startApplication() {
@@ -96,7 +93,7 @@ OSErr startApplication() {
     SetMenuCommandHandler(applicationCommand);
     SetOpenDocumentHandler(openDocument);
     SetQuitRequestHandler(quitRequest);
-    setWindowMenuBuilder(rebuildWindowMenu);
+    installMenuSteps();
     ListWindowHooks hooks;
     hooks.closePackageFile = closeListWindowFile;
     installListWindowHooks(hooks);

@@ -100,7 +100,7 @@ PackageFile* addAndShow(PackageFile* f) {
     addPackageFile(f);
     if (OSErr err = showListWindow(f)) {
         ErrorAlert(err);
-        closeFile(f, true);
+        closeFile(f, CloseMode::forced);
         return nullptr;
     }
     return f;
@@ -109,13 +109,14 @@ PackageFile* addAndShow(PackageFile* f) {
 // The conversion of a text file chosen in the Open dialog into a new package file.
 PackageFile* convertTextFile(const std::string& textPath) {
     const std::string textName = FSSpec::fromPath(textPath).name;
-    PackageFile* f = createFile(kConvertPrompt, replaceExtension(textName, "qpk"), false, textPath);
+    PackageFile* f = createFile(kConvertPrompt, replaceExtension(textName, "qpk"),
+                                CreateMode::fileOnly, textPath);
     if (!f) return nullptr;
     DialogImportReporter reporter;
     SetCursor(watchCursor);
     if (!importTextIntoPackageFile(textPath, f, &reporter)) {
         // The file keeps the Packages written before the failure, exactly as written.
-        closeFile(f, true);
+        closeFile(f, CloseMode::forced);
         return nullptr;
     }
     if (OSErr err = f->recordFile->rebuildClassIndex()) ErrorAlert(err);
@@ -138,14 +139,14 @@ PackageFile* openFileAt(const std::string& path) {
 // ---- the commands ----------------------------------------------------------------------------
 
 void newCommand() {
-    createFile(kNewPrompt, kNewDefaultName, true);
+    createFile(kNewPrompt, kNewDefaultName, CreateMode::openWindow);
 }
 
 void openCommand() {
     StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter);
     if (!reply.good) return;
     gOpenFilter = reply.filterIndex;
-    openFile(reply.fileSpec.path, false);
+    openFile(reply.fileSpec.path, NonPackageFile::offerConversion);
 }
 
 void saveAsTextCommand(PackageFile* f) {
@@ -158,7 +159,7 @@ void saveAsTextCommand(PackageFile* f) {
         return;
     }
     if (PackageFile* other = openFileAt(path)) {
-        if (closeFile(other, true)) return;
+        if (closeFile(other, CloseMode::forced) == CloseResult::cancelled) return;
     }
     ArrowWhenDone arrow;
     ExportHooks hooks;
@@ -181,7 +182,7 @@ void revertCommand(PackageFile* f) {
     // Open package editors of this file close here, without validation, once editors exist.
     OSErr err = revertPackageFile(f);
     if (err) ErrorAlert(err);
-    refreshListWindow(f, false);
+    refreshListWindow(f, ListRefresh::keepScroll);
     updateCount(f);
 }
 
@@ -206,7 +207,7 @@ int rememberedOpenFilter() {
     return gOpenFilter;
 }
 
-PackageFile* openFile(const std::string& path, bool fromHandler) {
+PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
     if (PackageFile* open = openFileAt(path)) {
         if (OSErr err = showListWindow(open)) ErrorAlert(err);
         return open;
@@ -218,14 +219,14 @@ PackageFile* openFile(const std::string& path, bool fromHandler) {
     if (err == noErr) return addAndShow(f);
     SetCursor(arrowCursor);
     if (err == badSignatureErr) {
-        if (fromHandler) return nullptr;
+        if (nonPackage == NonPackageFile::ignore) return nullptr;
         return convertTextFile(path);
     }
     ErrorAlert(err);
     return nullptr;
 }
 
-PackageFile* createFile(const std::string& prompt, const std::string& defaultName, bool openWindow,
+PackageFile* createFile(const std::string& prompt, const std::string& defaultName, CreateMode mode,
                         const std::string& protectedPath) {
     StandardFileReply reply = StandardPutFile(prompt.empty() ? kNewPrompt : prompt.c_str(),
                                               defaultName.c_str(), kPackageFilters);
@@ -236,7 +237,7 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
         return nullptr;
     }
     if (PackageFile* open = openFileAt(path)) {
-        if (closeFile(open, true)) return nullptr;
+        if (closeFile(open, CloseMode::forced) == CloseResult::cancelled) return nullptr;
     }
     ArrowWhenDone arrow;
     PackageFile* f = nullptr;
@@ -245,10 +246,11 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
         ErrorAlert(err);
         return nullptr;
     }
-    return openWindow ? addAndShow(f) : f;
+    return mode == CreateMode::openWindow ? addAndShow(f) : f;
 }
 
-bool closeFile(PackageFile* f, bool forced) {
+CloseResult closeFile(PackageFile* f, CloseMode mode) {
+    const bool forced = mode == CloseMode::forced;
     bool save = false;
     if (!forced && isModified(f)) {
         const char* format = gQuitting ? "Save changes to \"%s\" before quitting?"
@@ -262,30 +264,31 @@ bool closeFile(PackageFile* f, bool forced) {
             break;
         case kCancelItem:
         default: // the close box as well
-            return true;
+            return CloseResult::cancelled;
         }
     }
     // Open package editors of this file are asked to close here (validating only with Save)
     // once editors exist; one that refuses cancels the close.
     ArrowWhenDone arrow;
-    if (save && saveFile(f) != noErr) return true; // nothing unsaved is thrown away
+    if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
     SetCursor(watchCursor);
     // Forced, the record file is marked read-only first, so that closing it writes nothing.
     if (OSErr err = closePackageFileRecords(f, forced)) {
         SetCursor(arrowCursor);
         ErrorAlert(err);
-        return true;
+        return CloseResult::cancelled;
     }
     removePackageFile(f);
     disposeListWindow(f);
     disposePackageFile(f);
-    return false;
+    return CloseResult::closed;
 }
 
-bool closeAllFiles() {
+CloseResult closeAllFiles() {
     while (PackageFile* f = firstPackageFile())
-        if (closeFile(f, false)) return true;
-    return false;
+        if (closeFile(f, CloseMode::askToSave) == CloseResult::cancelled)
+            return CloseResult::cancelled;
+    return CloseResult::closed;
 }
 
 OSErr saveFile(PackageFile* f) {
@@ -320,9 +323,9 @@ bool fileCommand(std::int16_t command) {
         return true;
     case kCmdExit: {
         gQuitting = true;
-        const bool cancelled = closeAllFiles();
+        const CloseResult result = closeAllFiles();
         gQuitting = false;
-        return cancelled;
+        return result == CloseResult::cancelled; // handled: the quit goes no further
     }
     default:
         return false;

@@ -1,7 +1,6 @@
 // The File menu: New, Open (with the conversion of text files), Close with the save question,
 // Save, Save As Text, Revert File and Exit, and the enabling of their items.
 #pragma once
-#include "listwin/MenuEnabling.h"
 #include "model/PackageFile.h"
 #include "resources/Commands.h"
 #include "toolbox/gui/Windows.h"
@@ -16,24 +15,37 @@ bool fileCommand(std::int16_t command);
 // Decides the File menu items (200-299).
 bool fileMenuEnabling(MenuEnableRecord& rec);
 
+// What openFile does with a file that is not a package file: the Open command offers it for
+// conversion from text, the open document handler (files dropped or handed over) ignores it.
+enum class NonPackageFile { offerConversion, ignore };
+
 // Opens path as a package file and shows its list window; a file already open only gets its
-// window back. A file that is not a package file is ignored when it comes from the open
-// document handler and offered for conversion otherwise. Returns the package file, or nullptr.
-PackageFile* openFile(const std::string& path, bool fromHandler);
+// window back. Returns the package file, or nullptr.
+PackageFile* openFile(const std::string& path,
+                      NonPackageFile nonPackage = NonPackageFile::offerConversion);
+
+// Whether createFile puts the new file into the open list and opens its list window, or
+// leaves it to the caller (the conversion fills it first).
+enum class CreateMode { openWindow, fileOnly };
 
 // The put-file dialog with prompt (empty: "Create new file:") and defaultName; creates an empty
 // package file there and opens it for writing. protectedPath, when given, may not be chosen.
-// A package file open at the chosen path is closed first, forced. With openWindow the new file
-// joins the open list and its list window opens. nullptr when cancelled or on error (shown).
-PackageFile* createFile(const std::string& prompt, const std::string& defaultName, bool openWindow,
+// A package file open at the chosen path is closed first, forced. nullptr when cancelled or on
+// error (shown).
+PackageFile* createFile(const std::string& prompt, const std::string& defaultName, CreateMode mode,
                         const std::string& protectedPath = {});
 
-// Closes a package file: the save question unless forced (or unmodified), the save, the record
-// file, the list window. Returns true when the close was cancelled (the user's Cancel, or an
-// error, which is shown); the package file then stays open.
-bool closeFile(PackageFile* file, bool forced);
-// Closes every open package file, newest first, not forced; true when one was cancelled.
-bool closeAllFiles();
+// askToSave: the save question when the file is modified. forced: no question, and the record
+// file is closed without writing anything.
+enum class CloseMode { askToSave, forced };
+// cancelled: the user's Cancel, or an error (shown); the package file stays open.
+enum class CloseResult { closed, cancelled };
+
+// Closes a package file: the save question, the save, the record file, the list window.
+CloseResult closeFile(PackageFile* file, CloseMode mode);
+// Closes every open package file, newest first, asking to save; stops at the first one that
+// is cancelled.
+CloseResult closeAllFiles();
 // Saves a package file; an error is shown and returned.
 OSErr saveFile(PackageFile* file);
 

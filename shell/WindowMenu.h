@@ -1,7 +1,6 @@
 // The Window menu: the open windows by title in natural order, rebuilt whenever the menu is
-// about to be shown (the list window's shared pre-step calls the builder that start-up installs).
+// about to be shown (by the shared pre-step of MenuSteps.h).
 #pragma once
-#include "listwin/MenuEnabling.h"
 #include "resources/Commands.h"
 #include "toolbox/gui/Windows.h"
 

@@ -1,7 +1,7 @@
 // The package list window driven through the harness: layout and header, scrolling and reveal,
 // click selection in its three modes, the highlight across activation, keys, menu enabling.
 #include "listwin/ListWindow.h"
-#include "listwin/MenuEnabling.h"
+#include "resources/Commands.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
@@ -67,7 +67,7 @@ protected:
     static void select(PackageFile* f, std::initializer_list<int> indices) {
         for (int i : indices)
             entryAt(f, i)->flags |= kSelected;
-        refreshListWindow(f, false);
+        refreshListWindow(f, ListRefresh::keepScroll);
         harness::ProcessUpdates();
     }
     static void scroll(PackageFile* f, std::int16_t part, std::int32_t thumb = 0) {
@@ -121,10 +121,11 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     GrafPtr old = SetPort(w);
     EXPECT_EQ(b.right - b.left, TextWidth("12345678901234567890"));
     SetPort(old);
-    EXPECT_EQ(GetControlMaximum(static_cast<ControlHandle>(empty->scrollBar)), 0);
+    EXPECT_EQ(GetControlMaximum(listView(empty)->scrollBar), 0);
 
     // "0 packages" on grey; an empty list area.
-    EXPECT_EQ(differingPixels(empty->headerPane, {0, 0, 16, 100}, kGreyColor, "0 packages", 4, 12),
+    EXPECT_EQ(differingPixels(listView(empty)->headerPane, {0, 0, 16, 100}, kGreyColor,
+                              "0 packages", 4, 12),
               0);
     const Rect list = listArea(empty);
     EXPECT_EQ(differingPixels(w, list, kWhiteColor, "", 0, 0), 0);
@@ -134,7 +135,8 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     const Rect b2 = GetWindowBounds(two->listWindow);
     EXPECT_EQ(b2.left - b.left, 18);
     EXPECT_EQ(b2.top - b.top, 18);
-    EXPECT_EQ(differingPixels(two->headerPane, {0, 0, 16, 100}, kGreyColor, "2 packages", 4, 12),
+    EXPECT_EQ(differingPixels(listView(two)->headerPane, {0, 0, 16, 100}, kGreyColor, "2 packages",
+                              4, 12),
               0);
     const std::int16_t row1 = std::int16_t(list.top + listRowHeight());
     EXPECT_EQ(differingPixels(two->listWindow, {row1, 0, std::int16_t(row1 + listRowHeight()), 60},
@@ -144,18 +146,18 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
 }
 
 TEST_F(ListWindowTest, ScrollRangePagingRevealAndHitTest) {
-    EXPECT_EQ(GetControlMaximum(static_cast<ControlHandle>(open(14)->scrollBar)), 0);
-    EXPECT_EQ(GetControlMaximum(static_cast<ControlHandle>(open(15)->scrollBar)), 1);
+    EXPECT_EQ(GetControlMaximum(listView(open(14))->scrollBar), 0);
+    EXPECT_EQ(GetControlMaximum(listView(open(15))->scrollBar), 1);
 
     PackageFile* f = open(100);
     scroll(f, sbPageDown);
-    EXPECT_EQ(f->topRow, 13); // one row of overlap
+    EXPECT_EQ(listView(f)->topRow, 13); // one row of overlap
     scroll(f, sbLineDown);
     scroll(f, sbPageUp);
     scroll(f, sbLineUp);
-    EXPECT_EQ(f->topRow, 0); // clamped
+    EXPECT_EQ(listView(f)->topRow, 0); // clamped
     scroll(f, sbThumbPosition, 1000000);
-    EXPECT_EQ(f->topRow, 86);
+    EXPECT_EQ(listView(f)->topRow, 86);
 
     // The rows that scrolling moves and draws match a full update.
     scroll(f, sbLineUp);
@@ -171,12 +173,12 @@ TEST_F(ListWindowTest, ScrollRangePagingRevealAndHitTest) {
 
     // Reveal centres a far selected entry; a visible one stays where it is.
     select(f, {75});
-    refreshListWindow(f, true);
-    EXPECT_EQ(f->topRow, 72);
+    refreshListWindow(f, ListRefresh::revealSelection);
+    EXPECT_EQ(listView(f)->topRow, 72);
     deselectAll(f);
     select(f, {50});
-    refreshListWindow(f, true);
-    EXPECT_EQ(f->topRow, 44);
+    refreshListWindow(f, ListRefresh::revealSelection);
+    EXPECT_EQ(listView(f)->topRow, 44);
 
     const std::int16_t rh = listRowHeight();
     EXPECT_EQ(rowAt(f, -5), 44);
@@ -238,7 +240,7 @@ TEST_F(ListWindowTest, TrackingAutoscrollsOneRowAtATime) {
     m.kind = wmMouseDown;
     m.where = rowPoint(f, 12);
     harness::Deliver(f->listWindow, m);
-    EXPECT_EQ(f->topRow, 6);
+    EXPECT_EQ(listView(f)->topRow, 6);
     EXPECT_EQ(selection(f), std::string(17, '.') + "*" + std::string(22, '.'));
 }
 
@@ -287,45 +289,106 @@ TEST_F(ListWindowTest, DeleteKeysFollowTheDeleteItem) {
     w->proc = gListProc;
 }
 
-TEST_F(ListWindowTest, MenuEnablingAndClosing) {
-    open(0);
+// One enabling question in one situation of the front list window.
+struct EnablingCase {
+    const char* name;
+    int packages;
+    std::vector<int> selected;
+    std::vector<int> modified; // among the selected
+    bool editors;              // an editor module installed its hook
+    std::int16_t command;
+    bool enabled;
+    const char* text = nullptr; // the text the window sets, when it sets one
+};
+
+class ListEnablingTest : public ListWindowTest,
+                         public ::testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(ListEnablingTest, DecidesTheCommand) {
+    const EnablingCase& c = GetParam();
+    PackageFile* f = open(c.packages);
+    for (int i : c.selected)
+        entryAt(f, i)->flags |= kSelected;
+    for (int i : c.modified)
+        entryAt(f, i)->flags |= kModified;
+    if (c.editors) {
+        ListWindowHooks hooks;
+        hooks.openEditors = [](PackageFile*) {};
+        installListWindowHooks(hooks);
+    }
     enabled(kCmdEditMenu); // the Edit title takes the selection summary
-    for (std::int16_t c : {kCmdCut, kCmdCopy, kCmdDelete, kCmdDuplicate, kCmdOpenEditor,
-                           kCmdRevertPackage, kCmdUndo, kCmdPaste, kCmdCreate})
-        EXPECT_FALSE(enabled(c)) << c;
-    for (std::int16_t c : {kCmdSelectAll, kCmdFind, kCmdFindAgain, kCmdPackageMenu, kCmdAbout})
-        EXPECT_TRUE(enabled(c)) << c;
     std::string text;
-    enabled(kCmdCreate, &text);
-    EXPECT_EQ(text, "Create New Package");
+    EXPECT_EQ(enabled(c.command, &text), c.enabled);
+    EXPECT_EQ(text, c.text ? c.text : "");
+}
 
+const EnablingCase kEnablingCases[] = {
+    {"Empty_Cut", 0, {}, {}, false, kCmdCut, false},
+    {"Empty_Copy", 0, {}, {}, false, kCmdCopy, false},
+    {"Empty_Delete", 0, {}, {}, false, kCmdDelete, false},
+    {"Empty_Duplicate", 0, {}, {}, false, kCmdDuplicate, false},
+    {"Empty_OpenEditor", 0, {}, {}, false, kCmdOpenEditor, false},
+    {"Empty_RevertPackage", 0, {}, {}, false, kCmdRevertPackage, false},
+    {"Empty_Undo", 0, {}, {}, false, kCmdUndo, false},
+    {"Empty_Paste", 0, {}, {}, false, kCmdPaste, false},
+    {"Empty_Create", 0, {}, {}, false, kCmdCreate, false},
+    {"Empty_SelectAll", 0, {}, {}, false, kCmdSelectAll, true},
+    {"Empty_Find", 0, {}, {}, false, kCmdFind, true},
+    {"Empty_FindAgain", 0, {}, {}, false, kCmdFindAgain, true},
+    {"Empty_PackageMenu", 0, {}, {}, false, kCmdPackageMenu, true},
+    {"Empty_About", 0, {}, {}, false, kCmdAbout, true},
+    {"OneSelected_Cut", 4, {0}, {}, false, kCmdCut, true},
+    {"OneSelected_Copy", 4, {0}, {}, false, kCmdCopy, true},
+    {"OneSelected_Delete", 4, {0}, {}, false, kCmdDelete, true},
+    {"OneSelected_Duplicate", 4, {0}, {}, false, kCmdDuplicate, true},
+    {"OneSelected_OpenEditorWithoutEditors", 4, {0}, {}, false, kCmdOpenEditor, false},
+    {"OneSelected_RevertPackageUnmodified", 4, {0}, {}, false, kCmdRevertPackage, false},
+    {"OneSelectedModified_RevertPackage", 4, {1}, {1}, false, kCmdRevertPackage, true},
+    {"TwoSelectedOneModified_RevertPackage",
+     4,
+     {0, 2},
+     {2},
+     true,
+     kCmdRevertPackage,
+     true,
+     "Revert These Packages"},
+    {"TwoSelected_RevertPackageUnmodified",
+     4,
+     {0, 2},
+     {},
+     true,
+     kCmdRevertPackage,
+     false,
+     "Revert These Packages"},
+    {"WithEditors_OpenEditor", 4, {0, 2}, {2}, true, kCmdOpenEditor, true},
+    {"WithEditors_OpenEditorNothingSelected", 4, {}, {}, true, kCmdOpenEditor, false},
+    {"WithEditors_Create", 4, {}, {}, true, kCmdCreate, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Commands, ListEnablingTest, ::testing::ValuesIn(kEnablingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ListWindowTest, FileMenuIsTheApplicationsAndCloseGoesToTheHook) {
     PackageFile* f = open(4);
-    select(f, {0});
-    enabled(kCmdEditMenu);
-    EXPECT_TRUE(enabled(kCmdCut) && enabled(kCmdCopy) && enabled(kCmdDelete) &&
-                enabled(kCmdDuplicate));
-    EXPECT_FALSE(enabled(kCmdRevertPackage, &text)); // nothing modified
-    EXPECT_EQ(text, "Revert This Package");
-
-    // Two selected, one modified; with an editor module Open Editor and Create are live.
-    entryAt(f, 2)->flags |= kSelected | kModified;
-    static PackageFile* closing = nullptr;
-    ListWindowHooks hooks;
-    hooks.openEditors = [](PackageFile*) {};
-    hooks.closePackageFile = [](PackageFile* file) { return closing = file, true; };
-    installListWindowHooks(hooks);
-    enabled(kCmdEditMenu);
-    EXPECT_TRUE(enabled(kCmdRevertPackage, &text));
-    EXPECT_EQ(text, "Revert These Packages");
-    EXPECT_TRUE(enabled(kCmdOpenEditor) && enabled(kCmdCreate));
-    MenuEnableRecord close; // the File menu is the application's
+    MenuEnableRecord close;
     close.command = kCmdClose;
     EXPECT_FALSE(f->listWindow->handler(f->listWindow, close));
 
     // Close goes to the hook; cancelled, the window stays.
+    static PackageFile* closing = nullptr;
+    ListWindowHooks hooks;
+    hooks.closePackageFile = [](PackageFile* file) { closing = file; };
+    installListWindowHooks(hooks);
     DispatchMenuCommand(kCmdClose);
     EXPECT_EQ(closing, f);
     EXPECT_NE(f->listWindow, nullptr);
+
+    // Without the hook a close request disposes of the window alone, with its view state.
+    installListWindowHooks(ListWindowHooks{});
+    DispatchMenuCommand(kCmdClose);
+    EXPECT_EQ(f->listWindow, nullptr);
+    EXPECT_EQ(listView(f), nullptr);
+    EXPECT_EQ(f->packageCount, 4);
 }
 
 } // namespace

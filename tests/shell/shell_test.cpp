@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override {
         while (PackageFile* f = firstPackageFile())
-            closeFile(f, true);
+            closeFile(f, CloseMode::forced);
         ResetDialogHarness();
     }
 
@@ -73,7 +73,7 @@ protected:
         PackageEntry* e = f->packages;
         removeEntry(f, e);
         discardEntry(f, e);
-        refreshListWindow(f, false);
+        refreshListWindow(f, ListRefresh::keepScroll);
     }
 
     static int openCount() {
@@ -83,13 +83,15 @@ protected:
         return n;
     }
 
-    static bool enabled(std::int16_t command) {
+    static bool enabled(std::int16_t command, std::string* text = nullptr) {
         MenuEnableRecord title;
         title.command = static_cast<std::int16_t>(command / 100 * 100);
         AskMenuEnabling(title);
         MenuEnableRecord rec;
         rec.command = command;
-        return AskMenuEnabling(rec);
+        AskMenuEnabling(rec);
+        if (text) *text = rec.text;
+        return rec.enabled;
     }
 
     QTemporaryDir dir_;
@@ -98,12 +100,12 @@ protected:
 TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
     const std::string other = makePackageFile("other.qpk", kTwoPackages);
-    PackageFile* f = openFile(lib, false);
+    PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->packageCount, 2);
-    ASSERT_NE(openFile(other, false), nullptr);
+    ASSERT_NE(openFile(other), nullptr);
     EXPECT_NE(FrontWindow(), f->listWindow);
-    EXPECT_EQ(openFile(lib, true), f); // brought back, not opened twice
+    EXPECT_EQ(openFile(lib, NonPackageFile::ignore), f); // brought back, not opened twice
     EXPECT_EQ(FrontWindow(), f->listWindow);
     EXPECT_EQ(openCount(), 2);
 
@@ -122,7 +124,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_TRUE(drop.isAccepted());
     ProcessPendingEvents();
     ASSERT_NE(findPackageFileByPath(dropped), nullptr);
-    closeFile(findPackageFileByPath(dropped), false);
+    closeFile(findPackageFileByPath(dropped), CloseMode::askToSave);
     EXPECT_EQ(openCount(), 2);
     EXPECT_TRUE(ShownFileDialogs().empty());
     EXPECT_TRUE(ShownNoteAlerts().empty());
@@ -155,7 +157,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
 
 TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
     const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
-    PackageFile* f = openFile(lib, false);
+    PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     discardFirst(f);
     ASSERT_TRUE(isModified(f));
@@ -172,8 +174,8 @@ TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
 }
 
 TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
-    PackageFile* a = openFile(makePackageFile("A.qpk", kTwoPackages), false);
-    PackageFile* b = openFile(makePackageFile("B.qpk", kTwoPackages), false);
+    PackageFile* a = openFile(makePackageFile("A.qpk", kTwoPackages));
+    PackageFile* b = openFile(makePackageFile("B.qpk", kTwoPackages));
     ASSERT_TRUE(a && b);
     discardFirst(a);
     discardFirst(b);
@@ -198,24 +200,17 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
 
     // Save from the question writes the file before it closes.
     AnswerNextDialog(1005, 1);
-    EXPECT_FALSE(closeFile(a, false));
-    PackageFile* again = openFile(path("A.qpk"), false);
+    EXPECT_EQ(closeFile(a, CloseMode::askToSave), CloseResult::closed);
+    PackageFile* again = openFile(path("A.qpk"));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->packageCount, 1);
     EXPECT_EQ(displayNameView(again->packages), "P2");
 }
 
 TEST_F(ShellTest, SaveAndRevertFollowChanges) {
-    PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages), false);
+    PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages));
     ASSERT_NE(f, nullptr);
-    EXPECT_TRUE(enabled(kCmdClose));
-    EXPECT_TRUE(enabled(kCmdSaveAsText));
-    EXPECT_FALSE(enabled(kCmdSave));
-    EXPECT_FALSE(enabled(kCmdRevertFile));
-
     discardFirst(f);
-    EXPECT_TRUE(enabled(kCmdSave));
-    EXPECT_TRUE(enabled(kCmdRevertFile));
 
     // Revert asks, then reads the list again: the discarded package is back.
     AnswerNextDialog(1007, 1);
@@ -249,7 +244,7 @@ TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
 
     // A read that fails while opening: the alert, and no package file in memory.
     ArmFileFault({FileCall::read, 1, permErr});
-    EXPECT_EQ(openFile(lib, false), nullptr);
+    EXPECT_EQ(openFile(lib), nullptr);
     DisarmFileFaults();
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "Error:  Access to file was denied.");
@@ -258,12 +253,12 @@ TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
     EXPECT_EQ(entriesInUse(), entries);
 
     // A save that fails while closing keeps the package file open with its changes.
-    PackageFile* f = openFile(lib, false);
+    PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     discardFirst(f);
     ArmFileFault({FileCall::write, 1, dskFulErr});
     AnswerNextDialog(1005, 1);
-    EXPECT_TRUE(closeFile(f, false));
+    EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::cancelled);
     DisarmFileFaults();
     ASSERT_EQ(ShownNoteAlerts().size(), 2u);
     EXPECT_EQ(ShownNoteAlerts()[1], "Error:  Disk or volume is full.");
@@ -272,12 +267,7 @@ TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
 }
 
 TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
-    // Without windows: Edit and Package commands disabled, Help on, the Window menu "None".
-    EXPECT_FALSE(enabled(302));
-    EXPECT_FALSE(enabled(401));
-    EXPECT_TRUE(enabled(kCmdAbout));
-    EXPECT_TRUE(enabled(kCmdNew));
-    EXPECT_FALSE(enabled(kCmdClose));
+    // Without windows the Window menu holds "None".
     MenuHandle menu = GetMenu(kCmdWindowMenu);
     RunMenuEnabling();
     ASSERT_EQ(CountMItems(menu), 1);
@@ -312,6 +302,58 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
     EXPECT_EQ(ShownDialogs()[0].texts.at(3), "Version 3.8.4  for Windows");
 }
 
+// One enabling question with the application started: no package file, or one whose list window
+// is in front, unmodified or modified.
+enum class Situation { noFile, listWindow, modifiedFile };
+struct EnablingCase {
+    const char* name;
+    Situation situation;
+    std::int16_t command;
+    bool enabled;
+    const char* text = nullptr; // the text the shared pre-step or the window sets, if any
+};
+
+class ShellEnablingTest : public ShellTest, public ::testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(ShellEnablingTest, DecidesTheCommand) {
+    const EnablingCase& c = GetParam();
+    if (c.situation != Situation::noFile) {
+        PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages));
+        ASSERT_NE(f, nullptr);
+        if (c.situation == Situation::modifiedFile) discardFirst(f);
+    }
+    std::string text;
+    EXPECT_EQ(enabled(c.command, &text), c.enabled);
+    EXPECT_EQ(text, c.text ? c.text : "");
+}
+
+const EnablingCase kEnablingCases[] = {
+    {"NoFile_Copy", Situation::noFile, kCmdCopy, false},
+    {"NoFile_Create", Situation::noFile, kCmdCreate, false, "Create New Package"},
+    {"NoFile_RevertPackage", Situation::noFile, kCmdRevertPackage, false, "Revert This Package"},
+    {"NoFile_About", Situation::noFile, kCmdAbout, true},
+    {"NoFile_New", Situation::noFile, kCmdNew, true},
+    {"NoFile_Open", Situation::noFile, kCmdOpen, true},
+    {"NoFile_Close", Situation::noFile, kCmdClose, false},
+    {"NoFile_Save", Situation::noFile, kCmdSave, false},
+    {"NoFile_WindowMenu", Situation::noFile, kCmdWindowMenu, true},
+    {"ListWindow_Create", Situation::listWindow, kCmdCreate, false, "Create New Package"},
+    {"ListWindow_RevertPackage", Situation::listWindow, kCmdRevertPackage, false,
+     "Revert This Package"},
+    {"ListWindow_SelectAll", Situation::listWindow, kCmdSelectAll, true},
+    {"ListWindow_Close", Situation::listWindow, kCmdClose, true},
+    {"ListWindow_SaveAsText", Situation::listWindow, kCmdSaveAsText, true},
+    {"ListWindow_Save", Situation::listWindow, kCmdSave, false},
+    {"ListWindow_RevertFile", Situation::listWindow, kCmdRevertFile, false},
+    {"ListWindow_WindowMenu", Situation::listWindow, kCmdWindowMenu, true},
+    {"ListWindow_FirstWindow", Situation::listWindow, kCmdFirstWindow, true},
+    {"ModifiedFile_Save", Situation::modifiedFile, kCmdSave, true},
+    {"ModifiedFile_RevertFile", Situation::modifiedFile, kCmdRevertFile, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Commands, ShellEnablingTest, ::testing::ValuesIn(kEnablingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     const std::string text = writeText("bad.txt", "P1,U,DIP\r\t1,0\rBAD\tLINE\r\t2,0\r");
     AnswerNextFileDialog(text);
@@ -324,7 +366,7 @@ TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     EXPECT_EQ(shown.texts.at(2), "Syntax.");
     EXPECT_EQ(shown.texts.at(3), "BAD\x86LINE");
     EXPECT_EQ(openCount(), 0); // the failed conversion opens nothing
-    PackageFile* kept = openFile(path("bad.qpk"), false);
+    PackageFile* kept = openFile(path("bad.qpk"));
     ASSERT_NE(kept, nullptr);
     EXPECT_EQ(kept->packageCount, 1);
 }

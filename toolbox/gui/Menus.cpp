@@ -3,6 +3,7 @@
 #include "resources/MenuData.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/EnablingSteps.h"
 #include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 
@@ -508,7 +509,9 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
 
 bool AskMenuEnabling(MenuEnableRecord& rec) {
     rec.modalDialogUp = ModalDialogUp();
+    RunEnablingPreStep(rec);
     askHandlers(rec);
+    RunEnablingPostStep(rec);
     return rec.enabled;
 }
 

@@ -80,7 +80,8 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
 // ---- enabling --------------------------------------------------------------------------------
 // Runs the enabling pass over the whole bar now.
 void RunMenuEnabling();
-// Asks the handler chain about one command, as the pass does; returns rec.enabled.
+// Asks the handler chain about one command, as the pass does, with the shared steps of
+// EnablingSteps.h around it; returns rec.enabled.
 bool AskMenuEnabling(MenuEnableRecord& rec);
 
 // The host menu of a built menu (for tests and for placing it in host widgets).

@@ -1,0 +1,39 @@
+#include "shell/MenuSteps.h"
+
+#include "resources/Commands.h"
+#include "shell/WindowMenu.h"
+#include "toolbox/core/StringTable.h"
+#include "toolbox/gui/EnablingSteps.h"
+
+#include <cstdio>
+
+namespace {
+
+void setText(MenuEnableRecord& rec, int stringId) {
+    const std::string_view text = GetStringEntry(stringId);
+    std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
+    rec.textChanged = true;
+}
+
+void menuPreStep(MenuEnableRecord& rec) {
+    switch (rec.command) {
+    case kCmdCreate:
+        setText(rec, 1300); // "Create New Package"
+        break;
+    case kCmdRevertPackage:
+        setText(rec, 1305); // "Revert This Package"
+        break;
+    case kCmdWindowMenu:
+        rebuildWindowMenu();
+        rec.enabled = !rec.modalDialogUp;
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void installMenuSteps() {
+    SetEnablingSteps(menuPreStep, nullptr);
+}
