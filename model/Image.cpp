@@ -6,64 +6,20 @@
 
 #include <algorithm>
 #include <bit>
-#include <new>
 #include <cstring>
+#include <new>
 
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
               "mixed-endian hosts are not supported");
-
-// --- Scalars ----------------------------------------------------------------------------------
-
-std::uint16_t loadU16(const char* p) {
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-std::uint32_t loadU32(const char* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-void storeU16(char* p, std::uint16_t v) {
-    std::memcpy(p, &v, 2);
-}
-void storeU32(char* p, std::uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
-
-std::uint16_t loadBE16(const char* p) {
-    auto b = reinterpret_cast<const unsigned char*>(p);
-    return std::uint16_t((b[0] << 8) | b[1]);
-}
-
-std::uint32_t loadBE32(const char* p) {
-    auto b = reinterpret_cast<const unsigned char*>(p);
-    return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) |
-           b[3];
-}
-
-void storeBE16(char* p, std::uint16_t v) {
-    p[0] = char(v >> 8);
-    p[1] = char(v);
-}
-
-void storeBE32(char* p, std::uint32_t v) {
-    p[0] = char(v >> 24);
-    p[1] = char(v >> 16);
-    p[2] = char(v >> 8);
-    p[3] = char(v);
-}
 
 // --- Reading ----------------------------------------------------------------------------------
 
 bool readImageHeader(const char* data, std::size_t len, ImageHeader* out) {
     if (!data || len < kImageHeaderSize) return false;
-    out->sectionCount = loadU16(data);
-    out->netCount = loadU16(data + 2);
-    out->classCount = loadU16(data + 4);
-    out->fieldTextLength = loadU16(data + 6);
+    out->sectionCount = getHost16(data);
+    out->netCount = getHost16(data + 2);
+    out->classCount = getHost16(data + 4);
+    out->fieldTextLength = getHost16(data + 6);
     return true;
 }
 
@@ -95,9 +51,9 @@ bool imageClassEntry(const char* data, std::size_t len, int i, ClassEntry* out) 
     if (!readImageHeader(data, len, &h) || i < 0 || i >= h.classCount) return false;
     const std::size_t at = classEntryOffset(i);
     if (at + kClassEntrySize > len) return false;
-    out->classLink = loadU32(data + at);
-    out->sectionOffset = loadU16(data + at + 4);
-    out->backOffset = std::int16_t(loadU16(data + at + 6));
+    out->classLink = getHost32(data + at);
+    out->sectionOffset = getHost16(data + at + 4);
+    out->backOffset = std::int16_t(getHost16(data + at + 6));
     return true;
 }
 
@@ -110,14 +66,14 @@ bool imageClassEntryClassId(const char* data, std::size_t len, int i, std::int32
     if (!imageClassEntry(data, len, i, &e)) return false;
     const std::size_t at = classEntryOffset(i) + e.sectionOffset;
     if (at + kSectionHeaderSize > len) return false;
-    *classId = std::int32_t(loadU32(data + at));
+    *classId = std::int32_t(getHost32(data + at));
     return true;
 }
 
 bool setImageClassLink(char* data, std::size_t len, int i, std::uint32_t link) {
     ClassEntry e;
     if (!imageClassEntry(data, len, i, &e)) return false;
-    storeU32(data + classEntryOffset(i), link);
+    putHost32(data + classEntryOffset(i), link);
     return true;
 }
 
@@ -141,11 +97,11 @@ bool ImageReader::nextSection(ImageSection* out) {
     if (!ok_ || sectionsLeft_ == 0) return false;
     if (pos_ + kSectionHeaderSize > len_) return ok_ = false;
     const char* p = data_ + pos_;
-    const std::uint16_t textLength = loadU16(p + 6);
+    const std::uint16_t textLength = getHost16(p + 6);
     if (pos_ + kSectionHeaderSize + textLength > len_) return ok_ = false;
     out->offset = pos_;
-    out->classId = std::int32_t(loadU32(p));
-    out->pinChangeCount = loadU16(p + 4);
+    out->classId = std::int32_t(getHost32(p));
+    out->pinChangeCount = getHost16(p + 4);
     out->text = {p + kSectionHeaderSize, textLength};
     pos_ += kSectionHeaderSize + textLength;
     --sectionsLeft_;
@@ -159,7 +115,7 @@ bool ImageReader::nextNet(ImageNet* out) {
     }
     if (!ok_ || netsLeft_ == 0) return false;
     if (pos_ + kNetHeaderSize > len_) return ok_ = false;
-    const std::uint16_t textLength = loadU16(data_ + pos_);
+    const std::uint16_t textLength = getHost16(data_ + pos_);
     if (textLength > kMaxNetText || pos_ + kNetHeaderSize + textLength > len_) return ok_ = false;
     out->offset = pos_;
     out->text = {data_ + pos_ + kNetHeaderSize, textLength};
@@ -217,15 +173,15 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
             const std::size_t entry = classEntryOffset(k);
             if (pos - entry > 0xFFFF) return paramErr;
             if (out) {
-                storeU32(out + entry, 0);
-                storeU16(out + entry + 4, std::uint16_t(pos - entry));
-                storeU16(out + entry + 6, std::uint16_t(-std::int32_t(entry)));
+                putHost32(out + entry, 0);
+                putHost16(out + entry + 4, std::uint16_t(pos - entry));
+                putHost16(out + entry + 6, std::uint16_t(-std::int32_t(entry)));
             }
         }
         if (out) {
-            storeU32(out + pos, std::uint32_t(s->classId));
-            storeU16(out + pos + 4, s->pinChangeCount);
-            storeU16(out + pos + 6, std::uint16_t(textLength));
+            putHost32(out + pos, std::uint32_t(s->classId));
+            putHost16(out + pos + 4, s->pinChangeCount);
+            putHost16(out + pos + 6, std::uint16_t(textLength));
             if (textLength > 0)
                 BlockMove(s->pinChanges->data, out + pos + kSectionHeaderSize, textLength);
         }
@@ -237,7 +193,7 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
         if (!allNets && !netItemIsValid(n)) continue;
         ++nets;
         if (out) {
-            storeU16(out + pos, n->textLength);
+            putHost16(out + pos, n->textLength);
             if (n->textLength > 0) BlockMove(n->text, out + pos + kNetHeaderSize, n->textLength);
         }
         pos += kNetHeaderSize + n->textLength;
@@ -245,10 +201,10 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
     if (nets > 0xFFFF) return paramErr;
 
     if (out) {
-        storeU16(out, std::uint16_t(sections));
-        storeU16(out + 2, std::uint16_t(nets));
-        storeU16(out + 4, std::uint16_t(l.classCount));
-        storeU16(out + 6, std::uint16_t(text.size()));
+        putHost16(out, std::uint16_t(sections));
+        putHost16(out + 2, std::uint16_t(nets));
+        putHost16(out + 4, std::uint16_t(l.classCount));
+        putHost16(out + 6, std::uint16_t(text.size()));
     }
     *size = pos;
     return noErr;
@@ -355,10 +311,10 @@ OSErr renameImage(Handle image, std::string_view newName) {
     if (!newName.empty()) BlockMove(newName.data(), d + textStart, Size(newName.size()));
     if (delta < 0) SetHandleSize(image, Size(long(size) + delta)); // shrinking keeps the content
 
-    storeU16(d + 6, std::uint16_t(h.fieldTextLength + delta));
+    putHost16(d + 6, std::uint16_t(h.fieldTextLength + delta));
     for (int i = 0; i < h.classCount; ++i) {
         char* entry = d + classEntryOffset(i);
-        storeU16(entry + 4, std::uint16_t(loadU16(entry + 4) + delta));
+        putHost16(entry + 4, std::uint16_t(getHost16(entry + 4) + delta));
     }
     return noErr;
 }
@@ -486,7 +442,7 @@ constexpr bool kHostIsBig = std::endian::native == std::endian::big;
 enum class ImagePart { header, entry, net };
 
 void swap16(char* p) {
-    storeU16(p, __builtin_bswap16(loadU16(p)));
+    putHost16(p, __builtin_bswap16(getHost16(p)));
 }
 
 // The same as swapByTemplate with the part's template, without reading the template.
@@ -497,7 +453,7 @@ void swapPart(char* p, ImagePart part) {
             swap16(p + 2 * i);
         break;
     case ImagePart::entry:
-        storeU32(p, __builtin_bswap32(loadU32(p)));
+        putHost32(p, __builtin_bswap32(getHost32(p)));
         swap16(p + 4);
         swap16(p + 6);
         break;
@@ -512,7 +468,9 @@ void swapPart(char* p, ImagePart part) {
 // block; the walk then stops before calling swap on anything out of bounds.
 template <class Swap>
 bool walkImage(const char* data, std::size_t len, bool bigEndian, Swap&& swap) {
-    auto u16 = [&](std::size_t at) { return bigEndian ? loadBE16(data + at) : loadU16(data + at); };
+    auto u16 = [&](std::size_t at) {
+        return bigEndian ? getBE16(data + at) : getHost16(data + at);
+    };
     if (len < kImageHeaderSize) return false;
     const std::size_t sections = u16(0), nets = u16(2), classes = u16(4), textLength = u16(6);
     swap(0, ImagePart::header);

@@ -17,6 +17,7 @@
 // Every accessor here checks its bounds against the block's length and never reads outside it:
 // images read from a file are untrusted.
 #pragma once
+#include "model/ByteOrder.h"
 #include "model/Package.h"
 #include "toolbox/core/Memory.h"
 
@@ -150,14 +151,3 @@ std::size_t templateSize(const char* tmpl);
 // Bytes after the last net are left alone.
 OSErr swapImageToFile(char* data, std::size_t len);
 OSErr swapImageToHost(char* data, std::size_t len);
-
-// Host-order scalar access at any (unaligned) offset; the caller checks the bounds.
-std::uint16_t loadU16(const char* p);
-std::uint32_t loadU32(const char* p);
-void storeU16(char* p, std::uint16_t v);
-void storeU32(char* p, std::uint32_t v);
-// Explicit big-endian access, for file structures.
-std::uint16_t loadBE16(const char* p);
-std::uint32_t loadBE32(const char* p);
-void storeBE16(char* p, std::uint16_t v);
-void storeBE32(char* p, std::uint32_t v);

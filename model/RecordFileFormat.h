@@ -2,6 +2,7 @@
 // index structures. Shared by the record file itself and by the verifier, which reads the same
 // bytes without trusting them.
 #pragma once
+#include "model/ByteOrder.h"
 #include "resources/Types.h"
 
 #include <cstddef>
@@ -27,24 +28,6 @@ constexpr std::uint8_t kFirstContainerType = 251; // types from here up are drop
 constexpr long kProgressThreshold = 2048;         // rebuilds of larger files report progress code 0
 constexpr std::uint64_t kMaxPosition = 0xFFFFFFFFu;
 
-inline std::uint16_t be16(const unsigned char* p) {
-    return std::uint16_t((p[0] << 8) | p[1]);
-}
-inline std::uint32_t be32(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-           p[3];
-}
-inline void put16(unsigned char* p, std::uint16_t v) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v);
-}
-inline void put32(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
-
 struct FileHeader {
     std::uint16_t version = kVersion;
     char fileType[4] = {'?', '?', '?', '?'};
@@ -63,7 +46,7 @@ inline OSErr parseFileHeader(const unsigned char* p, std::size_t available, std:
     if (eof < kOldHeaderSize || available < kOldHeaderSize) return badSignatureErr;
     if (std::string_view(reinterpret_cast<const char*>(p), 4) != kSignature) return badSignatureErr;
     FileHeader h;
-    h.version = be16(p + 4);
+    h.version = getBE16(p + 4);
     if (h.version > kVersion) return fileTooNewErr;
     if (h.version < kNewLayoutVersion) {
         h.oldLayout = true;
@@ -75,8 +58,8 @@ inline OSErr parseFileHeader(const unsigned char* p, std::size_t available, std:
     if (eof < kFileHeaderSize || available < kFileHeaderSize) return eofErr;
     for (int i = 0; i < 4; ++i)
         h.fileType[i] = static_cast<char>(p[6 + i]);
-    h.leaderSize = be32(p + 10);
-    h.reservedSize = be32(p + 14);
+    h.leaderSize = getBE32(p + 10);
+    h.reservedSize = getBE32(p + 14);
     if (h.leaderSize < 4) return noLeaderErr;
     h.recordsStart = std::uint64_t(kFileHeaderSize) + h.leaderSize + h.reservedSize;
     if (h.recordsStart > eof) return eofErr;
@@ -94,13 +77,13 @@ struct RecordHeader {
 };
 
 inline RecordHeader parseRecordHeader(const unsigned char* p) {
-    return {p[0], p[1], be32(p + 2)};
+    return {p[0], p[1], getBE32(p + 2)};
 }
 inline void encodeRecordHeader(unsigned char* p, std::uint8_t type, std::uint32_t slack,
                                std::uint32_t length) {
     p[0] = type;
     p[1] = static_cast<unsigned char>(kRecordHeaderSize + slack);
-    put32(p + 2, length);
+    putBE32(p + 2, length);
 }
 
 // Data position of the record that follows the one at pos.

@@ -113,7 +113,7 @@ public:
         if (!header_.oldLayout) {
             const unsigned char* l = src_.get(kFileHeaderSize, 4, &err);
             if (!l) return err;
-            freeHead_ = be32(l);
+            freeHead_ = getBE32(l);
         }
         if (!walkRecords()) return noErr; // the chain is broken: nothing else can be trusted
         checkFreeList();
@@ -180,8 +180,8 @@ private:
                         r_.fault(
                             format("index header at %u holds %u bytes, not 16", p32, h.length));
                     if (h.length >= 8) {
-                        namedPos_ = be32(d);
-                        namedCount_ = be32(d + 4);
+                        namedPos_ = getBE32(d);
+                        namedCount_ = getBE32(d + 4);
                     }
                 }
                 break;
@@ -190,14 +190,14 @@ private:
                 break;
             case kRecordFree:
                 if (h.length >= kMinRecordData)
-                    free_[p32] = {h.length, be32(d), be32(d + 4)};
+                    free_[p32] = {h.length, getBE32(d), getBE32(d + 4)};
                 else
                     free_[p32] = {h.length, 0, 0};
                 break;
             case kRecordOldLeader:
                 if (header_.oldLayout && !leaderSeen && h.length >= 4) {
                     leaderSeen = true;
-                    freeHead_ = be32(d);
+                    freeHead_ = getBE32(d);
                 }
                 break;
             default:
@@ -218,8 +218,8 @@ private:
     void checkImage(std::uint32_t pos, const unsigned char* d, std::uint32_t len) {
         ++r_.packages;
         if (len >= kImageHeaderSize) {
-            r_.sections += be16(d);
-            r_.nets += be16(d + 2);
+            r_.sections += getBE16(d);
+            r_.nets += getBE16(d + 2);
         }
         copy_.assign(reinterpret_cast<const char*>(d), reinterpret_cast<const char*>(d) + len);
         std::string why;
@@ -232,14 +232,14 @@ private:
             return;
         }
         // Class entries, read the way the index rebuild reads them.
-        const std::uint32_t classes = be16(d + 4);
+        const std::uint32_t classes = getBE16(d + 4);
         for (std::uint32_t k = 0; k < classes; ++k) {
             const std::size_t off = classEntryOffset(int(k));
-            const std::size_t section = off + be16(d + off + 4);
-            const auto classId = static_cast<std::int32_t>(be32(d + section));
+            const std::size_t section = off + getBE16(d + off + 4);
+            const auto classId = static_cast<std::int32_t>(getBE32(d + section));
             if (classId != 0)
                 classes_.push_back(
-                    {static_cast<std::uint32_t>(pos + off), classId, be32(d + off), pos});
+                    {static_cast<std::uint32_t>(pos + off), classId, getBE32(d + off), pos});
         }
     }
 
@@ -279,7 +279,7 @@ private:
         OSErr err;
         const unsigned char* d = src_.get(pos, 4, &err);
         if (!d) return false;
-        *count = be32(d);
+        *count = getBE32(d);
         return std::uint64_t(rec->length) == 4 + std::uint64_t(kIndexEntrySize) * *count;
     }
 
@@ -321,10 +321,10 @@ private:
         std::unordered_set<std::int32_t> listed;
         for (std::uint32_t i = 0; i < count; ++i) {
             const unsigned char* e = d + 4 + kIndexEntrySize * i;
-            const std::uint32_t entry = be32(e);
-            const auto classId = static_cast<std::int32_t>(be32(e + 4));
+            const std::uint32_t entry = getBE32(e);
+            const auto classId = static_cast<std::int32_t>(getBE32(e + 4));
             if (i > 0) {
-                const auto prev = static_cast<std::int32_t>(be32(e - 4));
+                const auto prev = static_cast<std::int32_t>(getBE32(e - 4));
                 if (classId <= prev)
                     r_.fault(format("class index entry %u: Class ID %d does not follow %d in order",
                                     i, int(classId), int(prev)));

@@ -1,3 +1,4 @@
+// Text export: each Package written as its header line, its nets and its sections.
 #include "textfmt/Export.h"
 
 #include "model/Image.h"

@@ -1,8 +1,9 @@
+// Text import: the sinks, the parser's semantic actions and the entry points.
 #include "textfmt/Import.h"
 
 #include "model/Image.h"
 #include "textfmt/ImportParser.h"
-#include "toolbox/core/StringTable.h"
+#include "textfmt/ImportReport.h"
 
 #include <algorithm>
 #include <climits>
@@ -12,103 +13,6 @@
 int runImportParser(ImportParser* p); // ImportGrammar.y
 
 constexpr long kProgressStep = 64 * 1024;
-
-Str255 importMessage(int code) {
-    return GetIndString(1100, code - 1);
-}
-
-// --- Token strings ----------------------------------------------------------------------------
-
-bool TokenStrings::grow(std::size_t more) {
-    try {
-        chars_.resize(std::max<std::size_t>(1024, 2 * (used_ + more)));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-void TokenStrings::clear() {
-    std::vector<char>().swap(chars_);
-    used_ = 0;
-    alive_ = 0;
-}
-
-// --- Spare parts ------------------------------------------------------------------------------
-
-SpareParts::~SpareParts() {
-    DisposeHandle(fieldText_);
-    DisposeHandle(sectionTable_);
-    for (int i = 0; i < pinChangeCount_; ++i)
-        DisposeHandle(pinChanges_[i]);
-    disposeNetItems(nets_);
-}
-
-void SpareParts::keepHandle(Handle* spare, Handle h) {
-    if (!h) return;
-    if (*spare) {
-        DisposeHandle(h);
-    } else {
-        *spare = h;
-    }
-}
-
-void SpareParts::keep(PackageRecord& r) {
-    if (r.sectionTable) {
-        auto* sections = reinterpret_cast<ComponentSection*>(r.sectionTable->data);
-        for (int i = 0; i < r.sectionCount; ++i) {
-            Handle h = sections[i].pinChanges;
-            if (!h) continue;
-            if (pinChangeCount_ < kMaxSections) {
-                pinChanges_[pinChangeCount_++] = h;
-            } else {
-                DisposeHandle(h);
-            }
-        }
-        SetHandleSize(r.sectionTable, 0); // shrinking keeps the block
-    }
-    keepHandle(&sectionTable_, std::exchange(r.sectionTable, nullptr));
-    keepHandle(&fieldText_, std::exchange(r.fieldText, nullptr));
-    r.sectionCount = 0;
-    while (NetItem* item = r.hiddenConnections) {
-        r.hiddenConnections = item->next;
-        if (netCount_ < kMaxNets) {
-            item->next = nets_;
-            nets_ = item;
-            ++netCount_;
-        } else {
-            disposeNetItem(item);
-        }
-    }
-}
-
-Handle SpareParts::take(Handle* spare, const void* data, Size size) {
-    Handle h = std::exchange(*spare, nullptr);
-    if (!h) return PtrToHand(data, size);
-    if (SetHandleSize(h, size) != noErr) {
-        DisposeHandle(h);
-        return nullptr;
-    }
-    if (size > 0) std::memcpy(h->data, data, static_cast<std::size_t>(size));
-    return h;
-}
-
-Handle SpareParts::pinChanges(const void* data, Size size) {
-    Handle* spare = pinChangeCount_ > 0 ? &pinChanges_[--pinChangeCount_] : nullptr;
-    Handle none = nullptr;
-    return take(spare ? spare : &none, data, size);
-}
-
-NetItem* SpareParts::netItem(std::string_view text) {
-    NetItem* item = nets_;
-    if (!item) return newNetItem(text);
-    nets_ = item->next;
-    --netCount_;
-    item->flags = 0;
-    item->next = nullptr;
-    setNetItemText(item, text);
-    return item;
-}
 
 // --- Sinks ------------------------------------------------------------------------------------
 
@@ -154,29 +58,6 @@ OSErr PackageFileSink::addStoredEntry(std::string_view displayName) {
     PackageEntry* e = newEntry(displayName, nullptr, records_.lastRecord(), true);
     if (!e) return memFullErr;
     addEntry(file_, e);
-    return noErr;
-}
-
-OSErr PieceSink::storePackage(PackageRecord& pkg) {
-    std::vector<unsigned char>& bytes = log_->bytes;
-    const std::size_t at = bytes.size();
-    if (OSErr err = flattenPackage(pkg, &bytes)) return err;
-    const std::string_view name = TrimBlanks(packageFieldView(pkg, kFieldPackageName));
-    PieceEvent e;
-    e.markedLine = lexer_->markedLine();
-    e.markedStart = lexer_->markedLineStart();
-    e.image = static_cast<std::uint32_t>(at);
-    e.imageSize = static_cast<std::uint32_t>(bytes.size() - at);
-    e.name = e.image + e.imageSize;
-    e.nameSize = static_cast<std::uint32_t>(name.size());
-    try {
-        // Copied as unsigned bytes, which is one block move (chars would go one by one).
-        const auto* nameFrom = reinterpret_cast<const unsigned char*>(name.data());
-        bytes.insert(bytes.end(), nameFrom, nameFrom + name.size());
-        log_->events.push_back(e);
-    } catch (const std::bad_alloc&) {
-        return memFullErr;
-    }
     return noErr;
 }
 
@@ -384,29 +265,6 @@ void ImportParser::report(std::int16_t code) {
     }
 }
 
-ImportError describeImportError(FileRef file, std::int16_t code, long line, long lineStart,
-                                const char* parserText) {
-    ImportError e;
-    e.code = code;
-    e.message = importMessage(code);
-    e.lineNumber = line;
-    if (code == kImportSyntax && parserText) e.parserText = parserText;
-    long saved = 0;
-    if (GetFPos(file, &saved) != noErr) return e;
-    char text[255];
-    long count = sizeof text;
-    if (SetFPos(file, FilePosMode::fromStart, lineStart) == noErr) {
-        const OSErr err = FSRead(file, &count, text);
-        if (err != noErr && err != eofErr) count = 0;
-        long n = 0;
-        while (n < count && text[n] != '\r')
-            ++n;
-        e.lineText.assign(text, static_cast<std::size_t>(n));
-    }
-    SetFPos(file, FilePosMode::fromStart, saved);
-    return e;
-}
-
 ImportError ImportParser::describe(std::int16_t code) {
     return describeImportError(file_, code, lexer_.markedLine(), lexer_.markedLineStart(),
                                parserText_);
@@ -454,7 +312,8 @@ ImportResult importText(const std::string& textPath, PackageSink& sink, ImportRe
         long size = 0;
         if (GetEOF(file, &size) != noErr) size = 0;
         ImportResume resume;
-        if (!importPieces(file, size, sink, reporter, tuning, &resume, &result)) {
+        if (importPieces(file, size, sink, reporter, tuning, &resume, &result) ==
+            PiecesOutcome::resumeInLine) {
             ImportParser parser(file, sink, reporter);
             const OSErr moved = SetFPos(file, FilePosMode::fromStart, resume.position);
             if (moved != noErr) {

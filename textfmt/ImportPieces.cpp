@@ -17,7 +17,11 @@
 // The workers only parse: every file call, every report and every Package handed to the sink is
 // made by the calling thread, in the order the parse of the whole text would make them. Memory
 // stays bounded: a few pieces are read ahead, and a piece's Packages wait flattened in its log.
+#include "textfmt/ImportPieces.h"
+
+#include "model/Image.h"
 #include "textfmt/ImportParser.h"
+#include "textfmt/ImportReport.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -276,21 +280,44 @@ bool takePiece(const Piece& piece, long firstLine, FileRef file, PackageSink& si
 
 } // namespace
 
-bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter* reporter,
-                  const ImportTuning& tuning, ImportResume* resume, ImportResult* result) {
+OSErr PieceSink::storePackage(PackageRecord& pkg) {
+    std::vector<unsigned char>& bytes = log_->bytes;
+    const std::size_t at = bytes.size();
+    if (OSErr err = flattenPackage(pkg, &bytes)) return err;
+    const std::string_view name = TrimBlanks(packageFieldView(pkg, kFieldPackageName));
+    PieceEvent e;
+    e.markedLine = lexer_->markedLine();
+    e.markedStart = lexer_->markedLineStart();
+    e.image = static_cast<std::uint32_t>(at);
+    e.imageSize = static_cast<std::uint32_t>(bytes.size() - at);
+    e.name = e.image + e.imageSize;
+    e.nameSize = static_cast<std::uint32_t>(name.size());
+    try {
+        // Copied as unsigned bytes, which is one block move (chars would go one by one).
+        const auto* nameFrom = reinterpret_cast<const unsigned char*>(name.data());
+        bytes.insert(bytes.end(), nameFrom, nameFrom + name.size());
+        log_->events.push_back(e);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    return noErr;
+}
+
+PiecesOutcome importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter* reporter,
+                           const ImportTuning& tuning, ImportResume* resume, ImportResult* result) {
     resume->position = 0;
     resume->line = 1;
     int threads = tuning.threads;
     if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     if (!sink.takesImages() || threads < 2 || tuning.pieceBytes < 2 || fileSize < tuning.minBytes)
-        return false;
+        return PiecesOutcome::resumeInLine;
 
     std::deque<std::unique_ptr<Piece>> pieces; // read and handed to the workers, in file order
     std::vector<std::unique_ptr<Piece>> spare;
     PieceCutter cutter(file, tuning.pieceBytes);
     // Declared last, so that the workers stop before the pieces they work on go away.
     PieceWorkers workers(threads);
-    if (workers.count() == 0) return false;
+    if (workers.count() == 0) return PiecesOutcome::resumeInLine;
     const std::size_t ahead = static_cast<std::size_t>(workers.count()) + 1;
 
     bool cutting = true;
@@ -317,7 +344,7 @@ bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter
         if (!piece.same) break;
         if (!takePiece(piece, line, file, sink, reporter, result)) {
             if (reporter) reporter->progress(piece.start, fileSize);
-            return true;
+            return PiecesOutcome::importOver;
         }
         line += piece.log.lines;
         if (reporter)
@@ -327,5 +354,5 @@ bool importPieces(FileRef file, long fileSize, PackageSink& sink, ImportReporter
     }
     resume->position = pieces.empty() ? cutter.position() : pieces.front()->start;
     resume->line = line;
-    return false;
+    return PiecesOutcome::resumeInLine;
 }

@@ -1,3 +1,4 @@
+// Sequential reads of a text file through its read-ahead block.
 #include "textfmt/TextFileReader.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The lexer of the text import: the character table, buffer refills and the reading of fields.
 #include "textfmt/TextLexer.h"
 
 #include <algorithm>

@@ -111,8 +111,8 @@ TEST_F(QpkInspect, CheckAndStats) {
 
     // A wrong class link and a free list head that names no free block: one line each.
     auto b = readFile(path);
-    rf::put32(b.data() + at[0] + 8, 12345);
-    rf::put32(b.data() + 18, at[1] + 2);
+    putBE32(b.data() + at[0] + 8, 12345);
+    putBE32(b.data() + 18, at[1] + 2);
     writeFile(path, b);
     r = qpk("check " + path);
     EXPECT_EQ(r.status, 1);

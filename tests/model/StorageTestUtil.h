@@ -40,7 +40,7 @@ inline UniqueHandle packageImage(const std::string& name, std::initializer_list<
 // An image of exactly `length` bytes (at least 8): no sections, the rest field text.
 inline UniqueHandle sizedImage(std::uint32_t length, char fill = 'x') {
     UniqueHandle h(NewHandleClear(Size(length)));
-    storeU16(h.data() + 6, std::uint16_t(length - kImageHeaderSize));
+    putHost16(h.data() + 6, std::uint16_t(length - kImageHeaderSize));
     for (std::uint32_t i = kImageHeaderSize; i < length; ++i)
         h.data()[i] = fill;
     return h;

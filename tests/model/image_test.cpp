@@ -165,7 +165,7 @@ TEST(Image, ConsistencyRejectsDamage) {
 
     auto damaged = [&](std::size_t at, std::uint16_t value) {
         std::vector<char> d = good;
-        storeU16(d.data() + at, value);
+        putHost16(d.data() + at, value);
         return imageIsConsistent(d.data(), d.size(), nullptr);
     };
     EXPECT_FALSE(damaged(4, 1));                 // class count

@@ -77,7 +77,7 @@ TEST_F(RecordFileTest, NewFileLayout) {
     ASSERT_EQ(b.size(), 100u);
     EXPECT_EQ(std::vector<unsigned char>(b.begin() + 86, b.begin() + 100),
               (std::vector<unsigned char>{4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(rf::be32(b.data() + 70), 92u);
+    EXPECT_EQ(getBE32(b.data() + 70), 92u);
     auto again = reopen(true);
     EXPECT_FALSE(again->indexOutOfDate());
     verify();
@@ -322,21 +322,21 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
 
     // A free list head that names no free block: dropped read-only, rebuilt for writing.
     auto b = readFile(path);
-    EXPECT_EQ(rf::be32(b.data() + 18), p1);
-    rf::put32(b.data() + 18, p1 + 3);
+    EXPECT_EQ(getBE32(b.data() + 18), p1);
+    putBE32(b.data() + 18, p1 + 3);
     writeFile(path, b);
     VerifyReport r;
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);
     EXPECT_FALSE(r.ok());
     reopen(true);
     rf = reopen();
-    EXPECT_EQ(rf::be32(readFile(path).data() + 18), p1);
+    EXPECT_EQ(getBE32(readFile(path).data() + 18), p1);
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
     // An index header naming a type 3 record: the index is rebuilt when opened for writing.
     b = readFile(path);
-    const std::uint32_t index = rf::be32(b.data() + 70);
+    const std::uint32_t index = getBE32(b.data() + 70);
     b[index - 6] = kRecordStaleIndex;
     writeFile(path, b);
     EXPECT_TRUE(reopen(true)->indexOutOfDate());
@@ -347,7 +347,7 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
 
     // A stale index header with a complete class index elsewhere: that index is taken.
     b = readFile(path);
-    rf::put32(b.data() + 70, 0);
+    putBE32(b.data() + 70, 0);
     writeFile(path, b);
     EXPECT_FALSE(reopen(true)->indexOutOfDate());
 }
