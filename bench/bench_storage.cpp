@@ -111,7 +111,7 @@ void changeSpread(PackageFile* f, std::size_t count, std::size_t changes) {
         p.name = std::string(displayNameView(e));
         UniqueHandle image;
         check(flattenPackage(bench::toPackageRecord(p), &image), "flatten");
-        check(setImage(e, image.release(), false, 0), "set image");
+        check(setImage(e, image.release(), ImageState::modified, 0), "set image");
         ++k;
     }
 }
@@ -171,7 +171,8 @@ int profileRebuild(std::size_t count, int runs) {
     const std::string lib = dir + "/profile-rebuild-" + std::to_string(count) + ".qpk";
     const std::string work = dir + "/profile-rebuild-work.qpk";
     if (fileBytes(lib) == 0)
-        check(bench::writeLibraryFile(lib, count, false), "generating the library");
+        check(bench::writeLibraryFile(lib, count, bench::ClassIndex::outOfDate),
+              "generating the library");
     Timing all, right;
     long peakKb = 0;
     for (int r = 0; r < runs; ++r) {
@@ -218,7 +219,8 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     auto t = Clock::now();
     check(bench::writeLibraryFile(lib, count), "generating the library");
     const double generated = msSince(t);
-    check(bench::writeLibraryFile(bare, count, false), "generating the library without index");
+    check(bench::writeLibraryFile(bare, count, bench::ClassIndex::outOfDate),
+          "generating the library without index");
     if (!bench::writeLibraryCsv(dir + "/packages.csv", dir + "/sections.csv", count))
         die("cannot write the CSV files");
     std::remove(db.c_str());

@@ -369,7 +369,7 @@ OSErr RecordFile::close() {
         }
     });
     if (!err) {
-        err = s->file.close(true);
+        err = s->file.close(CloseSync::toDisk);
         if (!err) {
             s->open = false;
             return noErr;
