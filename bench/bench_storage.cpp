@@ -13,6 +13,7 @@
 // Figures are the best of three runs, CPU time (this process and its children) and wall time;
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
 // $TMPDIR (or /tmp).
+#include "common/FileBytes.h"
 #include "common/Generate.h"
 #include "common/Timing.h"
 #include "model/Image.h"
@@ -31,6 +32,7 @@ namespace {
 
 using bench::best;
 using bench::Clock;
+using bench::fileBytes;
 using bench::msSince;
 using bench::Timing;
 
@@ -45,10 +47,6 @@ void check(OSErr err, const char* what) {
 
 void shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) die("command failed: " + command);
-}
-
-long fileBytes(const std::string& path) {
-    return bench::fileBytes(path.c_str());
 }
 
 // The reference: every byte of the file, read in order in large blocks.

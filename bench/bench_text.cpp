@@ -9,6 +9,7 @@
 //                                     (OK_IMPORT_IN_LINE set: either import on one thread)
 //   bench_text --parse TEXT           the lexer and parser alone, Packages flattened and dropped
 //   bench_text --generate N TEXT      writes the generated library of N Packages
+#include "common/FileBytes.h"
 #include "common/Generate.h"
 #include "common/Timing.h"
 #include "model/Image.h"
@@ -31,10 +32,6 @@ using bench::Timing;
 
 bool shell(const std::string& command) {
     return std::system(command.c_str()) == 0;
-}
-
-long fileSize(const std::string& path) {
-    return bench::fileBytes(path.c_str());
 }
 
 // Reads the file once so that every measurement starts with it in the page cache.
@@ -154,7 +151,7 @@ void run(long packages, const std::string& dir, int runs) {
     const std::string qpk = dir + "/lib.qpk", out = dir + "/out.txt", db = dir + "/lib.db";
     generate(text, packages);
     warm(text);
-    const double mb = fileSize(text) / 1e6;
+    const double mb = bench::fileBytes(text) / 1e6;
 
     const Timing cp = best(runs, CpuOf::children, [&] { return shell("cp " + text + " " + copy); });
     const Timing parse = best(runs, CpuOf::self, [&] { return parseOnly(text); });
@@ -190,7 +187,7 @@ void run(long packages, const std::string& dir, int runs) {
         std::printf("\n");
     };
     std::printf("\n%ld packages, %.1f MB of text, %.1f MB package file\n", packages, mb,
-                fileSize(qpk) / 1e6);
+                bench::fileBytes(qpk) / 1e6);
     line("cp of the text", cp, nullptr, "");
     line("sqlite3 .import of the lines", sqlite, &import, "the import");
     line("lexer + parser + flatten only", parse, &cp, "cp");

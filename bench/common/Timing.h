@@ -81,14 +81,4 @@ template <class Run> Timing best(Run run) {
     return best([] {}, run);
 }
 
-// Size of a file in bytes; 0 when it cannot be opened.
-inline long fileBytes(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return 0;
-    std::fseek(f, 0, SEEK_END);
-    const long n = std::ftell(f);
-    std::fclose(f);
-    return n;
-}
-
 } // namespace bench
