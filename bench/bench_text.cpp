@@ -9,6 +9,8 @@
 //                                     (OK_IMPORT_IN_LINE set: either import on one thread)
 //   bench_text --parse TEXT           the lexer and parser alone, Packages flattened and dropped
 //   bench_text --generate N TEXT      writes the generated library of N Packages
+#include "common/FileBytes.h"
+#include "common/Generate.h"
 #include "common/Timing.h"
 #include "model/Image.h"
 #include "model/RecordFile.h"
@@ -30,10 +32,6 @@ using bench::Timing;
 
 bool shell(const std::string& command) {
     return std::system(command.c_str()) == 0;
-}
-
-long fileSize(const std::string& path) {
-    return bench::fileBytes(path.c_str());
 }
 
 // Reads the file once so that every measurement starts with it in the page cache.
@@ -70,7 +68,7 @@ struct QuietReporter : ImportReporter {
 
 // The last import's closing part: CPU time (ms) of the class index rebuild and the close, and
 // the wall time (ms) of each (the close writes the file through to the disk).
-double lastIndexCpu = 0, lastRebuildWall = 0, lastCloseWall = 0;
+double gLastIndexCpu = 0, gLastRebuildWall = 0, gLastCloseWall = 0;
 
 double wallMs() {
     return std::chrono::duration<double, std::milli>(bench::Clock::now().time_since_epoch())
@@ -78,8 +76,10 @@ double wallMs() {
 }
 
 // What qpk import does: create the package file, import, rebuild the class index, close. With
-// withIndex false the file is closed right after the import, forced, as after a failed import.
-bool importInto(const std::string& text, const std::string& out, bool withIndex = true,
+// ClassIndex::outOfDate the file is closed right after the import, forced, as after a failed
+// import.
+bool importInto(const std::string& text, const std::string& out,
+                bench::ClassIndex index = bench::ClassIndex::written,
                 const ImportTuning& tuning = ImportTuning()) {
     std::unique_ptr<RecordFile> records;
     if (RecordFile::create(out, "RHWQ", "QPK", "QPKG", 0) != noErr) return false;
@@ -87,7 +87,7 @@ bool importInto(const std::string& text, const std::string& out, bool withIndex 
     RecordFileSink sink(*records);
     QuietReporter reporter;
     if (!importText(text, sink, &reporter, tuning).ok() || reporter.problems) return false;
-    if (!withIndex) {
+    if (index == bench::ClassIndex::outOfDate) {
         records->setReadOnly();
         return records->close() == noErr;
     }
@@ -95,9 +95,9 @@ bool importInto(const std::string& text, const std::string& out, bool withIndex 
     if (records->rebuildClassIndex() != noErr) return false;
     const double wall1 = wallMs();
     const bool closed = records->close() == noErr;
-    lastIndexCpu = cpuMs(CpuOf::self) - cpu0;
-    lastRebuildWall = wall1 - wall0;
-    lastCloseWall = wallMs() - wall1;
+    gLastIndexCpu = cpuMs(CpuOf::self) - cpu0;
+    gLastRebuildWall = wall1 - wall0;
+    gLastCloseWall = wallMs() - wall1;
     return closed;
 }
 
@@ -151,17 +151,18 @@ void run(long packages, const std::string& dir, int runs) {
     const std::string qpk = dir + "/lib.qpk", out = dir + "/out.txt", db = dir + "/lib.db";
     generate(text, packages);
     warm(text);
-    const double mb = fileSize(text) / 1e6;
+    const double mb = bench::fileBytes(text) / 1e6;
 
     const Timing cp = best(runs, CpuOf::children, [&] { return shell("cp " + text + " " + copy); });
     const Timing parse = best(runs, CpuOf::self, [&] { return parseOnly(text); });
     const Timing import = best(runs, CpuOf::self, [&] { return importInto(text, qpk); });
-    const double importIndexCpu = lastIndexCpu, rebuildWall = lastRebuildWall,
-                 closeWall = lastCloseWall;
+    const double importIndexCpu = gLastIndexCpu, rebuildWall = gLastRebuildWall,
+                 closeWall = gLastCloseWall;
     ImportTuning oneThread;
     oneThread.threads = -1;
-    const Timing inLine =
-        best(runs, CpuOf::self, [&] { return importInto(text, qpk, true, oneThread); });
+    const Timing inLine = best(runs, CpuOf::self, [&] {
+        return importInto(text, qpk, bench::ClassIndex::written, oneThread);
+    });
     const Timing sqlite = best(1, CpuOf::children, [&] {
         std::remove(db.c_str());
         return shell("sqlite3 " + db +
@@ -186,7 +187,7 @@ void run(long packages, const std::string& dir, int runs) {
         std::printf("\n");
     };
     std::printf("\n%ld packages, %.1f MB of text, %.1f MB package file\n", packages, mb,
-                fileSize(qpk) / 1e6);
+                bench::fileBytes(qpk) / 1e6);
     line("cp of the text", cp, nullptr, "");
     line("sqlite3 .import of the lines", sqlite, &import, "the import");
     line("lexer + parser + flatten only", parse, &cp, "cp");
@@ -196,7 +197,7 @@ void run(long packages, const std::string& dir, int runs) {
     line("export to text", exported, &cpOut, "cp");
     std::printf("  of the import: index rebuild %.1f ms wall, close (through to the disk) %.1f ms "
                 "wall, both %.1f ms cpu (one thread: %.1f)\n",
-                rebuildWall, closeWall, importIndexCpu, lastIndexCpu);
+                rebuildWall, closeWall, importIndexCpu, gLastIndexCpu);
     std::printf("  export %s\n", same ? "identical to the input" : "DIFFERS from the input");
     std::printf("  peak RSS: import alone %ld KiB, import + index rebuild + close %ld KiB\n",
                 rssOnly, rss);
@@ -212,7 +213,11 @@ int main(int argc, char** argv) {
         (std::string(argv[1]) == "--import" || std::string(argv[1]) == "--import-only")) {
         ImportTuning tuning;
         if (std::getenv("OK_IMPORT_IN_LINE")) tuning.threads = -1; // to compare with a profiler
-        if (!importInto(argv[2], argv[3], std::string(argv[1]) == "--import", tuning)) return 1;
+        if (!importInto(argv[2], argv[3],
+                        std::string(argv[1]) == "--import" ? bench::ClassIndex::written
+                                                           : bench::ClassIndex::outOfDate,
+                        tuning))
+            return 1;
         std::printf("%ld\n", peakResidentKiB());
         return 0;
     }

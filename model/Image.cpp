@@ -129,9 +129,9 @@ bool ImageReader::nextNet(ImageNet* out) {
 namespace {
 
 // One layout of a package record into an image. With out == nullptr it only measures; the same
-// code then writes into a block of the measured size, so both passes agree by construction. With
-// allNets set, every net item is measured, valid or not: an upper bound that spares the validity
-// checks, which the writing pass then makes once.
+// code then writes into a block of the measured size, so both passes agree by construction.
+// NetsMeasured::all measures every net item, valid or not: an upper bound that spares the
+// validity checks, which the writing pass then makes once.
 struct Layout {
     std::int32_t classIds[kMaxSections];
     int classCount = 0;
@@ -143,7 +143,10 @@ struct Layout {
     }
 };
 
-OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets = false) {
+enum class NetsMeasured { validOnly, all };
+
+OSErr layOut(const PackageRecord& r, char* out, std::size_t* size,
+             NetsMeasured measured = NetsMeasured::validOnly) {
     Layout l;
     int sections = 0;
     for (int i = 1; i <= r.sectionCount; ++i) {
@@ -190,7 +193,7 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
 
     int nets = 0;
     for (const NetItem* n = r.hiddenConnections; n; n = n->next) {
-        if (!allNets && !netItemIsValid(n)) continue;
+        if (measured == NetsMeasured::validOnly && !netItemIsValid(n)) continue;
         ++nets;
         if (out) {
             putHost16(out + pos, n->textLength);
@@ -216,7 +219,7 @@ OSErr layOut(const PackageRecord& r, char* out, std::size_t* size, bool allNets 
 // is refused (more nets than the count can hold, some of them perhaps invalid) does an exact
 // measure decide.
 static OSErr measure(const PackageRecord& r, std::size_t* size) {
-    if (layOut(r, nullptr, size, true) != noErr) {
+    if (layOut(r, nullptr, size, NetsMeasured::all) != noErr) {
         if (OSErr err = layOut(r, nullptr, size)) return err;
     }
     return *size > 0x7FFFFFFF ? paramErr : noErr;
@@ -498,7 +501,11 @@ bool walkImage(const char* data, std::size_t len, bool bigEndian, Swap&& swap) {
 
 // Checks the structure first (reading counts in the order the block is in now), then swaps.
 // The counts are read before any swapping, so both directions read them in the right order.
-OSErr swapImage(char* data, std::size_t len, bool countsAreBig) {
+// The order the image's counts are in before the swap.
+enum class CountsIn { hostOrder, bigEndian };
+
+OSErr swapImage(char* data, std::size_t len, CountsIn in) {
+    const bool countsAreBig = in == CountsIn::bigEndian || kHostIsBig;
     if (!data || !walkImage(data, len, countsAreBig, [](std::size_t, ImagePart) {}))
         return paramErr;
     if (kHostIsBig) return noErr;
@@ -535,9 +542,9 @@ std::size_t templateSize(const char* tmpl) {
 }
 
 OSErr swapImageToFile(char* data, std::size_t len) {
-    return swapImage(data, len, kHostIsBig);
+    return swapImage(data, len, CountsIn::hostOrder);
 }
 
 OSErr swapImageToHost(char* data, std::size_t len) {
-    return swapImage(data, len, true);
+    return swapImage(data, len, CountsIn::bigEndian);
 }

@@ -42,13 +42,14 @@ std::size_t entriesInUse() {
     return gEntryPool ? gEntryPool->inUse() : 0;
 }
 
-PackageEntry* newEntry(std::string_view name, Handle image, std::uint32_t recordId, bool stored) {
+PackageEntry* newEntry(std::string_view name, Handle image, std::uint32_t recordId,
+                       ImageState state) {
     if (initEntryPool() != noErr) return nullptr;
     void* block = gEntryPool->take();
     if (!block) return nullptr;
     PackageEntry* e = new (block) PackageEntry{};
     setDisplayName(e, name);
-    if (stored) {
+    if (state == ImageState::stored) {
         e->recordId = recordId;
     } else {
         e->image = image;

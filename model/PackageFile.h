@@ -40,11 +40,15 @@ struct PackageEntry {
 OSErr initEntryPool();
 std::size_t entriesInUse(); // entries taken from the pool and not yet disposed of
 
-// Takes a pool block and sets the display name. With stored set the entry refers to recordId
-// and holds no image (image must be nullptr); otherwise it takes ownership of image and is
-// marked modified. nullptr when out of memory (the caller still owns image then).
+// Where an entry's Package is: in an image in memory not yet written (the entry is modified), or
+// in the stored record the entry refers to.
+enum class ImageState { modified, stored };
+
+// Takes a pool block and sets the display name. A stored entry refers to recordId and holds no
+// image (image must be nullptr); a modified one takes ownership of image. nullptr when out of
+// memory (the caller still owns image then).
 PackageEntry* newEntry(std::string_view displayName, Handle image, std::uint32_t recordId,
-                       bool stored);
+                       ImageState state);
 // Disposes of the image and returns the block to the pool. The entry must be unlinked.
 void disposeEntry(PackageEntry* e);
 // Disposes of every entry of a list linked through next, starting at e.
@@ -64,10 +68,10 @@ inline void recomputeDisplayName(PackageEntry* e) {
 // The image in memory, reading it from the file when there is none and the record id is
 // non-zero. On a read error *err is set and nullptr returned (the caller shows the error).
 Handle getImage(PackageEntry* e, OSErr* err);
-// Without stored: keeps image (disposing of the old one unless it is the same block) and marks
-// the entry modified. With stored: disposes of the image in memory, deletes the old record when
-// it differs from recordId, and makes the entry refer to recordId.
-OSErr setImage(PackageEntry* e, Handle image, bool stored, std::uint32_t recordId);
+// Modified: keeps image (disposing of the old one unless it is the same block) and marks the
+// entry modified. Stored: disposes of the image in memory, deletes the old record when it
+// differs from recordId, and makes the entry refer to recordId.
+OSErr setImage(PackageEntry* e, Handle image, ImageState state, std::uint32_t recordId);
 // For a modified entry: deletes its old record, writes a valid image as a new record (an
 // invalid one leaves record id 0), and clears the modified mark.
 OSErr writeEntry(PackageEntry* e);

@@ -37,9 +37,9 @@ Handle getImage(PackageEntry* e, OSErr* err) {
     return e->image;
 }
 
-OSErr setImage(PackageEntry* e, Handle image, bool stored, std::uint32_t recordId) {
+OSErr setImage(PackageEntry* e, Handle image, ImageState state, std::uint32_t recordId) {
     if (!e) return paramErr;
-    if (!stored) {
+    if (state == ImageState::modified) {
         if (e->image != image) DisposeHandle(e->image);
         e->image = image;
         e->flags |= kModified;
@@ -100,7 +100,7 @@ OSErr readPackageList(PackageFile* f) {
         kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
             std::string_view name;
             imageNameFromFileBytes(data, info.length, &name);
-            PackageEntry* e = newEntry(name, nullptr, info.position, true);
+            PackageEntry* e = newEntry(name, nullptr, info.position, ImageState::stored);
             if (!e) {
                 inner = memFullErr;
                 return false;

@@ -280,8 +280,7 @@ Str255 RecordFile::readName(std::uint32_t position) {
 
 OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* position) {
     if (position) *position = 0;
-    if (!s_->open) return rfNumErr;
-    if (s_->readOnly) return permErr;
+    if (OSErr err = s_->writable()) return err;
     if (!image || !position) return paramErr;
     // Types 2 to 4 and from 251 up belong to the container.
     if (type == kRecordAny || (type >= kRecordIndexHeader && type <= kRecordClassIndex) ||
@@ -300,8 +299,7 @@ OSErr RecordFile::flushWrites() {
 }
 
 OSErr RecordFile::deleteRecord(std::uint32_t position) {
-    if (!s_->open) return rfNumErr;
-    if (s_->readOnly) return permErr;
+    if (OSErr err = s_->writable()) return err;
     if (OSErr err = s_->settle()) return err;
     RecordHeader h;
     if (OSErr err = s_->headerAt(position, &h)) return err;
@@ -315,8 +313,7 @@ OSErr RecordFile::deleteRecord(std::uint32_t position) {
 }
 
 OSErr RecordFile::markIndexOutOfDate() {
-    if (!s_->open) return rfNumErr;
-    if (s_->readOnly) return permErr;
+    if (OSErr err = s_->writable()) return err;
     State* s = s_.get();
     return guarded([&] {
         s->flushPending();
@@ -325,8 +322,7 @@ OSErr RecordFile::markIndexOutOfDate() {
 }
 
 OSErr RecordFile::rebuildClassIndex() {
-    if (!s_->open) return rfNumErr;
-    if (s_->readOnly) return permErr;
+    if (OSErr err = s_->writable()) return err;
     State* s = s_.get();
     return guarded([&] {
         s->flushPending();
@@ -369,7 +365,7 @@ OSErr RecordFile::close() {
         }
     });
     if (!err) {
-        err = s->file.close(true);
+        err = s->file.close(CloseSync::toDisk);
         if (!err) {
             s->open = false;
             return noErr;

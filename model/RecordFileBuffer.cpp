@@ -60,9 +60,9 @@ OSErr BufferedFile::open(const FSSpec& fileSpec, FilePerm perm) {
     return noErr;
 }
 
-OSErr BufferedFile::close(bool flush) {
+OSErr BufferedFile::close(CloseSync sync) {
     if (!ref_) return rfNumErr;
-    OSErr err = FSClose(ref_, flush);
+    OSErr err = FSClose(ref_, sync == CloseSync::toDisk);
     ref_ = 0;
     releaseBuffer();
     return err;

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <memory>
 
+// Whether closing a file waits for its bytes to reach the disk.
+enum class CloseSync { none, toDisk };
+
 class BufferedFile {
 public:
     BufferedFile() = default;
@@ -18,8 +21,9 @@ public:
     BufferedFile& operator=(const BufferedFile&) = delete;
 
     OSErr open(const FSSpec& fileSpec, FilePerm perm);
-    // Closes the file (the descriptor is released even when the close reports an error).
-    OSErr close(bool flush = false);
+    // Closes the file (the descriptor is released even when the close reports an error). With
+    // CloseSync::toDisk the system first writes what it holds of the file to the disk.
+    OSErr close(CloseSync sync = CloseSync::none);
     bool isOpen() const { return ref_ != 0; }
     std::uint64_t eof() const { return eof_; }
 

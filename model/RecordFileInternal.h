@@ -193,6 +193,10 @@ struct RecordFile::State {
     // Reused for every record written in place, so that a write allocates nothing.
     std::vector<unsigned char> imageBytes, recordBytes;
 
+    // rfNumErr once closed, permErr while read-only: what refuses a call that would change the
+    // file.
+    OSErr writable() const { return !open ? rfNumErr : readOnly ? permErr : noErr; }
+
     // --- Reading (RecordFile.cpp) --------------------------------------------------------------
 
     std::uint64_t firstPosition() const { return m.header.recordsStart + rf::kRecordHeaderSize; }

@@ -55,7 +55,7 @@ OSErr PackageFileSink::storeImage(const unsigned char* image, Size size,
 }
 
 OSErr PackageFileSink::addStoredEntry(std::string_view displayName) {
-    PackageEntry* e = newEntry(displayName, nullptr, records_.lastRecord(), true);
+    PackageEntry* e = newEntry(displayName, nullptr, records_.lastRecord(), ImageState::stored);
     if (!e) return memFullErr;
     addEntry(file_, e);
     return noErr;

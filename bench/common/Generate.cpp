@@ -99,7 +99,8 @@ PackageRecord toPackageRecord(const GeneratedPackage& p) {
     return r;
 }
 
-OSErr writeLibraryFile(const std::string& path, std::size_t count, bool index, std::uint64_t seed) {
+OSErr writeLibraryFile(const std::string& path, std::size_t count, ClassIndex index,
+                       std::uint64_t seed) {
     if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
     std::unique_ptr<RecordFile> rf;
     if (OSErr err = RecordFile::open(path, false, &rf)) return err;
@@ -110,7 +111,7 @@ OSErr writeLibraryFile(const std::string& path, std::size_t count, bool index, s
         std::uint32_t pos;
         if (OSErr err = rf->writeRecord(kRecordPackage, image.get(), &pos)) return err;
     }
-    if (!index) rf->setReadOnly();
+    if (index == ClassIndex::outOfDate) rf->setReadOnly();
     return rf->close();
 }
 

@@ -30,11 +30,14 @@ GeneratedPackage generatePackage(std::size_t index, std::size_t count, std::uint
 // The same as a package record.
 PackageRecord toPackageRecord(const GeneratedPackage& p);
 
-// Writes a package file of count generated Packages (replacing any file there). With index, it
-// is closed normally (class links set, class index written); without, it is left with the index
-// out of date and every class link 0. Returns a file error code.
-OSErr writeLibraryFile(const std::string& path, std::size_t count, bool index = true,
-                       std::uint64_t seed = 1);
+// How a generated package file is left: closed normally (class links set, class index written),
+// or closed forced with the index out of date and every class link 0.
+enum class ClassIndex { written, outOfDate };
+
+// Writes a package file of count generated Packages (replacing any file there), its class index
+// as asked. Returns a file error code.
+OSErr writeLibraryFile(const std::string& path, std::size_t count,
+                       ClassIndex index = ClassIndex::written, std::uint64_t seed = 1);
 
 // Writes the same rows as CSV for sqlite3 ".import": packagesCsv gets
 // id,name,prefix,shape,param1,param2,param3,nets and sectionsCsv gets

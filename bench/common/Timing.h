@@ -39,24 +39,33 @@ struct Timing {
     double wall = 1e30, cpu = 1e30; // ms
 };
 
+// Times one run() and keeps each of its figures in b where it beats b's. A run() that returns
+// false ends the program.
+template <class Run> void keepBest(Timing& b, CpuOf who, Run run) {
+    const double c = cpuMs(who);
+    const auto t = Clock::now();
+    if constexpr (std::is_same_v<decltype(run()), bool>) {
+        if (!run()) {
+            std::fprintf(stderr, "benchmark: a measured step failed\n");
+            std::exit(1);
+        }
+    } else {
+        run();
+    }
+    b.wall = std::min(b.wall, msSince(t));
+    b.cpu = std::min(b.cpu, cpuMs(who) - c);
+}
+template <class Run> void keepBest(Timing& b, Run run) {
+    keepBest(b, CpuOf::both, run);
+}
+
 // Best of `runs`: prepare() runs untimed before each run, run() is timed (each run must leave the
 // same state behind). A run() that returns false ends the program.
 template <class Prepare, class Run> Timing best(int runs, CpuOf who, Prepare prepare, Run run) {
     Timing b;
     for (int i = 0; i < runs; ++i) {
         prepare();
-        const double c = cpuMs(who);
-        const auto t = Clock::now();
-        if constexpr (std::is_same_v<decltype(run()), bool>) {
-            if (!run()) {
-                std::fprintf(stderr, "benchmark: a measured step failed\n");
-                std::exit(1);
-            }
-        } else {
-            run();
-        }
-        b.wall = std::min(b.wall, msSince(t));
-        b.cpu = std::min(b.cpu, cpuMs(who) - c);
+        keepBest(b, who, run);
     }
     return b;
 }
@@ -70,16 +79,6 @@ template <class Prepare, class Run> Timing best(Prepare prepare, Run run) {
 }
 template <class Run> Timing best(Run run) {
     return best([] {}, run);
-}
-
-// Size of a file in bytes; 0 when it cannot be opened.
-inline long fileBytes(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return 0;
-    std::fseek(f, 0, SEEK_END);
-    const long n = std::ftell(f);
-    std::fclose(f);
-    return n;
 }
 
 } // namespace bench

@@ -31,7 +31,8 @@ protected:
     PackageFile* open(int n) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
-            addEntry(f, newEntry("P" + std::to_string(i), nullptr, std::uint32_t(i + 1), true));
+            addEntry(f, newEntry("P" + std::to_string(i), nullptr, std::uint32_t(i + 1),
+                                 ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
         EXPECT_EQ(showListWindow(f), noErr);

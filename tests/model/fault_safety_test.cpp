@@ -80,7 +80,8 @@ struct FaultSafety : ::testing::Test {
         PackageFile* f = nullptr;
         ASSERT_EQ(createPackageFile(path, {}, &f), noErr);
         for (int i = 0; i < kBase; ++i)
-            addEntry(f, newEntry(nameOf(i), imageOf(nameOf(i), i, "old").release(), 0, false));
+            addEntry(f, newEntry(nameOf(i), imageOf(nameOf(i), i, "old").release(), 0,
+                                 ImageState::modified));
         reversePackageList(f);
         ASSERT_EQ(savePackageFile(f), noErr);
         ASSERT_EQ(closePackageFileRecords(f, false), noErr);
@@ -100,7 +101,8 @@ struct FaultSafety : ::testing::Test {
         if (OSErr err = openPackageFile(path, false, {}, file)) return err;
         PackageFile* f = *file;
         for (int i : kChanged)
-            setImage(find(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(), false, 0);
+            setImage(find(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
+                     ImageState::modified, 0);
         for (int i : kDeleted) {
             PackageEntry* e = find(f, nameOf(i));
             removeEntry(f, e);
@@ -111,7 +113,8 @@ struct FaultSafety : ::testing::Test {
             last = last->next;
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
-            PackageEntry* e = newEntry(name, imageOf(name, i, "add").release(), 0, false);
+            PackageEntry* e =
+                newEntry(name, imageOf(name, i, "add").release(), 0, ImageState::modified);
             insertEntryAfter(f, last, e);
             last = e;
         }

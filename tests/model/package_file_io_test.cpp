@@ -86,17 +86,19 @@ TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
     // Change P2, delete P1, add P4 at the end, and add an invalid Package (no section).
     PackageEntry* p1 = f->packages;
     PackageEntry* p2 = p1->next;
-    ASSERT_EQ(setImage(p2, packageImage("P2", {4, 6}, "changed").release(), false, 0), noErr);
+    ASSERT_EQ(
+        setImage(p2, packageImage("P2", {4, 6}, "changed").release(), ImageState::modified, 0),
+        noErr);
     EXPECT_TRUE(p2->flags & kModified);
     removeEntry(f, p1);
     discardEntry(f, p1);
-    PackageEntry* p4 = newEntry("P4", packageImage("P4", {6}).release(), 0, false);
+    PackageEntry* p4 = newEntry("P4", packageImage("P4", {6}).release(), 0, ImageState::modified);
     insertEntryAfter(f, p2->next, p4);
     PackageRecord empty;
     setPackageField(empty, kFieldPackageName, "Nothing");
     UniqueHandle invalid;
     ASSERT_EQ(flattenPackage(empty, &invalid), noErr);
-    PackageEntry* bad = newEntry("Nothing", invalid.release(), 0, false);
+    PackageEntry* bad = newEntry("Nothing", invalid.release(), 0, ImageState::modified);
     insertEntryAfter(f, p4, bad);
     EXPECT_TRUE(isModified(f));
 
@@ -133,7 +135,7 @@ TEST_F(PackageFileIO, RevertAndForcedClose) {
     makeFile({"P1", "P2"});
     const auto bytes = readFile(path);
     PackageFile* f = open();
-    setImage(f->packages, packageImage("Renamed", {4}).release(), false, 0);
+    setImage(f->packages, packageImage("Renamed", {4}).release(), ImageState::modified, 0);
     PackageEntry* p2 = f->packages->next;
     removeEntry(f, p2);
     discardEntry(f, p2);
@@ -142,7 +144,7 @@ TEST_F(PackageFileIO, RevertAndForcedClose) {
     EXPECT_FALSE(isModified(f));
 
     // A forced close writes nothing, however much has changed.
-    setImage(f->packages, packageImage("Renamed", {4}).release(), false, 0);
+    setImage(f->packages, packageImage("Renamed", {4}).release(), ImageState::modified, 0);
     ASSERT_EQ(savePackageFile(f), noErr);
     const auto saved = readFile(path);
     EXPECT_NE(saved, bytes);

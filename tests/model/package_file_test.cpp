@@ -29,14 +29,15 @@ std::vector<std::string> names(PackageFile* f) {
 TEST(PackageEntry, DisplayNamesAndPool) {
     ASSERT_EQ(initEntryPool(), noErr);
     const std::size_t before = entriesInUse();
-    PackageEntry* stored = newEntry("", nullptr, 1234, true);
+    PackageEntry* stored = newEntry("", nullptr, 1234, ImageState::stored);
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(displayName(stored).str(), "Unnamed Package");
     EXPECT_EQ(stored->recordId, 1234u);
     EXPECT_EQ(stored->flags, 0u);
     EXPECT_EQ(stored->image, nullptr);
 
-    PackageEntry* fresh = newEntry("ABCDEFGHIJKLMNOPQRSTU", imageNamed("x").release(), 0, false);
+    PackageEntry* fresh =
+        newEntry("ABCDEFGHIJKLMNOPQRSTU", imageNamed("x").release(), 0, ImageState::modified);
     EXPECT_EQ(displayNameView(fresh), "ABCDEFGHIJKLMNOPQ"); // cut to 17
     EXPECT_EQ(fresh->flags, kModified);
     EXPECT_EQ(entriesInUse(), before + 2);
@@ -59,7 +60,7 @@ TEST(PackageFile, PackageListOrderCountAndModified) {
     ASSERT_NE(f, nullptr);
     // Reading links entries at the head in file order; reversing restores file order.
     for (const char* n : {"P1", "P2", "P3", "P4"})
-        addEntry(f, newEntry(n, nullptr, 64, true));
+        addEntry(f, newEntry(n, nullptr, 64, ImageState::stored));
     EXPECT_EQ(names(f), (std::vector<std::string>{"P4", "P3", "P2", "P1"}));
     reversePackageList(f);
     EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P2", "P3", "P4"}));
@@ -79,8 +80,8 @@ TEST(PackageFile, PackageListOrderCountAndModified) {
     EXPECT_TRUE(isModified(f)); // a record waits to be deleted
 
     PackageFile* g = newPackageFile();
-    PackageEntry* added = newEntry("NEW", imageNamed("NEW").release(), 0, false);
-    insertEntryAfter(g, nullptr, newEntry("A", nullptr, 64, true));
+    PackageEntry* added = newEntry("NEW", imageNamed("NEW").release(), 0, ImageState::modified);
+    insertEntryAfter(g, nullptr, newEntry("A", nullptr, 64, ImageState::stored));
     insertEntryAfter(g, entryAt(g, 0), added);
     EXPECT_EQ(names(g), (std::vector<std::string>{"A", "NEW"}));
     EXPECT_TRUE(isModified(g)); // the new entry is modified

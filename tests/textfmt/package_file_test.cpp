@@ -77,11 +77,11 @@ TEST(TextPackageFile, ConvertThenSaveAsText) {
     setPackageField(renamed, kFieldPackageName, "R2");
     UniqueHandle image;
     ASSERT_EQ(flattenPackage(renamed, &image), noErr);
-    ASSERT_EQ(setImage(first, image.release(), false, 0), noErr);
+    ASSERT_EQ(setImage(first, image.release(), ImageState::modified, 0), noErr);
     PackageRecord invalid;
     setPackageField(invalid, kFieldPackageName, "NOSECTIONS");
     ASSERT_EQ(flattenPackage(invalid, &image), noErr);
-    ASSERT_EQ(setImage(first->next, image.release(), false, 0), noErr);
+    ASSERT_EQ(setImage(first->next, image.release(), ImageState::modified, 0), noErr);
     int commits = 0;
     ExportHooks hooks;
     hooks.commitEditor = [&](PackageEntry*) { return ++commits == 1 ? noErr : dskFulErr; };
