@@ -17,10 +17,7 @@ struct QpkRun {
     std::string out, err;
 };
 
-struct QpkTool : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/lib.qpk";
+struct QpkTool : ScratchTest {
 
     QpkRun qpk(const std::string& args) {
         const std::string cmd =

@@ -69,10 +69,7 @@ std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::stri
     return out;
 }
 
-struct FaultSafety : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/library.qpk";
+struct FaultSafety : ScratchTest {
     std::vector<unsigned char> original;
     std::map<std::string, Contents> expect = expectations();
 

@@ -2,6 +2,7 @@
 // structural checks.
 #include "model/Image.h"
 #include "tests/support/Images.h"
+#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -124,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         // text length, then the text
         LayoutRow{"net_vcc", 68, {0, 5, 'V', 'C', 'C', 9, '8'}},
         LayoutRow{"last_net", -7, {0, 5, 'G', 'N', 'D', 9, '4'}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Image, SwapBothWaysAndRefuseShortBlocks) {
     UniqueHandle image = sampleImage();
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {4, 3, 2, 1, 6, 5, 10, 9, 8, 7, 14, 13, 12, 11, 18, 17, 16, 15}},
         TemplateRow{"bytes_and_double", "B12 F", 20, {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                                       11, 12, 20, 19, 18, 17, 16, 15, 14, 13}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(Image, ConsistencyRejectsEveryTruncation) {
     UniqueHandle image = sampleImage();
@@ -223,4 +224,4 @@ INSTANTIATE_TEST_SUITE_P(Words, ImageDamage,
                                            DamageRow{"entry_for_9_at_a_section_of_5", 16 + 4, 18},
                                            DamageRow{"net_length_above_255", -7, 300},
                                            DamageRow{"section_count", 0, 0xFFFF}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName());

@@ -11,10 +11,7 @@ using namespace test_support;
 
 namespace {
 
-struct PackageFileIO : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/parts.qpk";
+struct PackageFileIO : ScratchTest {
 
     // A file holding the given Packages in that order, each with Class ID 4.
     void makeFile(std::initializer_list<const char*> names) {

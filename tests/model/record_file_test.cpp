@@ -4,6 +4,7 @@
 #include "model/RecordFileFormat.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
+#include "tests/support/Tables.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -12,10 +13,7 @@ using namespace test_support;
 
 namespace {
 
-struct RecordFileTest : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/lib.qpk";
+struct RecordFileTest : ScratchTest {
 
     std::unique_ptr<RecordFile> make() { return newRecordFile(path); }
     std::unique_ptr<RecordFile> reopen(bool readOnly = false) {
@@ -419,4 +417,4 @@ INSTANTIATE_TEST_SUITE_P(Files, RecordFileSeeds,
                                            SeedRow{"free_blocks", "free-blocks.qpk", 0, true},
                                            SeedRow{"old_layout", "old-layout.qpk", 0, true},
                                            SeedRow{"many_classes", "many-classes.qpk", 1, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         RowName());

@@ -3,6 +3,7 @@
 #pragma once
 #include "toolbox/core/Files.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ struct ScratchDir {
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
+};
+
+// A test with its own scratch folder, and the path of a package file in it (not yet made).
+struct ScratchTest : ::testing::Test {
+    ScratchDir scratch;
+    std::string dir = scratch.path;
+    std::string path = dir + "/lib.qpk";
 };
 
 // A file holding the given bytes, removed at the end of the scope.

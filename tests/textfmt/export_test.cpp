@@ -1,6 +1,7 @@
 // The export's exact layout, and export -> import -> export over generated libraries.
 #include "tests/support/Import.h"
 #include "tests/support/Library.h"
+#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "R1,R,AX\r\n\t\\GND,7,8\r\n\t12,2\t1,2\t3,4\r\n"},
         ExportRow{"header_trimmed_and_parts_dropped", headerOnlyPackage(),
                   "Q,U\r\n\t9,0\r\n\t-3,3\tA,B\tC,D\tE,F\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(TextExport, HeaderWithoutShapeAndBadImages) {
     // A header of name and prefix alone is not read back: the import wants a shape field.

@@ -2,6 +2,7 @@
 // string table's text, compared exactly), and the ways an import fails.
 #include "tests/support/Files.h"
 #include "tests/support/Import.h"
+#include "tests/support/Tables.h"
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
@@ -143,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "Not enough memory available to continue.",
                         5,
                         "P3,U,S"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(TextImport, AFailingReadKeepsWhatWasComplete) {
     // A failing read mid-text is a file error too; what was complete before stays stored.

@@ -2,11 +2,12 @@
 // grammar sets, line numbers and the field limit are checked through whole imports
 // (tests/data/textfmt).
 #include "tests/support/Files.h"
+#include "tests/support/Tables.h"
 #include "textfmt/TextLexer.h"
 
 #include <gtest/gtest.h>
 
-using test_support::TempFile;
+using namespace test_support;
 
 namespace {
 
@@ -90,4 +91,4 @@ INSTANTIATE_TEST_SUITE_P(
                "cd",
                "S(ab) F 0"},
         LexRow{"empty", "", "F 0"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName());

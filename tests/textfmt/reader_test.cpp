@@ -26,6 +26,15 @@ template <class Read> std::vector<std::string> answers(const std::string& path, 
     return out;
 }
 
+// The same answers from a reader reading ahead.
+std::vector<std::string> readerAnswers(const std::string& path) {
+    std::unique_ptr<TextFileReader> reader;
+    return answers(path, [&](FileRef ref, long* count, void* buffer) {
+        if (!reader) reader = std::make_unique<TextFileReader>(ref);
+        return reader->read(count, buffer);
+    });
+}
+
 } // namespace
 
 // Sizes around the 512-byte requests and the reader's growing blocks.
@@ -37,11 +46,7 @@ TEST_P(ReaderAnswers, AsFSReadDoes) {
     for (long i = 0; i < size; ++i)
         bytes[std::size_t(i)] = char('a' + i % 23);
     TempFile file(bytes);
-    std::unique_ptr<TextFileReader> reader;
-    const auto ahead = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
-        if (!reader) reader = std::make_unique<TextFileReader>(ref);
-        return reader->read(count, buffer);
-    });
+    const auto ahead = readerAnswers(file.path);
     EXPECT_EQ(ahead, answers(file.path, FSRead));
 }
 
@@ -54,11 +59,7 @@ TEST(TextFileReader, AnErrorComesAfterTheBytesBeforeIt) {
     // Blocks of 512, 1024, 2048 ... bytes: the third read of the file fails, after 1536 bytes.
     TempFile file(std::string(5000, 'x'));
     ScopedFileFault fault(failingCall(FileCall::read, 3));
-    std::unique_ptr<TextFileReader> reader;
-    const auto got = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
-        if (!reader) reader = std::make_unique<TextFileReader>(ref);
-        return reader->read(count, buffer);
-    });
+    const auto got = readerAnswers(file.path);
     const std::string full = "0 " + std::string(512, 'x');
     EXPECT_EQ(got, (std::vector<std::string>{full, full, full, "5 "}));
 }
