@@ -40,37 +40,71 @@ struct RecordFileTest : ScratchTest {
 
 } // namespace
 
-TEST_F(RecordFileTest, NewFileLayout) {
+TEST_F(RecordFileTest, NewFileOpenedAndClosed) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    const std::vector<unsigned char> header = {'T', 'W', 'X', 'B', 0x01, 0x02, 'Q', 'P', 'K',
-                                               'G', 0,   0,   0,   46,   0,    0,   0,   0};
-    auto b = readBytes(path);
-    ASSERT_EQ(b.size(), 64u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin(), b.begin() + 18), header);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 18, b.end()), std::vector<unsigned char>(46));
-
-    // Read-only: nothing is added. For writing: the 16-byte index header record follows.
+    // Read-only: nothing is added.
     reopen(true)->close();
     EXPECT_EQ(readBytes(path).size(), 64u);
     auto rf = reopen();
-    b = readBytes(path);
-    ASSERT_EQ(b.size(), 86u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 64, b.begin() + 70),
-              (std::vector<unsigned char>{2, 6, 0, 0, 0, 16}));
     EXPECT_TRUE(rf->indexOutOfDate());
     EXPECT_EQ(rf->fileName(), "lib.qpk");
-
-    // Closing writes an empty class index (4 bytes and 4 of slack) and names it.
     ASSERT_EQ(rf->close(), noErr);
-    b = readBytes(path);
-    ASSERT_EQ(b.size(), 100u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 86, b.begin() + 100),
-              (std::vector<unsigned char>{4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(getBE32(b.data() + 70), 92u);
     auto again = reopen(true);
     EXPECT_FALSE(again->indexOutOfDate());
     verify();
 }
+
+// A new record file as created, then opened for writing, then closed: its size at that stage and
+// bytes at an offset.
+enum class Stage { created, opened, closed };
+struct NewFileRow {
+    const char* name;
+    Stage stage;
+    std::size_t size;
+    std::size_t offset;
+    std::vector<unsigned char> bytes;
+};
+
+struct NewRecordFile : ScratchTest, ::testing::WithParamInterface<NewFileRow> {};
+
+TEST_P(NewRecordFile, BytesAt) {
+    const NewFileRow& row = GetParam();
+    ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+    std::unique_ptr<RecordFile> rf;
+    if (row.stage != Stage::created) {
+        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
+    }
+    if (row.stage == Stage::closed) {
+        ASSERT_EQ(rf->close(), noErr);
+    }
+    const auto b = readBytes(path);
+    ASSERT_EQ(b.size(), row.size);
+    ASSERT_LE(row.offset + row.bytes.size(), b.size());
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + long(row.offset),
+                                         b.begin() + long(row.offset + row.bytes.size())),
+              row.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, NewRecordFile,
+    ::testing::Values(
+        // Signature, version 1.2, file type, leader length 46, free list head 0.
+        NewFileRow{"header",
+                   Stage::created,
+                   64,
+                   0,
+                   {'T', 'W', 'X', 'B', 0x01, 0x02, 'Q', 'P', 'K', 'G', 0, 0, 0, 46, 0, 0, 0, 0}},
+        NewFileRow{"leader", Stage::created, 64, 18, std::vector<unsigned char>(46)},
+        // For writing: the 16-byte index header record (type 2, header 6) follows.
+        NewFileRow{"index_header_record", Stage::opened, 86, 64, {2, 6, 0, 0, 0, 16}},
+        // Closing writes an empty class index (4 bytes and 4 of slack) and names it.
+        NewFileRow{"class_index_record",
+                   Stage::closed,
+                   100,
+                   86,
+                   {4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}},
+        NewFileRow{"index_named", Stage::closed, 100, 70, {0, 0, 0, 92}}),
+    RowName());
 
 TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
     std::unique_ptr<RecordFile> rf;
