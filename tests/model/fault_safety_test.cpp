@@ -4,16 +4,16 @@
 // its bytes. Then the file must open, pass verification, and hold every Package with its old or
 // its new content. Run once more after the failure, the same save and close must succeed and
 // leave exactly the new contents: the failure lost nothing in memory either.
-#include "StorageTestUtil.h"
 #include "model/PackageFileIO.h"
-#include "model/Verify.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
 
-using namespace storage_test;
+using namespace test_support;
 
 namespace {
 
@@ -69,10 +69,7 @@ std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::stri
     return out;
 }
 
-struct FaultSafety : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/library.qpk";
+struct FaultSafety : ScratchTest {
     std::vector<unsigned char> original;
     std::map<std::string, Contents> expect = expectations();
 
@@ -86,13 +83,7 @@ struct FaultSafety : ::testing::Test {
         ASSERT_EQ(savePackageFile(f), noErr);
         ASSERT_EQ(closePackageFileRecords(f, false), noErr);
         disposePackageFile(f);
-        original = readFile(path);
-    }
-
-    PackageEntry* find(PackageFile* f, const std::string& name) {
-        for (PackageEntry* e = f->packages; e; e = e->next)
-            if (displayNameView(e) == name) return e;
-        return nullptr;
+        original = readBytes(path);
     }
 
     // The session; stops at the first error. *file is the package file, if it was opened.
@@ -101,10 +92,10 @@ struct FaultSafety : ::testing::Test {
         if (OSErr err = openPackageFile(path, false, {}, file)) return err;
         PackageFile* f = *file;
         for (int i : kChanged)
-            setImage(find(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
+            setImage(findEntry(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
                      ImageState::modified, 0);
         for (int i : kDeleted) {
-            PackageEntry* e = find(f, nameOf(i));
+            PackageEntry* e = findEntry(f, nameOf(i));
             removeEntry(f, e);
             discardEntry(f, e);
         }
@@ -125,10 +116,7 @@ struct FaultSafety : ::testing::Test {
     // The file verifies, and every name holds its old or its new content, exactly once when it
     // must be there, at most once otherwise. With exactNew, only the new content will do.
     void checkFile(const std::string& what, bool exactNew) {
-        VerifyReport r;
-        ASSERT_EQ(verifyRecordFile(path, &r), noErr) << what;
-        for (const auto& line : r.faults)
-            ADD_FAILURE() << what << ": " << line;
+        verifyClean(path, what);
         OSErr err;
         auto found = packagesIn(path, &err);
         ASSERT_EQ(err, noErr) << what;
@@ -165,19 +153,19 @@ struct FaultSafety : ::testing::Test {
         ASSERT_EQ(openPackageFile(path, false, {}, &f), noErr) << what;
         ASSERT_EQ(closePackageFileRecords(f, false), noErr) << what;
         disposePackageFile(f);
-        ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-        EXPECT_TRUE(r.ok()) << what
-                            << " after a writable open: " << (r.faults.empty() ? "" : r.faults[0]);
+        verifyClean(path, what + ", after a writable open");
     }
 
     // Runs the session with the fault armed; then checks the file as the failure left it
     // (abandon) or after the same save and close ran again without faults (retry).
     void runWithFault(const FileFault& fault, bool retry, const std::string& what) {
-        writeFile(path, original);
+        writeBytes(path, original);
         PackageFile* f = nullptr;
-        ArmFileFault(fault);
-        const OSErr err = session(&f);
-        DisarmFileFaults();
+        OSErr err;
+        {
+            ScopedFileFault armed(fault);
+            err = session(&f);
+        }
         // A session that reports success must have done all its work.
         if (retry && err && f) {
             EXPECT_EQ(savePackageFile(f), noErr) << what;
@@ -189,12 +177,9 @@ struct FaultSafety : ::testing::Test {
     }
 
     long countCalls(FileCall kind) {
-        writeFile(path, original);
+        writeBytes(path, original);
         PackageFile* f = nullptr;
-        ArmFileFault({kind, 0});
-        EXPECT_EQ(session(&f), noErr);
-        const long n = FileCallCount(kind);
-        DisarmFileFaults();
+        const long n = countFileCalls(kind, [&] { EXPECT_EQ(session(&f), noErr); });
         disposePackageFile(f);
         return n;
     }
@@ -206,8 +191,7 @@ TEST_F(FaultSafety, TheSessionItselfSucceeds) {
     const long calls = countCalls(FileCall::any);
     EXPECT_GT(calls, 40);
     checkFile("no fault", true);
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+    const VerifyReport r = verifyClean(path);
     EXPECT_EQ(r.packages, std::uint64_t(kBase - kDeleted.size() + kAdded));
     EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u); // compacted at close
 }
@@ -219,7 +203,7 @@ TEST_F(FaultSafety, EveryFailingCall) {
             for (bool retry : {false, true}) {
                 const std::string what = "call " + std::to_string(n) + " fails with " +
                                          std::to_string(code) + (retry ? ", retried" : "");
-                runWithFault({FileCall::any, n, code, false}, retry, what);
+                runWithFault(failingCall(FileCall::any, n, code), retry, what);
                 if (HasFailure()) return;
             }
         }
@@ -232,7 +216,7 @@ TEST_F(FaultSafety, EveryShortWrite) {
         for (bool retry : {false, true}) {
             const std::string what =
                 "write " + std::to_string(n) + " is short" + (retry ? ", retried" : "");
-            runWithFault({FileCall::write, n, dskFulErr, true}, retry, what);
+            runWithFault(failingCall(FileCall::write, n, dskFulErr, true), retry, what);
             if (HasFailure()) return;
         }
     }
@@ -246,25 +230,19 @@ TEST(AppendBlockFaults, AFailedImportKeepsThePackagesWrittenSoFar) {
     const std::string path = scratch.path + "/import.qpk";
     constexpr int kRecords = 300; // of about 2 KB: several blocks
     auto import = [&](const FileFault& fault, int* written) {
-        std::unique_ptr<RecordFile> rf;
-        EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-        EXPECT_EQ(RecordFile::open(path, false, &rf), noErr);
-        ArmFileFault(fault);
+        std::unique_ptr<RecordFile> rf = newRecordFile(path);
+        ScopedFileFault armed(fault);
         for (*written = 0; *written < kRecords; ++*written) {
             UniqueHandle image = packageImage(nameOf(*written), {*written + 1},
                                               std::string(2000, char('a' + *written % 26)));
             std::uint32_t pos;
             if (rf->writeRecord(kRecordPackage, image.get(), &pos)) break;
         }
-        const long calls = FileCallCount(fault.call);
-        DisarmFileFaults();
-        return std::make_pair(std::move(rf), calls);
+        return std::make_pair(std::move(rf), FileCallCount(fault.call));
     };
     // The names in the file must be the first n, in order, each once.
     auto checkPrefix = [&](const std::string& what, int atLeast) {
-        VerifyReport r;
-        ASSERT_EQ(verifyRecordFile(path, &r), noErr) << what;
-        EXPECT_TRUE(r.ok()) << what << ": " << (r.faults.empty() ? "" : r.faults[0]);
+        verifyClean(path, what);
         OSErr err;
         const auto found = packagesIn(path, &err);
         ASSERT_EQ(err, noErr) << what;
@@ -274,14 +252,15 @@ TEST(AppendBlockFaults, AFailedImportKeepsThePackagesWrittenSoFar) {
                 << what << ": " << nameOf(i);
     };
     int written = 0;
-    const long calls = import({FileCall::any, 0}, &written).second;
+    const long calls = import(failingCall(FileCall::any, 0), &written).second;
     ASSERT_EQ(written, kRecords);
     EXPECT_LT(calls, kRecords / 10); // appends are batched
     for (long n = 1; n <= calls + 1; ++n) {
         for (bool shortWrite : {false, true}) {
             const std::string what =
                 "call " + std::to_string(n) + (shortWrite ? " writes half" : " fails");
-            auto [rf, ignored] = import({FileCall::any, n, dskFulErr, shortWrite}, &written);
+            auto [rf, ignored] =
+                import(failingCall(FileCall::any, n, dskFulErr, shortWrite), &written);
             checkPrefix(what + ", as the failure left it", 0);
             rf->setReadOnly();
             EXPECT_EQ(rf->close(), noErr) << what;

@@ -1,44 +1,23 @@
-// The package image: flatten and expand, rename in place, byte order and structural checks.
+// The package image: flatten and expand, rename in place, the layout in file byte order and the
+// structural checks.
 #include "model/Image.h"
+#include "tests/support/Images.h"
+#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
+using namespace test_support;
+
 namespace {
 
-void addSectionWithPins(PackageRecord& r, std::int32_t classId, std::string_view pins, int count) {
-    ComponentSection s;
-    s.classId = classId;
-    s.pinChangeCount = std::uint16_t(count);
-    if (!pins.empty()) s.pinChanges = PtrToHand(pins.data(), Size(pins.size()));
-    ASSERT_EQ(addSection(r, 0, s), noErr);
-}
-
 // Sections of Class IDs 5, 0, 9, 5; nets: two valid ones around one without pin numbers.
-PackageRecord samplePackage() {
-    PackageRecord r;
-    setPackageField(r, kFieldPackageName, "SOIC8");
-    setPackageField(r, kFieldDesignatorPrefix, "U");
-    setPackageField(r, kFieldShape, "SO");
-    addSectionWithPins(r, 5, "1\t2", 1);
-    addSectionWithPins(r, 0, "3\t4", 1);
-    addSectionWithPins(r, 9, "", 0);
-    addSectionWithPins(r, 5, "5\t6\t7\t8", 2);
-    for (const char* t : {"VCC\t8", "NC", "GND\t4"})
-        pushNetItem(r, newNetItem(std::string_view(t)));
-    reverseNetItems(r);
-    return r;
-}
-
 UniqueHandle sampleImage() {
-    UniqueHandle image;
-    EXPECT_EQ(flattenPackage(samplePackage(), &image), noErr);
-    return image;
-}
-
-std::vector<char> bytes(Handle h) {
-    return {h->data, h->data + h->size};
+    return buildImage(
+        {{"SOIC8", "U", "SO"},
+         {{5, {{"1", "2"}}}, {0, {{"3", "4"}}}, {9, {}}, {5, {{"5", "6"}, {"7", "8"}}}},
+         {"VCC\t8", "NC", "GND\t4"}});
 }
 
 } // namespace
@@ -85,7 +64,7 @@ TEST(Image, FlattenAndExpand) {
     // Flattening the expanded record reproduces the image exactly.
     UniqueHandle again;
     ASSERT_EQ(flattenPackage(back, &again), noErr);
-    EXPECT_EQ(bytes(again.get()), bytes(image.get()));
+    EXPECT_EQ(bytesOf(again.get()), bytesOf(image.get()));
 
     PackageRecord empty;
     ASSERT_EQ(flattenPackage(empty, &again), noErr);
@@ -102,7 +81,7 @@ TEST(Image, RenameInPlace) {
         EXPECT_EQ(imageField(image.get(), 1).view(), name);
         EXPECT_EQ(imageField(image.get(), 3).str(), "SO");
         ClassEntry e;
-        imageClassEntry(image.get(), 0, &e);
+        ASSERT_TRUE(imageClassEntry(image.get(), 0, &e));
         EXPECT_EQ(e.sectionOffset, 16 + 5 + name.size());
         PackageRecord r;
         ASSERT_EQ(expandImage(image.get(), &r), noErr);
@@ -111,39 +90,95 @@ TEST(Image, RenameInPlace) {
     }
 }
 
-TEST(Image, ByteOrder) {
-    char word[18] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
-    swapByTemplate(word, "L W2");
-    EXPECT_EQ(std::string(word, 8), std::string("\4\3\2\1\6\5\10\7"));
-    swapByTemplate(word, "X3 W F"); // skip 3 bytes, swap a 16-bit word, then an 8-byte value
-    EXPECT_EQ(std::vector<int>(word, word + 14),
-              (std::vector<int>{4, 3, 2, 6, 1, 13, 12, 11, 10, 9, 7, 8, 5, 14}));
-    EXPECT_EQ(templateSize("LWL3"), 18u);
-    EXPECT_EQ(templateSize("LW2"), 8u);
-    EXPECT_EQ(templateSize("B12 F"), 20u);
+// The sample image in file byte order, part by part: big-endian numbers, text as it is.
+struct LayoutRow {
+    const char* name;
+    long offset; // from the start; negative: from the end
+    std::vector<int> bytes;
+};
 
+class ImageFileLayout : public ::testing::TestWithParam<LayoutRow> {};
+
+TEST_P(ImageFileLayout, BytesAt) {
     UniqueHandle image = sampleImage();
-    const std::vector<char> host = bytes(image.get());
     ASSERT_EQ(swapImageToFile(image.data(), image.size()), noErr);
     const auto* b = reinterpret_cast<const unsigned char*>(image.data());
-    EXPECT_EQ(std::vector<int>(b, b + 8), (std::vector<int>{0, 3, 0, 2, 0, 2, 0, 10}));
-    EXPECT_EQ(std::vector<int>(b + 8, b + 16), (std::vector<int>{0, 0, 0, 0, 0, 26, 0xFF, 0xF8}));
-    EXPECT_EQ(std::vector<int>(b + 34, b + 42), (std::vector<int>{0, 0, 0, 5, 0, 1, 0, 3}));
-    const std::size_t lastNet = host.size() - 7;
-    EXPECT_EQ(b[lastNet], 0);
-    EXPECT_EQ(b[lastNet + 1], 5);
+    const LayoutRow& row = GetParam();
+    const long at = row.offset < 0 ? long(image.size()) + row.offset : row.offset;
+    ASSERT_LE(at + long(row.bytes.size()), long(image.size()));
+    EXPECT_EQ(std::vector<int>(b + at, b + at + row.bytes.size()), row.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, ImageFileLayout,
+    ::testing::Values(
+        // sections 3, classes 2, nets 2, 10 bytes of field text
+        LayoutRow{"header", 0, {0, 3, 0, 2, 0, 2, 0, 10}},
+        // link 0, the section 26 bytes on (at 34), the image start 8 bytes back
+        LayoutRow{"class_entry_for_5", 8, {0, 0, 0, 0, 0, 26, 0xFF, 0xF8}},
+        LayoutRow{"class_entry_for_9", 16, {0, 0, 0, 0, 0, 29, 0xFF, 0xF0}},
+        LayoutRow{"field_text", 24, {'S', 'O', 'I', 'C', '8', 9, 'U', 9, 'S', 'O'}},
+        // Class ID, pin pairs, bytes of pin text, the text
+        LayoutRow{"section_5", 34, {0, 0, 0, 5, 0, 1, 0, 3, '1', 9, '2'}},
+        LayoutRow{"section_9", 45, {0, 0, 0, 9, 0, 0, 0, 0}},
+        LayoutRow{"second_section_5", 53, {0, 0, 0, 5, 0, 2, 0, 7, '5', 9, '6', 9, '7', 9, '8'}},
+        // text length, then the text
+        LayoutRow{"net_vcc", 68, {0, 5, 'V', 'C', 'C', 9, '8'}},
+        LayoutRow{"last_net", -7, {0, 5, 'G', 'N', 'D', 9, '4'}}),
+    RowName());
+
+TEST(Image, SwapBothWaysAndRefuseShortBlocks) {
+    UniqueHandle image = sampleImage();
+    const std::vector<char> host = bytesOf(image.get());
+    ASSERT_EQ(swapImageToFile(image.data(), image.size()), noErr);
+    EXPECT_NE(bytesOf(image.get()), host);
     EXPECT_EQ(swapImageToHost(image.data(), image.size()), noErr);
-    EXPECT_EQ(bytes(image.get()), host);
+    EXPECT_EQ(bytesOf(image.get()), host);
 
     // A block that does not hold its parts is refused and left untouched.
     EXPECT_EQ(swapImageToFile(image.data(), image.size() - 1), paramErr);
     EXPECT_EQ(swapImageToHost(image.data(), 7), paramErr);
-    EXPECT_EQ(bytes(image.get()), host);
+    EXPECT_EQ(bytesOf(image.get()), host);
 }
 
-TEST(Image, ConsistencyRejectsDamage) {
+// Templates: L a 32-bit word, W a 16-bit word, F an 8-byte value, each swapped; any other
+// letter skips a byte; a count after a letter repeats it.
+struct TemplateRow {
+    const char* name;
+    const char* format;
+    std::size_t size;
+    std::vector<int> swapped; // of the bytes 1, 2, 3 ...
+};
+
+class ByteTemplate : public ::testing::TestWithParam<TemplateRow> {};
+
+TEST_P(ByteTemplate, SizeAndSwap) {
+    const TemplateRow& row = GetParam();
+    EXPECT_EQ(templateSize(row.format), row.size);
+    std::vector<char> bytes(row.swapped.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i + 1);
+    swapByTemplate(bytes.data(), row.format);
+    EXPECT_EQ(std::vector<int>(bytes.begin(), bytes.end()), row.swapped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ByteTemplate,
+    ::testing::Values(
+        TemplateRow{"long_and_two_words", "L W2", 8, {4, 3, 2, 1, 6, 5, 8, 7, 9, 10}},
+        TemplateRow{
+            "skip_word_double", "X3 W F", 13, {1, 2, 3, 5, 4, 13, 12, 11, 10, 9, 8, 7, 6, 14}},
+        TemplateRow{"repeated_long",
+                    "LWL3",
+                    18,
+                    {4, 3, 2, 1, 6, 5, 10, 9, 8, 7, 14, 13, 12, 11, 18, 17, 16, 15}},
+        TemplateRow{"bytes_and_double", "B12 F", 20, {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                      11, 12, 20, 19, 18, 17, 16, 15, 14, 13}}),
+    RowName());
+
+TEST(Image, ConsistencyRejectsEveryTruncation) {
     UniqueHandle image = sampleImage();
-    const std::vector<char> good = bytes(image.get());
+    const std::vector<char> good = bytesOf(image.get());
 
     // Every truncation is refused, and the readers stay inside the (exactly sized) copy.
     for (std::size_t n = 0; n < good.size(); ++n) {
@@ -162,16 +197,31 @@ TEST(Image, ConsistencyRejectsDamage) {
     std::vector<char> longer = good;
     longer.push_back(0);
     EXPECT_FALSE(imageIsConsistent(longer.data(), longer.size(), nullptr));
-
-    auto damaged = [&](std::size_t at, std::uint16_t value) {
-        std::vector<char> d = good;
-        putHost16(d.data() + at, value);
-        return imageIsConsistent(d.data(), d.size(), nullptr);
-    };
-    EXPECT_FALSE(damaged(4, 1));                 // class count
-    EXPECT_FALSE(damaged(8 + 4, 42));            // section offset of the entry for 5: now nowhere
-    EXPECT_FALSE(damaged(8 + 6, 0));             // back offset
-    EXPECT_FALSE(damaged(16 + 4, 18));           // the entry for 9 pointing at a section of 5
-    EXPECT_FALSE(damaged(good.size() - 7, 300)); // net length above 255
-    EXPECT_FALSE(damaged(0, 0xFFFF));            // section count
 }
+
+// One 16-bit word of the sample image (host order) overwritten.
+struct DamageRow {
+    const char* name;
+    long offset; // negative: from the end
+    std::uint16_t value;
+};
+
+class ImageDamage : public ::testing::TestWithParam<DamageRow> {};
+
+TEST_P(ImageDamage, IsRefused) {
+    UniqueHandle image = sampleImage();
+    std::vector<char> d = bytesOf(image.get());
+    ASSERT_TRUE(imageIsConsistent(d.data(), d.size(), nullptr));
+    const DamageRow& row = GetParam();
+    putHost16(d.data() + (row.offset < 0 ? long(d.size()) + row.offset : row.offset), row.value);
+    EXPECT_FALSE(imageIsConsistent(d.data(), d.size(), nullptr));
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, ImageDamage,
+                         ::testing::Values(DamageRow{"class_count", 4, 1},
+                                           DamageRow{"section_offset_to_nowhere", 8 + 4, 42},
+                                           DamageRow{"back_offset", 8 + 6, 0},
+                                           DamageRow{"entry_for_9_at_a_section_of_5", 16 + 4, 18},
+                                           DamageRow{"net_length_above_255", -7, 300},
+                                           DamageRow{"section_count", 0, 0xFFFF}),
+                         RowName());

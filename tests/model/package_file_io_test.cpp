@@ -1,37 +1,24 @@
 // Package files on disk: the package list read from the file, images on demand, save, revert
 // and close (forced, failed).
-#include "StorageTestUtil.h"
 #include "model/PackageFileIO.h"
-#include "model/Verify.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
-using namespace storage_test;
+using namespace test_support;
 
 namespace {
 
-struct PackageFileIO : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/parts.qpk";
+struct PackageFileIO : ScratchTest {
 
     // A file holding the given Packages in that order, each with Class ID 4.
     void makeFile(std::initializer_list<const char*> names) {
-        std::unique_ptr<RecordFile> rf;
-        ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
-        for (const char* n : names) {
-            std::uint32_t pos;
-            ASSERT_EQ(rf->writeRecord(kRecordPackage, packageImage(n, {4}).get(), &pos), noErr);
-        }
-        ASSERT_EQ(rf->close(), noErr);
-    }
-    std::vector<std::string> names(PackageFile* f) {
-        std::vector<std::string> out;
-        for (PackageEntry* e = f->packages; e; e = e->next)
-            out.emplace_back(displayNameView(e));
-        return out;
+        std::vector<UniqueHandle> images;
+        for (const char* n : names)
+            images.push_back(packageImage(n, {4}));
+        ASSERT_EQ(writeRecordFile(path, images).size(), names.size());
     }
     PackageFile* open() {
         PackageFile* f = nullptr;
@@ -50,7 +37,7 @@ TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
     ASSERT_EQ(
         openPackageFile(path, true, {[&](int c) { progress.push_back(c); }, [&] { ++steps; }}, &f),
         noErr);
-    EXPECT_EQ(names(f),
+    EXPECT_EQ(displayNames(f),
               (std::vector<std::string>{"P1", "Unnamed Package", "A very long packa", "P3"}));
     EXPECT_EQ(f->packageCount, 4);
     EXPECT_EQ(steps, 6); // every record of the file, in one pass
@@ -71,7 +58,7 @@ TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
 
     // Failures leave nothing behind.
     const std::size_t before = entriesInUse();
-    writeFile(path, {'T', 'E', 'X', 'T', '\n', '\n', '\n'});
+    writeBytes(path, {'T', 'E', 'X', 'T', '\n', '\n', '\n'});
     f = reinterpret_cast<PackageFile*>(1);
     EXPECT_EQ(openPackageFile(path, false, {}, &f), badSignatureErr);
     EXPECT_EQ(f, nullptr);
@@ -113,43 +100,40 @@ TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
     ASSERT_EQ(closePackageFileRecords(f, false), noErr);
     disposePackageFile(f);
 
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-    EXPECT_TRUE(r.ok());
+    VerifyReport r = verifyClean(path);
     EXPECT_EQ(r.packages, 3u);
     EXPECT_EQ(r.indexEntries, 2u); // Class IDs 4 and 6
     f = open();
-    std::vector<std::string> n = names(f);
+    std::vector<std::string> n = displayNames(f);
     std::sort(n.begin(), n.end());
     EXPECT_EQ(n, (std::vector<std::string>{"P2", "P3", "P4"}));
-    for (PackageEntry* e = f->packages; e; e = e->next) {
-        if (displayNameView(e) != "P2") continue;
-        OSErr err;
-        EXPECT_EQ(withoutLinks(getImage(e, &err)),
-                  bytesOf(packageImage("P2", {4, 6}, "changed").get()));
-    }
+    PackageEntry* saved = findEntry(f, "P2");
+    ASSERT_NE(saved, nullptr);
+    OSErr err;
+    EXPECT_EQ(withoutLinks(getImage(saved, &err)),
+              bytesOf(packageImage("P2", {4, 6}, "changed").get()));
     disposePackageFile(f);
 }
 
 TEST_F(PackageFileIO, RevertAndForcedClose) {
     makeFile({"P1", "P2"});
-    const auto bytes = readFile(path);
+    const auto bytes = readBytes(path);
     PackageFile* f = open();
     setImage(f->packages, packageImage("Renamed", {4}).release(), ImageState::modified, 0);
     PackageEntry* p2 = f->packages->next;
     removeEntry(f, p2);
     discardEntry(f, p2);
     ASSERT_EQ(revertPackageFile(f), noErr);
-    EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_EQ(displayNames(f), (std::vector<std::string>{"P1", "P2"}));
     EXPECT_FALSE(isModified(f));
 
     // A forced close writes nothing, however much has changed.
     setImage(f->packages, packageImage("Renamed", {4}).release(), ImageState::modified, 0);
     ASSERT_EQ(savePackageFile(f), noErr);
-    const auto saved = readFile(path);
+    const auto saved = readBytes(path);
     EXPECT_NE(saved, bytes);
     ASSERT_EQ(closePackageFileRecords(f, true), noErr);
-    EXPECT_EQ(readFile(path), saved);
+    EXPECT_EQ(readBytes(path), saved);
     disposePackageFile(f);
 }
 
@@ -163,9 +147,10 @@ TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
 
     // The close fails when it closes the descriptor, after compacting: the file is put back
     // as it was, and the entries' record ids still lead to their Packages.
-    ArmFileFault({FileCall::close, 1, dskFulErr});
-    EXPECT_EQ(closePackageFileRecords(f, false), dskFulErr);
-    DisarmFileFaults();
+    {
+        ScopedFileFault fault(failingCall(FileCall::close, 1, dskFulErr));
+        EXPECT_EQ(closePackageFileRecords(f, false), dskFulErr);
+    }
     ASSERT_TRUE(f->recordFile->isOpen());
     for (PackageEntry* e = f->packages; e; e = e->next) {
         OSErr err;
@@ -175,8 +160,5 @@ TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
     }
     ASSERT_EQ(closePackageFileRecords(f, false), noErr);
     disposePackageFile(f);
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.freeBlocks, 0u);
+    EXPECT_EQ(verifyClean(path).freeBlocks, 0u);
 }

@@ -1,22 +1,21 @@
 // Package entries, the package list with its row index, and the list of open package files.
 #include "model/Image.h"
 #include "model/PackageFile.h"
+#include "tests/support/Images.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
+using namespace test_support;
+
 namespace {
 
 UniqueHandle imageNamed(std::string_view name) {
-    PackageRecord r;
-    setPackageField(r, kFieldPackageName, name);
-    setPackageField(r, kFieldDesignatorPrefix, "U");
-    UniqueHandle image;
-    flattenPackage(r, &image);
-    return image;
+    return buildImage({{std::string(name), "U"}, {}, {}});
 }
 
+// The list in row order, through the row index.
 std::vector<std::string> names(PackageFile* f) {
     std::vector<std::string> out;
     for (std::int32_t i = 0; PackageEntry* e = entryAt(f, i); ++i)

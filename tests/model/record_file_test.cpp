@@ -1,26 +1,21 @@
 // The record file, byte for byte: creation, opening and its checks, records written and read,
 // allocation from the free list, compaction, the class index, old files.
-#include "StorageTestUtil.h"
 #include "model/RecordFile.h"
 #include "model/RecordFileFormat.h"
-#include "model/Verify.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
+#include "tests/support/Tables.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 
-using namespace storage_test;
+using namespace test_support;
 
 namespace {
 
-struct RecordFileTest : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/lib.qpk";
+struct RecordFileTest : ScratchTest {
 
-    std::unique_ptr<RecordFile> make(bool readOnly = false) {
-        EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-        return reopen(readOnly);
-    }
+    std::unique_ptr<RecordFile> make() { return newRecordFile(path); }
     std::unique_ptr<RecordFile> reopen(bool readOnly = false) {
         std::unique_ptr<RecordFile> rf;
         EXPECT_EQ(RecordFile::open(path, readOnly, &rf), noErr);
@@ -37,72 +32,100 @@ struct RecordFileTest : ::testing::Test {
         if (rf) {
             EXPECT_EQ(rf->flushWrites(), noErr);
         }
-        const auto b = readFile(path);
+        const auto b = readBytes(path);
         return rf::parseRecordHeader(b.data() + pos - 6);
     }
-    VerifyReport verify() {
-        VerifyReport r;
-        EXPECT_EQ(verifyRecordFile(path, &r), noErr);
-        for (const auto& f : r.faults)
-            ADD_FAILURE() << f;
-        return r;
-    }
+    VerifyReport verify() { return verifyClean(path); }
 };
 
 } // namespace
 
-TEST_F(RecordFileTest, NewFileLayout) {
+TEST_F(RecordFileTest, NewFileOpenedAndClosed) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    const std::vector<unsigned char> header = {'T', 'W', 'X', 'B', 0x01, 0x02, 'Q', 'P', 'K',
-                                               'G', 0,   0,   0,   46,   0,    0,   0,   0};
-    auto b = readFile(path);
-    ASSERT_EQ(b.size(), 64u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin(), b.begin() + 18), header);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 18, b.end()), std::vector<unsigned char>(46));
-
-    // Read-only: nothing is added. For writing: the 16-byte index header record follows.
+    // Read-only: nothing is added.
     reopen(true)->close();
-    EXPECT_EQ(readFile(path).size(), 64u);
+    EXPECT_EQ(readBytes(path).size(), 64u);
     auto rf = reopen();
-    b = readFile(path);
-    ASSERT_EQ(b.size(), 86u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 64, b.begin() + 70),
-              (std::vector<unsigned char>{2, 6, 0, 0, 0, 16}));
     EXPECT_TRUE(rf->indexOutOfDate());
     EXPECT_EQ(rf->fileName(), "lib.qpk");
-
-    // Closing writes an empty class index (4 bytes and 4 of slack) and names it.
     ASSERT_EQ(rf->close(), noErr);
-    b = readFile(path);
-    ASSERT_EQ(b.size(), 100u);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 86, b.begin() + 100),
-              (std::vector<unsigned char>{4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(getBE32(b.data() + 70), 92u);
     auto again = reopen(true);
     EXPECT_FALSE(again->indexOutOfDate());
     verify();
 }
 
+// A new record file as created, then opened for writing, then closed: its size at that stage and
+// bytes at an offset.
+enum class Stage { created, opened, closed };
+struct NewFileRow {
+    const char* name;
+    Stage stage;
+    std::size_t size;
+    std::size_t offset;
+    std::vector<unsigned char> bytes;
+};
+
+struct NewRecordFile : ScratchTest, ::testing::WithParamInterface<NewFileRow> {};
+
+TEST_P(NewRecordFile, BytesAt) {
+    const NewFileRow& row = GetParam();
+    ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
+    std::unique_ptr<RecordFile> rf;
+    if (row.stage != Stage::created) {
+        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
+    }
+    if (row.stage == Stage::closed) {
+        ASSERT_EQ(rf->close(), noErr);
+    }
+    const auto b = readBytes(path);
+    ASSERT_EQ(b.size(), row.size);
+    ASSERT_LE(row.offset + row.bytes.size(), b.size());
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + long(row.offset),
+                                         b.begin() + long(row.offset + row.bytes.size())),
+              row.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, NewRecordFile,
+    ::testing::Values(
+        // Signature, version 1.2, file type, leader length 46, free list head 0.
+        NewFileRow{"header",
+                   Stage::created,
+                   64,
+                   0,
+                   {'T', 'W', 'X', 'B', 0x01, 0x02, 'Q', 'P', 'K', 'G', 0, 0, 0, 46, 0, 0, 0, 0}},
+        NewFileRow{"leader", Stage::created, 64, 18, std::vector<unsigned char>(46)},
+        // For writing: the 16-byte index header record (type 2, header 6) follows.
+        NewFileRow{"index_header_record", Stage::opened, 86, 64, {2, 6, 0, 0, 0, 16}},
+        // Closing writes an empty class index (4 bytes and 4 of slack) and names it.
+        NewFileRow{"class_index_record",
+                   Stage::closed,
+                   100,
+                   86,
+                   {4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}},
+        NewFileRow{"index_named", Stage::closed, 100, 70, {0, 0, 0, 92}}),
+    RowName());
+
 TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
     std::unique_ptr<RecordFile> rf;
     EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", true, &rf), fnfErr);
-    writeFile(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
+    writeBytes(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
     EXPECT_EQ(RecordFile::open(path, false, &rf), badSignatureErr);
-    writeFile(path, {'T', 'W', 'X'});
+    writeBytes(path, {'T', 'W', 'X'});
     EXPECT_EQ(RecordFile::open(path, true, &rf), badSignatureErr);
 
     make()->close();
-    auto b = readFile(path);
+    auto b = readBytes(path);
     b[5] = 0x03; // version 0x0103
-    writeFile(path, b);
+    writeBytes(path, b);
     EXPECT_EQ(RecordFile::open(path, true, &rf), fileTooNewErr);
     b[5] = 0x02;
     b[13] = 2; // a leader too small for the free list head
-    writeFile(path, b);
+    writeBytes(path, b);
     EXPECT_EQ(RecordFile::open(path, true, &rf), noLeaderErr);
     b[13] = 46;
     b.resize(80); // the last record runs past the end
-    writeFile(path, b);
+    writeBytes(path, b);
     EXPECT_EQ(RecordFile::open(path, false, &rf), eofErr);
     EXPECT_EQ(rf, nullptr);
 }
@@ -321,24 +344,24 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     rf.reset(); // abandoned: nothing more written
 
     // A free list head that names no free block: dropped read-only, rebuilt for writing.
-    auto b = readFile(path);
+    auto b = readBytes(path);
     EXPECT_EQ(getBE32(b.data() + 18), p1);
     putBE32(b.data() + 18, p1 + 3);
-    writeFile(path, b);
+    writeBytes(path, b);
     VerifyReport r;
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);
     EXPECT_FALSE(r.ok());
     reopen(true);
     rf = reopen();
-    EXPECT_EQ(getBE32(readFile(path).data() + 18), p1);
+    EXPECT_EQ(getBE32(readBytes(path).data() + 18), p1);
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
     // An index header naming a type 3 record: the index is rebuilt when opened for writing.
-    b = readFile(path);
+    b = readBytes(path);
     const std::uint32_t index = getBE32(b.data() + 70);
     b[index - 6] = kRecordStaleIndex;
-    writeFile(path, b);
+    writeBytes(path, b);
     EXPECT_TRUE(reopen(true)->indexOutOfDate());
     rf = reopen();
     EXPECT_FALSE(rf->indexOutOfDate());
@@ -346,9 +369,9 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     verify();
 
     // A stale index header with a complete class index elsewhere: that index is taken.
-    b = readFile(path);
+    b = readBytes(path);
     putBE32(b.data() + 70, 0);
-    writeFile(path, b);
+    writeBytes(path, b);
     EXPECT_FALSE(reopen(true)->indexOutOfDate());
 }
 
@@ -361,7 +384,7 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     b.resize(b.size() + 16);
     b.insert(b.end(), {1, 6, 0, 0, 0, static_cast<unsigned char>(data.size())});
     b.insert(b.end(), data.begin(), data.end());
-    writeFile(path, b);
+    writeBytes(path, b);
 
     auto ro = reopen(true);
     RecordInfo info;
@@ -379,7 +402,7 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     write(*rf, packageImage("Second", {3}).get());
     ASSERT_EQ(rf->deleteRecord(info.position), noErr);
     ASSERT_EQ(rf->close(), noErr);
-    b = readFile(path);
+    b = readBytes(path);
     EXPECT_EQ(b[5], 0x00);
     EXPECT_EQ(b[6], 254);
     VerifyReport r = verify();
@@ -389,27 +412,43 @@ TEST_F(RecordFileTest, OldLayoutFile) {
 
     // Without its leader record an old file cannot be opened.
     b = {'T', 'W', 'X', 'B', 0x01, 0x00, 1, 6, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};
-    writeFile(path, b);
+    writeBytes(path, b);
     std::unique_ptr<RecordFile> none;
     EXPECT_EQ(RecordFile::open(path, true, &none), noLeaderErr);
 }
 
-TEST(RecordFileSeeds, VerifyAndOpen) {
-    // The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
-    const std::string dir = std::string(OK_TEST_DATA_DIR) + "/recordfile/";
-    for (const char* name : {"new-empty.qpk", "closed-empty.qpk", "three-packages.qpk",
-                             "free-blocks.qpk", "old-layout.qpk", "many-classes.qpk"}) {
-        VerifyReport r;
-        ASSERT_EQ(verifyRecordFile(dir + name, &r), noErr) << name;
-        const bool bad = std::string(name) == "many-classes.qpk";
-        EXPECT_EQ(r.faultCount, bad ? 1u : 0u) << name;
-        std::unique_ptr<RecordFile> rf;
-        ASSERT_EQ(RecordFile::open(dir + name, true, &rf), noErr) << name;
-        RecordInfo info;
-        ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
-        UniqueHandle image;
-        if (info.position) {
-            EXPECT_EQ(rf->readRecord(info.position, &image), noErr) << name;
-        }
+// The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
+struct SeedRow {
+    const char* name;
+    const char* file;
+    std::uint64_t faults;
+    bool packages; // holds package records
+};
+
+class RecordFileSeeds : public ::testing::TestWithParam<SeedRow> {};
+
+TEST_P(RecordFileSeeds, VerifyAndOpen) {
+    const SeedRow& row = GetParam();
+    const std::string path = std::string(OK_TEST_DATA_DIR) + "/recordfile/" + row.file;
+    VerifyReport r;
+    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+    EXPECT_EQ(r.faultCount, row.faults);
+    std::unique_ptr<RecordFile> rf;
+    ASSERT_EQ(RecordFile::open(path, true, &rf), noErr);
+    RecordInfo info;
+    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
+    ASSERT_EQ(info.position != 0, row.packages);
+    UniqueHandle image;
+    if (row.packages) {
+        EXPECT_EQ(rf->readRecord(info.position, &image), noErr);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, RecordFileSeeds,
+                         ::testing::Values(SeedRow{"new_empty", "new-empty.qpk", 0, false},
+                                           SeedRow{"closed_empty", "closed-empty.qpk", 0, false},
+                                           SeedRow{"three_packages", "three-packages.qpk", 0, true},
+                                           SeedRow{"free_blocks", "free-blocks.qpk", 0, true},
+                                           SeedRow{"old_layout", "old-layout.qpk", 0, true},
+                                           SeedRow{"many_classes", "many-classes.qpk", 1, true}),
+                         RowName());

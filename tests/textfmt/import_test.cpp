@@ -1,14 +1,17 @@
 // The text import: the input/expected pairs of tests/data/textfmt (every message there is the
 // string table's text, compared exactly), and the ways an import fails.
-#include "textfmt_support.h"
+#include "tests/support/Files.h"
+#include "tests/support/Import.h"
+#include "tests/support/Tables.h"
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
-using namespace textfmt_test;
+using namespace test_support;
 
 namespace {
 
@@ -54,80 +57,108 @@ std::string describe(const ImportRun& run) {
     return out;
 }
 
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+const std::filesystem::path kDataDir = std::filesystem::path(OK_TEST_DATA_DIR) / "textfmt";
+
+// The stems of the input files, in order: "01-basic" for 01-basic.txt.
+std::vector<std::string> dataCases() {
+    std::vector<std::string> stems;
+    for (const auto& entry : std::filesystem::directory_iterator(kDataDir))
+        if (entry.path().extension() == ".txt") stems.push_back(entry.path().stem().string());
+    std::sort(stems.begin(), stems.end());
+    return stems;
+}
+
+// "01-basic" -> "basic".
+std::string caseName(const std::string& stem) {
+    std::string name = stem.substr(stem.find('-') + 1);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
 }
 
 } // namespace
 
 // Each NAME.txt is imported; the result must equal NAME.expected. OK_BLESS=1 rewrites the
 // expected files (review the difference before committing it).
-TEST(TextImport, DataFiles) {
-    const std::filesystem::path dir = std::filesystem::path(OK_TEST_DATA_DIR) / "textfmt";
-    std::vector<std::filesystem::path> inputs;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().extension() == ".txt") inputs.push_back(entry.path());
-    std::sort(inputs.begin(), inputs.end());
-    ASSERT_GE(inputs.size(), 10u);
-    const bool bless = std::getenv("OK_BLESS") != nullptr;
-    for (const auto& input : inputs) {
-        ImportRun run;
-        run.result = importText(input.string(), run.sink, &run.reporter);
-        const std::string actual = describe(run);
-        auto expectedPath = input;
-        expectedPath.replace_extension(".expected");
-        if (bless) {
-            std::ofstream(expectedPath, std::ios::binary) << actual;
-            continue;
-        }
-        EXPECT_EQ(actual, readFile(expectedPath)) << "for " << input.filename();
+class ImportDataFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ImportDataFile, GivesTheExpectedResult) {
+    const std::filesystem::path input = kDataDir / (GetParam() + ".txt");
+    ImportRun run;
+    run.result = importText(input.string(), run.sink, &run.reporter);
+    const std::string actual = describe(run);
+    const std::string expectedPath = (kDataDir / (GetParam() + ".expected")).string();
+    if (std::getenv("OK_BLESS")) {
+        std::ofstream(expectedPath, std::ios::binary) << actual;
+        return;
     }
+    EXPECT_EQ(actual, readText(expectedPath));
 }
 
-TEST(TextImport, FailuresKeepWhatWasStored) {
-    const std::string three = "P1,U,S\r\t1,0\rP2,U,S\r\t2,0\rP3,U,S\r\t3,0\r";
-    {
+INSTANTIATE_TEST_SUITE_P(Cases, ImportDataFile, ::testing::ValuesIn(dataCases()),
+                         [](const auto& info) { return caseName(info.param); });
+
+TEST(ImportDataFiles, EveryCaseIsThere) {
+    EXPECT_GE(dataCases().size(), 22u);
+}
+
+// A store that fails on the second of three Packages: the first stays stored.
+struct StoreFailureRow {
+    const char* name;
+    OSErr failWith;
+    int code;
+    std::vector<OSErr> fileErrors;
+    const char* message; // of the one import error, or nullptr for none
+    int line;
+    const char* lineText;
+};
+
+class ImportStoreFailure : public ::testing::TestWithParam<StoreFailureRow> {};
+
+TEST_P(ImportStoreFailure, KeepsWhatWasStored) {
+    const StoreFailureRow& row = GetParam();
+    ImportRun run;
+    run.sink.failAt = 2;
+    run.sink.failWith = row.failWith;
+    importBytes("P1,U,S\r\t1,0\rP2,U,S\r\t2,0\rP3,U,S\r\t3,0\r", &run);
+    EXPECT_EQ(run.result.code, row.code);
+    EXPECT_EQ(run.sink.images.size(), 1u);
+    EXPECT_EQ(run.reporter.fileErrors, row.fileErrors);
+    ASSERT_EQ(run.reporter.errors.size(), row.message ? 1u : 0u);
+    if (!row.message) return;
+    EXPECT_EQ(run.reporter.errors[0].message.str(), row.message);
+    EXPECT_EQ(run.reporter.errors[0].lineNumber, row.line);
+    EXPECT_EQ(run.reporter.errors[0].lineText, row.lineText);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ImportStoreFailure,
+    ::testing::Values(
         // A write error is reported once as a file error and ends the import with code 1.
-        ImportRun run;
-        run.sink.failAt = 2;
-        run.sink.failWith = dskFulErr;
-        importBytes(three, &run);
-        EXPECT_EQ(run.result.code, kImportErrorShown);
-        EXPECT_EQ(run.sink.images.size(), 1u);
-        EXPECT_EQ(run.reporter.fileErrors, std::vector<OSErr>{dskFulErr});
-        EXPECT_TRUE(run.reporter.errors.empty());
-    }
-    {
+        StoreFailureRow{"disk_full", dskFulErr, kImportErrorShown, {dskFulErr}, nullptr, 0, ""},
         // Out of memory while storing: code 8, reported with the marked line (P2 ends when the
         // next header is read).
-        ImportRun run;
-        run.sink.failAt = 2;
-        run.sink.failWith = memFullErr;
-        importBytes(three, &run);
-        EXPECT_EQ(run.result.code, kImportNoMemory);
-        EXPECT_EQ(run.sink.images.size(), 1u);
-        ASSERT_EQ(run.reporter.errors.size(), 1u);
-        EXPECT_EQ(run.reporter.errors[0].message.str(), "Not enough memory available to continue.");
-        EXPECT_EQ(run.reporter.errors[0].lineNumber, 5);
-        EXPECT_EQ(run.reporter.errors[0].lineText, "P3,U,S");
-    }
+        StoreFailureRow{"out_of_memory",
+                        memFullErr,
+                        kImportNoMemory,
+                        {},
+                        "Not enough memory available to continue.",
+                        5,
+                        "P3,U,S"}),
+    RowName());
+
+TEST(TextImport, AFailingReadKeepsWhatWasComplete) {
+    // A failing read mid-text is a file error too; what was complete before stays stored.
+    std::string big;
+    for (int i = 0; i < 100; ++i)
+        big += "P" + std::to_string(i) + ",U,S\r\t1,0\r";
+    TempFile text(big);
+    ImportRun run;
     {
-        // A failing read mid-text is a file error too; what was complete before stays stored.
-        std::string big;
-        for (int i = 0; i < 100; ++i)
-            big += "P" + std::to_string(i) + ",U,S\r\t1,0\r";
-        TempFile text(big);
-        ImportRun run;
-        FileFault fault;
-        fault.call = FileCall::read;
-        fault.nth = 3;
-        ArmFileFault(fault);
+        ScopedFileFault fault(failingCall(FileCall::read, 3));
         run.result = importText(text.path, run.sink, &run.reporter);
-        DisarmFileFaults();
-        EXPECT_EQ(run.result.code, kImportErrorShown);
-        EXPECT_EQ(run.reporter.fileErrors, std::vector<OSErr>{FileFault::ioErrFail});
-        EXPECT_GT(run.sink.images.size(), 0u);
-        EXPECT_LT(run.sink.images.size(), 100u);
     }
+    EXPECT_EQ(run.result.code, kImportErrorShown);
+    EXPECT_EQ(run.reporter.fileErrors, std::vector<OSErr>{FileFault::ioErrFail});
+    EXPECT_GT(run.sink.images.size(), 0u);
+    EXPECT_LT(run.sink.images.size(), 100u);
 }

@@ -1,12 +1,13 @@
 // The import's lexer on its own: token kinds, blanks, numbers and end of file. The flags the
 // grammar sets, line numbers and the field limit are checked through whole imports
 // (tests/data/textfmt).
+#include "tests/support/Files.h"
+#include "tests/support/Tables.h"
 #include "textfmt/TextLexer.h"
-#include "textfmt_support.h"
 
 #include <gtest/gtest.h>
 
-using textfmt_test::TempFile;
+using namespace test_support;
 
 namespace {
 
@@ -58,21 +59,36 @@ std::string tokens(const std::string& bytes) {
 
 } // namespace
 
-TEST(TextLexer, TokenKindsBlanksAndNumbers) {
-    // Spaces, LF, VT and FF before a token are skipped; TAB and CR never are. Blanks inside and at
-    // the end of a field belong to it; an LF inside a field too.
-    EXPECT_EQ(tokens(" \n\v\fAB C \tx\ny\r"), "S(AB C ) T S(x\ny) E2 F 0");
-    // NUMBER: a digit or '-' then digits only; '-' alone is 0; anything else is a STRING.
-    EXPECT_EQ(tokens("12,-7,-,007,1a,--1,+3"),
-              "N(12=12) , N(-7=-7) , N(-=0) , N(007=7) , S(1a) , S(--1) , S(+3) F 0");
-    // Values stay in the 32-bit range.
-    EXPECT_EQ(tokens("99999999999,-99999999999"),
-              "N(99999999999=2147483647) , N(-99999999999=-2147483648) F 0");
-    // Other control characters start a field; a backslash not allowed is text.
-    EXPECT_EQ(tokens("\x01x\t\\y"), "S(\x01x) T S(\\y) F 0");
-    // A byte 255 is end of file; end of file is returned once, end of input after it.
-    EXPECT_EQ(tokens("ab\xff"
-                     "cd"),
-              "S(ab) F 0");
-    EXPECT_EQ(tokens(""), "F 0");
+struct LexRow {
+    const char* name;
+    std::string bytes;
+    const char* tokens;
+};
+
+class LexerTokens : public ::testing::TestWithParam<LexRow> {};
+
+TEST_P(LexerTokens, Of) {
+    EXPECT_EQ(tokens(GetParam().bytes), GetParam().tokens);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, LexerTokens,
+    ::testing::Values(
+        // Spaces, LF, VT and FF before a token are skipped; TAB and CR never are. Blanks inside
+        // and at the end of a field belong to it; an LF inside a field too.
+        LexRow{"blanks", " \n\v\fAB C \tx\ny\r", "S(AB C ) T S(x\ny) E2 F 0"},
+        // NUMBER: a digit or '-' then digits only; '-' alone is 0; anything else is a STRING.
+        LexRow{"numbers", "12,-7,-,007,1a,--1,+3",
+               "N(12=12) , N(-7=-7) , N(-=0) , N(007=7) , S(1a) , S(--1) , S(+3) F 0"},
+        // Values stay in the 32-bit range.
+        LexRow{"numbers_clamped", "99999999999,-99999999999",
+               "N(99999999999=2147483647) , N(-99999999999=-2147483648) F 0"},
+        // Other control characters start a field; a backslash not allowed is text.
+        LexRow{"control_and_backslash", "\x01x\t\\y", "S(\x01x) T S(\\y) F 0"},
+        // A byte 255 is end of file; end of file is returned once, end of input after it.
+        LexRow{"byte_ff_ends_the_file",
+               "ab\xff"
+               "cd",
+               "S(ab) F 0"},
+        LexRow{"empty", "", "F 0"}),
+    RowName());

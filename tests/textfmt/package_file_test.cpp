@@ -1,11 +1,13 @@
 // Conversion of a text into a package file on disk, and Save As Text of an open package file.
 #include "model/PackageFileIO.h"
-#include "textfmt_support.h"
+#include "tests/support/Files.h"
+#include "tests/support/Import.h"
+#include "tests/support/Library.h"
 
 #include <gtest/gtest.h>
 #include <sys/xattr.h>
 
-using namespace textfmt_test;
+using namespace test_support;
 
 namespace {
 
@@ -14,28 +16,11 @@ const std::string kLibrary =
     "C1,C,RAD,200\r\n\t5,0\r\n"
     "U1,U,DIP,14,300\r\n\t\\VCC,14\r\n\t\\GND,7\r\n\t20,0\r\n\t21,1\t1,8\r\n";
 
-struct OpenedFile {
-    PackageFile* file = nullptr;
-    ~OpenedFile() {
-        if (file) {
-            closePackageFileRecords(file, true);
-            disposePackageFile(file);
-        }
-    }
-};
-
-std::vector<std::string> listNames(PackageFile* f) {
-    std::vector<std::string> names;
-    for (PackageEntry* e = f->packages; e; e = e->next)
-        names.emplace_back(displayNameView(e));
-    return names;
-}
-
 } // namespace
 
 TEST(TextPackageFile, ConvertThenSaveAsText) {
     TempFile text(kLibrary + "BAD,U,S\r\n\t\\N,1\r\n"); // the last package has no section
-    TempFile qpk("", "okq"), out("", "okt");
+    TempFile qpk, out;
     OpenedFile target;
     ASSERT_EQ(createPackageFile(qpk.path, {}, &target.file), noErr);
     RecordingReporter reporter;
@@ -44,7 +29,7 @@ TEST(TextPackageFile, ConvertThenSaveAsText) {
     EXPECT_EQ(reporter.errors[0].code, kImportNoSections);
     // Entries arrive at the head, stored (record id, no image); reversing gives file order.
     reversePackageList(target.file);
-    EXPECT_EQ(listNames(target.file), (std::vector<std::string>{"R1", "C1", "U1"}));
+    EXPECT_EQ(displayNames(target.file), (std::vector<std::string>{"R1", "C1", "U1"}));
     EXPECT_EQ(target.file->packageCount, 3);
     for (PackageEntry* e = target.file->packages; e; e = e->next) {
         EXPECT_NE(e->recordId, 0u);
@@ -57,8 +42,12 @@ TEST(TextPackageFile, ConvertThenSaveAsText) {
     EXPECT_EQ(out.read(), kLibrary);
     for (PackageEntry* e = target.file->packages; e; e = e->next)
         EXPECT_EQ(e->image, nullptr);
-    char info[8] = {};
-    if (getxattr(out.path.c_str(), "user.ortix.finfo", info, sizeof info) == sizeof info) {
+    // Where the file system keeps user attributes, the text carries its type and creator.
+    TempFile probe;
+    if (setxattr(probe.path.c_str(), "user.ortix.probe", "1", 1, 0) == 0) {
+        char info[8] = {};
+        ASSERT_EQ(getxattr(out.path.c_str(), "user.ortix.finfo", info, sizeof info),
+                  ssize_t(sizeof info));
         EXPECT_EQ(std::string(info, 8), std::string("TXT\0ttxt", 8));
     }
 
@@ -96,7 +85,7 @@ TEST(TextPackageFile, ConvertThenSaveAsText) {
 }
 
 TEST(TextPackageFile, ExportStopsAtTheFirstWriteError) {
-    TempFile text(kLibrary), qpk("", "okq"), out("", "okt");
+    TempFile text(kLibrary), qpk, out;
     OpenedFile target;
     ASSERT_EQ(createPackageFile(qpk.path, {}, &target.file), noErr);
     ASSERT_TRUE(importTextIntoPackageFile(text.path, target.file, nullptr));
@@ -106,33 +95,26 @@ TEST(TextPackageFile, ExportStopsAtTheFirstWriteError) {
     ASSERT_EQ(exportRecordFile(*records, out.path), noErr);
     EXPECT_EQ(out.read(), kLibrary);
 
-    FileFault fault;
-    fault.call = FileCall::write;
-    fault.nth = 1;
-    fault.code = dskFulErr;
-    ArmFileFault(fault);
-    const OSErr err = exportRecordFile(*records, out.path);
-    DisarmFileFaults();
-    EXPECT_EQ(err, dskFulErr);
+    {
+        ScopedFileFault fault(failingCall(FileCall::write, 1, dskFulErr));
+        EXPECT_EQ(exportRecordFile(*records, out.path), dskFulErr);
+    }
     EXPECT_EQ(exportRecordFile(*records, qpk.path), kReplaceOriginalErr);
 }
 
 TEST(TextPackageFile, RecordsHeldBackAreWrittenWithinTheImport) {
     // The record file collects new records in memory: the import writes them out before it
     // counts as done, so that a failure to write them is the import's file error.
-    TempFile text(kLibrary), qpk("", "okq");
-    ASSERT_EQ(RecordFile::create(qpk.path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    std::unique_ptr<RecordFile> records;
-    ASSERT_EQ(RecordFile::open(qpk.path, false, &records), noErr);
+    TempFile text(kLibrary), qpk;
+    std::unique_ptr<RecordFile> records = newRecordFile(qpk.path);
+    ASSERT_TRUE(records);
     RecordFileSink sink(*records);
     RecordingReporter reporter;
-    FileFault fault;
-    fault.call = FileCall::write;
-    fault.nth = 1;
-    fault.code = dskFulErr;
-    ArmFileFault(fault);
-    const ImportResult result = importText(text.path, sink, &reporter);
-    DisarmFileFaults();
+    ImportResult result;
+    {
+        ScopedFileFault fault(failingCall(FileCall::write, 1, dskFulErr));
+        result = importText(text.path, sink, &reporter);
+    }
     EXPECT_EQ(result.code, kImportErrorShown);
     EXPECT_EQ(result.packagesStored, 3);
     EXPECT_EQ(reporter.fileErrors, std::vector<OSErr>{dskFulErr});

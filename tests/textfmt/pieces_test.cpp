@@ -2,12 +2,14 @@
 // the same Packages in the same order, the same reports with the same lines, the same result.
 // Compared over generated texts full of the problems a librarian's text can have, cut into
 // pieces of a few dozen bytes so that pieces start and end next to every kind of line.
-#include "textfmt_support.h"
+#include "model/Image.h"
+#include "tests/support/Files.h"
+#include "textfmt/Import.h"
 
 #include <gtest/gtest.h>
 #include <random>
 
-using namespace textfmt_test;
+using namespace test_support;
 
 namespace {
 
@@ -184,16 +186,14 @@ TEST(TextImportPieces, FailuresMidwayLoseAndRepeatNothing) {
     // and gives everything, or fails with a file error after a first part of the Packages.
     const Outcome whole = importWith(text.path, inPieces(300));
     ASSERT_EQ(whole.result.packagesStored, 200);
-    DisarmFileFaults();
-    importWith(text.path, inPieces(300));
-    const long calls = FileCallCount(FileCall::any);
+    const long calls = countFileCalls(FileCall::any, [&] { importWith(text.path, inPieces(300)); });
     EXPECT_GT(calls, 15);
     for (long nth = 1; nth <= calls; ++nth) {
-        FileFault fault;
-        fault.nth = nth;
-        ArmFileFault(fault);
-        const Outcome got = importWith(text.path, inPieces(300));
-        DisarmFileFaults();
+        Outcome got;
+        {
+            ScopedFileFault fault(failingCall(FileCall::any, nth));
+            got = importWith(text.path, inPieces(300));
+        }
         if (got.result.ok()) {
             EXPECT_EQ(got.transcript, whole.transcript) << "call " << nth;
         } else {

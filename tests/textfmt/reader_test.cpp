@@ -1,12 +1,12 @@
 // The read-ahead beneath the import's lexer: requests are answered exactly as FSRead would answer
 // them, and a read error comes after every byte read before it.
+#include "tests/support/Files.h"
 #include "textfmt/TextFileReader.h"
-#include "textfmt_support.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
-using textfmt_test::TempFile;
+using namespace test_support;
 
 namespace {
 
@@ -26,36 +26,40 @@ template <class Read> std::vector<std::string> answers(const std::string& path, 
     return out;
 }
 
+// The same answers from a reader reading ahead.
+std::vector<std::string> readerAnswers(const std::string& path) {
+    std::unique_ptr<TextFileReader> reader;
+    return answers(path, [&](FileRef ref, long* count, void* buffer) {
+        if (!reader) reader = std::make_unique<TextFileReader>(ref);
+        return reader->read(count, buffer);
+    });
+}
+
 } // namespace
 
-TEST(TextFileReader, AnswersAsFSReadDoes) {
-    for (const long size : {0L, 1L, 511L, 512L, 513L, 1536L, 1543L, 65535L, 65536L, 200003L}) {
-        std::string bytes(std::size_t(size), '\0');
-        for (long i = 0; i < size; ++i)
-            bytes[std::size_t(i)] = char('a' + i % 23);
-        TempFile file(bytes);
-        std::unique_ptr<TextFileReader> reader;
-        const auto ahead = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
-            if (!reader) reader = std::make_unique<TextFileReader>(ref);
-            return reader->read(count, buffer);
-        });
-        EXPECT_EQ(ahead, answers(file.path, FSRead)) << "for " << size << " bytes";
-    }
+// Sizes around the 512-byte requests and the reader's growing blocks.
+class ReaderAnswers : public ::testing::TestWithParam<long> {};
+
+TEST_P(ReaderAnswers, AsFSReadDoes) {
+    const long size = GetParam();
+    std::string bytes(std::size_t(size), '\0');
+    for (long i = 0; i < size; ++i)
+        bytes[std::size_t(i)] = char('a' + i % 23);
+    TempFile file(bytes);
+    const auto ahead = readerAnswers(file.path);
+    EXPECT_EQ(ahead, answers(file.path, FSRead));
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ReaderAnswers,
+                         ::testing::Values(0L, 1L, 511L, 512L, 513L, 1536L, 1543L, 65535L, 65536L,
+                                           200003L),
+                         [](const auto& info) { return std::to_string(info.param) + "_bytes"; });
 
 TEST(TextFileReader, AnErrorComesAfterTheBytesBeforeIt) {
     // Blocks of 512, 1024, 2048 ... bytes: the third read of the file fails, after 1536 bytes.
     TempFile file(std::string(5000, 'x'));
-    FileFault fault;
-    fault.call = FileCall::read;
-    fault.nth = 3;
-    ArmFileFault(fault);
-    std::unique_ptr<TextFileReader> reader;
-    const auto got = answers(file.path, [&](FileRef ref, long* count, void* buffer) {
-        if (!reader) reader = std::make_unique<TextFileReader>(ref);
-        return reader->read(count, buffer);
-    });
-    DisarmFileFaults();
+    ScopedFileFault fault(failingCall(FileCall::read, 3));
+    const auto got = readerAnswers(file.path);
     const std::string full = "0 " + std::string(512, 'x');
     EXPECT_EQ(got, (std::vector<std::string>{full, full, full, "5 "}));
 }

@@ -1,12 +1,14 @@
-// qpk list, show, check and stats, run as a program: outputs, messages and exit codes.
-#include "model/RecordFile.h"
+// qpk run as a program: outputs, messages and exit codes of list, show, check and stats, and
+// import with export.
 #include "model/RecordFileFormat.h"
-#include "tests/model/StorageTestUtil.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-using namespace storage_test;
+using namespace test_support;
 
 namespace {
 
@@ -15,59 +17,72 @@ struct QpkRun {
     std::string out, err;
 };
 
-std::string slurp(const std::string& path) {
-    const auto b = readFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-struct QpkInspect : ::testing::Test {
-    ScratchDir scratch;
-    std::string dir = scratch.path;
-    std::string path = dir + "/lib.qpk";
+struct QpkTool : ScratchTest {
 
     QpkRun qpk(const std::string& args) {
         const std::string cmd =
             std::string(QPK_PATH) + " " + args + " >" + dir + "/out 2>" + dir + "/err";
         const int rc = std::system(cmd.c_str());
-        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir + "/out"), slurp(dir + "/err")};
+        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readText(dir + "/out"),
+                readText(dir + "/err")};
     }
 
     // Three Packages: Class IDs 5 and 9 with pin changes and a net; an unnamed one; a long name.
     std::vector<std::uint32_t> makeLibrary() {
-        std::unique_ptr<RecordFile> rf;
-        EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-        EXPECT_EQ(RecordFile::open(path, false, &rf), noErr);
-        std::vector<std::uint32_t> at(3);
-        rf->writeRecord(kRecordPackage, packageImage("SOIC8", {5, 9}, "2").get(), &at[0]);
-        rf->writeRecord(kRecordPackage, packageImage("", {5}).get(), &at[1]);
-        rf->writeRecord(kRecordPackage, packageImage("QFP100_14X14_0.5MM", {7}).get(), &at[2]);
-        EXPECT_EQ(rf->close(), noErr);
-        return at;
+        std::vector<UniqueHandle> images;
+        images.push_back(packageImage("SOIC8", {5, 9}, "2"));
+        images.push_back(packageImage("", {5}));
+        images.push_back(packageImage("QFP100_14X14_0.5MM", {7}));
+        return writeRecordFile(path, images);
     }
 };
 
+using QpkInspect = QpkTool;
+
+// Wrong argument counts: exit code 2 and the usage line.
+class QpkUsage : public QpkTool, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(QpkUsage, ExitsWithTwo) {
+    const QpkRun r = qpk(GetParam());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("usage: qpk ", 0), 0u) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, QpkUsage,
+                         ::testing::Values("list", "show x.qpk", "check a b", "stats", "import t",
+                                           "export a b c"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+// A file that is not a package file: exit code 1 and the file named with the reason.
+class QpkNotAPackageFile : public QpkTool, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(QpkNotAPackageFile, IsRefused) {
+    writeBytes(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
+    const std::string extra = std::string(GetParam()) == "show" ? " X" : "";
+    const QpkRun r = qpk(std::string(GetParam()) + " " + path + extra);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qpk: " + path + ": Bad file signature.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, QpkNotAPackageFile,
+                         ::testing::Values("list", "check", "stats", "show"));
+
 } // namespace
 
-TEST_F(QpkInspect, UsageAndUnreadableFiles) {
-    for (const char* args : {"list", "show x.qpk", "check a b", "stats"}) {
-        const QpkRun r = qpk(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.err.rfind("usage: qpk ", 0), 0u) << args;
-    }
+TEST_F(QpkInspect, MissingAndNewerFiles) {
     QpkRun r = qpk("list " + dir + "/missing.qpk");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\n");
 
-    writeFile(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    for (const char* cmd : {"list ", "check ", "stats ", "show "}) {
-        r = qpk(cmd + path + (cmd[1] == 'h' && cmd[2] == 'o' ? " X" : ""));
-        EXPECT_EQ(r.status, 1) << cmd;
-        EXPECT_EQ(r.err, "qpk: " + path + ": Bad file signature.\n") << cmd;
-    }
     makeLibrary();
-    auto b = readFile(path);
+    auto b = readBytes(path);
     b[5] = 0x05;
-    writeFile(path, b);
+    writeBytes(path, b);
     r = qpk("check " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
@@ -110,10 +125,10 @@ TEST_F(QpkInspect, CheckAndStats) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 
     // A wrong class link and a free list head that names no free block: one line each.
-    auto b = readFile(path);
+    auto b = readBytes(path);
     putBE32(b.data() + at[0] + 8, 12345);
     putBE32(b.data() + 18, at[1] + 2);
-    writeFile(path, b);
+    writeBytes(path, b);
     r = qpk("check " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, path + ": free list names " + std::to_string(at[1] + 2) +
@@ -124,4 +139,17 @@ TEST_F(QpkInspect, CheckAndStats) {
     r = qpk("stats " + path);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("faults: 2 (qpk check lists them)\n"), std::string::npos);
+}
+
+// A generated library through the tool: import, then export, gives the text back.
+TEST_F(QpkTool, ImportThenExportGivesTheTextBack) {
+    const std::string text = libraryText(generatedLibrary(7, 60));
+    TempFile in(text);
+    const std::string out = dir + "/back.txt";
+    QpkRun r = qpk("import " + in.path + " " + path);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = qpk("export " + path + " " + out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readText(out), text);
+    EXPECT_EQ(verifyClean(path).packages, 60u);
 }

@@ -1,0 +1,67 @@
+#include "tests/support/Files.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace test_support {
+
+namespace {
+
+std::string tempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+} // namespace
+
+ScratchDir::ScratchDir() : path(tempFolder() + "/oktestXXXXXX") {
+    if (!mkdtemp(path.data())) path.clear();
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+TempFile::TempFile(const std::string& contents) : path(tempFolder() + "/oktestXXXXXX") {
+    const int fd = mkstemp(path.data());
+    if (fd >= 0) close(fd);
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+TempFile::~TempFile() {
+    std::remove(path.c_str());
+}
+
+std::string TempFile::read() const {
+    return readText(path);
+}
+
+std::vector<unsigned char> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+FileFault failingCall(FileCall call, long nth, OSErr code, bool shortWrite) {
+    FileFault f;
+    f.call = call;
+    f.nth = nth;
+    f.code = code;
+    f.shortWrite = shortWrite;
+    return f;
+}
+
+} // namespace test_support

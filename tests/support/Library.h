@@ -1,0 +1,49 @@
+// Libraries of packages for tests: generated at random the way a librarian would fill them,
+// written into a new record file or as text, and the package files read back.
+#pragma once
+#include "model/PackageFile.h"
+#include "model/RecordFile.h"
+#include "model/Verify.h"
+#include "tests/support/Images.h"
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// A valid Package: a name of up to 20 characters, a prefix, one to four shape fields (the last
+// non-empty), 0-3 net items, 1-4 sections (now and then the most a Package may hold) with 0-6
+// pin pairs each. Every text is 1 to 12 characters with no blank at either end and no TAB,
+// comma or control character.
+PackageRecord generatePackage(std::mt19937& rng);
+// count such Packages as images, the same for the same seed.
+std::vector<UniqueHandle> generatedLibrary(unsigned seed, int count);
+// The exported text of the images, one after another.
+std::string libraryText(const std::vector<UniqueHandle>& images);
+
+// A new, empty record file at path, opened for writing (nullptr, with a failure, when not).
+std::unique_ptr<RecordFile> newRecordFile(const std::string& path);
+// A record file holding the images as package records, in that order, closed; their positions.
+std::vector<std::uint32_t> writeRecordFile(const std::string& path,
+                                           const std::vector<UniqueHandle>& images);
+
+// The verifier's report on the file; a file with faults fails the test (the faults and what
+// in the message).
+VerifyReport verifyClean(const std::string& path, const std::string& what = "");
+
+// The display names of the package list, from its head.
+std::vector<std::string> displayNames(PackageFile* f);
+PackageEntry* findEntry(PackageFile* f, std::string_view displayName); // nullptr if none
+
+// An open package file, closed without writing and disposed at the end of the scope.
+struct OpenedFile {
+    PackageFile* file = nullptr;
+    OpenedFile() = default;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ~OpenedFile();
+};
+
+} // namespace test_support
