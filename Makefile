@@ -6,7 +6,7 @@ JOBS     ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan fuzz bench format clean
+.PHONY: all deps build run test test-asan fuzz bench bench-cli format clean
 
 all: build
 
@@ -47,6 +47,13 @@ fuzz: deps
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)
+
+# qpk timed as whole processes against cp, cat and sqlite3 on a generated library of
+# BENCH_PACKAGES packages, the median of BENCH_RUNS runs each (docs/PERFORMANCE.md).
+BENCH_PACKAGES ?= 1000000
+BENCH_RUNS ?= 7
+bench-cli: build
+	./scripts/bench-cli.sh $(BUILD) $(BENCH_PACKAGES) $(BENCH_RUNS)
 
 format:
 	find shell model textfmt listwin editor toolbox resources cli tests bench fuzz \
