@@ -1,6 +1,7 @@
 #include "toolbox/core/Memory.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -83,22 +84,32 @@ TEST(Memory, MungerSearchesReplacesAndDeletes) {
 }
 
 TEST(Memory, FixedPoolHandsOutZeroedDistinctBlocks) {
+    // Enough blocks to fill several mappings: none may overlap another, each comes zeroed.
     FixedPool pool(24, 8);
-    std::set<void*> blocks;
-    for (int i = 0; i < 50; ++i) {
+    std::set<char*> blocks;
+    for (int i = 0; i < 3000; ++i) {
         auto* p = static_cast<unsigned char*>(pool.take());
         ASSERT_NE(p, nullptr);
         for (int k = 0; k < 24; ++k)
             ASSERT_EQ(p[k], 0);
         BlockFill(p, 24, 0xAB);
-        EXPECT_TRUE(blocks.insert(p).second);
+        EXPECT_TRUE(blocks.insert(reinterpret_cast<char*>(p)).second);
     }
-    EXPECT_EQ(pool.inUse(), 50u);
-    void* back = *blocks.begin();
+    for (auto it = blocks.begin(); std::next(it) != blocks.end(); ++it)
+        ASSERT_GE(*std::next(it) - *it, 24);
+    EXPECT_EQ(pool.inUse(), 3000u);
+    // Each mapping is at least as large as those before it together.
+    EXPECT_LT(pool.capacity(), 2 * 3000u + 200);
+
+    // Given blocks come back first, last given first, zeroed again.
+    char* back = *blocks.begin();
+    char* other = *std::next(blocks.begin(), 1500);
+    pool.give(other);
     pool.give(back);
     pool.give(nullptr);
-    EXPECT_EQ(pool.inUse(), 49u);
-    auto* again = static_cast<unsigned char*>(pool.take());
+    EXPECT_EQ(pool.inUse(), 2998u);
+    auto* again = static_cast<char*>(pool.take());
     EXPECT_EQ(again, back);
     EXPECT_EQ(again[0], 0);
+    EXPECT_EQ(pool.take(), other);
 }

@@ -1,11 +1,14 @@
-// Handles, pointer blocks, Munger and fixed-block pools on the C allocator.
+// Handles, pointer blocks and Munger on the C allocator; fixed-block pools on mappings of their
+// own.
 #include "toolbox/core/Memory.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <sys/mman.h>
 
 namespace {
 
@@ -238,14 +241,39 @@ OSErr DeleteBytes(Handle h, long offset, long len) {
 
 // ---- FixedPool ----
 
+// A mapping of blocks; the header sits at the mapping's start, the blocks after it.
 struct FixedPool::Chunk {
     Chunk* next;
+    std::size_t bytes; // of the whole mapping
 };
 
 namespace {
 constexpr std::size_t kAlign = alignof(std::max_align_t);
-constexpr std::size_t roundUp(std::size_t n) {
-    return (n + kAlign - 1) / kAlign * kAlign;
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t roundUp(std::size_t n, std::size_t to = kAlign) {
+    return (n + to - 1) / to * to;
+}
+constexpr std::size_t kChunkHeader = roundUp(sizeof(void*) + sizeof(std::size_t));
+
+// An anonymous mapping of `bytes`, zero-filled, or nullptr. A mapping of at least a huge page is
+// placed on a huge page boundary (the slack on either side is unmapped again) and asks for huge
+// pages.
+char* mapZeroed(std::size_t bytes) {
+    const bool huge = bytes >= kHugePage;
+    const std::size_t span = huge ? bytes + kHugePage : bytes;
+    void* p = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    char* base = static_cast<char*>(p);
+    if (huge) {
+        char* aligned =
+            reinterpret_cast<char*>(roundUp(reinterpret_cast<std::uintptr_t>(base), kHugePage));
+        if (aligned > base) ::munmap(base, std::size_t(aligned - base));
+        const std::size_t tail = std::size_t(base + span - (aligned + bytes));
+        if (tail) ::munmap(aligned + bytes, tail);
+        base = aligned;
+        ::madvise(base, bytes, MADV_HUGEPAGE); // a hint: without huge pages it still works
+    }
+    return base;
 }
 } // namespace
 
@@ -256,33 +284,46 @@ FixedPool::FixedPool(std::size_t blockSize, std::size_t blocksPerChunk)
 FixedPool::~FixedPool() {
     while (chunks_) {
         Chunk* next = chunks_->next;
-        std::free(chunks_);
+        ::munmap(chunks_, chunks_->bytes);
         chunks_ = next;
     }
 }
 
+// A new mapping is made only once the last one has handed out every block.
+bool FixedPool::addChunk(std::size_t blocks) {
+    if (blocks > (SIZE_MAX - kChunkHeader - kHugePage) / blockSize_) return false;
+    std::size_t bytes = kChunkHeader + blocks * blockSize_;
+    bytes = roundUp(bytes, bytes >= kHugePage ? kHugePage : 4096);
+    char* raw = mapZeroed(bytes);
+    if (!raw) return false;
+    auto* chunk = reinterpret_cast<Chunk*>(raw);
+    chunk->next = chunks_;
+    chunk->bytes = bytes;
+    chunks_ = chunk;
+    // The rounding up leaves room for a few more blocks: they are the pool's too.
+    const std::size_t fits = (bytes - kChunkHeader) / blockSize_;
+    fresh_ = raw + kChunkHeader;
+    freshEnd_ = fresh_ + fits * blockSize_;
+    capacity_ += fits;
+    return true;
+}
+
 void* FixedPool::take() {
-    if (!free_) {
-        const std::size_t header = roundUp(sizeof(Chunk));
-        auto* raw = static_cast<char*>(std::malloc(header + blockSize_ * blocksPerChunk_));
-        if (!raw) {
+    void* block;
+    if (free_) {
+        block = free_;
+        free_ = *static_cast<void**>(block);
+        std::memset(block, 0, blockSize_);
+    } else {
+        // Each mapping is at least as large as all before it, so that the count of mappings
+        // grows with the logarithm of the blocks.
+        if (fresh_ == freshEnd_ && !addChunk(std::max(blocksPerChunk_, capacity_))) {
             setErr(memFullErr);
             return nullptr;
         }
-        auto* chunk = reinterpret_cast<Chunk*>(raw);
-        chunk->next = chunks_;
-        chunks_ = chunk;
-        // Thread the new blocks onto the free list, first block at the head.
-        char* first = raw + header;
-        for (std::size_t i = blocksPerChunk_; i-- > 0;) {
-            void* block = first + i * blockSize_;
-            *static_cast<void**>(block) = free_;
-            free_ = block;
-        }
+        block = fresh_;
+        fresh_ += blockSize_;
     }
-    void* block = free_;
-    free_ = *static_cast<void**>(block);
-    std::memset(block, 0, blockSize_);
     ++inUse_;
     setErr(noErr);
     return block;
