@@ -44,22 +44,31 @@ struct FileCloser {
     ~FileCloser() { disposePackageFile(f); }
 };
 
+// The names come straight from the records as the file streams past, with the display name
+// rule of the package list (cut to 17 characters, "Unnamed Package" for none), without making a
+// package entry for each: listing needs nothing but the names.
 int list(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage("list FILE");
-    PackageFile* f = openForReading(args[0]);
-    if (!f) return qpk::kExitBadInput;
-    FileCloser closer{f};
+    std::unique_ptr<RecordFile> records;
+    if (OSErr err = RecordFile::open(args[0], true, &records))
+        return fail(args[0], errorWords(err));
     std::string out;
-    for (PackageEntry* e = f->packages; e; e = e->next) {
-        out.append(displayNameView(e));
-        out.push_back('\n');
-        if (out.size() > 1 << 16) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-    }
+    PackageEntry shown{};
+    const OSErr err = records->scanRecords(kRecordPackage,
+                                           [&](const RecordInfo& info, const unsigned char* data) {
+                                               std::string_view name;
+                                               imageNameFromFileBytes(data, info.length, &name);
+                                               setDisplayName(&shown, name);
+                                               out.append(displayNameView(&shown));
+                                               out.push_back('\n');
+                                               if (out.size() > 1 << 16) {
+                                                   std::fwrite(out.data(), 1, out.size(), stdout);
+                                                   out.clear();
+                                               }
+                                               return true;
+                                           });
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return qpk::kExitOk;
+    return err ? fail(args[0], errorWords(err)) : qpk::kExitOk;
 }
 
 // Fields `first` onward of a TAB-separated text, joined by sep.

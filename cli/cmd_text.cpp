@@ -1,5 +1,6 @@
-// qpk import TEXT OUT.qpk and qpk export IN.qpk OUT.txt.
+// qpk import TEXT OUT.qpk and qpk export IN.qpk OUT.txt (or - for standard output).
 #include "cli/Command.h"
+#include "model/Image.h"
 #include "model/RecordFile.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
@@ -7,7 +8,10 @@
 #include "toolbox/core/StringTable.h"
 
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -152,8 +156,41 @@ int runImport(const std::vector<std::string>& args) {
     return qpk::kExitOk;
 }
 
+// The export to standard output, for a textconv driver of git: the same text as the export to
+// a file, written as the records stream past. No progress bar: the terminal is the caller's.
+OSErr exportToStandardOutput(RecordFile& records) {
+    UniqueHandle image(NewHandle(0));
+    if (!image) return memFullErr;
+    std::string text;
+    OSErr err = noErr;
+    auto writeOut = [&] {
+        long count = static_cast<long>(text.size());
+        err = count ? FSWrite(STDOUT_FILENO, &count, text.data()) : noErr;
+        text.clear();
+    };
+    const OSErr scanned =
+        records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
+            if ((err = SetHandleSize(image.get(), static_cast<Size>(info.length))) != noErr)
+                return false;
+            std::memcpy(image.data(), data, info.length);
+            // A malformed image fails the swap and is skipped, as an invalid one is.
+            if (swapImageToHost(image.data(), info.length) == noErr && imageIsValid(image.get())) {
+                try {
+                    appendImageText(image.data(), info.length, &text);
+                } catch (const std::bad_alloc&) {
+                    err = memFullErr;
+                    return false;
+                }
+            }
+            if (text.size() >= (1 << 16)) writeOut();
+            return err == noErr;
+        });
+    if (err == noErr && scanned == noErr) writeOut();
+    return err != noErr ? err : scanned;
+}
+
 int runExport(const std::vector<std::string>& args) {
-    if (args.size() != 2) return usage("export IN.qpk OUT.txt");
+    if (args.size() != 2) return usage("export IN.qpk OUT.txt|-");
     const std::string& inPath = args[0];
     const std::string& textPath = args[1];
     std::unique_ptr<RecordFile> records;
@@ -161,6 +198,13 @@ int runExport(const std::vector<std::string>& args) {
     if (err != noErr) {
         qpk::reportError(inPath, fileErrorText(err));
         return qpk::kExitBadInput;
+    }
+    if (textPath == "-") {
+        if ((err = exportToStandardOutput(*records)) != noErr) {
+            qpk::reportError(textPath, fileErrorText(err));
+            return qpk::kExitBadInput;
+        }
+        return qpk::kExitOk;
     }
     long total = 0;
     if (FileRef f = 0; FSpOpen(FSSpec::fromPath(inPath), FilePerm::readOnly, &f) == noErr) {
@@ -186,8 +230,8 @@ int runExport(const std::vector<std::string>& args) {
 const qpk::Registrar importCommand({"import", "import TEXT OUT.qpk",
                                     "convert a text file of packages into a new package file",
                                     runImport});
-const qpk::Registrar exportCommand({"export", "export IN.qpk OUT.txt",
-                                    "write every valid package of a package file as text",
+const qpk::Registrar exportCommand({"export", "export IN.qpk OUT.txt|-",
+                                    "write every valid package as text (-: to standard output)",
                                     runExport});
 
 } // namespace

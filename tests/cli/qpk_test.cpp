@@ -1,5 +1,5 @@
 // qpk run as a program: outputs, messages and exit codes of list, show, check and stats, and
-// import with export.
+// import with export, to a file, to standard output and as git's textconv driver.
 #include "model/RecordFileFormat.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
@@ -152,4 +152,41 @@ TEST_F(QpkTool, ImportThenExportGivesTheTextBack) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readText(out), text);
     EXPECT_EQ(verifyClean(path).packages, 60u);
+    r = qpk("export " + path + " -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, text);
+}
+
+// A package file under git with the export as its textconv driver: git diff shows the changed
+// lines of the package as text.
+TEST_F(QpkTool, GitDiffShowsTheChangedPackageAsText) {
+    if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+    const std::string repo = dir + "/repo";
+    // Out of reach of the user's own git settings; the driver is the one the README gives.
+    const std::string git = "cd " + repo + " && HOME=" + dir +
+                            " GIT_CONFIG_NOSYSTEM=1 git -c user.name=t -c user.email=t@t ";
+    ASSERT_EQ(std::system(("git init -q " + repo).c_str()), 0);
+    ASSERT_EQ(std::system(
+                  (git + "config diff.qpk.textconv 'f() { " + QPK_PATH + " export \"$1\" -; }; f'")
+                      .c_str()),
+              0);
+    const std::string attributes = "*.qpk diff=qpk\n";
+    writeBytes(repo + "/.gitattributes", {attributes.begin(), attributes.end()});
+    auto commit = [&](const std::string& tag) {
+        std::vector<UniqueHandle> images;
+        images.push_back(packageImage("SOIC8", {5, 9}, tag));
+        images.push_back(packageImage("QFP100", {7}));
+        writeRecordFile(repo + "/lib.qpk", images);
+        return std::system((git + "add -A && " + git + "commit -qm v" + tag).c_str());
+    };
+    ASSERT_EQ(commit("2"), 0);
+    ASSERT_EQ(commit("3"), 0);
+    ASSERT_EQ(std::system((git + "diff HEAD~1 HEAD -- lib.qpk >" + dir + "/diff").c_str()), 0);
+    const std::string diff = readText(dir + "/diff");
+    EXPECT_NE(diff.find(" SOIC8,U,DIP\r\n"
+                        "-\t\\GND,2\r\n-\t5,1\t2,2\r\n-\t9,1\t2,2\r\n"
+                        "+\t\\GND,3\r\n+\t5,1\t3,3\r\n+\t9,1\t3,3\r\n"
+                        " QFP100,U,DIP\r\n"),
+              std::string::npos)
+        << diff;
 }
