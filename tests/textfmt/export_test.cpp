@@ -54,6 +54,42 @@ TEST(TextExport, HeaderWithoutShapeAndBadImages) {
     std::string out = "keep";
     EXPECT_FALSE(appendImageText(shortImage, sizeof shortImage, &out));
     EXPECT_EQ(out, "keep");
+
+    // An image cut anywhere before its last byte runs a part past the end: nothing is written.
+    UniqueHandle whole = buildImage(
+        {{"R1", "R", "AX"}, {{12, {{"1", "2"}, {"3", "4"}}}, {7, {}}}, {"GND\t7\t8", "VCC\t1"}});
+    const std::vector<char> bytes = bytesOf(whole.get());
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        EXPECT_FALSE(appendImageText(bytes.data(), cut, &out)) << cut;
+        EXPECT_EQ(out, "keep") << cut;
+    }
+    ASSERT_TRUE(appendImageText(bytes.data(), bytes.size(), &out));
+    EXPECT_EQ(out, "keepR1,R,AX\r\n\t\\GND,7,8\r\n\t\\VCC,1\r\n\t12,2\t1,2\t3,4\r\n\t7,0\r\n");
+    // The most sections a Package holds, each with a long line of pairs: 6 KB of text after
+    // what out held.
+    PackageSpec big{{"BIG", "U", "SO"}, {}, {}};
+    std::string bigText = "keepBIG,U,SO";
+    for (int i = 1; i <= kMaxSections; ++i) {
+        big.sections.push_back(
+            {1000 + i, std::vector<std::pair<std::string, std::string>>(30, {"100", "200"})});
+        bigText += "\r\n\t" + std::to_string(1000 + i) + ",30";
+        for (int k = 0; k < 30; ++k)
+            bigText += "\t100,200";
+    }
+    out = "keep";
+    UniqueHandle bigImage = buildImage(big);
+    ASSERT_TRUE(appendImageText(bigImage.data(), std::size_t(bigImage.size()), &out));
+    EXPECT_EQ(out, bigText + "\r\n");
+
+    // A net text longer than 255 bytes is a malformed image too.
+    std::vector<char> longNet = bytes;
+    const std::string_view image(bytes.data(), bytes.size());
+    const std::size_t lastNet = image.rfind("VCC") - kNetHeaderSize; // its length word
+    longNet.resize(lastNet + kNetHeaderSize + 256, 'x');
+    putHost16(&longNet[lastNet], 256);
+    out.clear();
+    EXPECT_FALSE(appendImageText(longNet.data(), longNet.size(), &out));
+    EXPECT_EQ(out, "");
 }
 
 // Export, import, export is byte-identical, and the images read back equal the originals.
