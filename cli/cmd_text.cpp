@@ -74,6 +74,11 @@ public:
         lastError = RecordFileSink::storePackage(pkg);
         return lastError;
     }
+    // A large text is parsed in pieces, whose Packages arrive here already flattened.
+    OSErr storeImage(const unsigned char* image, Size size, std::string_view name) override {
+        lastError = RecordFileSink::storeImage(image, size, name);
+        return lastError;
+    }
     // The last block of records reaches the disk here: its failure is the output file's too.
     OSErr finish() override {
         lastError = RecordFileSink::finish();

@@ -19,9 +19,10 @@ struct QpkRun {
 
 struct QpkTool : ScratchTest {
 
-    QpkRun qpk(const std::string& args) {
+    // shellFirst: shell commands run before qpk, in the same shell (limits, signals).
+    QpkRun qpk(const std::string& args, const std::string& shellFirst = "") {
         const std::string cmd =
-            std::string(QPK_PATH) + " " + args + " >" + dir + "/out 2>" + dir + "/err";
+            shellFirst + std::string(QPK_PATH) + " " + args + " >" + dir + "/out 2>" + dir + "/err";
         const int rc = std::system(cmd.c_str());
         return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readText(dir + "/out"),
                 readText(dir + "/err")};
@@ -155,6 +156,21 @@ TEST_F(QpkTool, ImportThenExportGivesTheTextBack) {
     r = qpk("export " + path + " -");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, text);
+}
+
+// The output file cannot grow past 64 blocks: the failure names it, both for a text parsed in
+// line and for one large enough to be parsed in pieces.
+TEST_F(QpkTool, AFailedWriteNamesTheOutputFile) {
+    const std::string once = libraryText(generatedLibrary(3, 1000));
+    std::string large;
+    while (large.size() < (9u << 20))
+        large += once;
+    for (const std::string* text : {&once, static_cast<const std::string*>(&large)}) {
+        TempFile in(*text);
+        const QpkRun r = qpk("import " + in.path + " " + path, "trap '' XFSZ; ulimit -f 64; ");
+        EXPECT_EQ(r.status, 1) << text->size();
+        EXPECT_EQ(r.err.rfind("qpk: " + path + ": ", 0), 0u) << text->size() << ": " << r.err;
+    }
 }
 
 // A package file under git with the export as its textconv driver: git diff shows the changed
