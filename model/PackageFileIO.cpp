@@ -112,13 +112,13 @@ OSErr readPackageList(PackageFile* f) {
     return err ? err : inner;
 }
 
-OSErr openPackageFile(const std::string& path, bool readOnly, RecordFileProgress progress,
+OSErr openPackageFile(const std::string& path, FilePerm perm, RecordFileProgress progress,
                       PackageFile** out) {
     if (!out) return paramErr;
     *out = nullptr;
     PackageFile* f = newPackageFile();
     if (!f) return memFullErr;
-    OSErr err = RecordFile::open(path, readOnly, &f->recordFile);
+    OSErr err = RecordFile::open(path, perm, &f->recordFile);
     if (!err) {
         f->recordFile->setProgress(std::move(progress));
         err = readPackageList(f);
@@ -135,7 +135,7 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
     if (!out) return paramErr;
     *out = nullptr;
     if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
-    return openPackageFile(path, false, std::move(progress), out);
+    return openPackageFile(path, FilePerm::readWrite, std::move(progress), out);
 }
 
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
@@ -207,9 +207,9 @@ OSErr revertPackageFile(PackageFile* f) {
     return readPackageList(f);
 }
 
-OSErr closePackageFileRecords(PackageFile* f, bool forced) {
+OSErr closePackageFileRecords(PackageFile* f, RecordClose how) {
     if (!f || !f->recordFile) return paramErr;
-    if (forced) f->recordFile->setReadOnly();
+    if (how == RecordClose::forced) f->recordFile->setReadOnly();
     if (!f->recordFile->isOpen()) return noErr;
     return f->recordFile->close();
 }

@@ -149,15 +149,14 @@ OSErr RecordFile::create(const std::string& path, const char* creator, const cha
     return err ? err : closeErr;
 }
 
-OSErr RecordFile::open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out) {
+OSErr RecordFile::open(const std::string& path, FilePerm perm, std::unique_ptr<RecordFile>* out) {
     if (!out) return paramErr;
     out->reset();
     std::unique_ptr<State> s(new (std::nothrow) State);
     if (!s) return memFullErr;
     s->fileSpec = FSSpec::fromPath(path);
-    s->readOnly = readOnly;
-    if (OSErr err = s->file.open(s->fileSpec, readOnly ? FilePerm::readOnly : FilePerm::readWrite))
-        return err;
+    s->readOnly = perm == FilePerm::readOnly;
+    if (OSErr err = s->file.open(s->fileSpec, perm)) return err;
     State* st = s.get();
     OSErr err = guarded([st] { st->load(); });
     if (err) return err; // the buffered file closes the descriptor

@@ -16,9 +16,9 @@ namespace {
 struct RecordFileTest : ScratchTest {
 
     std::unique_ptr<RecordFile> make() { return newRecordFile(path); }
-    std::unique_ptr<RecordFile> reopen(bool readOnly = false) {
+    std::unique_ptr<RecordFile> reopen(FilePerm perm = FilePerm::readWrite) {
         std::unique_ptr<RecordFile> rf;
-        EXPECT_EQ(RecordFile::open(path, readOnly, &rf), noErr);
+        EXPECT_EQ(RecordFile::open(path, perm, &rf), noErr);
         return rf;
     }
     std::uint32_t write(RecordFile& rf, Handle image) {
@@ -43,13 +43,13 @@ struct RecordFileTest : ScratchTest {
 TEST_F(RecordFileTest, NewFileOpenedAndClosed) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
     // Read-only: nothing is added.
-    reopen(true)->close();
+    reopen(FilePerm::readOnly)->close();
     EXPECT_EQ(readBytes(path).size(), 64u);
     auto rf = reopen();
     EXPECT_TRUE(rf->indexOutOfDate());
     EXPECT_EQ(rf->fileName(), "lib.qpk");
     ASSERT_EQ(rf->close(), noErr);
-    auto again = reopen(true);
+    auto again = reopen(FilePerm::readOnly);
     EXPECT_FALSE(again->indexOutOfDate());
     verify();
 }
@@ -72,7 +72,7 @@ TEST_P(NewRecordFile, BytesAt) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
     std::unique_ptr<RecordFile> rf;
     if (row.stage != Stage::created) {
-        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
+        ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
     }
     if (row.stage == Stage::closed) {
         ASSERT_EQ(rf->close(), noErr);
@@ -108,25 +108,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
     std::unique_ptr<RecordFile> rf;
-    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", true, &rf), fnfErr);
+    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", FilePerm::readOnly, &rf), fnfErr);
     writeBytes(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    EXPECT_EQ(RecordFile::open(path, false, &rf), badSignatureErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), badSignatureErr);
     writeBytes(path, {'T', 'W', 'X'});
-    EXPECT_EQ(RecordFile::open(path, true, &rf), badSignatureErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), badSignatureErr);
 
     make()->close();
     auto b = readBytes(path);
     b[5] = 0x03; // version 0x0103
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, true, &rf), fileTooNewErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), fileTooNewErr);
     b[5] = 0x02;
     b[13] = 2; // a leader too small for the free list head
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, true, &rf), noLeaderErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noLeaderErr);
     b[13] = 46;
     b.resize(80); // the last record runs past the end
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, false, &rf), eofErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), eofErr);
     EXPECT_EQ(rf, nullptr);
 }
 
@@ -176,7 +176,7 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
-    auto ro = reopen(true);
+    auto ro = reopen(FilePerm::readOnly);
     EXPECT_EQ(ro->writeRecord(kRecordPackage, a.get(), &pt), permErr);
     EXPECT_EQ(ro->deleteRecord(pa), permErr);
 }
@@ -219,7 +219,7 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     EXPECT_EQ(r.freeBlocks, 0u);
     // Header, index header, the five records, the class index (4 bytes and 4 of slack).
     EXPECT_EQ(r.fileSize, 64u + 22 + 92 + 93 + 46 + 36 + 206 + 14);
-    auto ro = reopen(true);
+    auto ro = reopen(FilePerm::readOnly);
     std::vector<std::uint32_t> lengths;
     ro->scanRecords(kRecordPackage, [&](const RecordInfo& i, const unsigned char*) {
         lengths.push_back(i.length);
@@ -351,7 +351,7 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     VerifyReport r;
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);
     EXPECT_FALSE(r.ok());
-    reopen(true);
+    reopen(FilePerm::readOnly);
     rf = reopen();
     EXPECT_EQ(getBE32(readBytes(path).data() + 18), p1);
     ASSERT_EQ(rf->close(), noErr);
@@ -362,7 +362,7 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     const std::uint32_t index = getBE32(b.data() + 70);
     b[index - 6] = kRecordStaleIndex;
     writeBytes(path, b);
-    EXPECT_TRUE(reopen(true)->indexOutOfDate());
+    EXPECT_TRUE(reopen(FilePerm::readOnly)->indexOutOfDate());
     rf = reopen();
     EXPECT_FALSE(rf->indexOutOfDate());
     rf->close();
@@ -372,7 +372,7 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     b = readBytes(path);
     putBE32(b.data() + 70, 0);
     writeBytes(path, b);
-    EXPECT_FALSE(reopen(true)->indexOutOfDate());
+    EXPECT_FALSE(reopen(FilePerm::readOnly)->indexOutOfDate());
 }
 
 TEST_F(RecordFileTest, OldLayoutFile) {
@@ -386,7 +386,7 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     b.insert(b.end(), data.begin(), data.end());
     writeBytes(path, b);
 
-    auto ro = reopen(true);
+    auto ro = reopen(FilePerm::readOnly);
     RecordInfo info;
     ASSERT_EQ(ro->iterate(kRecordPackage, 0, &info), noErr);
     EXPECT_EQ(info.position, 6u + 22 + 6);
@@ -414,7 +414,7 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     b = {'T', 'W', 'X', 'B', 0x01, 0x00, 1, 6, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};
     writeBytes(path, b);
     std::unique_ptr<RecordFile> none;
-    EXPECT_EQ(RecordFile::open(path, true, &none), noLeaderErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &none), noLeaderErr);
 }
 
 // The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
@@ -434,7 +434,7 @@ TEST_P(RecordFileSeeds, VerifyAndOpen) {
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);
     EXPECT_EQ(r.faultCount, row.faults);
     std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, true, &rf), noErr);
+    ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
     RecordInfo info;
     ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
     ASSERT_EQ(info.position != 0, row.packages);
