@@ -346,7 +346,8 @@ OSErr RecordFile::close() {
     bool compacted = false;
     OSErr err = guarded([&] {
         s->flushPending();
-        if (s->m.freeHead && s->m.changedByDelete) {
+        // Free blocks that no link names (left by a failed write) are compacted away too.
+        if ((s->m.freeHead || !s->m.freeTrusted) && s->m.changedByDelete) {
             before = s->m;
             temp.fileSpec = MakeTempFileSpec("QPK", s->fileSpec.path);
             FailOSErr(FSpCreate(temp.fileSpec, "RHWQ", "TMP"));
@@ -409,7 +410,7 @@ std::uint32_t RecordFile::indexEntryCount() const {
     return s_->m.indexCurrent ? s_->m.indexCount : 0;
 }
 std::uint64_t RecordFile::fileSize() const {
-    return s_->pendingLen && !s_->tailBlock ? s_->pendingStart + s_->pendingLen : s_->file.eof();
+    return s_->pendingLen && !s_->frontBlock ? s_->pendingStart + s_->pendingLen : s_->file.eof();
 }
 void RecordFile::setProgress(RecordFileProgress progress) {
     s_->progress = std::move(progress);
