@@ -413,7 +413,10 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     ASSERT_EQ(rf->deleteRecord(p1), noErr);
     rf.reset(); // abandoned: nothing more written
 
-    // A free list head that names no free block: dropped read-only, rebuilt for writing.
+    // A free list head that names no free block: dropped read-only, rebuilt for writing. The
+    // index, out of date since the abandoned session, is rebuilt by the same open: its record
+    // (4 bytes and 4 of slack) takes the front of the free block of 40, and the list head then
+    // names the 26 bytes behind it.
     auto b = readBytes(path);
     EXPECT_EQ(getBE32(b.data() + 18), p1);
     putBE32(b.data() + 18, p1 + 3);
@@ -423,7 +426,11 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     EXPECT_FALSE(r.ok());
     reopen(FilePerm::readOnly);
     rf = reopen();
-    EXPECT_EQ(getBE32(readBytes(path).data() + 18), p1);
+    EXPECT_FALSE(rf->indexOutOfDate());
+    b = readBytes(path);
+    EXPECT_EQ(getBE32(b.data() + 18), p1 + 14);
+    EXPECT_EQ(getBE32(b.data() + 70), p1);
+    EXPECT_EQ(getBE32(b.data() + p1 + 14), 26u);
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
@@ -438,11 +445,14 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     rf->close();
     verify();
 
-    // A stale index header with a complete class index elsewhere: that index is taken.
+    // An index header naming nothing, with a complete class index elsewhere: the index is out
+    // of date all the same, and rebuilt when opened for writing.
     b = readBytes(path);
     putBE32(b.data() + 70, 0);
     writeBytes(path, b);
-    EXPECT_FALSE(reopen(FilePerm::readOnly)->indexOutOfDate());
+    EXPECT_TRUE(reopen(FilePerm::readOnly)->indexOutOfDate());
+    EXPECT_FALSE(reopen()->indexOutOfDate());
+    verify();
 }
 
 TEST_F(RecordFileTest, OldLayoutFile) {
