@@ -246,28 +246,30 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     EXPECT_EQ(lengths, (std::vector<std::uint32_t>{86, 87, 40, 30, 30, 50, 30, 200}));
 }
 
-// A Package larger than the pending block: 1500 net items of about 200 bytes each.
-UniqueHandle largeImage() {
+// A Package of that many net items of about 200 bytes each: 1500 make it larger than the
+// pending block (256 KiB), 6000 larger than the read buffer (1 MiB).
+UniqueHandle largeImage(int nets = 1500) {
     PackageRecord big;
     setPackageField(big, kFieldPackageName, "BIG");
     ComponentSection s;
     s.classId = 5;
     addSection(big, 0, s);
-    for (int n = 0; n < 1500; ++n)
+    for (int n = 0; n < nets; ++n)
         pushNetItem(big, newNetItem("N" + std::to_string(n) + "\t" + std::string(200, '1')));
     UniqueHandle image;
     EXPECT_EQ(flattenPackage(big, &image), noErr);
     return image;
 }
 
-// A record larger than the pending block goes into the front of a free block at once. Whichever
+// A record larger than the pending block goes into the front of a free block at once (and the
+// name of a Package larger than the read buffer is read like any other). Whichever
 // of its file calls fails (or writes half), the file stays sound, as the failure left it and
 // once closed; when the write is reported done, the record is there and the rest of the block
 // (its length less the record's 280000 bytes and 6 of header) is a free block.
 TEST_F(RecordFileTest, LargeRecordAtTheFrontOfAFreeBlock) {
-    UniqueHandle large = largeImage();
+    UniqueHandle large = largeImage(6000);
     const auto length = std::uint32_t(large.size());
-    ASSERT_GT(length, 300000u);
+    ASSERT_GT(length, 1u << 20);
     std::vector<unsigned char> restHeader = {255, 6, 0, 0, 0, 0, 0, 0, 0, 0};
     putBE32(restHeader.data() + 2, length - 280006);
     putBE32(restHeader.data() + 6, length - 280006);
@@ -277,6 +279,7 @@ TEST_F(RecordFileTest, LargeRecordAtTheFrontOfAFreeBlock) {
         auto rf = make();
         const std::uint32_t big = write(*rf, large.get());
         write(*rf, sizedImage(20).get());
+        EXPECT_EQ(rf->readName(big).str(), "BIG");
         EXPECT_EQ(rf->deleteRecord(big), noErr);
         EXPECT_EQ(rf->flushWrites(), noErr);
         std::uint32_t pos = 0;

@@ -1,5 +1,5 @@
 // The class index as opening finds it, in files built byte by byte: which index is current, which
-// is rebuilt, what compaction keeps; and names of records too large for the read buffer.
+// is rebuilt, and what compaction keeps.
 #include "model/RecordFile.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
@@ -162,24 +162,4 @@ TEST(RecordFileCompaction, KeepsIndexRecords) {
     append(want, {3, 6, 0, 0, 0, 8, 1, 2, 3, 4, 5, 6, 7, 8});
     append(want, {4, 10, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(readBytes(path), want);
-}
-
-// The name of a Package larger than the read buffer (1 MiB) is read like any other.
-TEST(RecordFileNames, OfARecordLargerThanTheReadBuffer) {
-    ScratchDir scratch;
-    PackageRecord huge;
-    setPackageField(huge, kFieldPackageName, "  Huge\tone");
-    ComponentSection s;
-    s.classId = 5;
-    addSection(huge, 0, s);
-    for (int n = 0; n < 6000; ++n)
-        pushNetItem(huge, newNetItem("N" + std::to_string(n) + "\t" + std::string(200, '1')));
-    UniqueHandle image;
-    ASSERT_EQ(flattenPackage(huge, &image), noErr);
-    ASSERT_GT(image.size(), 1 << 20);
-    auto rf = newRecordFile(scratch.path + "/lib.qpk");
-    std::uint32_t pos = 0;
-    ASSERT_EQ(rf->writeRecord(kRecordPackage, image.get(), &pos), noErr);
-    EXPECT_EQ(rf->readName(pos).str(), "Huge");
-    ASSERT_EQ(rf->close(), noErr);
 }
