@@ -32,7 +32,7 @@ int usage(const char* line) {
 // Opens the package file read-only; on failure reports it and returns nullptr.
 PackageFile* openForReading(const std::string& path) {
     PackageFile* f = nullptr;
-    if (OSErr err = openPackageFile(path, true, {}, &f)) {
+    if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) {
         fail(path, errorWords(err));
         return nullptr;
     }

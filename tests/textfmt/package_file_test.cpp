@@ -91,7 +91,7 @@ TEST(TextPackageFile, ExportStopsAtTheFirstWriteError) {
     ASSERT_TRUE(importTextIntoPackageFile(text.path, target.file, nullptr));
     ASSERT_EQ(target.file->recordFile->close(), noErr);
     std::unique_ptr<RecordFile> records;
-    ASSERT_EQ(RecordFile::open(qpk.path, true, &records), noErr);
+    ASSERT_EQ(RecordFile::open(qpk.path, FilePerm::readOnly, &records), noErr);
     ASSERT_EQ(exportRecordFile(*records, out.path), noErr);
     EXPECT_EQ(out.read(), kLibrary);
 
