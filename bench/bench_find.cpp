@@ -57,7 +57,7 @@ PackageSearch searchFor(const char* text, SearchField field, MatchMode mode) {
 PackageFile* openLibrary(const std::string& path, std::size_t count) {
     check(bench::writeLibraryFile(path, count), "generating the library");
     PackageFile* f = nullptr;
-    check(openPackageFile(path, true, {}, &f), "open");
+    check(openPackageFile(path, FilePerm::readOnly, {}, &f), "open");
     return f;
 }
 

@@ -73,7 +73,7 @@ int find(const std::vector<std::string>& args) {
     search.text = Str255(words[1]);
 
     PackageFile* f = nullptr;
-    if (OSErr err = openPackageFile(path, true, {}, &f)) {
+    if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) {
         qpk::reportError(path, errorWords(err));
         return kExitError;
     }

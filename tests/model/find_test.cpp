@@ -105,7 +105,7 @@ TEST(PackageFind, WalkOverAFileReadsImagesKeepsThemAndSkipsUnreadableOnes) {
     putBE16(bytes.data() + at[1], 255); // 255 sections: no longer fits its record
     writeBytes(path, bytes);
     OpenedFile opened;
-    ASSERT_EQ(openPackageFile(path, true, {}, &opened.file), noErr);
+    ASSERT_EQ(openPackageFile(path, FilePerm::readOnly, {}, &opened.file), noErr);
     PackageFile* f = opened.file;
     PackageEntry* p[4] = {f->packages};
     for (int i = 1; i < 4; ++i)
