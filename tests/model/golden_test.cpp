@@ -80,7 +80,7 @@ using Golden = ScratchTest;
 
 TEST(GoldenFiles, AreTheBytesOfTheirHexSources) {
     for (const char* name : {"header", "empty", "one-record", "class-index", "free-block",
-                             "old-layout", "thirty-classes"}) {
+                             "old-layout", "long-net", "thirty-classes"}) {
         const Bytes source = goldenRecordFile(name);
         EXPECT_FALSE(source.empty()) << name;
         EXPECT_EQ(readBytes(kRecordDir + name + ".qpk"), source) << name;
@@ -223,6 +223,25 @@ TEST_F(Golden, RecordExpandedAndFreeBlockReused) {
     EXPECT_EQ(Bytes(b.begin() + 86, b.begin() + 92), (Bytes{1, 6 + 5, 0, 0, 0, 40}));
     ASSERT_EQ(rf->close(), noErr);
     verifyClean(path);
+}
+
+// A stored net item text of 256 bytes: the image is read, its net item cut to 255 bytes, and the
+// text export writes those 255 bytes.
+TEST_F(Golden, LongNetIsCut) {
+    std::unique_ptr<RecordFile> rf;
+    ASSERT_EQ(RecordFile::open(kRecordDir + "long-net.qpk", true, &rf), noErr);
+    const std::string out = dir + "/out.txt";
+    ASSERT_EQ(exportRecordFile(*rf, out), noErr);
+    EXPECT_EQ(readText(out), "N,U,S\r\n\t\\NET," + std::string(251, '1') + "\r\n\t1,0\r\n");
+
+    UniqueHandle image;
+    ASSERT_EQ(rf->readRecord(70, &image), noErr);
+    EXPECT_FALSE(imageIsConsistent(image.get(), nullptr)); // longer than a net item holds
+    PackageRecord r;
+    ASSERT_EQ(expandImage(image.get(), &r), noErr);
+    ASSERT_EQ(countNetItems(r), 1);
+    EXPECT_EQ(netItemText(findNetItem(r, 1)), "NET\t" + std::string(251, '1'));
+    EXPECT_EQ(r.sectionCount, 1);
 }
 
 // The header's edges: a file of fewer than 6 bytes has no signature; one of 6 to 17 bytes ends
