@@ -119,9 +119,8 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
             std::memcpy(image.data(), data, info.length);
             if (swapImageToHost(image.data(), info.length) == noErr)
                 appendIfValid(image.get(), &writer.buffer());
-            if ((err = writer.written()) != noErr) return false;
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
-            return true;
+            return (err = writer.written()) == noErr;
         });
     return writer.close(err != noErr ? err : scanned);
 }

@@ -499,39 +499,3 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     std::unique_ptr<RecordFile> none;
     EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &none), noLeaderErr);
 }
-
-// The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
-struct SeedRow {
-    const char* name;
-    const char* file;
-    std::uint64_t faults;
-    bool packages; // holds package records
-};
-
-class RecordFileSeeds : public ::testing::TestWithParam<SeedRow> {};
-
-TEST_P(RecordFileSeeds, VerifyAndOpen) {
-    const SeedRow& row = GetParam();
-    const std::string path = std::string(OK_TEST_DATA_DIR) + "/recordfile/" + row.file;
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-    EXPECT_EQ(r.faultCount, row.faults);
-    std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
-    RecordInfo info;
-    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
-    ASSERT_EQ(info.position != 0, row.packages);
-    UniqueHandle image;
-    if (row.packages) {
-        EXPECT_EQ(rf->readRecord(info.position, &image), noErr);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, RecordFileSeeds,
-                         ::testing::Values(SeedRow{"new_empty", "new-empty.qpk", 0, false},
-                                           SeedRow{"closed_empty", "closed-empty.qpk", 0, false},
-                                           SeedRow{"three_packages", "three-packages.qpk", 0, true},
-                                           SeedRow{"free_blocks", "free-blocks.qpk", 0, true},
-                                           SeedRow{"old_layout", "old-layout.qpk", 0, true},
-                                           SeedRow{"many_classes", "many-classes.qpk", 1, true}),
-                         RowName());
