@@ -5,8 +5,10 @@ FUZZ     ?= build-fuzz
 JOBS     ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
+# The project's own builds treat warnings as errors; configure by hand to leave that off.
+WERROR   ?= ON
 
-.PHONY: all deps build run test test-asan fuzz bench bench-cli format clean
+.PHONY: all deps build run test test-asan test-asan-core ci-checks fuzz bench bench-cli format clean
 
 all: build
 
@@ -14,7 +16,7 @@ deps:
 	@./scripts/deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOK_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Builds and starts the editor on the bundled sample library.
@@ -33,10 +35,24 @@ test: build
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DOK_SANITIZE=ON -DOK_BUILD_BENCH=OFF >/dev/null
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DOK_SANITIZE=ON -DOK_WERROR=$(WERROR) -DOK_BUILD_BENCH=OFF >/dev/null
 	cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	    ctest --output-on-failure -j $(JOBS)
+
+# The sanitizer tests that fit in CI: everything without windows (toolbox core, model, text
+# format, qpk), built in build-asan-core/.
+test-asan-core: deps
+	cmake -S . -B $(ASAN)-core -DCMAKE_BUILD_TYPE=Debug -DOK_SANITIZE=ON -DOK_WERROR=$(WERROR) \
+	    -DOK_BUILD_GUI=OFF -DOK_BUILD_BENCH=OFF >/dev/null
+	cmake --build $(ASAN)-core -j $(JOBS)
+	cd $(ASAN)-core && ctest --output-on-failure -j $(JOBS)
+
+# What CI checks beside the tests: the formatting of the files changed since FORMAT_BASE (default:
+# the parent commit) and the sanitizer tests without windows.
+ci-checks:
+	./scripts/check-format.sh $(FORMAT_BASE)
+	$(MAKE) --no-print-directory test-asan-core
 
 # libFuzzer targets under ASan+UBSan, seeded from tests/data, FUZZ_SECONDS each.
 fuzz: deps
@@ -60,4 +76,4 @@ format:
 	    -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZ)
+	rm -rf $(BUILD) $(ASAN) $(ASAN)-core $(FUZZ)

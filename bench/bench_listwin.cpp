@@ -86,7 +86,7 @@ void paint() {
 
 PackageFile* openAndShow(const std::string& path) {
     PackageFile* f = nullptr;
-    if (OSErr err = openPackageFile(path, true, {}, &f)) fail("open", err);
+    if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) fail("open", err);
     addPackageFile(f);
     if (OSErr err = showListWindow(f)) fail("list window", err);
     UpdateWindow(f->listWindow);
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     {
         // Reuse the file when it holds the same number of packages.
         PackageFile* probe = nullptr;
-        bool reuse = !ec && size > 0 && openPackageFile(path, true, {}, &probe) == noErr &&
+        bool reuse = !ec && size > 0 &&
+                     openPackageFile(path, FilePerm::readOnly, {}, &probe) == noErr &&
                      probe->packageCount == packages;
         disposePackageFile(probe);
         if (!reuse) {

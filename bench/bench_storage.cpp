@@ -91,7 +91,7 @@ int memoryOf(const std::string& path) {
     resetPeak();
     const long before = statusKb("VmRSS:");
     PackageFile* f = nullptr;
-    check(openPackageFile(path, false, {}, &f), "open");
+    check(openPackageFile(path, FilePerm::readWrite, {}, &f), "open");
     const long after = statusKb("VmRSS:");
     const long peak = statusKb("VmHWM:");
     const double n = f->packageCount ? double(f->packageCount) : 1.0;
@@ -126,14 +126,14 @@ int profileSave(std::size_t count, int runs) {
     for (int r = 0; r < runs; ++r) {
         shell("cp " + lib + " " + work);
         PackageFile* f = nullptr;
-        check(openPackageFile(work, false, {}, &f), "open");
+        check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
         changeSpread(f, count, std::min<std::size_t>(1000, count));
         bench::keepBest(save, [&] { check(savePackageFile(f), "save"); });
         f->recordFile->setReadOnly();
         disposePackageFile(f);
         // The rebuild once more, with every link already right: the pass without its writes.
         std::unique_ptr<RecordFile> rf;
-        check(RecordFile::open(work, false, &rf), "open");
+        check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
         bench::keepBest(again, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
         rf->setReadOnly();
@@ -163,7 +163,7 @@ int profileRebuild(std::size_t count, int runs) {
     for (int r = 0; r < runs; ++r) {
         shell("cp " + lib + " " + work);
         std::unique_ptr<RecordFile> rf;
-        check(RecordFile::open(work, false, &rf), "open");
+        check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
         resetPeak();
         const long before = statusKb("VmRSS:");
@@ -222,7 +222,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     std::size_t chars = 0;
     const Timing open = best([&] {
         PackageFile* f = nullptr;
-        check(openPackageFile(lib, false, {}, &f), "open");
+        check(openPackageFile(lib, FilePerm::readWrite, {}, &f), "open");
         for (PackageEntry* e = f->packages; e; e = e->next)
             chars += displayNameView(e).size();
         f->recordFile->setReadOnly();
@@ -242,7 +242,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
                 disposePackageFile(f);
             }
             shell("cp " + lib + " " + work);
-            check(openPackageFile(work, false, {}, &f), "open");
+            check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
             changeSpread(f, count, changes);
         },
         [&] { check(savePackageFile(f), "save"); });
@@ -255,7 +255,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     auto openWork = [&](const std::string& from) {
         return [&, from] {
             shell("cp " + from + " " + work);
-            check(RecordFile::open(work, false, &rf), "open");
+            check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             check(rf->markIndexOutOfDate(), "mark out of date");
         };
     };
@@ -276,7 +276,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     const Timing compact = best(
         [&] {
             shell("cp " + lib + " " + work);
-            check(RecordFile::open(work, false, &rf), "open");
+            check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             std::vector<std::uint32_t> doomed;
             std::size_t i = 0;
             rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char*) {

@@ -83,7 +83,7 @@ bool importInto(const std::string& text, const std::string& out,
                 const ImportTuning& tuning = ImportTuning()) {
     std::unique_ptr<RecordFile> records;
     if (RecordFile::create(out, "RHWQ", "QPK", "QPKG", 0) != noErr) return false;
-    if (RecordFile::open(out, false, &records) != noErr) return false;
+    if (RecordFile::open(out, FilePerm::readWrite, &records) != noErr) return false;
     RecordFileSink sink(*records);
     QuietReporter reporter;
     if (!importText(text, sink, &reporter, tuning).ok() || reporter.problems) return false;
@@ -115,7 +115,7 @@ bool parseOnly(const std::string& text) {
 
 bool exportFrom(const std::string& qpk, const std::string& out) {
     std::unique_ptr<RecordFile> records;
-    if (RecordFile::open(qpk, true, &records) != noErr) return false;
+    if (RecordFile::open(qpk, FilePerm::readOnly, &records) != noErr) return false;
     return exportRecordFile(*records, out) == noErr;
 }
 

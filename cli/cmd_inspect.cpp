@@ -32,7 +32,7 @@ int usage(const char* line) {
 // Opens the package file read-only; on failure reports it and returns nullptr.
 PackageFile* openForReading(const std::string& path) {
     PackageFile* f = nullptr;
-    if (OSErr err = openPackageFile(path, true, {}, &f)) {
+    if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) {
         fail(path, errorWords(err));
         return nullptr;
     }
@@ -50,7 +50,7 @@ struct FileCloser {
 int list(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage("list FILE");
     std::unique_ptr<RecordFile> records;
-    if (OSErr err = RecordFile::open(args[0], true, &records))
+    if (OSErr err = RecordFile::open(args[0], FilePerm::readOnly, &records))
         return fail(args[0], errorWords(err));
     std::string out;
     PackageEntry shown{};

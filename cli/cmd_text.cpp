@@ -134,7 +134,7 @@ int runImport(const std::vector<std::string>& args) {
 
     std::unique_ptr<RecordFile> records;
     err = RecordFile::create(outPath, "RHWQ", "QPK", "QPKG", 0);
-    if (err == noErr) err = RecordFile::open(outPath, false, &records);
+    if (err == noErr) err = RecordFile::open(outPath, FilePerm::readWrite, &records);
     if (err != noErr) {
         qpk::reportError(outPath, fileErrorText(err));
         return qpk::kExitBadInput;
@@ -199,7 +199,7 @@ int runExport(const std::vector<std::string>& args) {
     const std::string& inPath = args[0];
     const std::string& textPath = args[1];
     std::unique_ptr<RecordFile> records;
-    OSErr err = RecordFile::open(inPath, true, &records);
+    OSErr err = RecordFile::open(inPath, FilePerm::readOnly, &records);
     if (err != noErr) {
         qpk::reportError(inPath, fileErrorText(err));
         return qpk::kExitBadInput;

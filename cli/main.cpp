@@ -13,14 +13,20 @@ static std::vector<Command>& table() {
     return t;
 }
 
-void registerCommand(const Command& command) { table().push_back(command); }
-const std::vector<Command>& commands() { return table(); }
+void registerCommand(const Command& command) {
+    table().push_back(command);
+}
+const std::vector<Command>& commands() {
+    return table();
+}
 
 void reportError(const std::string& file, const std::string& message) {
     std::fprintf(stderr, "qpk: %s: %s\n", file.c_str(), message.c_str());
 }
 
-bool stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+bool stderrIsTerminal() {
+    return isatty(fileno(stderr)) != 0;
+}
 
 } // namespace qpk
 
@@ -29,7 +35,14 @@ static int usage() {
     std::sort(sorted.begin(), sorted.end(),
               [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
     std::fprintf(stderr, "usage: qpk COMMAND ARGS...\n\n");
-    for (const auto& c : sorted) std::fprintf(stderr, "  qpk %-28s %s\n", c.usage, c.summary);
+    for (const auto& c : sorted) {
+        // A usage too long for its column puts the summary under it.
+        if (std::strlen(c.usage) > 28)
+            std::fprintf(stderr, "  qpk %s\n%35s", c.usage, "");
+        else
+            std::fprintf(stderr, "  qpk %-28s ", c.usage);
+        std::fprintf(stderr, "%s\n", c.summary);
+    }
     return qpk::kExitUsage;
 }
 

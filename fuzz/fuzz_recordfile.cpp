@@ -51,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = scratchPath();
     if (!writeBytes(path, data, size)) return 0;
     std::unique_ptr<RecordFile> rf;
-    if (RecordFile::open(path, true, &rf) == noErr) {
+    if (RecordFile::open(path, FilePerm::readOnly, &rf) == noErr) {
         readEverything(*rf);
         rf->close();
     }
     rf.reset();
-    if (RecordFile::open(path, false, &rf) == noErr) {
+    if (RecordFile::open(path, FilePerm::readWrite, &rf) == noErr) {
         readEverything(*rf);
         RecordInfo first;
         if (rf->iterate(kRecordPackage, 0, &first) == noErr && first.position)

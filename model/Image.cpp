@@ -116,7 +116,7 @@ bool ImageReader::nextNet(ImageNet* out) {
     if (!ok_ || netsLeft_ == 0) return false;
     if (pos_ + kNetHeaderSize > len_) return ok_ = false;
     const std::uint16_t textLength = getHost16(data_ + pos_);
-    if (textLength > kMaxNetText || pos_ + kNetHeaderSize + textLength > len_) return ok_ = false;
+    if (pos_ + kNetHeaderSize + textLength > len_) return ok_ = false;
     out->offset = pos_;
     out->text = {data_ + pos_ + kNetHeaderSize, textLength};
     pos_ += kNetHeaderSize + textLength;
@@ -272,6 +272,7 @@ OSErr expandImage(Handle image, PackageRecord* out) {
         }
         if (OSErr err = addSection(r, 0, c)) return err;
     }
+    // A stored net text longer than a net item holds is cut to its first 255 bytes.
     ImageNet n;
     while (reader.nextNet(&n)) {
         NetItem* item = newNetItem(n.text);
@@ -378,8 +379,9 @@ bool imageIsConsistent(const char* data, std::size_t len, std::string* why) {
     ImageNet n;
     for (int i = 0; i < h.netCount; ++i) {
         if (!reader.nextNet(&n))
-            return fail(why,
-                        "net item " + std::to_string(i + 1) + " is too long or runs past the end");
+            return fail(why, "net item " + std::to_string(i + 1) + " runs past the end");
+        if (n.text.size() > kMaxNetText)
+            return fail(why, "net item " + std::to_string(i + 1) + " is longer than 255 bytes");
     }
     if (reader.position() != len)
         return fail(why,

@@ -10,6 +10,10 @@
 //   then S sections: {Class ID 32, pin change count 16, text length T 16} + T bytes
 //   then N nets: {text length n 16} + n bytes (n <= 255)
 //
+// A net text stored longer than 255 bytes does not make the image unreadable: the reader walks
+// over it, expanding and the text export keep its first 255 bytes, and only the consistency
+// check counts it as a fault.
+//
 // A class entry's section offset is the distance from the entry to the header of the first
 // section with its Class ID; its back offset is minus the entry's offset in the image; its class
 // link is 0 in a fresh image and is set by the class index rebuild.
@@ -41,7 +45,8 @@ OSErr flattenPackage(const PackageRecord& r, UniqueHandle* image);
 // The same, the image appended to *bytes (left as it was on failure).
 OSErr flattenPackage(const PackageRecord& r, std::vector<unsigned char>* bytes);
 // Expands an image into a fresh package record (out is emptied first). Nets come back in stored
-// order. paramErr when the image is malformed, memFullErr on allocation failure.
+// order, each text cut to 255 bytes. paramErr when the image is malformed, memFullErr on
+// allocation failure.
 OSErr expandImage(Handle image, PackageRecord* out);
 // Replaces field 1 of the image's field text in place; class entries' section offsets move by
 // the change in length. paramErr when the image is malformed or the text would exceed 65535.
@@ -120,6 +125,7 @@ public:
     // The next section, false after the last one or when broken.
     bool nextSection(ImageSection* out);
     // The next net (skipping any sections not yet walked), false after the last or when broken.
+    // Its text is as stored, which may be longer than the 255 bytes a net item holds.
     bool nextNet(ImageNet* out);
     // Offset just past the part last walked.
     std::size_t position() const { return pos_; }

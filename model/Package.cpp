@@ -118,11 +118,11 @@ OSErr deleteSection(PackageRecord& r, int position) {
     return noErr;
 }
 
-OSErr getSection(const PackageRecord& r, int position, ComponentSection* out, bool lasting) {
+OSErr getSection(const PackageRecord& r, int position, ComponentSection* out, SectionCopy copy) {
     const ComponentSection* s = sectionAt(r, position);
     if (!s) return paramErr;
     *out = *s;
-    if (lasting && s->pinChanges) {
+    if (copy == SectionCopy::lasting && s->pinChanges) {
         out->pinChanges = HandToHand(s->pinChanges);
         if (!out->pinChanges) return memFullErr;
     }

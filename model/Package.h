@@ -83,9 +83,12 @@ OSErr addSection(PackageRecord& r, int position, const ComponentSection& section
 // Disposes of that section's pin changes and removes it; the table goes with the last section.
 // paramErr when position is out of range.
 OSErr deleteSection(PackageRecord& r, int position);
-// Copies section `position` out. A lasting copy owns a duplicate of the pin changes (the caller
-// disposes of it); a plain copy shares the record's handle. paramErr when out of range.
-OSErr getSection(const PackageRecord& r, int position, ComponentSection* out, bool lasting);
+// What a copy of a section holds: the record's own pin changes handle (shared), or a duplicate
+// that the caller disposes of (lasting).
+enum class SectionCopy { shared, lasting };
+
+// Copies section `position` out. paramErr when out of range.
+OSErr getSection(const PackageRecord& r, int position, ComponentSection* out, SectionCopy copy);
 // Direct access to a section in the table, or nullptr when out of range. The pointer stays valid
 // until the next add or delete.
 ComponentSection* sectionAt(PackageRecord& r, int position);

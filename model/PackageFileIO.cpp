@@ -65,8 +65,10 @@ OSErr writeEntry(PackageEntry* e) {
     if (!(e->flags & kModified)) return noErr;
     RecordFile* records = recordsOf(e);
     if (!records) return rfNumErr;
-    // The new record is written before the old one is deleted, so that a failure in between
-    // leaves the Package in the file at least once.
+    // Design note: the one place where we deliberately change the order of the steps. Writing
+    // an entry means "old record out, new record in"; we write the new record first and delete
+    // the old one after, because that order loses nothing when a write fails: a failure in
+    // between leaves the Package in the file twice at worst, never not at all.
     std::uint32_t newId = 0;
     if (imageIsValid(e->image)) {
         if (OSErr err = records->writeRecord(kRecordPackage, e->image, &newId)) return err;
@@ -112,13 +114,13 @@ OSErr readPackageList(PackageFile* f) {
     return err ? err : inner;
 }
 
-OSErr openPackageFile(const std::string& path, bool readOnly, RecordFileProgress progress,
+OSErr openPackageFile(const std::string& path, FilePerm perm, RecordFileProgress progress,
                       PackageFile** out) {
     if (!out) return paramErr;
     *out = nullptr;
     PackageFile* f = newPackageFile();
     if (!f) return memFullErr;
-    OSErr err = RecordFile::open(path, readOnly, &f->recordFile);
+    OSErr err = RecordFile::open(path, perm, &f->recordFile);
     if (!err) {
         f->recordFile->setProgress(std::move(progress));
         err = readPackageList(f);
@@ -135,17 +137,17 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
     if (!out) return paramErr;
     *out = nullptr;
     if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
-    return openPackageFile(path, false, std::move(progress), out);
+    return openPackageFile(path, FilePerm::readWrite, std::move(progress), out);
 }
 
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     if (!f || !f->recordFile) return paramErr;
     RecordFile& records = *f->recordFile;
-    // First every modified entry's new record is written, then the old records are deleted:
-    // new records written one after another share a few large write calls, where a write
-    // followed by a delete would cost several calls each. Dying between the two leaves changed
-    // Packages twice, never not at all. One walk over the list: a library of a million
-    // Packages makes each walk count.
+    // New records first, old records deleted after: the same deliberate order as writeEntry's
+    // (a failure in between leaves changed Packages twice, never not at all), here for every
+    // modified entry at once, so that the new records written one after another share a few
+    // large write calls, where a write followed by a delete would cost several calls each. One
+    // walk over the list: a library of a million Packages makes each walk count.
     std::vector<std::pair<PackageEntry*, std::uint32_t>> written; // entry, its new record
     OSErr err = noErr;
     for (PackageEntry* e = f->packages; e && !err; e = e->next) {
@@ -207,9 +209,9 @@ OSErr revertPackageFile(PackageFile* f) {
     return readPackageList(f);
 }
 
-OSErr closePackageFileRecords(PackageFile* f, bool forced) {
+OSErr closePackageFileRecords(PackageFile* f, RecordClose how) {
     if (!f || !f->recordFile) return paramErr;
-    if (forced) f->recordFile->setReadOnly();
+    if (how == RecordClose::forced) f->recordFile->setReadOnly();
     if (!f->recordFile->isOpen()) return noErr;
     return f->recordFile->close();
 }

@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-// Opens the record file at path (for writing unless readOnly) with the progress callbacks
+// Opens the record file at path (FilePerm::readWrite: for writing) with the progress callbacks
 // installed and reads the package list: one entry per type 1 record, in file order, holding its
 // record id and display name. On failure *out is nullptr and nothing is left in memory.
-OSErr openPackageFile(const std::string& path, bool readOnly, RecordFileProgress progress,
+OSErr openPackageFile(const std::string& path, FilePerm perm, RecordFileProgress progress,
                       PackageFile** out);
 // Creates an empty package file on disk (replacing any file of that name) and opens it.
 OSErr createPackageFile(const std::string& path, RecordFileProgress progress, PackageFile** out);
@@ -34,6 +34,11 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {})
 // Disposes of every entry of both lists and reads the package list again from the file.
 OSErr revertPackageFile(PackageFile* f);
 
-// Closes the record file (forced: marked read-only first, so nothing is written). On failure the
-// package file stays open with every entry intact; on success the caller disposes of it.
-OSErr closePackageFileRecords(PackageFile* f, bool forced);
+// How the record file of a package file is closed: complete (compacted when records were
+// deleted, the index rebuilt when out of date, the header and leader written) or forced (marked
+// read-only first, so that nothing more is written).
+enum class RecordClose { complete, forced };
+
+// Closes the record file. On failure the package file stays open with every entry intact; on
+// success the caller disposes of it.
+OSErr closePackageFileRecords(PackageFile* f, RecordClose how);

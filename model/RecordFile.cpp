@@ -81,13 +81,14 @@ void RecordFile::State::load() {
         m.indexHeaderLength = mustHeaderAt(m.indexHeaderPos).length;
         if (m.indexHeaderLength < 8) m.indexHeaderPos = m.indexHeaderLength = 0;
     }
+    const bool headerRead = m.indexHeaderPos != 0;
     if (!m.indexHeaderPos && !readOnly) {
         const unsigned char zero[kIndexHeaderSize] = {};
         m.indexHeaderPos = writeRaw(kRecordIndexHeader, zero, sizeof zero);
         m.indexHeaderLength = kIndexHeaderSize;
     }
     std::uint32_t namedPos = 0, namedCount = 0;
-    if (m.indexHeaderPos) {
+    if (headerRead) {
         unsigned char b[kIndexHeaderSize] = {};
         readAt(m.indexHeaderPos, b, std::min<std::uint32_t>(m.indexHeaderLength, sizeof b));
         namedPos = getBE32(b);
@@ -95,23 +96,26 @@ void RecordFile::State::load() {
         std::memcpy(m.indexReserved, b + 8, 8);
     }
 
-    // The class index it names must be a type 4 record with the same entry count. A type 3
-    // record there is rebuilt now; otherwise the first class index in the file is taken, since
-    // the index header is written only after the class index it names is complete.
+    // The index is current only when the header names a well-formed type 4 record holding the
+    // header's entry count. Otherwise it is out of date: the type 3 record the header names, or
+    // else the first class index in the file, is the index record that the rebuild replaces.
+    // When the header was read from the file, the index is rebuilt now (when writable); a
+    // header made just now waits for the close, so that opening a new file adds no index.
     std::uint32_t count = 0;
+    RecordHeader named;
     if (namedPos && classIndexAt(namedPos, kRecordClassIndex, &count) && count == namedCount) {
         m.indexPos = namedPos;
         m.indexCount = count;
         m.indexCurrent = true;
-    } else if (namedPos && classIndexAt(namedPos, kRecordStaleIndex, &count)) {
-        m.indexPos = namedPos;
-        if (!readOnly) rebuild();
-    } else if (std::uint32_t pos = findFirst(kRecordClassIndex);
-               pos && classIndexAt(pos, kRecordClassIndex, &count)) {
-        m.indexPos = pos;
-        m.indexCount = count;
-        m.indexCurrent = true;
+        return;
     }
+    if (namedPos && headerAt(namedPos, &named) == noErr && named.type == kRecordStaleIndex)
+        m.indexPos = namedPos;
+    else
+        m.indexPos = findFirst(kRecordClassIndex);
+    // A rebuild that fails leaves the index out of date, for the close to try again; the file
+    // opens all the same.
+    if (headerRead && !readOnly) (void)CatchFailures([&] { rebuild(); });
 }
 
 // --- RecordFile ---------------------------------------------------------------------------------
@@ -149,15 +153,14 @@ OSErr RecordFile::create(const std::string& path, const char* creator, const cha
     return err ? err : closeErr;
 }
 
-OSErr RecordFile::open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out) {
+OSErr RecordFile::open(const std::string& path, FilePerm perm, std::unique_ptr<RecordFile>* out) {
     if (!out) return paramErr;
     out->reset();
     std::unique_ptr<State> s(new (std::nothrow) State);
     if (!s) return memFullErr;
     s->fileSpec = FSSpec::fromPath(path);
-    s->readOnly = readOnly;
-    if (OSErr err = s->file.open(s->fileSpec, readOnly ? FilePerm::readOnly : FilePerm::readWrite))
-        return err;
+    s->readOnly = perm == FilePerm::readOnly;
+    if (OSErr err = s->file.open(s->fileSpec, perm)) return err;
     State* st = s.get();
     OSErr err = guarded([st] { st->load(); });
     if (err) return err; // the buffered file closes the descriptor
@@ -269,12 +272,20 @@ bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* nam
 Str255 RecordFile::readName(std::uint32_t position) {
     RecordHeader h;
     Str255 name("?");
-    if (!s_->open || s_->settle() || s_->headerAt(position, &h) || h.type != kRecordPackage ||
-        h.length > BufferedFile::capacity())
+    if (!s_->open || s_->settle() || s_->headerAt(position, &h) || h.type != kRecordPackage)
         return name;
+    // Only the image header, the class table and the field text are read, which the read
+    // buffer holds however large the record.
+    static_assert(classEntryOffset(0xFFFF) + 0xFFFF <= BufferedFile::capacity());
     OSErr err;
-    const unsigned char* d = s_->file.peek(position, h.length, &err);
-    if (d) imageNameFromFileBytes(d, h.length, &name);
+    std::size_t len = h.length;
+    if (len > kImageHeaderSize) {
+        const unsigned char* head = s_->file.peek(position, kImageHeaderSize, &err);
+        if (!head) return name;
+        len = std::min<std::size_t>(len, classEntryOffset(getBE16(head + 4)) + getBE16(head + 6));
+    }
+    if (const unsigned char* d = s_->file.peek(position, len, &err))
+        imageNameFromFileBytes(d, len, &name);
     return name;
 }
 
@@ -347,7 +358,8 @@ OSErr RecordFile::close() {
     bool compacted = false;
     OSErr err = guarded([&] {
         s->flushPending();
-        if (s->m.freeHead && s->m.changedByDelete) {
+        // Free blocks that no link names (left by a failed write) are compacted away too.
+        if ((s->m.freeHead || !s->m.freeTrusted) && s->m.changedByDelete) {
             before = s->m;
             temp.fileSpec = MakeTempFileSpec("QPK", s->fileSpec.path);
             FailOSErr(FSpCreate(temp.fileSpec, "RHWQ", "TMP"));
@@ -386,7 +398,11 @@ OSErr RecordFile::close() {
             temp.made = false; // the copy on disk is the only whole one left
             s->file.dropBuffer();
         }
+        // The file and its state as they were before compaction, when nothing was pending.
         s->m = std::move(before);
+        s->pendingLen = 0;
+        s->frontBlock = 0;
+        s->owedLink = false;
     }
     return err;
 }
@@ -410,7 +426,7 @@ std::uint32_t RecordFile::indexEntryCount() const {
     return s_->m.indexCurrent ? s_->m.indexCount : 0;
 }
 std::uint64_t RecordFile::fileSize() const {
-    return s_->pendingLen && !s_->tailBlock ? s_->pendingStart + s_->pendingLen : s_->file.eof();
+    return s_->pendingLen && !s_->frontBlock ? s_->pendingStart + s_->pendingLen : s_->file.eof();
 }
 void RecordFile::setProgress(RecordFileProgress progress) {
     s_->progress = std::move(progress);

@@ -41,8 +41,9 @@ public:
     // zero reserved area of reservedSize bytes, then closes it.
     static OSErr create(const std::string& path, const char* creator, const char* type,
                         const char fileType[4], std::uint32_t reservedSize);
-    // Opens and validates a record file (free list, index header, class index).
-    static OSErr open(const std::string& path, bool readOnly, std::unique_ptr<RecordFile>* out);
+    // Opens and validates a record file (free list, index header, class index). Read-only, the
+    // file is never written, not even to repair it.
+    static OSErr open(const std::string& path, FilePerm perm, std::unique_ptr<RecordFile>* out);
 
     // Closing through the destructor writes nothing but what earlier calls reported done: the
     // records already appended and the free list head (as a forced close).

@@ -1,5 +1,5 @@
-// The record file's append block: records that go to the end of the file (or into the end of one
-// free block) are collected in memory and written as one block of whole records.
+// The record file's append block: records that go to the end of the file (or into the front of
+// one free block) are collected in memory and written as one block of whole records.
 //
 // An import writes a million records one after the other at the end of the file. Each goes
 // into the append block instead of making its own write call; the block is written when it
@@ -30,7 +30,7 @@ unsigned char* RecordFile::State::beginAppend(std::uint8_t type, std::uint32_t l
     const std::uint32_t slack = minimumSlack(len);
     const std::size_t total = std::size_t(kRecordHeaderSize) + len + slack;
     if (total > kAppendBlock) return nullptr;
-    if (tailBlock || pendingLen + total > kAppendBlock) flushPending();
+    if (frontBlock || owedLink || pendingLen + total > kAppendBlock) flushPending();
     if (!pending) {
         pending.reset(new unsigned char[kAppendBlock]);
     }
@@ -52,11 +52,12 @@ void RecordFile::State::cancelAppend(std::uint32_t len) {
 
 // Writes the append block in one call. On failure whatever part of it reached the file is
 // cut off again and the block stays: its records keep their positions and the next call
-// writes them.
+// writes them. A link still owed is written first.
 void RecordFile::State::flushPending() {
+    writeOwedLink();
     if (pendingLen == 0) return;
-    if (tailBlock) {
-        flushTail();
+    if (frontBlock) {
+        flushFront();
         return;
     }
     if (OSErr err = file.write(pendingStart, pending.get(), pendingLen)) {
@@ -66,22 +67,25 @@ void RecordFile::State::flushPending() {
     pendingLen = 0;
 }
 
-// The records at the end of a free block: written behind the block's size and link, where
-// nothing a reader sees changes, then the block's header is shortened to expose them.
-void RecordFile::State::flushTail() {
-    FailOSErr(file.write(pendingStart, pending.get() + kAppendBlock - pendingLen, pendingLen));
-    const std::uint32_t rest = static_cast<std::uint32_t>(pendingStart - tailBlock);
-    unsigned char b[10], old[10];
-    encodeRecordHeader(b, kRecordFree, 0, rest);
-    putBE32(b + 6, rest);
-    encodeRecordHeader(old, kRecordFree, 0, tailOldSize);
-    putBE32(old + 6, tailOldSize);
-    if (OSErr err = file.write(tailBlock - kRecordHeaderSize, b, sizeof b)) {
-        restoreBytes(tailBlock - kRecordHeaderSize, old, sizeof old);
+// The records at the front of a free block, with the free block left behind them, which in
+// memory is already on the list in the block's place.
+void RecordFile::State::flushFront() {
+    const std::size_t len = pendingLen;
+    std::uint32_t prev = frontPrev, next = frontNext, rest = 0;
+    if (frontRest) {
+        rest = frontBlock + static_cast<std::uint32_t>(len);
+        const FreeNode& n = m.freeNodes.at(rest);
+        prev = n.prev;
+        next = n.next;
+    }
+    pendingLen = 0; // the writes below go straight to the file
+    bool unlisted;
+    if (OSErr err = overwriteFreeBlock(frontBlock, frontSize, prev, next, pending.get(), len, rest,
+                                       &unlisted)) {
+        pendingLen = len; // kept, with the list in memory, for the next call to write
         FailOSErr(err);
     }
-    pendingLen = 0;
-    tailBlock = 0;
+    frontBlock = 0;
 }
 
 // Before a forced close: what the calls so far reported done reaches the file (the append
@@ -90,7 +94,8 @@ void RecordFile::State::finishDeferred() {
     if (!open || readOnly) return;
     if (settle()) {
         pendingLen = 0;
-        tailBlock = 0;
+        frontBlock = 0;
+        owedLink = false;
     }
     (void)CatchFailures([&] { syncLeaderHead(); });
 }
@@ -108,8 +113,9 @@ std::uint32_t RecordFile::State::writeImage(std::uint8_t type, const char* src, 
             return pos;
         }
     }
-    flushPending();
-    // The caller's image stays in host order: a copy is swapped and written.
+    // What is pending stays so: every write to the file writes it first, and a record placed
+    // behind it in the same free block joins it. The caller's image stays in host order: a
+    // copy is swapped and written.
     imageBytes.assign(src, src + len);
     if (type == kRecordPackage &&
         swapImageToFile(reinterpret_cast<char*>(imageBytes.data()), imageBytes.size()))

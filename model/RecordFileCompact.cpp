@@ -60,7 +60,8 @@ void rf::copyBytes(BufferedFile& from, BufferedFile& to, std::uint64_t len) {
 }
 
 // Rewrites the file from its temporary copy with the records of types below 251 in order and
-// no gaps. Positions change, so the class index is dropped and the index header cleared.
+// no gaps, class index records included. Positions change, so the index header is cleared: the
+// index is out of date until the rebuild that follows, which replaces the index record in use.
 void RecordFile::State::compactFrom(BufferedFile& temp) {
     FailOSErr(file.truncate(m.header.recordsStart));
     Appender out(file, m.header.recordsStart);
@@ -96,9 +97,7 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
         const RecordHeader h = parseRecordHeader(hb);
         if (h.headerLength < kRecordHeaderSize) FailOSErr(paramErr);
         if (pos + h.span() > eof) FailOSErr(eofErr);
-        const bool keep = h.type < kFirstContainerType && h.type != kRecordClassIndex &&
-                          h.type != kRecordStaleIndex;
-        if (keep) {
+        if (h.type < kFirstContainerType) {
             const unsigned char* data;
             OSErr err;
             if (h.length <= BufferedFile::capacity()) {
@@ -122,6 +121,11 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
                 out.put(zero, 8);
                 out.put(data + 8, h.length - 8);
             } else {
+                // The class index in use stays the index record, for the rebuild to replace.
+                if (pos == m.indexPos) {
+                    next.indexPos = static_cast<std::uint32_t>(at);
+                    next.indexCount = m.indexCount;
+                }
                 out.put(data, h.length);
             }
             out.zeros(slack);

@@ -24,12 +24,23 @@ void RecordFile::State::syncLeaderHead() {
     if (m.leaderChanged) FailOSErr(putLeaderHead(m.freeHead));
 }
 
-// Sets the link of the free block at pred (0: the list head) to next.
-OSErr RecordFile::State::putLink(std::uint32_t pred, std::uint32_t next) {
-    if (pred == 0) return putLeaderHead(next);
-    unsigned char b[4];
+// Sets the link of the free block at pred (0: the list head) from old to next. A failed write
+// puts old back, so that a link half written never names anything.
+OSErr RecordFile::State::putLink(std::uint32_t pred, std::uint32_t next, std::uint32_t old) {
+    const std::uint64_t at = pred == 0 ? m.leaderPos : std::uint64_t(pred) + 4;
+    unsigned char b[4], was[4];
     putBE32(b, next);
-    return fileWrite(std::uint64_t(pred) + 4, b, 4);
+    putBE32(was, old);
+    if (OSErr err = fileWrite(at, b, 4)) {
+        restoreBytes(at, was, 4);
+        return err;
+    }
+    if (pred == 0) {
+        m.freeHead = next;
+        putBE32(m.leader, next);
+        m.leaderChanged = false;
+    }
+    return noErr;
 }
 
 // Follows the chain on disk from the head; false when a link leaves the records area, names
@@ -123,9 +134,10 @@ void RecordFile::State::ensureFreeList() {
 
 // Takes the block off the list (one link write). It stays a free block that no link names.
 void RecordFile::State::unlinkFree(std::uint32_t p) {
+    FailOSErr(settle());
     syncLeaderHead(); // the head on disk may still name p
     const FreeNode n = m.freeNodes.at(p);
-    FailOSErr(putLink(n.prev, n.next));
+    FailOSErr(putLink(n.prev, n.next, p));
     if (n.prev) m.freeNodes.setNext(n.prev, n.next);
     if (n.next) m.freeNodes.setPrev(n.next, n.prev);
     m.freeNodes.erase(p);
@@ -145,6 +157,7 @@ void RecordFile::State::pushFree(std::uint32_t p, std::uint32_t size) {
 
 // Merges the free block at p with the free blocks that follow it directly.
 void RecordFile::State::mergeFollowing(std::uint32_t p) {
+    FailOSErr(settle()); // the headers read below are the ones on disk
     for (;;) {
         const std::uint32_t size = m.freeNodes.at(p).size;
         const std::uint64_t q = std::uint64_t(p) + size + kRecordHeaderSize;
@@ -183,62 +196,124 @@ std::uint32_t RecordFile::State::findFit(std::uint32_t need) {
     return 0;
 }
 
-// Stores a record in the free block at p. When at least 14 bytes would remain, the block is
-// split: the record takes the end of the block and the rest stays the free block it was, in
-// its place on the list, so two writes do it (the record inside the block, then the block's
-// shorter header) and the free list is never touched. Otherwise the block leaves the list
-// and becomes the record, its spare bytes the record's slack.
-std::uint32_t RecordFile::State::placeInFreeBlock(std::uint32_t p, std::uint8_t type,
-                                                  const unsigned char* data, std::uint32_t len) {
-    const std::uint32_t cap = m.freeNodes.at(p).size;
-    const std::uint32_t need = std::max(len, kMinRecordData);
-    const std::uint32_t spare = cap - need;
-    const bool split = spare >= kMinSplit;
-    const std::uint32_t used = split ? need : cap; // data and slack of the new record
-    const std::uint32_t restSize = split ? spare - kRecordHeaderSize : 0;
-    const std::uint32_t at = split ? p + restSize + kRecordHeaderSize : p;
-    std::vector<unsigned char>& rec = recordBytes;
-    rec.assign(kRecordHeaderSize + used, 0);
-    encodeRecordHeader(rec.data(), type, used - len, len);
-    if (len) std::memcpy(rec.data() + kRecordHeaderSize, data, len);
-    unsigned char old[10];
-    encodeRecordHeader(old, kRecordFree, 0, cap);
-    putBE32(old + 6, cap);
-    if (split && rec.size() <= kAppendBlock) {
-        // Into the block of records at the end of this free block (see flushTail), which
-        // grows downwards; any other pending block is written first.
-        if (pendingLen && (tailBlock != p || pendingLen + rec.size() > kAppendBlock))
-            flushPending();
-        if (!pending) pending.reset(new unsigned char[kAppendBlock]);
-        if (pendingLen == 0) {
-            tailBlock = p;
-            tailOldSize = cap;
-        }
-        pendingLen += rec.size();
-        std::memcpy(pending.get() + kAppendBlock - pendingLen, rec.data(), rec.size());
-        pendingStart = at - kRecordHeaderSize;
-        m.freeNodes.resize(p, restSize);
-        return at;
+// In memory: the free block at p gives its place on the list to the free block at rest of
+// restSize bytes, or with rest 0 leaves the list.
+void RecordFile::State::replaceFree(std::uint32_t p, std::uint32_t rest, std::uint32_t restSize) {
+    const FreeNode n = m.freeNodes.at(p);
+    m.freeNodes.erase(p);
+    if (rest) m.freeNodes.add(rest, {restSize, n.next, n.prev});
+    const std::uint32_t after = rest ? rest : n.next;
+    if (n.prev)
+        m.freeNodes.setNext(n.prev, after);
+    else
+        m.freeHead = after;
+    if (n.next) m.freeNodes.setPrev(n.next, rest ? rest : n.prev);
+}
+
+// Writes len bytes of whole records over the front of the free block at p (size data bytes),
+// which the list on disk names between prev and next, starting at the block's header. With rest
+// (the data position of what is left of the block behind the records), the 14 bytes behind the
+// records in bytes receive its header, size and link, and it takes the block's place on the
+// list. The block first leaves the list, so the list never names anything but a free block:
+// one link write, the records and the rest's header in one write, one more link write. *unlisted
+// tells whether a failure came after the block left the list (it is then a free block that no
+// link names). A failure of the last link write is not one: the records are in the file, and
+// the link is owed (written by the next settle).
+OSErr RecordFile::State::overwriteFreeBlock(std::uint32_t p, std::uint32_t size, std::uint32_t prev,
+                                            std::uint32_t next, unsigned char* bytes,
+                                            std::size_t len, std::uint32_t rest, bool* unlisted) {
+    *unlisted = false;
+    if (OSErr err = putLink(prev, next, p)) return err;
+    *unlisted = true;
+    if (rest) {
+        const std::uint32_t restSize = p + size - rest;
+        unsigned char* r = bytes + len;
+        encodeRecordHeader(r, kRecordFree, 0, restSize);
+        putBE32(r + kRecordHeaderSize, restSize);
+        putBE32(r + kRecordHeaderSize + 4, next);
+        len += kMinSplit;
     }
-    if (split) {
-        // Behind the block's size and link, so nothing that a reader of the file sees.
-        writeAt(at - kRecordHeaderSize, rec.data(), rec.size());
-        unsigned char b[10];
-        encodeRecordHeader(b, kRecordFree, 0, restSize);
-        putBE32(b + 6, restSize);
-        if (OSErr err = fileWrite(p - kRecordHeaderSize, b, sizeof b)) {
-            restoreBytes(p - kRecordHeaderSize, old, sizeof old);
-            FailOSErr(err);
-        }
-        m.freeNodes.resize(p, restSize);
-        return at;
-    }
-    unlinkFree(p); // now a free block that no link names
-    if (OSErr err = fileWrite(p - kRecordHeaderSize, rec.data(), rec.size())) {
-        restoreBytes(p - kRecordHeaderSize, old, kRecordHeaderSize);
+    if (OSErr err = fileWrite(p - kRecordHeaderSize, bytes, len)) {
+        unsigned char old[kMinSplit];
+        encodeRecordHeader(old, kRecordFree, 0, size);
+        putBE32(old + kRecordHeaderSize, size);
+        putBE32(old + kRecordHeaderSize + 4, next);
+        restoreBytes(p - kRecordHeaderSize, old, sizeof old);
         m.freeTrusted = false;
+        return err;
+    }
+    *unlisted = false;
+    if (rest && putLink(prev, rest, next) != noErr) {
+        owedLink = true;
+        owedPrev = prev;
+        owedRest = rest;
+        owedNext = next;
+    }
+    return noErr;
+}
+
+// Writes the link that overwriteFreeBlock could not.
+void RecordFile::State::writeOwedLink() {
+    if (!owedLink) return;
+    owedLink = false; // the write below goes straight to the file
+    if (OSErr err = putLink(owedPrev, owedRest, owedNext)) {
+        owedLink = true;
         FailOSErr(err);
     }
+}
+
+// Stores a record in the free block at p, at its front. When at least 14 bytes would remain,
+// the block is split: the rest becomes a free block of its own that takes the block's place on
+// the list. Otherwise the record takes the whole block, its spare bytes as slack. Records placed
+// one behind the other in the same block collect in the pending block and are written together
+// (see overwriteFreeBlock); one larger than that block is written at once.
+std::uint32_t RecordFile::State::placeInFreeBlock(std::uint32_t p, std::uint8_t type,
+                                                  const unsigned char* data, std::uint32_t len) {
+    const FreeNode n = m.freeNodes.at(p);
+    const std::uint32_t need = std::max(len, kMinRecordData);
+    const bool split = n.size - need >= kMinSplit;
+    const std::uint32_t used = split ? need : n.size; // data and slack of the new record
+    const std::uint32_t rest = split ? p + used + kRecordHeaderSize : 0;
+    const std::uint32_t restSize = split ? n.size - used - kRecordHeaderSize : 0;
+    const std::size_t recSize = kRecordHeaderSize + std::size_t(used);
+    const bool batched = recSize <= kAppendBlock;
+    const bool continues = batched && pendingLen && frontBlock && frontRest &&
+                           p == frontBlock + pendingLen && pendingLen + recSize <= kAppendBlock;
+    if (!continues) {
+        flushPending();
+        // The list head on disk must name what the list in memory starts with.
+        syncLeaderHead();
+    }
+    unsigned char* rec;
+    if (batched) {
+        if (!pending) pending.reset(new unsigned char[kAppendBlock + kMinSplit]);
+        if (!continues) {
+            frontBlock = p;
+            frontSize = n.size;
+            pendingStart = p - kRecordHeaderSize;
+        }
+        rec = pending.get() + pendingLen;
+    } else {
+        recordBytes.resize(recSize + kMinSplit);
+        rec = recordBytes.data();
+    }
+    encodeRecordHeader(rec, type, used - len, len);
+    if (len) std::memcpy(rec + kRecordHeaderSize, data, len);
+    std::memset(rec + kRecordHeaderSize + len, 0, used - len);
+    if (batched) {
+        pendingLen += recSize;
+        frontRest = split;
+        frontPrev = n.prev;
+        frontNext = n.next;
+        replaceFree(p, rest, restSize);
+        return p;
+    }
+    bool unlisted;
+    if (OSErr err = overwriteFreeBlock(p, n.size, n.prev, n.next, rec, recSize, rest, &unlisted)) {
+        if (unlisted) replaceFree(p, 0, 0);
+        FailOSErr(err);
+    }
+    replaceFree(p, rest, restSize);
     return p;
 }
 
@@ -275,6 +350,7 @@ std::uint32_t RecordFile::State::writeRaw(std::uint8_t type, const unsigned char
 
 // Turns the record at pos into a free block at the head of the list.
 void RecordFile::State::freeRecord(std::uint32_t pos, const RecordHeader& h) {
+    FailOSErr(settle()); // the link written below is the list head after the pending writes
     ensureFreeList();
     if (h.span() < kMinRecordData || h.span() > kMaxPosition) FailOSErr(paramErr);
     const std::uint32_t cap = static_cast<std::uint32_t>(h.span());

@@ -180,8 +180,9 @@ void RecordFile::State::markOutOfDate() {
     // in the file would be taken for a current one by the next open.
     if (m.indexPos) {
         RecordHeader h;
-        if (headerAt(m.indexPos, &h) == noErr &&
-            (h.type == kRecordClassIndex || h.type == kRecordStaleIndex))
+        FailOSErr(headerAt(m.indexPos, &h)); // a read that fails must not leave it behind
+        if ((h.type == kRecordClassIndex || h.type == kRecordStaleIndex) &&
+            h.span() >= kMinRecordData)
             freeRecord(m.indexPos, h);
         m.indexPos = 0;
         m.indexCount = 0;

@@ -5,11 +5,12 @@
 //
 // Write ordering. Every change is made so that the file on disk is well formed after each single
 // write call, should the program stop there:
-//  - a record placed in a free block that is split takes the end of the block, written before
-//    the block's header is shortened, so the free list does not change; a block used whole
-//    leaves the list (one link write) before its bytes are reused, and a freed record is
-//    written in full as a free block before it joins the list: in between it is a free block
-//    that no list names, which costs space and nothing else (a rebuild by scan finds it);
+//  - a free block leaves the list (one link write) before its bytes are reused; a record placed
+//    in a block that is split takes the front of the block, written in one call together with
+//    the header, size and link of the free block that the rest becomes, which then takes the
+//    old block's place on the list (one more link write); a freed record is written in full as
+//    a free block before it joins the list. In between each is a free block that no list
+//    names, which costs space and nothing else (a rebuild by scan finds it);
 //  - a record is written with its header in one call, and only where nothing names it yet;
 //    records appended at the end of the file one after another are collected and written as
 //    one block of whole records, before any other write, so the order of the changes stands;
@@ -182,14 +183,22 @@ struct RecordFile::State {
 
     // Records not yet written, which reach the file as one block (see flushPending): either
     // appended at the end of the file, following its last byte (pendingStart) in order, or
-    // (tailBlock != 0) placed one below the other at the end of the free block tailBlock, the
-    // block's bytes then kept at the end of the buffer and starting at pendingStart in the file.
+    // (frontBlock != 0) placed one behind the other from the front of the free block
+    // frontBlock, starting at its header (pendingStart). The buffer has room behind the records
+    // for the header, size and link of the free block that the rest of frontBlock becomes.
     static constexpr std::size_t kAppendBlock = std::size_t(256) << 10;
     std::unique_ptr<unsigned char[]> pending;
     std::size_t pendingLen = 0;
     std::uint64_t pendingStart = 0;
-    std::uint32_t tailBlock = 0;
-    std::uint32_t tailOldSize = 0; // the free block's size on disk
+    std::uint32_t frontBlock = 0;
+    std::uint32_t frontSize = 0; // the free block's size on disk
+    bool frontRest = false;      // some of the block is left behind the records
+    std::uint32_t frontPrev = 0; // with no rest: the block's neighbours on the list
+    std::uint32_t frontNext = 0;
+    // A link that failed to be written after the records in front of a free block were: the
+    // free block left behind them is on the list in memory, and settle writes the link first.
+    bool owedLink = false;
+    std::uint32_t owedPrev = 0, owedRest = 0, owedNext = 0; // owedNext: the link on disk
     // Reused for every record written in place, so that a write allocates nothing.
     std::vector<unsigned char> imageBytes, recordBytes;
 
@@ -272,7 +281,7 @@ struct RecordFile::State {
 
     OSErr putLeaderHead(std::uint32_t head);
     void syncLeaderHead();
-    OSErr putLink(std::uint32_t pred, std::uint32_t next);
+    OSErr putLink(std::uint32_t pred, std::uint32_t next, std::uint32_t old);
     bool loadFreeListFromDisk();
     void adoptCensus(const std::vector<FreeCensus>& census);
     void rebuildFreeListByScan();
@@ -283,6 +292,11 @@ struct RecordFile::State {
     std::uint32_t findFit(std::uint32_t need);
     std::uint32_t placeInFreeBlock(std::uint32_t p, std::uint8_t type, const unsigned char* data,
                                    std::uint32_t len);
+    void replaceFree(std::uint32_t p, std::uint32_t rest, std::uint32_t restSize);
+    OSErr overwriteFreeBlock(std::uint32_t p, std::uint32_t size, std::uint32_t prev,
+                             std::uint32_t next, unsigned char* bytes, std::size_t len,
+                             std::uint32_t rest, bool* unlisted);
+    void writeOwedLink();
     std::uint32_t appendRecord(std::uint8_t type, const unsigned char* data, std::uint32_t len);
     std::uint32_t writeRaw(std::uint8_t type, const unsigned char* data, std::uint32_t len);
     void freeRecord(std::uint32_t pos, const RecordHeader& h);
@@ -290,14 +304,14 @@ struct RecordFile::State {
     // --- The append block (RecordFileAppend.cpp) -----------------------------------------------
 
     OSErr settle() {
-        if (pendingLen == 0) return noErr;
+        if (pendingLen == 0 && !owedLink) return noErr;
         return CatchFailures([&] { flushPending(); });
     }
     bool appendsAtEnd(std::uint32_t need) const;
     unsigned char* beginAppend(std::uint8_t type, std::uint32_t len, std::uint32_t* position);
     void cancelAppend(std::uint32_t len);
     void flushPending();
-    void flushTail();
+    void flushFront();
     void finishDeferred();
     std::uint32_t writeImage(std::uint8_t type, const char* src, std::uint32_t len);
 

@@ -285,17 +285,18 @@ private:
 
     void checkIndex() {
         r_.hasIndexHeader = indexHeaderPos_ != 0;
-        // The same choice as opening makes: the named index, or the first one in the file.
-        std::uint32_t index = 0, count = 0;
+        // Current only when the header names a type 4 record that holds the header's count.
+        // Out of date, the first class index in the file is the one a rebuild replaces (unless
+        // the header names a type 3 record); any other is left over.
+        std::uint32_t index = 0, count = 0, replaced = 0;
+        const Rec* named = namedPos_ ? recordAt(namedPos_) : nullptr;
         if (namedPos_ && classIndexAt(namedPos_, kRecordClassIndex, &count) && count == namedCount_)
             index = namedPos_;
-        else if (namedPos_ && classIndexAt(namedPos_, kRecordStaleIndex, &count))
-            index = 0;
-        else if (!classIndexes_.empty() &&
-                 classIndexAt(classIndexes_.front(), kRecordClassIndex, &count))
-            index = classIndexes_.front();
+        else if (!(named && named->type == kRecordStaleIndex) && !classIndexes_.empty())
+            replaced = classIndexes_.front();
         for (std::uint32_t p : classIndexes_)
-            if (p != index) r_.fault(format("class index at %u is not the index the file uses", p));
+            if (p != index && p != replaced)
+                r_.fault(format("class index at %u is not the index the file uses", p));
         if (!index) return;
         r_.indexCurrent = true;
         r_.indexEntries = count;

@@ -215,7 +215,7 @@ PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
     ArrowWhenDone arrow;
     SetCursor(watchCursor);
     PackageFile* f = nullptr;
-    OSErr err = openPackageFile(path, false, progressCallbacks(), &f);
+    OSErr err = openPackageFile(path, FilePerm::readWrite, progressCallbacks(), &f);
     if (err == noErr) return addAndShow(f);
     SetCursor(arrowCursor);
     if (err == badSignatureErr) {
@@ -273,7 +273,8 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
     SetCursor(watchCursor);
     // Forced, the record file is marked read-only first, so that closing it writes nothing.
-    if (OSErr err = closePackageFileRecords(f, forced)) {
+    if (OSErr err =
+            closePackageFileRecords(f, forced ? RecordClose::forced : RecordClose::complete)) {
         SetCursor(arrowCursor);
         ErrorAlert(err);
         return CloseResult::cancelled;

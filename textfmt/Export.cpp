@@ -152,7 +152,7 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     for (int i = 0; i < h.netCount; ++i) {
         if (pos + kNetHeaderSize > length) return false;
         const std::size_t n = getHost16(data + pos);
-        if (n > kMaxNetText || pos + kNetHeaderSize + n > length) return false;
+        if (pos + kNetHeaderSize + n > length) return false;
         pos += kNetHeaderSize + n;
     }
 
@@ -177,7 +177,8 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     for (int i = 0; i < h.netCount; ++i) {
         const std::size_t n = getHost16(data + pos);
         p = std::copy_n("\r\n\t\\", 4, p);
-        p = copyWithCommas(p, {data + pos + kNetHeaderSize, n});
+        // A stored net text longer than a net item holds is cut to its first 255 bytes.
+        p = copyWithCommas(p, {data + pos + kNetHeaderSize, std::min(n, kMaxNetText)});
         pos += kNetHeaderSize + n;
     }
 
@@ -236,9 +237,8 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
             std::memcpy(image.data(), data, info.length);
             if (swapImageToHost(image.data(), info.length) == noErr)
                 appendIfValid(image.get(), &writer.buffer());
-            if ((err = writer.written()) != noErr) return false;
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
-            return true;
+            return (err = writer.written()) == noErr;
         });
     return writer.close(err != noErr ? err : scanned);
 }

@@ -29,20 +29,22 @@ struct ExportHooks {
     // Called for an entry whose package editor is open, before its image is fetched, so that the
     // editor's pending changes are committed. The GUI installs it; an error stops the export.
     CommitEditorHook commitEditor;
-    // Packages done so far and their number.
+    // Packages converted so far and their number; called before a failed write stops the
+    // export, so that every Package counted is in the text file.
     std::function<void(long done, long total)> progress;
 };
 
 // Writes every valid Package of file, in list order, to a text file at textPath (created with
 // creator "ttxt" and type "TXT", cut to length 0). Images fetched from the file are purged again
 // when unmodified. Stops at the first image that cannot be read and at the first write error,
-// returning that code; returns kReplaceOriginalErr, writing nothing, when textPath is the package
-// file itself. Another open package file at textPath is the caller's to close first, without a
-// prompt (the GUI does it through its close package file operation).
+// returning that code, with every Package converted before the failure written out; returns
+// kReplaceOriginalErr, writing nothing, when textPath is the package file itself. Another open
+// package file at textPath is the caller's to close first, without a prompt (the GUI does it
+// through its close package file operation).
 OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks = {});
 
 // The same text written straight from the type 1 records of a record file, in file order (the
 // list order of a package file just opened), one record in memory at a time. Its progress hook
-// receives the file position of the record just written out (and 0 as the total).
+// receives the file position of the record just converted (and 0 as the total).
 OSErr exportRecordFile(RecordFile& records, const std::string& textPath,
                        const ExportHooks& hooks = {});

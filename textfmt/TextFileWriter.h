@@ -1,5 +1,9 @@
 // The text file an export writes: created with creator "ttxt" and type "TXT", cut to length 0,
 // and filled through a buffer of 64 KiB. Internal to textfmt.
+//
+// An export that fails part way still leaves in the file every Package converted before the
+// failure: closing writes what the buffer holds whatever the failure was (a failed write is tried
+// once more there with the bytes it did not write).
 #pragma once
 #include "toolbox/core/Files.h"
 #include "toolbox/core/Memory.h"
@@ -27,16 +31,20 @@ public:
     std::string& buffer() { return buffer_; }
     // Writes the buffer out once it is full.
     OSErr written() { return buffer_.size() >= kBufferSize ? flush() : noErr; }
+    // Writes the buffer out. What a failed write did not write stays in the buffer.
     OSErr flush() {
+        if (buffer_.empty()) return noErr;
         long count = static_cast<long>(buffer_.size());
-        const OSErr err = count ? FSWrite(file_, &count, buffer_.data()) : noErr;
-        buffer_.clear();
+        const OSErr err = FSWrite(file_, &count, buffer_.data());
+        buffer_.erase(0, err == noErr ? buffer_.size() : static_cast<std::size_t>(count));
         return err;
     }
-    // Writes what is left and closes the file; the first error counts.
+    // Writes what is left, even after a failure, so that the file holds all the text converted
+    // before it, and closes the file; the first error counts.
     OSErr close(OSErr err) {
         if (!file_) return err;
-        if (err == noErr) err = flush();
+        const OSErr flushed = flush();
+        if (err == noErr) err = flushed;
         const OSErr closed = FSClose(file_);
         file_ = 0;
         return err != noErr ? err : closed;

@@ -103,7 +103,7 @@ OSErr writeLibraryFile(const std::string& path, std::size_t count, ClassIndex in
                        std::uint64_t seed) {
     if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
     std::unique_ptr<RecordFile> rf;
-    if (OSErr err = RecordFile::open(path, false, &rf)) return err;
+    if (OSErr err = RecordFile::open(path, FilePerm::readWrite, &rf)) return err;
     for (std::size_t i = 0; i < count; ++i) {
         UniqueHandle image;
         if (OSErr err = flattenPackage(toPackageRecord(generatePackage(i, count, seed)), &image))

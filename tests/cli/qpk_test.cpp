@@ -1,5 +1,5 @@
-// qpk run as a program: outputs, messages and exit codes of list, show, check and stats, and
-// import with export, to a file, to standard output and as git's textconv driver.
+// qpk run as a program: outputs, messages and exit codes of list, show, check, stats and find,
+// and import with export, to a file, to standard output and as git's textconv driver.
 #include "model/RecordFileFormat.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
@@ -51,7 +51,7 @@ TEST_P(QpkUsage, ExitsWithTwo) {
 
 INSTANTIATE_TEST_SUITE_P(Arguments, QpkUsage,
                          ::testing::Values("list", "show x.qpk", "check a b", "stats", "import t",
-                                           "export a b c"),
+                                           "export a b c", "find x.qpk", "find x.qpk T --mode up"),
                          [](const auto& info) {
                              std::string name = info.param;
                              for (char& c : name)
@@ -205,4 +205,40 @@ TEST_F(QpkTool, GitDiffShowsTheChangedPackageAsText) {
                         " QFP100,U,DIP\r\n"),
               std::string::npos)
         << diff;
+}
+
+TEST_F(QpkInspect, FindPrintsPositionsNamesAndClassIds) {
+    const auto at = makeLibrary();
+    const struct {
+        const char* args;
+        int status;
+        const char* out;
+    } rows[] = {
+        {"soic", 0, "1\tSOIC8\n"},
+        {"u --mode begins", 0, "2\tUnnamed Package\n"},
+        {"0.5M --mode ends", 0, "3\tQFP100_14X14_0.5M\n"},
+        {"0.5MM --mode ends", 1, ""}, // the display name holds 17 characters
+        {"5 --class --mode matches", 0, "1\tSOIC8\t5\n2\tUnnamed Package\t5\n"},
+        {"--class 9", 0, "1\tSOIC8\t9\n"}, // the second section's
+        {"-5 --class", 1, ""},             // a text, not an option
+    };
+    for (const auto& row : rows) {
+        const QpkRun r = qpk("find " + path + " " + row.args);
+        EXPECT_EQ(r.status, row.status) << row.args << r.err;
+        EXPECT_EQ(r.out, row.out) << row.args;
+    }
+    EXPECT_NE(qpk("help").err.find("qpk find FILE TEXT [--class]"), std::string::npos);
+
+    QpkRun r = qpk("find " + dir + "/missing.qpk x");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\n");
+    // The second package claims 255 sections, more than its record holds: it is named and the
+    // search goes on past it.
+    auto b = readBytes(path);
+    putBE16(b.data() + at[1], 255);
+    writeBytes(path, b);
+    r = qpk("find " + path + " 5 --class");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "1\tSOIC8\t5\n");
+    EXPECT_EQ(r.err, "qpk: " + path + ": package 2: Illegal parameter.\n");
 }

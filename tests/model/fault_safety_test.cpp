@@ -59,7 +59,7 @@ std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::stri
                                                                  OSErr* err) {
     std::map<std::string, std::vector<std::vector<char>>> out;
     std::unique_ptr<RecordFile> rf;
-    if ((*err = RecordFile::open(path, true, &rf))) return out;
+    if ((*err = RecordFile::open(path, FilePerm::readOnly, &rf))) return out;
     *err = rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* d) {
         UniqueHandle h(PtrToHand(d, Size(info.length)));
         if (swapImageToHost(h.data(), std::size_t(h.size())) != noErr) return true;
@@ -81,7 +81,7 @@ struct FaultSafety : ScratchTest {
                                  ImageState::modified));
         reversePackageList(f);
         ASSERT_EQ(savePackageFile(f), noErr);
-        ASSERT_EQ(closePackageFileRecords(f, false), noErr);
+        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
         disposePackageFile(f);
         original = readBytes(path);
     }
@@ -89,7 +89,7 @@ struct FaultSafety : ScratchTest {
     // The session; stops at the first error. *file is the package file, if it was opened.
     OSErr session(PackageFile** file) {
         *file = nullptr;
-        if (OSErr err = openPackageFile(path, false, {}, file)) return err;
+        if (OSErr err = openPackageFile(path, FilePerm::readWrite, {}, file)) return err;
         PackageFile* f = *file;
         for (int i : kChanged)
             setImage(findEntry(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
@@ -110,7 +110,7 @@ struct FaultSafety : ScratchTest {
             last = e;
         }
         if (OSErr err = savePackageFile(f)) return err;
-        return closePackageFileRecords(f, false);
+        return closePackageFileRecords(f, RecordClose::complete);
     }
 
     // The file verifies, and every name holds its old or its new content, exactly once when it
@@ -150,8 +150,8 @@ struct FaultSafety : ScratchTest {
         }
         // Opened for writing and closed, the file stays sound.
         PackageFile* f = nullptr;
-        ASSERT_EQ(openPackageFile(path, false, {}, &f), noErr) << what;
-        ASSERT_EQ(closePackageFileRecords(f, false), noErr) << what;
+        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
+        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
         disposePackageFile(f);
         verifyClean(path, what + ", after a writable open");
     }
@@ -169,7 +169,7 @@ struct FaultSafety : ScratchTest {
         // A session that reports success must have done all its work.
         if (retry && err && f) {
             EXPECT_EQ(savePackageFile(f), noErr) << what;
-            EXPECT_EQ(closePackageFileRecords(f, false), noErr) << what;
+            EXPECT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
         }
         const bool complete = err == noErr || (retry && f);
         disposePackageFile(f); // whatever is still open closes without writing

@@ -22,7 +22,7 @@ struct PackageFileIO : ScratchTest {
     }
     PackageFile* open() {
         PackageFile* f = nullptr;
-        EXPECT_EQ(openPackageFile(path, false, {}, &f), noErr);
+        EXPECT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr);
         return f;
     }
 };
@@ -34,9 +34,9 @@ TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
     std::vector<int> progress;
     int steps = 0;
     PackageFile* f = nullptr;
-    ASSERT_EQ(
-        openPackageFile(path, true, {[&](int c) { progress.push_back(c); }, [&] { ++steps; }}, &f),
-        noErr);
+    ASSERT_EQ(openPackageFile(path, FilePerm::readOnly,
+                              {[&](int c) { progress.push_back(c); }, [&] { ++steps; }}, &f),
+              noErr);
     EXPECT_EQ(displayNames(f),
               (std::vector<std::string>{"P1", "Unnamed Package", "A very long packa", "P3"}));
     EXPECT_EQ(f->packageCount, 4);
@@ -60,7 +60,7 @@ TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
     const std::size_t before = entriesInUse();
     writeBytes(path, {'T', 'E', 'X', 'T', '\n', '\n', '\n'});
     f = reinterpret_cast<PackageFile*>(1);
-    EXPECT_EQ(openPackageFile(path, false, {}, &f), badSignatureErr);
+    EXPECT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), badSignatureErr);
     EXPECT_EQ(f, nullptr);
     EXPECT_EQ(entriesInUse(), before);
 }
@@ -97,7 +97,7 @@ TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
     EXPECT_EQ(bad->recordId, 0u);  // not written
     EXPECT_NE(bad->image, nullptr);
     EXPECT_FALSE(f->recordFile->indexOutOfDate());
-    ASSERT_EQ(closePackageFileRecords(f, false), noErr);
+    ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
     disposePackageFile(f);
 
     VerifyReport r = verifyClean(path);
@@ -132,7 +132,7 @@ TEST_F(PackageFileIO, RevertAndForcedClose) {
     ASSERT_EQ(savePackageFile(f), noErr);
     const auto saved = readBytes(path);
     EXPECT_NE(saved, bytes);
-    ASSERT_EQ(closePackageFileRecords(f, true), noErr);
+    ASSERT_EQ(closePackageFileRecords(f, RecordClose::forced), noErr);
     EXPECT_EQ(readBytes(path), saved);
     disposePackageFile(f);
 }
@@ -149,7 +149,7 @@ TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
     // as it was, and the entries' record ids still lead to their Packages.
     {
         ScopedFileFault fault(failingCall(FileCall::close, 1, dskFulErr));
-        EXPECT_EQ(closePackageFileRecords(f, false), dskFulErr);
+        EXPECT_EQ(closePackageFileRecords(f, RecordClose::complete), dskFulErr);
     }
     ASSERT_TRUE(f->recordFile->isOpen());
     for (PackageEntry* e = f->packages; e; e = e->next) {
@@ -158,7 +158,7 @@ TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(imageField(image, 1).str(), std::string(displayNameView(e)));
     }
-    ASSERT_EQ(closePackageFileRecords(f, false), noErr);
+    ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
     disposePackageFile(f);
     EXPECT_EQ(verifyClean(path).freeBlocks, 0u);
 }

@@ -34,13 +34,13 @@ TEST(PackageRecord, SectionsInsertDeleteAndCap) {
 
     // A lasting copy owns its own pin changes; a plain copy shares the record's.
     ComponentSection copy;
-    ASSERT_EQ(getSection(r, 1, &copy, true), noErr);
+    ASSERT_EQ(getSection(r, 1, &copy, SectionCopy::lasting), noErr);
     EXPECT_NE(copy.pinChanges, sectionAt(r, 1)->pinChanges);
     EXPECT_EQ(text(copy.pinChanges), "1\t2");
     DisposeHandle(copy.pinChanges);
-    ASSERT_EQ(getSection(r, 1, &copy, false), noErr);
+    ASSERT_EQ(getSection(r, 1, &copy, SectionCopy::shared), noErr);
     EXPECT_EQ(copy.pinChanges, sectionAt(r, 1)->pinChanges);
-    EXPECT_EQ(getSection(r, 0, &copy, false), paramErr);
+    EXPECT_EQ(getSection(r, 0, &copy, SectionCopy::shared), paramErr);
 
     EXPECT_EQ(deleteSection(r, 2), noErr);
     EXPECT_EQ(sectionAt(r, 2)->classId, 3);

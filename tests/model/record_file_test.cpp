@@ -16,9 +16,9 @@ namespace {
 struct RecordFileTest : ScratchTest {
 
     std::unique_ptr<RecordFile> make() { return newRecordFile(path); }
-    std::unique_ptr<RecordFile> reopen(bool readOnly = false) {
+    std::unique_ptr<RecordFile> reopen(FilePerm perm = FilePerm::readWrite) {
         std::unique_ptr<RecordFile> rf;
-        EXPECT_EQ(RecordFile::open(path, readOnly, &rf), noErr);
+        EXPECT_EQ(RecordFile::open(path, perm, &rf), noErr);
         return rf;
     }
     std::uint32_t write(RecordFile& rf, Handle image) {
@@ -43,13 +43,13 @@ struct RecordFileTest : ScratchTest {
 TEST_F(RecordFileTest, NewFileOpenedAndClosed) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
     // Read-only: nothing is added.
-    reopen(true)->close();
+    reopen(FilePerm::readOnly)->close();
     EXPECT_EQ(readBytes(path).size(), 64u);
     auto rf = reopen();
     EXPECT_TRUE(rf->indexOutOfDate());
     EXPECT_EQ(rf->fileName(), "lib.qpk");
     ASSERT_EQ(rf->close(), noErr);
-    auto again = reopen(true);
+    auto again = reopen(FilePerm::readOnly);
     EXPECT_FALSE(again->indexOutOfDate());
     verify();
 }
@@ -72,7 +72,7 @@ TEST_P(NewRecordFile, BytesAt) {
     ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
     std::unique_ptr<RecordFile> rf;
     if (row.stage != Stage::created) {
-        ASSERT_EQ(RecordFile::open(path, false, &rf), noErr);
+        ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
     }
     if (row.stage == Stage::closed) {
         ASSERT_EQ(rf->close(), noErr);
@@ -108,25 +108,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
     std::unique_ptr<RecordFile> rf;
-    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", true, &rf), fnfErr);
+    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", FilePerm::readOnly, &rf), fnfErr);
     writeBytes(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    EXPECT_EQ(RecordFile::open(path, false, &rf), badSignatureErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), badSignatureErr);
     writeBytes(path, {'T', 'W', 'X'});
-    EXPECT_EQ(RecordFile::open(path, true, &rf), badSignatureErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), badSignatureErr);
 
     make()->close();
     auto b = readBytes(path);
     b[5] = 0x03; // version 0x0103
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, true, &rf), fileTooNewErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), fileTooNewErr);
     b[5] = 0x02;
     b[13] = 2; // a leader too small for the free list head
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, true, &rf), noLeaderErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noLeaderErr);
     b[13] = 46;
     b.resize(80); // the last record runs past the end
     writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, false, &rf), eofErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), eofErr);
     EXPECT_EQ(rf, nullptr);
 }
 
@@ -176,7 +176,7 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
-    auto ro = reopen(true);
+    auto ro = reopen(FilePerm::readOnly);
     EXPECT_EQ(ro->writeRecord(kRecordPackage, a.get(), &pt), permErr);
     EXPECT_EQ(ro->deleteRecord(pa), permErr);
 }
@@ -188,24 +188,43 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     const std::uint32_t p3 = write(*rf, sizedImage(20).get());
     const std::uint32_t p4 = write(*rf, sizedImage(20).get());
     write(*rf, sizedImage(30).get()); // keeps p4 from being the last record
+    const std::uint32_t p6 = write(*rf, sizedImage(100).get());
+    write(*rf, sizedImage(30).get());
     const std::uint64_t size = rf->fileSize();
 
-    // 100 free bytes, 86 wanted: 14 remain, enough for a free block of 8, which stays in front.
+    // 100 free bytes, 86 wanted: the record takes the front, and the 14 bytes behind it become a
+    // free block of 8 (its header, then size 8 and link 0), named by the list head.
     ASSERT_EQ(rf->deleteRecord(p1), noErr);
-    EXPECT_EQ(write(*rf, sizedImage(86).get()), p1 + 8 + 6);
-    EXPECT_EQ(headerAt(p1, rf.get()).type, kRecordFree);
-    EXPECT_EQ(headerAt(p1).length, 8u);
-    EXPECT_EQ(headerAt(p1 + 14).headerLength, 6);
-    EXPECT_EQ(headerAt(p1 + 14).length, 86u);
+    EXPECT_EQ(write(*rf, sizedImage(86).get()), p1);
+    EXPECT_EQ(headerAt(p1, rf.get()).headerLength, 6);
+    EXPECT_EQ(headerAt(p1).length, 86u);
+    auto b = readBytes(path);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + p1 + 86, b.begin() + p1 + 100),
+              (std::vector<unsigned char>{255, 6, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 0}));
+    EXPECT_EQ(getBE32(b.data() + 18), p1 + 92);
     // 100 free bytes, 87 wanted: the 13 spare bytes become slack.
     ASSERT_EQ(rf->deleteRecord(p2), noErr);
     EXPECT_EQ(write(*rf, sizedImage(87).get()), p2);
-    EXPECT_EQ(headerAt(p2).headerLength, 6 + 13);
+    EXPECT_EQ(headerAt(p2, rf.get()).headerLength, 6 + 13);
     // Two neighbouring free blocks of 20 merge into one of 46 for a record of 40.
     ASSERT_EQ(rf->deleteRecord(p3), noErr);
     ASSERT_EQ(rf->deleteRecord(p4), noErr);
     EXPECT_EQ(write(*rf, sizedImage(40).get()), p3);
-    EXPECT_EQ(headerAt(p3).headerLength, 6 + 6);
+    EXPECT_EQ(headerAt(p3, rf.get()).headerLength, 6 + 6);
+    // Records of 30 and 50 in one block of 100, one behind the other from its front; the 8
+    // bytes left over stay free, first on the list, which goes on to the block behind p1.
+    ASSERT_EQ(rf->deleteRecord(p6), noErr);
+    EXPECT_EQ(write(*rf, sizedImage(30).get()), p6);
+    EXPECT_EQ(write(*rf, sizedImage(50).get()), p6 + 36);
+    EXPECT_EQ(headerAt(p6 + 36, rf.get()).length, 50u);
+    b = readBytes(path);
+    EXPECT_EQ(std::vector<unsigned char>(b.begin() + p6 + 86, b.begin() + p6 + 96),
+              (std::vector<unsigned char>{255, 6, 0, 0, 0, 8, 0, 0, 0, 8}));
+    EXPECT_EQ(getBE32(b.data() + p6 + 96), p1 + 92);
+    EXPECT_EQ(getBE32(b.data() + 18), p6 + 92);
+    VerifyReport open = verify();
+    EXPECT_EQ(open.freeBlocks, 2u);
+    EXPECT_EQ(open.unlistedFreeBlocks, 0u);
     EXPECT_EQ(rf->fileSize(), size);
     // Nothing fits: appended at the end.
     EXPECT_EQ(write(*rf, sizedImage(200).get()), size + 6);
@@ -215,17 +234,84 @@ TEST_F(RecordFileTest, FreeListSplitMergeAndCompaction) {
     VerifyReport r = verify();
     EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u);
     EXPECT_EQ(r.slackBytes, 4u); // only the empty class index's
-    EXPECT_EQ(r.packages, 5u);
-    EXPECT_EQ(r.freeBlocks, 0u);
-    // Header, index header, the five records, the class index (4 bytes and 4 of slack).
-    EXPECT_EQ(r.fileSize, 64u + 22 + 92 + 93 + 46 + 36 + 206 + 14);
-    auto ro = reopen(true);
+    EXPECT_EQ(r.packages, 8u);
+    // Header, index header, the eight records, the class index (4 bytes and 4 of slack).
+    EXPECT_EQ(r.fileSize, 64u + 22 + 92 + 93 + 46 + 36 + 36 + 56 + 36 + 206 + 14);
+    auto ro = reopen(FilePerm::readOnly);
     std::vector<std::uint32_t> lengths;
     ro->scanRecords(kRecordPackage, [&](const RecordInfo& i, const unsigned char*) {
         lengths.push_back(i.length);
         return true;
     });
-    EXPECT_EQ(lengths, (std::vector<std::uint32_t>{86, 87, 40, 30, 200}));
+    EXPECT_EQ(lengths, (std::vector<std::uint32_t>{86, 87, 40, 30, 30, 50, 30, 200}));
+}
+
+// A Package of that many net items of about 200 bytes each: 1500 make it larger than the
+// pending block (256 KiB), 6000 larger than the read buffer (1 MiB).
+UniqueHandle largeImage(int nets = 1500) {
+    PackageRecord big;
+    setPackageField(big, kFieldPackageName, "BIG");
+    ComponentSection s;
+    s.classId = 5;
+    addSection(big, 0, s);
+    for (int n = 0; n < nets; ++n)
+        pushNetItem(big, newNetItem("N" + std::to_string(n) + "\t" + std::string(200, '1')));
+    UniqueHandle image;
+    EXPECT_EQ(flattenPackage(big, &image), noErr);
+    return image;
+}
+
+// A record larger than the pending block goes into the front of a free block at once (and the
+// name of a Package larger than the read buffer is read like any other). Whichever
+// of its file calls fails (or writes half), the file stays sound, as the failure left it and
+// once closed; when the write is reported done, the record is there and the rest of the block
+// (its length less the record's 280000 bytes and 6 of header) is a free block.
+TEST_F(RecordFileTest, LargeRecordAtTheFrontOfAFreeBlock) {
+    UniqueHandle large = largeImage(6000);
+    const auto length = std::uint32_t(large.size());
+    ASSERT_GT(length, 1u << 20);
+    std::vector<unsigned char> restHeader = {255, 6, 0, 0, 0, 0, 0, 0, 0, 0};
+    putBE32(restHeader.data() + 2, length - 280006);
+    putBE32(restHeader.data() + 6, length - 280006);
+    UniqueHandle record(NewHandleClear(280000));
+
+    auto attempt = [&](const FileFault& fault, long* calls) {
+        auto rf = make();
+        const std::uint32_t big = write(*rf, large.get());
+        write(*rf, sizedImage(20).get());
+        EXPECT_EQ(rf->readName(big).str(), "BIG");
+        EXPECT_EQ(rf->deleteRecord(big), noErr);
+        EXPECT_EQ(rf->flushWrites(), noErr);
+        std::uint32_t pos = 0;
+        OSErr err;
+        {
+            ScopedFileFault armed(fault);
+            err = rf->writeRecord(7, record.get(), &pos);
+            *calls = FileCallCount(fault.call);
+        }
+        verify();
+        if (err == noErr) {
+            EXPECT_EQ(pos, big);
+            const auto b = readBytes(path);
+            EXPECT_EQ(rf::parseRecordHeader(b.data() + big - 6).length, 280000u);
+            EXPECT_EQ(
+                std::vector<unsigned char>(b.begin() + big + 280000, b.begin() + big + 280010),
+                restHeader);
+        }
+        EXPECT_EQ(rf->close(), noErr);
+        const VerifyReport r = verify();
+        // The index header, the small Package, the new record if written, the class index.
+        EXPECT_EQ(r.records, err == noErr ? 4u : 3u);
+        EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u);
+    };
+    long calls = 0, ignored;
+    attempt(failingCall(FileCall::any, 0), &calls);
+    EXPECT_GE(calls, 3); // off the list, the record and the rest, onto the list
+    for (long n = 1; n <= calls && !HasFailure(); ++n) {
+        SCOPED_TRACE("call " + std::to_string(n));
+        attempt(failingCall(FileCall::any, n, dskFulErr), &ignored);
+        attempt(failingCall(FileCall::any, n, dskFulErr, true), &ignored);
+    }
 }
 
 TEST_F(RecordFileTest, ClassIndexAndLinks) {
@@ -310,20 +396,7 @@ TEST_F(RecordFileTest, RebuildWritingEveryLink) {
             write(*rf, packageImage("P" + std::to_string(i), {i % 37 + 1, -(i % 11) - 1}).get());
         if (i % 700 == 3) doomed.push_back(p);
         if (i == 2000) doomed.push_back(write(*rf, sizedImage(300000).get()));
-        if (i == 4000) {
-            PackageRecord big; // its net items make it larger than a block
-            setPackageField(big, kFieldPackageName, "BIG");
-            ComponentSection s;
-            s.classId = 5;
-            addSection(big, 0, s);
-            for (int n = 0; n < 1500; ++n)
-                pushNetItem(big,
-                            newNetItem("N" + std::to_string(n) + "\t" + std::string(200, '1')));
-            UniqueHandle image;
-            ASSERT_EQ(flattenPackage(big, &image), noErr);
-            ASSERT_GT(image.size(), 300000);
-            write(*rf, image.get());
-        }
+        if (i == 4000) write(*rf, largeImage().get()); // larger than a block
     }
     for (std::uint32_t p : doomed)
         ASSERT_EQ(rf->deleteRecord(p), noErr);
@@ -343,7 +416,10 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     ASSERT_EQ(rf->deleteRecord(p1), noErr);
     rf.reset(); // abandoned: nothing more written
 
-    // A free list head that names no free block: dropped read-only, rebuilt for writing.
+    // A free list head that names no free block: dropped read-only, rebuilt for writing. The
+    // index, out of date since the abandoned session, is rebuilt by the same open: its record
+    // (4 bytes and 4 of slack) takes the front of the free block of 40, and the list head then
+    // names the 26 bytes behind it.
     auto b = readBytes(path);
     EXPECT_EQ(getBE32(b.data() + 18), p1);
     putBE32(b.data() + 18, p1 + 3);
@@ -351,9 +427,13 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     VerifyReport r;
     ASSERT_EQ(verifyRecordFile(path, &r), noErr);
     EXPECT_FALSE(r.ok());
-    reopen(true);
+    reopen(FilePerm::readOnly);
     rf = reopen();
-    EXPECT_EQ(getBE32(readBytes(path).data() + 18), p1);
+    EXPECT_FALSE(rf->indexOutOfDate());
+    b = readBytes(path);
+    EXPECT_EQ(getBE32(b.data() + 18), p1 + 14);
+    EXPECT_EQ(getBE32(b.data() + 70), p1);
+    EXPECT_EQ(getBE32(b.data() + p1 + 14), 26u);
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
@@ -362,17 +442,20 @@ TEST_F(RecordFileTest, RepairsOnOpen) {
     const std::uint32_t index = getBE32(b.data() + 70);
     b[index - 6] = kRecordStaleIndex;
     writeBytes(path, b);
-    EXPECT_TRUE(reopen(true)->indexOutOfDate());
+    EXPECT_TRUE(reopen(FilePerm::readOnly)->indexOutOfDate());
     rf = reopen();
     EXPECT_FALSE(rf->indexOutOfDate());
     rf->close();
     verify();
 
-    // A stale index header with a complete class index elsewhere: that index is taken.
+    // An index header naming nothing, with a complete class index elsewhere: the index is out
+    // of date all the same, and rebuilt when opened for writing.
     b = readBytes(path);
     putBE32(b.data() + 70, 0);
     writeBytes(path, b);
-    EXPECT_FALSE(reopen(true)->indexOutOfDate());
+    EXPECT_TRUE(reopen(FilePerm::readOnly)->indexOutOfDate());
+    EXPECT_FALSE(reopen()->indexOutOfDate());
+    verify();
 }
 
 TEST_F(RecordFileTest, OldLayoutFile) {
@@ -386,7 +469,7 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     b.insert(b.end(), data.begin(), data.end());
     writeBytes(path, b);
 
-    auto ro = reopen(true);
+    auto ro = reopen(FilePerm::readOnly);
     RecordInfo info;
     ASSERT_EQ(ro->iterate(kRecordPackage, 0, &info), noErr);
     EXPECT_EQ(info.position, 6u + 22 + 6);
@@ -414,41 +497,5 @@ TEST_F(RecordFileTest, OldLayoutFile) {
     b = {'T', 'W', 'X', 'B', 0x01, 0x00, 1, 6, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};
     writeBytes(path, b);
     std::unique_ptr<RecordFile> none;
-    EXPECT_EQ(RecordFile::open(path, true, &none), noLeaderErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &none), noLeaderErr);
 }
-
-// The fuzz seeds: sound files of every kind, and one whose image claims 30 classes.
-struct SeedRow {
-    const char* name;
-    const char* file;
-    std::uint64_t faults;
-    bool packages; // holds package records
-};
-
-class RecordFileSeeds : public ::testing::TestWithParam<SeedRow> {};
-
-TEST_P(RecordFileSeeds, VerifyAndOpen) {
-    const SeedRow& row = GetParam();
-    const std::string path = std::string(OK_TEST_DATA_DIR) + "/recordfile/" + row.file;
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-    EXPECT_EQ(r.faultCount, row.faults);
-    std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, true, &rf), noErr);
-    RecordInfo info;
-    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
-    ASSERT_EQ(info.position != 0, row.packages);
-    UniqueHandle image;
-    if (row.packages) {
-        EXPECT_EQ(rf->readRecord(info.position, &image), noErr);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, RecordFileSeeds,
-                         ::testing::Values(SeedRow{"new_empty", "new-empty.qpk", 0, false},
-                                           SeedRow{"closed_empty", "closed-empty.qpk", 0, false},
-                                           SeedRow{"three_packages", "three-packages.qpk", 0, true},
-                                           SeedRow{"free_blocks", "free-blocks.qpk", 0, true},
-                                           SeedRow{"old_layout", "old-layout.qpk", 0, true},
-                                           SeedRow{"many_classes", "many-classes.qpk", 1, true}),
-                         RowName());

@@ -61,7 +61,7 @@ protected:
         const std::string source = writeText("source.txt", text);
         std::unique_ptr<RecordFile> records;
         EXPECT_EQ(RecordFile::create(path(name), "RHWQ", "QPK", "QPKG", 0), noErr);
-        EXPECT_EQ(RecordFile::open(path(name), false, &records), noErr);
+        EXPECT_EQ(RecordFile::open(path(name), FilePerm::readWrite, &records), noErr);
         RecordFileSink sink(*records);
         EXPECT_TRUE(importText(source, sink, nullptr).ok());
         EXPECT_EQ(records->close(), noErr);

@@ -75,7 +75,7 @@ std::string libraryText(const std::vector<UniqueHandle>& images) {
 std::unique_ptr<RecordFile> newRecordFile(const std::string& path) {
     std::unique_ptr<RecordFile> rf;
     EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    EXPECT_EQ(RecordFile::open(path, false, &rf), noErr);
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
     return rf;
 }
 
@@ -120,7 +120,7 @@ PackageEntry* findEntry(PackageFile* f, std::string_view displayName) {
 
 OpenedFile::~OpenedFile() {
     if (file) {
-        closePackageFileRecords(file, true);
+        closePackageFileRecords(file, RecordClose::forced);
         disposePackageFile(file);
     }
 }

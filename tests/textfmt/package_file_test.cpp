@@ -3,6 +3,8 @@
 #include "tests/support/Files.h"
 #include "tests/support/Import.h"
 #include "tests/support/Library.h"
+#include "tests/support/Tables.h"
+#include "toolbox/core/FieldText.h"
 
 #include <gtest/gtest.h>
 #include <sys/xattr.h>
@@ -91,7 +93,7 @@ TEST(TextPackageFile, ExportStopsAtTheFirstWriteError) {
     ASSERT_TRUE(importTextIntoPackageFile(text.path, target.file, nullptr));
     ASSERT_EQ(target.file->recordFile->close(), noErr);
     std::unique_ptr<RecordFile> records;
-    ASSERT_EQ(RecordFile::open(qpk.path, true, &records), noErr);
+    ASSERT_EQ(RecordFile::open(qpk.path, FilePerm::readOnly, &records), noErr);
     ASSERT_EQ(exportRecordFile(*records, out.path), noErr);
     EXPECT_EQ(out.read(), kLibrary);
 
@@ -120,3 +122,118 @@ TEST(TextPackageFile, RecordsHeldBackAreWrittenWithinTheImport) {
     EXPECT_EQ(reporter.fileErrors, std::vector<OSErr>{dskFulErr});
     EXPECT_TRUE(reporter.errors.empty());
 }
+
+namespace {
+
+// The text of a generated Package worked out from its record, without the image or the export:
+// the fields joined by commas, a line of TAB, backslash and the text (commas for TABs) per net,
+// then per section a line of TAB, "class,count" and TAB "unpackaged,packaged" per pair.
+std::string expectedText(const PackageRecord& r) {
+    auto commas = [](std::string_view text) {
+        std::string s(text);
+        for (char& c : s)
+            if (c == '\t') c = ',';
+        return s;
+    };
+    std::string_view fields(r.fieldText->data, std::size_t(GetHandleSize(r.fieldText)));
+    while (!fields.empty() && fields.back() == '\t')
+        fields.remove_suffix(1);
+    std::string text = commas(fields);
+    forEachNetItem(r, [&](const NetItem* n) { text += "\r\n\t\\" + commas(netItemText(n)); });
+    for (int i = 1; i <= r.sectionCount; ++i) {
+        const ComponentSection* s = sectionAt(r, i);
+        text += "\r\n\t" + std::to_string(s->classId) + "," + std::to_string(s->pinChangeCount);
+        const std::string_view pins =
+            s->pinChanges
+                ? std::string_view(s->pinChanges->data, std::size_t(GetHandleSize(s->pinChanges)))
+                : std::string_view{};
+        for (int field = 1; field <= 2 * s->pinChangeCount; field += 2)
+            text += "\t" + std::string(GetFieldView(pins.data(), Size(pins.size()), field)) + "," +
+                    std::string(GetFieldView(pins.data(), Size(pins.size()), field + 1));
+    }
+    return text + "\r\n";
+}
+
+enum class ExportPath { recordFile, packageFile };
+
+struct LossRow {
+    const char* name;
+    ExportPath path;
+    FileFault fault; // nth: which of the export's calls of that kind, from 1; 0: the last but one
+    OSErr code;
+};
+
+class ExportFailure : public ::testing::TestWithParam<LossRow> {};
+
+} // namespace
+
+// An export that fails part way leaves every Package converted before the failure in the file,
+// byte for byte, and reports the failure. 10,000 generated Packages fill the write buffer many
+// times over.
+TEST_P(ExportFailure, KeepsTheTextConvertedBeforeIt) {
+    const LossRow& row = GetParam();
+    constexpr int kPackages = 10000;
+    std::mt19937 rng(11);
+    std::vector<UniqueHandle> images;
+    std::vector<std::string> texts;
+    for (int i = 0; i < kPackages; ++i) {
+        const PackageRecord r = generatePackage(rng);
+        texts.push_back(expectedText(r));
+        images.emplace_back();
+        ASSERT_EQ(flattenPackage(r, &images.back()), noErr);
+    }
+    ScratchDir scratch;
+    const std::string qpk = scratch.path + "/lib.qpk", out = scratch.path + "/out.txt";
+    writeRecordFile(qpk, images);
+
+    long done = 0;
+    ExportHooks hooks;
+    std::unique_ptr<RecordFile> records;
+    OpenedFile opened;
+    if (row.path == ExportPath::recordFile) {
+        ASSERT_EQ(RecordFile::open(qpk, FilePerm::readOnly, &records), noErr);
+        hooks.progress = [&](long, long) { ++done; };
+    } else {
+        ASSERT_EQ(openPackageFile(qpk, FilePerm::readOnly, {}, &opened.file), noErr);
+        hooks.progress = [&](long n, long) { done = n; };
+    }
+    auto run = [&] {
+        done = 0;
+        return row.path == ExportPath::recordFile ? exportRecordFile(*records, out, hooks)
+                                                  : exportText(opened.file, out, hooks);
+    };
+    FileFault fault = row.fault;
+    if (fault.nth == 0) fault.nth = countFileCalls(fault.call, [&] { run(); }) - 1;
+    ASSERT_GT(fault.nth, 1);
+    OSErr err;
+    {
+        ScopedFileFault armed(fault);
+        err = run();
+        EXPECT_TRUE(FileFaultFired());
+    }
+    EXPECT_EQ(err, row.code);
+    ASSERT_GT(done, 0);
+    ASSERT_LT(done, kPackages);
+    std::string before;
+    for (long i = 0; i < done; ++i)
+        before += texts[std::size_t(i)];
+    const std::string written = readText(out);
+    EXPECT_GT(written.size(), 64u * 1024); // more than one buffer
+    EXPECT_EQ(written.size(), before.size());
+    EXPECT_TRUE(written == before) << "the text differs from the first " << done << " Packages";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ExportFailure,
+                         ::testing::Values(
+                             // A record that cannot be read stops the export there.
+                             LossRow{"read_of_record_file", ExportPath::recordFile,
+                                     failingCall(FileCall::read, 0), FileFault::ioErrFail},
+                             LossRow{"read_of_package_file", ExportPath::packageFile,
+                                     failingCall(FileCall::read, 0), FileFault::ioErrFail},
+                             // A failed write stops the export; what it could not write is written
+                             // once more at the end, so a passing fault loses nothing.
+                             LossRow{"write_of_record_file", ExportPath::recordFile,
+                                     failingCall(FileCall::write, 3, dskFulErr), dskFulErr},
+                             LossRow{"short_write_of_package_file", ExportPath::packageFile,
+                                     failingCall(FileCall::write, 2, dskFulErr, true), dskFulErr}),
+                         RowName());
