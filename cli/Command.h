@@ -12,8 +12,8 @@ constexpr int kExitUsage = 2;
 
 struct Command {
     const char* name;
-    const char* usage;   // e.g. "import TEXT OUT.qpk"
-    const char* summary; // one line
+    const char* usage;                                // e.g. "import TEXT OUT.qpk"
+    const char* summary;                              // one line
     int (*run)(const std::vector<std::string>& args); // args after the command name
 };
 

@@ -251,7 +251,8 @@ TEST_F(Golden, HeaderEdges) {
     std::unique_ptr<RecordFile> rf;
     for (std::size_t n = 0; n < 18; ++n) {
         writeBytes(path, Bytes(file.begin(), file.begin() + long(n)));
-        EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), n < 6 ? badSignatureErr : eofErr) << n;
+        EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), n < 6 ? badSignatureErr : eofErr)
+            << n;
         EXPECT_EQ(rf, nullptr);
     }
     Bytes v0101 = file;
