@@ -134,7 +134,7 @@ e2e_start_app() {
     "$E2E_APP" "$@" >>"$E2E_WORK/app.log" 2>&1 &
     E2E_APP_PID=$!
     E2E_APP_CODE=""
-    E2E_FRAME=$(timeout "$E2E_TIMEOUT" xdotool search --sync --onlyvisible --pid "$E2E_APP_PID" \
+    E2E_FRAME=$(timeout "$E2E_TIMEOUT" xdotool search --all --sync --onlyvisible --pid "$E2E_APP_PID" \
         --name '^Ortix-Kelvane$' 2>/dev/null | head -n1)
     [ -n "$E2E_FRAME" ] || e2e_fail "no frame window appeared"
     e2e_wait "the frame to be active" e2e_is_active "$E2E_FRAME"
@@ -158,18 +158,31 @@ e2e_run_other_instance() {
 
 e2e_is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 
-# The window of the program titled exactly TITLE: waits for it to be shown and active and
-# leaves its id in E2E_WINDOW.
+# Waits until the active window is one of the program's titled exactly TITLE (a dialog over
+# a dialog of the same title counts once it is in front); its id goes to E2E_WINDOW.
 e2e_wait_window() {
-    local title=$1 id=""
-    id=$(timeout "$E2E_TIMEOUT" xdotool search --sync --onlyvisible --pid "$E2E_APP_PID" \
-        --name "^${title}\$" 2>/dev/null | head -n1)
-    [ -n "$id" ] || e2e_fail "no window titled \"$title\" appeared"
-    e2e_wait "\"$title\" to be active" e2e_is_active "$id"
-    E2E_WINDOW=$id
+    E2E_WINDOW=""
+    e2e_wait "an active window titled \"$1\"" e2e_active_titled "$1"
 }
 
-e2e_window_shown() { xdotool search --onlyvisible --pid "$E2E_APP_PID" --name "^$1\$" >/dev/null; }
+# The same for a second window of that title over the one in E2E_WINDOW (a question that a
+# dialog asks under its own title).
+e2e_wait_window_over() {
+    local under=$E2E_WINDOW
+    e2e_wait "a window titled \"$1\" over $under" e2e_active_titled_not "$1" "$under"
+}
+
+e2e_active_titled_not() { e2e_active_titled "$1" && [ "$E2E_WINDOW" != "$2" ]; }
+
+e2e_active_titled() {
+    local w
+    w=$(xdotool getactivewindow) || return 1
+    [ "$(xdotool getwindowname "$w")" = "$1" ] || return 1
+    [ "$(xdotool getwindowpid "$w")" = "$E2E_APP_PID" ] || return 1
+    E2E_WINDOW=$w
+}
+
+e2e_window_shown() { xdotool search --all --onlyvisible --pid "$E2E_APP_PID" --name "^$1\$" >/dev/null; }
 e2e_window_gone() { ! e2e_window_shown "$1"; }
 
 e2e_wait_window_gone() { e2e_wait "the window \"$1\" to close" e2e_window_gone "$1"; }
@@ -211,18 +224,33 @@ e2e_menu() {
     *) e2e_fail "no menu $title" ;;
     esac
     e2e_click_frame "$x" 10
-    e2e_wait "the $title menu to open" e2e_popup_shown
+    e2e_wait "the $title menu to open" e2e_other_window_shown
     e2e_key "$@"
 }
 
-# A menu is an override-redirect window of the program; xdotool sees it as a visible window
-# that is not the frame.
-e2e_popup_shown() {
+# Menus and alerts are windows of the program titled like the frame; is one of them shown?
+e2e_other_window_shown() {
     local w
-    for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
-        [ "$w" != "$E2E_FRAME" ] && [ "$(xdotool getwindowname "$w")" = "Ortix-Kelvane" ] && return 0
+    for w in $(xdotool search --all --onlyvisible --pid "$E2E_APP_PID" --name '^Ortix-Kelvane$' \
+        2>/dev/null); do
+        [ "$w" != "$E2E_FRAME" ] && return 0
     done
     return 1
+}
+
+# An alert (a note, a question) is titled like the frame: waits for it to be the active window.
+e2e_wait_alert() {
+    e2e_wait "an alert" e2e_alert_active
+}
+
+e2e_alert_active() { e2e_active_titled Ortix-Kelvane && [ "$E2E_WINDOW" != "$E2E_FRAME" ]; }
+
+e2e_wait_alert_gone() { e2e_wait "the alert to close" eval '! e2e_other_window_shown'; }
+
+# Closes the frame as its close box would, through the window manager (Alt+F4).
+e2e_close_frame() {
+    xdotool windowactivate --sync "$E2E_FRAME" || e2e_fail "cannot activate the frame"
+    e2e_key alt+F4
 }
 
 # ---- the list windows on the screen ------------------------------------------------------------
@@ -286,15 +314,23 @@ e2e_expect_rows() {
 
 e2e_wait_file() { e2e_wait "the file $1" test -s "$1"; }
 
-# The program writes text with CR LF line ends; EXPECTED is written with plain line ends.
+# The program writes text with CR LF line ends; EXPECTED is written with plain line ends. Polls,
+# since the file may still be being written when it first appears.
 e2e_expect_text() {
     local file=$1 expected=$2
     sed 's/$/\r/' "$expected" >"$E2E_WORK/expected.crlf"
-    cmp -s "$file" "$E2E_WORK/expected.crlf" || {
-        diff <(tr -d '\r' <"$file") "$expected" >&2
-        e2e_fail "$file differs from $expected"
-    }
+    local deadline=$((SECONDS + E2E_TIMEOUT))
+    until cmp -s "$file" "$E2E_WORK/expected.crlf"; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            diff <(tr -d '\r' <"$file") "$expected" >&2
+            e2e_fail "$file differs from $expected"
+        fi
+        sleep 0.05
+    done
 }
+
+# FILE still holds exactly the bytes of COPY.
+e2e_expect_same() { cmp -s "$1" "$2" || e2e_fail "$1 was changed"; }
 
 # The names that qpk lists for FILE, compared with the words given.
 e2e_expect_list() {
