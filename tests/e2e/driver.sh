@@ -182,7 +182,15 @@ e2e_active_titled() {
     E2E_WINDOW=$w
 }
 
-e2e_window_shown() { xdotool search --all --onlyvisible --pid "$E2E_APP_PID" --name "^$1\$" >/dev/null; }
+# Is a window of the program titled exactly TITLE shown? (Names are compared here: a search by
+# name misses the windows that carry only the newer name property.)
+e2e_window_shown() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
+        [ "$(xdotool getwindowname "$w")" = "$1" ] && return 0
+    done
+    return 1
+}
 e2e_window_gone() { ! e2e_window_shown "$1"; }
 
 e2e_wait_window_gone() { e2e_wait "the window \"$1\" to close" e2e_window_gone "$1"; }
@@ -231,9 +239,8 @@ e2e_menu() {
 # Menus and alerts are windows of the program titled like the frame; is one of them shown?
 e2e_other_window_shown() {
     local w
-    for w in $(xdotool search --all --onlyvisible --pid "$E2E_APP_PID" --name '^Ortix-Kelvane$' \
-        2>/dev/null); do
-        [ "$w" != "$E2E_FRAME" ] && return 0
+    for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
+        [ "$w" != "$E2E_FRAME" ] && [ "$(xdotool getwindowname "$w")" = Ortix-Kelvane ] && return 0
     done
     return 1
 }
@@ -261,6 +268,10 @@ e2e_list_headers() { python3 "$E2E_SCREEN" headers "$E2E_WORK/fb/Xvfb_screen0"; 
 e2e_list_count_is() { [ "$(e2e_list_headers | wc -l)" -eq "$1" ]; }
 
 e2e_wait_list_count() { e2e_wait "$1 list window(s) on the screen" e2e_list_count_is "$1"; }
+
+# The only wholly visible list window (the front one when they overlap) has its list area's
+# top-left corner at X Y.
+e2e_front_list_at() { [ "$(e2e_list_headers)" = "$1 $(($2 - 17)) $(($1 + LIST_RIGHT - LIST_LEFT))" ]; }
 
 # Takes the Nth list window (from 1, top first) as the one the row functions act on.
 e2e_use_list() {
