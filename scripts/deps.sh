@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the benchmarks need, only when missing.
 set -euo pipefail
 PKGS=(cmake g++ make qt6-base-dev fonts-liberation bison libgtest-dev libbenchmark-dev
-      clang libclang-rt-14-dev clang-format sqlite3 xvfb xauth)
+      clang libclang-rt-14-dev clang-format sqlite3 xvfb xauth xdotool openbox x11-utils
+      python3)
 missing=()
 for p in "${PKGS[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""Reads the virtual X server's frame buffer (the XWD file that Xvfb keeps up to date with
+-fbdir) and answers the driver's questions about what is on the screen.
+
+  screen.py png FB OUT.png                 the whole screen as a PNG, for a failed run
+  screen.py headers FB                     one line "LEFT TOP RIGHT" per list window header
+                                           strip (a 16-pixel band of light grey), top first
+  screen.py band FB LEFT TOP RIGHT         "START HEIGHT" of the first dark band at or below TOP
+  screen.py rows FB LEFT TOP RIGHT H N     N digits, 1 for each inverted (selected) row of
+                                           height H from TOP, 0 for a plain one
+"""
+import re
+import struct
+import sys
+import zlib
+
+HEADER_GREY = (187, 187, 187)
+HEADER_HEIGHT = 16
+MIN_HEADER_WIDTH = 60
+
+
+class Screen:
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        fields = struct.unpack(">25I", data[:100])
+        header_size, _, _, depth, width, height = fields[:6]
+        bits_per_pixel, bytes_per_line = fields[11], fields[12]
+        red_mask, green_mask, blue_mask = fields[14:17]
+        ncolors = fields[19]
+        if depth != 24 or bits_per_pixel != 32:
+            sys.exit("screen.py: the X server must run at depth 24 (-screen 0 WxHx24)")
+        byte_order = fields[7]  # 0 least significant byte first
+        self.width, self.height = width, height
+        self.stride = bytes_per_line
+        self.pixels = data[header_size + ncolors * 12:]
+        self.order = "<" if byte_order == 0 else ">"
+        self.masks = (red_mask, green_mask, blue_mask)
+
+    def rgb(self, x, y):
+        (v,) = struct.unpack_from(self.order + "I", self.pixels, y * self.stride + x * 4)
+        out = []
+        for m in self.masks:
+            shift = (m & -m).bit_length() - 1
+            out.append((v & m) >> shift)
+        return tuple(out)
+
+    def dark(self, x, y):
+        return sum(self.rgb(x, y)) < 3 * 96
+
+
+def headers(s):
+    """Bands of HEADER_GREY at least MIN_HEADER_WIDTH wide and exactly HEADER_HEIGHT high."""
+    # A grey has three equal colour bytes, whatever their order; the fourth is padding.
+    grey = bytes([HEADER_GREY[0]]) * 3
+    run = re.compile(b"(?:" + re.escape(grey) + b"[\\x00-\\xff]){%d}" % MIN_HEADER_WIDTH, re.S)
+    found = []
+    for y in range(s.height):
+        line = s.pixels[y * s.stride : y * s.stride + s.width * 4]
+        pos = 0
+        while True:
+            m = run.search(line, pos)
+            if not m:
+                break
+            at = m.start()
+            if at % 4:
+                pos = at + 1
+                continue
+            start, x = at // 4, at // 4 + MIN_HEADER_WIDTH
+            while x < s.width and s.rgb(x, y) == HEADER_GREY:
+                x += 1
+            above = y > 0 and s.rgb(start + 2, y - 1) == HEADER_GREY
+            # The column at the band's right end is background for the whole band height;
+            # the count text lies at its left.
+            column = x - 2
+            tall = y + HEADER_HEIGHT < s.height and all(
+                s.rgb(column, y + k) == HEADER_GREY for k in range(HEADER_HEIGHT))
+            below = tall and s.rgb(column, y + HEADER_HEIGHT) == HEADER_GREY
+            if not above and tall and not below:
+                found.append((start, y, x))
+            pos = x * 4
+    return found
+
+
+def row_dark_fraction(s, left, right, y):
+    xs = range(left + 1, left + 1 + max(1, (right - left) * 3 // 5))
+    return sum(1 for x in xs if s.dark(x, y)) / len(xs)
+
+
+def band(s, left, top, right):
+    y = top
+    while y < s.height and row_dark_fraction(s, left, right, y) <= 0.5:
+        y += 1
+    start = y
+    while y < s.height and row_dark_fraction(s, left, right, y) > 0.5:
+        y += 1
+    return start, y - start
+
+
+def rows(s, left, top, right, height, n):
+    marks = []
+    for r in range(n):
+        y = top + r * height + height // 2
+        marks.append("1" if row_dark_fraction(s, left, right, y) > 0.5 else "0")
+    return "".join(marks)
+
+
+def png(s, out):
+    raw = bytearray()
+    for y in range(s.height):
+        raw.append(0)
+        for x in range(s.width):
+            raw.extend(s.rgb(x, y))
+
+    def chunk(kind, body):
+        c = struct.pack(">I", len(body)) + kind + body
+        return c + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    with open(out, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", s.width, s.height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 6)))
+        f.write(chunk(b"IEND", b""))
+
+
+def main(argv):
+    if len(argv) < 3:
+        sys.exit(__doc__)
+    what, s = argv[1], Screen(argv[2])
+    args = [int(a) for a in argv[3:]] if what != "png" else argv[3:]
+    if what == "png":
+        png(s, args[0])
+    elif what == "headers":
+        for h in headers(s):
+            print(*h)
+    elif what == "band":
+        print(*band(s, *args))
+    elif what == "rows":
+        print(rows(s, *args))
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
