@@ -13,6 +13,7 @@
 // Figures are the best of three runs, CPU time (this process and its children) and wall time;
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
 // $TMPDIR (or /tmp).
+#include "common/Checks.h"
 #include "common/FileBytes.h"
 #include "common/Generate.h"
 #include "common/Timing.h"
@@ -31,34 +32,16 @@
 namespace {
 
 using bench::best;
+using bench::check;
 using bench::Clock;
+using bench::die;
 using bench::fileBytes;
 using bench::msSince;
+using bench::plainRead;
 using bench::Timing;
-
-[[noreturn]] void die(const std::string& what) {
-    std::fprintf(stderr, "bench_storage: %s\n", what.c_str());
-    std::exit(1);
-}
-
-void check(OSErr err, const char* what) {
-    if (err) die(std::string(what) + " failed with error " + std::to_string(err));
-}
 
 void shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) die("command failed: " + command);
-}
-
-// The reference: every byte of the file, read in order in large blocks.
-void plainRead(const std::string& path) {
-    static std::vector<char> buf(1 << 20);
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) die("cannot open " + path);
-    long total = 0;
-    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;)
-        total += n;
-    ::close(fd);
-    if (total == 0) die("empty file " + path);
 }
 
 void sqlite(const std::string& db, const std::string& sql) {
