@@ -275,6 +275,15 @@ TEST_F(ListCommandsTest, CutMovesStoredPackagesToTheDiscardsAndDeleteDropsUnsave
     EXPECT_EQ(displayNames(f), std::vector<std::string>{"C"});
     checkInvariants();
 
+    // Closed without saving, a file whose packages were deleted keeps every byte.
+    PackageFile* g = openLibrary("b.qpk", {"X", "Y"});
+    const std::vector<unsigned char> stored = readBytes(dir + "/b.qpk");
+    run(kCmdSelectAll);
+    run(kCmdDelete);
+    EXPECT_EQ(g->packageCount, 0);
+    closeWithoutSaving(g);
+    EXPECT_EQ(readBytes(dir + "/b.qpk"), stored);
+
     // Saved, the file no longer holds the deleted records.
     ASSERT_EQ(savePackageFile(f), noErr);
     closeWithoutSaving(f);
