@@ -371,6 +371,11 @@ TEST_F(ListCommandsTest, RevertPackageRemovesUnsavedAndRestoresStoredNames) {
 
     // Two selected: the plural question; OK reverts both.
     select(f, {1, 3});
+    askTitles(kCmdRevertPackage);
+    MenuEnableRecord item;
+    item.command = kCmdRevertPackage;
+    AskMenuEnabling(item);
+    EXPECT_STREQ(item.text, "Revert These Packages");
     AnswerNextDialog(1007, 1);
     run(kCmdRevertPackage);
     EXPECT_EQ(ShownDialogs()[1].texts.at(3),
