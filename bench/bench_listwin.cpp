@@ -1,6 +1,9 @@
 // The package list window on a generated package file of a million packages: opening to the
 // first painted list beside `qpk list` on the same file (measured in the same run), one update
-// of the window scrolled to the bottom, Select All, and a shift-click range over every entry.
+// of the window scrolled to the bottom, Select All, a shift-click range over every entry, and
+// the editing commands as long as the user waits for the window to be drawn again: Copy and
+// Paste of 10,000 packages, Duplicate of 1,000, and Delete of 100,000 followed by Save (on a
+// copy of the file).
 //
 //   bench_listwin [PACKAGES [FILE]]   default: 1000000 packages in a file of the temporary folder
 //
@@ -9,8 +12,11 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. Set QPK to the qpk
 // program when it is not at ../cli/qpk beside this program.
 #include "common/Generate.h"
+#include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
+#include "listwin/PackageClipboard.h"
 #include "model/PackageFileIO.h"
+#include "resources/Commands.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Windows.h"
 #include "toolbox/harness/Harness.h"
@@ -113,8 +119,30 @@ std::int32_t selectedCount(const PackageFile* f) {
     return n;
 }
 
-void report(const char* what, const Timing& t, const char* target) {
-    std::printf("%-44s %10.3f ms wall %10.3f ms cpu   %s\n", what, t.wall, t.cpu, target);
+// Selects count entries from index first on, alone, and draws the window.
+void selectRange(PackageFile* f, std::int32_t first, std::int32_t count) {
+    deselectAll(f);
+    for (std::int32_t i = first; i < first + count; ++i)
+        entryAt(f, i)->flags |= kSelected;
+    refreshListWindow(f, ListRefresh::keepScroll);
+    UpdateWindow(f->listWindow);
+}
+
+// A command as the user waits for it: run, then the window drawn again.
+void command(PackageFile* f, std::int16_t c) {
+    listCommand(f, c);
+    UpdateWindow(f->listWindow);
+    paint();
+}
+
+std::string label(const char* format, std::int32_t n) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, int(n));
+    return text;
+}
+
+void report(const std::string& what, const Timing& t, const char* target) {
+    std::printf("%-44s %10.3f ms wall %10.3f ms cpu   %s\n", what.c_str(), t.wall, t.cpu, target);
 }
 
 } // namespace
@@ -233,7 +261,86 @@ int main(int argc, char** argv) {
         });
     report("plain click clearing every entry", plain, "");
 
+    // Copy and Paste of 10,000 packages from the middle of the list; each run first deletes
+    // the copies the run before pasted (they were never stored, so they are disposed of).
+    const std::int32_t kCopied = std::int32_t(std::min(10000L, packages / 4));
+    const std::int32_t middle = f->packageCount / 2;
+    const Timing copy = best(
+        3, false, [&] { selectRange(f, middle, kCopied); }, [&] { command(f, kCmdCopy); });
+    report(label("Copy of %d packages, drawn", kCopied), copy, "");
+    const Timing paste = best(
+        3, false,
+        [&] {
+            if (f->packageCount > packages) listCommand(f, kCmdDelete); // the pasted copies
+            UpdateWindow(w);
+        },
+        [&] { command(f, kCmdPaste); });
+    if (f->packageCount != packages + kCopied || selectedCount(f) != kCopied) fail("Paste");
+    report(label("Paste of %d packages, drawn", kCopied), paste, "");
+    const Timing selectCopyPaste = best(
+        3, false,
+        [&] {
+            listCommand(f, kCmdDelete);
+            disposePackageClipboard();
+            selectRange(f, middle, kCopied);
+        },
+        [&] {
+            command(f, kCmdCopy);
+            command(f, kCmdPaste);
+        });
+    report(label("Copy + Paste of %d, drawn", kCopied), selectCopyPaste, "");
+
+    // Duplicate of 1,000 packages.
+    const std::int32_t kDuplicated = std::int32_t(std::min(1000L, packages / 4));
+    const Timing duplicate = best(
+        3, false,
+        [&] {
+            if (f->packageCount > packages) {
+                selectRange(f, packages, f->packageCount - packages);
+                listCommand(f, kCmdDelete);
+            }
+            selectRange(f, middle, kDuplicated);
+        },
+        [&] { command(f, kCmdDuplicate); });
+    if (f->packageCount != packages + kDuplicated) fail("Duplicate");
+    report(label("Duplicate of %d packages, drawn", kDuplicated), duplicate, "");
     closeFile(f);
+    disposePackageClipboard();
+
+    // Delete of 100,000 packages and Save, on a copy of the file opened for writing.
+    const std::int32_t kDeleted = std::int32_t(std::min(100000L, packages / 2));
+    const std::string scratch = path + ".delete.qpk";
+    PackageFile* g = nullptr;
+    Timing del, save;
+    for (int run = 0; run < 2; ++run) {
+        std::filesystem::copy_file(path, scratch,
+                                   std::filesystem::copy_options::overwrite_existing);
+        if (OSErr err = openPackageFile(scratch, FilePerm::readWrite, {}, &g)) fail("open", err);
+        addPackageFile(g);
+        if (OSErr err = showListWindow(g)) fail("list window", err);
+        paint();
+        selectRange(g, g->packageCount / 4, kDeleted);
+        const Timing d = best(
+            1, false, [] {}, [&] { command(g, kCmdDelete); });
+        const Timing s = best(
+            1, false, [] {},
+            [&] {
+                if (OSErr err = savePackageFile(g)) fail("save", err);
+                UpdateWindow(g->listWindow);
+                paint();
+            });
+        if (g->packageCount != packages - kDeleted) fail("Delete");
+        del.wall = std::min(del.wall, d.wall);
+        del.cpu = std::min(del.cpu, d.cpu);
+        save.wall = std::min(save.wall, s.wall);
+        save.cpu = std::min(save.cpu, s.cpu);
+        closePackageFileRecords(g, RecordClose::forced);
+        closeFile(g);
+    }
+    report(label("Delete of %d packages, drawn", kDeleted), del, "");
+    report("  then Save", save, "");
+    std::filesystem::remove(scratch, ec);
+
     DisposeToolbox();
     return 0;
 }

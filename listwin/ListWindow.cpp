@@ -3,6 +3,8 @@
 // closing.
 #include "listwin/ListWindow.h"
 
+#include "listwin/ListCommands.h"
+#include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/EnablingSteps.h"
@@ -284,19 +286,13 @@ void clickList(PackageFile* f, Point p, bool shift, bool option) {
     } while (StillDown());
 }
 
-bool clipboardHoldsList() {
-    // The package clipboard arrives with the list editing commands; until then it never holds
-    // anything.
-    return false;
-}
-
 bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     PackageFile* f = listWindowFile(w);
     if (!f) return false;
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
     if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
-    const bool editors = gHooks.openEditors != nullptr;
+    const bool editors = gHooks.openEditor != nullptr;
     switch (c) {
     case kCmdEditMenu:
         gSummary = selectionSummary(f);
@@ -314,8 +310,8 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     case kCmdPaste:
         rec.enabled = currentPackageFile() != nullptr && clipboardHoldsList();
         break;
-    case kCmdCreate:
-        rec.enabled = editors;
+    case kCmdCreate: // the text is the pre-step's "Create New Package"
+        rec.enabled = true;
         break;
     case kCmdRevertPackage:
         if (gSummary.count >= 2) {
@@ -388,7 +384,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         if (f->listWindow == w) clickList(f, msg.where, msg.shift, msg.option);
         return true;
     case wmDoubleClick:
-        if (gHooks.openEditors) gHooks.openEditors(f);
+        if (gHooks.openEditor) openEditorCommand(f);
         return true;
     case wmKeyDown:
         // Delete and Backspace act as the Delete command when the Edit menu would allow it.
@@ -402,7 +398,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         msg.position = Point{};
         return false;
     case wmMenuCommand:
-        if (msg.command == kCmdSelectAll) selectAllEntries(f);
+        listCommand(f, msg.command);
         return false; // the application sees every command too
     default:
         return false;
@@ -470,6 +466,10 @@ OSErr createListWindow(PackageFile* f) {
 
 void installListWindowHooks(const ListWindowHooks& hooks) {
     gHooks = hooks;
+}
+
+const ListWindowHooks& listWindowHooks() {
+    return gHooks;
 }
 
 OSErr showListWindow(PackageFile* file) {

@@ -17,11 +17,16 @@ struct ListWindowHooks {
     // ends by disposing of the window (disposeListWindow) and of the package file. Without this
     // hook a close request disposes of the window alone.
     void (*closePackageFile)(PackageFile* file) = nullptr;
-    // Opens editors on the selection (the Open Editor command); nullptr while there is no editor.
-    // While it is nullptr, Create and Open Editor stay disabled and a double click does nothing.
-    void (*openEditors)(PackageFile* file) = nullptr;
+    // Opens the package editor window of one entry (made when the entry has none) and brings
+    // it to the front; nullptr while there is no editor. While it is nullptr, Open Editor stays
+    // disabled, a double click does nothing and Create opens no editor.
+    void (*openEditor)(PackageEntry* entry) = nullptr;
+    // Closes the entry's package editor window without validation, its edits carried into the
+    // entry (Delete and Revert Package then drop them with the entry's image).
+    void (*closeEditor)(PackageEntry* entry) = nullptr;
 };
 void installListWindowHooks(const ListWindowHooks& hooks);
+const ListWindowHooks& listWindowHooks();
 
 // Creates the window when the package file has none, then shows it and brings it to the front.
 // memFullErr when the window could not be made.

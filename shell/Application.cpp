@@ -1,6 +1,7 @@
 #include "shell/Application.h"
 
 #include "listwin/ListWindow.h"
+#include "listwin/PackageClipboard.h"
 #include "model/PackageFile.h"
 #include "shell/FileCommands.h"
 #include "shell/MenuSteps.h"
@@ -79,7 +80,9 @@ bool quitHook() {
         if (next == w) return false; // it stayed open
         w = next;
     }
-    return closeAllFiles() == CloseResult::closed;
+    if (closeAllFiles() != CloseResult::closed) return false;
+    disposePackageClipboard(); // it lives only in the program
+    return true;
 }
 
 OSErr startApplication() {

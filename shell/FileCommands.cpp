@@ -1,5 +1,6 @@
 #include "shell/FileCommands.h"
 
+#include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
 #include "shell/ImportErrors.h"
@@ -164,7 +165,7 @@ void saveAsTextCommand(PackageFile* f) {
     ArrowWhenDone arrow;
     ExportHooks hooks;
     hooks.progress = [](long, long) { SetCursor(watchCursor); };
-    // Open package editors commit their pending changes here once editors exist.
+    hooks.commitEditor = [](PackageEntry* e) { return commitEditor(e, false); };
     OSErr err = exportText(f, path, hooks);
     SetCursor(arrowCursor);
     if (const char* refusal = exportErrorText(err)) {
@@ -295,9 +296,8 @@ CloseResult closeAllFiles() {
 OSErr saveFile(PackageFile* f) {
     ArrowWhenDone arrow;
     SetCursor(watchCursor);
-    // Open package editors commit their pending changes here, entry by entry, once editors
-    // exist.
-    OSErr err = savePackageFile(f);
+    // Open package editors commit their pending changes, entry by entry.
+    OSErr err = savePackageFile(f, [](PackageEntry* e) { return commitEditor(e, false); });
     SetCursor(arrowCursor);
     ErrorAlert(err);
     return err;

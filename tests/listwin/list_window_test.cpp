@@ -314,7 +314,7 @@ TEST_P(ListEnablingTest, DecidesTheCommand) {
         entryAt(f, i)->flags |= kModified;
     if (c.editors) {
         ListWindowHooks hooks;
-        hooks.openEditors = [](PackageFile*) {};
+        hooks.openEditor = [](PackageEntry*) {};
         installListWindowHooks(hooks);
     }
     enabled(kCmdEditMenu); // the Edit title takes the selection summary
@@ -332,7 +332,7 @@ const EnablingCase kEnablingCases[] = {
     {"Empty_RevertPackage", 0, {}, {}, false, kCmdRevertPackage, false},
     {"Empty_Undo", 0, {}, {}, false, kCmdUndo, false},
     {"Empty_Paste", 0, {}, {}, false, kCmdPaste, false},
-    {"Empty_Create", 0, {}, {}, false, kCmdCreate, false},
+    {"Empty_Create", 0, {}, {}, false, kCmdCreate, true},
     {"Empty_SelectAll", 0, {}, {}, false, kCmdSelectAll, true},
     {"Empty_Find", 0, {}, {}, false, kCmdFind, true},
     {"Empty_FindAgain", 0, {}, {}, false, kCmdFindAgain, true},

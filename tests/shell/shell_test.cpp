@@ -337,7 +337,7 @@ const EnablingCase kEnablingCases[] = {
     {"NoFile_Close", Situation::noFile, kCmdClose, false},
     {"NoFile_Save", Situation::noFile, kCmdSave, false},
     {"NoFile_WindowMenu", Situation::noFile, kCmdWindowMenu, true},
-    {"ListWindow_Create", Situation::listWindow, kCmdCreate, false, "Create New Package"},
+    {"ListWindow_Create", Situation::listWindow, kCmdCreate, true, "Create New Package"},
     {"ListWindow_RevertPackage", Situation::listWindow, kCmdRevertPackage, false,
      "Revert This Package"},
     {"ListWindow_SelectAll", Situation::listWindow, kCmdSelectAll, true},

@@ -19,6 +19,23 @@ inline OSErr setErr(OSErr e) {
     return e;
 }
 
+// The fault injection of tests: counting while armed, failing once at the chosen allocation.
+struct MemoryFault {
+    bool armed = false;
+    bool fired = false;
+    long failAt = 0;
+    long counted = 0;
+};
+MemoryFault gFault;
+
+// Counts one allocation; true when it must fail.
+bool faultHere() {
+    if (!gFault.armed) return false;
+    if (++gFault.counted != gFault.failAt || gFault.fired) return false;
+    gFault.fired = true;
+    return true;
+}
+
 // Allocates the data of a handle; at least one byte so that a 0-byte handle still has a
 // master pointer to lock.
 char* allocData(Size size) {
@@ -31,12 +48,28 @@ OSErr MemError() {
     return gMemErr;
 }
 
+void ArmMemoryFault(long n) {
+    gFault = MemoryFault{true, false, n, 0};
+}
+
+void DisarmMemoryFault() {
+    gFault.armed = false;
+}
+
+bool MemoryFaultFired() {
+    return gFault.fired;
+}
+
+long MemoryAllocationsCounted() {
+    return gFault.counted;
+}
+
 Handle NewHandle(Size size) {
     if (size < 0) {
         setErr(paramErr);
         return nullptr;
     }
-    Handle h = new (std::nothrow) HandleBlock;
+    Handle h = faultHere() ? nullptr : new (std::nothrow) HandleBlock;
     char* data = h ? allocData(size) : nullptr;
     if (!data) {
         delete h;
@@ -86,7 +119,7 @@ OSErr SetHandleSize(Handle h, Size newSize) {
     }
     if (newSize > h->capacity) {
         // A locked block must stay where it is.
-        if (h->lockCount > 0) {
+        if (h->lockCount > 0 || faultHere()) {
             setErr(memFullErr);
             return memFullErr;
         }
@@ -136,7 +169,7 @@ Ptr NewPtr(Size size) {
         setErr(paramErr);
         return nullptr;
     }
-    Ptr p = allocData(size);
+    Ptr p = faultHere() ? nullptr : allocData(size);
     setErr(p ? noErr : memFullErr);
     return p;
 }
@@ -309,6 +342,10 @@ bool FixedPool::addChunk(std::size_t blocks) {
 }
 
 void* FixedPool::take() {
+    if (faultHere()) {
+        setErr(memFullErr);
+        return nullptr;
+    }
     void* block;
     if (free_) {
         block = free_;

@@ -34,6 +34,14 @@ Ptr NewPtr(Size size);
 Ptr NewPtrClear(Size size);
 void DisposePtr(Ptr p);
 
+// Fault injection (tests only): counts the allocations made from the arm call on (a new handle
+// or pointer block, a handle grown past its room, a block taken from a fixed pool) and makes
+// the n-th of them fail as if memory had run out (n = 1: the next one). The fault fires once.
+void ArmMemoryFault(long n);
+void DisarmMemoryFault();
+bool MemoryFaultFired();
+long MemoryAllocationsCounted(); // allocations counted since the last arm call
+
 void BlockMove(const void* src, void* dst, Size n); // overlapping moves are fine
 void BlockFill(void* dst, Size n, std::uint8_t value);
 

@@ -1,0 +1,78 @@
+#include "listwin/Confirmations.h"
+
+#include "toolbox/core/StringTable.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/Dialogs.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::int16_t kProceedDialog = 1006;
+constexpr std::int16_t kProceedMessageItem = 2;
+constexpr std::int16_t kProceedItem = 3;
+
+constexpr std::int16_t kDiscardDialog = 1007;
+constexpr std::int16_t kDiscardOKItem = 1;
+constexpr std::int16_t kDiscardMessageItem = 3;
+
+constexpr std::int32_t kWindowsAsked = 8;    // from this many a command asks first
+constexpr std::int32_t kWindowsRefused = 17; // from this many it refuses
+
+bool gOutOfMemory = false;
+
+// Runs a dialog whose only run-time content is one message, placed when the dialog opens.
+std::int16_t askWithMessage(std::int16_t dialog, std::int16_t item, const std::string& message) {
+    struct Question {
+        std::int16_t item;
+        const std::string* message;
+    } q{item, &message};
+    return RunModalDialog(
+        dialog,
+        [](DialogPtr d, WindowMessage& msg) {
+            if (msg.kind != wmCreated) return false;
+            const auto* q = static_cast<const Question*>(GetDialogUserData(d));
+            SetDialogItemText(d, q->item, q->message->c_str());
+            return true;
+        },
+        &q);
+}
+
+} // namespace
+
+bool confirmDiscard(const std::string& message) {
+    return askWithMessage(kDiscardDialog, kDiscardMessageItem, message) == kDiscardOKItem;
+}
+
+bool confirmWindowCount(std::int32_t count) {
+    if (count >= kWindowsRefused) {
+        NoteAlert("You cannot open that many windows!");
+        return true;
+    }
+    if (count < kWindowsAsked) return false;
+    char text[64];
+    std::snprintf(text, sizeof text, "Are you sure you want to open %d windows?", int(count));
+    return !confirmDiscard(text);
+}
+
+bool confirmProceed(std::int16_t stringId) {
+    if (ControlKeyDown()) return true;
+    return askWithMessage(kProceedDialog, kProceedMessageItem,
+                          std::string(GetStringEntry(stringId))) == kProceedItem;
+}
+
+void clearOutOfMemory() {
+    gOutOfMemory = false;
+}
+
+void setOutOfMemory() {
+    gOutOfMemory = true;
+}
+
+bool outOfMemory() {
+    return gOutOfMemory;
+}
+
+void reportMemory() {
+    if (gOutOfMemory) NoteAlert("The operation could not be completed due to insufficient memory!");
+}

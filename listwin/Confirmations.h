@@ -1,0 +1,25 @@
+// The questions and reports shared by the list window and the package editor: confirm discard,
+// confirm window count, confirm proceed, and the report of memory that ran out while copies
+// were being made.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Dialog 1007 (OK, Cancel) with message in item 3; true for OK.
+bool confirmDiscard(const std::string& message);
+
+// The limit on the windows one command may open: 17 or more are refused with a note alert, 8 to
+// 16 are confirmed in dialog 1007. True when the command must stop.
+bool confirmWindowCount(std::int32_t count);
+
+// Dialog 1006 (Cancel, Proceed) with string stringId (of list 1300) in item 2; true for Proceed.
+// With the Control key held down the answer is Proceed at once, without the dialog.
+bool confirmProceed(std::int16_t stringId);
+
+// The out-of-memory state of the copying loops: cleared when a loop starts, set when an
+// allocation inside it fails.
+void clearOutOfMemory();
+void setOutOfMemory();
+bool outOfMemory();
+// When the out-of-memory state is set, a note alert says the operation could not be completed.
+void reportMemory();
