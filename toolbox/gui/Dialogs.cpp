@@ -340,6 +340,26 @@ void host::PrepareModalDialog(QDialog* dialog) {
 
 // ---- running -----------------------------------------------------------------------------
 
+namespace {
+
+// Typing goes to the first editable text item, its whole text selected, unless the dialog's
+// procedure has already put the focus somewhere when it was created. Without this the host
+// would give the focus to the first control in its own order, often a popup or a button.
+void focusFirstTextItem(DialogRecord* d) {
+    for (const DialogItem& item : d->items)
+        if (item.widget && item.widget->hasFocus()) return;
+    if (d->window->focusWidget()) return;
+    for (const DialogItem& item : d->items) {
+        if (auto* e = qobject_cast<QLineEdit*>(item.widget); e && e->isEnabled()) {
+            e->setFocus();
+            e->selectAll();
+            return;
+        }
+    }
+}
+
+} // namespace
+
 std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* userData) {
     DialogTemplate t;
     if (ParseDialogTemplate(GetDialogTemplateBytes(templateId), &t) != noErr) return 0;
@@ -368,6 +388,7 @@ std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* user
     WindowMessage created;
     created.kind = wmCreated;
     send(&d, created);
+    focusFirstTextItem(&d);
 
     const ModalAnswerer& answerer = GetModalAnswerer();
     if (answerer.dialogStarting) answerer.dialogStarting(&d);

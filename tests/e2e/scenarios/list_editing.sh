@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The editing commands from the keyboard: Select All, Copy and Paste double the list with the
+# copies selected at its end; Duplicate adds "R1+"; Find (Ctrl+F, text typed, Return) selects the
+# first package whose name contains the text; Delete removes it; Save writes the file, which qpk
+# then reads back name by name and checks.
+. "$(dirname "$0")/../driver.sh"
+e2e_init
+DATA="$E2E_DIR/data"
+sed 's/$/\r/' "$DATA/parts.txt" >parts.crlf # the import reads lines ended by CR
+e2e_library parts.crlf parts.qpk             # R1, SOT23_T, PLCC20
+
+e2e_start_app parts.qpk
+e2e_wait_list_count 1
+e2e_use_list 1
+e2e_measure_rows # selects row 0
+e2e_expect_rows 1000
+
+e2e_step "Select All, Copy, Paste: the copies stand at the end, selected"
+e2e_key ctrl+a
+e2e_expect_rows 1110
+e2e_key ctrl+c
+e2e_key ctrl+v
+e2e_expect_rows 0001110
+
+e2e_step "Duplicate of R1 adds R1+ at the end, the only selection"
+e2e_click_row 0
+e2e_expect_rows 1000000
+e2e_key ctrl+d
+e2e_expect_rows 00000010
+
+e2e_step "Find with the last package selected starts at the top"
+e2e_key ctrl+f
+e2e_wait_alert # the Find dialog
+e2e_type "sot"
+e2e_key Return
+e2e_wait_alert_gone
+e2e_expect_rows 0100000
+
+e2e_step "Delete removes the package found, Save writes the file"
+e2e_key Delete
+e2e_expect_rows 0000000
+e2e_key ctrl+s
+e2e_wait "the save" eval '"$E2E_QPK" list parts.qpk | grep -q "R1+"'
+
+e2e_step "File > Exit quits without asking"
+e2e_menu File x
+e2e_expect_exit 0
+e2e_expect_list parts.qpk R1 PLCC20 R1 SOT23_T PLCC20 R1+
