@@ -317,7 +317,6 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
         if (gSummary.count >= 2) {
             const std::string_view text = GetStringEntry(1306); // "Revert These Packages"
             std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
-            rec.textChanged = true;
         }
         rec.enabled = gSummary.modified;
         break;

@@ -12,7 +12,6 @@ namespace {
 void setText(MenuEnableRecord& rec, int stringId) {
     const std::string_view text = GetStringEntry(stringId);
     std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
-    rec.textChanged = true;
 }
 
 void menuPreStep(MenuEnableRecord& rec) {

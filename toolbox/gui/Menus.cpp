@@ -218,8 +218,12 @@ bool askHandlers(MenuEnableRecord& rec) {
     return false;
 }
 
-void applyText(MenuItemRecord& item, const MenuEnableRecord& rec) {
-    std::string text(rec.text, strnlen(rec.text, sizeof rec.text));
+// The zero-terminated text of an enabling record.
+std::string recordText(const MenuEnableRecord& rec) {
+    return std::string(rec.text, strnlen(rec.text, sizeof rec.text));
+}
+
+void applyText(MenuItemRecord& item, const std::string& text) {
     if (text.find('`') != std::string::npos) {
         splitStoredText(text.c_str(), item);
     } else {
@@ -480,8 +484,8 @@ void DeleteMenuCommand(MenuHandle menu, std::int16_t command) {
 
 int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem) {
     if (!menu || !menu->menu) return 0;
-    for (int i = 1; i <= CountMItems(menu); ++i)
-        SetItemMark(menu, i, i == currentItem);
+    // The check marks stay as the caller set them: the current item is only the one placed
+    // over r when the menu opens.
     if (auto answer = GetModalAnswerer().popUpMenu) {
         int chosen = 0;
         if (answer(menu->id, currentItem, r, &chosen)) return chosen;
@@ -526,9 +530,10 @@ void RunMenuEnabling() {
         MenuEnableRecord title;
         title.command = m->id;
         std::snprintf(title.text, sizeof title.text, "%s", m->title.c_str());
+        const std::string titleAsked = recordText(title);
         AskMenuEnabling(title);
         m->titleEnabled = title.enabled;
-        if (title.textChanged) m->title.assign(title.text, strnlen(title.text, sizeof title.text));
+        if (recordText(title) != titleAsked) m->title = recordText(title);
         syncTitle(*m);
         for (int i = 1; i <= CountMItems(m); ++i) {
             MenuItemRecord* it = itemAt(m, i);
@@ -536,11 +541,13 @@ void RunMenuEnabling() {
             MenuEnableRecord rec;
             rec.command = it->command;
             std::snprintf(rec.text, sizeof rec.text, "%s", it->label.c_str());
+            const std::string asked = recordText(rec);
             AskMenuEnabling(rec);
             it = itemAt(m, i);
             if (!it) break;
             it->enabled = rec.enabled;
-            if (rec.textChanged) applyText(*it, rec);
+            // A handler that wrote a new text into the record changed the item's text.
+            if (recordText(rec) != asked) applyText(*it, recordText(rec));
             syncAction(*it);
         }
     }

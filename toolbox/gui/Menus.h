@@ -72,9 +72,9 @@ void DeleteMenuCommand(MenuHandle menu, std::int16_t command);
 
 // ---- popup menus -----------------------------------------------------------------------------
 // Shows menu under r (local coordinates of w; w nullptr: the frame's client coordinates) with
-// currentItem marked and placed over r, and returns the chosen item's position (0 when none
-// was chosen). Items chosen here dispatch no command. A modal answerer may answer it
-// instead (HostHooks.h).
+// currentItem placed over r, and returns the chosen item's position (0 when none was chosen).
+// The items' check marks are left as the caller set them. Items chosen here dispatch no
+// command. A modal answerer may answer it instead (HostHooks.h).
 int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem);
 
 // ---- enabling --------------------------------------------------------------------------------

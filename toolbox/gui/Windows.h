@@ -88,12 +88,13 @@ struct WindowMessage {
 };
 
 // Menu enabling record, handed to handler procedures. enabled is preset to true; text holds
-// the item's text and may be replaced by a new zero-terminated string (set textChanged).
+// the item's text (its label, or the menu's title), and writing a different zero-terminated
+// string into it gives the item that text. A stored text with a backquote sets the key
+// equivalent too; without one the item keeps its key equivalent.
 struct MenuEnableRecord {
     std::int16_t command = 0;
     bool enabled = true;
     char text[256]{};
-    bool textChanged = false;
     bool modalDialogUp = false;
 };
 

@@ -58,7 +58,6 @@ bool appHandler(WindowPtr, MenuEnableRecord& rec) {
     if (rec.command == 304) rec.enabled = false;
     if (rec.command == 401) {
         std::strcpy(rec.text, "Create New Package");
-        rec.textChanged = true;
     }
     if (rec.command == 500) { // rebuilds the Window menu while the pass runs
         MenuHandle windows = GetMenuHandle(500);
@@ -326,20 +325,29 @@ TEST_F(MenuTest, CtrlWClosesTheFrontWindowThroughTheMenuBar) {
     EXPECT_EQ(GetNextWindow(back), nullptr);
 }
 
-TEST_F(MenuTest, PopUpMenuSelectMarksTheCurrentItemAndReturnsTheChoice) {
+TEST_F(MenuTest, PopUpMenuSelectReturnsTheChoiceAndKeepsTheCallersCheckMarks) {
     SetMenuCommandHandler(recordCommand);
     MenuHandle shapes = GetMenu(700);
+    // The caller puts marks on items other than the current one before the choice.
+    SetItemMark(shapes, 4, true);
+    SetItemMark(shapes, 7, true);
     AnswerNextPopUpMenu(5);
     EXPECT_EQ(PopUpMenuSelect(shapes, nullptr, {10, 10, 26, 100}, 3), 5);
     ASSERT_EQ(ShownPopUpMenus().size(), 1u);
     EXPECT_EQ(ShownPopUpMenus()[0].menuId, 700);
     EXPECT_EQ(ShownPopUpMenus()[0].currentItem, 3);
     EXPECT_EQ(ShownPopUpMenus()[0].rect, (Rect{10, 10, 26, 100}));
-    EXPECT_TRUE(GetItemMark(shapes, 3));
-    EXPECT_FALSE(GetItemMark(shapes, 1));
+    std::vector<int> marked;
+    for (int i = 1; i <= CountMItems(shapes); ++i)
+        if (GetItemMark(shapes, i)) marked.push_back(i);
+    EXPECT_EQ(marked, (std::vector<int>{4, 7}));
+    // Taken off after the choice, they stay off through the next one.
+    SetItemMark(shapes, 4, false);
+    SetItemMark(shapes, 7, false);
     EXPECT_EQ(PopUpMenuSelect(shapes, nullptr, {10, 10, 26, 100}, 5), 0); // dismissed
-    EXPECT_TRUE(GetItemMark(shapes, 5));
-    EXPECT_FALSE(GetItemMark(shapes, 3));
+    for (int i = 1; i <= CountMItems(shapes); ++i)
+        EXPECT_FALSE(GetItemMark(shapes, i)) << "item " << i;
+    EXPECT_FALSE(GetHostMenu(shapes)->actions().at(4)->isChecked());
     EXPECT_TRUE(gDispatched.empty());
 }
 
