@@ -68,14 +68,29 @@ constexpr DialogItemEntry kStatus[] = {
     {{5, 5, 75, 355}, kStaticTextItem, 1, ""},
 };
 
+// A progress dialog: what is being done, and how far it has come, both set at run time.
+constexpr DialogItemEntry kProgress[] = {
+    {{10, 10, 26, 350}, kStaticTextItem, 1, ""},
+    {{36, 10, 52, 350}, kStaticTextItem, 2, ""},
+};
+
+// The layer's own alert: a message set at run time, acknowledged with OK.
+constexpr DialogItemEntry kLayerAlert[] = {
+    {{70, 270, 90, 350}, kButtonItem, 1, "OK"},
+    {{10, 60, 60, 350}, kStaticTextItem, 2, ""},
+    {{10, 15, 42, 47}, kIconItem, 3, nullptr, kCautionIconId},
+};
+
 constexpr DialogEntry kDialogs[] = {
     {1001, {65, 87, 168, 542}, kAppStyle, kFind},
+    {1002, {100, 100, 162, 460}, kAppStyle, kProgress},
     {1003, {80, 30, 230, 488}, kAppStyle, kImportError},
     {1004, {61, 43, 223, 477}, kAppStyle, kAbout},
     {1005, {88, 98, 174, 475}, kAppStyle, kSaveQuestion},
     {1006, {48, 46, 160, 428}, kAppStyle, kProceed},
     {1007, {48, 46, 160, 428}, kAppStyle, kOkCancel},
     {8000, {100, 100, 140, 460}, kLayerStyle, kStatus},
+    {8001, {80, 80, 180, 440}, kLayerStyle, kLayerAlert},
 };
 
 } // namespace
