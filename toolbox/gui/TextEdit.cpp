@@ -2,7 +2,9 @@
 #include "toolbox/gui/TextEdit.h"
 #include "toolbox/gui/HostPrivate.h"
 #include <QApplication>
+#include <QApplicationStateChangeEvent>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QStyleHints>
 #include <algorithm>
 #include <cstring>
@@ -26,7 +28,6 @@ constexpr char kCR = 13;
 constexpr int kMargin = 1; // text starts one pixel inside the destination rectangle
 
 UniqueHandle gScrap;
-bool gSettingClipboard = false;
 
 const char* Text(TEHandle te) {
     return te->hText && te->hText->data ? te->hText->data : "";
@@ -235,9 +236,7 @@ void SetClipboardText(const char* text, std::int32_t len) {
     if (!qApp) return;
     QString s = ToHostText(text, len);
     s.replace(QChar(kCR), QChar('\n'));
-    gSettingClipboard = true;
     QGuiApplication::clipboard()->setText(s);
-    gSettingClipboard = false;
 }
 
 } // namespace
@@ -544,9 +543,7 @@ std::int32_t TEGetScrapLength() {
 void ZeroScrap() {
     if (gScrap) SetHandleSize(gScrap.get(), 0);
     if (!qApp) return;
-    gSettingClipboard = true;
     QGuiApplication::clipboard()->clear();
-    gSettingClipboard = false;
 }
 
 void TEFromScrap() {
@@ -564,9 +561,27 @@ void TEToScrap() {
     if (gScrap) SetClipboardText(gScrap.data(), gScrap.size());
 }
 
+namespace {
+
+// The program coming to the front: the host sends the application a state change event.
+class ActivationWatch : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == qApp && e->type() == QEvent::ApplicationStateChange &&
+            static_cast<QApplicationStateChangeEvent*>(e)->applicationState() ==
+                Qt::ApplicationActive)
+            TEFromScrap();
+        return false;
+    }
+};
+
+} // namespace
+
 void host::WatchClipboard() {
     if (!qApp) return;
-    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
-        if (!gSettingClipboard) TEFromScrap();
-    });
+    // The scrap is the program's own: it takes what other programs copied when the program
+    // comes to the front, not while it is in use, so that a clipboard tool running in the
+    // background cannot change what Paste inserts in the middle of an edit.
+    qApp->installEventFilter(new ActivationWatch(qApp));
 }

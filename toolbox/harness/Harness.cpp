@@ -4,6 +4,7 @@
 #include "toolbox/gui/HostHooks.h"
 #include "toolbox/gui/HostPrivate.h"
 #include <QApplication>
+#include <QApplicationStateChangeEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -188,6 +189,13 @@ QWidget* ViewWidget(WindowPtr w) {
 void ProcessUpdates() {
     QCoreApplication::processEvents();
     host::RunUpdatePass();
+}
+
+void SendApplicationActivation() {
+    QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+    QCoreApplication::sendEvent(qApp, &inactive);
+    QApplicationStateChangeEvent active(Qt::ApplicationActive);
+    QCoreApplication::sendEvent(qApp, &active);
 }
 
 int BeepCount() {

@@ -52,6 +52,10 @@ QWidget* ViewWidget(WindowPtr w);
 // Delivers every pending update message and handles waiting events.
 void ProcessUpdates();
 
+// Tells the program that it has come to the front, as the host does when the user switches to
+// it from another program.
+void SendApplicationActivation();
+
 // System beeps counted since the last reset.
 int BeepCount();
 void ResetBeeps();

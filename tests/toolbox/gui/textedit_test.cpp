@@ -150,13 +150,20 @@ TEST_F(TextEditTest, ScrapMirrorsTheHostClipboard) {
     ASSERT_EQ(TEGetScrapLength(), 5);
     EXPECT_EQ(std::string(TEScrapHandle()->data, 5), "World");
 
+    // Another program's copy reaches the scrap only when the program comes to the front.
     cb->setText("Pasted");
+    EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "World");
+    TESetSelect(0, 5, te);
+    TEPaste(te);
+    EXPECT_EQ(text(), "World World");
+    harness::SendApplicationActivation();
     ASSERT_EQ(TEGetScrapLength(), 6);
     TESetSelect(0, 5, te);
     TEPaste(te);
     EXPECT_EQ(text(), "Pasted World");
 
     cb->setText("a\nb");
+    harness::SendApplicationActivation();
     EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "a\rb");
     ZeroScrap();
     EXPECT_EQ(TEGetScrapLength(), 0);
