@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QStyleHints>
+#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 #include <set>
@@ -398,12 +399,17 @@ bool StillDown() {
     bool down = false;
     if (auto source = GetInputSource().stillDown; source && source(&down)) return down;
     auto& in = host::Input();
-    QCoreApplication::processEvents();
+    // Only input and paint run inside a tracking loop: timers and socket notifiers (a second
+    // instance handing over its files) wait until the loop has returned, so that nothing else
+    // changes the documents in the middle of a drag.
+    constexpr auto kTrackingOnly =
+        QEventLoop::X11ExcludeTimers | QEventLoop::ExcludeSocketNotifiers;
+    QCoreApplication::processEvents(kTrackingOnly);
     if (in.buttonDown) {
-        // Wake up again soon even when the pointer rests, so that autoscrolling goes on.
-        QEventLoop loop;
-        QTimer::singleShot(15, &loop, &QEventLoop::quit);
-        loop.exec();
+        // Come back soon even when the pointer rests, so that autoscrolling goes on; what
+        // arrived in the meantime is handled before the answer.
+        QThread::msleep(15);
+        QCoreApplication::processEvents(kTrackingOnly);
     }
     return in.buttonDown;
 }

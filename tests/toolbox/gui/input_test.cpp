@@ -4,6 +4,8 @@
 #include "toolbox/gui/App.h"
 #include "toolbox/harness/Harness.h"
 #include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -196,6 +198,35 @@ TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
     seen.clear();
     harness::SendMousePress(w, Point{10, 10});
     EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(InputTest, TheHostsTrackingLoopRunsOnlyInputAndPaint) {
+    // The host's own StillDown, not the harness script: a timer due at once must wait until the
+    // loop has returned, while the release queued as input ends the loop.
+    const InputSource scripted = SetInputSource(InputSource{});
+    bool timerRan = false, ranInLoop = false;
+    int rounds = 0;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&] { timerRan = true; });
+    r.action = [&](WindowPtr, WindowMessage& m) {
+        if (m.kind != wmMouseDown) return false;
+        timer.start(0);
+        QCoreApplication::postEvent(harness::ViewWidget(w),
+                                    new QMouseEvent(QEvent::MouseButtonRelease, QPointF(10, 10),
+                                                    QPointF(10, 10), Qt::LeftButton, Qt::NoButton,
+                                                    Qt::NoModifier));
+        while (StillDown())
+            ranInLoop |= timerRan, ++rounds;
+        ranInLoop |= timerRan;
+        return true;
+    };
+    harness::SendMousePress(w, Point{10, 10});
+    SetInputSource(scripted);
+    EXPECT_FALSE(ranInLoop) << "after " << rounds << " rounds";
+    EXPECT_FALSE(Button()) << "the queued release ended the loop";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(timerRan);
 }
 
 } // namespace
