@@ -440,16 +440,27 @@ bool AutoScrollWindow(WindowPtr w, const Rect* area) {
     GetMouse(&p);
     SetPort(old);
     const Rect a = area ? *area : w->portRect;
-    WindowMessage m;
-    m.kind = wmScrollBar;
+    // One line towards the pointer in each direction it has left the area; sideways only while
+    // the document is wider than the view.
+    auto scroll = [&](std::int16_t bar, std::int16_t part) {
+        WindowMessage m;
+        m.kind = wmScrollBar;
+        m.bar = bar;
+        m.part = part;
+        SendWindowMessage(w, m);
+        return true;
+    };
+    bool scrolled = false;
     if (p.v < a.top)
-        m.part = sbLineUp;
+        scrolled = scroll(0, sbLineUp);
     else if (p.v >= a.bottom)
-        m.part = sbLineDown;
-    else
-        return false;
-    SendWindowMessage(w, m);
-    return true;
+        scrolled = scroll(0, sbLineDown);
+    if (!host::IsLiveWindow(w) || !host::NeedsHorizontalBar(w)) return scrolled;
+    if (p.h < a.left)
+        scrolled = scroll(1, sbLineUp);
+    else if (p.h >= a.right)
+        scrolled = scroll(1, sbLineDown);
+    return scrolled;
 }
 
 // ---- keyboard state, time, beep --------------------------------------------------------------

@@ -129,6 +129,8 @@ struct WindowHost {
     PortView* view = nullptr;    // the window's own view, or the pane itself
     QScrollBar* vbar = nullptr;
     std::unique_ptr<ControlRecord> scrollBar;
+    QScrollBar* hbar = nullptr; // shown while the document is wider than the view
+    std::unique_ptr<ControlRecord> hScrollBar;
     std::vector<WindowPtr> panes;
     std::vector<std::int16_t> paneHeights;
     std::vector<ControlRecord*> controls;
@@ -147,7 +149,8 @@ bool IsLivePort(GrafPtr port);
 WindowPtr TopWindow(WindowPtr w); // the window a pane belongs to (w itself for windows)
 bool IsLiveWindow(WindowPtr w);
 const std::vector<WindowPtr>& Windows(); // front to back, top-level windows only
-void LayoutWindow(WindowPtr w);          // places panes, view and scroll bar; resizes images
+void LayoutWindow(WindowPtr w);          // places panes, view and scroll bars; resizes images
+bool NeedsHorizontalBar(WindowPtr w);    // the document is wider than the view can be
 void ActivateFromHost(WindowPtr w);      // the host made w the active window
 void ScrollContentTo(WindowPtr w, int h, int v);
 void ControlClicked(ControlRecord* c);

@@ -42,6 +42,9 @@ void ScrollContentTo(WindowPtr w, int h, int v) {
     if (ControlRecord* sb = w->winHost->scrollBar.get()) {
         if (w->docHeight > 0) SetControlValue(sb, now.y());
     }
+    if (ControlRecord* sb = w->winHost->hScrollBar.get()) {
+        if (w->docWidth > 0) SetControlValue(sb, now.x());
+    }
 }
 
 void ControlClicked(ControlRecord* c) {
@@ -63,7 +66,7 @@ void ScrollBarAction(ControlRecord* c, int action) {
     if (!IsLiveWindow(w) || !c->bar) return;
     WindowMessage m;
     m.kind = wmScrollBar;
-    m.bar = 0;
+    m.bar = c->bar->orientation() == Qt::Horizontal ? 1 : 0;
     m.thumb = c->bar->sliderPosition();
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
@@ -106,12 +109,19 @@ void SetWindowDocSize(WindowPtr w, std::int32_t width, std::int32_t height) {
     if (!host::IsLiveWindow(w)) return;
     w->docWidth = std::max(0, width);
     w->docHeight = std::max(0, height);
-    ControlRecord* sb = w->winHost->scrollBar.get();
+    WindowHost* wh = w->winHost;
+    ControlRecord* sb = wh->scrollBar.get();
     if (!sb) return;
+    // The horizontal bar comes and goes with the width, and takes its height from the view.
+    if (wh->hbar && host::NeedsHorizontalBar(w) == wh->hbar->isHidden()) host::LayoutWindow(w);
     PortHost* ph = w->GrafPort::host;
     SetControlMaximum(sb, std::max(0, w->docHeight - ph->height));
     sb->bar->setPageStep(std::max(1, NativeValue(sb, ph->height)));
     const int maxH = std::max(0, w->docWidth - ph->width);
+    if (ControlRecord* hb = wh->hScrollBar.get()) {
+        SetControlMaximum(hb, maxH);
+        hb->bar->setPageStep(std::max(1, NativeValue(hb, ph->width)));
+    }
     const int h = std::min(ph->origin.x(), maxH), v = std::min<int>(ph->origin.y(), sb->maximum);
     host::ScrollContentTo(w, h, v);
 }

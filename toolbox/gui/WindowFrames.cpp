@@ -101,6 +101,13 @@ QMargins SubwindowFrame() {
 
 namespace host {
 
+bool NeedsHorizontalBar(WindowPtr w) {
+    WindowHost* wh = w->winHost;
+    if (!wh->hbar || !wh->container) return false;
+    const int sbW = wh->vbar ? wh->vbar->sizeHint().width() : 0;
+    return w->docWidth > std::max(0, wh->container->width() - sbW);
+}
+
 void LayoutWindow(WindowPtr w) {
     WindowHost* wh = w->winHost;
     if (!wh->container) return;
@@ -122,9 +129,16 @@ void LayoutWindow(WindowPtr w) {
         y += ph;
     }
     const int sbW = wh->vbar ? wh->vbar->sizeHint().width() : 0;
-    const int vw = std::max(0, W - sbW), vh = std::max(0, H - y);
+    const int vw = std::max(0, W - sbW);
+    const bool wide = NeedsHorizontalBar(w);
+    const int sbH = wide ? wh->hbar->sizeHint().height() : 0;
+    const int vh = std::max(0, H - y - sbH);
     wh->view->setGeometry(0, y, vw, vh);
     if (wh->vbar) wh->vbar->setGeometry(vw, y, sbW, vh);
+    if (wh->hbar) {
+        wh->hbar->setVisible(wide);
+        if (wide) wh->hbar->setGeometry(0, y + vh, vw, sbH);
+    }
     PortHost* ph = w->GrafPort::host;
     if (ph->width != vw || ph->height != vh || ph->image.devicePixelRatio() != dpr) {
         ph->resize(vw, vh, dpr, w->bkColor);
@@ -163,6 +177,26 @@ bool RectFitsOnScreen(const Rect& bounds, std::int16_t) {
     return area->viewport()->rect().contains(outer);
 }
 
+namespace {
+
+// One of a document window's two scroll bars, as a control whose actions become wmScrollBar.
+std::unique_ptr<ControlRecord> newScrollBar(WindowPtr w, Qt::Orientation o, QScrollBar** bar) {
+    *bar = new QScrollBar(o, w->winHost->container);
+    (*bar)->setFocusPolicy(Qt::NoFocus);
+    (*bar)->setRange(0, 0);
+    auto sb = std::make_unique<ControlRecord>();
+    sb->window = w;
+    sb->procID = scrollBarProc;
+    sb->bar = *bar;
+    ControlRecord* c = sb.get();
+    QObject::connect(*bar, &QScrollBar::actionTriggered,
+                     [c](int action) { host::ScrollBarAction(c, action); });
+    QObject::connect(*bar, &QScrollBar::sliderReleased, [c] { host::ScrollBarAction(c, -1); });
+    return sb;
+}
+
+} // namespace
+
 WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, WindowPtr behind,
                     std::int16_t kind, void* refCon, WindowProc proc) {
     QMdiArea* area = Area();
@@ -180,18 +214,9 @@ WindowPtr NewWindow(std::int16_t style, const Rect* bounds, const char* title, W
     wh->view = new PortView(container, w);
     wh->view->window = w;
     container->setFocusProxy(wh->view);
-    wh->vbar = new QScrollBar(Qt::Vertical, container);
-    wh->vbar->setFocusPolicy(Qt::NoFocus);
-    wh->vbar->setRange(0, 0);
-    wh->scrollBar = std::make_unique<ControlRecord>();
-    ControlRecord* sb = wh->scrollBar.get();
-    sb->window = w;
-    sb->procID = scrollBarProc;
-    sb->bar = wh->vbar;
-    QObject::connect(wh->vbar, &QScrollBar::actionTriggered,
-                     [sb](int action) { host::ScrollBarAction(sb, action); });
-    QObject::connect(wh->vbar, &QScrollBar::sliderReleased,
-                     [sb] { host::ScrollBarAction(sb, -1); });
+    wh->scrollBar = newScrollBar(w, Qt::Vertical, &wh->vbar);
+    wh->hScrollBar = newScrollBar(w, Qt::Horizontal, &wh->hbar);
+    wh->hbar->hide();
 
     auto* sub = new QMdiSubWindow;
     sub->setWindowFlags(SubwindowFlags(style));

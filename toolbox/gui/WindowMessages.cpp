@@ -25,9 +25,11 @@ bool DefWindowProc(WindowPtr w, WindowMessage& msg) {
         if (msg.active && !w->isPane) w->winHost->view->setFocus(Qt::ActiveWindowFocusReason);
         return true;
     case wmScrollBar: {
-        ControlRecord* sb = w->winHost->scrollBar.get();
+        const bool horizontal = msg.bar == 1;
+        ControlRecord* sb = (horizontal ? w->winHost->hScrollBar : w->winHost->scrollBar).get();
         if (!sb) return false;
-        const int view = w->GrafPort::host->height;
+        const QPoint origin = w->GrafPort::host->origin;
+        const int view = horizontal ? w->GrafPort::host->width : w->GrafPort::host->height;
         const int line = std::max<int>(w->scrollLine, 1);
         const int page = w->scrollPage > 0 ? w->scrollPage : std::max(line, view - line);
         std::int32_t v = sb->value;
@@ -50,7 +52,8 @@ bool DefWindowProc(WindowPtr w, WindowMessage& msg) {
         }
         v = std::clamp(v, 0, sb->maximum);
         SetControlValue(sb, v);
-        if (w->docHeight > 0) host::ScrollContentTo(w, w->GrafPort::host->origin.x(), v);
+        if (horizontal && w->docWidth > 0) host::ScrollContentTo(w, v, origin.y());
+        if (!horizontal && w->docHeight > 0) host::ScrollContentTo(w, origin.x(), v);
         return true;
     }
     case wmScrollTo: {

@@ -186,7 +186,9 @@ void DisposeWindow(WindowPtr w) {
     if (wasActive) gActive = nullptr;
     host::DetachWindowWidgets(wh);
     wh->scrollBar.reset();
+    wh->hScrollBar.reset();
     if (wh->vbar) wh->vbar->disconnect();
+    if (wh->hbar) wh->hbar->disconnect();
     QMdiSubWindow* sub = wh->sub;
     if (sub) {
         gHostActivationBlocked = true;

@@ -227,12 +227,15 @@ void SetControlTitle(ControlHandle c, const char* title);
 
 // ---- tracking --------------------------------------------------------------------------------
 // While a mouse button is down, these pump the event loop: a tracking loop reads the pointer
-// with GetMouse and runs while StillDown.
+// with GetMouse and runs while StillDown. Only input and paint are handled meanwhile; timers
+// and socket notifiers wait until the loop has returned.
 bool StillDown();            // the button that made the last press is still down
 bool Button();               // any mouse button is down
 void GetMouse(Point* where); // local coordinates of the current port
-// Scrolls w by one line when the pointer lies above or below area (local; nullptr: the view):
-// sends wmScrollBar sbLineUp or sbLineDown through the window's procedure. True when it did.
+// Scrolls w by one line towards the pointer when it lies above or below area (local; nullptr:
+// the view), and sideways when it lies left or right of area while the document is wider than
+// the view: sends wmScrollBar sbLineUp or sbLineDown (bar 0 vertical, 1 horizontal) through the
+// window's procedure, once for each direction. True when it did.
 bool AutoScrollWindow(WindowPtr w, const Rect* area = nullptr);
 
 // ---- keyboard state, time, beep --------------------------------------------------------------

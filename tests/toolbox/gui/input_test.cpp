@@ -229,4 +229,63 @@ TEST_F(InputTest, TheHostsTrackingLoopRunsOnlyInputAndPaint) {
     EXPECT_TRUE(timerRan);
 }
 
+TEST_F(InputTest, AWideDocumentScrollsAndAutoscrollsSideways) {
+    SetWindowScrollAmounts(w, 10, 100);
+    const Rect narrow = GetPortRect(w);
+    SetWindowDocSize(w, 3000, 2000);
+    const Rect view = GetPortRect(w);
+    const int viewWidth = view.right - view.left;
+    EXPECT_EQ(viewWidth, narrow.right - narrow.left);
+    EXPECT_LT(view.bottom - view.top, narrow.bottom - narrow.top)
+        << "the bar's height is the view's";
+
+    // The default handling moves by the line and page amounts, up to the width.
+    auto sideways = [&](std::int16_t part) {
+        WindowMessage m;
+        m.kind = wmScrollBar;
+        m.bar = 1;
+        m.part = part;
+        SendWindowMessage(w, m);
+        return GetWindowScroll(w);
+    };
+    EXPECT_EQ(sideways(sbLineDown), (Point{0, 10}));
+    EXPECT_EQ(sideways(sbPageDown), (Point{0, 110}));
+    EXPECT_EQ(sideways(sbLineUp), (Point{0, 100}));
+    for (int i = 0; i < 40; ++i)
+        sideways(sbPageDown);
+    EXPECT_EQ(GetWindowScroll(w).h, 3000 - viewWidth);
+    ScrollWindowTo(w, 0, 0);
+
+    // Held outside the view: right twice, left once, then below and right at the same time.
+    r.clear();
+    r.action = [&](WindowPtr win, WindowMessage& m) {
+        if (m.kind != wmMouseDown) return false;
+        do
+            AutoScrollWindow(win);
+        while (StillDown());
+        return true;
+    };
+    const auto right = static_cast<std::int16_t>(view.right + 5);
+    const auto below = static_cast<std::int16_t>(view.bottom + 5);
+    harness::ScriptPointer(w, {{10, 10}, {10, right}, {10, right}, {10, -5}, {below, right}});
+    harness::SendMousePress(w, Point{10, 10});
+    std::vector<std::pair<int, int>> steps; // bar, part
+    for (const WindowMessage& m : r.of(wmScrollBar))
+        steps.emplace_back(m.bar, m.part);
+    EXPECT_EQ(
+        steps,
+        (std::vector<std::pair<int, int>>{
+            {1, sbLineDown}, {1, sbLineDown}, {1, sbLineUp}, {0, sbLineDown}, {1, sbLineDown}}));
+    EXPECT_EQ(GetWindowScroll(w), (Point{10, 20}));
+
+    // Narrow again: the bar goes, the view gets its height back, and nothing scrolls sideways.
+    SetWindowDocSize(w, 100, 2000);
+    EXPECT_EQ(GetPortRect(w).bottom - GetPortRect(w).top, narrow.bottom - narrow.top);
+    EXPECT_EQ(GetWindowScroll(w).h, 0);
+    r.clear();
+    harness::ScriptPointer(w, {{10, 10}, {10, right}});
+    harness::SendMousePress(w, Point{10, 10});
+    EXPECT_TRUE(r.of(wmScrollBar).empty());
+}
+
 } // namespace
