@@ -8,11 +8,9 @@
 
 namespace {
 
-constexpr std::int16_t kProceedDialog = 1006;
 constexpr std::int16_t kProceedMessageItem = 2;
 constexpr std::int16_t kProceedItem = 3;
 
-constexpr std::int16_t kDiscardDialog = 1007;
 constexpr std::int16_t kDiscardOKItem = 1;
 constexpr std::int16_t kDiscardMessageItem = 3;
 
@@ -22,7 +20,7 @@ constexpr std::int32_t kWindowsRefused = 17; // from this many it refuses
 bool gOutOfMemory = false;
 
 // Runs a dialog whose only run-time content is one message, placed when the dialog opens.
-std::int16_t askWithMessage(std::int16_t dialog, std::int16_t item, const std::string& message) {
+std::int16_t askWithMessage(DialogId dialog, std::int16_t item, const std::string& message) {
     struct Question {
         std::int16_t item;
         const std::string* message;
@@ -41,7 +39,7 @@ std::int16_t askWithMessage(std::int16_t dialog, std::int16_t item, const std::s
 } // namespace
 
 bool confirmDiscard(const std::string& message) {
-    return askWithMessage(kDiscardDialog, kDiscardMessageItem, message) == kDiscardOKItem;
+    return askWithMessage(DialogId::discard, kDiscardMessageItem, message) == kDiscardOKItem;
 }
 
 bool confirmWindowCount(std::int32_t count) {
@@ -55,10 +53,10 @@ bool confirmWindowCount(std::int32_t count) {
     return !confirmDiscard(text);
 }
 
-bool confirmProceed(std::int16_t stringId) {
+bool confirmProceed(StringId message) {
     if (ControlKeyDown()) return true;
-    return askWithMessage(kProceedDialog, kProceedMessageItem,
-                          std::string(GetStringEntry(stringId))) == kProceedItem;
+    return askWithMessage(DialogId::proceed, kProceedMessageItem,
+                          std::string(GetStringEntry(message))) == kProceedItem;
 }
 
 void clearOutOfMemory() {

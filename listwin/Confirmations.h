@@ -2,6 +2,7 @@
 // confirm window count, confirm proceed, and the report of memory that ran out while copies
 // were being made.
 #pragma once
+#include "resources/ResourceIds.h"
 #include <cstdint>
 #include <string>
 
@@ -12,9 +13,9 @@ bool confirmDiscard(const std::string& message);
 // 16 are confirmed in dialog 1007. True when the command must stop.
 bool confirmWindowCount(std::int32_t count);
 
-// Dialog 1006 (Cancel, Proceed) with string stringId (of list 1300) in item 2; true for Proceed.
+// Dialog 1006 (Cancel, Proceed) with the message (of list 1300) in item 2; true for Proceed.
 // With the Control key held down the answer is Proceed at once, without the dialog.
-bool confirmProceed(std::int16_t stringId);
+bool confirmProceed(StringId message);
 
 // The out-of-memory state of the copying loops: cleared when a loop starts, set when an
 // allocation inside it fails.

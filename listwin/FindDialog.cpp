@@ -9,14 +9,11 @@
 
 namespace {
 
-constexpr std::int16_t kFindDialog = 1001;
 constexpr std::int16_t kFindItem = 1;
 constexpr std::int16_t kFieldPopup = 3;
 constexpr std::int16_t kModePopup = 4;
 constexpr std::int16_t kTextItem = 5;
-constexpr int kFieldList = 1000; // "Name", "Class ID"
 constexpr int kFieldCount = 2;
-constexpr int kModeList = 1010; // "Containing" ... "Matching"
 constexpr int kModeCount = 4;
 
 // The numbers a Class ID search text may hold.
@@ -74,8 +71,8 @@ bool findDialogProc(DialogPtr d, WindowMessage& msg) {
     PackageSearch& search = *state.search;
     switch (msg.kind) {
     case wmCreated:
-        AppendPopupStrings(d, kFieldPopup, kFieldList, kFieldCount);
-        AppendPopupStrings(d, kModePopup, kModeList, kModeCount);
+        AppendPopupStrings(d, kFieldPopup, StringListId::searchFields, kFieldCount);
+        AppendPopupStrings(d, kModePopup, StringListId::matchModes, kModeCount);
         SetDialogItemText(d, kTextItem, search.text.str().c_str());
         SetPopupValue(d, kFieldPopup, std::int32_t(search.field));
         SetPopupValue(d, kModePopup, std::int32_t(search.mode));
@@ -113,7 +110,7 @@ PackageSearch& lastSearch() {
 
 bool runFindDialog(PackageSearch& search) {
     FindState state{&search, {}};
-    return RunModalDialog(kFindDialog, findDialogProc, &state) == kFindItem;
+    return RunModalDialog(DialogId::find, findDialogProc, &state) == kFindItem;
 }
 
 void findCommand(FindRun run) {

@@ -315,7 +315,7 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
         break;
     case kCmdRevertPackage:
         if (gSummary.count >= 2) {
-            const std::string_view text = GetStringEntry(1306); // "Revert These Packages"
+            const std::string_view text = GetStringEntry(StringId::revertThesePackages);
             std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
         }
         rec.enabled = gSummary.modified;

@@ -82,20 +82,20 @@ constexpr DialogItemEntry kLayerAlert[] = {
 };
 
 constexpr DialogEntry kDialogs[] = {
-    {1001, {65, 87, 168, 542}, kAppStyle, kFind},
-    {1002, {100, 100, 162, 460}, kAppStyle, kProgress},
-    {1003, {80, 30, 230, 488}, kAppStyle, kImportError},
-    {1004, {61, 43, 223, 477}, kAppStyle, kAbout},
-    {1005, {88, 98, 174, 475}, kAppStyle, kSaveQuestion},
-    {1006, {48, 46, 160, 428}, kAppStyle, kProceed},
-    {1007, {48, 46, 160, 428}, kAppStyle, kOkCancel},
-    {8000, {100, 100, 140, 460}, kLayerStyle, kStatus},
-    {8001, {80, 80, 180, 440}, kLayerStyle, kLayerAlert},
+    {DialogId::find, {65, 87, 168, 542}, kAppStyle, kFind},
+    {DialogId::progress, {100, 100, 162, 460}, kAppStyle, kProgress},
+    {DialogId::importError, {80, 30, 230, 488}, kAppStyle, kImportError},
+    {DialogId::about, {61, 43, 223, 477}, kAppStyle, kAbout},
+    {DialogId::saveQuestion, {88, 98, 174, 475}, kAppStyle, kSaveQuestion},
+    {DialogId::proceed, {48, 46, 160, 428}, kAppStyle, kProceed},
+    {DialogId::discard, {48, 46, 160, 428}, kAppStyle, kOkCancel},
+    {DialogId::status, {100, 100, 140, 460}, kLayerStyle, kStatus},
+    {DialogId::layerAlert, {80, 80, 180, 440}, kLayerStyle, kLayerAlert},
 };
 
 } // namespace
 
-const DialogEntry* FindDialogEntry(int id) {
+const DialogEntry* FindDialogEntry(DialogId id) {
     for (const DialogEntry& d : kDialogs)
         if (d.id == id) return &d;
     return nullptr;

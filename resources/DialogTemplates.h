@@ -2,6 +2,7 @@
 // icons an item may name. The byte form the dialog runner reads lives with the runner, in the
 // host layer.
 #pragma once
+#include "resources/ResourceIds.h"
 #include "resources/Types.h"
 #include <cstdint>
 #include <span>
@@ -29,12 +30,12 @@ struct DialogItemEntry {
 };
 
 struct DialogEntry {
-    std::int16_t id;
+    DialogId id;
     Rect bounds;
     std::uint16_t style;
     std::span<const DialogItemEntry> items;
 };
 
 // The readable table of dialog id, or nullptr.
-const DialogEntry* FindDialogEntry(int id);
+const DialogEntry* FindDialogEntry(DialogId id);
 std::span<const DialogEntry> AllDialogEntries();

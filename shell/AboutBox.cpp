@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr std::int16_t kAboutDialog = 1004;
 constexpr std::int16_t kLogoItem = 1;
 constexpr std::int16_t kNameItem = 2;
 constexpr std::int16_t kVersionItem = 3;
@@ -153,5 +152,5 @@ const char* aboutVersionText() {
 }
 
 void showAboutBox() {
-    RunModalDialog(kAboutDialog, aboutProc, nullptr);
+    RunModalDialog(DialogId::about, aboutProc, nullptr);
 }

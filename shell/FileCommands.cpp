@@ -23,13 +23,11 @@ int gOpenFilter = 0;        // the filter the last Open dialog ended with
 bool gFileModified = false; // the current package file's modified state, taken at the menu title
 
 // ---- dialogs and texts -----------------------------------------------------------------------
-constexpr std::int16_t kSaveQuestionDialog = 1005;
 constexpr std::int16_t kSaveItem = 1;
 constexpr std::int16_t kCancelItem = 2;
 constexpr std::int16_t kDiscardItem = 3;
 constexpr std::int16_t kQuestionItem = 4;
 
-constexpr std::int16_t kRevertDialog = 1007;
 constexpr std::int16_t kRevertOKItem = 1;
 constexpr std::int16_t kRevertTextItem = 3;
 
@@ -73,7 +71,7 @@ std::string fileNameOf(const PackageFile* f) {
     return f->recordFile ? f->recordFile->fileName() : std::string();
 }
 
-std::int16_t askQuestion(std::int16_t dialog, std::int16_t textItem, const std::string& text) {
+std::int16_t askQuestion(DialogId dialog, std::int16_t textItem, const std::string& text) {
     struct Question {
         std::int16_t item;
         const std::string* text;
@@ -178,7 +176,7 @@ void saveAsTextCommand(PackageFile* f) {
 void revertCommand(PackageFile* f) {
     const std::string question =
         formatWithName("Do you really want to discard all changes made to \"%s\"?", fileNameOf(f));
-    if (askQuestion(kRevertDialog, kRevertTextItem, question) != kRevertOKItem) return;
+    if (askQuestion(DialogId::discard, kRevertTextItem, question) != kRevertOKItem) return;
     ArrowWhenDone arrow;
     // Open package editors of this file close here, without validation, once editors exist.
     OSErr err = revertPackageFile(f);
@@ -256,7 +254,7 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (!forced && isModified(f)) {
         const char* format = gQuitting ? "Save changes to \"%s\" before quitting?"
                                        : "Save changes to \"%s\" before closing?";
-        switch (askQuestion(kSaveQuestionDialog, kQuestionItem,
+        switch (askQuestion(DialogId::saveQuestion, kQuestionItem,
                             formatWithName(format, fileNameOf(f)))) {
         case kSaveItem:
             save = true;

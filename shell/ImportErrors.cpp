@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::int16_t kImportErrorDialog = 1003;
 constexpr std::int16_t kMessageItem = 2;
 constexpr std::int16_t kLineItem = 3;
 constexpr char kShownTab = '\x86'; // a dagger in the host's 8-bit character set
@@ -51,7 +50,7 @@ std::string importLineForDisplay(const std::string& line) {
 }
 
 void showImportError(const ImportError& error) {
-    RunModalDialog(kImportErrorDialog, importErrorProc, const_cast<ImportError*>(&error));
+    RunModalDialog(DialogId::importError, importErrorProc, const_cast<ImportError*>(&error));
 }
 
 void DialogImportReporter::importError(const ImportError& error) {

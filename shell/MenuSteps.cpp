@@ -9,7 +9,7 @@
 
 namespace {
 
-void setText(MenuEnableRecord& rec, int stringId) {
+void setText(MenuEnableRecord& rec, StringId stringId) {
     const std::string_view text = GetStringEntry(stringId);
     std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
 }
@@ -17,10 +17,10 @@ void setText(MenuEnableRecord& rec, int stringId) {
 void menuPreStep(MenuEnableRecord& rec) {
     switch (rec.command) {
     case kCmdCreate:
-        setText(rec, 1300); // "Create New Package"
+        setText(rec, StringId::createNewPackage);
         break;
     case kCmdRevertPackage:
-        setText(rec, 1305); // "Revert This Package"
+        setText(rec, StringId::revertThisPackage);
         break;
     case kCmdWindowMenu:
         rebuildWindowMenu();

@@ -4,7 +4,7 @@
 #include "toolbox/core/StringTable.h"
 
 Str255 importMessage(int code) {
-    return GetIndString(1100, code - 1);
+    return GetIndString(StringListId::importErrors, code - 1);
 }
 
 ImportError describeImportError(FileRef file, std::int16_t code, long line, long lineStart,

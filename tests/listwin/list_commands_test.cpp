@@ -526,13 +526,13 @@ TEST_F(ListCommandsTest, TheConfirmationsAskAsTheyShould) {
 
     // Proceed: the message in item 2, Proceed is item 3; the Control key answers at once.
     AnswerNextDialog(1006, 3);
-    EXPECT_TRUE(confirmProceed(1310));
+    EXPECT_TRUE(confirmProceed(StringId::packageNeedsSection));
     EXPECT_EQ(ShownDialogs()[2].texts.at(2), "A package must have a valid component section.  "
                                              "If you proceed, the package will be deleted.");
     AnswerNextDialog(1006, 1);
-    EXPECT_FALSE(confirmProceed(1311));
+    EXPECT_FALSE(confirmProceed(StringId::packageNeedsNameAndPrefix));
     harness::SetControlKey(true);
-    EXPECT_TRUE(confirmProceed(1311));
+    EXPECT_TRUE(confirmProceed(StringId::packageNeedsNameAndPrefix));
     harness::ResetKeys();
     EXPECT_EQ(ShownDialogs().size(), 4u);
 

@@ -99,17 +99,18 @@ TEST(FieldText, MissingFieldsAndGrowth) {
 }
 
 TEST(StringTable, ListsAndErrorTexts) {
-    EXPECT_EQ(GetIndString(1300, 0), GetIndString(1300, 1));
-    EXPECT_EQ(GetIndString(1300, -5).str(), "Create New Package");
-    EXPECT_EQ(GetIndString(1200, 9).str(), "Vert. Pins");
-    EXPECT_TRUE(GetIndString(1200, 11).empty());
-    EXPECT_EQ(GetIndString(1010, 2).str(), "Begining with");
-    EXPECT_EQ(GetIndString(1100, 7).str(), "Not enough memory available to continue.");
-    EXPECT_EQ(GetIndString(1300, 12).str(),
+    EXPECT_EQ(GetIndString(StringListId::messages, 0), GetIndString(StringListId::messages, 1));
+    EXPECT_EQ(GetIndString(StringListId::messages, -5).str(), "Create New Package");
+    EXPECT_EQ(GetIndString(StringListId::shapeLabels, 9).str(), "Vert. Pins");
+    EXPECT_TRUE(GetIndString(StringListId::shapeLabels, 11).empty());
+    EXPECT_EQ(GetIndString(StringListId::matchModes, 2).str(), "Begining with");
+    EXPECT_EQ(GetIndString(StringListId::importErrors, 7).str(),
+              "Not enough memory available to continue.");
+    EXPECT_EQ(GetIndString(StringListId::messages, 12).str(),
               "A package must have a valid name and reference designator prefix.  If you "
               "proceed, the package will be deleted.");
-    EXPECT_TRUE(GetIndString(1300, 13).empty());
-    EXPECT_TRUE(GetStringEntry(1256).empty());
+    EXPECT_TRUE(GetIndString(StringListId::messages, 13).empty());
+    EXPECT_TRUE(GetStringByNumber(1256).empty());
 
     EXPECT_EQ(ErrorText(fnfErr), "Error:  File not found.");
     EXPECT_EQ(ErrorText(volErr), "Error:  Invalid volume or drive specification.");

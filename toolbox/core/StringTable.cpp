@@ -26,7 +26,7 @@ constexpr ErrorEntry kErrorEntries[] = {
 
 } // namespace
 
-std::string_view GetStringEntry(int id) {
+std::string_view GetStringByNumber(int id) {
     auto entries = StringTableEntries();
     auto it = std::lower_bound(entries.begin(), entries.end(), id,
                                [](const StringEntry& e, int v) { return e.id < v; });
@@ -34,13 +34,17 @@ std::string_view GetStringEntry(int id) {
     return it->text;
 }
 
-Str255 GetIndString(int listId, int index) {
-    return Str255(GetStringEntry(listId + std::max(index, 1) - 1));
+std::string_view GetStringEntry(StringId id) {
+    return GetStringByNumber(StringNumber(id));
+}
+
+Str255 GetIndString(StringListId list, int index) {
+    return Str255(GetStringByNumber(StringNumber(list) + std::max(index, 1) - 1));
 }
 
 std::string_view ErrorMessage(OSErr code) {
     for (const ErrorEntry& e : kErrorEntries)
-        if (e.code == code) return GetStringEntry(e.entry);
+        if (e.code == code) return GetStringByNumber(e.entry);
     return {};
 }
 

@@ -1,12 +1,15 @@
 // String lists and the error texts.
 #pragma once
+#include "resources/ResourceIds.h"
 #include "toolbox/core/Strings.h"
 #include <string>
 
-// Entry listId + index - 1 of the string table (an index below 1 counts as 1); empty when absent.
-Str255 GetIndString(int listId, int index);
-// The string with that entry id, or an empty string.
-std::string_view GetStringEntry(int id);
+// Entry list + index - 1 of the string table (an index below 1 counts as 1); empty when absent.
+Str255 GetIndString(StringListId list, int index);
+// The string with that id, or an empty string.
+std::string_view GetStringEntry(StringId id);
+// The string with that number, or an empty string: for walking the table.
+std::string_view GetStringByNumber(int number);
 // "Error:  " + the text of the code, or "Error:  #%d" (a positive code masked by 0x1FFFFFF)
 // when the table has none; empty for 0 and 995, which are never shown.
 std::string ErrorText(OSErr code);

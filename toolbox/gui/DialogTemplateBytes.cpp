@@ -65,9 +65,9 @@ std::vector<std::uint8_t> EncodeDialogTemplate(const DialogEntry& dialog) {
     return out;
 }
 
-std::span<const std::uint8_t> GetDialogTemplateBytes(int id) {
+std::span<const std::uint8_t> GetDialogTemplateBytes(DialogId id) {
     static std::mutex lock;
-    static std::map<int, std::vector<std::uint8_t>> encoded;
+    static std::map<DialogId, std::vector<std::uint8_t>> encoded;
     std::lock_guard<std::mutex> guard(lock);
     auto found = encoded.find(id);
     if (found == encoded.end()) {

@@ -34,6 +34,6 @@ struct DialogTemplate {
 
 std::vector<std::uint8_t> EncodeDialogTemplate(const DialogEntry& dialog);
 // The stored bytes of dialog id (encoded once, kept for the run); empty when there is none.
-std::span<const std::uint8_t> GetDialogTemplateBytes(int id);
+std::span<const std::uint8_t> GetDialogTemplateBytes(DialogId id);
 // Reads a template; paramErr when the bytes are cut short or malformed.
 OSErr ParseDialogTemplate(std::span<const std::uint8_t> bytes, DialogTemplate* out);

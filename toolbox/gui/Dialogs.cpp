@@ -360,11 +360,11 @@ void focusFirstTextItem(DialogRecord* d) {
 
 } // namespace
 
-std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* userData) {
+std::int16_t RunModalDialog(DialogId templateId, DialogProc proc, void* userData) {
     DialogTemplate t;
     if (ParseDialogTemplate(GetDialogTemplateBytes(templateId), &t) != noErr) return 0;
     DialogRecord d;
-    d.templateId = templateId;
+    d.templateId = static_cast<std::int16_t>(templateId);
     d.proc = proc;
     d.userData = userData;
     d.style = t.style;
@@ -628,9 +628,9 @@ void AppendPopupItem(DialogPtr d, std::int16_t item, const char* text) {
     if (auto* c = it ? qobject_cast<QComboBox*>(it->widget) : nullptr) c->addItem(ToHostText(text));
 }
 
-void AppendPopupStrings(DialogPtr d, std::int16_t item, int listId, int count) {
+void AppendPopupStrings(DialogPtr d, std::int16_t item, StringListId list, int count) {
     for (int i = 1; i <= count; ++i)
-        AppendPopupItem(d, item, std::string(GetIndString(listId, i).view()).c_str());
+        AppendPopupItem(d, item, std::string(GetIndString(list, i).view()).c_str());
 }
 
 int CountPopupItems(DialogPtr d, std::int16_t item) {

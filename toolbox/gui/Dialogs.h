@@ -37,7 +37,7 @@ enum : std::uint16_t { kCheckBoxItem = 0x0180, kRadioButtonItem = 0x0181 };
 
 // Runs dialog templateId modally and returns the item that ended it (0 when the template
 // does not exist). userData is handed back by GetDialogUserData.
-std::int16_t RunModalDialog(std::int16_t templateId, DialogProc proc, void* userData);
+std::int16_t RunModalDialog(DialogId templateId, DialogProc proc, void* userData);
 void EndModalDialog(DialogPtr d, std::int16_t item);
 // True while a modal dialog or alert is up.
 bool ModalDialogUp();
@@ -89,8 +89,8 @@ void SelectRadioButton(DialogPtr d, std::int16_t item);
 std::int16_t GetSelectedRadioButton(DialogPtr d, std::int16_t item);
 
 void AppendPopupItem(DialogPtr d, std::int16_t item, const char* text);
-// Appends count entries of a string list (GetIndString(listId, 1 .. count)).
-void AppendPopupStrings(DialogPtr d, std::int16_t item, int listId, int count);
+// Appends count entries of a string list (GetIndString(list, 1 .. count)).
+void AppendPopupStrings(DialogPtr d, std::int16_t item, StringListId list, int count);
 int CountPopupItems(DialogPtr d, std::int16_t item);
 std::int32_t GetPopupValue(DialogPtr d, std::int16_t item);
 void SetPopupValue(DialogPtr d, std::int16_t item, std::int32_t value);

@@ -208,7 +208,7 @@ void HandlePress(PortView* v, QMouseEvent* e) {
     SendWindowMessage(w, m);
 }
 
-bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int16_t* code,
+bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, KeyCode* code,
             bool* special) {
     *special = false;
     switch (qtKey) {
@@ -265,7 +265,7 @@ bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int
         break;
     }
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F15) {
-        *code = static_cast<std::int16_t>(kKeyF1 + (qtKey - Qt::Key_F1));
+        *code = KeyCode(KeyNumber(kKeyF1) + (qtKey - Qt::Key_F1));
         return true;
     }
     if (qtKey == Qt::Key_Period && (mods & Qt::KeypadModifier) && Input().keypadTranslation) {
@@ -275,13 +275,13 @@ bool MapKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text, std::int
     *special = false;
     const int c = text.isEmpty() ? -1 : FromHostChar(text[0].unicode());
     if (c < 0) return false;
-    *code = static_cast<std::int16_t>(c);
+    *code = KeyCode(c);
     return true;
 }
 
 void HandleKey(PortView* v, QKeyEvent* e) {
     WindowPtr top = TopWindow(v->window);
-    std::int16_t code = 0;
+    KeyCode code = kKeyNone;
     bool special = false;
     if (!top || !MapKey(e->key(), e->modifiers(), e->text(), &code, &special)) {
         e->ignore();

@@ -27,7 +27,8 @@ bool open() {
     Status& s = status();
     if (s.window) return true;
     DialogTemplate t;
-    if (ParseDialogTemplate(GetDialogTemplateBytes(8000), &t) != noErr || t.items.empty())
+    if (ParseDialogTemplate(GetDialogTemplateBytes(DialogId::status), &t) != noErr ||
+        t.items.empty())
         return false;
     QWidget* frame = GetFrameWindow();
     auto* w = new QWidget(frame, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

@@ -342,7 +342,7 @@ void TEIdle(TEHandle te) {
     InvertRect(CaretRect(te));
 }
 
-void TEKey(std::int16_t key, TEHandle te) {
+void TEKey(KeyCode key, TEHandle te) {
     if (!te) return;
     const std::int32_t s = te->selStart, e = te->selEnd;
     auto caret = [te](std::int32_t k) {
@@ -389,8 +389,8 @@ void TEKey(std::int16_t key, TEHandle te) {
         Replace(te, s, e, &kCR, 1);
         return;
     default:
-        if (key == kKeyTab || (key >= 32 && key <= 255)) {
-            const char c = static_cast<char>(key);
+        if (const int k = KeyNumber(key); key == kKeyTab || (k >= 32 && k <= 255)) {
+            const char c = static_cast<char>(k);
             Replace(te, s, e, &c, 1);
         }
         return;

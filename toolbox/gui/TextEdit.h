@@ -6,6 +6,7 @@
 // text length; the selection is [selStart, selEnd).
 #pragma once
 #include "toolbox/core/Memory.h"
+#include "toolbox/gui/KeyCodes.h"
 #include "toolbox/gui/Quickdraw.h"
 #include <cstdint>
 
@@ -42,7 +43,7 @@ void TEDeactivate(TEHandle te);
 void TEIdle(TEHandle te); // blinks the caret of an active record with an empty selection
 // Arrow keys move the caret (Shift not considered), Backspace and kKeyDelete delete, Return
 // breaks the line (not in single-line mode), characters of 32 and above replace the selection.
-void TEKey(std::int16_t key, TEHandle te);
+void TEKey(KeyCode key, TEHandle te);
 // A click at where (local): sets the caret, or with extend extends the selection; a double
 // click (the last message was wmDoubleClick) selects a word; follows the pointer while the
 // button is down.

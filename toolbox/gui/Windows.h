@@ -9,6 +9,7 @@
 // A window procedure returns true when it has handled a message; otherwise the toolbox's
 // default handling runs (DefWindowProc, which a procedure may also call itself first).
 #pragma once
+#include "toolbox/gui/KeyCodes.h"
 #include "toolbox/gui/Quickdraw.h"
 #include <cstdint>
 
@@ -47,26 +48,6 @@ enum : std::int16_t {
     sbThumbPosition = 5 // the thumb was released
 };
 
-// Key codes (wmKeyDown): characters as themselves, and these.
-enum : std::int16_t {
-    kKeyBackspace = 8,
-    kKeyTab = 9,
-    kKeyReturn = 13,
-    kKeyEscape = 27,
-    kKeyUpArrow = 301,
-    kKeyDownArrow = 302,
-    kKeyRightArrow = 303,
-    kKeyLeftArrow = 304,
-    kKeyPageUp = 305,
-    kKeyPageDown = 306,
-    kKeyHome = 309,
-    kKeyEnd = 310,
-    kKeyBackTab = 315, // shift-Tab
-    kKeyDelete = 317,  // Delete, Clear, and the keypad decimal key with keypad translation on
-    kKeyF1 = 331,      // F1 to F15 are 331 to 345
-    kKeyF15 = 345
-};
-
 struct WindowMessage {
     std::uint8_t kind = wmIdle;
     Point where{};            // wmIdle, wmMouseDown, wmDoubleClick: local coordinates
@@ -75,7 +56,7 @@ struct WindowMessage {
     bool option = false;      // Control held
     bool active = false;      // wmActivate: true activate, false deactivate
     Rect area{};              // wmUpdate: bounding rectangle of the area to draw (local)
-    std::int16_t key = 0;     // wmKeyDown: key code
+    KeyCode key = kKeyNone;   // wmKeyDown: key code
     bool special = false;     // wmKeyDown: arrows, paging, Home, End, Delete, function keys
     std::int16_t part = 0;    // wmScrollBar: sbLineUp ... sbThumbPosition
     std::int16_t bar = 0;     // wmScrollBar: 0 vertical, 1 horizontal

@@ -12,14 +12,14 @@
 namespace {
 
 // One row per template of the table, named by its id.
-std::vector<int> templateIds() {
-    std::vector<int> ids;
+std::vector<DialogId> templateIds() {
+    std::vector<DialogId> ids;
     for (const DialogEntry& dialog : AllDialogEntries())
         ids.push_back(dialog.id);
     return ids;
 }
 
-class DialogTemplateBytesTest : public ::testing::TestWithParam<int> {};
+class DialogTemplateBytesTest : public ::testing::TestWithParam<DialogId> {};
 
 TEST_P(DialogTemplateBytesTest, ComesBackFromItsBytesAndRefusesThemCutShort) {
     ASSERT_NE(FindDialogEntry(GetParam()), nullptr);
@@ -52,8 +52,8 @@ TEST_P(DialogTemplateBytesTest, ComesBackFromItsBytesAndRefusesThemCutShort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTemplateBytesTest, ::testing::ValuesIn(templateIds()),
-                         [](const ::testing::TestParamInfo<int>& row) {
-                             return "Template" + std::to_string(row.param);
+                         [](const ::testing::TestParamInfo<DialogId>& row) {
+                             return "Template" + std::to_string(int(row.param));
                          });
 
 TEST(DialogTemplateBytes, LayoutFieldByFieldAndBytesKeptForTheRun) {
@@ -61,14 +61,14 @@ TEST(DialogTemplateBytes, LayoutFieldByFieldAndBytesKeptForTheRun) {
     const std::vector<std::uint8_t> status = {100,  0, 100,  0, 140, 0, 0xCC, 0x01, 1,  0,
                                               0,    0, 0,    0, 5,   0, 5,    0,    75, 0,
                                               0x63, 1, 0x20, 1, 1,   0, 0,    0,    0,  0};
-    std::span<const std::uint8_t> got = GetDialogTemplateBytes(8000);
+    std::span<const std::uint8_t> got = GetDialogTemplateBytes(DialogId::status);
     EXPECT_EQ(std::vector<std::uint8_t>(got.begin(), got.end()), status);
-    EXPECT_EQ(GetDialogTemplateBytes(8000).data(), got.data()) << "encoded once";
-    EXPECT_TRUE(GetDialogTemplateBytes(9999).empty());
+    EXPECT_EQ(GetDialogTemplateBytes(DialogId::status).data(), got.data()) << "encoded once";
+    EXPECT_TRUE(GetDialogTemplateBytes(DialogId(9999)).empty());
 
     // An icon item holds its icon id where a text item holds its text.
     const DialogItemEntry icon[] = {{{1, 2, 3, 4}, kIconItem, 7, nullptr, kStopIconId}};
-    const std::vector<std::uint8_t> iconBytes = EncodeDialogTemplate({1, {}, 0, icon});
+    const std::vector<std::uint8_t> iconBytes = EncodeDialogTemplate({DialogId(1), {}, 0, icon});
     ASSERT_EQ(iconBytes.size(), 30u);
     EXPECT_EQ(iconBytes[28] | (iconBytes[29] << 8), kStopIconId);
     EXPECT_EQ(ParseDialogTemplate(iconBytes, nullptr), paramErr) << "no template to fill";
@@ -83,7 +83,8 @@ TEST(Resources, EveryTemplateAndTheLayersBitmapArePresent) {
     // including the progress dialog and the alert that nothing opens yet.
     for (int id : {1001, 1002, 1003, 1004, 1005, 1006, 1007, 8000, 8001}) {
         DialogTemplate t;
-        ASSERT_EQ(ParseDialogTemplate(GetDialogTemplateBytes(id), &t), noErr) << "XDLG " << id;
+        ASSERT_EQ(ParseDialogTemplate(GetDialogTemplateBytes(DialogId(id)), &t), noErr)
+            << "XDLG " << id;
         EXPECT_EQ(t.style, id >= 8000 ? 0 : 2) << "XDLG " << id;
         EXPECT_FALSE(t.items.empty()) << "XDLG " << id;
     }

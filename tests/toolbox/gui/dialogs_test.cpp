@@ -55,7 +55,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
         return false;
     };
     AnswerNextDialog(1005, 3);
-    EXPECT_EQ(RunModalDialog(1005, forward, &data), 3);
+    EXPECT_EQ(RunModalDialog(DialogId::saveQuestion, forward, &data), 3);
     EXPECT_EQ(userData, &data);
     EXPECT_EQ(seen,
               (std::vector<int>{wmCreated * 100, wmControlClick * 100 + 3, wmEndModal * 100 + 3}));
@@ -90,7 +90,7 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
     find.popupItem = 4;
     find.popupValue = 2;
     AnswerNextDialog(find);
-    EXPECT_EQ(RunModalDialog(1001, forward, nullptr), 1);
+    EXPECT_EQ(RunModalDialog(DialogId::find, forward, nullptr), 1);
     EXPECT_EQ(typed, "DIP14");
     EXPECT_EQ(match, 2);
     EXPECT_EQ(ShownDialogs().back().texts.at(4), "Begining with");
@@ -103,17 +103,17 @@ TEST_F(DialogTest, ModalDialogsAreAnsweredByScriptAndRecordTheirTexts) {
     };
     AnswerNextDialog(1006, 3);
     AnswerNextDialog(1006, 1);
-    EXPECT_EQ(RunModalDialog(1006, forward, nullptr), 1);
+    EXPECT_EQ(RunModalDialog(DialogId::proceed, forward, nullptr), 1);
     EXPECT_EQ(refusals, 1);
     EXPECT_EQ(PendingDialogAnswers(), 0);
     gProc = nullptr;
 }
 
 TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
-    EXPECT_EQ(RunModalDialog(1006, nullptr, nullptr), 1); // "Cancel" is item 1 there
+    EXPECT_EQ(RunModalDialog(DialogId::proceed, nullptr, nullptr), 1); // "Cancel" is item 1 there
     EXPECT_FALSE(ShownDialogs().back().answered);
-    EXPECT_EQ(RunModalDialog(1007, nullptr, nullptr), 2);
-    EXPECT_EQ(RunModalDialog(9999, nullptr, nullptr), 0); // no such template
+    EXPECT_EQ(RunModalDialog(DialogId::discard, nullptr, nullptr), 2);
+    EXPECT_EQ(RunModalDialog(DialogId(9999), nullptr, nullptr), 0); // no such template
 
     // The close box: refused once by the procedure, then the default ends it as Cancel.
     int closes = 0;
@@ -126,7 +126,7 @@ TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
         return msg.kind == wmCloseRequest && ++closes == 1;
     };
     AnswerNextDialog(1007, 1); // would be used only if the close did not end the dialog
-    EXPECT_EQ(RunModalDialog(1007, forward, nullptr), 2);
+    EXPECT_EQ(RunModalDialog(DialogId::discard, forward, nullptr), 2);
     EXPECT_EQ(closes, 2);
     ResetDialogHarness();
     gProc = nullptr;
@@ -154,7 +154,7 @@ TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
         return false;
     };
     AnswerNextDialog(1001, 1, {{5, "12x"}});
-    RunModalDialog(1001, forward, nullptr);
+    RunModalDialog(DialogId::find, forward, nullptr);
     EXPECT_EQ(kept, (std::vector<std::string>{"42", "", "-5", "", "-", "", "", "500", ""}));
     EXPECT_FALSE(inRange);
 
@@ -165,11 +165,11 @@ TEST_F(DialogTest, NumberFilterRefusesWhatCannotBecomeANumberInRange) {
         return false;
     };
     AnswerNextDialog(1001, 1, {{5, "3"}});
-    RunModalDialog(1001, forward, nullptr);
+    RunModalDialog(DialogId::find, forward, nullptr);
     EXPECT_EQ(ShownDialogs().back().texts.at(5), "3");
     EXPECT_FALSE(inRange);
     AnswerNextDialog(1001, 1, {{5, "30"}});
-    RunModalDialog(1001, forward, nullptr);
+    RunModalDialog(DialogId::find, forward, nullptr);
     EXPECT_TRUE(inRange);
     EXPECT_EQ(number, 30);
     gProc = nullptr;
@@ -212,7 +212,7 @@ TEST_F(DialogTest, RadioGroupsItemsAndStyles) {
         selected.push_back(int(GetDialogItemUserValue(d, 5)));
         return false;
     };
-    RunModalDialog(1001, forward, nullptr);
+    RunModalDialog(DialogId::find, forward, nullptr);
     EXPECT_EQ(selected, (std::vector<int>{12, 20, 0, 10, 1, 0, 1234}));
     EXPECT_EQ(styled, 1) << "the moved item shows in the bold style";
     gProc = nullptr;
@@ -231,7 +231,7 @@ TEST_F(DialogTest, ProcedureDrawsInTheDialogPort) {
         return false;
     };
     AnswerNextDialog(1004, 2);
-    EXPECT_EQ(RunModalDialog(1004, forward, nullptr), 2);
+    EXPECT_EQ(RunModalDialog(DialogId::about, forward, nullptr), 2);
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.pixel(20, 20) & 0xFFFFFF, 0x558AFFu);
     EXPECT_NE(shot.pixel(20, 150) & 0xFFFFFF, 0x558AFFu); // below the logo's area
@@ -293,7 +293,7 @@ TEST_F(DialogTest, ModalWindowsHaveTheCloseBoxOnlyAndDoNotStayMinimised) {
         if (msg.kind == wmCreated) flags = GetHostDialog(d)->windowFlags();
         return false;
     };
-    RunModalDialog(1004, forward, nullptr);
+    RunModalDialog(DialogId::about, forward, nullptr);
     gProc = nullptr;
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "no buttons added by default";

@@ -30,7 +30,7 @@ protected:
         harness::SendKey(w, qtKey, mods, text);
         const auto keys = r.of(wmKeyDown);
         if (keys.size() != 1) return {-1, false};
-        return {keys[0].key, keys[0].special};
+        return {KeyNumber(keys[0].key), keys[0].special};
     }
     Recorder r, pane;
     WindowPtr w = nullptr;
@@ -125,7 +125,7 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     harness::SendKey(p, Qt::Key_B, Qt::NoModifier, "b");
     EXPECT_EQ(pane.of(wmMouseDown).size(), 1u);
     EXPECT_TRUE(pane.of(wmKeyDown).empty());
-    EXPECT_EQ(r.of(wmKeyDown).back().key, 'b');
+    EXPECT_EQ(r.of(wmKeyDown).back().key, CharKey('b'));
 }
 
 TEST_F(InputTest, KeyboardStateBeepsAndIdle) {

@@ -62,7 +62,7 @@ TEST_F(TextEditTest, SelectionIsClampedAndTypingReplacesIt) {
     TEActivate(te);
     TESetSelect(0, 255, te);
     for (char c : std::string("dip"))
-        TEKey(c, te);
+        TEKey(CharKey(c), te);
     EXPECT_EQ(text(), "dip");
     TEKey(kKeyLeftArrow, te);
     TEKey(kKeyLeftArrow, te);
@@ -73,11 +73,11 @@ TEST_F(TextEditTest, SelectionIsClampedAndTypingReplacesIt) {
     TEKey(kKeyDelete, te);
     EXPECT_EQ(text(), "p");
     TEKey(kKeyEnd, te);
-    TEKey('8', te);
+    TEKey(CharKey('8'), te);
     EXPECT_EQ(text(), "p8");
     TEKey(kKeyReturn, te);
     EXPECT_EQ(text(), "p8\r") << "multi-line records take Return";
-    TEKey(1, te); // control characters are not text
+    TEKey(CharKey(1), te); // control characters are not text
     EXPECT_EQ(te->teLength, 3);
 
     TESetSelect(0, 1, te);
@@ -121,7 +121,7 @@ TEST_F(TextEditTest, SingleLineScrollsSidewaysAndMultiLineWraps) {
     TESetSingleLine(te, true);
     TEActivate(te);
     for (int i = 0; i < 30; ++i)
-        TEKey('W', te);
+        TEKey(CharKey('W'), te);
     EXPECT_EQ(te->teLength, 30);
     TEClick(Point{15, 68}, false, te);
     EXPECT_GE(te->selStart, 25) << "the end of the text is in view";
