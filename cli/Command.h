@@ -1,5 +1,7 @@
 // qpk commands register themselves here; main.cpp dispatches by the first argument.
 #pragma once
+#include "model/PackageFile.h"
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,12 @@ const std::vector<Command>& commands();
 
 struct Registrar {
     explicit Registrar(const Command& command) { registerCommand(command); }
+};
+
+// Disposes of an open package file when the command returns.
+struct FileCloser {
+    PackageFile* f;
+    ~FileCloser() { disposePackageFile(f); }
 };
 
 // Prints "qpk: FILE: message" to stderr.

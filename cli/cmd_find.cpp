@@ -49,11 +49,6 @@ bool parseMode(const std::string& word, MatchMode* mode) {
     return false;
 }
 
-struct FileCloser {
-    PackageFile* f;
-    ~FileCloser() { disposePackageFile(f); }
-};
-
 int find(const std::vector<std::string>& args) {
     std::vector<std::string> words;
     PackageSearch search;
@@ -77,7 +72,7 @@ int find(const std::vector<std::string>& args) {
         qpk::reportError(path, errorWords(err));
         return kExitError;
     }
-    FileCloser closer{f};
+    qpk::FileCloser closer{f};
 
     SearchMatcher matcher(search);
     long position = 0;

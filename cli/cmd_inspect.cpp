@@ -39,11 +39,6 @@ PackageFile* openForReading(const std::string& path) {
     return f;
 }
 
-struct FileCloser {
-    PackageFile* f;
-    ~FileCloser() { disposePackageFile(f); }
-};
-
 // The names come straight from the records as the file streams past, with the display name
 // rule of the package list (cut to 17 characters, "Unnamed Package" for none), without making a
 // package entry for each: listing needs nothing but the names.
@@ -131,7 +126,7 @@ int show(const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("show FILE NAME");
     PackageFile* f = openForReading(args[0]);
     if (!f) return qpk::kExitBadInput;
-    FileCloser closer{f};
+    qpk::FileCloser closer{f};
     // Display names are cut to 17 characters: the whole Package Name decides.
     const std::string_view wanted = TrimBlanks(args[1]);
     for (PackageEntry* e = f->packages; e; e = e->next) {

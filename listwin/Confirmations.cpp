@@ -19,27 +19,10 @@ constexpr std::int32_t kWindowsRefused = 17; // from this many it refuses
 
 bool gOutOfMemory = false;
 
-// Runs a dialog whose only run-time content is one message, placed when the dialog opens.
-std::int16_t askWithMessage(DialogId dialog, std::int16_t item, const std::string& message) {
-    struct Question {
-        std::int16_t item;
-        const std::string* message;
-    } q{item, &message};
-    return RunModalDialog(
-        dialog,
-        [](DialogPtr d, WindowMessage& msg) {
-            if (msg.kind != wmCreated) return false;
-            const auto* q = static_cast<const Question*>(GetDialogUserData(d));
-            SetDialogItemText(d, q->item, q->message->c_str());
-            return true;
-        },
-        &q);
-}
-
 } // namespace
 
 bool confirmDiscard(const std::string& message) {
-    return askWithMessage(DialogId::discard, kDiscardMessageItem, message) == kDiscardOKItem;
+    return RunTextDialog(DialogId::discard, kDiscardMessageItem, message.c_str()) == kDiscardOKItem;
 }
 
 bool confirmWindowCount(std::int32_t count) {
@@ -55,8 +38,8 @@ bool confirmWindowCount(std::int32_t count) {
 
 bool confirmProceed(StringId message) {
     if (ControlKeyDown()) return true;
-    return askWithMessage(DialogId::proceed, kProceedMessageItem,
-                          std::string(GetStringEntry(message))) == kProceedItem;
+    return RunTextDialog(DialogId::proceed, kProceedMessageItem,
+                         std::string(GetStringEntry(message)).c_str()) == kProceedItem;
 }
 
 void clearOutOfMemory() {

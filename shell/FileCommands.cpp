@@ -71,22 +71,6 @@ std::string fileNameOf(const PackageFile* f) {
     return f->recordFile ? f->recordFile->fileName() : std::string();
 }
 
-std::int16_t askQuestion(DialogId dialog, std::int16_t textItem, const std::string& text) {
-    struct Question {
-        std::int16_t item;
-        const std::string* text;
-    } q{textItem, &text};
-    return RunModalDialog(
-        dialog,
-        [](DialogPtr d, WindowMessage& msg) {
-            if (msg.kind != wmCreated) return false;
-            const auto* q = static_cast<const Question*>(GetDialogUserData(d));
-            SetDialogItemText(d, q->item, q->text->c_str());
-            return true;
-        },
-        &q);
-}
-
 std::string formatWithName(const char* format, const std::string& name) {
     char text[512];
     std::snprintf(text, sizeof text, format, name.c_str());
@@ -176,7 +160,8 @@ void saveAsTextCommand(PackageFile* f) {
 void revertCommand(PackageFile* f) {
     const std::string question =
         formatWithName("Do you really want to discard all changes made to \"%s\"?", fileNameOf(f));
-    if (askQuestion(DialogId::discard, kRevertTextItem, question) != kRevertOKItem) return;
+    if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
+        return;
     ArrowWhenDone arrow;
     // Open package editors of this file close here, without validation, once editors exist.
     OSErr err = revertPackageFile(f);
@@ -254,8 +239,8 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (!forced && isModified(f)) {
         const char* format = gQuitting ? "Save changes to \"%s\" before quitting?"
                                        : "Save changes to \"%s\" before closing?";
-        switch (askQuestion(DialogId::saveQuestion, kQuestionItem,
-                            formatWithName(format, fileNameOf(f)))) {
+        switch (RunTextDialog(DialogId::saveQuestion, kQuestionItem,
+                              formatWithName(format, fileNameOf(f)).c_str())) {
         case kSaveItem:
             save = true;
             break;

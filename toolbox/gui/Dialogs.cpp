@@ -401,6 +401,22 @@ std::int16_t RunModalDialog(DialogId templateId, DialogProc proc, void* userData
     return static_cast<std::int16_t>(result);
 }
 
+std::int16_t RunTextDialog(DialogId templateId, std::int16_t textItem, const char* text) {
+    struct Question {
+        std::int16_t item;
+        const char* text;
+    } q{textItem, text};
+    return RunModalDialog(
+        templateId,
+        [](DialogPtr d, WindowMessage& msg) {
+            if (msg.kind != wmCreated) return false;
+            const auto* q = static_cast<const Question*>(GetDialogUserData(d));
+            SetDialogItemText(d, q->item, q->text);
+            return true;
+        },
+        &q);
+}
+
 void EndModalDialog(DialogPtr d, std::int16_t item) {
     if (!d || d->ending) return;
     d->ending = true;

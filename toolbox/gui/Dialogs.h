@@ -39,6 +39,9 @@ enum : std::uint16_t { kCheckBoxItem = 0x0180, kRadioButtonItem = 0x0181 };
 // does not exist). userData is handed back by GetDialogUserData.
 std::int16_t RunModalDialog(DialogId templateId, DialogProc proc, void* userData);
 void EndModalDialog(DialogPtr d, std::int16_t item);
+// Runs a dialog whose only run-time content is one text, put into textItem when it opens, and
+// returns the item that ended it.
+std::int16_t RunTextDialog(DialogId templateId, std::int16_t textItem, const char* text);
 // True while a modal dialog or alert is up.
 bool ModalDialogUp();
 
