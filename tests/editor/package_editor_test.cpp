@@ -4,6 +4,7 @@
 #include "editor/PackageEditor.h"
 #include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
+#include "listwin/PackageClipboard.h"
 #include "model/Image.h"
 #include "model/PackageFileIO.h"
 #include "resources/Commands.h"
@@ -14,6 +15,7 @@
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -245,6 +247,56 @@ TEST_F(PackageEditorTest, MenusFollowTheFocusAndTheSelection) {
     key(e, 9);
     EXPECT_EQ(e->focus, EditorFocus::header);
     EXPECT_EQ(e->textEdit->selEnd - e->textEdit->selStart, 3);
+}
+
+TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
+    PackageFile* f = openLibrary({"R1"});
+    PackageEditor* e = openEditor(entryAt(f, 0));
+    ASSERT_NE(e, nullptr);
+    harness::SendClick(e->window, Point{40, 100});
+    EXPECT_EQ(e->focus, EditorFocus::window);
+    EXPECT_FALSE(e->textEdit->active);
+    // The prefix field (top 12, left 328) takes the focus and the caret; Shift-click at its
+    // far end selects the "U" between.
+    harness::SendClick(e->headerPane, Point{19, 329});
+    EXPECT_EQ(e->focus, EditorFocus::header);
+    EXPECT_EQ(e->currentField, kItemPrefix);
+    EXPECT_TRUE(e->textEdit->active);
+    EXPECT_EQ(e->textEdit->selEnd, e->textEdit->selStart);
+    harness::SendClick(e->headerPane, Point{19, 390}, Qt::ShiftModifier, 1000);
+    EXPECT_EQ(e->textEdit->selStart, 0);
+    EXPECT_EQ(e->textEdit->selEnd, 1);
+    // The label beside it is inert: the field stays current.
+    harness::SendClick(e->headerPane, Point{19, 250}, Qt::NoModifier, 2000);
+    EXPECT_EQ(e->currentField, kItemPrefix);
+    // The radio button shows the nets without taking the focus.
+    QAbstractButton* nets = nullptr;
+    for (QAbstractButton* b : harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
+        if (b->text() == "Hidden Connections") nets = b;
+    ASSERT_NE(nets, nullptr);
+    nets->click();
+    EXPECT_EQ(e->activeList, 1);
+    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kItemNetsButton)), 1);
+    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kItemSectionsButton)), 0);
+    EXPECT_EQ(e->focus, EditorFocus::header);
+
+    // Copying header text empties the package clipboard.
+    SelectWindow(f->listWindow);
+    selectOnly(f, 0, 1);
+    copyCommand(f);
+    ASSERT_TRUE(clipboardHoldsList());
+    SelectWindow(e->window);
+    command(e, kCmdCopy);
+    EXPECT_FALSE(clipboardHoldsList());
+    EXPECT_EQ(TEGetScrapLength(), 1);
+
+    // Create in the list opens the new package's editor, titled as unnamed.
+    SelectWindow(f->listWindow);
+    createCommand(f);
+    PackageEditor* created = currentPackageEditor();
+    ASSERT_NE(created, e);
+    EXPECT_EQ(created->entry, entryAt(f, 1));
+    EXPECT_EQ(title(created), "Unnamed Package");
 }
 
 TEST_F(PackageEditorTest, EditorsOpenBelowAndRightOfTheFrontOneOfTheirFile) {
