@@ -91,8 +91,8 @@ void clickHeader(PackageEditor* editor, WindowPtr pane, const WindowMessage& msg
     if (ext.checkMarks) ext.checkMarks(editor, true);
     HeaderForm& form = *editor->headerForm;
     const int item = hitTest(form, msg.where);
-    if (item && form.item(item).kind == HeaderItemKind::popup && form.item(item).menu) {
-        const HeaderItem& popup = form.item(item);
+    if (item && form.item(item).kind == HeaderFormKind::popup && form.item(item).menu) {
+        const HeaderFormItem& popup = form.item(item);
         if (MenuHandle menu = GetMenu(popup.menu)) {
             const int chosen = PopUpMenuSelect(menu, pane, popup.rect, popup.choice);
             if (chosen > 0) {

@@ -6,14 +6,14 @@
 namespace {
 
 struct ItemTemplate {
-    HeaderItemKind kind;
+    HeaderFormKind kind;
     std::uint8_t flags;
     std::int16_t top, left, bottom, right;
     const char* text;  // edit items and labels
     std::int16_t menu; // popup buttons
 };
 
-using K = HeaderItemKind;
+using K = HeaderFormKind;
 
 // The package editor's header: name and prefix, a line, the shape with its popup and its three
 // parameters, a line, and the two labels that become the list's radio buttons.
@@ -38,11 +38,11 @@ constexpr ItemTemplate kLayout[kHeaderItemCount] = {
     {K::label, 0, 105, 140, 117, 254, "Hidden Connections", 0},
 };
 
-bool hasText(const HeaderItem& it) {
+bool hasText(const HeaderFormItem& it) {
     return it.kind == K::edit || it.kind == K::label;
 }
 
-void drawText(const HeaderItem& it) {
+void drawText(const HeaderFormItem& it) {
     const ColorCode background = GetBackColor();
     if (it.flags & kItemOnWhite) RGBBackColor(kWhiteColor);
     if (it.flags & kItemFramed) {
@@ -70,7 +70,7 @@ void drawText(const HeaderItem& it) {
     RGBBackColor(background);
 }
 
-void drawPopup(const HeaderItem& it) {
+void drawPopup(const HeaderFormItem& it) {
     if (it.menu == 0) {
         Rect r = it.rect;
         InsetRect(&r, -1, -1);
@@ -105,7 +105,7 @@ HeaderForm* newHeaderForm() {
     if (!form) return nullptr;
     for (int i = 0; i < kHeaderItemCount; ++i) {
         const ItemTemplate& t = kLayout[i];
-        HeaderItem& it = form->items[i];
+        HeaderFormItem& it = form->items[i];
         it.kind = t.kind;
         it.flags = t.flags;
         SetRect(&it.rect, t.left, t.top, t.right, t.bottom);
@@ -137,7 +137,7 @@ void setItemText(HeaderForm& form, int n, std::string_view text) {
 
 int hitTest(const HeaderForm& form, Point p) {
     for (int n = 1; n <= kHeaderItemCount; ++n) {
-        const HeaderItem& it = form.item(n);
+        const HeaderFormItem& it = form.item(n);
         if (!(it.flags & kItemInert) && PtInRect(p, it.rect)) return n;
     }
     return 0;
@@ -153,7 +153,7 @@ int nextEditItem(const HeaderForm& form, int n) {
 
 void bindItem(TEHandle te, HeaderForm& form, GrafPtr port, int n) {
     if (!te || !isEditItem(form, n)) return;
-    const HeaderItem& it = form.item(n);
+    const HeaderFormItem& it = form.item(n);
     const bool wasActive = te->active;
     TEDeactivate(te);
     if (port) TESetPort(te, port);
@@ -178,7 +178,7 @@ void storeItem(TEHandle te, HeaderForm& form, int n) {
 }
 
 void hideItem(HeaderForm& form, int n) {
-    HeaderItem& it = form.item(n);
+    HeaderFormItem& it = form.item(n);
     it.kind = K::rectangle;
     it.drawn = false;
     it.text = Str255();
@@ -186,7 +186,7 @@ void hideItem(HeaderForm& form, int n) {
 }
 
 void drawItem(const HeaderForm& form, int n) {
-    const HeaderItem& it = form.item(n);
+    const HeaderFormItem& it = form.item(n);
     switch (it.kind) {
     case K::edit:
     case K::label:

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-enum class HeaderItemKind : std::uint8_t { edit = 0, label = 1, rectangle = 2, popup = 4 };
+enum class HeaderFormKind : std::uint8_t { edit = 0, label = 1, rectangle = 2, popup = 4 };
 
 // Flag values of a header item.
 enum : std::uint8_t {
@@ -22,8 +22,8 @@ enum : std::uint8_t {
     kItemOnWhite = 32
 };
 
-struct HeaderItem {
-    HeaderItemKind kind = HeaderItemKind::label;
+struct HeaderFormItem {
+    HeaderFormKind kind = HeaderFormKind::label;
     std::uint8_t flags = 0;
     bool drawn = true;       // rectangles: framed when set, hidden otherwise
     Rect rect{};             // pane coordinates
@@ -36,9 +36,9 @@ struct HeaderItem {
 constexpr int kHeaderItemCount = 18;
 
 struct HeaderForm {
-    HeaderItem items[kHeaderItemCount];
-    HeaderItem& item(int n) { return items[n - 1]; }
-    const HeaderItem& item(int n) const { return items[n - 1]; }
+    HeaderFormItem items[kHeaderItemCount];
+    HeaderFormItem& item(int n) { return items[n - 1]; }
+    const HeaderFormItem& item(int n) const { return items[n - 1]; }
 };
 
 // A header holding the items of the package editor's layout; nullptr when out of memory.

@@ -221,7 +221,7 @@ bool makeHeader(PackageEditor* editor) {
     if (!form) return false;
     editor->headerForm = form;
     for (int n : {int(kItemSectionsButton), int(kItemNetsButton)}) {
-        const HeaderItem& it = form->item(n);
+        const HeaderFormItem& it = form->item(n);
         ControlHandle button = NewControl(editor->headerPane, it.rect, PToCStr(it.text),
                                           radioButProc, std::int16_t(n), &it.style);
         if (!button) return false;

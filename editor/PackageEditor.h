@@ -8,6 +8,7 @@
 // it is saved.
 #pragma once
 #include "editor/HeaderForm.h"
+#include "editor/Shapes.h"
 #include "model/Package.h"
 #include "model/PackageFile.h"
 #include "toolbox/gui/TextEdit.h"
@@ -34,7 +35,6 @@ enum : std::uint16_t {
 enum class EditorFocus : std::uint8_t { header, window };
 
 constexpr std::uint32_t kEditorChanged = 1; // state flags: an edit not yet committed
-constexpr std::uint16_t kNoShapeFamily = 65535;
 constexpr std::uint8_t kNoActiveList = 255;
 
 // The editor record: one per package entry with an open editor. The entry's editor field and
