@@ -82,6 +82,13 @@ int sizeValue(std::int16_t menu, int item) {
     return menu == kFltpkSizesMenu ? item + 20 : item;
 }
 
+Str255 headerFieldValue(FormHandle header, int item) {
+    Str255 text = getItemText(header, item);
+    PStrTrim(text);
+    if (item == kHeaderPrefix || item == kHeaderShape) PStrUpper(text);
+    return text;
+}
+
 bool matchShape(FormHandle header, std::uint16_t* family) {
     if (!header || !family) return false;
     const int f = shapeFamily(getItemText(header, kHeaderShape));
