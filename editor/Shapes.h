@@ -37,6 +37,11 @@ std::int16_t sizeMenu(int family);
 // The size value of item i of a size menu: i, or i + 20 in the FLTPK menu.
 int sizeValue(std::int16_t menu, int item);
 
+// The value a header field gives the working package: its text with leading and trailing blanks
+// removed, in upper case for the Designator Prefix (item 4) and the Shape (item 7). The field
+// itself keeps the text as typed.
+Str255 headerFieldValue(FormHandle header, int item);
+
 // Match the shape: runs after every store of the Shape field (header item 7) and when the
 // window opens. When the family named by item 7's text differs from *family, *family becomes
 // it, labels 9, 12 and 14 get the family's texts and item 11 becomes the family's size popup
