@@ -7,7 +7,6 @@
 #include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
 #include "toolbox/core/StringTable.h"
-#include "toolbox/gui/Menus.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -87,28 +86,37 @@ void pasteText(PackageEditor* editor) {
 }
 
 void clickHeader(PackageEditor* editor, WindowPtr pane, const WindowMessage& msg) {
-    const EditorExtensions& ext = editorExtensions();
-    if (ext.checkMarks) ext.checkMarks(editor, true);
-    HeaderForm& form = *editor->headerForm;
-    const int item = hitTest(form, msg.where);
-    if (item && form.item(item).kind == HeaderFormKind::popup && form.item(item).menu) {
-        const HeaderFormItem& popup = form.item(item);
-        if (MenuHandle menu = GetMenu(popup.menu)) {
-            const int chosen = PopUpMenuSelect(menu, pane, popup.rect, popup.choice);
-            if (chosen > 0) {
-                WindowMessage choice;
-                choice.kind = wmMenuCommand;
-                choice.command = GetMenuItemCommand(menu, chosen);
-                SendWindowMessage(pane, choice);
-            }
-        }
-    }
-    if (ext.checkMarks) ext.checkMarks(editor, false);
-    if (!item || !editor->headerForm || !isEditItem(*editor->headerForm, item)) return;
+    checkMarks(editor->headerForm, editor->shapeFamily, true);
+    std::uint8_t kind = 255;
+    const int item = findItem(editor->headerForm, pane, msg, &kind);
+    checkMarks(editor->headerForm, editor->shapeFamily, false);
+    if (!item || kind != kFormEdit || !editor->headerForm) return;
     setFocus(editor, EditorFocus::header);
     if (item != editor->currentField) bindField(editor, item);
     PortScope port(pane);
     TEClick(msg.where, msg.shift, editor->textEdit);
+}
+
+bool isEditItem(FormHandle form, int n) {
+    const FormItem* it = formItem(form, n);
+    return it && it->kind == kFormEdit;
+}
+
+// A choice of the shapes or size popup, carried out by the shape rules with this window's
+// focus, binding and storing.
+void choosePopupItem(PackageEditor* editor, std::int16_t command) {
+    ShapeEditing editing;
+    editing.header = editor->headerForm;
+    editing.te = editor->textEdit;
+    editing.family = &editor->shapeFamily;
+    editing.editor = editor;
+    editing.focusHeader = [](void* e) {
+        setFocus(static_cast<PackageEditor*>(e), EditorFocus::header);
+    };
+    editing.bindField = [](void* e, int item) { bindField(static_cast<PackageEditor*>(e), item); };
+    editing.storeField = [](void* e, int) { storeField(static_cast<PackageEditor*>(e)); };
+    PortScope port(editor->headerPane);
+    popupChoice(editing, command);
 }
 
 void idleHeader(PackageEditor* editor, WindowPtr pane) {
@@ -116,8 +124,8 @@ void idleHeader(PackageEditor* editor, WindowPtr pane) {
     TEIdle(editor->textEdit);
     Point p;
     GetMouse(&p);
-    const int item = hitTest(*editor->headerForm, p);
-    SetWindowCursor(pane, isEditItem(*editor->headerForm, item) ? iBeamCursor : arrowCursor);
+    const int item = hitTest(editor->headerForm, p);
+    SetWindowCursor(pane, isEditItem(editor->headerForm, item) ? iBeamCursor : arrowCursor);
 }
 
 } // namespace
@@ -126,14 +134,14 @@ void idleHeader(PackageEditor* editor, WindowPtr pane) {
 
 int fieldLengthLimit(int item) {
     switch (item) {
-    case kItemName:
+    case kHeaderName:
         return 17;
-    case kItemPrefix:
+    case kHeaderPrefix:
         return 8;
-    case kItemShape:
-    case kItemParameter1:
-    case kItemParameter2:
-    case kItemParameter3:
+    case kHeaderShape:
+    case kHeaderParam1:
+    case kHeaderParam2:
+    case kHeaderParam3:
         return 56;
     default:
         return 0;
@@ -142,17 +150,17 @@ int fieldLengthLimit(int item) {
 
 int packageFieldOfItem(int item) {
     switch (item) {
-    case kItemName:
+    case kHeaderName:
         return 1;
-    case kItemPrefix:
+    case kHeaderPrefix:
         return 2;
-    case kItemShape:
+    case kHeaderShape:
         return 3;
-    case kItemParameter1:
+    case kHeaderParam1:
         return 4;
-    case kItemParameter2:
+    case kHeaderParam2:
         return 5;
-    case kItemParameter3:
+    case kHeaderParam3:
         return 6;
     default:
         return 0;
@@ -167,15 +175,15 @@ int filterHeaderKey(const PackageEditor* editor, int key) {
     if (key == ',') return 0;
     if (key < 32 || key == 127) return 0;
     if (editor->textEdit && !roomFor(editor, 1)) return 0;
-    if (editor->currentField == kItemPrefix && key == '.') return 0;
+    if (editor->currentField == kHeaderPrefix && key == '.') return 0;
     return key;
 }
 
 void bindField(PackageEditor* editor, int n) {
-    if (!editor->headerForm || !isEditItem(*editor->headerForm, n)) return;
+    if (!isEditItem(editor->headerForm, n)) return;
     PortScope port(editor->headerPane);
     editor->currentField = std::uint16_t(n);
-    bindItem(editor->textEdit, *editor->headerForm, editor->headerPane, n);
+    bindItem(editor->textEdit, editor->headerForm, editor->headerPane, n);
     // The destination ends where the field's last character can end, so that its text stays
     // on one line.
     TEHandle te = editor->textEdit;
@@ -185,15 +193,13 @@ void bindField(PackageEditor* editor, int n) {
 
 void storeField(PackageEditor* editor) {
     const int item = editor->currentField;
-    storeItem(editor->textEdit, *editor->headerForm, item);
-    Str255 text = getItemText(*editor->headerForm, item);
-    PStrTrim(text);
-    if (item == kItemPrefix || item == kItemShape) PStrUpper(text);
-    if (item == kItemName && editor->window)
+    storeItem(editor->textEdit, editor->headerForm, item);
+    const Str255 text = headerFieldValue(editor->headerForm, item);
+    if (item == kHeaderName && editor->window)
         SetWTitle(editor->window, text.empty() ? kUnnamedTitle : PToCStr(text));
-    if (item == kItemShape && editorExtensions().matchShape) editorExtensions().matchShape(editor);
-    if (OSErr err = setPackageField(editor->working, packageFieldOfItem(item), text.view()))
-        (void)err; // the text stays in the field; the next keystroke stores it again
+    if (item == kHeaderShape) matchShape(editor->headerForm, &editor->shapeFamily);
+    // Should memory run out, the field keeps the text and the next change stores it again.
+    setPackageField(editor->working, packageFieldOfItem(item), text.view());
     editor->stateFlags |= kEditorChanged;
 }
 
@@ -208,7 +214,7 @@ void headerKey(PackageEditor* editor, KeyCode key) {
     }
     const int c = filterHeaderKey(editor, KeyNumber(key));
     if (c == KeyNumber(kKeyTab)) {
-        bindField(editor, nextEditItem(*editor->headerForm, editor->currentField));
+        bindField(editor, nextEditItem(editor->headerForm, editor->currentField));
         TESetSelect(0, 255, te);
     } else if (c != 0) {
         TEKey(KeyCode{std::int16_t(c)}, te);
@@ -252,7 +258,7 @@ bool headerPaneProc(WindowPtr pane, WindowMessage& msg) {
         return true;
     case wmUpdate: {
         PortScope port(pane);
-        drawHeaderForm(*editor->headerForm, msg.area);
+        drawForm(editor->headerForm, msg.area);
         if (editor->textEdit) TEUpdate(&editor->textEdit->viewRect, editor->textEdit);
         return true;
     }
@@ -261,11 +267,11 @@ bool headerPaneProc(WindowPtr pane, WindowMessage& msg) {
         clickHeader(editor, pane, msg);
         return true;
     case wmMenuCommand:
-        if (editorExtensions().popupChoice) editorExtensions().popupChoice(editor, msg.command);
+        choosePopupItem(editor, msg.command);
         return true;
     case wmControlClick:
-        if (msg.item == kItemSectionsButton) showList(editor, 0, false);
-        if (msg.item == kItemNetsButton) showList(editor, 1, false);
+        if (msg.item == kHeaderSectionsButton) showList(editor, 0, false);
+        if (msg.item == kHeaderNetsButton) showList(editor, 1, false);
         return true;
     default:
         return false;

@@ -23,8 +23,8 @@ constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int16_t kHeaderHeight = 124;
 constexpr std::int16_t kScrollStep = 50;
 constexpr std::int16_t kMinimumHeight = 64;
-constexpr int kHeaderFields[] = {kItemName,       kItemPrefix,     kItemShape,
-                                 kItemParameter1, kItemParameter2, kItemParameter3};
+constexpr int kHeaderFields[] = {kHeaderName,   kHeaderPrefix, kHeaderShape,
+                                 kHeaderParam1, kHeaderParam2, kHeaderParam3};
 
 PackageEditor* gCurrent = nullptr;
 PackageRecord* gItemClipboard = nullptr;
@@ -175,7 +175,7 @@ bool editorProc(WindowPtr w, WindowMessage& msg) {
     case wmDispose:
         TEDispose(editor->textEdit);
         editor->textEdit = nullptr;
-        disposeHeaderForm(editor->headerForm);
+        disposeForm(editor->headerForm);
         editor->headerForm = nullptr;
         for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
             SetWRefCon(pane, nullptr);
@@ -217,24 +217,32 @@ WindowPtr placementReference(const PackageEditor* editor) {
 }
 
 bool makeHeader(PackageEditor* editor) {
-    HeaderForm* form = newHeaderForm();
+    FormHandle form = newForm(0);
     if (!form) return false;
     editor->headerForm = form;
-    for (int n : {int(kItemSectionsButton), int(kItemNetsButton)}) {
-        const HeaderFormItem& it = form->item(n);
-        ControlHandle button = NewControl(editor->headerPane, it.rect, PToCStr(it.text),
-                                          radioButProc, std::int16_t(n), &it.style);
+    for (int n : {int(kHeaderSectionsButton), int(kHeaderNetsButton)}) {
+        FormItem* it = formItem(form, n);
+        ControlHandle button =
+            NewControl(editor->headerPane, it->rect, PToCStr(getItemText(form, n)), radioButProc,
+                       std::int16_t(n), it->style);
         if (!button) return false;
-        hideItem(*form, n);
+        // The button stands in for the label: the item is kept out of sight and out of reach.
+        DisposeHandle(it->text);
+        DisposeTextStyle(it->style);
+        it->text = nullptr;
+        it->style = nullptr;
+        it->kind = kFormRect;
+        it->sizeOrChoice = 0;
+        OffsetRect(&it->rect, -500, 0);
     }
-    SetControlValue(GetWindowControl(editor->headerPane, kItemSectionsButton), 1);
-    for (int field = 1; field <= 6; ++field) {
-        const int item = kHeaderFields[field - 1];
-        form->item(item).text = packageField(editor->working, field);
-    }
-    if (gExtensions.matchShape) gExtensions.matchShape(editor);
-
+    SetControlValue(GetWindowControl(editor->headerPane, kHeaderSectionsButton), 1);
     PortScope port(editor->headerPane);
+    for (int field = 1; field <= 6; ++field) {
+        if (setItemText(form, kHeaderFields[field - 1], packageField(editor->working, field)))
+            return false;
+    }
+    matchShape(form, &editor->shapeFamily);
+
     const ColorCode background = GetBackColor();
     RGBBackColor(kWhiteColor);
     Rect r;
@@ -242,7 +250,7 @@ bool makeHeader(PackageEditor* editor) {
     editor->textEdit = TENew(r, r);
     RGBBackColor(background);
     if (!editor->textEdit) return false;
-    bindField(editor, kItemName);
+    bindField(editor, kHeaderName);
     TESetSelect(0, 255, editor->textEdit);
     return true;
 }
@@ -419,8 +427,8 @@ void showList(PackageEditor* editor, std::uint8_t list, bool withFocus) {
     if (list > 1) return;
     editor->activeList = list;
     if (editor->headerPane) {
-        SetControlValue(GetWindowControl(editor->headerPane, kItemSectionsButton), list == 0);
-        SetControlValue(GetWindowControl(editor->headerPane, kItemNetsButton), list == 1);
+        SetControlValue(GetWindowControl(editor->headerPane, kHeaderSectionsButton), list == 0);
+        SetControlValue(GetWindowControl(editor->headerPane, kHeaderNetsButton), list == 1);
     }
     remeasure(editor);
     if (withFocus) setFocus(editor, EditorFocus::window);

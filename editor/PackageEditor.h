@@ -7,7 +7,7 @@
 // reach the entry when the window deactivates or closes (Commit editor), and the file only when
 // it is saved.
 #pragma once
-#include "editor/HeaderForm.h"
+#include "editor/Form.h"
 #include "editor/Shapes.h"
 #include "model/Package.h"
 #include "model/PackageFile.h"
@@ -17,20 +17,6 @@
 #include <cstdint>
 
 constexpr std::int16_t kPackageEditorKind = 102;
-
-// Header form items of the editable fields, and the radio buttons.
-enum : std::uint16_t {
-    kItemName = 2,
-    kItemPrefix = 4,
-    kItemShape = 7,
-    kItemShapePopup = 8,
-    kItemParameter1 = 10,
-    kItemSizePopup = 11,
-    kItemParameter2 = 13,
-    kItemParameter3 = 15,
-    kItemSectionsButton = 17,
-    kItemNetsButton = 18
-};
 
 enum class EditorFocus : std::uint8_t { header, window };
 
@@ -45,9 +31,9 @@ struct PackageEditor {
     WindowPtr window = nullptr;
     WindowPtr headerPane = nullptr;
     EditorFocus focus = EditorFocus::header;
-    HeaderForm* headerForm = nullptr;
+    FormHandle headerForm = nullptr; // layout 0
     std::uint16_t netCount = 0;
-    std::uint16_t currentField = kItemName;
+    std::uint16_t currentField = kHeaderName;
     TEHandle textEdit = nullptr;
     std::uint16_t shapeFamily = kNoShapeFamily;
     std::uint32_t stateFlags = 0;
@@ -106,10 +92,6 @@ struct EditorExtensions {
     void (*drawList)(PackageEditor* editor, const Rect& area) = nullptr;
     void (*clickList)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
     void (*listCommand)(PackageEditor* editor, std::int16_t command) = nullptr;
-    // The shape rules: matching the Shape text, a popup choice, and the popups' check marks.
-    void (*matchShape)(PackageEditor* editor) = nullptr;
-    void (*popupChoice)(PackageEditor* editor, std::int16_t command) = nullptr;
-    void (*checkMarks)(PackageEditor* editor, bool on) = nullptr;
 };
 void installEditorExtensions(const EditorExtensions& extensions);
 const EditorExtensions& editorExtensions();

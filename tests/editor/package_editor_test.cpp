@@ -72,7 +72,7 @@ protected:
         return text;
     }
     static std::string field(PackageEditor* e, int item) {
-        return getItemText(*e->headerForm, item).str();
+        return getItemText(e->headerForm, item).str();
     }
     static std::string stored(PackageEditor* e, int fieldNumber) {
         return packageField(e->working, fieldNumber).str();
@@ -117,7 +117,7 @@ TEST_F(PackageEditorTest, TitleFollowsThePackageNameAtEveryKeystroke) {
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(title(e), "Unnamed Package");
     EXPECT_EQ(FrontWindow(), e->window);
-    EXPECT_EQ(e->currentField, kItemName);
+    EXPECT_EQ(e->currentField, kHeaderName);
     EXPECT_EQ(e->focus, EditorFocus::header);
     EXPECT_EQ(e->activeList, 0);
     type(e, "Q");
@@ -141,14 +141,14 @@ TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls
     ASSERT_NE(e, nullptr);
     // The whole name "R1" is selected when the window opens: typing replaces it.
     type(e, "ABCDEFGHIJKLMNOPQ");
-    EXPECT_EQ(field(e, kItemName), "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(field(e, kHeaderName), "ABCDEFGHIJKLMNOPQ");
     EXPECT_EQ(harness::BeepCount(), 0);
     type(e, "R");
     EXPECT_EQ(harness::BeepCount(), 1);
-    EXPECT_EQ(field(e, kItemName).size(), 17u);
+    EXPECT_EQ(field(e, kHeaderName).size(), 17u);
     TESetSelect(2, 5, e->textEdit);
     type(e, "xyzw");
-    EXPECT_EQ(field(e, kItemName), "ABxyzFGHIJKLMNOPQ");
+    EXPECT_EQ(field(e, kHeaderName), "ABxyzFGHIJKLMNOPQ");
     EXPECT_EQ(harness::BeepCount(), 2);
     type(e, ",");
     key(e, 3);
@@ -158,23 +158,23 @@ TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls
     // Tab to the prefix "U", all of it selected; lower case and a blank are typed as they are
     // and stored trimmed in upper case.
     key(e, 9);
-    EXPECT_EQ(e->currentField, kItemPrefix);
+    EXPECT_EQ(e->currentField, kHeaderPrefix);
     EXPECT_EQ(e->textEdit->selStart, 0);
     EXPECT_EQ(e->textEdit->selEnd, 1);
     type(e, "ic.,4 ");
-    EXPECT_EQ(field(e, kItemPrefix), "ic4 ");
+    EXPECT_EQ(field(e, kHeaderPrefix), "ic4 ");
     EXPECT_EQ(stored(e, 2), "IC4");
     harness::ResetBeeps();
     type(e, "abcdx");
-    EXPECT_EQ(field(e, kItemPrefix), "ic4 abcd");
+    EXPECT_EQ(field(e, kHeaderPrefix), "ic4 abcd");
     EXPECT_EQ(harness::BeepCount(), 1);
 
     // Return is a Tab: the Shape "DIP" comes next, selected whole; a comma stays out of it.
     key(e, 13);
-    EXPECT_EQ(e->currentField, kItemShape);
+    EXPECT_EQ(e->currentField, kHeaderShape);
     EXPECT_EQ(e->textEdit->selEnd - e->textEdit->selStart, 3);
     type(e, "so,p");
-    EXPECT_EQ(field(e, kItemShape), "sop");
+    EXPECT_EQ(field(e, kHeaderShape), "sop");
     EXPECT_EQ(stored(e, 3), "SOP");
     // Tab runs through the parameters and wraps to the name.
     for (int expected : {10, 13, 15, 2}) {
@@ -191,10 +191,10 @@ TEST_F(PackageEditorTest, PasteStopsAtTheFirstRefusedCharacterAndFitsTheRoom) {
     key(e, 9);
     key(e, 9); // the Shape, "DIP" selected
     command(e, kCmdDelete);
-    EXPECT_EQ(field(e, kItemShape), "");
+    EXPECT_EQ(field(e, kHeaderShape), "");
     setScrap("ab,cd");
     command(e, kCmdPaste);
-    EXPECT_EQ(field(e, kItemShape), "ab");
+    EXPECT_EQ(field(e, kHeaderShape), "ab");
     EXPECT_EQ(stored(e, 3), "AB");
 
     TESetSelect(0, 255, e->textEdit);
@@ -202,10 +202,10 @@ TEST_F(PackageEditorTest, PasteStopsAtTheFirstRefusedCharacterAndFitsTheRoom) {
     const std::string letters(80, 'k');
     setScrap(letters.c_str());
     command(e, kCmdPaste);
-    EXPECT_EQ(field(e, kItemShape), std::string(56, 'k'));
+    EXPECT_EQ(field(e, kHeaderShape), std::string(56, 'k'));
     // Full: a further paste adds nothing.
     command(e, kCmdPaste);
-    EXPECT_EQ(field(e, kItemShape).size(), 56u);
+    EXPECT_EQ(field(e, kHeaderShape).size(), 56u);
     EXPECT_EQ(harness::BeepCount(), 0);
 }
 
@@ -260,7 +260,7 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     // far end selects the "U" between.
     harness::SendClick(e->headerPane, Point{19, 329});
     EXPECT_EQ(e->focus, EditorFocus::header);
-    EXPECT_EQ(e->currentField, kItemPrefix);
+    EXPECT_EQ(e->currentField, kHeaderPrefix);
     EXPECT_TRUE(e->textEdit->active);
     EXPECT_EQ(e->textEdit->selEnd, e->textEdit->selStart);
     harness::SendClick(e->headerPane, Point{19, 390}, Qt::ShiftModifier, 1000);
@@ -268,7 +268,7 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     EXPECT_EQ(e->textEdit->selEnd, 1);
     // The label beside it is inert: the field stays current.
     harness::SendClick(e->headerPane, Point{19, 250}, Qt::NoModifier, 2000);
-    EXPECT_EQ(e->currentField, kItemPrefix);
+    EXPECT_EQ(e->currentField, kHeaderPrefix);
     // The radio button shows the nets without taking the focus.
     QAbstractButton* nets = nullptr;
     for (QAbstractButton* b : harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
@@ -276,8 +276,8 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     ASSERT_NE(nets, nullptr);
     nets->click();
     EXPECT_EQ(e->activeList, 1);
-    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kItemNetsButton)), 1);
-    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kItemSectionsButton)), 0);
+    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kHeaderNetsButton)), 1);
+    EXPECT_EQ(GetControlValue(GetWindowControl(e->headerPane, kHeaderSectionsButton)), 0);
     EXPECT_EQ(e->focus, EditorFocus::header);
 
     // Copying header text empties the package clipboard.
@@ -297,6 +297,30 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     ASSERT_NE(created, e);
     EXPECT_EQ(created->entry, entryAt(f, 1));
     EXPECT_EQ(title(created), "Unnamed Package");
+}
+
+TEST_F(PackageEditorTest, TheShapeFieldAndItsPopupFollowTheShapeRules) {
+    PackageFile* f = openLibrary({"R1"});
+    PackageEditor* e = openEditor(entryAt(f, 0));
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(field(e, 9), "PN{}"); // "DIP" names no family
+    key(e, 9);
+    key(e, 9);
+    type(e, "vdip ");
+    EXPECT_EQ(stored(e, 3), "VDIP");
+    EXPECT_EQ(field(e, 9), "Pin Count");
+    EXPECT_EQ(field(e, 12), "Row Space");
+    EXPECT_EQ(field(e, 14), "");
+    // Choosing CCP (position 4 of the shapes menu) in the popup beside the Shape (top 51,
+    // left 282) writes it and leaves parameter 1 current.
+    AnswerNextPopUpMenu(4);
+    harness::SendClick(e->headerPane, Point{58, 290});
+    ASSERT_EQ(ShownPopUpMenus().size(), 1u);
+    EXPECT_EQ(ShownPopUpMenus()[0].menuId, 700);
+    EXPECT_EQ(field(e, kHeaderShape), "CCP");
+    EXPECT_EQ(stored(e, 3), "CCP");
+    EXPECT_EQ(field(e, 9), "Style");
+    EXPECT_EQ(e->currentField, kHeaderParam1);
 }
 
 TEST_F(PackageEditorTest, EditorsOpenBelowAndRightOfTheFrontOneOfTheirFile) {
