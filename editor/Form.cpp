@@ -5,6 +5,7 @@
 #include "toolbox/gui/Menus.h"
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -193,7 +194,9 @@ void drawTextItem(const FormItem& it) {
         EraseRect(it.rect);
         FontInfo fi;
         GetFontInfo(&fi);
-        ClipScope clip(it.rect);
+        // A field's text stays inside its frame; a label may run past its rectangle.
+        std::optional<ClipScope> clip;
+        if (it.kind == kFormEdit) clip.emplace(it.rect);
         MoveTo(static_cast<std::int16_t>(it.rect.left + 1),
                static_cast<std::int16_t>(it.rect.top + fi.ascent));
         if (len > 0) DrawText(text, len);

@@ -132,50 +132,66 @@ char* putNumber(char* p, long value) {
 
 } // namespace
 
+namespace {
+
+// The scalars of an image in host order (an image in memory) or big-endian (a record as stored).
+template <bool kFileOrder> std::uint16_t read16(const char* p) {
+    return kFileOrder ? getBE16(p) : getHost16(p);
+}
+template <bool kFileOrder> std::uint32_t read32(const char* p) {
+    return kFileOrder ? getBE32(p) : getHost32(p);
+}
+
 // One pass checks every part against the block and finds where the nets begin (they follow the
 // sections in the image but come first in the text); the text is then written in one go into
 // room for the most it can take: the image's own bytes (every text of the image appears once)
-// plus the line starts and numbers added per part.
-bool appendImageText(const char* data, std::size_t length, std::string* out) {
-    ImageHeader h;
-    if (!readImageHeader(data, length, &h)) return false;
-    const std::size_t textAt = classEntryOffset(h.classCount);
-    const std::size_t sectionsAt = textAt + h.fieldTextLength;
+// plus the line starts and numbers added per part. With onlyValid, an image that is not a valid
+// Package is skipped as well; false then means nothing was appended.
+template <bool kFileOrder>
+bool appendText(const char* data, std::size_t length, bool onlyValid, std::string* out) {
+    if (!data || length < kImageHeaderSize) return false;
+    const std::uint16_t sectionCount = read16<kFileOrder>(data),
+                        netCount = read16<kFileOrder>(data + 2),
+                        classCount = read16<kFileOrder>(data + 4),
+                        fieldTextLength = read16<kFileOrder>(data + 6);
+    const std::size_t textAt = classEntryOffset(classCount);
+    const std::size_t sectionsAt = textAt + fieldTextLength;
     if (sectionsAt > length) return false;
     std::size_t pos = sectionsAt;
-    for (int i = 0; i < h.sectionCount; ++i) {
+    for (int i = 0; i < sectionCount; ++i) {
         if (pos + kSectionHeaderSize > length) return false;
-        pos += kSectionHeaderSize + getHost16(data + pos + 6);
+        pos += kSectionHeaderSize + read16<kFileOrder>(data + pos + 6);
         if (pos > length) return false;
     }
     const std::size_t netsAt = pos;
-    for (int i = 0; i < h.netCount; ++i) {
+    for (int i = 0; i < netCount; ++i) {
         if (pos + kNetHeaderSize > length) return false;
-        const std::size_t n = getHost16(data + pos);
+        const std::size_t n = read16<kFileOrder>(data + pos);
         if (pos + kNetHeaderSize + n > length) return false;
         pos += kNetHeaderSize + n;
     }
+    std::string_view header(data + textAt, fieldTextLength);
+    if (onlyValid && (sectionCount < 1 || !packageFieldsAreValid(header))) return false;
 
     // The text of a usual Package fits a buffer on the stack and is then appended in one piece;
     // a larger one is written in room made at the end of out (which clears that room first).
     constexpr std::size_t kPerNet = 4;                      // CR LF TAB backslash
     constexpr std::size_t kPerSection = 3 + 11 + 1 + 5 + 1; // CR LF TAB, id, comma, count, TAB
-    const std::size_t most = length + kPerNet * h.netCount + kPerSection * h.sectionCount + 2;
+    const std::size_t most = length + kPerNet * netCount + kPerSection * sectionCount + 2;
     char local[2048];
     const std::size_t start = out->size();
     if (most > sizeof local) out->resize(start + most);
     char* const base = most > sizeof local ? out->data() + start : local;
     char* p = base;
 
-    std::string_view header(data + textAt, h.fieldTextLength);
     while (!header.empty() &&
            (header.back() == '\t' || header.back() == '\n' || header.back() == '\r'))
         header.remove_suffix(1);
     p = copyWithCommas(p, header);
 
     pos = netsAt;
-    for (int i = 0; i < h.netCount; ++i) {
-        const std::size_t n = getHost16(data + pos);
+    for (int i = 0; i < netCount; ++i) {
+        const std::size_t n = read16<kFileOrder>(data + pos);
         p = std::copy_n("\r\n\t\\", 4, p);
         // A stored net text longer than a net item holds is cut to its first 255 bytes.
         p = copyWithCommas(p, {data + pos + kNetHeaderSize, std::min(n, kMaxNetText)});
@@ -183,14 +199,14 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     }
 
     pos = sectionsAt;
-    for (int i = 0; i < h.sectionCount; ++i) {
+    for (int i = 0; i < sectionCount; ++i) {
         const char* section = data + pos;
-        const std::size_t n = getHost16(section + 6);
+        const std::size_t n = read16<kFileOrder>(section + 6);
         pos += kSectionHeaderSize + n;
         p = std::copy_n("\r\n\t", 3, p);
-        p = putNumber(p, static_cast<std::int32_t>(getHost32(section)));
+        p = putNumber(p, static_cast<std::int32_t>(read32<kFileOrder>(section)));
         *p++ = ',';
-        p = putNumber(p, getHost16(section + 4));
+        p = putNumber(p, read16<kFileOrder>(section + 4));
         if (n == 0) continue;
         *p++ = '\t';
         p = copyPairs(p, {section + kSectionHeaderSize, n});
@@ -202,6 +218,16 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     else
         out->resize(start + written);
     return true;
+}
+
+} // namespace
+
+bool appendImageText(const char* data, std::size_t length, std::string* out) {
+    return appendText<false>(data, length, false, out);
+}
+
+bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out) {
+    return appendText<true>(reinterpret_cast<const char*>(data), length, true, out);
 }
 
 OSErr appendIfValid(Handle image, std::string* out) {
@@ -226,17 +252,16 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
     TextFileWriter writer;
     OSErr err = writer.open(textPath);
     if (err != noErr) return writer.close(err);
-    // One block, reused for every image: the record's bytes are copied in and swapped to host
-    // order (a malformed image fails the swap and is skipped like an invalid one).
-    UniqueHandle image(NewHandle(0));
-    if (!image) return writer.close(memFullErr);
+    // Each record is converted where the scan holds it, in the order it is stored; a malformed
+    // image and an invalid Package are skipped.
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
-            if ((err = SetHandleSize(image.get(), static_cast<Size>(info.length))) != noErr)
+            try {
+                appendRecordText(data, info.length, &writer.buffer());
+            } catch (const std::bad_alloc&) {
+                err = memFullErr;
                 return false;
-            std::memcpy(image.data(), data, info.length);
-            if (swapImageToHost(image.data(), info.length) == noErr)
-                appendIfValid(image.get(), &writer.buffer());
+            }
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
             return (err = writer.written()) == noErr;
         });

@@ -24,6 +24,10 @@ const char* exportErrorText(OSErr err); // "You cannot replace the original file
 // image is malformed. Validity is the caller's test.
 bool appendImageText(const char* data, std::size_t length, std::string* out);
 std::string imageToText(Handle image); // empty when malformed
+// The same from a record's bytes as stored (big-endian), for a well-formed image of a valid
+// Package; false, with nothing appended, for any other. Converts as the record is, without
+// copying or swapping it first.
+bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out);
 
 struct ExportHooks {
     // Called for an entry whose package editor is open, before its image is fetched, so that the

@@ -111,3 +111,43 @@ TEST(TextRoundTrip, GeneratedLibraries) {
                 << "seed " << seed << " package " << i;
     }
 }
+
+// The export converts records as stored; the text must be what converting the image swapped to
+// host order gives, for whole, cut and damaged records alike, valid Packages or not.
+TEST(TextExport, StoredRecordsConvertLikeTheirImages) {
+    std::vector<UniqueHandle> images = generatedLibrary(7, 30);
+    images.push_back(buildImage({{"  ", "U", "DIP"}, {{5, {}}}, {}})); // blank name
+    images.push_back(buildImage({{"R1", " ", "AX"}, {{5, {}}}, {}}));  // blank prefix
+    images.push_back(buildImage({{"R1", "R", "AX"}, {}, {"GND\t1"}})); // no section
+    images.push_back(buildImage({{"R1"}, {{5, {{"1", "2"}}}}, {}}));   // no prefix field
+    auto viaImage = [](std::vector<char> bytes, std::string* out) {
+        UniqueHandle h(NewHandle(static_cast<Size>(bytes.size())));
+        if (!bytes.empty()) std::memcpy(h.data(), bytes.data(), bytes.size());
+        if (swapImageToHost(h.data(), bytes.size()) != noErr || !imageIsValid(h.get()))
+            return false;
+        return appendImageText(h.data(), bytes.size(), out);
+    };
+    int converted = 0;
+    for (const UniqueHandle& image : images) {
+        std::vector<char> stored = bytesOf(image.get());
+        ASSERT_EQ(swapImageToFile(stored.data(), stored.size()), noErr);
+        std::vector<std::vector<char>> cases;
+        for (std::size_t cut = 0; cut <= stored.size(); ++cut)
+            cases.emplace_back(stored.begin(), stored.begin() + static_cast<long>(cut));
+        for (std::size_t at = 0; at < std::min<std::size_t>(stored.size(), 48); ++at) {
+            std::vector<char> damaged = stored;
+            damaged[at] = static_cast<char>(damaged[at] ^ 0x41);
+            cases.push_back(damaged);
+        }
+        for (const std::vector<char>& bytes : cases) {
+            std::string expected = "before", actual = "before";
+            const bool ok = viaImage(bytes, &expected);
+            ASSERT_EQ(appendRecordText(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                       bytes.size(), &actual),
+                      ok);
+            ASSERT_EQ(actual, expected);
+            converted += ok;
+        }
+    }
+    EXPECT_GT(converted, 60); // whole records of valid Packages, and damage that keeps them so
+}
