@@ -346,6 +346,15 @@ TEST_F(PackageEditorTest, OpenEditorOpensSevenAsksAtEightAndRefusesSeventeen) {
     for (int i = 1; i <= 17; ++i)
         names.push_back("P" + std::to_string(i));
     PackageFile* f = openLibrary(names);
+    // A double click on the second row opens its editor.
+    const Point row{std::int16_t(listArea(f).top + listRowHeight() + 2), 10};
+    harness::SendClick(f->listWindow, row, Qt::NoModifier, 100);
+    harness::SendDoubleClickEvent(f->listWindow, row, Qt::NoModifier, 150);
+    harness::ProcessUpdates();
+    ASSERT_EQ(editorWindows(), 1);
+    EXPECT_EQ(entryAt(f, 1)->editor, currentPackageEditor());
+
+    SelectWindow(f->listWindow);
     selectOnly(f, 0, 7);
     openEditorCommand(f);
     EXPECT_EQ(editorWindows(), 7);
