@@ -100,7 +100,7 @@ void openEditorHook(PackageEntry* entry) {
 }
 
 void closeEditorHook(PackageEntry* entry) {
-    if (entry->editor) closeEditor(entry->editor, false);
+    if (entry->editor) closeEditor(entry->editor, Validation::skip);
 }
 
 void clearItemClipboardHook() {
@@ -170,7 +170,7 @@ bool editorProc(WindowPtr w, WindowMessage& msg) {
             SendWindowMessage(editor->headerPane, msg);
         return true;
     case wmCloseRequest:
-        closeEditor(editor, true);
+        closeEditor(editor, Validation::ask);
         return true;
     case wmDispose:
         TEDispose(editor->textEdit);
@@ -364,23 +364,24 @@ PackageEditor* openEditor(PackageEntry* entry) {
     return editor;
 }
 
-bool closeEditor(PackageEditor* editor, bool validate) {
-    if (!editor) return false;
+CloseResult closeEditor(PackageEditor* editor, Validation validation) {
+    if (!editor) return CloseResult::closed;
     if (gExtensions.closeFieldEditor) {
-        const bool cancelled = forEachFieldEditor(editor, [editor, validate](int number) {
+        const bool cancelled = forEachFieldEditor(editor, [editor, validation](int number) {
             return fieldEditorOpen(editor, number) &&
-                   gExtensions.closeFieldEditor(editor, number, validate);
+                   gExtensions.closeFieldEditor(editor, number, validation) ==
+                       CloseResult::cancelled;
         });
-        if (cancelled) return true;
+        if (cancelled) return CloseResult::cancelled;
     }
     bool remove = false;
-    if (validate && editor->entry) {
+    if (validation == Validation::ask && editor->entry) {
         const bool noSection = editor->working.sectionCount == 0;
         if (noSection || !workingPackageValid(editor)) {
             if (!confirmProceed(noSection ? StringId::packageNeedsSection
                                           : StringId::packageNeedsNameAndPrefix)) {
                 if (editor->window) SelectWindow(editor->window);
-                return true;
+                return CloseResult::cancelled;
             }
             remove = true;
         }
@@ -393,7 +394,7 @@ bool closeEditor(PackageEditor* editor, bool validate) {
         DisposeWindow(editor->window);
     }
     freeEditor(editor);
-    return false;
+    return CloseResult::closed;
 }
 
 bool hasChanges(PackageEditor* editor) {
@@ -487,13 +488,14 @@ const EditorExtensions& editorExtensions() {
     return gExtensions;
 }
 
-bool closeFileEditors(PackageFile* file, bool validate) {
+CloseResult closeFileEditors(PackageFile* file, Validation validation) {
     // A validated close may delete its Package from the list: the walk starts again after each.
     for (;;) {
         PackageEntry* e = file->packages;
         while (e && !e->editor)
             e = e->next;
-        if (!e) return false;
-        if (closeEditor(e->editor, validate)) return true;
+        if (!e) return CloseResult::closed;
+        if (closeEditor(e->editor, validation) == CloseResult::cancelled)
+            return CloseResult::cancelled;
     }
 }

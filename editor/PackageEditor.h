@@ -48,9 +48,13 @@ void installPackageEditor();
 // current package editor. nullptr when no editor could be opened (memory, or an image that
 // cannot be read: the error alert has been shown then).
 PackageEditor* openEditor(PackageEntry* entry);
-// Closes the window, validating the package first when validate is set. True when the user
-// cancelled (the window is then in front, everything as it was).
-bool closeEditor(PackageEditor* editor, bool validate);
+// Whether a close first asks about a package that may not be kept (no section, or a blank name
+// or prefix) and then deletes it, or closes without asking.
+enum class Validation { skip, ask };
+
+// Closes the window, its field editors first. Cancelled leaves the window in front, everything
+// as it was.
+CloseResult closeEditor(PackageEditor* editor, Validation validation);
 // The changed flag, or an open field editor window with unsaved changes.
 bool hasChanges(PackageEditor* editor);
 
@@ -83,8 +87,8 @@ struct EditorExtensions {
     // Field editor number k (section k, or net item -k) of the editor, open or not.
     bool (*fieldEditorOpen)(PackageEditor* editor, int number) = nullptr;
     bool (*fieldEditorChanged)(PackageEditor* editor, int number) = nullptr;
-    // Closes it; true when the user cancelled.
-    bool (*closeFieldEditor)(PackageEditor* editor, int number, bool validate) = nullptr;
+    CloseResult (*closeFieldEditor)(PackageEditor* editor, int number,
+                                    Validation validation) = nullptr;
     // Carries its texts into the working package (no deletion).
     void (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
     // The item list: drawing the rows that meet area, a click, and the list's menu commands
@@ -102,6 +106,6 @@ int packageFieldOfItem(int item); // the working package's field (1 to 6), or 0
 // Key filter of the header: the character to use (Return becomes Tab), 0 when rejected.
 int filterHeaderKey(const PackageEditor* editor, int key);
 
-// Closes every open package editor window of the package file, validating when validate is set.
-// True when one of them was cancelled (those closed before it stay closed).
-bool closeFileEditors(PackageFile* file, bool validate);
+// Closes every open package editor window of the package file. Cancelled when one of them was
+// (those closed before it stay closed).
+CloseResult closeFileEditors(PackageFile* file, Validation validation);

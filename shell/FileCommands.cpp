@@ -165,7 +165,7 @@ void revertCommand(PackageFile* f) {
     if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
         return;
     ArrowWhenDone arrow;
-    closeFileEditors(f, false); // never cancelled without validation
+    closeFileEditors(f, Validation::skip); // never cancelled without validation
     OSErr err = revertPackageFile(f);
     if (err) ErrorAlert(err);
     refreshListWindow(f, ListRefresh::keepScroll);
@@ -255,7 +255,8 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     }
     // Its package editors close first, validating only with Save; one that stays open cancels
     // the close.
-    if (closeFileEditors(f, save)) return CloseResult::cancelled;
+    if (closeFileEditors(f, save ? Validation::ask : Validation::skip) == CloseResult::cancelled)
+        return CloseResult::cancelled;
     ArrowWhenDone arrow;
     if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
     SetCursor(watchCursor);
