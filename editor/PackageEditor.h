@@ -15,6 +15,7 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr std::int16_t kPackageEditorKind = 102;
 
@@ -91,6 +92,15 @@ struct EditorExtensions {
                                     Validation validation) = nullptr;
     // Carries its texts into the working package (no deletion).
     void (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
+    // Opens field editor number (or brings it to the front); the item list calls it on a double
+    // click, Create and Open Editor. False when it could not be opened.
+    bool (*openFieldEditor)(PackageEditor* editor, int number) = nullptr;
+    // After the item list deleted or moved rows of one list (sections when sections is set, else
+    // nets): newNumber[k - 1] is the new position (from 1) of the item that was at k, 0 for one
+    // deleted. Field editors of deleted items close without validation; the rest are renumbered
+    // and retitled so that each keeps its item.
+    void (*renumberFieldEditors)(PackageEditor* editor, bool sections,
+                                 const std::vector<int>& newNumber) = nullptr;
     // The item list: drawing the rows that meet area, a click, and the list's menu commands
     // (Cut, Copy, Paste, Delete, Select All, Duplicate, Create, Open Editor).
     void (*drawList)(PackageEditor* editor, const Rect& area) = nullptr;
