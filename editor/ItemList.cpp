@@ -48,7 +48,7 @@ bool frontmost(const PackageEditor* editor) {
 }
 
 Rect rowRect(int row) {
-    const std::int16_t h = listRowHeight();
+    const std::int16_t h = itemRowHeight();
     Rect r;
     SetRect(&r, 0, std::int16_t(row * h), kHighlightWidth, std::int16_t((row + 1) * h));
     return r;
@@ -64,7 +64,7 @@ void highlight(PackageEditor* editor, int row) {
 void insertionLine(PackageEditor* editor, int row) {
     if (!editor->window) return;
     PortScope port(editor->window);
-    const std::int16_t h = listRowHeight();
+    const std::int16_t h = itemRowHeight();
     const int v = row < gDragAnchor ? row * h - 1 : (row + 1) * h - 1;
     PenMode(patInvert);
     PenSize(2, 2);
@@ -137,8 +137,8 @@ void drawNetRow(PackageEditor* editor, int row, std::int16_t baseline) {
 }
 
 void drawRow(PackageEditor* editor, int row) {
-    const std::int16_t h = listRowHeight();
-    const auto baseline = std::int16_t((row + 1) * h - listDescent());
+    const std::int16_t h = itemRowHeight();
+    const auto baseline = std::int16_t((row + 1) * h - itemRowDescent());
     MoveTo(kTextLeft, baseline);
     if (editor->activeList == 1)
         drawNetRow(editor, row, baseline);
@@ -151,7 +151,7 @@ void drawList(PackageEditor* editor, const Rect& area) {
     if (!editor->window) return;
     PortScope port(editor->window);
     SetPortTextStyle(StandardTextStyle(1));
-    const std::int16_t h = listRowHeight();
+    const std::int16_t h = itemRowHeight();
     const int count = rowCount(editor);
     const int first = std::max(0, area.top / h);
     const int last = std::min(count - 1, area.bottom / h);
@@ -212,7 +212,7 @@ void dragMark(PackageEditor* editor, int row) {
 // ---- clicks ----------------------------------------------------------------------------------
 
 int rowAt(std::int16_t v) {
-    return v < 0 ? 0 : v / listRowHeight();
+    return v < 0 ? 0 : v / itemRowHeight();
 }
 
 struct Gesture {
@@ -501,19 +501,19 @@ void installItemList() {
     installEditorExtensions(ext);
 }
 
-std::int16_t listRowHeight() {
+std::int16_t itemRowHeight() {
     const FontInfo& f = listFont();
     return std::int16_t(f.ascent + f.descent + f.leading);
 }
 
-std::int16_t listDescent() {
+std::int16_t itemRowDescent() {
     return listFont().descent;
 }
 
 void remeasureList(PackageEditor* editor, bool reveal) {
     editor->netCount = std::uint16_t(countNetItems(editor->working));
     if (!editor->window) return;
-    const std::int16_t h = listRowHeight();
+    const std::int16_t h = itemRowHeight();
     SetWindowDocSize(editor->window, kListWidth, std::int32_t(rowCount(editor)) * h);
     if (reveal) {
         int last = -1;

@@ -12,8 +12,8 @@
 void installItemList();
 
 // Height of one row and the descent of the list text style (standard style 1).
-std::int16_t listRowHeight();
-std::int16_t listDescent();
+std::int16_t itemRowHeight();
+std::int16_t itemRowDescent();
 
 // Counts the rows again, sets the list's content to 3000 pixels by the rows' height and redraws
 // the window; with reveal, scrolls the last selected row into view.
