@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -108,9 +109,9 @@ void drawSectionRow(PackageEditor* editor, int row) {
     if (!s) return;
     char text[64];
     std::snprintf(text, sizeof text, "(%c)   Class ID: %11d", char(65 + row), int(s->classId));
+    if (s->pinChangeCount != 0)
+        std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text), "   Pin Swaps: ");
     DrawText(text);
-    if (s->pinChangeCount == 0) return;
-    DrawText("   Pin Swaps: ");
     for (int i = 1; i <= s->pinChangeCount; ++i) {
         const std::string unpackaged = GetField(s->pinChanges, 2 * i - 1).str();
         const std::string packaged = GetField(s->pinChanges, 2 * i).str();
