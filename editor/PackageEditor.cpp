@@ -3,6 +3,7 @@
 #include "editor/PackageEditor.h"
 
 #include "editor/EditorInternal.h"
+#include "editor/ItemList.h"
 #include "listwin/Confirmations.h"
 #include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
@@ -345,6 +346,7 @@ void installPackageEditor() {
     list.openEditor = openEditorHook;
     list.closeEditor = closeEditorHook;
     installListWindowHooks(list);
+    installItemList();
 }
 
 PackageEditor* openEditor(PackageEntry* entry) {
@@ -426,6 +428,7 @@ int rowCount(const PackageEditor* editor) {
 
 void showList(PackageEditor* editor, std::uint8_t list, bool withFocus) {
     if (list > 1) return;
+    if (list != editor->activeList && editor->focus == EditorFocus::window) deselectAllRows(editor);
     editor->activeList = list;
     if (editor->headerPane) {
         SetControlValue(GetWindowControl(editor->headerPane, kHeaderSectionsButton), list == 0);
@@ -436,8 +439,7 @@ void showList(PackageEditor* editor, std::uint8_t list, bool withFocus) {
 }
 
 void remeasure(PackageEditor* editor) {
-    editor->netCount = std::uint16_t(countNetItems(editor->working));
-    if (editor->window) InvalWindowRect(editor->window, nullptr);
+    remeasureList(editor, false);
 }
 
 void setFocus(PackageEditor* editor, EditorFocus target) {
