@@ -21,17 +21,6 @@ constexpr const char* kUnnamedTitle = "Unnamed Package";
 // is selected.
 bool gSelectionPresent = false;
 
-class PortScope {
-public:
-    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
-    ~PortScope() { SetPort(old_); }
-    PortScope(const PortScope&) = delete;
-    PortScope& operator=(const PortScope&) = delete;
-
-private:
-    GrafPtr old_;
-};
-
 std::int32_t selectionLength(const TERec* te) {
     return te->selEnd - te->selStart;
 }

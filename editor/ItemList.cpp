@@ -24,17 +24,6 @@ constexpr const char* kPinColumn = "12345678901234567  ";
 int gDragAnchor = -1;
 int gDragTarget = -1;
 
-class PortScope {
-public:
-    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
-    ~PortScope() { SetPort(old_); }
-    PortScope(const PortScope&) = delete;
-    PortScope& operator=(const PortScope&) = delete;
-
-private:
-    GrafPtr old_;
-};
-
 const FontInfo& listFont() {
     static const FontInfo info = [] {
         FontInfo f;

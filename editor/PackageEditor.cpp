@@ -31,17 +31,6 @@ PackageEditor* gCurrent = nullptr;
 PackageRecord* gItemClipboard = nullptr;
 EditorExtensions gExtensions;
 
-class PortScope {
-public:
-    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
-    ~PortScope() { SetPort(old_); }
-    PortScope(const PortScope&) = delete;
-    PortScope& operator=(const PortScope&) = delete;
-
-private:
-    GrafPtr old_;
-};
-
 // Visits the numbers of the editor's possible field editors, sections first (1 up to the
 // section count), then net items (-1 down to minus the net count), until f returns true.
 template <class F> bool forEachFieldEditor(PackageEditor* editor, F&& f) {

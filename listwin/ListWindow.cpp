@@ -34,18 +34,6 @@ constexpr const char* kWidthSample = "12345678901234567890";
 // The menu enabling pass asks the Edit menu's title first; the items after it use this.
 SelectionSummary gSummary;
 
-// Makes a port current for the lifetime of the object.
-class PortScope {
-public:
-    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
-    ~PortScope() { SetPort(old_); }
-    PortScope(const PortScope&) = delete;
-    PortScope& operator=(const PortScope&) = delete;
-
-private:
-    GrafPtr old_;
-};
-
 // The view state of a package file's window; nullptr without a window.
 ListView* viewOf(const PackageFile* f) {
     return f && f->listWindow ? static_cast<ListView*>(f->listWindow->refCon) : nullptr;

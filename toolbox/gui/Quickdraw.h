@@ -82,6 +82,17 @@ struct GrafPort {
 using GrafPtr = GrafPort*;
 
 GrafPtr SetPort(GrafPtr port); // returns the previous current port
+// Makes a port current for the lifetime of the object, then the one before it again.
+class PortScope {
+public:
+    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
+    ~PortScope() { SetPort(old_); }
+    PortScope(const PortScope&) = delete;
+    PortScope& operator=(const PortScope&) = delete;
+
+private:
+    GrafPtr old_;
+};
 GrafPtr GetPort();
 // Off-screen ports (an image of the given size, white): for drawing that is not shown, and
 // for tests. Windows and panes have ports of their own (a WindowPtr is a GrafPtr).

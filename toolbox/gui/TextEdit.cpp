@@ -74,9 +74,9 @@ std::vector<TELine> Wrap(const char* text, std::int32_t len, int width, const QF
 }
 
 // Draws in the record's port with its style and colours; puts the port back as it was.
-class PortScope {
+class TextPortScope {
 public:
-    explicit PortScope(TEHandle te) : old_(SetPort(te->port)), port_(te->port) {
+    explicit TextPortScope(TEHandle te) : old_(SetPort(te->port)), port_(te->port) {
         if (!port_) return;
         saved_ = *port_;
         clip_ = NewRgn();
@@ -86,7 +86,7 @@ public:
         port_->bkColor = te->bkColor;
         PenNormal();
     }
-    ~PortScope() {
+    ~TextPortScope() {
         if (port_) {
             SetClip(clip_);
             PortHost* h = port_->host;
@@ -181,7 +181,7 @@ void ScrollToShow(TEHandle te, std::int32_t offset) {
 }
 
 void Draw(TEHandle te, const Rect* area) {
-    PortScope scope(te);
+    TextPortScope scope(te);
     if (!scope.ok()) return;
     TEHost* h = te->host;
     Rect clip = te->viewRect;
@@ -336,7 +336,7 @@ void TEIdle(TEHandle te) {
     if (flash <= 0 || now - te->host->lastBlink < std::uint32_t(flash / 2)) return;
     te->host->lastBlink = now;
     te->host->caretOn = !te->host->caretOn;
-    PortScope scope(te);
+    TextPortScope scope(te);
     if (!scope.ok()) return;
     scope.clipTo(te->viewRect);
     InvertRect(CaretRect(te));
