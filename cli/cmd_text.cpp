@@ -152,8 +152,9 @@ int runImport(const std::vector<std::string>& args) {
         records->close();
         return qpk::kExitBadInput;
     }
+    // The file is new and whole here: it closes without waiting for the disk, as cp's copy does.
     err = records->rebuildClassIndex();
-    if (err == noErr) err = records->close();
+    if (err == noErr) err = records->close(CloseSync::none);
     if (err != noErr) {
         qpk::reportError(outPath, fileErrorText(err));
         return qpk::kExitBadInput;
