@@ -130,52 +130,77 @@ char* putNumber(char* p, long value) {
     return p + 2;
 }
 
-} // namespace
+// The 16- and 32-bit words of an image, in host order (an image in memory) or in file order (a
+// record's bytes as they are in the file).
+struct HostOrder {
+    static std::uint16_t u16(const char* p) { return getHost16(p); }
+    static std::uint32_t u32(const char* p) { return getHost32(p); }
+};
+struct FileOrder {
+    static std::uint16_t u16(const char* p) { return getBE16(p); }
+    static std::uint32_t u32(const char* p) { return getBE32(p); }
+};
+
+// Whether a text holds a character other than a blank.
+bool hasNonBlank(std::string_view text) {
+    return text.find_first_not_of(' ') != std::string_view::npos;
+}
 
 // One pass checks every part against the block and finds where the nets begin (they follow the
 // sections in the image but come first in the text); the text is then written in one go into
 // room for the most it can take: the image's own bytes (every text of the image appears once)
-// plus the line starts and numbers added per part.
-bool appendImageText(const char* data, std::size_t length, std::string* out) {
-    ImageHeader h;
-    if (!readImageHeader(data, length, &h)) return false;
-    const std::size_t textAt = classEntryOffset(h.classCount);
-    const std::size_t sectionsAt = textAt + h.fieldTextLength;
+// plus the line starts and numbers added per part. With validOnly, an image that is not valid
+// (imageIsValid) writes nothing either.
+template <class Order>
+bool appendText(const char* data, std::size_t length, bool validOnly, std::string* out) {
+    if (length < kImageHeaderSize) return false;
+    const std::size_t sectionCount = Order::u16(data), netCount = Order::u16(data + 2);
+    const std::size_t textAt = classEntryOffset(Order::u16(data + 4));
+    const std::size_t fieldTextLength = Order::u16(data + 6);
+    const std::size_t sectionsAt = textAt + fieldTextLength;
     if (sectionsAt > length) return false;
     std::size_t pos = sectionsAt;
-    for (int i = 0; i < h.sectionCount; ++i) {
+    for (std::size_t i = 0; i < sectionCount; ++i) {
         if (pos + kSectionHeaderSize > length) return false;
-        pos += kSectionHeaderSize + getHost16(data + pos + 6);
+        pos += kSectionHeaderSize + Order::u16(data + pos + 6);
         if (pos > length) return false;
     }
     const std::size_t netsAt = pos;
-    for (int i = 0; i < h.netCount; ++i) {
+    for (std::size_t i = 0; i < netCount; ++i) {
         if (pos + kNetHeaderSize > length) return false;
-        const std::size_t n = getHost16(data + pos);
+        const std::size_t n = Order::u16(data + pos);
         if (pos + kNetHeaderSize + n > length) return false;
         pos += kNetHeaderSize + n;
+    }
+    std::string_view header(data + textAt, fieldTextLength);
+    if (validOnly) {
+        // At least one section, and a name and a prefix that are not blank.
+        const std::size_t tab = header.find('\t');
+        if (sectionCount < 1 || tab == std::string_view::npos) return false;
+        const std::string_view rest = header.substr(tab + 1);
+        if (!hasNonBlank(header.substr(0, tab)) || !hasNonBlank(rest.substr(0, rest.find('\t'))))
+            return false;
     }
 
     // The text of a usual Package fits a buffer on the stack and is then appended in one piece;
     // a larger one is written in room made at the end of out (which clears that room first).
     constexpr std::size_t kPerNet = 4;                      // CR LF TAB backslash
     constexpr std::size_t kPerSection = 3 + 11 + 1 + 5 + 1; // CR LF TAB, id, comma, count, TAB
-    const std::size_t most = length + kPerNet * h.netCount + kPerSection * h.sectionCount + 2;
+    const std::size_t most = length + kPerNet * netCount + kPerSection * sectionCount + 2;
     char local[2048];
     const std::size_t start = out->size();
     if (most > sizeof local) out->resize(start + most);
     char* const base = most > sizeof local ? out->data() + start : local;
     char* p = base;
 
-    std::string_view header(data + textAt, h.fieldTextLength);
     while (!header.empty() &&
            (header.back() == '\t' || header.back() == '\n' || header.back() == '\r'))
         header.remove_suffix(1);
     p = copyWithCommas(p, header);
 
     pos = netsAt;
-    for (int i = 0; i < h.netCount; ++i) {
-        const std::size_t n = getHost16(data + pos);
+    for (std::size_t i = 0; i < netCount; ++i) {
+        const std::size_t n = Order::u16(data + pos);
         p = std::copy_n("\r\n\t\\", 4, p);
         // A stored net text longer than a net item holds is cut to its first 255 bytes.
         p = copyWithCommas(p, {data + pos + kNetHeaderSize, std::min(n, kMaxNetText)});
@@ -183,14 +208,14 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     }
 
     pos = sectionsAt;
-    for (int i = 0; i < h.sectionCount; ++i) {
+    for (std::size_t i = 0; i < sectionCount; ++i) {
         const char* section = data + pos;
-        const std::size_t n = getHost16(section + 6);
+        const std::size_t n = Order::u16(section + 6);
         pos += kSectionHeaderSize + n;
         p = std::copy_n("\r\n\t", 3, p);
-        p = putNumber(p, static_cast<std::int32_t>(getHost32(section)));
+        p = putNumber(p, static_cast<std::int32_t>(Order::u32(section)));
         *p++ = ',';
-        p = putNumber(p, getHost16(section + 4));
+        p = putNumber(p, Order::u16(section + 4));
         if (n == 0) continue;
         *p++ = '\t';
         p = copyPairs(p, {section + kSectionHeaderSize, n});
@@ -202,6 +227,16 @@ bool appendImageText(const char* data, std::size_t length, std::string* out) {
     else
         out->resize(start + written);
     return true;
+}
+
+} // namespace
+
+bool appendImageText(const char* data, std::size_t length, std::string* out) {
+    return appendText<HostOrder>(data, length, false, out);
+}
+
+bool appendFileImageText(const unsigned char* data, std::size_t length, std::string* out) {
+    return appendText<FileOrder>(reinterpret_cast<const char*>(data), length, true, out);
 }
 
 OSErr appendIfValid(Handle image, std::string* out) {
@@ -226,17 +261,14 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
     TextFileWriter writer;
     OSErr err = writer.open(textPath);
     if (err != noErr) return writer.close(err);
-    // One block, reused for every image: the record's bytes are copied in and swapped to host
-    // order (a malformed image fails the swap and is skipped like an invalid one).
-    UniqueHandle image(NewHandle(0));
-    if (!image) return writer.close(memFullErr);
+    // Each record is converted from its bytes as they are in the file; a malformed or invalid
+    // image is skipped. Running out of memory for the text skips the record as well.
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
-            if ((err = SetHandleSize(image.get(), static_cast<Size>(info.length))) != noErr)
-                return false;
-            std::memcpy(image.data(), data, info.length);
-            if (swapImageToHost(image.data(), info.length) == noErr)
-                appendIfValid(image.get(), &writer.buffer());
+            try {
+                appendFileImageText(data, info.length, &writer.buffer());
+            } catch (const std::bad_alloc&) {
+            }
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
             return (err = writer.written()) == noErr;
         });

@@ -23,6 +23,11 @@ const char* exportErrorText(OSErr err); // "You cannot replace the original file
 // Appends the text of one image (host byte order) to out. False, with nothing appended, when the
 // image is malformed. Validity is the caller's test.
 bool appendImageText(const char* data, std::size_t length, std::string* out);
+// The same for an image held in file byte order (a record's bytes as the file holds them),
+// converted as it stands: what swapping a copy to host order, testing it with imageIsValid and
+// appending its text give, without the copy and the swap. False, with nothing appended, when the
+// image is malformed or not valid.
+bool appendFileImageText(const unsigned char* data, std::size_t length, std::string* out);
 std::string imageToText(Handle image); // empty when malformed
 
 struct ExportHooks {

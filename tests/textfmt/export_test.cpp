@@ -4,6 +4,7 @@
 #include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace test_support;
 
@@ -110,4 +111,70 @@ TEST(TextRoundTrip, GeneratedLibraries) {
             EXPECT_EQ(bytesOf(run.sink.images[i].get()), bytesOf(originals[i].get()))
                 << "seed " << seed << " package " << i;
     }
+}
+
+// The export converts each record from its bytes as the file holds them; it must give what
+// swapping a copy to host order, testing it for validity and converting it give: the same text
+// for every image, the same refusal of every malformed or invalid one. Compared over generated
+// images made invalid (no section, a blank name or prefix, no prefix at all) and then corrupted
+// at random (cut short, bytes changed, lengths among them).
+TEST(TextExport, FromFileOrderAsFromHostOrder) {
+    auto byHostOrder = [](std::vector<char> bytes, std::string* out) {
+        if (swapImageToHost(bytes.data(), bytes.size()) != noErr) return false;
+        UniqueHandle image(PtrToHand(bytes.data(), Size(bytes.size())));
+        return imageIsValid(image.get()) && appendImageText(bytes.data(), bytes.size(), out);
+    };
+    std::mt19937 rng(7);
+    auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    long converted = 0, refused = 0;
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        for (const UniqueHandle& original : generatedLibrary(seed, 20)) {
+            PackageRecord r;
+            ASSERT_EQ(expandImage(original.get(), &r), noErr);
+            std::string fields; // the new field text, if any
+            switch (roll(0, 7)) {
+            case 0:
+                while (r.sectionCount > 0)
+                    deleteSection(r, 1);
+                break;
+            case 1:
+                fields = " \tU\tDIP";
+                break;
+            case 2:
+                fields = "N\t  \tDIP";
+                break;
+            case 3:
+                fields = "N";
+                break;
+            default:
+                fields.clear();
+                break;
+            }
+            if (!fields.empty()) {
+                DisposeHandle(r.fieldText);
+                r.fieldText = PtrToHand(fields.data(), Size(fields.size()));
+            }
+            UniqueHandle image;
+            ASSERT_EQ(flattenPackage(r, &image), noErr);
+            std::vector<char> file = bytesOf(image.get());
+            ASSERT_EQ(swapImageToFile(file.data(), file.size()), noErr);
+            for (int variant = 0; variant < 8; ++variant) {
+                std::vector<char> bytes = file;
+                if (variant > 0) {
+                    for (int n = roll(1, 3); n > 0; --n)
+                        bytes[std::size_t(roll(0, int(bytes.size()) - 1))] = char(roll(0, 255));
+                    if (variant % 3 == 0) bytes.resize(std::size_t(roll(0, int(bytes.size()))));
+                }
+                std::string expected = "keep", got = "keep";
+                const bool ok = byHostOrder(bytes, &expected);
+                EXPECT_EQ(appendFileImageText(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                              bytes.size(), &got),
+                          ok);
+                ASSERT_EQ(got, expected) << "seed " << seed << ", variant " << variant;
+                ++(ok ? converted : refused);
+            }
+        }
+    }
+    EXPECT_GT(converted, 1000);
+    EXPECT_GT(refused, 1000);
 }
