@@ -176,7 +176,7 @@ OSErr exportToStandardOutput(RecordFile& records) {
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
             // A malformed or invalid image is skipped.
             try {
-                appendFileImageText(data, info.length, &text);
+                appendRecordText(data, info.length, &text);
             } catch (const std::bad_alloc&) {
                 err = memFullErr;
                 return false;

@@ -252,3 +252,15 @@ void revertPackageCommand(PackageFile* f) {
     refreshListWindow(f, ListRefresh::keepScroll);
     updateCount(f);
 }
+
+void revertEntryCommand(PackageEntry* entry) {
+    PackageFile* f = entry->owner;
+    if (!f) return;
+    PackageEntry* previous = nullptr;
+    for (PackageEntry* e = f->packages; e && e != entry; e = e->next)
+        previous = e;
+    revertEntry(f, previous, entry);
+    packageListChanged(f);
+    refreshListWindow(f, ListRefresh::keepScroll);
+    updateCount(f);
+}

@@ -31,3 +31,6 @@ void openEditorCommand(PackageFile* f);
 // Asks, then drops the changes of the selected packages: a stored package reads its name again
 // from its record ("?" with the error alert when it cannot be read), an unsaved one is removed.
 void revertPackageCommand(PackageFile* f);
+// Reverts one entry without asking (the package editor has asked): its editor closes without
+// validation, then it is reverted as by Revert Package, and its file's list window is refreshed.
+void revertEntryCommand(PackageEntry* entry);

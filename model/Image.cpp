@@ -326,9 +326,11 @@ OSErr renameImage(Handle image, std::string_view newName) {
 // --- Validity and consistency -----------------------------------------------------------------
 
 bool imageIsValid(Handle image) {
-    if (imageSectionCount(image) < 1) return false;
     // A field text that does not fit the block reads as empty, so the image is not valid.
-    const std::string_view text = imageFieldText(image);
+    return imageSectionCount(image) >= 1 && packageFieldsAreValid(imageFieldText(image));
+}
+
+bool packageFieldsAreValid(std::string_view text) {
     const std::size_t tab = text.find('\t');
     if (tab == std::string_view::npos) return false;
     const std::string_view prefix = text.substr(tab + 1, text.find('\t', tab + 1) - tab - 1);

@@ -54,6 +54,8 @@ OSErr renameImage(Handle image, std::string_view newName);
 
 // Section count >= 1 and fields 1 and 2, trimmed, both non-empty. False for a malformed image.
 bool imageIsValid(Handle image);
+// The field text's part of that test: fields 1 and 2 both hold something other than blanks.
+bool packageFieldsAreValid(std::string_view fieldText);
 // Verifies the whole structure: the parts tile the block exactly, every net length is at most
 // 255, the class count equals the number of distinct non-zero Class IDs, each class entry's back
 // offset is minus its own offset, and its section offset lands on a section header carrying the

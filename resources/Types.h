@@ -48,3 +48,7 @@ struct Point {
         return {static_cast<std::int16_t>(p & 0xFFFF), static_cast<std::int16_t>(p >> 16)};
     }
 };
+
+// What a close that may ask the user came to: the window or file is gone, or the user cancelled
+// and everything is as it was.
+enum class CloseResult { closed, cancelled };

@@ -1,5 +1,7 @@
 #include "shell/Application.h"
 
+#include "editor/PackageEditor.h"
+
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "model/PackageFile.h"
@@ -101,10 +103,10 @@ OSErr startApplication() {
     hooks.closePackageFile = closeListWindowFile;
     installListWindowHooks(hooks);
 
-    // The modules, in order. The package editor's settings come first and its state, popup
-    // menus and column layout and the field editor window follow the entry pool, once the
-    // editor module is part of the program.
+    // The modules, in order: the entry pool, then the package editor, which plugs into the
+    // list window's hooks installed above.
     if (OSErr err = initEntryPool()) return err;
+    installPackageEditor();
 
     TEFromScrap();
     return noErr;

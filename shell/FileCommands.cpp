@@ -1,5 +1,7 @@
 #include "shell/FileCommands.h"
 
+#include "editor/PackageEditor.h"
+
 #include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
@@ -163,7 +165,7 @@ void revertCommand(PackageFile* f) {
     if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
         return;
     ArrowWhenDone arrow;
-    // Open package editors of this file close here, without validation, once editors exist.
+    closeFileEditors(f, Validation::skip); // never cancelled without validation
     OSErr err = revertPackageFile(f);
     if (err) ErrorAlert(err);
     refreshListWindow(f, ListRefresh::keepScroll);
@@ -251,8 +253,10 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
             return CloseResult::cancelled;
         }
     }
-    // Open package editors of this file are asked to close here (validating only with Save)
-    // once editors exist; one that refuses cancels the close.
+    // Its package editors close first, validating only with Save; one that stays open cancels
+    // the close.
+    if (closeFileEditors(f, save ? Validation::ask : Validation::skip) == CloseResult::cancelled)
+        return CloseResult::cancelled;
     ArrowWhenDone arrow;
     if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
     SetCursor(watchCursor);

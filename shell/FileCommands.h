@@ -39,7 +39,6 @@ PackageFile* createFile(const std::string& prompt, const std::string& defaultNam
 // file is closed without writing anything.
 enum class CloseMode { askToSave, forced };
 // cancelled: the user's Cancel, or an error (shown); the package file stays open.
-enum class CloseResult { closed, cancelled };
 
 // Closes a package file: the save question, the save, the record file, the list window.
 CloseResult closeFile(PackageFile* file, CloseMode mode);

@@ -130,57 +130,48 @@ char* putNumber(char* p, long value) {
     return p + 2;
 }
 
-// The 16- and 32-bit words of an image, in host order (an image in memory) or in file order (a
-// record's bytes as they are in the file).
-struct HostOrder {
-    static std::uint16_t u16(const char* p) { return getHost16(p); }
-    static std::uint32_t u32(const char* p) { return getHost32(p); }
-};
-struct FileOrder {
-    static std::uint16_t u16(const char* p) { return getBE16(p); }
-    static std::uint32_t u32(const char* p) { return getBE32(p); }
-};
+} // namespace
 
-// Whether a text holds a character other than a blank.
-bool hasNonBlank(std::string_view text) {
-    return text.find_first_not_of(' ') != std::string_view::npos;
+namespace {
+
+// The scalars of an image in host order (an image in memory) or big-endian (a record as stored).
+template <bool kFileOrder> std::uint16_t read16(const char* p) {
+    return kFileOrder ? getBE16(p) : getHost16(p);
+}
+template <bool kFileOrder> std::uint32_t read32(const char* p) {
+    return kFileOrder ? getBE32(p) : getHost32(p);
 }
 
 // One pass checks every part against the block and finds where the nets begin (they follow the
 // sections in the image but come first in the text); the text is then written in one go into
 // room for the most it can take: the image's own bytes (every text of the image appears once)
-// plus the line starts and numbers added per part. With validOnly, an image that is not valid
-// (imageIsValid) writes nothing either.
-template <class Order>
-bool appendText(const char* data, std::size_t length, bool validOnly, std::string* out) {
-    if (length < kImageHeaderSize) return false;
-    const std::size_t sectionCount = Order::u16(data), netCount = Order::u16(data + 2);
-    const std::size_t textAt = classEntryOffset(Order::u16(data + 4));
-    const std::size_t fieldTextLength = Order::u16(data + 6);
+// plus the line starts and numbers added per part. With onlyValid, an image that is not a valid
+// Package is skipped as well; false then means nothing was appended.
+template <bool kFileOrder>
+bool appendText(const char* data, std::size_t length, bool onlyValid, std::string* out) {
+    if (!data || length < kImageHeaderSize) return false;
+    const std::uint16_t sectionCount = read16<kFileOrder>(data),
+                        netCount = read16<kFileOrder>(data + 2),
+                        classCount = read16<kFileOrder>(data + 4),
+                        fieldTextLength = read16<kFileOrder>(data + 6);
+    const std::size_t textAt = classEntryOffset(classCount);
     const std::size_t sectionsAt = textAt + fieldTextLength;
     if (sectionsAt > length) return false;
     std::size_t pos = sectionsAt;
-    for (std::size_t i = 0; i < sectionCount; ++i) {
+    for (int i = 0; i < sectionCount; ++i) {
         if (pos + kSectionHeaderSize > length) return false;
-        pos += kSectionHeaderSize + Order::u16(data + pos + 6);
+        pos += kSectionHeaderSize + read16<kFileOrder>(data + pos + 6);
         if (pos > length) return false;
     }
     const std::size_t netsAt = pos;
-    for (std::size_t i = 0; i < netCount; ++i) {
+    for (int i = 0; i < netCount; ++i) {
         if (pos + kNetHeaderSize > length) return false;
-        const std::size_t n = Order::u16(data + pos);
+        const std::size_t n = read16<kFileOrder>(data + pos);
         if (pos + kNetHeaderSize + n > length) return false;
         pos += kNetHeaderSize + n;
     }
     std::string_view header(data + textAt, fieldTextLength);
-    if (validOnly) {
-        // At least one section, and a name and a prefix that are not blank.
-        const std::size_t tab = header.find('\t');
-        if (sectionCount < 1 || tab == std::string_view::npos) return false;
-        const std::string_view rest = header.substr(tab + 1);
-        if (!hasNonBlank(header.substr(0, tab)) || !hasNonBlank(rest.substr(0, rest.find('\t'))))
-            return false;
-    }
+    if (onlyValid && (sectionCount < 1 || !packageFieldsAreValid(header))) return false;
 
     // The text of a usual Package fits a buffer on the stack and is then appended in one piece;
     // a larger one is written in room made at the end of out (which clears that room first).
@@ -199,8 +190,8 @@ bool appendText(const char* data, std::size_t length, bool validOnly, std::strin
     p = copyWithCommas(p, header);
 
     pos = netsAt;
-    for (std::size_t i = 0; i < netCount; ++i) {
-        const std::size_t n = Order::u16(data + pos);
+    for (int i = 0; i < netCount; ++i) {
+        const std::size_t n = read16<kFileOrder>(data + pos);
         p = std::copy_n("\r\n\t\\", 4, p);
         // A stored net text longer than a net item holds is cut to its first 255 bytes.
         p = copyWithCommas(p, {data + pos + kNetHeaderSize, std::min(n, kMaxNetText)});
@@ -208,14 +199,14 @@ bool appendText(const char* data, std::size_t length, bool validOnly, std::strin
     }
 
     pos = sectionsAt;
-    for (std::size_t i = 0; i < sectionCount; ++i) {
+    for (int i = 0; i < sectionCount; ++i) {
         const char* section = data + pos;
-        const std::size_t n = Order::u16(section + 6);
+        const std::size_t n = read16<kFileOrder>(section + 6);
         pos += kSectionHeaderSize + n;
         p = std::copy_n("\r\n\t", 3, p);
-        p = putNumber(p, static_cast<std::int32_t>(Order::u32(section)));
+        p = putNumber(p, static_cast<std::int32_t>(read32<kFileOrder>(section)));
         *p++ = ',';
-        p = putNumber(p, Order::u16(section + 4));
+        p = putNumber(p, read16<kFileOrder>(section + 4));
         if (n == 0) continue;
         *p++ = '\t';
         p = copyPairs(p, {section + kSectionHeaderSize, n});
@@ -232,11 +223,11 @@ bool appendText(const char* data, std::size_t length, bool validOnly, std::strin
 } // namespace
 
 bool appendImageText(const char* data, std::size_t length, std::string* out) {
-    return appendText<HostOrder>(data, length, false, out);
+    return appendText<false>(data, length, false, out);
 }
 
-bool appendFileImageText(const unsigned char* data, std::size_t length, std::string* out) {
-    return appendText<FileOrder>(reinterpret_cast<const char*>(data), length, true, out);
+bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out) {
+    return appendText<true>(reinterpret_cast<const char*>(data), length, true, out);
 }
 
 OSErr appendIfValid(Handle image, std::string* out) {
@@ -261,13 +252,15 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
     TextFileWriter writer;
     OSErr err = writer.open(textPath);
     if (err != noErr) return writer.close(err);
-    // Each record is converted from its bytes as they are in the file; a malformed or invalid
-    // image is skipped. Running out of memory for the text skips the record as well.
+    // Each record is converted where the scan holds it, in the order it is stored; a malformed
+    // image and an invalid Package are skipped.
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
             try {
-                appendFileImageText(data, info.length, &writer.buffer());
+                appendRecordText(data, info.length, &writer.buffer());
             } catch (const std::bad_alloc&) {
+                err = memFullErr;
+                return false;
             }
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
             return (err = writer.written()) == noErr;

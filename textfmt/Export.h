@@ -23,12 +23,11 @@ const char* exportErrorText(OSErr err); // "You cannot replace the original file
 // Appends the text of one image (host byte order) to out. False, with nothing appended, when the
 // image is malformed. Validity is the caller's test.
 bool appendImageText(const char* data, std::size_t length, std::string* out);
-// The same for an image held in file byte order (a record's bytes as the file holds them),
-// converted as it stands: what swapping a copy to host order, testing it with imageIsValid and
-// appending its text give, without the copy and the swap. False, with nothing appended, when the
-// image is malformed or not valid.
-bool appendFileImageText(const unsigned char* data, std::size_t length, std::string* out);
 std::string imageToText(Handle image); // empty when malformed
+// The same from a record's bytes as stored (big-endian), for a well-formed image of a valid
+// Package; false, with nothing appended, for any other. Converts as the record is, without
+// copying or swapping it first.
+bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out);
 
 struct ExportHooks {
     // Called for an entry whose package editor is open, before its image is fetched, so that the

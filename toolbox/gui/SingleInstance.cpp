@@ -94,8 +94,8 @@ void serveConnection(QLocalSocket* socket) {
                 (std::uint32_t(byte(0)) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
             int length = (byte(4) << 8) | byte(5);
             if (pending->size() < kFrameHeader + length) break;
-            std::string text(pending->constData() + kFrameHeader,
-                             static_cast<std::size_t>(std::min(length, kMaxReceivedPiece)));
+            const std::string text =
+                pending->mid(kFrameHeader, std::min(length, kMaxReceivedPiece)).toStdString();
             pending->remove(0, kFrameHeader + length);
             if (pieceObserver()) pieceObserver()(tag, text);
             std::string line;

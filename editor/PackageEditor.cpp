@@ -1,0 +1,501 @@
+// The package editor's record and window: opening, placement, the window procedure, activation
+// and the commit of edits, closing with validation, and the hooks into the list window.
+#include "editor/PackageEditor.h"
+
+#include "editor/EditorInternal.h"
+#include "listwin/Confirmations.h"
+#include "listwin/EditorCommit.h"
+#include "listwin/ListWindow.h"
+#include "listwin/PackageClipboard.h"
+#include "model/Image.h"
+#include "resources/Commands.h"
+#include "toolbox/core/FieldText.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/EnablingSteps.h"
+
+#include <new>
+
+namespace {
+
+constexpr std::int16_t kWindowWidth = 412;
+constexpr std::int16_t kWindowHeight = 244;
+constexpr std::int16_t kPlacementStep = 18;
+constexpr std::int16_t kHeaderHeight = 124;
+constexpr std::int16_t kScrollStep = 50;
+constexpr std::int16_t kMinimumHeight = 64;
+constexpr int kHeaderFields[] = {kHeaderName,   kHeaderPrefix, kHeaderShape,
+                                 kHeaderParam1, kHeaderParam2, kHeaderParam3};
+
+PackageEditor* gCurrent = nullptr;
+PackageRecord* gItemClipboard = nullptr;
+EditorExtensions gExtensions;
+
+class PortScope {
+public:
+    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
+    ~PortScope() { SetPort(old_); }
+    PortScope(const PortScope&) = delete;
+    PortScope& operator=(const PortScope&) = delete;
+
+private:
+    GrafPtr old_;
+};
+
+// Visits the numbers of the editor's possible field editors, sections first (1 up to the
+// section count), then net items (-1 down to minus the net count), until f returns true.
+template <class F> bool forEachFieldEditor(PackageEditor* editor, F&& f) {
+    for (int k = 1; k <= editor->working.sectionCount; ++k)
+        if (f(k)) return true;
+    for (int k = 1; k <= editor->netCount; ++k)
+        if (f(-k)) return true;
+    return false;
+}
+
+bool fieldEditorOpen(PackageEditor* editor, int number) {
+    return gExtensions.fieldEditorOpen && gExtensions.fieldEditorOpen(editor, number);
+}
+
+void commitFieldEditors(PackageEditor* editor) {
+    if (!gExtensions.commitFieldEditor) return;
+    forEachFieldEditor(editor, [editor](int number) {
+        if (fieldEditorOpen(editor, number)) gExtensions.commitFieldEditor(editor, number);
+        return false;
+    });
+}
+
+bool workingPackageValid(PackageEditor* editor) {
+    return editor->working.sectionCount > 0 &&
+           !TrimBlanks(packageField(editor->working, kFieldPackageName).view()).empty() &&
+           !TrimBlanks(packageField(editor->working, kFieldDesignatorPrefix).view()).empty();
+}
+
+// --- hooks of the list window and the commit -------------------------------------------------
+
+bool hasChangesHook(PackageEditor* editor) {
+    return hasChanges(editor);
+}
+
+bool isValidHook(PackageEditor* editor) {
+    return workingPackageValid(editor);
+}
+
+OSErr flattenHook(PackageEditor* editor, Handle* image) {
+    commitFieldEditors(editor);
+    UniqueHandle flat;
+    if (OSErr err = flattenPackage(editor->working, &flat)) return err;
+    *image = flat.release();
+    return noErr;
+}
+
+void detachHook(PackageEntry* entry) {
+    if (entry->editor) entry->editor->entry = nullptr;
+}
+
+void markCommittedHook(PackageEditor* editor) {
+    editor->stateFlags &= ~kEditorChanged;
+}
+
+void openEditorHook(PackageEntry* entry) {
+    openEditor(entry);
+}
+
+void closeEditorHook(PackageEntry* entry) {
+    if (entry->editor) closeEditor(entry->editor, Validation::skip);
+}
+
+void clearItemClipboardHook() {
+    setItemClipboard(nullptr);
+}
+
+// --- the window -------------------------------------------------------------------------------
+
+void activate(PackageEditor* editor, bool active) {
+    if (active) {
+        setCurrentPackageEditor(editor);
+    } else if (editor->entry) {
+        if (OSErr err = commitEditor(editor->entry, false)) ErrorAlert(err);
+    }
+    if (editor->focus == EditorFocus::window) {
+        InvalWindowRect(editor->window, nullptr);
+    } else if (editor->textEdit && editor->headerPane) {
+        PortScope port(editor->headerPane);
+        if (active)
+            TEActivate(editor->textEdit);
+        else
+            TEDeactivate(editor->textEdit);
+    }
+}
+
+// A menu command to the window: the text commands first while the focus is the header, then
+// the item list's commands; Revert Package always here. Others are left to the application.
+bool menuCommand(PackageEditor* editor, std::int16_t command) {
+    if (command == kCmdRevertPackage) return revertFromEditor(editor);
+    if (editor->focus == EditorFocus::header && headerTextCommand(editor, command)) return true;
+    switch (command) {
+    case kCmdCut:
+    case kCmdCopy:
+    case kCmdPaste:
+    case kCmdDelete:
+    case kCmdSelectAll:
+    case kCmdDuplicate:
+    case kCmdCreate:
+    case kCmdOpenEditor:
+        if (gExtensions.listCommand) gExtensions.listCommand(editor, command);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void windowKey(PackageEditor* editor, const WindowMessage& msg) {
+    if (editor->focus == EditorFocus::header) {
+        headerKey(editor, msg.key);
+    } else if (msg.key == kKeyDelete || msg.key == kKeyBackspace) {
+        SendCommandIfEnabled(editor->window, kCmdDelete, kCmdEditMenu);
+    } else if (msg.key == kKeyTab) {
+        setFocus(editor, EditorFocus::header);
+        if (editor->textEdit) TESetSelect(0, 255, editor->textEdit);
+    }
+}
+
+bool editorProc(WindowPtr w, WindowMessage& msg) {
+    auto* editor = static_cast<PackageEditor*>(w->refCon);
+    if (!editor) return false;
+    switch (msg.kind) {
+    case wmCreated:
+        editor->window = w;
+        return true;
+    case wmIdle:
+        if (editor->focus == EditorFocus::header && editor->headerPane)
+            SendWindowMessage(editor->headerPane, msg);
+        return true;
+    case wmCloseRequest:
+        closeEditor(editor, Validation::ask);
+        return true;
+    case wmDispose:
+        TEDispose(editor->textEdit);
+        editor->textEdit = nullptr;
+        disposeForm(editor->headerForm);
+        editor->headerForm = nullptr;
+        for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
+            SetWRefCon(pane, nullptr);
+        SetWRefCon(w, nullptr);
+        editor->window = nullptr;
+        editor->headerPane = nullptr;
+        return true;
+    case wmActivate:
+        activate(editor, msg.active);
+        return false; // the default activation handling moves the keyboard focus
+    case wmUpdate:
+        if (gExtensions.drawList) gExtensions.drawList(editor, msg.area);
+        return true;
+    case wmMouseDown:
+    case wmDoubleClick:
+        setFocus(editor, EditorFocus::window);
+        if (gExtensions.clickList) gExtensions.clickList(editor, msg);
+        return true;
+    case wmKeyDown:
+        windowKey(editor, msg);
+        return true;
+    case wmMenuCommand:
+        return menuCommand(editor, msg.command);
+    default:
+        return false;
+    }
+}
+
+// The first visible package editor window of the same package file, front to back, else the
+// file's list window; nullptr when neither is there.
+WindowPtr placementReference(const PackageEditor* editor) {
+    PackageFile* file = editor->entry->owner;
+    for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w)) {
+        if (!w->visible) break;
+        const PackageEditor* other = editorOfWindow(w);
+        if (other && other != editor && other->entry && other->entry->owner == file) return w;
+    }
+    return file ? file->listWindow : nullptr;
+}
+
+bool makeHeader(PackageEditor* editor) {
+    FormHandle form = newForm(0);
+    if (!form) return false;
+    editor->headerForm = form;
+    for (int n : {int(kHeaderSectionsButton), int(kHeaderNetsButton)}) {
+        FormItem* it = formItem(form, n);
+        ControlHandle button =
+            NewControl(editor->headerPane, it->rect, PToCStr(getItemText(form, n)), radioButProc,
+                       std::int16_t(n), it->style);
+        if (!button) return false;
+        // The button stands in for the label: the item is kept out of sight and out of reach.
+        DisposeHandle(it->text);
+        DisposeTextStyle(it->style);
+        it->text = nullptr;
+        it->style = nullptr;
+        it->kind = kFormRect;
+        it->sizeOrChoice = 0;
+        OffsetRect(&it->rect, -500, 0);
+    }
+    SetControlValue(GetWindowControl(editor->headerPane, kHeaderSectionsButton), 1);
+    PortScope port(editor->headerPane);
+    for (int field = 1; field <= 6; ++field) {
+        if (setItemText(form, kHeaderFields[field - 1], packageField(editor->working, field)))
+            return false;
+    }
+    matchShape(form, &editor->shapeFamily);
+
+    const ColorCode background = GetBackColor();
+    RGBBackColor(kWhiteColor);
+    Rect r;
+    SetRect(&r, 0, 0, 2000, 120);
+    editor->textEdit = TENew(r, r);
+    RGBBackColor(background);
+    if (!editor->textEdit) return false;
+    bindField(editor, kHeaderName);
+    TESetSelect(0, 255, editor->textEdit);
+    return true;
+}
+
+OSErr createWindow(PackageEditor* editor) {
+    Rect bounds = GetDefaultWindowBounds(kDocumentStyle);
+    WindowPtr w =
+        NewWindow(kDocumentStyle, &bounds, "", kInFront, kPackageEditorKind, editor, editorProc);
+    if (!w) return memFullErr;
+    editor->window = w;
+    SetWindowScrollAmounts(w, kScrollStep, 0);
+    SetWindowHandler(w, editorEnabling);
+
+    if (WindowPtr reference = placementReference(editor)) {
+        Rect moved = GetWindowBounds(reference);
+        OffsetRect(&moved, kPlacementStep, kPlacementStep);
+        if (RectFitsOnScreen(moved, kDocumentStyle)) {
+            bounds.left = moved.left;
+            bounds.top = moved.top;
+        }
+    }
+    bounds.right = std::int16_t(bounds.left + kWindowWidth);
+    bounds.bottom = std::int16_t(bounds.top + kWindowHeight);
+    MoveSizeWindow(w, bounds);
+    Rect limits = w->growLimits;
+    limits.top = kMinimumHeight;
+    SetWindowGrowLimits(w, limits);
+    SetWTitle(w, PToCStr(displayName(editor->entry)));
+
+    editor->headerPane = NewChildPane(w, kHeaderHeight, headerPaneProc, editor);
+    if (!editor->headerPane || !makeHeader(editor)) {
+        DisposeWindow(w); // its dispose message frees what the header holds
+        editor->window = nullptr;
+        return memFullErr;
+    }
+    ShowWindow(editor->headerPane);
+    editor->activeList = kNoActiveList;
+    showList(editor, 0, false);
+    editor->focus = EditorFocus::window;
+    setFocus(editor, EditorFocus::header);
+    return noErr;
+}
+
+void freeEditor(PackageEditor* editor) {
+    if (editor->entry) editor->entry->editor = nullptr;
+    editor->entry = nullptr;
+    if (gCurrent == editor) gCurrent = nullptr;
+    delete editor;
+}
+
+// A new editor record holding the entry's Package; nullptr (the error shown) when the image
+// cannot be read or expanded, or memory ran out.
+PackageEditor* createEditor(PackageEntry* entry) {
+    auto* editor = new (std::nothrow) PackageEditor;
+    if (!editor) return nullptr;
+    OSErr err = noErr;
+    Handle image = getImage(entry, &err);
+    if (image) err = expandImage(image, &editor->working);
+    if (!image || err) {
+        ErrorAlert(err ? err : memFullErr);
+        delete editor;
+        return nullptr;
+    }
+    if (!editor->working.fieldText) editor->working.fieldText = NewHandle(0);
+    if (!editor->working.fieldText) {
+        delete editor;
+        return nullptr;
+    }
+    editor->entry = entry;
+    entry->editor = editor;
+    purgeEntry(entry);
+    editor->netCount = std::uint16_t(countNetItems(editor->working));
+    editor->shapeFamily = kNoShapeFamily;
+    return editor;
+}
+
+} // namespace
+
+// ---- public ----------------------------------------------------------------------------------
+
+void installPackageEditor() {
+    EditorCommitHooks commit;
+    commit.hasChanges = hasChangesHook;
+    commit.isValid = isValidHook;
+    commit.flatten = flattenHook;
+    commit.detach = detachHook;
+    commit.markCommitted = markCommittedHook;
+    installEditorCommitHooks(commit);
+    setEditorChangesHook(hasChangesHook);
+    setItemClipboardClearHook(clearItemClipboardHook);
+    ListWindowHooks list = listWindowHooks();
+    list.openEditor = openEditorHook;
+    list.closeEditor = closeEditorHook;
+    installListWindowHooks(list);
+}
+
+PackageEditor* openEditor(PackageEntry* entry) {
+    if (!entry) return nullptr;
+    PackageEditor* editor = entry->editor;
+    if (!editor && !(editor = createEditor(entry))) return nullptr;
+    if (!editor->window) {
+        if (OSErr err = createWindow(editor)) {
+            ErrorAlert(err);
+            freeEditor(editor);
+            return nullptr;
+        }
+    }
+    ShowWindow(editor->window);
+    SelectWindow(editor->window);
+    setCurrentPackageEditor(editor);
+    return editor;
+}
+
+CloseResult closeEditor(PackageEditor* editor, Validation validation) {
+    if (!editor) return CloseResult::closed;
+    if (gExtensions.closeFieldEditor) {
+        const bool cancelled = forEachFieldEditor(editor, [editor, validation](int number) {
+            return fieldEditorOpen(editor, number) &&
+                   gExtensions.closeFieldEditor(editor, number, validation) ==
+                       CloseResult::cancelled;
+        });
+        if (cancelled) return CloseResult::cancelled;
+    }
+    bool remove = false;
+    if (validation == Validation::ask && editor->entry) {
+        const bool noSection = editor->working.sectionCount == 0;
+        if (noSection || !workingPackageValid(editor)) {
+            if (!confirmProceed(noSection ? StringId::packageNeedsSection
+                                          : StringId::packageNeedsNameAndPrefix)) {
+                if (editor->window) SelectWindow(editor->window);
+                return CloseResult::cancelled;
+            }
+            remove = true;
+        }
+    }
+    if (editor->entry) {
+        if (OSErr err = commitEditor(editor->entry, remove)) ErrorAlert(err);
+    }
+    if (editor->window) {
+        editor->stateFlags &= ~kEditorChanged; // its deactivation has nothing left to carry
+        DisposeWindow(editor->window);
+    }
+    freeEditor(editor);
+    return CloseResult::closed;
+}
+
+bool hasChanges(PackageEditor* editor) {
+    if (!editor) return false;
+    if (editor->stateFlags & kEditorChanged) return true;
+    if (!gExtensions.fieldEditorChanged) return false;
+    return forEachFieldEditor(editor, [editor](int number) {
+        return fieldEditorOpen(editor, number) && gExtensions.fieldEditorChanged(editor, number);
+    });
+}
+
+PackageEditor* currentPackageEditor() {
+    return gCurrent;
+}
+
+void setCurrentPackageEditor(PackageEditor* editor) {
+    gCurrent = editor;
+    if (editor && editor->entry) setCurrentPackageFile(editor->entry->owner);
+}
+
+PackageEditor* editorOfWindow(WindowPtr w) {
+    if (!w || w->isPane || w->windowKind != kPackageEditorKind) return nullptr;
+    return static_cast<PackageEditor*>(w->refCon);
+}
+
+int rowCount(const PackageEditor* editor) {
+    return editor->activeList == 1 ? editor->netCount : editor->working.sectionCount;
+}
+
+void showList(PackageEditor* editor, std::uint8_t list, bool withFocus) {
+    if (list > 1) return;
+    editor->activeList = list;
+    if (editor->headerPane) {
+        SetControlValue(GetWindowControl(editor->headerPane, kHeaderSectionsButton), list == 0);
+        SetControlValue(GetWindowControl(editor->headerPane, kHeaderNetsButton), list == 1);
+    }
+    remeasure(editor);
+    if (withFocus) setFocus(editor, EditorFocus::window);
+}
+
+void remeasure(PackageEditor* editor) {
+    editor->netCount = std::uint16_t(countNetItems(editor->working));
+    if (editor->window) InvalWindowRect(editor->window, nullptr);
+}
+
+void setFocus(PackageEditor* editor, EditorFocus target) {
+    if (editor->focus == target) return;
+    if (editor->focus == EditorFocus::window) {
+        bool any = false;
+        for (int k = 1; k <= editor->working.sectionCount; ++k) {
+            ComponentSection* s = sectionAt(editor->working, k);
+            any |= (s->flags & kSectionSelected) != 0;
+            s->flags &= ~kSectionSelected;
+        }
+        forEachNetItem(editor->working, [&any](NetItem* n) {
+            any |= (n->flags & kNetItemSelected) != 0;
+            n->flags &= std::uint16_t(~kNetItemSelected);
+        });
+        if (any && editor->window) InvalWindowRect(editor->window, nullptr);
+    } else if (editor->textEdit) {
+        PortScope port(editor->headerPane);
+        TEDeactivate(editor->textEdit);
+    }
+    editor->focus = target;
+    if (target == EditorFocus::header && editor->textEdit) {
+        PortScope port(editor->headerPane);
+        TEActivate(editor->textEdit);
+    }
+}
+
+PackageRecord* itemClipboard() {
+    return gItemClipboard;
+}
+
+void setItemClipboard(PackageRecord* clip) {
+    if (clip == gItemClipboard) return;
+    delete gItemClipboard;
+    gItemClipboard = clip;
+}
+
+bool itemClipboardHolds() {
+    return gItemClipboard &&
+           (gItemClipboard->sectionCount > 0 || gItemClipboard->hiddenConnections != nullptr);
+}
+
+void installEditorExtensions(const EditorExtensions& extensions) {
+    gExtensions = extensions;
+}
+
+const EditorExtensions& editorExtensions() {
+    return gExtensions;
+}
+
+CloseResult closeFileEditors(PackageFile* file, Validation validation) {
+    // A validated close may delete its Package from the list: the walk starts again after each.
+    for (;;) {
+        PackageEntry* e = file->packages;
+        while (e && !e->editor)
+            e = e->next;
+        if (!e) return CloseResult::closed;
+        if (closeEditor(e->editor, validation) == CloseResult::cancelled)
+            return CloseResult::cancelled;
+    }
+}

@@ -1,0 +1,121 @@
+// The package editor window: one Package of an open package file edited in a window of its own.
+// The header pane holds the Package Name, the Designator Prefix, the Shape and its three
+// parameters; two radio buttons below it choose what the item list in the lower part shows,
+// the Component Sections or the Hidden Connections.
+//
+// The window works on a private working package expanded from the entry's image; the edits
+// reach the entry when the window deactivates or closes (Commit editor), and the file only when
+// it is saved.
+#pragma once
+#include "editor/Form.h"
+#include "editor/Shapes.h"
+#include "model/Package.h"
+#include "model/PackageFile.h"
+#include "toolbox/gui/TextEdit.h"
+#include "toolbox/gui/Windows.h"
+
+#include <cstdint>
+#include <vector>
+
+constexpr std::int16_t kPackageEditorKind = 102;
+
+enum class EditorFocus : std::uint8_t { header, window };
+
+constexpr std::uint32_t kEditorChanged = 1; // state flags: an edit not yet committed
+constexpr std::uint8_t kNoActiveList = 255;
+
+// The editor record: one per package entry with an open editor. The entry's editor field and
+// the record's entry point at each other.
+struct PackageEditor {
+    PackageEntry* entry = nullptr; // none once closing has deleted the Package
+    PackageRecord working;
+    WindowPtr window = nullptr;
+    WindowPtr headerPane = nullptr;
+    EditorFocus focus = EditorFocus::header;
+    FormHandle headerForm = nullptr; // layout 0
+    std::uint16_t netCount = 0;
+    std::uint16_t currentField = kHeaderName;
+    TEHandle textEdit = nullptr;
+    std::uint16_t shapeFamily = kNoShapeFamily;
+    std::uint32_t stateFlags = 0;
+    std::uint8_t activeList = kNoActiveList;
+};
+
+// Start-up: plugs the editor into the list window, the commit of edits and the package file's
+// is-modified test. Call once after the entry pool exists.
+void installPackageEditor();
+
+// The entry's editor, made when it has none, with its window shown in front and made the
+// current package editor. nullptr when no editor could be opened (memory, or an image that
+// cannot be read: the error alert has been shown then).
+PackageEditor* openEditor(PackageEntry* entry);
+// Whether a close first asks about a package that may not be kept (no section, or a blank name
+// or prefix) and then deletes it, or closes without asking.
+enum class Validation { skip, ask };
+
+// Closes the window, its field editors first. Cancelled leaves the window in front, everything
+// as it was.
+CloseResult closeEditor(PackageEditor* editor, Validation validation);
+// The changed flag, or an open field editor window with unsaved changes.
+bool hasChanges(PackageEditor* editor);
+
+PackageEditor* currentPackageEditor();
+// Also makes the package file of its entry the current package file.
+void setCurrentPackageEditor(PackageEditor* editor);
+// The editor record of a package editor window, nullptr for any other window.
+PackageEditor* editorOfWindow(WindowPtr w);
+
+// Rows of the item list: the net count while the Hidden Connections are shown, else the
+// section count.
+int rowCount(const PackageEditor* editor);
+// Shows the Component Sections (0) or the Hidden Connections (1) in the item list; with
+// withFocus the focus moves to the list.
+void showList(PackageEditor* editor, std::uint8_t list, bool withFocus);
+// Counts the rows again after the working package's lists changed, and redraws the list.
+void remeasure(PackageEditor* editor);
+// Moves the focus to the header pane or to the item list.
+void setFocus(PackageEditor* editor, EditorFocus target);
+
+// The item clipboard: the sections or net items last cut or copied in any package editor;
+// nullptr while empty. Setting it disposes of the one before.
+PackageRecord* itemClipboard();
+void setItemClipboard(PackageRecord* clip);
+bool itemClipboardHolds();
+
+// What the item list and the field editor windows add to the editor. Without them the list is
+// empty and no field editor window is ever open.
+struct EditorExtensions {
+    // Field editor number k (section k, or net item -k) of the editor, open or not.
+    bool (*fieldEditorOpen)(PackageEditor* editor, int number) = nullptr;
+    bool (*fieldEditorChanged)(PackageEditor* editor, int number) = nullptr;
+    CloseResult (*closeFieldEditor)(PackageEditor* editor, int number,
+                                    Validation validation) = nullptr;
+    // Carries its texts into the working package (no deletion).
+    void (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
+    // Opens field editor number (or brings it to the front); the item list calls it on a double
+    // click, Create and Open Editor. False when it could not be opened.
+    bool (*openFieldEditor)(PackageEditor* editor, int number) = nullptr;
+    // After the item list deleted or moved rows of one list (sections when sections is set, else
+    // nets): newNumber[k - 1] is the new position (from 1) of the item that was at k, 0 for one
+    // deleted. Field editors of deleted items close without validation; the rest are renumbered
+    // and retitled so that each keeps its item.
+    void (*renumberFieldEditors)(PackageEditor* editor, bool sections,
+                                 const std::vector<int>& newNumber) = nullptr;
+    // The item list: drawing the rows that meet area, a click, and the list's menu commands
+    // (Cut, Copy, Paste, Delete, Select All, Duplicate, Create, Open Editor).
+    void (*drawList)(PackageEditor* editor, const Rect& area) = nullptr;
+    void (*clickList)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
+    void (*listCommand)(PackageEditor* editor, std::int16_t command) = nullptr;
+};
+void installEditorExtensions(const EditorExtensions& extensions);
+const EditorExtensions& editorExtensions();
+
+// The header fields and their limits.
+int fieldLengthLimit(int item);   // 0 for an item that is not a field
+int packageFieldOfItem(int item); // the working package's field (1 to 6), or 0
+// Key filter of the header: the character to use (Return becomes Tab), 0 when rejected.
+int filterHeaderKey(const PackageEditor* editor, int key);
+
+// Closes every open package editor window of the package file. Cancelled when one of them was
+// (those closed before it stay closed).
+CloseResult closeFileEditors(PackageFile* file, Validation validation);
