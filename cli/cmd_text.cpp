@@ -152,8 +152,9 @@ int runImport(const std::vector<std::string>& args) {
         records->close();
         return qpk::kExitBadInput;
     }
+    // The file is new and whole here: it closes without waiting for the disk, as cp's copy does.
     err = records->rebuildClassIndex();
-    if (err == noErr) err = records->close();
+    if (err == noErr) err = records->close(CloseSync::none);
     if (err != noErr) {
         qpk::reportError(outPath, fileErrorText(err));
         return qpk::kExitBadInput;
@@ -164,8 +165,6 @@ int runImport(const std::vector<std::string>& args) {
 // The export to standard output, for a textconv driver of git: the same text as the export to
 // a file, written as the records stream past. No progress bar: the terminal is the caller's.
 OSErr exportToStandardOutput(RecordFile& records) {
-    UniqueHandle image(NewHandle(0));
-    if (!image) return memFullErr;
     std::string text;
     OSErr err = noErr;
     auto writeOut = [&] {
@@ -175,17 +174,12 @@ OSErr exportToStandardOutput(RecordFile& records) {
     };
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
-            if ((err = SetHandleSize(image.get(), static_cast<Size>(info.length))) != noErr)
+            // A malformed or invalid image is skipped.
+            try {
+                appendRecordText(data, info.length, &text);
+            } catch (const std::bad_alloc&) {
+                err = memFullErr;
                 return false;
-            std::memcpy(image.data(), data, info.length);
-            // A malformed image fails the swap and is skipped, as an invalid one is.
-            if (swapImageToHost(image.data(), info.length) == noErr && imageIsValid(image.get())) {
-                try {
-                    appendImageText(image.data(), info.length, &text);
-                } catch (const std::bad_alloc&) {
-                    err = memFullErr;
-                    return false;
-                }
             }
             if (text.size() >= (1 << 16)) writeOut();
             return err == noErr;

@@ -2,9 +2,13 @@
 // a hang or a leak, and every Package stored reads back as a consistent image that expands and
 // flattens again to the same bytes. The text is imported twice, in line and cut into small
 // pieces parsed on worker threads: both must store the same Packages and report the same things.
+// The input read as one piece must give the quick reading of a piece the same log as the parser,
+// whenever the quick reading takes it.
 #include "model/Image.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
+#include "textfmt/ImportParser.h"
+#include "textfmt/QuickPiece.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +78,30 @@ struct CheckingReporter : ImportReporter {
     void fileError(OSErr err) override { *transcript += "F " + std::to_string(err) + "\n"; }
 };
 
+bool sameLogs(const PieceLog& a, const PieceLog& b) {
+    if (a.lines != b.lines || a.bytes != b.bytes || a.events.size() != b.events.size())
+        return false;
+    for (std::size_t i = 0; i < a.events.size(); ++i) {
+        const PieceEvent &x = a.events[i], &y = b.events[i];
+        if (x.code != y.code || x.markedLine != y.markedLine || x.markedStart != y.markedStart ||
+            x.image != y.image || x.imageSize != y.imageSize || x.name != y.name ||
+            x.nameSize != y.nameSize)
+            return false;
+    }
+    return true;
+}
+
+// The input as a piece at file position 100: a piece the quick reading takes, the parser takes
+// with the same log.
+void comparePieceReadings(const std::uint8_t* data, std::size_t size) {
+    PieceLog quick;
+    if (!parsePieceQuickly(data, static_cast<long>(size), 100, &quick)) return;
+    PieceLog parsed;
+    ImportParser parser(data, static_cast<long>(size), 100, false, &parsed);
+    if (!parser.runPiece()) fault("the parser refuses a piece the quick reading takes");
+    if (!sameLogs(quick, parsed)) fault("the quick reading of a piece differs from the parser's");
+}
+
 std::string tempPath() {
     return "/tmp/fuzz_import-" + std::to_string(getpid()) + ".txt";
 }
@@ -81,6 +109,7 @@ std::string tempPath() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    comparePieceReadings(data, size);
     static const std::string path = tempPath();
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         if (size) std::fwrite(data, 1, size, f);

@@ -341,7 +341,7 @@ OSErr RecordFile::rebuildClassIndex() {
     });
 }
 
-OSErr RecordFile::close() {
+OSErr RecordFile::close(CloseSync sync) {
     State* s = s_.get();
     if (!s->open) return rfNumErr;
     if (s->readOnly) {
@@ -377,7 +377,7 @@ OSErr RecordFile::close() {
         }
     });
     if (!err) {
-        err = s->file.close(CloseSync::toDisk);
+        err = s->file.close(sync);
         if (!err) {
             s->open = false;
             return noErr;

@@ -2,6 +2,7 @@
 // file position of its data, with a free list and a class index. Package files are record files
 // whose type 1 records hold package images.
 #pragma once
+#include "model/RecordFileBuffer.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/core/Memory.h"
 #include "toolbox/core/Strings.h"
@@ -73,7 +74,12 @@ public:
     OSErr rebuildClassIndex();
     // Compacts (when freed and changed by a delete), rebuilds the index when out of date, writes
     // the index header and the leader, closes. On failure the file stays open and usable.
-    OSErr close();
+    // By default the close waits for the file to reach the disk. A file the caller has just made
+    // whole, with nothing in it from before (an import into a new file), may close with
+    // CloseSync::none, as a copy of a file closes: the write order keeps the file well formed
+    // should the program stop, but not across a power loss before the system writes its cache,
+    // with or without the wait, which only makes sure the file is on the disk when close returns.
+    OSErr close(CloseSync sync = CloseSync::toDisk);
     // A later close writes nothing. The records already appended and the free list head are
     // written first (appended records that fail to be written are cut off again).
     void setReadOnly();

@@ -4,7 +4,6 @@
 
 #include "model/Image.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <span>
@@ -83,14 +82,13 @@ public:
     std::span<const Chain> slots() const { return {slots_.get(), size()}; }
 
 private:
-    struct FreeSlots {
-        void operator()(Chain* p) const { std::free(p); }
-    };
-    using Slots = std::unique_ptr<Chain[], FreeSlots>;
-    // A large table comes straight from the system as zero pages: nothing is written to it
-    // before its slots are used.
+    using Slots = std::unique_ptr<Chain[]>;
+    // The table is cleared by writing it at once (new, not calloc, which would leave it to the
+    // system's zero pages). Left to the zero pages, the lookups would read a page before writing
+    // it, and each such page would be replaced on its first write, which costs a flush of every
+    // processor's address cache once threads have run.
     static Slots zeroedSlots(std::size_t n) {
-        Slots p(static_cast<Chain*>(std::calloc(n, sizeof(Chain))));
+        Slots p(new (std::nothrow) Chain[n]());
         if (!p) throw std::bad_alloc();
         return p;
     }

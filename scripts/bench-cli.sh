@@ -2,7 +2,8 @@
 # Times qpk as whole processes, each figure beside a reference measured in the same run on the
 # same data: import against sqlite3 .import of the same lines and against cp of the text; list
 # against cat of the package file and against a sqlite3 SELECT of the same names; export against
-# cp of its output. Each figure is the median wall time of RUNS runs (at least 5).
+# cp of its output. Each figure is the median wall time of RUNS runs (at least 5), printed beside
+# its reference, the ratio and the target it is held to.
 #
 #   scripts/bench-cli.sh [BUILD] [PACKAGES] [RUNS]     defaults: build 1000000 7
 #
@@ -87,13 +88,17 @@ t_select=$(median_ms : sqlite_select)
 t_export=$(median_ms 'rm -f "$out"' qpk_export)
 t_cp_out=$(median_ms 'rm -f "$copy"' cp_output)
 
-row() { # what, ms, reference name, reference ms
-    awk -v w="$1" -v t="$2" -v r="$3" -v rt="$4" \
-        'BEGIN { printf "%-12s %9.1f ms   %-32s %9.1f ms   %6.2fx\n", w, t, r, rt, t / rt }'
+# One row: the command, its figure, the reference and its figure, the ratio, and the target with
+# a check mark when the ratio meets it (the ratio must stay below the target's bound).
+row() { # what, ms, reference name, reference ms, bound, target text
+    awk -v w="$1" -v t="$2" -v r="$3" -v rt="$4" -v b="$5" -v target="$6" \
+        'BEGIN { ratio = t / rt; mark = ratio < b ? "ok" : "MISSED"
+                 printf "%-8s %9.1f ms   %-32s %9.1f ms   %6.2fx   %-22s %s\n", w, t, r, rt, ratio,
+                     target, mark }'
 }
-printf '%-12s %12s   %-32s %12s   %7s\n' command qpk reference reference ratio
-row "import" "$t_import" "sqlite3 .import of the lines" "$t_sqlite_import"
-row "import" "$t_import" "cp of the text" "$t_cp_text"
-row "list" "$t_list" "cat of the package file" "$t_cat"
-row "list" "$t_list" "sqlite3 SELECT name FROM names" "$t_select"
-row "export" "$t_export" "cp of the exported text" "$t_cp_out"
+printf '%-8s %12s   %-32s %12s   %7s   %-22s %s\n' command qpk reference reference ratio target met
+row "import" "$t_import" "sqlite3 .import of the lines" "$t_sqlite_import" 1 "faster than sqlite3"
+row "import" "$t_import" "cp of the text" "$t_cp_text" 10 "within 10x of cp"
+row "list" "$t_list" "cat of the package file" "$t_cat" 5 "within 5x of cat"
+row "list" "$t_list" "sqlite3 SELECT name FROM names" "$t_select" 1 "faster than sqlite3"
+row "export" "$t_export" "cp of the exported text" "$t_cp_out" 4 "within 4x of cp"

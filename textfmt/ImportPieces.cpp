@@ -22,6 +22,7 @@
 #include "model/Image.h"
 #include "textfmt/ImportParser.h"
 #include "textfmt/ImportReport.h"
+#include "textfmt/QuickPiece.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -80,7 +81,7 @@ struct Piece {
 // Threads that parse the pieces handed to them, oldest first.
 class PieceWorkers {
 public:
-    explicit PieceWorkers(int count) {
+    PieceWorkers(int count, bool quickLines) : quickLines_(quickLines) {
         for (int i = 0; i < count; ++i) {
             try {
                 threads_.emplace_back([this] { work(); });
@@ -132,10 +133,16 @@ private:
             }
             bool same = false;
             try {
+                const unsigned char* const bytes = piece->text.data();
+                const long size = static_cast<long>(piece->text.size());
                 piece->log.clear();
-                ImportParser parser(piece->text.data(), static_cast<long>(piece->text.size()),
-                                    piece->start, piece->nextIsBackslash, &piece->log);
-                same = parser.runPiece();
+                same = quickLines_ && parsePieceQuickly(bytes, size, piece->start, &piece->log);
+                if (!same) {
+                    piece->log.clear();
+                    ImportParser parser(bytes, size, piece->start, piece->nextIsBackslash,
+                                        &piece->log);
+                    same = parser.runPiece();
+                }
             } catch (...) {
                 // Out of memory: the piece is parsed again in line, where a failure is reported.
                 same = false;
@@ -154,6 +161,7 @@ private:
     std::condition_variable done_;
     std::deque<Piece*> queue_;
     bool stopping_ = false;
+    const bool quickLines_;
     std::vector<std::thread> threads_;
 };
 
@@ -316,7 +324,7 @@ PiecesOutcome importPieces(FileRef file, long fileSize, PackageSink& sink, Impor
     std::vector<std::unique_ptr<Piece>> spare;
     PieceCutter cutter(file, tuning.pieceBytes);
     // Declared last, so that the workers stop before the pieces they work on go away.
-    PieceWorkers workers(threads);
+    PieceWorkers workers(threads, tuning.quickLines);
     if (workers.count() == 0) return PiecesOutcome::resumeInLine;
     const std::size_t ahead = static_cast<std::size_t>(workers.count()) + 1;
 

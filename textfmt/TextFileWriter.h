@@ -20,7 +20,11 @@ public:
         const FSSpec fileSpec = FSSpec::fromPath(path);
         OSErr err = FSpCreate(fileSpec, "ttxt", "TXT");
         if (err == noErr) err = FSpOpen(fileSpec, FilePerm::readWrite, &file_);
-        if (err == noErr) err = SetEOF(file_, 0);
+        // A file that is empty already is not cut: on some file systems cutting a file to 0
+        // makes its close wait until the system has started writing it out.
+        long length = 0;
+        if (err == noErr) err = GetEOF(file_, &length);
+        if (err == noErr && length != 0) err = SetEOF(file_, 0);
         try {
             buffer_.reserve(kBufferSize + 4096);
         } catch (const std::bad_alloc&) {
