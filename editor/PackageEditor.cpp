@@ -3,6 +3,7 @@
 #include "editor/PackageEditor.h"
 
 #include "editor/EditorInternal.h"
+#include "editor/FieldEditor.h"
 #include "listwin/Confirmations.h"
 #include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
@@ -345,6 +346,7 @@ void installPackageEditor() {
     list.openEditor = openEditorHook;
     list.closeEditor = closeEditorHook;
     installListWindowHooks(list);
+    installFieldEditors();
 }
 
 PackageEditor* openEditor(PackageEntry* entry) {
