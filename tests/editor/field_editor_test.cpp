@@ -238,6 +238,10 @@ TEST_F(FieldEditorTest, RenumberWalksSoThatNoTwoShareAnIndex) {
     EXPECT_EQ(n1->index, -2);
     EXPECT_EQ(n2->index, -3);
     EXPECT_EQ(findFieldEditor(editor, -1), nullptr);
+    renumberFieldEditors(editor, -2, 0, 1); // walked up: -2 moves before -3 does
+    EXPECT_EQ(n1->index, -1);
+    EXPECT_EQ(n2->index, -2);
+    EXPECT_EQ(title(n2), "P1  (GND)");
 }
 
 TEST_F(FieldEditorTest, CommitKeepsWholePairsUpperCasedAndRebuildsTheNetText) {
