@@ -290,10 +290,11 @@ bool enabling(WindowPtr w, MenuEnableRecord& rec) {
     FieldEditor* fe = fieldEditorOfWindow(w);
     if (!fe) return false;
     const std::int16_t c = rec.command;
-    if (c == kCmdFileMenu) {
+    // The selection is looked at with the first title asked about: the File menu's in a full
+    // pass, the Edit menu's when only that menu is brought up to date.
+    if (c == kCmdFileMenu || c == kCmdEditMenu)
         gSelectionPresent = fe->textEdit && selectionLength(fe->textEdit) > 0;
-        return false;
-    }
+    if (c == kCmdFileMenu) return false;
     if (commandInMenu(c, kCmdFileMenu) || c == kCmdWindowMenu) return false;
     switch (c) {
     case kCmdEditMenu:

@@ -210,6 +210,14 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
     command(fe, kCmdCreate);
     EXPECT_EQ(fe->rowCount, 3);
     EXPECT_EQ(fe->focusedItem, 5);
+    // The Delete key deletes a selection through the Delete command, and beeps without one.
+    key(fe, 317);
+    EXPECT_EQ(harness::BeepCount(), 4);
+    type(fe, "z9");
+    TESetSelect(0, 1, fe->textEdit);
+    key(fe, 317);
+    EXPECT_EQ(row(fe, 5), "9");
+    EXPECT_EQ(harness::BeepCount(), 4);
 
     MenuEnableRecord rec;
     rec.command = kCmdCreate;
