@@ -67,12 +67,12 @@ protected:
         ResetDialogHarness();
         harness::ResetBeeps();
         harness::ResetKeys();
-        PackageSpec spec;
-        spec.fields = {"P1", "U", "DIP"};
-        spec.sections = {{5, {{"1", "2"}, {"3", "4"}, {"5", "6"}}}, {6, {}}, {7, {{"9", "8"}}}};
-        spec.nets = {"VCC\t7\t14", "GND\t1"};
+        PackageSpec pkg;
+        pkg.fields = {"P1", "U", "DIP"};
+        pkg.sections = {{5, {{"1", "2"}, {"3", "4"}, {"5", "6"}}}, {6, {}}, {7, {{"9", "8"}}}};
+        pkg.nets = {"VCC\t7\t14", "GND\t1"};
         std::vector<UniqueHandle> images;
-        images.push_back(buildImage(spec));
+        images.push_back(buildImage(pkg));
         writeRecordFile(path, images);
         file = openFile(path);
         ASSERT_NE(file, nullptr);
