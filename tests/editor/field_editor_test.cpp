@@ -82,7 +82,7 @@ protected:
     void TearDown() override {
         while (PackageFile* f = firstPackageFile())
             ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-        EXPECT_EQ(findFieldEditor(nullptr, 0), nullptr);
+        EXPECT_EQ(findFieldEditor(editor, 0), nullptr);
         ResetDialogHarness();
     }
     static std::string title(FieldEditor* fe) {
@@ -329,6 +329,23 @@ TEST_F(FieldEditorTest, ValidationAsksAndProceedDeletesTheItem) {
     ASSERT_EQ(ShownDialogs().size(), 4u);
     EXPECT_EQ(ShownDialogs()[3].texts.at(2), kNeedsPin);
     EXPECT_EQ(FrontWindow(), gnd->window);
+}
+
+TEST_F(FieldEditorTest, RevertPackageFromAFieldEditorGoesToItsPackageEditor) {
+    FieldEditor* fe = openFieldEditor(editor, 1);
+    type(fe, "9");
+    AnswerNextDialog(1007, 2); // Cancel: nothing changes
+    command(fe, kCmdRevertPackage);
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    EXPECT_EQ(ShownDialogs()[0].texts.at(3),
+              "Do you really want to discard all changes made to \"P1\"?");
+    EXPECT_EQ(findFieldEditor(editor, 1), fe);
+    AnswerNextDialog(1007, 1);
+    command(fe, kCmdRevertPackage);
+    harness::ProcessUpdates();
+    EXPECT_EQ(findFieldEditor(editor, 0), nullptr);
+    EXPECT_EQ(entryAt(file, 0)->editor, nullptr);
+    EXPECT_EQ(displayNames(file), (std::vector<std::string>{"P1"}));
 }
 
 } // namespace
