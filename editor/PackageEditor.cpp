@@ -3,6 +3,7 @@
 #include "editor/PackageEditor.h"
 
 #include "editor/EditorInternal.h"
+#include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "listwin/Confirmations.h"
 #include "listwin/EditorCommit.h"
@@ -336,6 +337,7 @@ void installPackageEditor() {
     list.closeEditor = closeEditorHook;
     installListWindowHooks(list);
     installItemList();
+    installFieldEditors();
 }
 
 PackageEditor* openEditor(PackageEntry* entry) {

@@ -1,0 +1,768 @@
+// The field editor windows: the record list, creating and placing the window, loading the
+// values into the rows, focus, clicks, typing and its key filter, the text commands, menu
+// enabling, and the validation and commit that carry the texts into the working package.
+#include "editor/FieldEditor.h"
+
+#include "editor/EditorInternal.h"
+#include "listwin/Confirmations.h"
+#include "listwin/PackageClipboard.h"
+#include "resources/Commands.h"
+#include "toolbox/core/FieldText.h"
+#include "toolbox/core/StringTable.h"
+#include "toolbox/gui/Alerts.h"
+#include "toolbox/gui/EnablingSteps.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int16_t kWidth = 230;
+constexpr std::int16_t kHeight = 173;
+constexpr std::int16_t kPlacementStep = 18;
+constexpr std::int32_t kDocWidth = 1000;
+constexpr int kClassIdLimit = 10;
+constexpr int kFieldLimit = 17;
+constexpr int kPasteRunMax = 60;
+constexpr int kKeyDeleteNumber = 317;
+
+FieldEditor* gList = nullptr;
+FieldEditor* gCurrent = nullptr;
+bool gSelectionPresent = false;
+
+class PortScope {
+public:
+    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
+    ~PortScope() { SetPort(old_); }
+    PortScope(const PortScope&) = delete;
+    PortScope& operator=(const PortScope&) = delete;
+
+private:
+    GrafPtr old_;
+};
+
+bool isSection(const FieldEditor* fe) {
+    return fe->index > 0;
+}
+
+GrafPtr focusPort(const FieldEditor* fe) {
+    return fe->focusHeader ? fe->headerPane : fe->window;
+}
+
+Str255 trimmed(FormHandle form, int item) {
+    Str255 s = getItemText(form, item);
+    PStrTrim(s);
+    return s;
+}
+
+Str255 upperTrimmed(FormHandle form, int item) {
+    Str255 s = trimmed(form, item);
+    PStrUpper(s);
+    return s;
+}
+
+// The number read from the leading digits of the text; 0 when it does not start with one.
+std::int32_t leadingNumber(std::string_view s) {
+    std::uint32_t n = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') break;
+        n = n * 10 + std::uint32_t(c - '0');
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+int itemsPerRow(const FieldEditor* fe) {
+    return isSection(fe) ? 2 : 1;
+}
+
+void unlink(FieldEditor* fe) {
+    for (FieldEditor** p = &gList; *p; p = &(*p)->next) {
+        if (*p == fe) {
+            *p = fe->next;
+            break;
+        }
+    }
+    fe->next = nullptr;
+    if (gCurrent == fe) gCurrent = nullptr;
+}
+
+void setTitle(FieldEditor* fe) {
+    if (!fe->window) return;
+    char ownerTitle[256] = "";
+    if (fe->owner->window) GetWTitle(fe->owner->window, ownerTitle);
+    std::string name;
+    if (isSection(fe)) {
+        name = "Section ";
+        name += char('A' + fe->index - 1);
+    } else {
+        name = trimmed(fe->headerForm, kFieldHeaderEdit).str();
+        if (name.empty()) name = "Unnamed";
+    }
+    char title[512];
+    std::snprintf(title, sizeof title, "%s  (%s)", ownerTitle, name.c_str());
+    SetWTitle(fe->window, title);
+}
+
+// Moves the keyboard focus to the header pane or the rows area, deactivating the text edit
+// record in the one left.
+void setFocusTo(FieldEditor* fe, bool header) {
+    if (fe->focusHeader != header) {
+        if (fe->textEdit) {
+            PortScope port(focusPort(fe));
+            TEDeactivate(fe->textEdit);
+        }
+        fe->focusHeader = header;
+    }
+    SetPort(focusPort(fe));
+}
+
+void focusHeaderField(FieldEditor* fe) {
+    setFocusTo(fe, true);
+    bindItem(fe->textEdit, fe->headerForm, fe->headerPane, kFieldHeaderEdit);
+    TEActivate(fe->textEdit);
+    TESetSelect(0, 255, fe->textEdit);
+    fe->focusedItem = 0;
+}
+
+void focusRowItem(FieldEditor* fe, int k) {
+    setFocusTo(fe, false);
+    bindItem(fe->textEdit, fe->rowsForm, fe->window, k);
+    TEActivate(fe->textEdit);
+    TESetSelect(0, 255, fe->textEdit);
+    fe->focusedItem = std::uint16_t(k);
+    const Rect r = itemRect(fe->rowsForm, k);
+    if (!IsRectVisible(fe->window, r))
+        ScrollWindowTo(fe->window, 0, std::int16_t(r.top - 4 * formRowHeight() - 1));
+}
+
+void storeText(FieldEditor* fe) {
+    if (fe->focusedItem == 0)
+        storeItem(fe->textEdit, fe->headerForm, kFieldHeaderEdit);
+    else
+        storeItem(fe->textEdit, fe->rowsForm, fe->focusedItem);
+    fe->changed = true;
+    if (!isSection(fe) && fe->focusedItem == 0) setTitle(fe);
+}
+
+std::int32_t selectionLength(const TERec* te) {
+    return te->selEnd - te->selStart;
+}
+
+bool roomFor(const FieldEditor* fe, std::int32_t n) {
+    const TERec* te = fe->textEdit;
+    return te->teLength - selectionLength(te) + n <= fieldEditorLimit(fe);
+}
+
+// The key to use (Return becomes Tab), or 0 when the key is refused.
+int filterKey(const FieldEditor* fe, int key, bool special) {
+    if (key == KeyNumber(kKeyReturn)) key = KeyNumber(kKeyTab);
+    if (key == KeyNumber(kKeyBackspace) || key == KeyNumber(kKeyTab) ||
+        key == KeyNumber(kKeyRightArrow) || key == KeyNumber(kKeyLeftArrow))
+        return key;
+    if (key == ',' || key == 127 || key < 32 || key > 255) return 0;
+    if (special || !roomFor(fe, 1)) return 0;
+    if (isSection(fe) && fe->focusedItem == 0 && (key < '0' || key > '9')) return 0;
+    return key;
+}
+
+void paste(FieldEditor* fe) {
+    TEHandle te = fe->textEdit;
+    Handle scrap = TEScrapHandle();
+    std::int32_t n = scrap ? std::min<std::int32_t>(TEGetScrapLength(), kPasteRunMax) : 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const int c = static_cast<unsigned char>(scrap->data[i]);
+        if (c < 32 || filterKey(fe, c, false) != c) {
+            n = i;
+            break;
+        }
+    }
+    while (n > 0 && !roomFor(fe, n))
+        --n;
+    if (n <= 0) return;
+    TEDelete(te);
+    TEInsert(scrap->data, n, te);
+    storeText(fe);
+}
+
+void tabKey(FieldEditor* fe, bool isReturn) {
+    if (fe->focusHeader) {
+        focusRowItem(fe, 1);
+        return;
+    }
+    const int last = itemCount(fe->rowsForm);
+    if (fe->focusedItem == last) {
+        if (!isReturn) {
+            focusHeaderField(fe);
+            return;
+        }
+        if (OSErr err = addFieldEditorRow(fe)) {
+            MessageBeep();
+            (void)err;
+            return;
+        }
+    }
+    focusRowItem(fe, nextEditItem(fe->rowsForm, fe->focusedItem));
+}
+
+void keyDown(FieldEditor* fe, const WindowMessage& msg) {
+    if (!fe->textEdit) return;
+    if (KeyNumber(msg.key) == kKeyDeleteNumber &&
+        SendCommandIfEnabled(fe->window, kCmdDelete, kCmdEditMenu))
+        return;
+    PortScope port(focusPort(fe));
+    const bool isReturn = msg.key == kKeyReturn;
+    const int c = KeyNumber(msg.key) == kKeyDeleteNumber
+                      ? 0
+                      : filterKey(fe, KeyNumber(msg.key), msg.special && !isReturn);
+    if (c == 0) {
+        MessageBeep();
+    } else if (c == KeyNumber(kKeyTab)) {
+        tabKey(fe, isReturn);
+    } else {
+        TEKey(KeyCode{std::int16_t(c)}, fe->textEdit);
+        storeText(fe);
+    }
+}
+
+void click(FieldEditor* fe, const WindowMessage& msg, bool header) {
+    WindowPtr port = header ? fe->headerPane : fe->window;
+    FormHandle form = header ? fe->headerForm : fe->rowsForm;
+    std::uint8_t kind = 255;
+    const int item = findItem(form, port, msg, &kind);
+    if (!item || kind != kFormEdit) return;
+    const int focused = header ? 0 : item;
+    const bool wasHeader = fe->focusHeader;
+    setFocusTo(fe, header);
+    if (focused != fe->focusedItem || wasHeader != header) {
+        bindItem(fe->textEdit, form, port, item);
+        TEActivate(fe->textEdit);
+        fe->focusedItem = std::uint16_t(focused);
+    }
+    PortScope scope(port);
+    TEClick(msg.where, msg.shift, fe->textEdit);
+}
+
+bool menuCommand(FieldEditor* fe, std::int16_t command) {
+    if (command == kCmdRevertPackage) {
+        if (!fe->owner->window) return false;
+        WindowMessage m;
+        m.kind = wmMenuCommand;
+        m.command = command;
+        return SendWindowMessage(fe->owner->window, m); // may close this window
+    }
+    if (command == kCmdCreate) {
+        setFocusTo(fe, false);
+        if (addFieldEditorRow(fe) == noErr)
+            focusRowItem(fe, (fe->rowCount - 1) * itemsPerRow(fe) + 1);
+        return true;
+    }
+    TEHandle te = fe->textEdit;
+    if (!te) return false;
+    PortScope port(focusPort(fe));
+    switch (command) {
+    case kCmdCut:
+        clearClipboards();
+        TECopy(te);
+        TEDelete(te);
+        storeText(fe);
+        return true;
+    case kCmdCopy:
+        clearClipboards();
+        TECopy(te);
+        fe->changed = true; // so that a later close commits the texts
+        return true;
+    case kCmdPaste:
+        paste(fe);
+        return true;
+    case kCmdDelete:
+        TEDelete(te);
+        storeText(fe);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool enabling(WindowPtr w, MenuEnableRecord& rec) {
+    FieldEditor* fe = fieldEditorOfWindow(w);
+    if (!fe) return false;
+    const std::int16_t c = rec.command;
+    // The selection is looked at with the first title asked about: the File menu's in a full
+    // pass, the Edit menu's when only that menu is brought up to date.
+    if (c == kCmdFileMenu || c == kCmdEditMenu)
+        gSelectionPresent = fe->textEdit && selectionLength(fe->textEdit) > 0;
+    if (c == kCmdFileMenu) return false;
+    if (commandInMenu(c, kCmdFileMenu) || c == kCmdWindowMenu) return false;
+    switch (c) {
+    case kCmdEditMenu:
+    case kCmdPackageMenu:
+    case kCmdHelpMenu:
+    case kCmdAbout:
+        rec.enabled = true;
+        return true;
+    case kCmdCut:
+    case kCmdCopy:
+    case kCmdDelete:
+        rec.enabled = gSelectionPresent;
+        return true;
+    case kCmdPaste:
+        rec.enabled = TEGetScrapLength() > 0;
+        return true;
+    case kCmdCreate: {
+        const std::string_view text =
+            GetStringEntry(isSection(fe) ? StringId::createPinSwapField : StringId::createPinField);
+        std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
+        rec.enabled = true;
+        return true;
+    }
+    case kCmdRevertPackage:
+        if (!fe->owner->window) {
+            rec.enabled = false;
+            return true;
+        }
+        return editorEnabling(fe->owner->window, rec);
+    default:
+        if (commandInMenu(c, kCmdWindowMenu)) return false;
+        rec.enabled = false;
+        return true;
+    }
+}
+
+bool windowProc(WindowPtr w, WindowMessage& msg);
+
+bool headerProc(WindowPtr pane, WindowMessage& msg) {
+    auto* fe = pane->owner ? static_cast<FieldEditor*>(pane->owner->refCon) : nullptr;
+    if (!fe || !fe->headerForm) return false;
+    switch (msg.kind) {
+    case wmUpdate: {
+        DefWindowProc(pane, msg);
+        PortScope port(pane);
+        drawForm(fe->headerForm, msg.area);
+        if (fe->focusHeader && fe->textEdit) {
+            Rect r;
+            if (SectRect(fe->textEdit->viewRect, msg.area, &r)) TEUpdate(&r, fe->textEdit);
+        }
+        return true;
+    }
+    case wmMouseDown:
+    case wmDoubleClick:
+        click(fe, msg, true);
+        return true;
+    case wmKeyDown:
+        keyDown(fe, msg);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void idle(FieldEditor* fe) {
+    if (fe->focusHeader && fe->headerPane) {
+        PortScope port(fe->headerPane);
+        Point p;
+        GetMouse(&p);
+        const Rect content = GetPortRect(fe->headerPane);
+        const int item = PtInRect(p, content) ? hitTest(fe->headerForm, p) : 0;
+        const FormItem* it = formItem(fe->headerForm, item);
+        SetWindowCursor(fe->headerPane, it && it->kind == kFormEdit ? iBeamCursor : arrowCursor);
+    }
+    if (fe->textEdit) {
+        PortScope port(focusPort(fe));
+        TEIdle(fe->textEdit);
+    }
+}
+
+bool windowProc(WindowPtr w, WindowMessage& msg) {
+    auto* fe = static_cast<FieldEditor*>(w->refCon);
+    if (!fe) return false;
+    switch (msg.kind) {
+    case wmCreated:
+        fe->window = w;
+        SetWindowCursor(w, iBeamCursor);
+        return true;
+    case wmIdle:
+        idle(fe);
+        return true;
+    case wmCloseRequest:
+        closeFieldEditor(fe, Validation::ask);
+        return true;
+    case wmDispose:
+        TEDispose(fe->textEdit);
+        fe->textEdit = nullptr;
+        disposeForm(fe->headerForm);
+        fe->headerForm = nullptr;
+        disposeForm(fe->rowsForm);
+        fe->rowsForm = nullptr;
+        SetWRefCon(w, nullptr);
+        fe->window = nullptr;
+        fe->headerPane = nullptr;
+        return true;
+    case wmActivate:
+        if (fe->textEdit) {
+            PortScope port(focusPort(fe));
+            if (msg.active) {
+                setCurrentFieldEditor(fe);
+                TEActivate(fe->textEdit);
+            } else {
+                TEDeactivate(fe->textEdit);
+            }
+        }
+        return false; // the default activation handling runs too
+    case wmUpdate: {
+        PortScope port(w);
+        Rect area = msg.area;
+        InsetRect(&area, -2, -2);
+        FillRect(area, grayPat);
+        PenNormal();
+        drawForm(fe->rowsForm, msg.area);
+        if (!fe->focusHeader && fe->textEdit) {
+            Rect r;
+            if (SectRect(fe->textEdit->viewRect, msg.area, &r)) TEUpdate(&r, fe->textEdit);
+        }
+        return true;
+    }
+    case wmMouseDown:
+    case wmDoubleClick:
+        click(fe, msg, false);
+        return true;
+    case wmKeyDown:
+        keyDown(fe, msg);
+        return true;
+    case wmMenuCommand:
+        return menuCommand(fe, msg.command);
+    default:
+        return false;
+    }
+}
+
+// The frontmost visible field editor window of the same owner, else the owner's window.
+WindowPtr placementReference(const FieldEditor* fe) {
+    for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w)) {
+        if (w == fe->window || !w->visible) continue;
+        const FieldEditor* other = fieldEditorOfWindow(w);
+        if (other && other->owner == fe->owner) return w;
+    }
+    return fe->owner->window;
+}
+
+OSErr loadValues(FieldEditor* fe) {
+    PortScope port(fe->window);
+    PackageRecord& working = fe->owner->working;
+    Str255 header;
+    if (isSection(fe)) {
+        const ComponentSection* s = sectionAt(working, fe->index);
+        if (!s) return paramErr;
+        for (int p = 1; p <= s->pinChangeCount; ++p) {
+            const int row = p;
+            if (setItemText(fe->rowsForm, 2 * row - 1, GetField(s->pinChanges, 2 * p - 1)) ||
+                setItemText(fe->rowsForm, 2 * row, GetField(s->pinChanges, 2 * p)))
+                return memFullErr;
+            if (OSErr err = addFieldEditorRow(fe)) return err;
+        }
+        header = NumToString(s->classId);
+    } else {
+        const NetItem* n = findNetItem(working, -fe->index);
+        if (!n) return paramErr;
+        const std::string_view text = netItemText(n);
+        const int fields = text.empty() ? 0 : int(std::count(text.begin(), text.end(), '\t')) + 1;
+        for (int i = 1; i + 1 <= fields; ++i) {
+            if (setItemText(fe->rowsForm, i, netItemField(n, i + 1))) return memFullErr;
+            if (OSErr err = addFieldEditorRow(fe)) return err;
+        }
+        header = netItemField(n, 1);
+    }
+    SetPort(fe->headerPane);
+    return setItemText(fe->headerForm, kFieldHeaderEdit, header);
+}
+
+OSErr createWindow(FieldEditor* fe) {
+    Rect bounds = GetDefaultWindowBounds(kSmallDocumentStyle);
+    WindowPtr w =
+        NewWindow(kSmallDocumentStyle, &bounds, "", kInFront, kFieldEditorKind, fe, windowProc);
+    if (!w) return memFullErr;
+    fe->window = w;
+    fe->headerForm = newForm(isSection(fe) ? 3 : 5);
+    if (!fe->headerForm) return memFullErr;
+    const std::int16_t headerHeight = itemRect(fe->headerForm, 1).bottom;
+    SetWindowHandler(w, enabling);
+
+    Rect placed = GetWindowBounds(placementReference(fe));
+    OffsetRect(&placed, kPlacementStep, kPlacementStep);
+    if (!RectFitsOnScreen(placed, kSmallDocumentStyle)) placed = bounds;
+    placed.right = std::int16_t(placed.left + kWidth);
+    placed.bottom = std::int16_t(placed.top + kHeight);
+    MoveSizeWindow(w, placed);
+
+    fe->rowsForm = newForm(isSection(fe) ? 4 : 6);
+    if (!fe->rowsForm) return memFullErr;
+    fe->rowCount = 1;
+    const std::int16_t rh = formRowHeight();
+    SetWindowDocSize(w, kDocWidth, rh);
+    SetWindowScrollAmounts(w, rh, std::int16_t(5 * rh));
+
+    fe->headerPane = NewChildPane(w, headerHeight, headerProc, nullptr);
+    if (!fe->headerPane) return memFullErr;
+    ShowWindow(fe->headerPane);
+    {
+        PortScope port(w);
+        Rect r;
+        SetRect(&r, 0, 0, kDocWidth, rh);
+        fe->textEdit = TENew(r, r);
+        RGBBackColor(kGreyColor);
+    }
+    if (!fe->textEdit) return memFullErr;
+    if (OSErr err = loadValues(fe)) return err;
+    fe->focusHeader = false;
+    focusHeaderField(fe);
+    fe->changed = false;
+    return noErr;
+}
+
+void disposeRecord(FieldEditor* fe) {
+    unlink(fe);
+    if (fe->window) DisposeWindow(fe->window); // its dispose message frees the forms
+    delete fe;
+}
+
+// Deletes item `number` of the owner's list `list` through the package editor's Delete.
+void deleteItem(FieldEditor* fe, std::uint8_t list, int number) {
+    PackageEditor* owner = fe->owner;
+    PackageEditor* previous = currentPackageEditor();
+    setCurrentPackageEditor(owner);
+    for (int k = 1; k <= owner->working.sectionCount; ++k)
+        sectionAt(owner->working, k)->flags &= ~kSectionSelected;
+    forEachNetItem(owner->working,
+                   [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+    showList(owner, list, true);
+    if (list == 0) {
+        if (ComponentSection* s = sectionAt(owner->working, number)) s->flags |= kSectionSelected;
+    } else if (NetItem* n = findNetItem(owner->working, number)) {
+        n->flags |= kNetItemSelected;
+    }
+    if (owner->window) {
+        WindowMessage m;
+        m.kind = wmMenuCommand;
+        m.command = kCmdDelete;
+        SendWindowMessage(owner->window, m);
+    }
+    setCurrentPackageEditor(previous);
+}
+
+// ---- the hooks of the package editor -----------------------------------------------------------
+
+bool openHook(PackageEditor* editor, int number) {
+    return openFieldEditor(editor, number) != nullptr;
+}
+
+bool isOpenHook(PackageEditor* editor, int number) {
+    return findFieldEditor(editor, number) != nullptr;
+}
+
+bool changedHook(PackageEditor* editor, int number) {
+    const FieldEditor* fe = findFieldEditor(editor, number);
+    return fe && fe->changed;
+}
+
+CloseResult closeHook(PackageEditor* editor, int number, Validation validation) {
+    FieldEditor* fe = findFieldEditor(editor, number);
+    return fe ? closeFieldEditor(fe, validation) : CloseResult::closed;
+}
+
+void commitHook(PackageEditor* editor, int number) {
+    if (FieldEditor* fe = findFieldEditor(editor, number)) commitFieldEditor(fe, false);
+}
+
+void renumberHook(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
+    std::vector<FieldEditor*> gone;
+    std::vector<std::pair<FieldEditor*, int>> moved;
+    for (FieldEditor* fe = gList; fe; fe = fe->next) {
+        if (fe->owner != editor || (fe->index > 0) != sections) continue;
+        const int k = sections ? fe->index : -fe->index;
+        if (k < 1 || k > int(newNumber.size())) continue;
+        const int to = newNumber[std::size_t(k - 1)];
+        if (to == 0)
+            gone.push_back(fe);
+        else if (to != k)
+            moved.emplace_back(fe, sections ? to : -to);
+    }
+    // The deleted items' texts have nowhere to go: their windows close without a commit.
+    for (FieldEditor* fe : gone)
+        disposeRecord(fe);
+    for (auto& [fe, index] : moved) {
+        fe->index = std::int16_t(index);
+        setTitle(fe);
+    }
+}
+
+} // namespace
+
+// ---- public ------------------------------------------------------------------------------------
+
+void installFieldEditors() {
+    EditorExtensions ext = editorExtensions();
+    ext.fieldEditorOpen = isOpenHook;
+    ext.fieldEditorChanged = changedHook;
+    ext.closeFieldEditor = closeHook;
+    ext.commitFieldEditor = commitHook;
+    ext.openFieldEditor = openHook;
+    ext.renumberFieldEditors = renumberHook;
+    installEditorExtensions(ext);
+}
+
+FieldEditor* openFieldEditor(PackageEditor* owner, int index) {
+    if (!owner || index == 0) return nullptr;
+    FieldEditor* fe = findFieldEditor(owner, index);
+    if (!fe) {
+        fe = new (std::nothrow) FieldEditor;
+        if (!fe) return nullptr;
+        fe->owner = owner;
+        fe->index = std::int16_t(index);
+        fe->next = gList;
+        gList = fe;
+    }
+    if (!fe->window) {
+        if (OSErr err = createWindow(fe)) {
+            disposeRecord(fe);
+            ErrorAlert(err);
+            return nullptr;
+        }
+    }
+    setTitle(fe);
+    ShowWindow(fe->window);
+    SelectWindow(fe->window);
+    return fe;
+}
+
+FieldEditor* findFieldEditor(const PackageEditor* owner, int index) {
+    for (FieldEditor* fe = gList; fe; fe = fe->next)
+        if (fe->owner == owner && (index == 0 || fe->index == index)) return fe;
+    return nullptr;
+}
+
+CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
+    if (!fe) return CloseResult::closed;
+    bool remove = false;
+    if (validation == Validation::ask && fe->headerForm) {
+        const Str255 header = trimmed(fe->headerForm, kFieldHeaderEdit);
+        bool ask = false;
+        StringId message = StringId::sectionNeedsClassId;
+        if (isSection(fe)) {
+            ask = leadingNumber(header.view()) == 0;
+        } else if (header.empty()) {
+            ask = true;
+            message = StringId::netNeedsName;
+        } else {
+            bool anyPin = false;
+            for (int i = 1; i <= itemCount(fe->rowsForm) && !anyPin; ++i)
+                anyPin = !trimmed(fe->rowsForm, i).empty();
+            ask = !anyPin;
+            message = StringId::netNeedsPin;
+        }
+        if (ask) {
+            if (!confirmProceed(message)) {
+                if (fe->window) SelectWindow(fe->window);
+                return CloseResult::cancelled;
+            }
+            remove = true;
+        }
+    }
+    // Out of the list first, so that a deletion that the commit starts does not close it again.
+    unlink(fe);
+    commitFieldEditor(fe, remove);
+    disposeRecord(fe);
+    return CloseResult::closed;
+}
+
+void commitFieldEditor(FieldEditor* fe, bool remove) {
+    if (!fe || !fe->headerForm || (!fe->changed && !remove)) return;
+    PackageEditor* owner = fe->owner;
+    const Str255 header = upperTrimmed(fe->headerForm, kFieldHeaderEdit);
+    if (isSection(fe)) {
+        const int k = fe->index;
+        const std::int32_t number = leadingNumber(header.view());
+        if (number == 0 && remove) {
+            deleteItem(fe, 0, k);
+            return;
+        }
+        ComponentSection* s = sectionAt(owner->working, k);
+        if (!s) return;
+        DisposeHandle(s->pinChanges);
+        s->pinChanges = nullptr;
+        s->pinChangeCount = 0;
+        s->classId = number;
+        for (int r = 1; r <= fe->rowCount; ++r) {
+            const Str255 a = upperTrimmed(fe->rowsForm, 2 * r - 1);
+            const Str255 b = upperTrimmed(fe->rowsForm, 2 * r);
+            if (!a.empty() && !b.empty() && appendPinPair(owner->working, k, a.view(), b.view()))
+                break; // out of memory: the pairs read so far are kept
+        }
+    } else {
+        const int k = -fe->index;
+        NetItem* n = findNetItem(owner->working, k);
+        if (!n) return;
+        std::string text(header.view());
+        for (int r = 1; r <= fe->rowCount; ++r) {
+            const Str255 pin = upperTrimmed(fe->rowsForm, r);
+            if (pin.empty()) continue;
+            text += '\t';
+            text += pin.view();
+        }
+        setNetItemText(n, text);
+        if (remove && !netItemIsValid(n)) {
+            deleteItem(fe, 1, k);
+            return;
+        }
+    }
+    if (owner->window) InvalWindowRect(owner->window, nullptr);
+    owner->stateFlags |= kEditorChanged;
+    fe->changed = false;
+}
+
+void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta) {
+    const bool sections = first >= 0;
+    const int from = first < 0 ? -first : first;
+    int to = last;
+    if (to == 0) to = (sections ? owner->working.sectionCount : countNetItems(owner->working)) + 1;
+    const bool downward = delta == 0 || (delta > 0) == sections;
+    for (int i = 0; i <= to - from; ++i) {
+        const int k = downward ? to - i : from + i;
+        FieldEditor* fe = findFieldEditor(owner, sections ? k : -k);
+        if (!fe) continue;
+        fe->index = std::int16_t(fe->index + delta);
+        setTitle(fe);
+    }
+}
+
+FieldEditor* currentFieldEditor() {
+    return gCurrent;
+}
+
+void setCurrentFieldEditor(FieldEditor* fe) {
+    gCurrent = fe;
+    if (fe) setCurrentPackageEditor(fe->owner);
+}
+
+FieldEditor* fieldEditorOfWindow(WindowPtr w) {
+    if (!w || w->isPane || w->windowKind != kFieldEditorKind) return nullptr;
+    return static_cast<FieldEditor*>(w->refCon);
+}
+
+int fieldEditorLimit(const FieldEditor* fe) {
+    return isSection(fe) && fe->focusedItem == 0 ? kClassIdLimit : kFieldLimit;
+}
+
+OSErr addFieldEditorRow(FieldEditor* fe) {
+    FormHandle row = newForm(isSection(fe) ? 4 : 6);
+    if (!row) return memFullErr;
+    const std::int16_t rh = formRowHeight();
+    if (OSErr err = appendForm(fe->rowsForm, row, std::int16_t(fe->rowCount * rh))) return err;
+    ++fe->rowCount;
+    if (fe->window) {
+        SetWindowDocSize(fe->window, kDocWidth, std::int32_t(fe->rowCount) * rh);
+        InvalWindowRect(fe->window, nullptr);
+    }
+    return noErr;
+}

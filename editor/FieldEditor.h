@@ -1,0 +1,62 @@
+// The field editor window: one Component Section (its Class ID and its pin number change pairs)
+// or one net item (its Net Name and its pin numbers) of a package editor's working package,
+// edited in a small window of its own. The header pane along the top holds the one header
+// field; below it scroll the rows of pin number fields, always one more row than there are
+// values. Nothing reaches the working package until the window closes or its package editor
+// commits.
+//
+// Field editor number k edits section k, -k net item k.
+#pragma once
+#include "editor/Form.h"
+#include "editor/PackageEditor.h"
+#include "toolbox/gui/TextEdit.h"
+#include "toolbox/gui/Windows.h"
+
+#include <cstdint>
+
+constexpr std::int16_t kFieldEditorKind = 103;
+
+// One open field editor; a list of them, newest first, holds every record.
+struct FieldEditor {
+    FieldEditor* next = nullptr;
+    PackageEditor* owner = nullptr;
+    WindowPtr window = nullptr;
+    WindowPtr headerPane = nullptr;
+    bool focusHeader = true;         // keys and editing commands go to the header pane
+    FormHandle headerForm = nullptr; // layout 3 (section) or 5 (net item)
+    FormHandle rowsForm = nullptr;   // rows of layout 4 (section) or 6 (net item)
+    TEHandle textEdit = nullptr;     // shared by every field, bound to the focused item
+    std::int16_t index = 0;          // k: section k; -k: net item k
+    std::uint16_t focusedItem = 0;   // 0: header item 2; k: item k of the rows form
+    std::uint16_t rowCount = 0;
+    bool changed = false; // an edit that the commit has not carried yet
+};
+
+// Start-up: sets the field editor hooks into the package editor's extensions.
+void installFieldEditors();
+
+// Opens the field editor (owner, index), making its record and window when there are none; the
+// window gets its title, is shown and brought to the front. nullptr when it could not be made.
+FieldEditor* openFieldEditor(PackageEditor* owner, int index);
+// The first record with that owner and index (index 0: any of the owner's), or nullptr.
+FieldEditor* findFieldEditor(const PackageEditor* owner, int index);
+// With validation, a Class ID of 0 or a net item without name or pins is asked about; Cancel
+// brings the window to the front and changes nothing, Proceed deletes the item through the
+// commit. Otherwise the texts are committed and the window and record disposed of.
+CloseResult closeFieldEditor(FieldEditor* fe, Validation validation);
+// Carries the texts into the working package; with remove an invalid item is deleted instead.
+void commitFieldEditor(FieldEditor* fe, bool remove);
+// Adds delta to the index of the owner's field editors numbered |first| to |last| (sections when
+// first > 0, net items when first < 0; last 0: one past the current count) and retitles them.
+void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta);
+
+FieldEditor* currentFieldEditor();
+// Also makes its owner the current package editor.
+void setCurrentFieldEditor(FieldEditor* fe);
+// The record of a field editor window, nullptr for any other window.
+FieldEditor* fieldEditorOfWindow(WindowPtr w);
+
+// The focused field's character limit: 10 in a section's Class ID, 17 elsewhere.
+int fieldEditorLimit(const FieldEditor* fe);
+// Adds an empty row at the end. memFullErr when it cannot be held.
+OSErr addFieldEditorRow(FieldEditor* fe);
