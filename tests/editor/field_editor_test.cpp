@@ -29,41 +29,12 @@ constexpr const char* kNeedsName =
 constexpr const char* kNeedsPin =
     "A net item must have a valid pin number.  If you proceed, the net item will be deleted.";
 
-// Stands in for the item list's Delete: removes the selected sections or net items and has the
-// field editors renumbered.
-void deleteSelected(PackageEditor* editor, std::int16_t command) {
-    if (command != kCmdDelete) return;
-    std::vector<int> newNumber;
-    int kept = 0;
-    if (editor->activeList == 0) {
-        const int n = editor->working.sectionCount;
-        for (int k = 1; k <= n; ++k)
-            newNumber.push_back(sectionAt(editor->working, k)->flags & kSectionSelected ? 0
-                                                                                        : ++kept);
-        for (int k = n; k >= 1; --k)
-            if (newNumber[std::size_t(k - 1)] == 0) deleteSection(editor->working, k);
-    } else {
-        const int n = countNetItems(editor->working);
-        for (int k = 1; k <= n; ++k)
-            newNumber.push_back(findNetItem(editor->working, k)->flags & kNetItemSelected ? 0
-                                                                                          : ++kept);
-        for (int k = n; k >= 1; --k)
-            if (newNumber[std::size_t(k - 1)] == 0)
-                disposeNetItem(unlinkNetItem(editor->working, k));
-    }
-    remeasure(editor);
-    editorExtensions().renumberFieldEditors(editor, editor->activeList == 0, newNumber);
-}
-
 class FieldEditorTest : public ScratchTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
         installListWindowHooks(ListWindowHooks{});
-        installPackageEditor();
-        EditorExtensions ext = editorExtensions();
-        ext.listCommand = deleteSelected;
-        installEditorExtensions(ext);
+        installPackageEditor(); // with the item list, whose Delete removes what a field editor drops
         ResetDialogHarness();
         harness::ResetBeeps();
         harness::ResetKeys();
