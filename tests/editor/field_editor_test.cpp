@@ -34,7 +34,8 @@ protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
         installListWindowHooks(ListWindowHooks{});
-        installPackageEditor(); // with the item list, whose Delete removes what a field editor drops
+        installPackageEditor(); // with the item list, whose Delete removes what a field editor
+                                // drops
         ResetDialogHarness();
         harness::ResetBeeps();
         harness::ResetKeys();
