@@ -26,23 +26,11 @@ constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int32_t kDocWidth = 1000;
 constexpr int kClassIdLimit = 10;
 constexpr int kFieldLimit = 17;
-constexpr int kPasteRunMax = 60;
 constexpr int kKeyDeleteNumber = 317;
 
 FieldEditor* gList = nullptr;
 FieldEditor* gCurrent = nullptr;
 bool gSelectionPresent = false;
-
-class PortScope {
-public:
-    explicit PortScope(GrafPtr port) : old_(SetPort(port)) {}
-    ~PortScope() { SetPort(old_); }
-    PortScope(const PortScope&) = delete;
-    PortScope& operator=(const PortScope&) = delete;
-
-private:
-    GrafPtr old_;
-};
 
 bool isSection(const FieldEditor* fe) {
     return fe->index > 0;
@@ -169,22 +157,10 @@ int filterKey(const FieldEditor* fe, int key, bool special) {
 }
 
 void paste(FieldEditor* fe) {
-    TEHandle te = fe->textEdit;
-    Handle scrap = TEScrapHandle();
-    std::int32_t n = scrap ? std::min<std::int32_t>(TEGetScrapLength(), kPasteRunMax) : 0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const int c = static_cast<unsigned char>(scrap->data[i]);
-        if (c < 32 || filterKey(fe, c, false) != c) {
-            n = i;
-            break;
-        }
-    }
-    while (n > 0 && !roomFor(fe, n))
-        --n;
-    if (n <= 0) return;
-    TEDelete(te);
-    TEInsert(scrap->data, n, te);
-    storeText(fe);
+    const std::int32_t n = pasteScrapRun(
+        fe->textEdit, [fe](int c) { return c >= 32 && filterKey(fe, c, false) == c; },
+        [fe](std::int32_t length) { return roomFor(fe, length); });
+    if (n > 0) storeText(fe);
 }
 
 void tabKey(FieldEditor* fe, bool isReturn) {

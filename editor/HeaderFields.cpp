@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kPasteRunMax = 60;
 constexpr const char* kUnnamedTitle = "Unnamed Package";
 
 // Set while the menus are brought up to date: a row of the list, or text of the current field,
@@ -54,23 +53,9 @@ void setText(MenuEnableRecord& rec, StringId id) {
 }
 
 void pasteText(PackageEditor* editor) {
-    TEHandle te = editor->textEdit;
-    Handle scrap = TEScrapHandle();
-    std::int32_t n = std::min<std::int32_t>(TEGetScrapLength(), kPasteRunMax);
-    if (!scrap || n < 0) n = 0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const int c = filterHeaderKey(editor, static_cast<unsigned char>(scrap->data[i]));
-        if (c < 32) {
-            n = i;
-            break;
-        }
-    }
-    while (n > 0 && !roomFor(editor, n))
-        --n;
-    if (n > 0) {
-        TEDelete(te);
-        TEInsert(scrap->data, n, te);
-    }
+    pasteScrapRun(
+        editor->textEdit, [editor](int c) { return filterHeaderKey(editor, c) >= 32; },
+        [editor](std::int32_t length) { return roomFor(editor, length); });
     storeField(editor);
 }
 
