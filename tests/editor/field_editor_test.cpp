@@ -39,7 +39,7 @@ protected:
         ResetDialogHarness();
         harness::ResetBeeps();
         harness::ResetKeys();
-        PackageSpec pkg;
+        PackageContents pkg;
         pkg.fields = {"P1", "U", "DIP"};
         pkg.sections = {{5, {{"1", "2"}, {"3", "4"}, {"5", "6"}}}, {6, {}}, {7, {{"9", "8"}}}};
         pkg.nets = {"VCC\t7\t14", "GND\t1"};

@@ -64,13 +64,13 @@ std::string goldenText() {
 }
 
 // The Packages of the golden files.
-PackageSpec packageR1() {
+PackageContents packageR1() {
     return {{"R1", "R", "AX"}, {{12, {{"1", "2"}, {"3", "4"}}}}, {"GND\t7\t8"}};
 }
-PackageSpec packageA() {
+PackageContents packageA() {
     return {{"A", "U", "S"}, {{5, {}}, {9, {}}}, {}};
 }
-PackageSpec packageB() {
+PackageContents packageB() {
     return {{"B", "U", "S"}, {{5, {}}}, {}};
 }
 
@@ -95,7 +95,7 @@ struct WrittenRow {
     const char* name;
     const char* golden;
     bool opened;
-    std::vector<PackageSpec> packages;
+    std::vector<PackageContents> packages;
 };
 
 class GoldenWritten : public ScratchTest, public ::testing::WithParamInterface<WrittenRow> {};
@@ -106,7 +106,7 @@ TEST_P(GoldenWritten, ByteForByte) {
     if (row.opened) {
         std::unique_ptr<RecordFile> rf;
         ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
-        for (const PackageSpec& p : row.packages) {
+        for (const PackageContents& p : row.packages) {
             std::uint32_t position = 0;
             ASSERT_EQ(rf->writeRecord(kRecordPackage, buildImage(p).get(), &position), noErr);
         }

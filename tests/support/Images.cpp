@@ -2,34 +2,34 @@
 
 namespace test_support {
 
-PackageRecord buildPackage(const PackageSpec& spec) {
+PackageRecord buildPackage(const PackageContents& contents) {
     PackageRecord r;
-    for (std::size_t i = 0; i < spec.fields.size(); ++i)
-        setPackageField(r, int(i) + 1, spec.fields[i]);
-    for (const SectionSpec& s : spec.sections) {
+    for (std::size_t i = 0; i < contents.fields.size(); ++i)
+        setPackageField(r, int(i) + 1, contents.fields[i]);
+    for (const SectionContents& s : contents.sections) {
         ComponentSection section;
         section.classId = s.classId;
         addSection(r, kMaxSections + 1, section); // out of range: at the end
         for (const auto& [from, to] : s.pins)
             appendPinPair(r, r.sectionCount, from, to);
     }
-    for (const std::string& net : spec.nets)
+    for (const std::string& net : contents.nets)
         insertNetItem(r, countNetItems(r) + 1, newNetItem(std::string_view(net)));
     return r;
 }
 
-UniqueHandle buildImage(const PackageSpec& spec) {
+UniqueHandle buildImage(const PackageContents& contents) {
     UniqueHandle image;
-    flattenPackage(buildPackage(spec), &image);
+    flattenPackage(buildPackage(contents), &image);
     return image;
 }
 
 UniqueHandle packageImage(const std::string& name, std::initializer_list<std::int32_t> ids,
                           const std::string& tag) {
-    PackageSpec spec{{name, "U", "DIP"}, {}, {"GND\t" + tag}};
+    PackageContents contents{{name, "U", "DIP"}, {}, {"GND\t" + tag}};
     for (std::int32_t id : ids)
-        spec.sections.push_back({id, {{tag, tag}}});
-    return buildImage(spec);
+        contents.sections.push_back({id, {{tag, tag}}});
+    return buildImage(contents);
 }
 
 UniqueHandle sizedImage(std::uint32_t length, char fill) {

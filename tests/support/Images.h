@@ -12,21 +12,21 @@
 
 namespace test_support {
 
-struct SectionSpec {
+struct SectionContents {
     std::int32_t classId = 0;
     std::vector<std::pair<std::string, std::string>> pins; // pin number changes, old -> new
 };
 
 // Fields from field 1 on (name, prefix, shape, shape parameters), sections and net item texts
 // ("NAME\tPIN\tPIN..."), each in its order.
-struct PackageSpec {
+struct PackageContents {
     std::vector<std::string> fields;
-    std::vector<SectionSpec> sections;
+    std::vector<SectionContents> sections;
     std::vector<std::string> nets;
 };
 
-PackageRecord buildPackage(const PackageSpec& spec);
-UniqueHandle buildImage(const PackageSpec& spec);
+PackageRecord buildPackage(const PackageContents& contents);
+UniqueHandle buildImage(const PackageContents& contents);
 
 // A valid package image: name, prefix "U", shape "DIP", one section per Class ID (each with one
 // pin pair tag -> tag), and the net item "GND\t<tag>".

@@ -29,29 +29,29 @@ std::string word(std::mt19937& rng, int maxLength = 12) {
 
 PackageRecord generatePackage(std::mt19937& rng) {
     auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    PackageSpec spec;
-    spec.fields = {word(rng, 20), word(rng, 4)};
+    PackageContents contents;
+    contents.fields = {word(rng, 20), word(rng, 4)};
     const int shapes = roll(1, 4);
     for (int i = 0; i < shapes; ++i)
-        spec.fields.push_back(i + 1 < shapes && roll(0, 3) == 0 ? "" : word(rng));
+        contents.fields.push_back(i + 1 < shapes && roll(0, 3) == 0 ? "" : word(rng));
     for (int n = roll(0, 3); n > 0; --n) {
         std::string text = word(rng);
         for (int p = roll(1, 5); p > 0; --p)
             text += "\t" + (roll(0, 1) ? std::to_string(roll(0, 999)) : word(rng, 4));
-        spec.nets.push_back(text);
+        contents.nets.push_back(text);
     }
     const int sections = roll(0, 9) == 0 ? kMaxSections : roll(1, 4);
     for (int s = 0; s < sections; ++s) {
-        SectionSpec section;
+        SectionContents section;
         section.classId = roll(-100000, 100000);
         if (section.classId == 0) section.classId = 1;
         for (int p = roll(0, 6); p > 0; --p) {
             std::string from = word(rng, 5);
             section.pins.emplace_back(std::move(from), std::to_string(roll(1, 300)));
         }
-        spec.sections.push_back(std::move(section));
+        contents.sections.push_back(std::move(section));
     }
-    return buildPackage(spec);
+    return buildPackage(contents);
 }
 
 std::vector<UniqueHandle> generatedLibrary(unsigned seed, int count) {

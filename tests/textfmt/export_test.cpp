@@ -11,7 +11,7 @@ namespace {
 
 // Trailing TAB, LF and CR of the header go; a section without pairs is its two numbers; a Class
 // ID 0 section and an invalid net item never reach the image, so never the text.
-PackageSpec headerOnlyPackage() {
+PackageContents headerOnlyPackage() {
     return {{"Q", "U", "", "\r\n", "", ""},
             {{0, {{"1", "2"}}}, {9, {}}, {-3, {{"A", "B"}, {"C", "D"}, {"E", "F"}}}},
             {"NOPINS"}};
@@ -21,7 +21,7 @@ PackageSpec headerOnlyPackage() {
 
 struct ExportRow {
     const char* name;
-    PackageSpec package;
+    PackageContents package;
     const char* text;
 };
 
@@ -67,7 +67,7 @@ TEST(TextExport, HeaderWithoutShapeAndBadImages) {
     EXPECT_EQ(out, "keepR1,R,AX\r\n\t\\GND,7,8\r\n\t\\VCC,1\r\n\t12,2\t1,2\t3,4\r\n\t7,0\r\n");
     // The most sections a Package holds, each with a long line of pairs: 6 KB of text after
     // what out held.
-    PackageSpec big{{"BIG", "U", "SO"}, {}, {}};
+    PackageContents big{{"BIG", "U", "SO"}, {}, {}};
     std::string bigText = "keepBIG,U,SO";
     for (int i = 1; i <= kMaxSections; ++i) {
         big.sections.push_back(
