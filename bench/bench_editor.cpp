@@ -3,7 +3,7 @@
 // the file, typing one character in the Package Name (stored, title and list row updated), and
 // the commit when the editor is deactivated by a click on the list window.
 //
-//   bench_editor [PACKAGES [FILE]]   default: 1000000 packages, the file bench_listwin uses
+//   bench_editor [PACKAGES [FILE]]   default: 1000000 packages, the file bench_listwin uses too
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include "common/Generate.h"
@@ -52,10 +52,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const long packages = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string path = argc > 2 ? argv[2]
-                                      : (std::filesystem::temp_directory_path() /
-                                         ("bench_listwin_" + std::to_string(packages) + ".qpk"))
-                                            .string();
+    const std::string path = argc > 2 ? argv[2] : bench::sharedLibraryPath(packages);
     if (packages < 1000) fail("at least 1000 packages");
     if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
     harness::Install();

@@ -151,10 +151,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const long packages = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string path = argc > 2 ? argv[2]
-                                      : (std::filesystem::temp_directory_path() /
-                                         ("bench_listwin_" + std::to_string(packages) + ".qpk"))
-                                            .string();
+    const std::string path = argc > 2 ? argv[2] : bench::sharedLibraryPath(packages);
     if (packages < 100) fail("at least 100 packages");
     if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
     harness::Install(); // the scripted pointer of the shift-click below

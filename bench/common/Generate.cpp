@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iterator>
 
 namespace bench {
@@ -141,6 +142,12 @@ bool writeLibraryCsv(const std::string& packagesCsv, const std::string& sections
     if (pf && std::fclose(pf) != 0) ok = false;
     if (sf && std::fclose(sf) != 0) ok = false;
     return ok;
+}
+
+std::string sharedLibraryPath(long count) {
+    return (std::filesystem::temp_directory_path() /
+            ("bench_library_" + std::to_string(count) + ".qpk"))
+        .string();
 }
 
 } // namespace bench

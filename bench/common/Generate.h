@@ -38,6 +38,8 @@ enum class ClassIndex { written, outOfDate };
 // as asked. Returns a file error code.
 OSErr writeLibraryFile(const std::string& path, std::size_t count,
                        ClassIndex index = ClassIndex::written, std::uint64_t seed = 1);
+// The package file of count packages that the window benchmarks share, in the temporary folder.
+std::string sharedLibraryPath(long count);
 
 // Writes the same rows as CSV for sqlite3 ".import": packagesCsv gets
 // id,name,prefix,shape,param1,param2,param3,nets and sectionsCsv gets
