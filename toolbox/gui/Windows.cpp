@@ -48,13 +48,15 @@ WindowPtr FirstVisible() {
 }
 
 // After the active window went away or was hidden: the next visible window becomes active.
+// Activating it lets the document area restack the others by its own activation order, not
+// ours, so the shown windows are then raised again from the back to the front.
 void ActivateNextFront() {
     WindowPtr next = FirstVisible();
-    if (next && next->winHost->sub) {
-        gHostActivationBlocked = true;
-        GetFrameDocumentArea()->setActiveSubWindow(next->winHost->sub);
-        gHostActivationBlocked = false;
-    }
+    gHostActivationBlocked = true;
+    if (next && next->winHost->sub) GetFrameDocumentArea()->setActiveSubWindow(next->winHost->sub);
+    for (auto it = gWindows.rbegin(); it != gWindows.rend(); ++it)
+        if ((*it)->visible && (*it)->winHost->sub) (*it)->winHost->sub->raise();
+    gHostActivationBlocked = false;
     Activate(next);
 }
 

@@ -82,6 +82,40 @@ TEST_F(WindowsTest, LifecycleActivationAndTraversal) {
     EXPECT_TRUE(a.of(wmActivate).back().active);
 }
 
+// The titles of the shown document windows as the frame stacks them, front first.
+std::vector<std::string> StackedTitles() {
+    std::vector<std::string> titles;
+    const auto subs = GetFrameDocumentArea()->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+        if ((*it)->isVisible()) titles.push_back((*it)->windowTitle().toStdString());
+    return titles;
+}
+
+TEST_F(WindowsTest, DisposingTheFrontWindowKeepsTheOthersStackedFrontToBack) {
+    Recorder d;
+    WindowPtr list = MakeFrontWindow(kListDocumentStyle, a);
+    WindowPtr editor = MakeFrontWindow(kDocumentStyle, b);
+    WindowPtr first = MakeFrontWindow(kSmallDocumentStyle, c);
+    WindowPtr second = MakeFrontWindow(kSmallDocumentStyle, d);
+    ASSERT_TRUE(list && editor && first && second);
+    SetWTitle(list, "list");
+    SetWTitle(editor, "editor");
+    SetWTitle(first, "first");
+    SetWTitle(second, "second");
+    harness::ProcessUpdates();
+    EXPECT_EQ(StackedTitles(), (std::vector<std::string>{"second", "first", "editor", "list"}));
+
+    // The window behind comes to the front, and what stood behind it stays behind it.
+    DisposeWindow(second);
+    harness::ProcessUpdates();
+    EXPECT_EQ(FrontWindow(), first);
+    EXPECT_EQ(StackedTitles(), (std::vector<std::string>{"first", "editor", "list"}));
+    DisposeWindow(first);
+    harness::ProcessUpdates();
+    EXPECT_EQ(FrontWindow(), editor);
+    EXPECT_EQ(StackedTitles(), (std::vector<std::string>{"editor", "list"}));
+}
+
 TEST_F(WindowsTest, GeometryPanesAndFitTest) {
     const Rect bounds{30, 40, 230, 340};
     WindowPtr w = MakeRecordedWindow(kDocumentStyle, a, &bounds);
