@@ -426,7 +426,10 @@ void duplicateCommand(PackageEditor* editor) {
 }
 
 void createCommand(PackageEditor* editor) {
+    // Moving the focus to the header deselects the rows; when it is there already, the row an
+    // earlier Create left selected is deselected here, so that only the new item is opened.
     setFocus(editor, EditorFocus::header);
+    deselectAllRows(editor);
     if (editor->activeList == 1) {
         NetItem* n = newNetItem(std::string_view());
         if (!n) return failed();

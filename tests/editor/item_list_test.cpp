@@ -301,14 +301,21 @@ TEST_F(ItemListTest, CommandsCopyPasteDeleteDuplicateAndCreate) {
 }
 
 TEST_F(ItemListTest, SectionsStopAtTwentySixAndOpenEditorCountsItsWindows) {
-    addSections({1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
-                 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25});
+    addSections(
+        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24});
+    // Create again and again, the header focused all along: each opens only its own new
+    // section, and none is added past 26.
+    command(kCmdCreate);
+    EXPECT_EQ(gOpened, std::vector<int>{25});
     command(kCmdCreate);
     EXPECT_EQ(editor->working.sectionCount, 26);
-    EXPECT_EQ(gOpened, std::vector<int>{26});
+    EXPECT_EQ(gOpened, (std::vector<int>{25, 26}));
+    EXPECT_EQ(selected(), std::vector<int>{25});
     EXPECT_EQ(classIds().back(), 0);
     command(kCmdCreate);
     EXPECT_EQ(editor->working.sectionCount, 26);
+    EXPECT_EQ(gOpened, (std::vector<int>{25, 26}));
+    EXPECT_TRUE(selected().empty());
     setFocus(editor, EditorFocus::window);
     auto selectFirst = [this](int n) {
         deselectAllRows(editor);
