@@ -8,6 +8,8 @@
   screen.py band FB LEFT TOP RIGHT         "START HEIGHT" of the first dark band at or below TOP
   screen.py rows FB LEFT TOP RIGHT H N     N digits, 1 for each inverted (selected) row of
                                            height H from TOP, 0 for a plain one
+  screen.py colour FB X Y [X Y...]         "R G B" of the pixel at X Y, one line a point
+  screen.py crop FB OUT.png X Y W H        a part of the screen as a PNG
 """
 import re
 import struct
@@ -105,11 +107,13 @@ def rows(s, left, top, right, height, n):
     return "".join(marks)
 
 
-def png(s, out):
+def png(s, out, left=0, top=0, width=None, height=None):
+    width = s.width - left if width is None else width
+    height = s.height - top if height is None else height
     raw = bytearray()
-    for y in range(s.height):
+    for y in range(top, top + height):
         raw.append(0)
-        for x in range(s.width):
+        for x in range(left, left + width):
             raw.extend(s.rgb(x, y))
 
     def chunk(kind, body):
@@ -118,7 +122,7 @@ def png(s, out):
 
     with open(out, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", s.width, s.height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 6)))
         f.write(chunk(b"IEND", b""))
 
@@ -127,9 +131,14 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     what, s = argv[1], Screen(argv[2])
-    args = [int(a) for a in argv[3:]] if what != "png" else argv[3:]
+    args = [int(a) for a in argv[3:]] if what not in ("png", "crop") else argv[3:]
     if what == "png":
         png(s, args[0])
+    elif what == "crop":
+        png(s, args[0], *[int(a) for a in args[1:5]])
+    elif what == "colour":
+        for x, y in zip(args[0::2], args[1::2]):
+            print(*s.rgb(x, y))
     elif what == "headers":
         for h in headers(s):
             print(*h)
