@@ -205,6 +205,17 @@ ControlHandle GetWindowScrollBar(WindowPtr w) {
     return host::IsLiveWindow(w) ? w->winHost->scrollBar.get() : nullptr;
 }
 
+// A check box or radio button at least as wide as its indicator and whole title need: the
+// host's indicator and spacing are wider than the rectangles laid out for them allow, and a
+// title cut at the right edge would show another text. Push buttons keep their rectangle.
+namespace {
+void FitTitle(ControlHandle c) {
+    if (!c->button || c->procID == pushButProc) return;
+    QAbstractButton* b = c->button;
+    b->resize(std::max(c->rect.right - c->rect.left, b->sizeHint().width()), b->height());
+}
+} // namespace
+
 ControlHandle NewControl(WindowPtr w, const Rect& r, const char* title, std::int16_t procID,
                          std::int16_t item, const TextStyle* font) {
     if (!host::IsLiveWindow(w)) return nullptr;
@@ -237,6 +248,7 @@ ControlHandle NewControl(WindowPtr w, const Rect& r, const char* title, std::int
     b->setFocusPolicy(Qt::NoFocus);
     const QPoint o = w->GrafPort::host->origin;
     b->setGeometry(toQRect(r).translated(-o));
+    FitTitle(c);
     QObject::connect(b, &QAbstractButton::clicked, [c] { host::ControlClicked(c); });
     b->show();
     w->winHost->controls.push_back(c);
@@ -306,5 +318,7 @@ void HiliteControl(ControlHandle c, std::int16_t state) {
 }
 
 void SetControlTitle(ControlHandle c, const char* title) {
-    if (c && c->button) c->button->setText(ToHostText(title ? title : ""));
+    if (!c || !c->button) return;
+    c->button->setText(ToHostText(title ? title : ""));
+    FitTitle(c);
 }

@@ -309,6 +309,18 @@ TEST_F(WindowsTest, ControlsReportClicksAndLeaveStateToTheWindow) {
     };
     QAbstractButton* b18 = button(p, "Hidden Connections");
     ASSERT_NE(b18, nullptr);
+    // A title that needs more room than the rectangle gives widens the button to the right;
+    // a push button keeps its rectangle.
+    QAbstractButton* narrow = button(w, "Check");
+    SetControlTitle(box, "Check box with a long title");
+    EXPECT_EQ(narrow->geometry().topLeft(), QPoint(5, 5));
+    EXPECT_EQ(narrow->height(), 15);
+    EXPECT_GT(narrow->width(), 95);
+    EXPECT_GE(narrow->width(), narrow->sizeHint().width());
+    for (QAbstractButton* bt : {button(p, "Component Sections"), b18})
+        EXPECT_GE(bt->width(), bt->sizeHint().width()) << bt->text().toStdString();
+    EXPECT_EQ(button(w, "OK")->geometry(), QRect(5, 30, 75, 20));
+    SetControlTitle(box, "Check");
     b18->click();
     ASSERT_EQ(pane.of(wmControlClick).size(), 1u);
     EXPECT_EQ(pane.of(wmControlClick)[0].item, 18);
@@ -319,7 +331,7 @@ TEST_F(WindowsTest, ControlsReportClicksAndLeaveStateToTheWindow) {
     EXPECT_TRUE(b18->isChecked());
 
     a.clear();
-    button(w, "Check")->click();
+    narrow->click();
     button(w, "OK")->click();
     std::vector<std::int16_t> items;
     for (const WindowMessage& m : a.of(wmControlClick))
