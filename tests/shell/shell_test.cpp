@@ -302,57 +302,48 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
     EXPECT_EQ(ShownDialogs()[0].texts.at(3), "Version 3.8.4  for Windows");
 }
 
-// One enabling question with the application started: no package file, or one whose list window
-// is in front, unmodified or modified.
+// The menu enabling with the application started: with no package file, or with one whose list
+// window is in front, unmodified or modified; the commands enabled and disabled there. Create and
+// Revert Package get their texts from the shared step before every question; no other command
+// asked here gets a text.
 enum class Situation { noFile, listWindow, modifiedFile };
-struct EnablingCase {
-    const char* name;
+struct EnablingSituation {
     Situation situation;
-    std::int16_t command;
-    bool enabled;
-    const char* text = nullptr; // the text the shared pre-step or the window sets, if any
+    std::vector<std::int16_t> on, off;
 };
 
-class ShellEnablingTest : public ShellTest, public ::testing::WithParamInterface<EnablingCase> {};
-
-TEST_P(ShellEnablingTest, DecidesTheCommand) {
-    const EnablingCase& c = GetParam();
-    if (c.situation != Situation::noFile) {
-        PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages));
-        ASSERT_NE(f, nullptr);
-        if (c.situation == Situation::modifiedFile) discardFirst(f);
+TEST_F(ShellTest, MenuEnablingFollowsTheFrontFile) {
+    const EnablingSituation situations[] = {
+        {Situation::noFile,
+         {kCmdAbout, kCmdNew, kCmdOpen, kCmdWindowMenu},
+         {kCmdCopy, kCmdCreate, kCmdRevertPackage, kCmdClose, kCmdSave}},
+        {Situation::listWindow,
+         {kCmdCreate, kCmdSelectAll, kCmdClose, kCmdSaveAsText, kCmdWindowMenu, kCmdFirstWindow},
+         {kCmdRevertPackage, kCmdSave, kCmdRevertFile}},
+        {Situation::modifiedFile, {kCmdSave, kCmdRevertFile}, {}},
+    };
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    for (const EnablingSituation& s : situations) {
+        if (s.situation != Situation::noFile) {
+            PackageFile* f = openFile(lib);
+            ASSERT_NE(f, nullptr);
+            if (s.situation == Situation::modifiedFile) discardFirst(f);
+        }
+        for (bool on : {true, false}) {
+            for (std::int16_t command : on ? s.on : s.off) {
+                SCOPED_TRACE("situation " + std::to_string(int(s.situation)) + ", command " +
+                             std::to_string(command));
+                std::string text;
+                EXPECT_EQ(enabled(command, &text), on);
+                EXPECT_EQ(text, command == kCmdCreate          ? "Create New Package"
+                                : command == kCmdRevertPackage ? "Revert This Package"
+                                                               : "");
+            }
+        }
+        while (PackageFile* f = firstPackageFile())
+            closeFile(f, CloseMode::forced);
     }
-    std::string text;
-    EXPECT_EQ(enabled(c.command, &text), c.enabled);
-    EXPECT_EQ(text, c.text ? c.text : "");
 }
-
-const EnablingCase kEnablingCases[] = {
-    {"NoFile_Copy", Situation::noFile, kCmdCopy, false},
-    {"NoFile_Create", Situation::noFile, kCmdCreate, false, "Create New Package"},
-    {"NoFile_RevertPackage", Situation::noFile, kCmdRevertPackage, false, "Revert This Package"},
-    {"NoFile_About", Situation::noFile, kCmdAbout, true},
-    {"NoFile_New", Situation::noFile, kCmdNew, true},
-    {"NoFile_Open", Situation::noFile, kCmdOpen, true},
-    {"NoFile_Close", Situation::noFile, kCmdClose, false},
-    {"NoFile_Save", Situation::noFile, kCmdSave, false},
-    {"NoFile_WindowMenu", Situation::noFile, kCmdWindowMenu, true},
-    {"ListWindow_Create", Situation::listWindow, kCmdCreate, true, "Create New Package"},
-    {"ListWindow_RevertPackage", Situation::listWindow, kCmdRevertPackage, false,
-     "Revert This Package"},
-    {"ListWindow_SelectAll", Situation::listWindow, kCmdSelectAll, true},
-    {"ListWindow_Close", Situation::listWindow, kCmdClose, true},
-    {"ListWindow_SaveAsText", Situation::listWindow, kCmdSaveAsText, true},
-    {"ListWindow_Save", Situation::listWindow, kCmdSave, false},
-    {"ListWindow_RevertFile", Situation::listWindow, kCmdRevertFile, false},
-    {"ListWindow_WindowMenu", Situation::listWindow, kCmdWindowMenu, true},
-    {"ListWindow_FirstWindow", Situation::listWindow, kCmdFirstWindow, true},
-    {"ModifiedFile_Save", Situation::modifiedFile, kCmdSave, true},
-    {"ModifiedFile_RevertFile", Situation::modifiedFile, kCmdRevertFile, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Commands, ShellEnablingTest, ::testing::ValuesIn(kEnablingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     const std::string text = writeText("bad.txt", "P1,U,DIP\r\t1,0\rBAD\tLINE\r\t2,0\r");
