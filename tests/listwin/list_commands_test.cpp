@@ -179,67 +179,53 @@ protected:
     std::size_t baseEntries_ = 0;
 };
 
-TEST_F(ListCommandsTest, CopyAndPasteDoubleTheListAndPasteAgain) {
+TEST_F(ListCommandsTest, PackagesCopiedFromAClosedFileArePastedTwiceAndSaved) {
     std::vector<std::string> names;
     for (int i = 0; i < 20; ++i)
         names.push_back("P" + std::to_string(i));
-    PackageFile* f = openLibrary("a.qpk", names);
+    openLibrary("src.qpk", names);
     run(kCmdSelectAll);
     run(kCmdCopy);
+    closeWithoutSaving(files_.back());
     checkInvariants();
-    ASSERT_TRUE(enabled(kCmdPaste));
     EXPECT_EQ(displayNames(packageClipboard()), names);
-    run(kCmdPaste);
-    checkInvariants();
-    EXPECT_EQ(marks(f), std::string(20, '.') + std::string(20, '*'));
-    std::vector<std::string> twice = names;
-    twice.insert(twice.end(), names.begin(), names.end());
-    EXPECT_EQ(displayNames(f), twice);
-    // The last pasted package is scrolled into view.
-    const ListView* v = listView(f);
-    EXPECT_LE(v->topRow, 39);
-    EXPECT_GE(v->topRow + v->lastRowOffset, 39);
-    for (int i = 20; i < 40; ++i) {
-        EXPECT_EQ(entryAt(f, i)->recordId, 0u);
-        EXPECT_EQ(image(entryAt(f, i)), withoutLinks(packageImage(names[i - 20], {5}).get()));
-    }
 
-    // Again: a second set, the clipboard unchanged.
+    // Pasted after Q1 as the selection, the last of them scrolled into view; then a second set,
+    // the clipboard unchanged.
+    PackageFile* f = openLibrary("dst.qpk", {"Q1"});
+    ASSERT_TRUE(enabled(kCmdPaste));
     run(kCmdPaste);
     checkInvariants();
-    EXPECT_EQ(marks(f), std::string(40, '.') + std::string(20, '*'));
+    EXPECT_EQ(marks(f), "." + std::string(20, '*'));
+    const ListView* v = listView(f);
+    EXPECT_LE(v->topRow, 20);
+    EXPECT_GE(v->topRow + v->lastRowOffset, 20);
+    run(kCmdPaste);
+    checkInvariants();
+    EXPECT_EQ(marks(f), std::string(21, '.') + std::string(20, '*'));
     EXPECT_EQ(displayNames(packageClipboard()), names);
+    std::vector<std::string> expected = {"Q1"};
+    for (int k = 0; k < 2; ++k)
+        expected.insert(expected.end(), names.begin(), names.end());
+    EXPECT_EQ(displayNames(f), expected);
+
+    // Saved and read back, the file holds them byte for byte.
+    ASSERT_EQ(savePackageFile(f), noErr);
+    closeWithoutSaving(f);
+    verifyClean(dir + "/dst.qpk");
+    f = openPath(dir + "/dst.qpk");
+    EXPECT_EQ(displayNames(f), expected);
+    for (int i = 1; i <= 40; ++i)
+        EXPECT_EQ(image(entryAt(f, i)), withoutLinks(packageImage(names[(i - 1) % 20], {5}).get()))
+            << i;
 
     // Copy with one entry selected replaces the clipboard; clearing the clipboards empties it.
     select(f, {3});
     run(kCmdCopy);
-    EXPECT_EQ(displayNames(packageClipboard()), std::vector<std::string>{"P3"});
+    EXPECT_EQ(displayNames(packageClipboard()), std::vector<std::string>{"P2"});
     clearClipboards();
     EXPECT_EQ(packageClipboard(), nullptr);
     EXPECT_FALSE(enabled(kCmdPaste));
-}
-
-TEST_F(ListCommandsTest, PackagesCopiedFromAClosedFileArriveIntactAndAreSaved) {
-    PackageFile* source = openLibrary("src.qpk", {"R1", "C22", "U3"});
-    select(source, {0, 2});
-    run(kCmdCopy);
-    closeWithoutSaving(source);
-    checkInvariants();
-
-    PackageFile* dest = openLibrary("dst.qpk", {"Q1"});
-    ASSERT_TRUE(enabled(kCmdPaste));
-    run(kCmdPaste);
-    checkInvariants();
-    EXPECT_EQ(displayNames(dest), (std::vector<std::string>{"Q1", "R1", "U3"}));
-
-    // Saved and read back, the file holds them byte for byte.
-    ASSERT_EQ(savePackageFile(dest), noErr);
-    closeWithoutSaving(dest);
-    verifyClean(dir + "/dst.qpk");
-    PackageFile* again = openPath(dir + "/dst.qpk");
-    EXPECT_EQ(displayNames(again), (std::vector<std::string>{"Q1", "R1", "U3"}));
-    EXPECT_EQ(image(entryAt(again, 1)), withoutLinks(packageImage("R1", {5}).get()));
-    EXPECT_EQ(image(entryAt(again, 2)), withoutLinks(packageImage("U3", {5}).get()));
 }
 
 TEST_F(ListCommandsTest, CutMovesStoredPackagesToTheDiscardsAndDeleteDropsUnsavedOnes) {
