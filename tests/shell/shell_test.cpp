@@ -5,6 +5,8 @@
 #include "shell/Application.h"
 #include "shell/FileCommands.h"
 #include "shell/WindowMenu.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
@@ -19,7 +21,6 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -36,7 +37,6 @@ protected:
     void SetUp() override {
         static const bool started = startApplication() == noErr;
         ASSERT_TRUE(started);
-        ASSERT_TRUE(dir_.isValid());
         ResetDialogHarness();
     }
     void TearDown() override {
@@ -45,23 +45,17 @@ protected:
         ResetDialogHarness();
     }
 
-    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
+    std::string path(const char* name) const { return scratch_.path + "/" + name; }
 
     std::string writeText(const char* name, const std::string& text) const {
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
     }
-    std::string readText(const std::string& p) const {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
 
     // A package file made from text, as the command-line tool makes one.
     std::string makePackageFile(const char* name, const std::string& text) const {
         const std::string source = writeText("source.txt", text);
-        std::unique_ptr<RecordFile> records;
-        EXPECT_EQ(RecordFile::create(path(name), "RHWQ", "QPK", "QPKG", 0), noErr);
-        EXPECT_EQ(RecordFile::open(path(name), FilePerm::readWrite, &records), noErr);
+        std::unique_ptr<RecordFile> records = test_support::newRecordFile(path(name));
         RecordFileSink sink(*records);
         EXPECT_TRUE(importText(source, sink, nullptr).ok());
         EXPECT_EQ(records->close(), noErr);
@@ -94,7 +88,7 @@ protected:
         return rec.enabled;
     }
 
-    QTemporaryDir dir_;
+    test_support::ScratchDir scratch_;
 };
 
 TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
@@ -151,7 +145,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_EQ(ShownFileDialogs()[2].filterIndex, 1);
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file!");
-    EXPECT_EQ(readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    EXPECT_EQ(test_support::readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
     EXPECT_EQ(openCount(), 3);
 }
 
@@ -235,7 +229,7 @@ TEST_F(ShellTest, SaveAndRevertFollowChanges) {
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file.");
     AnswerNextFileDialog(path("lib.txt"));
     fileCommand(kCmdSaveAsText);
-    EXPECT_EQ(readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
+    EXPECT_EQ(test_support::readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
 }
 
 TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
