@@ -201,10 +201,11 @@ TEST_F(FaultSafety, TheSessionItselfSucceeds) {
 TEST_F(FaultSafety, EveryFailingCallAndShortWrite) {
     std::vector<std::pair<FileFault, std::string>> faults;
     for (long n = 1, calls = countCalls(FileCall::any); n <= calls + 1; ++n)
-        for (OSErr code : {OSErr(FileFault::ioErrFail), dskFulErr})
-            faults.emplace_back(failingCall(FileCall::any, n, code), "call " + std::to_string(n) +
-                                                                         " fails with " +
-                                                                         std::to_string(code));
+        for (OSErr code : {OSErr(FileFault::ioErrFail), dskFulErr}) {
+            const std::string what =
+                "call " + std::to_string(n) + " fails with " + std::to_string(code);
+            faults.emplace_back(failingCall(FileCall::any, n, code), what);
+        }
     for (long n = 1, writes = countCalls(FileCall::write); n <= writes; ++n)
         faults.emplace_back(failingCall(FileCall::write, n, dskFulErr, true),
                             "write " + std::to_string(n) + " is short");

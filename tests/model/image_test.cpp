@@ -25,8 +25,8 @@ UniqueHandle sampleImage() {
 TEST(Image, FlattenAndExpand) {
     UniqueHandle image = sampleImage();
     ASSERT_TRUE(image);
-    // The parts are laid out as the file layout below shows; the whole, field by field:
-    // 8 header + 16 class table + 10 text + (8+3) + (8+0) + (8+7) + (2+5) + (2+5)
+    // The parts the file layout table below checks one by one: 8 header + 16 class table + 10 text
+    // + (8+3) + (8+0) + (8+7) + (2+5) + (2+5)
     EXPECT_EQ(image.size(), 8 + 16 + 10 + 11 + 8 + 15 + 7 + 7);
     ClassEntry e;
     std::int32_t id = 0;
