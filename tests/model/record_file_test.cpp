@@ -270,10 +270,9 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     EXPECT_EQ(rf->indexEntryCount(), 3u);
     EXPECT_EQ(progress, (std::vector<int>{2, 2, 2, 2, 1})); // 4 records, small file: no 0
 
-    // P1 holds class entries for 5 and 9 (in that order), P3 for 7 and 5.
-    auto entryPos = [](std::uint32_t rec, int k) {
-        return rec + std::uint32_t(classEntryOffset(k));
-    };
+    // P1 holds class entries for 5 and 9 (in that order), P3 for 7 and 5; entry k of an image
+    // follows its 8-byte header, 8 bytes each.
+    auto entryPos = [](std::uint32_t rec, int k) { return rec + 8 + 8 * std::uint32_t(k); };
     auto linkOf = [&](std::uint32_t rec, int k) {
         UniqueHandle h;
         EXPECT_EQ(rf->readRecord(rec, &h), noErr);
