@@ -59,8 +59,8 @@ protected:
     }
     void TearDown() override {
         DisarmMemoryFault();
-        for (PackageFile* f : files_)
-            closeWithoutSaving(f);
+        while (!files_.empty()) // closing takes the file off the list
+            closeWithoutSaving(files_.back());
         disposePackageClipboard();
         EXPECT_EQ(entriesInUse(), baseEntries_) << "entries leaked";
         ResetDialogHarness();
