@@ -2,6 +2,7 @@
 // the highlight, clicks and drags in their modes, the list commands and the right-button move
 // of sections.
 #include "editor/ItemList.h"
+#include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
@@ -9,6 +10,8 @@
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 #include "tests/support/gui/gui_support.h"
+#include "tests/support/gui/window_input.h"
+#include "toolbox/gui/HostHooks.h"
 #include "toolbox/harness/Harness.h"
 
 #include <gtest/gtest.h>
@@ -226,22 +229,90 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     EXPECT_EQ(gOpened, std::vector<int>{5});
 }
 
-TEST_F(ItemListTest, RightDragsMoveSectionsAndRenumberTheirFieldEditors) {
-    addSections({1, 2, 3});
-    drag(0, {1, 2}, Qt::RightButton);
-    EXPECT_EQ(classIds(), (std::vector<int>{2, 3, 1}));
-    ASSERT_EQ(gRenumbered.size(), 1u);
-    EXPECT_EQ(gRenumbered[0], (std::vector<int>{3, 1, 2}));
-    EXPECT_TRUE(selected().empty());
-    // Back over the anchor: no target, the section goes to the end.
-    drag(0, {1, 0}, Qt::RightButton);
-    EXPECT_EQ(classIds(), (std::vector<int>{3, 1, 2}));
-    drag(2, {1, 0}, Qt::RightButton);
-    EXPECT_EQ(classIds(), (std::vector<int>{2, 3, 1}));
+// The list's marks at each step of a tracking loop, probed before the pointer moves on: one
+// character per pixel row from the top, '#' where columns 0 and 300 are both black, '.' where
+// both are white, '?' otherwise.
+WindowPtr gProbed = nullptr;
+int gProbedRows = 0;
+std::vector<std::string> gSteps;
+InputSource gHarnessInput;
+
+std::string marks(WindowPtr w, int pixelRows) {
+    std::string s;
+    for (int v = 0; v < pixelRows; ++v) {
+        const std::uint32_t a = PixelAt(w, 0, v), b = PixelAt(w, 300, v);
+        s += a == 0 && b == 0 ? '#' : a == 0xFFFFFF && b == 0xFFFFFF ? '.' : '?';
+    }
+    return s;
+}
+bool probingStillDown(bool* down) {
+    gSteps.push_back(marks(gProbed, gProbedRows));
+    return gHarnessInput.stillDown(down);
+}
+
+TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
+    // Pixel rows that are black: the anchor's row, and the 2-pixel insertion line, which lies
+    // across the bottom edge of a row below the anchor and across the top edge of one above.
+    const int n = 4 * h;
+    auto black = [n](std::initializer_list<std::pair<int, int>> spans) {
+        std::string s(std::size_t(n), '.');
+        for (auto [from, to] : spans)
+            s.replace(std::size_t(from), std::size_t(to - from), std::size_t(to - from), '#');
+        return s;
+    };
+    struct Case {
+        int from;
+        std::vector<int> path;
+        std::vector<int> order;
+        std::vector<std::string> steps;
+    };
+    const Case cases[] = {
+        // S1 released over S3: the line under row 1, then under row 2.
+        {0,
+         {1, 2},
+         {2, 3, 1},
+         {black({{0, h}}), black({{0, h}, {2 * h - 1, 2 * h + 1}}),
+          black({{0, h}, {3 * h - 1, 3 * h + 1}})}},
+        // S1 released over itself: the line goes again and S1 goes to the end.
+        {0,
+         {1, 0},
+         {2, 3, 1},
+         {black({{0, h}}), black({{0, h}, {2 * h - 1, 2 * h + 1}}), black({{0, h}})}},
+        // S3 onto S1: the line over row 1, then over row 0 (its upper half above the list).
+        {2,
+         {1, 0},
+         {3, 1, 2},
+         {black({{2 * h, 3 * h}}), black({{2 * h, 3 * h}, {h - 1, h + 1}}),
+          black({{2 * h, 3 * h}, {0, 1}})}},
+    };
+    gProbed = editor->window;
+    gProbedRows = n;
+    InputSource probing = GetInputSource();
+    gHarnessInput = probing;
+    probing.stillDown = probingStillDown;
+    SetInputSource(probing);
+    for (const Case& c : cases) {
+        while (editor->working.sectionCount > 0)
+            ASSERT_EQ(deleteSection(editor->working, 1), noErr);
+        addSections({1, 2, 3});
+        ASSERT_EQ(marks(editor->window, n), black({}));
+        gSteps.clear();
+        std::vector<Point> points{rowPoint(c.from)};
+        for (int r : c.path)
+            points.push_back(rowPoint(r));
+        harness::ScriptPointer(editor->window, points);
+        harness::SendClick(editor->window, points[0], Qt::NoModifier, when += 1000,
+                           Qt::RightButton);
+        EXPECT_EQ(gSteps, c.steps) << "from row " << c.from;
+        EXPECT_EQ(marks(editor->window, n), black({})) << "taken off at the release";
+        harness::ProcessUpdates();
+        EXPECT_EQ(marks(editor->window, n), black({})) << "and not drawn again";
+        EXPECT_EQ(classIds(), c.order);
+        EXPECT_TRUE(selected().empty());
+    }
+    SetInputSource(gHarnessInput);
+    // The field editors follow their sections: the last move made 1 the second, 3 the first.
     EXPECT_EQ(gRenumbered.back(), (std::vector<int>{2, 3, 1}));
-    // The marks and the window are as before the drags.
-    EXPECT_EQ(PixelAt(editor->window, 300, 1), 0xFFFFFFu);
-    EXPECT_EQ(PixelAt(editor->window, 300, h - 1), 0xFFFFFFu);
 
     // In the nets a right drag selects as a left one does.
     addNets({"A", "B", "C"});
@@ -253,9 +324,18 @@ TEST_F(ItemListTest, RightDragsMoveSectionsAndRenumberTheirFieldEditors) {
 TEST_F(ItemListTest, CommandsCopyPasteDeleteDuplicateAndCreate) {
     addSections({10, 20, 30});
     addNets({"N1\t1", "N2\t2", "N3\t3"});
+    // A Copy of rows empties the package clipboard: nothing to paste in the list window.
+    SelectWindow(file->listWindow);
+    entryAt(file, 0)->flags |= kSelected;
+    copyCommand(file);
+    ASSERT_TRUE(MenuItemEnabled(kCmdPaste));
+    SelectWindow(editor->window);
     click(1);
     command(kCmdCopy);
     ASSERT_TRUE(itemClipboardHolds());
+    SelectWindow(file->listWindow);
+    EXPECT_FALSE(MenuItemEnabled(kCmdPaste));
+    SelectWindow(editor->window);
     // Pasting sections over the nets shows the sections with exactly the pasted one selected.
     showList(editor, 1, true);
     click(0);
