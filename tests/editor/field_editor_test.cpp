@@ -2,12 +2,8 @@
 // the key filter, Tab and Return, paste, menu texts, renumbering, and the validation and commit
 // that carry the texts into the working package.
 #include "editor/FieldEditor.h"
-#include "listwin/ListWindow.h"
 #include "resources/Commands.h"
-#include "shell/FileCommands.h"
-#include "tests/support/Files.h"
-#include "tests/support/Images.h"
-#include "tests/support/Library.h"
+#include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
 #include "toolbox/harness/Harness.h"
 
@@ -29,38 +25,25 @@ constexpr const char* kNeedsPin =
 
 using Texts = std::vector<std::string>;
 
-class FieldEditorTest : public ScratchTest {
+// Keys go in as text: "\t" is Tab, "\r" Return, "\b" Backspace.
+class FieldEditorTest : public EditorTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-        installPackageEditor(); // with the item list, whose Delete removes what is dropped
-        ResetDialogHarness();
-        harness::ResetBeeps();
-        harness::ResetKeys();
+        EditorTest::SetUp();
         PackageContents pkg;
         pkg.fields = {"P1", "U", "DIP"};
         pkg.sections = {{7, {{"9", "8"}}}, {6, {}}, {5, {{"1", "2"}, {"3", "4"}, {"5", "6"}}}};
         pkg.nets = {"VCC\t7\t14", "GND\t1"};
         std::vector<UniqueHandle> images;
         images.push_back(buildImage(pkg));
-        writeRecordFile(path, images);
-        file = openFile(path);
+        file = openImages(std::move(images));
         ASSERT_NE(file, nullptr);
         editor = openEditor(entryAt(file, 0));
         ASSERT_NE(editor, nullptr);
     }
     void TearDown() override {
-        while (PackageFile* f = firstPackageFile())
-            ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-        EXPECT_EQ(fieldEditorWindows(), 0);
-        ResetDialogHarness();
-    }
-    static int fieldEditorWindows() {
-        int n = 0;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            n += fieldEditorOfWindow(w) != nullptr;
-        return n;
+        EditorTest::TearDown();
+        EXPECT_EQ(windows(fieldEditorOfWindow), 0);
     }
     static std::string title(FieldEditor* fe) { return WindowTitle(fe->window); }
     static Texts rows(FieldEditor* fe) {
@@ -72,8 +55,7 @@ protected:
     static std::string header(FieldEditor* fe) {
         return getItemText(fe->headerForm, kFieldHeaderEdit).str();
     }
-    static void key(FieldEditor* fe, int c) { SendKeyDown(fe->window, c); }
-    static void type(FieldEditor* fe, const std::string& text) { TypeText(fe->window, text); }
+    static void type(FieldEditor* fe, const std::string& keys) { TypeText(fe->window, keys); }
     // Asks to close, answering the validation question with item (0: none expected).
     static void close(FieldEditor* fe, int answer = 0) {
         if (answer) AnswerNextDialog(1006, std::int16_t(answer));
@@ -83,7 +65,7 @@ protected:
         const ComponentSection* s = sectionAt(editor->working, k);
         return s->pinChanges ? std::string(s->pinChanges->data, GetHandleSize(s->pinChanges)) : "";
     }
-    std::string lastQuestion() const {
+    static std::string lastQuestion() {
         return ShownDialogs().empty() ? "" : ShownDialogs().back().texts.at(2);
     }
     PackageFile* file = nullptr;
@@ -114,9 +96,10 @@ TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreAndPlacesAndTitlesTheWindows) {
     EXPECT_EQ(header(net), "VCC");
     EXPECT_EQ(rows(net), (Texts{"7", "14", ""}));
     EXPECT_EQ(title(net), "P1  (VCC)");
-    const std::pair<int, const char*> keys[] = {{8, "Unnamed"}, {' ', "Unnamed"}, {'a', "a"}};
+    const std::pair<const char*, const char*> keys[] = {
+        {"\b", "Unnamed"}, {" ", "Unnamed"}, {"a", "a"}};
     for (const auto& [c, name] : keys) {
-        key(net, c);
+        type(net, c);
         EXPECT_EQ(title(net), std::string("P1  (") + name + ")") << "after " << c;
     }
     EXPECT_TRUE(hasChanges(editor));
@@ -138,15 +121,14 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
 
     // Tab through the row and back to the header without a new row; Return there adds one.
     for (int expected : {1, 2, 0, 1}) {
-        key(fe, 9);
+        type(fe, "\t");
         EXPECT_EQ(fe->focusedItem, expected);
     }
     EXPECT_EQ(fe->rowCount, 1);
     type(fe, "a,b");
     EXPECT_EQ(rows(fe), (Texts{"ab", ""}));
     EXPECT_EQ(harness::BeepCount(), 3);
-    key(fe, 9);
-    key(fe, 13);
+    type(fe, "\t\r");
     EXPECT_EQ(fe->rowCount, 2);
     EXPECT_EQ(fe->focusedItem, 3);
 
@@ -158,11 +140,11 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
     EXPECT_EQ(fe->rowCount, 3);
     EXPECT_EQ(fe->focusedItem, 5);
     // The Delete key deletes a selection through the Delete command, and beeps without one.
-    key(fe, 317);
+    SendKeyDown(fe->window, 317);
     EXPECT_EQ(harness::BeepCount(), 4);
     type(fe, "z9");
     TESetSelect(0, 1, fe->textEdit);
-    key(fe, 317);
+    SendKeyDown(fe->window, 317);
     EXPECT_EQ(rows(fe)[4], "9");
     EXPECT_EQ(harness::BeepCount(), 4);
 
@@ -199,18 +181,12 @@ TEST_F(FieldEditorTest, RenumberWalksSoThatNoTwoShareAnIndex) {
     renumberFieldEditors(editor, 3, 3, 2);
     ASSERT_EQ(c->index, 5);
     EXPECT_EQ(closeEditor(editor, Validation::skip), CloseResult::closed);
-    EXPECT_EQ(fieldEditorWindows(), 0);
+    EXPECT_EQ(windows(fieldEditorOfWindow), 0);
 }
 
 TEST_F(FieldEditorTest, CommitKeepsWholePairsUpperCasedAndRebuildsTheNetText) {
     FieldEditor* fe = openFieldEditor(editor, 3);
-    key(fe, 9);
-    type(fe, "a1"); // (a1, 2)
-    key(fe, 9);
-    type(fe, "b"); // (a1, b)
-    key(fe, 9);
-    key(fe, 9);
-    key(fe, 8); // (3, -): dropped
+    type(fe, "\ta1\tb\t\t\b"); // (1, 2) becomes (a1, b), (3, 4) becomes (3, -): dropped
     close(fe);
     EXPECT_TRUE(ShownDialogs().empty());
     EXPECT_EQ(findFieldEditor(editor, 3), nullptr);
@@ -219,11 +195,7 @@ TEST_F(FieldEditorTest, CommitKeepsWholePairsUpperCasedAndRebuildsTheNetText) {
     EXPECT_EQ(pinChanges(3), "A1\tB\t5\t6");
 
     FieldEditor* net = openFieldEditor(editor, -1);
-    type(net, " gnd ");
-    key(net, 9);
-    type(net, "x9");
-    key(net, 9);
-    key(net, 8); // the second pin emptied
+    type(net, " gnd \tx9\t\b"); // the second pin emptied
     editorExtensions().commitFieldEditor(editor, -1);
     EXPECT_FALSE(net->changed);
     EXPECT_EQ(netItemText(findNetItem(editor->working, 1)), "GND\tX9");
@@ -234,7 +206,7 @@ TEST_F(FieldEditorTest, ValidationAsksAndProceedDeletesTheItem) {
     FieldEditor* b = openFieldEditor(editor, 2);
     FieldEditor* c = openFieldEditor(editor, 3);
     SelectWindow(b->window);
-    key(b, 8); // the Class ID emptied
+    type(b, "\b"); // the Class ID emptied
     SelectWindow(c->window);
     close(b, 1); // Cancel: in front again, the section still listed
     EXPECT_EQ(lastQuestion(), kNeedsClassId);
@@ -253,11 +225,7 @@ TEST_F(FieldEditorTest, ValidationAsksAndProceedDeletesTheItem) {
     close(net, 1);
     ASSERT_EQ(ShownDialogs().size(), 3u);
     EXPECT_EQ(lastQuestion(), kNeedsName);
-    type(net, "N");
-    key(net, 9);
-    type(net, " ");
-    key(net, 9);
-    key(net, 8);
+    type(net, "N\t \t\b");        // a name, but the pins blank
     harness::SetControlKey(true); // Proceed without asking
     close(net);
     harness::SetControlKey(false);
@@ -267,8 +235,7 @@ TEST_F(FieldEditorTest, ValidationAsksAndProceedDeletesTheItem) {
 
     // A net item with a name and only blank pins asks about the pins.
     FieldEditor* gnd = openFieldEditor(editor, -1);
-    key(gnd, 9);
-    key(gnd, 8);
+    type(gnd, "\t\b");
     close(gnd, 1);
     ASSERT_EQ(ShownDialogs().size(), 4u);
     EXPECT_EQ(lastQuestion(), kNeedsPin);
@@ -279,7 +246,7 @@ TEST_F(FieldEditorTest, ClosingThePackageEditorAsksTheFirstFieldEditorFirst) {
     FieldEditor* a = openFieldEditor(editor, 1);
     FieldEditor* c = openFieldEditor(editor, 3);
     SelectWindow(a->window);
-    key(a, 8); // no Class ID
+    type(a, "\b"); // no Class ID
     SelectWindow(editor->window);
     AnswerNextDialog(1006, 1);
     RequestClose(editor->window);
@@ -301,7 +268,7 @@ TEST_F(FieldEditorTest, RevertPackageFromAFieldEditorGoesToItsPackageEditor) {
     EXPECT_EQ(findFieldEditor(editor, 1), fe);
     AnswerNextDialog(1007, 1);
     SendCommand(fe->window, kCmdRevertPackage);
-    EXPECT_EQ(fieldEditorWindows(), 0);
+    EXPECT_EQ(windows(fieldEditorOfWindow), 0);
     EXPECT_EQ(entryAt(file, 0)->editor, nullptr);
     EXPECT_EQ(displayNames(file), (Texts{"P1"}));
 }

@@ -3,13 +3,9 @@
 // of sections with its marks.
 #include "editor/ItemList.h"
 #include "listwin/ListCommands.h"
-#include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
-#include "shell/FileCommands.h"
-#include "tests/support/Files.h"
-#include "tests/support/Library.h"
-#include "tests/support/gui/gui_support.h"
+#include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
 #include "toolbox/gui/HostHooks.h"
 #include "toolbox/harness/Harness.h"
@@ -45,12 +41,10 @@ std::string marks(WindowPtr w, int pixelRows) {
     return s;
 }
 
-class ItemListTest : public ScratchTest {
+class ItemListTest : public EditorTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-        installPackageEditor();
+        EditorTest::SetUp();
         EditorExtensions ext = editorExtensions();
         ext.openFieldEditor = [](PackageEditor*, int number) {
             gOpened.push_back(number);
@@ -60,13 +54,11 @@ protected:
             gRenumbered.push_back(newNumber);
         };
         installEditorExtensions(ext);
-        ResetHarnessState();
         gOpened.clear();
         gRenumbered.clear();
         std::vector<UniqueHandle> images;
         images.push_back(packageImage("P", {})); // each test fills its own rows
-        writeRecordFile(path, images);
-        file = openFile(path);
+        file = openImages(std::move(images));
         ASSERT_NE(file, nullptr);
         editor = openEditor(entryAt(file, 0));
         ASSERT_NE(editor, nullptr);
@@ -79,10 +71,8 @@ protected:
         MoveSizeWindow(editor->window, bounds);
     }
     void TearDown() override {
-        while (PackageFile* f = firstPackageFile())
-            ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+        EditorTest::TearDown();
         setItemClipboard(nullptr);
-        ResetHarnessState();
     }
 
     void addSections(std::initializer_list<int> ids) {

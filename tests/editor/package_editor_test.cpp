@@ -3,16 +3,10 @@
 // commit of edits to the list, validation on close, Revert Package and Save.
 #include "editor/PackageEditor.h"
 #include "listwin/ListCommands.h"
-#include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
-#include "model/Image.h"
-#include "model/PackageFileIO.h"
 #include "resources/Commands.h"
-#include "shell/FileCommands.h"
-#include "tests/support/Files.h"
-#include "tests/support/Library.h"
+#include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
-#include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
 #include <QAbstractButton>
@@ -32,21 +26,12 @@ constexpr const char* kNeedsName = "A package must have a valid name and referen
 
 using Names = std::vector<std::string>;
 
-class PackageEditorTest : public ScratchTest {
+// Keys go in as text: "\t" is Tab, "\r" Return, "\b" Backspace.
+class PackageEditorTest : public EditorTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-        installPackageEditor();
-        ResetDialogHarness();
-        harness::ResetBeeps();
-        harness::ResetKeys();
-    }
     void TearDown() override {
-        while (PackageFile* file = firstPackageFile())
-            ASSERT_EQ(closeFile(file, CloseMode::forced), CloseResult::closed);
+        EditorTest::TearDown();
         EXPECT_EQ(editorWindows(), 0);
-        ResetDialogHarness();
     }
 
     // A package file of packages with these names (one section of Class ID 5 each, or none
@@ -55,17 +40,11 @@ protected:
         std::vector<UniqueHandle> images;
         for (const std::string& n : names)
             images.push_back(n.ends_with("!") ? packageImage(n, {}) : packageImage(n, {5}));
-        writeRecordFile(path, images);
-        f = openFile(path);
+        f = openImages(std::move(images));
         harness::ProcessUpdates();
         return open >= 0 ? openEditor(entryAt(f, open)) : nullptr;
     }
-    static int editorWindows() {
-        int n = 0;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            n += editorOfWindow(w) != nullptr;
-        return n;
-    }
+    static int editorWindows() { return windows(editorOfWindow); }
     static std::string field(PackageEditor* e, int item) {
         return getItemText(e->headerForm, item).str();
     }
@@ -73,7 +52,6 @@ protected:
         return packageField(e->working, fieldNumber).str();
     }
     static int selected(PackageEditor* e) { return e->textEdit->selEnd - e->textEdit->selStart; }
-    static void key(PackageEditor* e, int c) { SendKeyDown(e->window, c); }
     static void type(PackageEditor* e, const std::string& text) { TypeText(e->window, text); }
     void selectOnly(int from, int count) {
         deselectAll(f);
@@ -91,10 +69,10 @@ TEST_F(PackageEditorTest, TitleFollowsThePackageNameAtEveryKeystroke) {
     PackageEditor* e = openLibrary({""}, 0);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(WindowTitle(e->window), "Unnamed Package");
-    const std::pair<int, const char*> keys[] = {
-        {'Q', "Q"}, {'7', "Q7"}, {8, "Q"}, {8, "Unnamed Package"}};
+    const std::pair<const char*, const char*> keys[] = {
+        {"Q", "Q"}, {"7", "Q7"}, {"\b", "Q"}, {"\b", "Unnamed Package"}};
     for (const auto& [c, title] : keys) {
-        key(e, c);
+        type(e, c);
         EXPECT_EQ(WindowTitle(e->window), title) << "after " << c;
     }
     EXPECT_EQ(stored(e, 1), "");
@@ -115,14 +93,12 @@ TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls
     TESetSelect(2, 5, e->textEdit); // three selected: room for three
     type(e, "xyzw");
     EXPECT_EQ(field(e, kHeaderName), "ABxyzFGHIJKLMNOPQ");
-    type(e, ",");
-    key(e, 3);
-    key(e, 127);
+    type(e, ",\x03\x7f");
     EXPECT_EQ(harness::BeepCount(), 5);
 
     // Tab to the prefix "U", all of it selected; lower case and a blank are typed as they are
     // and stored trimmed in upper case.
-    key(e, 9);
+    type(e, "\t");
     EXPECT_EQ(e->currentField, kHeaderPrefix);
     EXPECT_EQ(selected(e), 1);
     type(e, "ic.,4 abcdx");
@@ -131,14 +107,14 @@ TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls
     EXPECT_EQ(harness::BeepCount(), 8);
 
     // Return is a Tab: the Shape "DIP" comes next, selected whole; a comma stays out of it.
-    key(e, 13);
+    type(e, "\r");
     EXPECT_EQ(e->currentField, kHeaderShape);
     EXPECT_EQ(selected(e), 3);
     type(e, "so,p ");
     EXPECT_EQ(stored(e, 3), "SOP");
     // Tab runs through the parameters and wraps to the name.
     for (int expected : {10, 13, 15, 2}) {
-        key(e, 9);
+        type(e, "\t");
         EXPECT_EQ(e->currentField, expected);
     }
     EXPECT_TRUE(hasChanges(e));
@@ -147,8 +123,7 @@ TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls
 TEST_F(PackageEditorTest, PasteStopsAtTheFirstRefusedCharacterAndFitsTheRoom) {
     PackageEditor* e = openLibrary({"R1"}, 0);
     ASSERT_NE(e, nullptr);
-    key(e, 9);
-    key(e, 9); // the Shape, "DIP" selected
+    type(e, "\t\t"); // the Shape, "DIP" selected
     SendCommand(e->window, kCmdDelete);
     EXPECT_EQ(field(e, kHeaderShape), "");
     SetTextScrap("ab,cd");
@@ -189,7 +164,7 @@ TEST_F(PackageEditorTest, MenusFollowTheFocusAndTheSelection) {
     EXPECT_EQ(text, "Create New Net");
     EXPECT_FALSE(MenuItemEnabled(kCmdCopy));
     // Tab in the list goes back to the header, the field's whole text selected.
-    key(e, 9);
+    type(e, "\t");
     EXPECT_EQ(e->focus, EditorFocus::header);
     EXPECT_EQ(selected(e), 3);
 }
@@ -237,9 +212,7 @@ TEST_F(PackageEditorTest, TheShapeFieldAndItsPopupFollowTheShapeRules) {
     PackageEditor* e = openLibrary({"R1"}, 0);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(field(e, 9), "PN{}"); // "DIP" names no family
-    key(e, 9);
-    key(e, 9);
-    type(e, "vdip ");
+    type(e, "\t\tvdip ");
     EXPECT_EQ(field(e, 9) + "|" + field(e, 12) + "|" + field(e, 14), "Pin Count|Row Space|");
     // Choosing CCP (position 4 of the shapes menu) in the popup beside the Shape (top 51,
     // left 282) writes it and leaves parameter 1 current.
@@ -330,8 +303,7 @@ TEST_F(PackageEditorTest, ClosingAnInvalidPackageAsksAndProceedDeletesIt) {
     // A blank prefix asks the other question; with Control held nothing is asked.
     PackageEditor* r2 = openEditor(entryAt(f, 0));
     ASSERT_NE(r2, nullptr);
-    key(r2, 9);
-    type(r2, "  ");
+    type(r2, "\t  ");
     AnswerNextDialog(1006, 1);
     RequestClose(r2->window);
     EXPECT_EQ(question(2, 2), kNeedsName);
