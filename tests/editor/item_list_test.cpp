@@ -228,17 +228,18 @@ bool probingStillDown(bool* down) {
 }
 
 TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
-    // While S1, S2, S3 are dragged the anchor's row is black, and from the second step on the
-    // 2-pixel insertion line at the top given (a row below the anchor: across its bottom edge;
-    // above: across its top edge, half of it above the list for row 0; none: -9).
+    // While the rows S1, S2, S3 are dragged the anchor's row is black, and from the second
+    // step on the 2-pixel insertion line at the top given (a row below the anchor: across its
+    // bottom edge; above: across its top edge, half of it above the list for row 0; none: -9).
+    // Each case starts from the order the one before left.
     const int n = 4 * h;
     struct Case {
         int from;
         Rows path, order, lineTops;
     } cases[] = {
-        {0, {1, 2}, {2, 3, 1}, {2 * h - 1, 3 * h - 1}}, // S1 released over S3
-        {0, {1, 0}, {2, 3, 1}, {2 * h - 1, -9}},        // S1 back over itself: to the end
-        {2, {1, 0}, {3, 1, 2}, {h - 1, -1}},            // S3 onto S1
+        {0, {1, 2}, {2, 3, 1}, {2 * h - 1, 3 * h - 1}}, // S1 released over S3: S2, S3, S1
+        {0, {1, 0}, {3, 1, 2}, {2 * h - 1, -9}},        // S1 back over itself: to the end
+        {2, {1, 0}, {2, 3, 1}, {h - 1, -1}},            // S3 onto S1: S3, S1, S2
     };
     gProbed = editor->window;
     gProbedRows = n;
@@ -246,10 +247,8 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
     probing.stillDown = probingStillDown;
     SetInputSource(probing);
     const std::string white(std::size_t(n), '.');
+    addSections({1, 2, 3});
     for (const Case& c : cases) {
-        while (editor->working.sectionCount > 0)
-            ASSERT_EQ(deleteSection(editor->working, 1), noErr);
-        addSections({1, 2, 3});
         std::string anchor = white;
         anchor.replace(std::size_t(c.from * h), std::size_t(h), std::size_t(h), '#');
         std::vector<std::string> expected{anchor};
@@ -268,7 +267,7 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
         EXPECT_TRUE(selected().empty());
     }
     SetInputSource(gHarnessInput);
-    // The field editors follow their sections: the last move made 1 the second, 3 the first.
+    // The field editors follow their sections: the last move made 3 the second, 1 the third.
     EXPECT_EQ(gRenumbered.back(), (Rows{2, 3, 1}));
 
     // In the nets a right drag selects as a left one does.
