@@ -56,16 +56,11 @@ protected:
         installEditorExtensions(ext);
         gOpened.clear();
         gRenumbered.clear();
-        std::vector<UniqueHandle> images;
-        images.push_back(packageImage("P", {})); // each test fills its own rows
-        file = openImages(std::move(images));
+        file = openImage(buildImage({{"P", "U", "DIP"}, {}, {}})); // each test fills its rows
         ASSERT_NE(file, nullptr);
         editor = openEditor(entryAt(file, 0));
         ASSERT_NE(editor, nullptr);
         h = itemRowHeight();
-        disposeNetItems(editor->working.hiddenConnections); // the image's own net
-        editor->working.hiddenConnections = nullptr;
-        remeasure(editor);
         Rect bounds = GetWindowBounds(editor->window); // room for the longest row
         bounds.right = std::int16_t(bounds.left + 600);
         MoveSizeWindow(editor->window, bounds);

@@ -1,5 +1,5 @@
 // The package editor window driven through the harness: the header fields and their limits,
-// typing, Return, paste, the window's title and placement, Open Editor's window counts, the
+// typing, Return, paste, the window's title and placement, opening from the list window, the
 // commit of edits to the list, validation on close, Revert Package and Save.
 #include "editor/PackageEditor.h"
 #include "listwin/ListCommands.h"

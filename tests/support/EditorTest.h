@@ -35,6 +35,11 @@ protected:
         writeRecordFile(path, images);
         return openFile(path);
     }
+    PackageFile* openImage(UniqueHandle image) {
+        std::vector<UniqueHandle> images;
+        images.push_back(std::move(image));
+        return openImages(std::move(images));
+    }
     // The open windows whose record `of` finds (editorOfWindow, fieldEditorOfWindow).
     template <class Of> static int windows(Of of) {
         int n = 0;
