@@ -360,12 +360,17 @@ PackageEditor* openEditor(PackageEntry* entry) {
 CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     if (!editor) return CloseResult::closed;
     if (gExtensions.closeFieldEditor) {
-        const bool cancelled = forEachFieldEditor(editor, [editor, validation](int number) {
-            return fieldEditorOpen(editor, number) &&
-                   gExtensions.closeFieldEditor(editor, number, validation) ==
-                       CloseResult::cancelled;
-        });
-        if (cancelled) return CloseResult::cancelled;
+        auto cancelled = [editor, validation](int number) {
+            return gExtensions.closeFieldEditor(editor, number, validation) ==
+                   CloseResult::cancelled;
+        };
+        if (forEachFieldEditor(editor, [editor, &cancelled](int number) {
+                return fieldEditorOpen(editor, number) && cancelled(number);
+            }))
+            return CloseResult::cancelled;
+        // Then any left over with a number past the counts: number 0 finds any of the editor's.
+        while (fieldEditorOpen(editor, 0))
+            if (cancelled(0)) return CloseResult::cancelled;
     }
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
