@@ -11,13 +11,13 @@ using namespace test_support;
 
 namespace {
 
-struct Run {
+struct LintRun {
     int status;
     std::string out, err;
 };
 
 struct QpkLint : ScratchTest {
-    Run lint(const std::string& files) {
+    LintRun lint(const std::string& files) {
         const std::string cmd =
             std::string(QPK_PATH) + " lint " + files + " >" + dir + "/out 2>" + dir + "/err";
         const int rc = std::system(cmd.c_str());
@@ -81,7 +81,7 @@ TEST_F(QpkLint, OneLinePerFinding) {
     writeRecordFile(path, images);
 
     const std::string p = path + ": package ";
-    const Run r = lint(path);
+    const LintRun r = lint(path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, p + "2 \"Unnamed Package\": " + k1311 + "\n" + //
@@ -113,7 +113,7 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     writeRecordFile(faulty, images);
     const std::string finding = faulty + ": package 1 \"SOIC8\": " + k1310 + "\n";
 
-    Run r = lint(clean);
+    LintRun r = lint(clean);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
 
@@ -151,7 +151,7 @@ TEST_F(QpkLint, AnUnreadablePackageIsReportedAndPassed) {
     putBE16(b.data() + at[1] + 2, 40); // 40 nets in an image that holds none
     writeBytes(path, b);
 
-    const Run r = lint(path);
+    const LintRun r = lint(path);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, path + ": package 1 \"A\": " + k1310 + "\n" + path +
                          ": package 3 \"C\": " + k1310 + "\n");
