@@ -17,9 +17,14 @@
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
-#include <unordered_map>
+#include <sys/mman.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -32,6 +37,137 @@ std::string errorWords(OSErr err) {
     if (!text.empty()) return std::string(text);
     return "error #" + std::to_string(err & 0x1FFFFFF);
 }
+
+// A block of zeroed memory from the system, large pages asked for, grown by doubling. The
+// name table's blocks are tens of megabytes for a million names: taken this way they cost no
+// clearing by hand and a few hundred page faults rather than tens of thousands.
+class ZeroedBlock {
+public:
+    ZeroedBlock() = default;
+    ZeroedBlock(const ZeroedBlock&) = delete;
+    ZeroedBlock& operator=(const ZeroedBlock&) = delete;
+    ~ZeroedBlock() { release(); }
+
+    char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    // A fresh zeroed block of at least bytes, the old one's contents dropped. False when the
+    // system refuses (the block is then empty).
+    bool reset(std::size_t bytes) {
+        release();
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return false;
+#ifdef MADV_HUGEPAGE
+        madvise(p, bytes, MADV_HUGEPAGE); // only a hint: small pages do as well, more slowly
+#endif
+        data_ = static_cast<char*>(p);
+        size_ = bytes;
+        return true;
+    }
+    // Twice as large (bytes when empty), keeping the contents.
+    bool grow(std::size_t bytes) {
+        ZeroedBlock larger;
+        if (!larger.reset(size_ ? size_ * 2 : bytes)) return false;
+        if (size_) std::memcpy(larger.data_, data_, size_);
+        swap(larger);
+        return true;
+    }
+    void swap(ZeroedBlock& o) {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+    }
+
+private:
+    void release() {
+        if (data_) munmap(data_, size_);
+        data_ = nullptr;
+        size_ = 0;
+    }
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The display names met so far in one file, each with the package that showed it first. The
+// names go one after another into a block of fixed entries (a display name has at most 17
+// characters); an open addressing table of 8-byte slots, each a name's hash and its entry, finds
+// them: a million names cost two flat blocks and one probe each, not a million allocations.
+class NameTable {
+public:
+    // The hash of a name about to be looked up, the table made ready for one more name and the
+    // name's slot on its way into the cache, so that the work done before firstWith hides the
+    // wait for it. Throws std::bad_alloc when memory runs out.
+    std::uint32_t prepare(std::string_view name) {
+        if ((count_ + 1) * 4 > slotCount() * 3) growSlots();
+        if ((count_ + 1) * sizeof(Entry) > entries_.size() &&
+            !entries_.grow(kFirstSlots * sizeof(Entry)))
+            throw std::bad_alloc();
+        const std::uint32_t h = hash(name);
+        __builtin_prefetch(slots_.data() + (h & (slotCount() - 1)) * sizeof(Slot), 1);
+        return h;
+    }
+
+    // The position of the earlier package that shows name (h its hash from prepare); 0,
+    // recording name for position, when there is none.
+    std::uint32_t firstWith(std::string_view name, std::uint32_t h, std::uint32_t position) {
+        Slot* slots = reinterpret_cast<Slot*>(slots_.data());
+        const std::size_t mask = slotCount() - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots[i];
+            if (!slot.entry) {
+                Entry& e = reinterpret_cast<Entry*>(entries_.data())[count_++];
+                e.position = position;
+                e.length = static_cast<std::uint8_t>(name.size());
+                std::memcpy(e.name, name.data(), name.size());
+                slot = {h, static_cast<std::uint32_t>(count_)};
+                return 0;
+            }
+            if (slot.hash != h) continue;
+            const Entry& e = reinterpret_cast<const Entry*>(entries_.data())[slot.entry - 1];
+            if (std::string_view(e.name, e.length) == name) return e.position;
+        }
+    }
+
+private:
+    struct Entry {
+        std::uint32_t position;
+        std::uint8_t length;
+        char name[kDisplayNameMax];
+    };
+    struct Slot {
+        std::uint32_t hash;
+        std::uint32_t entry; // 1-based; 0: empty
+    };
+    static constexpr std::size_t kFirstSlots = 1 << 16;
+
+    static std::uint32_t hash(std::string_view name) {
+        std::uint32_t h = 2166136261u; // FNV-1a
+        for (char c : name)
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h;
+    }
+
+    std::size_t slotCount() const { return slots_.size() / sizeof(Slot); }
+
+    void growSlots() {
+        ZeroedBlock larger;
+        if (!larger.reset(slots_.size() ? slots_.size() * 2 : kFirstSlots * sizeof(Slot)))
+            throw std::bad_alloc();
+        Slot* to = reinterpret_cast<Slot*>(larger.data());
+        const std::size_t mask = larger.size() / sizeof(Slot) - 1;
+        const Slot* from = reinterpret_cast<const Slot*>(slots_.data());
+        for (std::size_t k = 0; k < slotCount(); ++k) {
+            if (!from[k].entry) continue;
+            std::size_t i = from[k].hash & mask;
+            while (to[i].entry)
+                i = (i + 1) & mask;
+            to[i] = from[k];
+        }
+        slots_.swap(larger);
+    }
+
+    ZeroedBlock slots_;   // a power of two of slots, at most three quarters used
+    ZeroedBlock entries_; // count_ entries
+    std::size_t count_ = 0;
+};
 
 // A Class ID met again in a later section of the same Package.
 struct RepeatedClass {
@@ -54,12 +190,19 @@ public:
             qpk::reportError(path_, errorWords(err));
             return kExitUnreadable;
         }
-        const OSErr err = records->scanRecords(
-            kRecordPackage, [this](const RecordInfo& info, const unsigned char* data) {
-                checkPackage(data, info.length);
-                return true;
-            });
+        bool outOfMemory = false;
+        OSErr err = records->scanRecords(kRecordPackage,
+                                         [&](const RecordInfo& info, const unsigned char* data) {
+                                             try {
+                                                 checkPackage(data, info.length);
+                                             } catch (const std::bad_alloc&) {
+                                                 outOfMemory = true;
+                                                 return false;
+                                             }
+                                             return true;
+                                         });
         flush();
+        if (outOfMemory) err = memFullErr;
         if (err) {
             qpk::reportError(path_, errorWords(err));
             unreadable_ = true;
@@ -71,6 +214,13 @@ public:
 private:
     void checkPackage(const unsigned char* data, std::size_t length) {
         ++position_;
+        // The name first, from the bytes as stored, so that its slot of the name table is on its
+        // way into the cache while the rest is checked.
+        std::string_view name;
+        imageNameFromFileBytes(data, length, &name);
+        setDisplayName(&shown_, name);
+        const std::uint32_t nameHash = name.empty() ? 0 : names_.prepare(displayNameView(&shown_));
+
         image_.assign(reinterpret_cast<const char*>(data),
                       reinterpret_cast<const char*>(data) + length);
         if (OSErr err = swapImageToHost(image_.data(), image_.size())) {
@@ -79,9 +229,6 @@ private:
         ImageReader reader(image_.data(), image_.size());
         if (!reader.ok()) return damaged(paramErr);
         const std::string_view text = reader.fieldText();
-        const std::string_view name =
-            TrimBlanks(GetFieldView(text.data(), Size(text.size()), kFieldPackageName));
-        setDisplayName(&shown_, name);
         const std::string_view prefix =
             GetFieldView(text.data(), Size(text.size()), kFieldDesignatorPrefix);
 
@@ -104,7 +251,7 @@ private:
         }
         if (!reader.ok()) return damaged(paramErr);
         addRepeatedClasses();
-        if (!name.empty()) addDuplicateName();
+        if (!name.empty()) addDuplicateName(nameHash);
         emitPending();
     }
 
@@ -116,12 +263,11 @@ private:
 
     void addMessage(StringId id) { pending_.emplace_back(GetStringEntry(id)); }
 
-    // Sorted by Class ID, stably, so that a run of equal IDs starts at its first section; the
-    // repeats are then reported in the order of their sections.
+    // Sorted by Class ID and then section, so that a run of equal IDs starts at its first
+    // section; the repeats are then reported in the order of their sections.
     void addRepeatedClasses() {
         if (classes_.size() < 2) return;
-        std::stable_sort(classes_.begin(), classes_.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::sort(classes_.begin(), classes_.end());
         repeats_.clear();
         for (std::size_t i = 1, first = 0; i < classes_.size(); ++i) {
             if (classes_[i].first != classes_[first].first)
@@ -139,11 +285,10 @@ private:
 
     // A blank name is questioned already, and every such Package shows the same placeholder:
     // only names count here.
-    void addDuplicateName() {
-        const auto [at, added] =
-            firstWithName_.try_emplace(std::string(displayNameView(&shown_)), position_);
-        if (!added)
-            pending_.push_back("duplicate name, also package " + std::to_string(at->second));
+    void addDuplicateName(std::uint32_t nameHash) {
+        const std::string_view shown = displayNameView(&shown_);
+        if (const std::uint32_t first = names_.firstWith(shown, nameHash, position_))
+            pending_.push_back("duplicate name, also package " + std::to_string(first));
     }
 
     void emitPending() {
@@ -169,7 +314,7 @@ private:
     }
 
     const std::string& path_;
-    long position_ = 0;
+    std::uint32_t position_ = 0; // record positions are 32-bit: so is their count
     long findings_ = 0;
     bool unreadable_ = false;
     std::vector<char> image_;
@@ -177,7 +322,7 @@ private:
     std::vector<std::string> pending_;
     std::vector<std::pair<std::int32_t, int>> classes_; // Class ID, section number
     std::vector<RepeatedClass> repeats_;
-    std::unordered_map<std::string, long> firstWithName_;
+    NameTable names_;
     std::string out_;
 };
 
