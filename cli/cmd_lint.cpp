@@ -92,21 +92,24 @@ private:
 // them: a million names cost two flat blocks and one probe each, not a million allocations.
 class NameTable {
 public:
-    // The hash of a name about to be looked up, the table made ready for one more name and the
-    // name's slot on its way into the cache, so that the work done before firstWith hides the
-    // wait for it. Throws std::bad_alloc when memory runs out.
-    std::uint32_t prepare(std::string_view name) {
-        if ((count_ + 1) * 4 > slotCount() * 3) growSlots();
-        if ((count_ + 1) * sizeof(Entry) > entries_.size() &&
-            !entries_.grow(kFirstSlots * sizeof(Entry)))
-            throw std::bad_alloc();
+    // Room for n more names, so that the table does not move while they are looked up. Throws
+    // std::bad_alloc when memory runs out.
+    void reserve(std::size_t n) {
+        while ((count_ + n) * 4 > slotCount() * 3)
+            growSlots();
+        while ((count_ + n) * sizeof(Entry) > entries_.size())
+            if (!entries_.grow(kFirstSlots * sizeof(Entry))) throw std::bad_alloc();
+    }
+
+    // The hash of a name about to be looked up, its slot started on its way into the cache.
+    std::uint32_t prepare(std::string_view name) const {
         const std::uint32_t h = hash(name);
         __builtin_prefetch(slots_.data() + (h & (slotCount() - 1)) * sizeof(Slot), 1);
         return h;
     }
 
     // The position of the earlier package that shows name (h its hash from prepare); 0,
-    // recording name for position, when there is none.
+    // recording name for position, when there is none. Room for it was reserved.
     std::uint32_t firstWith(std::string_view name, std::uint32_t h, std::uint32_t position) {
         Slot* slots = reinterpret_cast<Slot*>(slots_.data());
         const std::size_t mask = slotCount() - 1;
@@ -177,8 +180,10 @@ struct RepeatedClass {
 };
 
 // The check of one file. The records stream past once; each image is copied into one buffer,
-// turned into host order and walked there, and only the display names are kept, one hash map
-// entry per distinct name.
+// turned into host order and walked there. Only the display names are kept, in the name table.
+// The packages go through in batches: each package's findings wait with it while the name table
+// fetches the slots of the whole batch at once, and are written out, in package order, with its
+// duplicate name when the batch is looked up.
 class FileLint {
 public:
     explicit FileLint(const std::string& path) : path_(path) {}
@@ -195,12 +200,20 @@ public:
                                          [&](const RecordInfo& info, const unsigned char* data) {
                                              try {
                                                  checkPackage(data, info.length);
+                                                 if (held_.size() == kBatch) settle();
                                              } catch (const std::bad_alloc&) {
                                                  outOfMemory = true;
                                                  return false;
                                              }
                                              return true;
                                          });
+        if (!outOfMemory) {
+            try {
+                settle();
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        }
         flush();
         if (outOfMemory) err = memFullErr;
         if (err) {
@@ -212,27 +225,42 @@ public:
     }
 
 private:
+    // A package checked and not yet written out.
+    struct HeldPackage {
+        std::uint32_t position;
+        std::uint32_t nameHash; // of the display name; 0 for a blank name, never looked up
+        bool named;
+        std::uint8_t shownLength;
+        char shown[kDisplayNameMax];          // the display name
+        std::size_t firstMessage, endMessage; // its findings in messages_
+    };
+    static constexpr std::size_t kBatch = 64;
+
     void checkPackage(const unsigned char* data, std::size_t length) {
         ++position_;
+        if (held_.empty()) names_.reserve(kBatch);
+        HeldPackage held{};
+        held.position = position_;
         // The name first, from the bytes as stored, so that its slot of the name table is on its
         // way into the cache while the rest is checked.
         std::string_view name;
         imageNameFromFileBytes(data, length, &name);
         setDisplayName(&shown_, name);
-        const std::uint32_t nameHash = name.empty() ? 0 : names_.prepare(displayNameView(&shown_));
+        const std::string_view shown = displayNameView(&shown_);
+        held.named = !name.empty();
+        if (held.named) held.nameHash = names_.prepare(shown);
+        held.shownLength = static_cast<std::uint8_t>(shown.size());
+        std::memcpy(held.shown, shown.data(), shown.size());
+        held.firstMessage = messages_.size();
 
         image_.assign(reinterpret_cast<const char*>(data),
                       reinterpret_cast<const char*>(data) + length);
-        if (OSErr err = swapImageToHost(image_.data(), image_.size())) {
-            return damaged(err);
-        }
+        if (OSErr err = swapImageToHost(image_.data(), image_.size())) return damaged(err);
         ImageReader reader(image_.data(), image_.size());
         if (!reader.ok()) return damaged(paramErr);
         const std::string_view text = reader.fieldText();
         const std::string_view prefix =
             GetFieldView(text.data(), Size(text.size()), kFieldDesignatorPrefix);
-
-        pending_.clear();
         if (auto message = packageQuestion(reader.header().sectionCount, name, prefix))
             addMessage(*message);
 
@@ -249,19 +277,24 @@ private:
         while (reader.nextNet(&n)) {
             if (auto message = netTextQuestion(n.text.substr(0, kMaxNetText))) addMessage(*message);
         }
-        if (!reader.ok()) return damaged(paramErr);
+        if (!reader.ok()) {
+            messages_.resize(held.firstMessage);
+            return damaged(paramErr);
+        }
         addRepeatedClasses();
-        if (!name.empty()) addDuplicateName(nameHash);
-        emitPending();
+        held.endMessage = messages_.size();
+        // A package with nothing to say and no name to look up needs no place in the batch.
+        if (held.named || held.endMessage > held.firstMessage) held_.push_back(held);
     }
 
     void damaged(OSErr err) {
-        flush(); // the findings before it come first, as they were found
+        settle(); // the findings before it come first, as they were found
+        flush();
         qpk::reportError(path_, "package " + std::to_string(position_) + ": " + errorWords(err));
         unreadable_ = true;
     }
 
-    void addMessage(StringId id) { pending_.emplace_back(GetStringEntry(id)); }
+    void addMessage(StringId id) { messages_.emplace_back(GetStringEntry(id)); }
 
     // Sorted by Class ID and then section, so that a run of equal IDs starts at its first
     // section; the repeats are then reported in the order of their sections.
@@ -278,34 +311,38 @@ private:
         std::sort(repeats_.begin(), repeats_.end(),
                   [](const auto& a, const auto& b) { return a.section < b.section; });
         for (const RepeatedClass& r : repeats_)
-            pending_.push_back("Class ID " + std::to_string(r.classId) +
-                               " listed twice, in sections " + std::to_string(r.firstSection) +
-                               " and " + std::to_string(r.section));
+            messages_.push_back("Class ID " + std::to_string(r.classId) +
+                                " listed twice, in sections " + std::to_string(r.firstSection) +
+                                " and " + std::to_string(r.section));
     }
 
-    // A blank name is questioned already, and every such Package shows the same placeholder:
-    // only names count here.
-    void addDuplicateName(std::uint32_t nameHash) {
-        const std::string_view shown = displayNameView(&shown_);
-        if (const std::uint32_t first = names_.firstWith(shown, nameHash, position_))
-            pending_.push_back("duplicate name, also package " + std::to_string(first));
-    }
-
-    void emitPending() {
-        if (pending_.empty()) return;
-        std::string head = path_;
-        head += ": package ";
-        head += std::to_string(position_);
-        head += " \"";
-        head.append(displayNameView(&shown_));
-        head += "\": ";
-        for (const std::string& message : pending_) {
-            out_ += head;
-            out_ += message;
-            out_ += '\n';
-            ++findings_;
+    // Looks the held packages' names up, in package order, and writes out each one's findings,
+    // then its duplicate name. A blank name is questioned already, and every such package shows
+    // the same placeholder: only names count here.
+    void settle() {
+        for (const HeldPackage& h : held_) {
+            const std::string_view shown(h.shown, h.shownLength);
+            for (std::size_t i = h.firstMessage; i < h.endMessage; ++i)
+                emit(h.position, shown, messages_[i]);
+            if (!h.named) continue;
+            if (const std::uint32_t first = names_.firstWith(shown, h.nameHash, h.position))
+                emit(h.position, shown, "duplicate name, also package " + std::to_string(first));
         }
+        held_.clear();
+        messages_.clear();
         if (out_.size() > 1 << 16) flush();
+    }
+
+    void emit(std::uint32_t position, std::string_view shown, std::string_view message) {
+        out_ += path_;
+        out_ += ": package ";
+        out_ += std::to_string(position);
+        out_ += " \"";
+        out_ += shown;
+        out_ += "\": ";
+        out_ += message;
+        out_ += '\n';
+        ++findings_;
     }
 
     void flush() {
@@ -318,8 +355,9 @@ private:
     long findings_ = 0;
     bool unreadable_ = false;
     std::vector<char> image_;
-    PackageEntry shown_{}; // holds the display name, by the list window's rule
-    std::vector<std::string> pending_;
+    PackageEntry shown_{}; // makes the display name, by the list window's rule
+    std::vector<HeldPackage> held_;
+    std::vector<std::string> messages_;
     std::vector<std::pair<std::int32_t, int>> classes_; // Class ID, section number
     std::vector<RepeatedClass> repeats_;
     NameTable names_;
