@@ -139,21 +139,25 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     EXPECT_EQ(r.err, "usage: qpk lint FILE...\n");
 }
 
-// A package whose image does not fit its record is named on stderr; the packages around it are
-// still checked and numbered.
+// A package whose image does not fit its record is named on stderr; the packages after it are
+// still checked and numbered, and a name is still found again a hundred packages on.
 TEST_F(QpkLint, AnUnreadablePackageIsReportedAndPassed) {
     std::vector<UniqueHandle> images;
+    for (int i = 1; i <= 100; ++i)
+        images.push_back(packageImage("P" + std::to_string(i), {1}));
     images.push_back(image("A\tU", {}));
     images.push_back(image("B\tU", {1}));
     images.push_back(image("C\tU", {}));
+    images.push_back(packageImage("P1", {1}));
     const std::vector<std::uint32_t> at = writeRecordFile(path, images);
     auto b = readBytes(path);
-    putBE16(b.data() + at[1] + 2, 40); // 40 nets in an image that holds none
+    putBE16(b.data() + at[101] + 2, 40); // 40 nets in an image that holds none
     writeBytes(path, b);
 
     const LintRun r = lint(path);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, path + ": package 1 \"A\": " + k1310 + "\n" + path +
-                         ": package 3 \"C\": " + k1310 + "\n");
-    EXPECT_EQ(r.err, "qpk: " + path + ": package 2: Illegal parameter.\n");
+    EXPECT_EQ(r.out, path + ": package 101 \"A\": " + k1310 + "\n" + path +
+                         ": package 103 \"C\": " + k1310 + "\n" + path +
+                         ": package 104 \"P1\": duplicate name, also package 1\n");
+    EXPECT_EQ(r.err, "qpk: " + path + ": package 102: Illegal parameter.\n");
 }
