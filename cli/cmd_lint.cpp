@@ -2,7 +2,8 @@
 // Package is judged by the rules the package editor and its field editors apply when they close
 // (a Package without a Component Section or with a blank name or prefix, a section with Class ID
 // 0, a net without a name or without a pin), and beyond them a Class ID listed twice in one
-// Package and a display name that an earlier Package of the same file already shows.
+// Package with the same pin number changes (a copied section) and a display name that an
+// earlier Package of the same file already shows.
 //
 // One line per finding: `FILE: package N "NAME": message`, N the package's position in file
 // order (the row of the list window and the line of `qpk list`), NAME its display name, and the
@@ -17,6 +18,7 @@
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -172,7 +174,16 @@ private:
     std::size_t count_ = 0;
 };
 
-// A Class ID met again in a later section of the same Package.
+// A section of a Package, as far as telling a copied section goes.
+struct SectionKey {
+    std::int32_t classId;
+    std::string_view pinChanges; // points into the image being checked
+    int section;
+    auto operator<=>(const SectionKey&) const = default;
+};
+
+// A Class ID met again, with the same pin number changes, in a later section of the same
+// Package.
 struct RepeatedClass {
     int section;
     int firstSection;
@@ -270,7 +281,7 @@ private:
             if (auto message = sectionQuestion(s.classId))
                 addMessage(*message);
             else
-                classes_.push_back({s.classId, k});
+                classes_.push_back({s.classId, s.text, k});
         }
         // A stored net text longer than a net item holds reaches the editor cut to 255 bytes.
         ImageNet n;
@@ -296,24 +307,28 @@ private:
 
     void addMessage(StringId id) { messages_.emplace_back(GetStringEntry(id)); }
 
-    // Sorted by Class ID and then section, so that a run of equal IDs starts at its first
-    // section; the repeats are then reported in the order of their sections.
+    // Several sections may share a Class ID (the gates of a quad gate package), each with its
+    // own pin number changes; one whose pin number changes are those of an earlier section with
+    // its Class ID is a copy. Sorted by Class ID, pin number changes and section, a run of equal
+    // sections starts at the first of them; the copies are then reported in section order.
     void addRepeatedClasses() {
         if (classes_.size() < 2) return;
         std::sort(classes_.begin(), classes_.end());
         repeats_.clear();
         for (std::size_t i = 1, first = 0; i < classes_.size(); ++i) {
-            if (classes_[i].first != classes_[first].first)
+            const SectionKey &a = classes_[first], &b = classes_[i];
+            if (a.classId != b.classId || a.pinChanges != b.pinChanges)
                 first = i;
             else
-                repeats_.push_back({classes_[i].second, classes_[first].second, classes_[i].first});
+                repeats_.push_back({b.section, a.section, b.classId});
         }
         std::sort(repeats_.begin(), repeats_.end(),
                   [](const auto& a, const auto& b) { return a.section < b.section; });
         for (const RepeatedClass& r : repeats_)
             messages_.push_back("Class ID " + std::to_string(r.classId) +
-                                " listed twice, in sections " + std::to_string(r.firstSection) +
-                                " and " + std::to_string(r.section));
+                                " listed twice with the same pin number changes, in sections " +
+                                std::to_string(r.firstSection) + " and " +
+                                std::to_string(r.section));
     }
 
     // Looks the held packages' names up, in package order, and writes out each one's findings,
@@ -358,7 +373,7 @@ private:
     PackageEntry shown_{}; // makes the display name, by the list window's rule
     std::vector<HeldPackage> held_;
     std::vector<std::string> messages_;
-    std::vector<std::pair<std::int32_t, int>> classes_; // Class ID, section number
+    std::vector<SectionKey> classes_;
     std::vector<RepeatedClass> repeats_;
     NameTable names_;
     std::string out_;
@@ -380,8 +395,8 @@ int lint(const std::vector<std::string>& args) {
     return findings ? kExitFindings : qpk::kExitOk;
 }
 
-const qpk::Registrar lintCommand({"lint", "lint FILE...",
-                                  "check every package by the editor's rules; one line per finding",
-                                  lint});
+const qpk::Registrar lintCommand(
+    {"lint", "lint FILE...",
+     "check the packages by the editor's rules and for repeated names and Class IDs", lint});
 
 } // namespace

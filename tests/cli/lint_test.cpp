@@ -64,7 +64,7 @@ const std::string k1311 = "A package must have a valid name and reference design
 } // namespace
 
 // Every kind of finding, in package order and within a package: its own question, its sections,
-// its nets, its repeated Class IDs, its name.
+// its nets, its copied sections, its name.
 TEST_F(QpkLint, OneLinePerFinding) {
     std::vector<UniqueHandle> images;
     images.push_back(image("SOIC8\tU\tDIP", {5}, {"GND\t1"}));
@@ -78,6 +78,9 @@ TEST_F(QpkLint, OneLinePerFinding) {
     images.push_back(image("QFP100_14X14_0.5MX\tU", {1})); // the same 17 characters shown
     images.push_back(image("  \tR", {1}));                 // blank again: no duplicate
     images.push_back(image("NOPREFIX\tR\t", {2}));         // valid, named as package 4
+    // Gates of one Class ID with their own pins are no fault; a copy of one of them is.
+    images.push_back(buildImage(
+        {{"GATES", "U"}, {{3, {{"1", "1"}}}, {3, {{"1", "4"}}}, {3, {{"1", "1"}}}}, {}}));
     writeRecordFile(path, images);
 
     const std::string p = path + ": package ";
@@ -92,12 +95,18 @@ TEST_F(QpkLint, OneLinePerFinding) {
                          p + "5 \"BADPARTS\": " + k1308 + "\n" +    //
                          p + "5 \"BADPARTS\": " + k1309 + "\n" +    //
                          p + "5 \"BADPARTS\": " + k1308 + "\n" +    //
-                         p + "5 \"BADPARTS\": Class ID 7 listed twice, in sections 2 and 4\n" + p +
-                         "5 \"BADPARTS\": Class ID 7 listed twice, in sections 2 and 6\n" + p +
-                         "6 \"SOIC8\": duplicate name, also package 1\n" + p +
+                         p +
+                         "5 \"BADPARTS\": Class ID 7 listed twice with the same pin number "
+                         "changes, in sections 2 and 4\n" +
+                         p +
+                         "5 \"BADPARTS\": Class ID 7 listed twice with the same pin number "
+                         "changes, in sections 2 and 6\n" +
+                         p + "6 \"SOIC8\": duplicate name, also package 1\n" + p +
                          "8 \"QFP100_14X14_0.5M\": duplicate name, also package 7\n" + p +
                          "9 \"Unnamed Package\": " + k1311 + "\n" + //
-                         p + "10 \"NOPREFIX\": duplicate name, also package 4\n");
+                         p + "10 \"NOPREFIX\": duplicate name, also package 4\n" + p +
+                         "11 \"GATES\": Class ID 3 listed twice with the same pin number "
+                         "changes, in sections 1 and 3\n");
 }
 
 // Several files: each is checked; a clean one alone gives 0 and no output, findings give 1, and
