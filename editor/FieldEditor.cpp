@@ -6,6 +6,7 @@
 #include "editor/EditorInternal.h"
 #include "listwin/Confirmations.h"
 #include "listwin/PackageClipboard.h"
+#include "model/PackageRules.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
 #include "toolbox/core/StringTable.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -623,22 +625,17 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
     bool remove = false;
     if (validation == Validation::ask && fe->headerForm) {
         const Str255 header = trimmed(fe->headerForm, kFieldHeaderEdit);
-        bool ask = false;
-        StringId message = StringId::sectionNeedsClassId;
+        std::optional<StringId> message;
         if (isSection(fe)) {
-            ask = leadingNumber(header.view()) == 0;
-        } else if (header.empty()) {
-            ask = true;
-            message = StringId::netNeedsName;
+            message = sectionQuestion(leadingNumber(header.view()));
         } else {
             bool anyPin = false;
             for (int i = 1; i <= itemCount(fe->rowsForm) && !anyPin; ++i)
                 anyPin = !trimmed(fe->rowsForm, i).empty();
-            ask = !anyPin;
-            message = StringId::netNeedsPin;
+            message = netQuestion(header.view(), anyPin);
         }
-        if (ask) {
-            if (!confirmProceed(message)) {
+        if (message) {
+            if (!confirmProceed(*message)) {
                 if (fe->window) SelectWindow(fe->window);
                 return CloseResult::cancelled;
             }

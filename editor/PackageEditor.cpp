@@ -10,12 +10,14 @@
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "model/Image.h"
+#include "model/PackageRules.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/EnablingSteps.h"
 
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -55,9 +57,7 @@ void commitFieldEditors(PackageEditor* editor) {
 }
 
 bool workingPackageValid(PackageEditor* editor) {
-    return editor->working.sectionCount > 0 &&
-           !TrimBlanks(packageField(editor->working, kFieldPackageName).view()).empty() &&
-           !TrimBlanks(packageField(editor->working, kFieldDesignatorPrefix).view()).empty();
+    return !packageQuestion(editor->working);
 }
 
 // --- hooks of the list window and the commit -------------------------------------------------
@@ -374,10 +374,8 @@ CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     }
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
-        const bool noSection = editor->working.sectionCount == 0;
-        if (noSection || !workingPackageValid(editor)) {
-            if (!confirmProceed(noSection ? StringId::packageNeedsSection
-                                          : StringId::packageNeedsNameAndPrefix)) {
+        if (const std::optional<StringId> message = packageQuestion(editor->working)) {
+            if (!confirmProceed(*message)) {
                 if (editor->window) SelectWindow(editor->window);
                 return CloseResult::cancelled;
             }
