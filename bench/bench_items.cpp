@@ -10,7 +10,8 @@
 //
 //   bench_items [RUNS [FILE]]   default: 25 runs, a scratch file in the temporary folder
 //
-// The figures are medians over the runs, with the quickest and slowest beside them. Runs on the
+// The figures are medians over the runs (wall time, with the quickest and slowest run beside it,
+// and CPU time); the target is met when the median wall time is under it. Runs on the
 // offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include "common/Timing.h"
 #include "editor/FieldEditor.h"
@@ -97,9 +98,12 @@ void writeFile(const std::string& path, int count) {
     if (OSErr err = rf->close()) fail("close", err);
 }
 
+// Wall and CPU time of each run, in ms. The machine may be shared: the CPU time is what a step
+// costs, the wall time what it took.
 struct Samples {
-    std::vector<double> wall;
+    std::vector<double> wall, cpu;
     template <class Run> void time(Run run) {
+        const double c = bench::cpuMs(bench::CpuOf::self);
         const auto t = bench::Clock::now();
         if constexpr (std::is_same_v<decltype(run()), bool>) {
             if (!run()) fail("a measured step failed");
@@ -107,15 +111,19 @@ struct Samples {
             run();
         }
         wall.push_back(bench::msSince(t));
+        cpu.push_back(bench::cpuMs(bench::CpuOf::self) - c);
     }
 };
 
+double median(std::vector<double>& v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 void report(const char* what, Samples& s, double target) {
-    std::sort(s.wall.begin(), s.wall.end());
-    const double median = s.wall[s.wall.size() / 2];
-    const bool ok = median < target;
-    std::printf("%-58s %8.3f ms median (%7.3f .. %7.3f)   target %.0f ms %s\n", what, median,
-                s.wall.front(), s.wall.back(), target, ok ? "ok" : "MISSED");
+    const double wall = median(s.wall), cpu = median(s.cpu);
+    std::printf("%-58s %8.3f ms wall (%7.3f .. %8.3f) %8.3f ms cpu   target %.0f ms %s\n", what,
+                wall, s.wall.front(), s.wall.back(), cpu, target, wall < target ? "ok" : "MISSED");
 }
 
 void controlClick(PackageEditor* e, std::int16_t item) {
