@@ -78,6 +78,19 @@ TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreAndPlacesAndTitlesTheWindows) {
     EXPECT_EQ(itemRect(third->rowsForm, 7), (Rect{52, 5, 66, 111}));
     EXPECT_EQ(header(third), "5");
     EXPECT_EQ(title(third), "P1  (Section C)");
+    // The loaded rows are drawn by the window's first update: the fields holding a pin number
+    // show dark text inside their frames (the part of them in the window), the empty fields of
+    // the last row none.
+    harness::ProcessUpdates();
+    const auto darkInside = [third](int item) {
+        Rect r = itemRect(third->rowsForm, item), seen;
+        InsetRect(&r, 2, 2);
+        return SectRect(r, GetPortRect(third->window), &seen) ? CountDark(third->window, seen) : -1;
+    };
+    for (int item = 1; item <= 6; ++item)
+        EXPECT_GT(darkInside(item), 0) << "item " << item;
+    EXPECT_EQ(darkInside(7), 0);
+    EXPECT_EQ(darkInside(8), 0);
     EXPECT_EQ(openFieldEditor(editor, 3), third); // reopening: the same window
 
     FieldEditor* first = openFieldEditor(editor, 1);

@@ -115,9 +115,10 @@ protected:
     }
     void command(std::int16_t c) { SendCommand(editor->window, c); }
     // Mismatching pixels between row `row` of the window and the texts drawn on the row's
-    // baseline in an off-screen port, each at its horizontal position (-1: where the last ended).
-    int rowDiffers(int row, const std::vector<std::pair<int, std::string>>& pieces) {
-        GrafPtr off = NewOffscreenPort(380, h);
+    // baseline in an off-screen port, each at its horizontal position (-1: where the last ended),
+    // over the 380 columns from `from`.
+    int rowDiffers(int row, const std::vector<std::pair<int, std::string>>& pieces, int from = 0) {
+        GrafPtr off = NewOffscreenPort(std::int16_t(from + 380), h);
         GrafPtr old = SetPort(off);
         SetPortTextStyle(StandardTextStyle(1));
         for (const auto& [left, text] : pieces) {
@@ -127,7 +128,7 @@ protected:
         SetPort(old);
         int differ = 0;
         for (int v = 0; v < h; ++v)
-            for (int x = 0; x < 380; ++x)
+            for (int x = from; x < from + 380; ++x)
                 differ += PixelAt(off, x, v) != PixelAt(editor->window, x, row * h + v);
         DisposeOffscreenPort(off);
         return differ;
@@ -179,6 +180,52 @@ TEST_F(ItemListTest, RowsShowTheirTextsInPlaceAndHighlightOnlyInTheFrontWindow) 
     showList(editor, 0, true);
     showList(editor, 1, true);
     EXPECT_TRUE(selected().empty());
+}
+
+TEST_F(ItemListTest, ARowWiderThanTheWindowShowsItsPairsWhereverTheListIsScrolled) {
+    // 60 pairs (k, 100 + k) make a row wider than the list's 3000 pixels.
+    addSections({100});
+    std::vector<std::pair<int, std::string>> pieces{
+        {2, "(A)   Class ID:         100   Pin Swaps: "}};
+    for (int k = 1; k <= 60; ++k) {
+        ASSERT_EQ(appendPinPair(editor->working, 1, std::to_string(k), std::to_string(100 + k)),
+                  noErr);
+        pieces.push_back({-1, "(" + std::to_string(k) + ","});
+        pieces.push_back({-1, std::to_string(100 + k) + ")  "});
+    }
+    InvalWindowRect(editor->window, nullptr);
+    harness::ProcessUpdates();
+    EXPECT_EQ(rowDiffers(0, pieces), 0);
+
+    // Scrolled to the right, the pairs there are drawn, by the scroll and by a whole redraw.
+    ScrollWindowTo(editor->window, 1500, 0);
+    harness::ProcessUpdates();
+    ASSERT_EQ(GetWindowScroll(editor->window).h, 1500);
+    Rect visible;
+    SetRect(&visible, 1500, 0, 1880, h);
+    EXPECT_GT(CountDark(editor->window, visible), 50);
+    EXPECT_EQ(rowDiffers(0, pieces, 1500), 0);
+    InvalWindowRect(editor->window, nullptr);
+    harness::ProcessUpdates();
+    EXPECT_EQ(rowDiffers(0, pieces, 1500), 0);
+
+    // A net of 60 pins (101 to 160) runs past the window the same way.
+    std::string net = "N";
+    SetPort(editor->window);
+    pieces = {{2, "N"}, {2 + TextWidth("12345678901234567  "), "101"}};
+    for (int k = 1; k <= 60; ++k) {
+        net += "\t" + std::to_string(100 + k);
+        if (k > 1) pieces.push_back({-1, ",  " + std::to_string(100 + k)});
+    }
+    addNets({net.c_str()});
+    showList(editor, 1, true);
+    ScrollWindowTo(editor->window, 0, 0);
+    harness::ProcessUpdates();
+    EXPECT_EQ(rowDiffers(0, pieces), 0);
+    ScrollWindowTo(editor->window, 1500, 0);
+    harness::ProcessUpdates();
+    EXPECT_GT(CountDark(editor->window, visible), 50);
+    EXPECT_EQ(rowDiffers(0, pieces, 1500), 0);
 }
 
 TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
