@@ -110,7 +110,17 @@ void setFocusTo(FieldEditor* fe, bool header) {
     SetPort(focusPort(fe));
 }
 
+// The text edit record draws a field on white; the row field it leaves is drawn again by the
+// rows form, on the window's grey, at the next update.
+void releaseRowItem(FieldEditor* fe) {
+    if (fe->focusedItem == 0 || !fe->window || !fe->rowsForm) return;
+    Rect r = itemRect(fe->rowsForm, fe->focusedItem);
+    InsetRect(&r, -2, -2);
+    InvalWindowRect(fe->window, &r);
+}
+
 void focusHeaderField(FieldEditor* fe) {
+    releaseRowItem(fe);
     setFocusTo(fe, true);
     bindItem(fe->textEdit, fe->headerForm, fe->headerPane, kFieldHeaderEdit);
     TEActivate(fe->textEdit);
@@ -119,6 +129,7 @@ void focusHeaderField(FieldEditor* fe) {
 }
 
 void focusRowItem(FieldEditor* fe, int k) {
+    if (fe->focusedItem != k) releaseRowItem(fe);
     setFocusTo(fe, false);
     bindItem(fe->textEdit, fe->rowsForm, fe->window, k);
     TEActivate(fe->textEdit);

@@ -138,6 +138,16 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
     type(fe, "a,b");
     EXPECT_EQ(rows(fe), (Texts{"ab", ""}));
     EXPECT_EQ(harness::BeepCount(), 3);
+    // The field being typed in is white; once left it is drawn on the window's grey again.
+    const Rect field = itemRect(fe->rowsForm, 1);
+    const auto fieldBack = [&] {
+        harness::ProcessUpdates();
+        return PixelAt(fe->window, field.right - 3, field.top + 3) & 0xFFFFFF;
+    };
+    EXPECT_EQ(fieldBack(), 0xFFFFFFu);
+    type(fe, "\t");
+    EXPECT_EQ(fieldBack(), 0xBBBBBBu);
+    type(fe, "\t\t"); // header, then back to the row
     type(fe, "\t\r");
     EXPECT_EQ(fe->rowCount, 2);
     EXPECT_EQ(fe->focusedItem, 3);
