@@ -128,6 +128,13 @@ e2e_library() {
     "$E2E_QPK" import "$1" "$E2E_WORK/$2" >/dev/null || e2e_fail "qpk import $1 failed"
 }
 
+# Makes the work folder's package file $1 from the bundled parts text (R1, SOT23_T, PLCC20),
+# its lines ended by CR as the import reads them.
+e2e_parts_library() {
+    sed 's/$/\r/' "$E2E_DIR/data/parts.txt" >"$E2E_WORK/parts.crlf"
+    e2e_library "$E2E_WORK/parts.crlf" "$1"
+}
+
 # Starts the program in the work folder with the given arguments and waits for its frame.
 e2e_start_app() {
     e2e_step "start the program with $*"

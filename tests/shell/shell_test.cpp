@@ -7,6 +7,7 @@
 #include "shell/WindowMenu.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
+#include "tests/support/gui/window_input.h"
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
@@ -78,14 +79,7 @@ protected:
     }
 
     static bool enabled(std::int16_t command, std::string* text = nullptr) {
-        MenuEnableRecord title;
-        title.command = static_cast<std::int16_t>(command / 100 * 100);
-        AskMenuEnabling(title);
-        MenuEnableRecord rec;
-        rec.command = command;
-        AskMenuEnabling(rec);
-        if (text) *text = rec.text;
-        return rec.enabled;
+        return ::MenuItemEnabled(command, text);
     }
 
     test_support::ScratchDir scratch_;

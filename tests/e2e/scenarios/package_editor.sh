@@ -4,9 +4,7 @@
 # editor, and qpk reads the file back with the new name and prefix.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
-DATA="$E2E_DIR/data"
-sed 's/$/\r/' "$DATA/parts.txt" >parts.crlf # the import reads lines ended by CR
-e2e_library parts.crlf parts.qpk             # R1, SOT23_T, PLCC20
+e2e_parts_library parts.qpk             # R1, SOT23_T, PLCC20
 
 e2e_start_app parts.qpk
 e2e_wait_list_count 1

@@ -5,8 +5,7 @@
 . "$(dirname "$0")/../driver.sh"
 e2e_init
 DATA="$E2E_DIR/data"
-sed 's/$/\r/' "$DATA/parts.txt" >parts.crlf # the import reads lines ended by CR
-e2e_library parts.crlf parts.qpk
+e2e_parts_library parts.qpk             # R1, SOT23_T, PLCC20
 cp parts.qpk parts.orig
 mkdir out
 

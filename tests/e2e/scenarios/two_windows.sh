@@ -6,8 +6,7 @@
 . "$(dirname "$0")/../driver.sh"
 e2e_init
 DATA="$E2E_DIR/data"
-sed 's/$/\r/' "$DATA/parts.txt" >parts.crlf
-e2e_library parts.crlf first.qpk
+e2e_parts_library first.qpk
 cp first.qpk second.qpk
 
 e2e_start_app first.qpk
