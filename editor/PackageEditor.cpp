@@ -359,13 +359,17 @@ PackageEditor* openEditor(PackageEntry* entry) {
 
 CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     if (!editor) return CloseResult::closed;
-    if (gExtensions.closeFieldEditor) {
-        const bool cancelled = forEachFieldEditor(editor, [editor, validation](int number) {
-            return fieldEditorOpen(editor, number) &&
-                   gExtensions.closeFieldEditor(editor, number, validation) ==
-                       CloseResult::cancelled;
+    // A close that deletes its item renumbers the field editors after it, so the walk starts
+    // again from the first open one after every close.
+    while (gExtensions.closeFieldEditor) {
+        int next = 0;
+        forEachFieldEditor(editor, [editor, &next](int number) {
+            if (fieldEditorOpen(editor, number)) next = number;
+            return next != 0;
         });
-        if (cancelled) return CloseResult::cancelled;
+        if (next == 0) break;
+        if (gExtensions.closeFieldEditor(editor, next, validation) == CloseResult::cancelled)
+            return CloseResult::cancelled;
     }
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
