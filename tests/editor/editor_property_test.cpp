@@ -450,6 +450,9 @@ void EditorPropertyTest::checkEntries() {
             ++count;
             EXPECT_EQ(e->owner, f);
             if (e->editor) {
+                const std::vector<PackageEditor*> live = editors();
+                ASSERT_TRUE(std::find(live.begin(), live.end(), e->editor) != live.end())
+                    << "the entry's editor is gone";
                 EXPECT_EQ(e->editor->entry, e);
             }
             if (e->flags & kModified) {
@@ -461,6 +464,10 @@ void EditorPropertyTest::checkEntries() {
             std::string why;
             if (e->image) {
                 EXPECT_TRUE(imageIsConsistent(e->image, &why)) << why;
+                // The list shows the name the image holds, cut to 17 characters.
+                const std::string name = imageField(e->image, kFieldPackageName).str();
+                EXPECT_EQ(std::string(displayNameView(e)),
+                          name.empty() ? "Unnamed Package" : name.substr(0, kDisplayNameMax));
             }
         }
         EXPECT_EQ(count, f->packageCount);
@@ -625,6 +632,11 @@ std::int16_t EditorPropertyTest::randomCommand(Rng& rng) {
                 if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
         }
     }
+    const std::vector<FieldEditor*> fields = fieldEditors();
+    if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
+        front = fields[std::size_t(pick(rng, int(fields.size())))]->window;
+        SelectWindow(front);
+    }
     if (c == kCmdClose || c == kCmdRevertPackage) harness::SetControlKey(chance(rng, 20));
     log_.push_back("command " + std::to_string(c) + " in " +
                    (front ? titleOf(front) : std::string("no window")));
@@ -683,6 +695,9 @@ void EditorPropertyTest::step(Rng& rng) {
         command = randomCommand(rng);
     }
     harness::ProcessUpdates();
+    for (const ShownDialog& d : ShownDialogs())
+        log_.push_back("  asked " + std::to_string(d.templateId) + ", answered with item " +
+                       std::to_string(d.endedWith));
     checkAll();
 
     // The focus leaving the list for the header takes the selection with it; only Create
@@ -733,11 +748,15 @@ void EditorPropertyTest::run(unsigned seed, int steps) {
 }
 
 // Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps
-// (a long run under the sanitizers, say).
+// and OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say).
 TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     const char* env = std::getenv("OK_PROPERTY_STEPS");
     const int steps = env ? std::atoi(env) : 250;
-    for (unsigned seed : {1u, 2u, 3u, 20261207u}) {
+    std::vector<unsigned> seeds{1u, 2u, 3u, 20261207u};
+    if (const char* more = std::getenv("OK_PROPERTY_SEEDS")) // that many more, from 100 on
+        for (int i = 0; i < std::atoi(more); ++i)
+            seeds.push_back(100u + unsigned(i));
+    for (unsigned seed : seeds) {
         run(seed, steps);
         if (HasFailure()) return;
     }
