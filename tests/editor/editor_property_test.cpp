@@ -365,6 +365,8 @@ void EditorPropertyTest::checkEditor(PackageEditor* e) {
     EXPECT_LE(te->selEnd, te->teLength);
     EXPECT_EQ(teText(e->textEdit), getItemText(e->headerForm, e->currentField).str())
         << "the text edit record is not bound to the current field";
+    EXPECT_EQ(te->port, e->headerPane);
+    EXPECT_TRUE(EqualRect(te->viewRect, itemRect(e->headerForm, e->currentField)));
 
     // Each header field shows what the working package holds, as typed.
     for (int i = 0; i < 6; ++i) {
@@ -407,6 +409,12 @@ void EditorPropertyTest::checkFieldEditors(const std::vector<PackageEditor*>& li
         EXPECT_GE(fe->rowCount, 1);
         EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * perRow);
         EXPECT_LE(fe->focusedItem, itemCount(fe->rowsForm));
+        // The text edit record is bound to the focused item, in the pane that has the focus.
+        EXPECT_EQ(fe->focusHeader, fe->focusedItem == 0);
+        EXPECT_EQ(fe->textEdit->port, fe->focusedItem == 0 ? fe->headerPane : fe->window);
+        EXPECT_TRUE(EqualRect(fe->textEdit->viewRect,
+                              fe->focusedItem == 0 ? itemRect(fe->headerForm, kFieldHeaderEdit)
+                                                   : itemRect(fe->rowsForm, fe->focusedItem)));
         EXPECT_EQ(teText(fe->textEdit), fe->focusedItem == 0
                                             ? getItemText(fe->headerForm, kFieldHeaderEdit).str()
                                             : getItemText(fe->rowsForm, fe->focusedItem).str());
