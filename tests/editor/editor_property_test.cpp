@@ -10,6 +10,7 @@
 #include "resources/Commands.h"
 #include "shell/Application.h"
 #include "shell/FileCommands.h"
+#include "tests/editor/package_contents.h"
 #include "tests/support/Files.h"
 #include "tests/support/Images.h"
 #include "tests/support/Library.h"
@@ -29,7 +30,6 @@
 #include <cstdlib>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,81 +48,6 @@ int pick(Rng& rng, int n) {
 }
 bool chance(Rng& rng, int percent) {
     return pick(rng, 100) < percent;
-}
-
-std::string trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
-}
-bool hasLower(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-// What no typed or pasted text may hold: a comma, a control character (TAB among them), DEL.
-bool typable(std::string_view s) {
-    return std::none_of(s.begin(), s.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u == ',' || u < 32 || u == 127;
-    });
-}
-// Fields of a field text; an empty text has one empty field.
-std::vector<std::string> splitTabs(std::string_view s) {
-    std::vector<std::string> out(1);
-    for (char c : s) {
-        if (c == '\t')
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
-    return out;
-}
-std::string handleText(Handle h) {
-    return h ? std::string(h->data, std::size_t(GetHandleSize(h))) : std::string();
-}
-// A net item keeps its text when field 1 and field 2, trimmed, hold something.
-bool netValid(std::string_view text) {
-    const std::vector<std::string> f = splitTabs(text);
-    return f.size() >= 2 && !trim(f[0]).empty() && !trim(f[1]).empty();
-}
-
-// The stored contents of a package record: field text, the sections (Class ID, pair count, pin
-// text) and the net texts. What a round trip through an image must give back.
-struct Contents {
-    std::string fields;
-    std::vector<std::tuple<std::int32_t, int, std::string>> sections;
-    std::vector<std::string> nets;
-    bool operator==(const Contents&) const = default;
-};
-// onlyStored: the sections with a Class ID and the valid nets, as flattening keeps them.
-Contents contentsOf(const PackageRecord& r, bool onlyStored) {
-    Contents c;
-    c.fields = handleText(r.fieldText);
-    for (int k = 1; k <= r.sectionCount; ++k) {
-        const ComponentSection* s = sectionAt(r, k);
-        if (!onlyStored || s->classId != 0)
-            c.sections.emplace_back(s->classId, s->pinChangeCount, handleText(s->pinChanges));
-    }
-    forEachNetItem(r, [&](const NetItem* n) {
-        const std::string text(n->text, n->textLength);
-        if (!onlyStored || netValid(text)) c.nets.push_back(text);
-    });
-    return c;
-}
-std::string describe(const Contents& c) {
-    std::ostringstream os;
-    os << "fields [" << c.fields << "]";
-    for (const auto& [id, count, pins] : c.sections)
-        os << " section " << id << "/" << count << " [" << pins << "]";
-    for (const std::string& n : c.nets)
-        os << " net [" << n << "]";
-    return os.str();
 }
 
 std::string titleOf(WindowPtr w) {
@@ -508,41 +433,33 @@ void EditorPropertyTest::checkAll() {
 void EditorPropertyTest::randomKey(Rng& rng) {
     WindowPtr front = FrontWindow();
     if (!front) return;
-    static const std::string printable = "abcxyzQRSTU0123456789 ,.-_+/";
-    static const char latin1[] = {char(0xA7), char(0xB0), char(0xD7)}; // no case to change
+    // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
+    // control characters typed with Control.
+    static const std::string chars = "azQT ,.-01234567899\u00a7\u00d7";
+    static const int named[] = {Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                                Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
+                                Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
+    static const std::string controls = "\x01\t\r\x7f";
+    const int kind = pick(rng, 10);
     int key = Qt::Key_unknown;
     Qt::KeyboardModifiers mods = Qt::NoModifier;
     std::string text;
-    const int kind = pick(rng, 20);
-    if (kind < 9) {
-        const char c = printable[std::size_t(pick(rng, int(printable.size())))];
-        key = QChar(c).toUpper().unicode();
-        text = c;
-    } else if (kind < 12) {
-        text = std::string(1, char('0' + pick(rng, 10)));
-        key = text[0];
-    } else if (kind == 12) {
-        text = QString(QChar(static_cast<unsigned char>(latin1[pick(rng, 3)]))).toStdString();
-    } else if (kind == 13) {
-        static const int moves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,
-                                    Qt::Key_Down, Qt::Key_Home,  Qt::Key_End};
-        key = moves[pick(rng, 6)];
-    } else if (kind == 14) {
-        key = chance(rng, 50) ? Qt::Key_Tab : Qt::Key_Return;
-    } else if (kind == 15) {
-        key = chance(rng, 50) ? Qt::Key_Backspace : Qt::Key_Delete;
-    } else if (kind == 16) {
-        text = "\x7f"; // DEL
-    } else if (kind == 17) {
-        const int letter = pick(rng, 26);
-        key = Qt::Key_A + letter;
-        mods = Qt::ControlModifier;
-        text = std::string(1, char(1 + letter));
-    } else if (kind == 18) {
-        key = Qt::Key_Escape;
-    } else {
+    if (kind < 6) {
+        const QString all = QString::fromUtf8(chars.c_str());
+        const QChar c = all[pick(rng, int(all.size()))];
+        text = QString(c).toStdString();
+        if (c.unicode() < 128) key = c.toUpper().unicode();
+    } else if (kind < 9) {
+        key = named[pick(rng, int(std::size(named)))];
+    } else if (chance(rng, 20)) {
         key = Qt::Key_Backtab;
         mods = Qt::ShiftModifier;
+    } else {
+        text = controls[std::size_t(pick(rng, int(controls.size())))];
+        if (text[0] != 127) {
+            key = Qt::Key_A + (text[0] - 1);
+            mods = Qt::ControlModifier;
+        }
     }
     log_.push_back("key " + std::to_string(key) + " [" + text + "] to " + titleOf(front));
     harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
