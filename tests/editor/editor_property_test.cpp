@@ -591,6 +591,7 @@ void EditorPropertyTest::step(Rng& rng) {
     // Without a package editor the list window's commands open one now and then.
     const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
     const bool full = front && front->working.sectionCount == kMaxSections;
+    PackageEntry* frontEntry = front ? front->entry : nullptr;
     std::int16_t command = 0;
     if (kind < 32) {
         randomKey(rng);
@@ -637,6 +638,17 @@ void EditorPropertyTest::step(Rng& rng) {
         for (int k = 1; k <= e->working.sectionCount; ++k)
             EXPECT_EQ(sectionAt(e->working, k)->flags, 0u) << "section " << k;
         forEachNetItem(e->working, [](const NetItem* n) { EXPECT_EQ(n->flags, 0); });
+    }
+
+    // Revert Package gives a stored Package its stored state: no image in memory, not modified.
+    if (command == kCmdRevertPackage && frontEntry &&
+        std::find(now.begin(), now.end(), front) == now.end()) {
+        for (PackageFile* f = firstPackageFile(); f; f = f->next)
+            for (PackageEntry* e = f->packages; e; e = e->next)
+                if (e == frontEntry && e->recordId != 0) {
+                    EXPECT_EQ(e->image, nullptr) << "a reverted Package kept its image";
+                    EXPECT_EQ(e->flags & kModified, 0u) << "a reverted Package stayed modified";
+                }
     }
 
     // A 27th section is never added (checkWorking), and not a word is said about it.
