@@ -542,8 +542,9 @@ void EditorPropertyTest::randomFieldEditorClick(Rng& rng, FieldEditor* fe) {
 
 std::int16_t EditorPropertyTest::randomCommand(Rng& rng) {
     static const std::int16_t commands[] = {
-        kCmdCut,    kCmdCopy,       kCmdPaste,         kCmdDelete, kCmdSelectAll, kCmdDuplicate,
-        kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,  kCmdPaste,     kCmdCreate};
+        kCmdCut,       kCmdCopy,   kCmdPaste,      kCmdDelete,        kCmdSelectAll,
+        kCmdDuplicate, kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,
+        kCmdPaste,     kCmdCreate, kCmdSave};
     WindowPtr front = FrontWindow();
     PackageFile* list = front ? listWindowFile(front) : nullptr;
     std::int16_t c = commands[pick(rng, int(std::size(commands)))];
@@ -650,6 +651,9 @@ void EditorPropertyTest::step(Rng& rng) {
                     EXPECT_EQ(e->flags & kModified, 0u) << "a reverted Package stayed modified";
                 }
     }
+
+    // What Save writes is a sound package file.
+    if (command == kCmdSave) verifyClean(path, "after Save");
 
     // A 27th section is never added (checkWorking), and not a word is said about it.
     if (full && (command == kCmdCreate || command == kCmdDuplicate ||
