@@ -313,6 +313,23 @@ void EditorPropertyTest::checkEditor(PackageEditor* e) {
               e->activeList == 1);
     const int rows = e->activeList == 1 ? countNetItems(e->working) : e->working.sectionCount;
     EXPECT_EQ(e->window->docHeight, rows * itemRowHeight());
+
+    // In the front window a selected row is drawn inverted, mostly black, and any other row
+    // mostly white.
+    if (FrontWindow() == e->window) {
+        const Rect view = GetPortRect(e->window);
+        const int h = itemRowHeight();
+        for (int r = std::max(0, view.top / h); r < rows && (r + 1) * h <= view.bottom; ++r) {
+            if (r * h < view.top) continue;
+            const Rect row{std::int16_t(r * h), view.left, std::int16_t((r + 1) * h), view.right};
+            const int dark = CountDark(e->window, row);
+            const bool selected = e->activeList == 1
+                                      ? (findNetItem(e->working, r + 1)->flags & kNetItemSelected)
+                                      : (sectionAt(e->working, r + 1)->flags & kSectionSelected);
+            EXPECT_EQ(2 * dark > h * (view.right - view.left), selected)
+                << "row " << r << " drawn " << (selected ? "unselected" : "selected");
+        }
+    }
     checkWorking(e);
 }
 
@@ -711,6 +728,7 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     // Seeds that once found a fault, each as far as the step that showed it.
     const std::pair<unsigned, int> found[] = {
         {1u, 1100}, // closing an editor left a renumbered field editor open
+        {1u, 116},  // a row created while the header had the focus drawn the wrong way
     };
     for (const auto& [seed, length] : found) {
         run(seed, length);
@@ -751,6 +769,32 @@ TEST_F(EditorPropertyTest, ClosingTheEditorClosesFieldEditorsThatADeletionRenumb
     expected.sections = {{7, 0, ""}, {99, 1, "A1\tB2"}};
     expected.nets = {"GND\t1"};
     EXPECT_EQ(contentsOf(stored, false), expected) << describe(contentsOf(stored, false));
+}
+
+// The case seed 1 found at step 115: Create leaves its new row selected while the header keeps
+// the focus, and the window then comes back to the front under a click in its list. The row
+// must be drawn highlighted again then, or the click's deselection inverts it the wrong way.
+TEST_F(EditorPropertyTest, ARowCreatedWhileTheHeaderHasTheFocusIsDrawnAsItIsMarked) {
+    PackageFile* f = openLibrary();
+    ASSERT_NE(f, nullptr);
+    PackageEditor* e = openEditor(entryAt(f, 0)); // 3 sections
+    ASSERT_NE(e, nullptr);
+    ASSERT_TRUE(choose(kCmdCreate)); // section D, selected; its field editor in front
+    harness::ProcessUpdates();
+    ASSERT_NE(FrontWindow(), e->window);
+    const int h = itemRowHeight();
+    const Rect view = GetPortRect(e->window);
+    const Rect rowD{std::int16_t(3 * h), view.left, std::int16_t(4 * h), view.right};
+    const int area = h * (view.right - view.left);
+    // A right-button click below the rows: the window comes to the front, every row deselected.
+    const Point below{std::int16_t(5 * h), 40};
+    harness::ScriptPointer(e->window, {below, below});
+    harness::SendClick(e->window, below, Qt::NoModifier, when_ += 1000, Qt::RightButton);
+    harness::ScriptPointer(nullptr, {});
+    harness::ProcessUpdates();
+    EXPECT_EQ(FrontWindow(), e->window);
+    EXPECT_EQ(sectionAt(e->working, 4)->flags, 0u);
+    EXPECT_LT(2 * CountDark(e->window, rowD), area) << "row D drawn selected";
 }
 
 // Create, Paste and Duplicate in a package holding 26 sections add nothing and say nothing:
