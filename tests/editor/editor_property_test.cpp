@@ -50,53 +50,6 @@ bool chance(Rng& rng, int percent) {
     return pick(rng, 100) < percent;
 }
 
-std::string titleOf(WindowPtr w) {
-    char text[256] = "";
-    GetWTitle(w, text);
-    return text;
-}
-std::string teText(TEHandle te) {
-    return std::string(te->hText ? te->hText->data : "", std::size_t(te->teLength));
-}
-
-// The normalised contents of a field editor: what its commit stores for a section (Class ID from
-// the leading digits, the pairs whose both pins hold something) or a net (name and the pins
-// that hold something, upper-cased, at most 255 bytes).
-std::string fieldEditorContents(FieldEditor* fe) {
-    const std::string head = upper(trim(getItemText(fe->headerForm, kFieldHeaderEdit).str()));
-    std::string out;
-    if (fe->index > 0) {
-        std::uint32_t n = 0;
-        for (char c : head) {
-            if (c < '0' || c > '9') break;
-            n = n * 10 + std::uint32_t(c - '0');
-        }
-        out = std::to_string(std::int32_t(n)) + "|";
-        for (int r = 1; r <= fe->rowCount; ++r) {
-            const std::string a = upper(trim(getItemText(fe->rowsForm, 2 * r - 1).str()));
-            const std::string b = upper(trim(getItemText(fe->rowsForm, 2 * r).str()));
-            if (!a.empty() && !b.empty()) out += a + "\t" + b + "\t";
-        }
-        return out;
-    }
-    out = head;
-    for (int r = 1; r <= fe->rowCount; ++r) {
-        const std::string pin = upper(trim(getItemText(fe->rowsForm, r).str()));
-        if (!pin.empty()) out += "\t" + pin;
-    }
-    return out.substr(0, kMaxNetText);
-}
-std::string itemContents(PackageEditor* e, int index) {
-    if (index > 0) {
-        const ComponentSection* s = sectionAt(e->working, index);
-        std::string out = std::to_string(s->classId) + "|";
-        for (const std::string& f : splitTabs(handleText(s->pinChanges)))
-            if (s->pinChangeCount) out += f + "\t";
-        return out;
-    }
-    return std::string(netItemText(findNetItem(e->working, -index)));
-}
-
 class EditorPropertyTest : public ScratchTest {
 protected:
     void SetUp() override {
