@@ -6,6 +6,7 @@
 #include "editor/EditorInternal.h"
 #include "listwin/Confirmations.h"
 #include "listwin/PackageClipboard.h"
+#include "model/PackageRules.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
 #include "toolbox/core/StringTable.h"
@@ -14,7 +15,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -424,6 +427,18 @@ WindowPtr placementReference(const FieldEditor* fe) {
     return fe->owner->window;
 }
 
+// Puts a value into a rows item without drawing it. The rows are loaded before the window is
+// first drawn, and that update draws every row in sight; most rows of a long section lie below
+// the window, and drawing each one as it is loaded would cost more than the update itself.
+OSErr loadRowText(FieldEditor* fe, int item, const Str255& text) {
+    FormItem* it = formItem(fe->rowsForm, item);
+    if (!it || it->kind != kFormEdit) return paramErr;
+    if (!it->text && !(it->text = NewHandle(0))) return memFullErr;
+    if (SetHandleSize(it->text, text.length()) != noErr) return memFullErr;
+    if (text.length() > 0) std::memcpy(it->text->data, text.chars(), text.length());
+    return noErr;
+}
+
 OSErr loadValues(FieldEditor* fe) {
     PortScope port(fe->window);
     PackageRecord& working = fe->owner->working;
@@ -433,9 +448,9 @@ OSErr loadValues(FieldEditor* fe) {
         if (!s) return paramErr;
         for (int p = 1; p <= s->pinChangeCount; ++p) {
             const int row = p;
-            if (setItemText(fe->rowsForm, 2 * row - 1, GetField(s->pinChanges, 2 * p - 1)) ||
-                setItemText(fe->rowsForm, 2 * row, GetField(s->pinChanges, 2 * p)))
-                return memFullErr;
+            if (OSErr err = loadRowText(fe, 2 * row - 1, GetField(s->pinChanges, 2 * p - 1)))
+                return err;
+            if (OSErr err = loadRowText(fe, 2 * row, GetField(s->pinChanges, 2 * p))) return err;
             if (OSErr err = addFieldEditorRow(fe)) return err;
         }
         header = NumToString(s->classId);
@@ -445,7 +460,7 @@ OSErr loadValues(FieldEditor* fe) {
         const std::string_view text = netItemText(n);
         const int fields = text.empty() ? 0 : int(std::count(text.begin(), text.end(), '\t')) + 1;
         for (int i = 1; i + 1 <= fields; ++i) {
-            if (setItemText(fe->rowsForm, i, netItemField(n, i + 1))) return memFullErr;
+            if (OSErr err = loadRowText(fe, i, netItemField(n, i + 1))) return err;
             if (OSErr err = addFieldEditorRow(fe)) return err;
         }
         header = netItemField(n, 1);
@@ -623,22 +638,17 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
     bool remove = false;
     if (validation == Validation::ask && fe->headerForm) {
         const Str255 header = trimmed(fe->headerForm, kFieldHeaderEdit);
-        bool ask = false;
-        StringId message = StringId::sectionNeedsClassId;
+        std::optional<StringId> message;
         if (isSection(fe)) {
-            ask = leadingNumber(header.view()) == 0;
-        } else if (header.empty()) {
-            ask = true;
-            message = StringId::netNeedsName;
+            message = sectionQuestion(leadingNumber(header.view()));
         } else {
             bool anyPin = false;
             for (int i = 1; i <= itemCount(fe->rowsForm) && !anyPin; ++i)
                 anyPin = !trimmed(fe->rowsForm, i).empty();
-            ask = !anyPin;
-            message = StringId::netNeedsPin;
+            message = netQuestion(header.view(), anyPin);
         }
-        if (ask) {
-            if (!confirmProceed(message)) {
+        if (message) {
+            if (!confirmProceed(*message)) {
                 if (fe->window) SelectWindow(fe->window);
                 return CloseResult::cancelled;
             }

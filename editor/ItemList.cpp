@@ -93,7 +93,18 @@ void markChanged(PackageEditor* editor) {
 
 // ---- drawing ---------------------------------------------------------------------------------
 
-void drawSectionRow(PackageEditor* editor, int row) {
+// A row of many pin swaps or pins runs far past the window. What would start right of the area
+// being drawn cannot reach it (a glyph reaches at most a pixel or two left of its pen position),
+// so a row stops there: laying out text that is never seen is what a redraw of such rows would
+// spend its time on.
+bool penPast(std::int16_t right) {
+    constexpr int kOverhang = 2;
+    Point pen;
+    GetPen(&pen);
+    return pen.h - kOverhang > right;
+}
+
+void drawSectionRow(PackageEditor* editor, int row, std::int16_t right) {
     const ComponentSection* s = sectionAt(editor->working, row + 1);
     if (!s) return;
     char text[64];
@@ -101,7 +112,7 @@ void drawSectionRow(PackageEditor* editor, int row) {
     if (s->pinChangeCount != 0)
         std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text), "   Pin Swaps: ");
     DrawText(text);
-    for (int i = 1; i <= s->pinChangeCount; ++i) {
+    for (int i = 1; i <= s->pinChangeCount && !penPast(right); ++i) {
         const std::string unpackaged = GetField(s->pinChanges, 2 * i - 1).str();
         const std::string packaged = GetField(s->pinChanges, 2 * i).str();
         DrawText(("(" + unpackaged + ",").c_str());
@@ -109,7 +120,7 @@ void drawSectionRow(PackageEditor* editor, int row) {
     }
 }
 
-void drawNetRow(PackageEditor* editor, int row, std::int16_t baseline) {
+void drawNetRow(PackageEditor* editor, int row, std::int16_t baseline, std::int16_t right) {
     const NetItem* n = netAt(editor, row);
     if (!n) return;
     const Str255 name = netItemField(n, 1);
@@ -120,20 +131,20 @@ void drawNetRow(PackageEditor* editor, int row, std::int16_t baseline) {
     MoveTo(std::int16_t(kTextLeft + TextWidth(kPinColumn)), baseline);
     const std::string_view text = netItemText(n);
     const int fields = int(std::count(text.begin(), text.end(), '\t')) + 1;
-    for (int f = 2; f <= fields; ++f) {
+    for (int f = 2; f <= fields && !penPast(right); ++f) {
         if (f > 2) DrawText(",  ");
         DrawString(netItemField(n, f));
     }
 }
 
-void drawRow(PackageEditor* editor, int row) {
+void drawRow(PackageEditor* editor, int row, std::int16_t right) {
     const std::int16_t h = itemRowHeight();
     const auto baseline = std::int16_t((row + 1) * h - itemRowDescent());
     MoveTo(kTextLeft, baseline);
     if (editor->activeList == 1)
-        drawNetRow(editor, row, baseline);
+        drawNetRow(editor, row, baseline, right);
     else
-        drawSectionRow(editor, row);
+        drawSectionRow(editor, row, right);
     if (frontmost(editor) && isRowSelected(editor, row)) InvertRect(rowRect(row));
 }
 
@@ -146,7 +157,7 @@ void drawList(PackageEditor* editor, const Rect& area) {
     const int first = std::max(0, area.top / h);
     const int last = std::min(count - 1, area.bottom / h);
     for (int r = first; r <= last; ++r)
-        drawRow(editor, r);
+        drawRow(editor, r, area.right);
     if (gDragAnchor >= 0 && editor->activeList == 0) {
         InvertRect(rowRect(gDragAnchor));
         if (gDragTarget >= 0) insertionLine(editor, gDragTarget);

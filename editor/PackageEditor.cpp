@@ -10,12 +10,14 @@
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "model/Image.h"
+#include "model/PackageRules.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/EnablingSteps.h"
 
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -55,9 +57,7 @@ void commitFieldEditors(PackageEditor* editor) {
 }
 
 bool workingPackageValid(PackageEditor* editor) {
-    return editor->working.sectionCount > 0 &&
-           !TrimBlanks(packageField(editor->working, kFieldPackageName).view()).empty() &&
-           !TrimBlanks(packageField(editor->working, kFieldDesignatorPrefix).view()).empty();
+    return !packageQuestion(editor->working);
 }
 
 // --- hooks of the list window and the commit -------------------------------------------------
@@ -369,24 +369,23 @@ PackageEditor* openEditor(PackageEntry* entry) {
 
 CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     if (!editor) return CloseResult::closed;
-    // A close that deletes its item renumbers the field editors after it, so the walk starts
-    // again from the first open one after every close.
-    while (gExtensions.closeFieldEditor) {
-        int next = 0;
-        forEachFieldEditor(editor, [editor, &next](int number) {
-            if (fieldEditorOpen(editor, number)) next = number;
-            return next != 0;
-        });
-        if (next == 0) break;
-        if (gExtensions.closeFieldEditor(editor, next, validation) == CloseResult::cancelled)
+    if (gExtensions.closeFieldEditor) {
+        auto cancelled = [editor, validation](int number) {
+            return gExtensions.closeFieldEditor(editor, number, validation) ==
+                   CloseResult::cancelled;
+        };
+        if (forEachFieldEditor(editor, [editor, &cancelled](int number) {
+                return fieldEditorOpen(editor, number) && cancelled(number);
+            }))
             return CloseResult::cancelled;
+        // Then any left over with a number past the counts: number 0 finds any of the editor's.
+        while (fieldEditorOpen(editor, 0))
+            if (cancelled(0)) return CloseResult::cancelled;
     }
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
-        const bool noSection = editor->working.sectionCount == 0;
-        if (noSection || !workingPackageValid(editor)) {
-            if (!confirmProceed(noSection ? StringId::packageNeedsSection
-                                          : StringId::packageNeedsNameAndPrefix)) {
+        if (const std::optional<StringId> message = packageQuestion(editor->working)) {
+            if (!confirmProceed(*message)) {
                 if (editor->window) SelectWindow(editor->window);
                 return CloseResult::cancelled;
             }

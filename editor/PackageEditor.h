@@ -85,7 +85,8 @@ bool itemClipboardHolds();
 // What the item list and the field editor windows add to the editor. Without them the list is
 // empty and no field editor window is ever open.
 struct EditorExtensions {
-    // Field editor number k (section k, or net item -k) of the editor, open or not.
+    // Field editor number k (section k, or net item -k) of the editor, open or not; number 0
+    // stands for any field editor of the editor, whatever its number.
     bool (*fieldEditorOpen)(PackageEditor* editor, int number) = nullptr;
     bool (*fieldEditorChanged)(PackageEditor* editor, int number) = nullptr;
     CloseResult (*closeFieldEditor)(PackageEditor* editor, int number,

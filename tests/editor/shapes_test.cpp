@@ -64,22 +64,24 @@ protected:
 };
 
 TEST_F(ShapesTest, TypedShapesMatchWholeTrimmedAndWithoutCase) {
+    const struct {
+        const char* typed;
+        std::uint16_t family;
+        const char* labels;
+    } shapes[] = {{"vdip ", 14, "Pin Count|Row Space|"},
+                  {"VDIP14", 0, "PN{}|SP{}|HT{}"},
+                  {"hedgcon", 7, "Pin Count|Spacing|Pin Width"},
+                  {"Custom", 0, "PN{}|SP{}|HT{}"}};
+    for (const auto& shape : shapes) {
+        type(kHeaderShape, shape.typed);
+        EXPECT_EQ(family, shape.family) << shape.typed;
+        EXPECT_EQ(labels(), shape.labels) << shape.typed;
+        EXPECT_EQ(sizeMenuOfItem11(), 0) << shape.typed;
+    }
+    EXPECT_FALSE(matchShape(header.get(), &family)) << "the same family again";
     type(kHeaderShape, "vdip ");
-    EXPECT_EQ(family, 14);
-    EXPECT_EQ(labels(), "Pin Count|Row Space|");
-    EXPECT_EQ(sizeMenuOfItem11(), 0);
     EXPECT_EQ(headerFieldValue(header.get(), kHeaderShape).str(), "VDIP");
     EXPECT_EQ(text(kHeaderShape), "vdip "); // the field keeps what was typed
-
-    type(kHeaderShape, "VDIP14");
-    EXPECT_EQ(family, 0);
-    EXPECT_EQ(labels(), "PN{}|SP{}|HT{}");
-    type(kHeaderShape, "Custom");
-    EXPECT_EQ(family, 0);
-    EXPECT_FALSE(matchShape(header.get(), &family)) << "the same family again";
-
-    type(kHeaderShape, "hedgcon");
-    EXPECT_EQ(labels(), "Pin Count|Spacing|Pin Width");
 }
 
 TEST_F(ShapesTest, ChoosingAFamilyThenASize) {

@@ -59,8 +59,8 @@ protected:
     }
     void TearDown() override {
         DisarmMemoryFault();
-        for (PackageFile* f : files_)
-            closeWithoutSaving(f);
+        while (!files_.empty()) // closing takes the file off the list
+            closeWithoutSaving(files_.back());
         disposePackageClipboard();
         EXPECT_EQ(entriesInUse(), baseEntries_) << "entries leaked";
         ResetDialogHarness();
@@ -114,11 +114,12 @@ protected:
         DispatchMenuCommand(command);
         harness::ProcessUpdates();
     }
-    static bool enabled(std::int16_t command) {
+    static bool enabled(std::int16_t command, std::string* text = nullptr) {
         askTitles(command);
         MenuEnableRecord rec;
         rec.command = command;
         AskMenuEnabling(rec);
+        if (text) *text = rec.text;
         return rec.enabled;
     }
     static void select(PackageFile* f, std::initializer_list<int> indices) {
@@ -178,73 +179,53 @@ protected:
     std::size_t baseEntries_ = 0;
 };
 
-TEST_F(ListCommandsTest, CopyAndPasteDoubleTheListAndPasteAgain) {
+TEST_F(ListCommandsTest, PackagesCopiedFromAClosedFileArePastedTwiceAndSaved) {
     std::vector<std::string> names;
     for (int i = 0; i < 20; ++i)
         names.push_back("P" + std::to_string(i));
-    PackageFile* f = openLibrary("a.qpk", names);
-    EXPECT_FALSE(enabled(kCmdCopy));
-    EXPECT_FALSE(enabled(kCmdPaste));
-
+    openLibrary("src.qpk", names);
     run(kCmdSelectAll);
     run(kCmdCopy);
+    closeWithoutSaving(files_.back());
     checkInvariants();
-    ASSERT_TRUE(enabled(kCmdPaste));
     EXPECT_EQ(displayNames(packageClipboard()), names);
-    run(kCmdPaste);
-    checkInvariants();
-    EXPECT_EQ(f->packageCount, 40);
-    EXPECT_EQ(marks(f), std::string(20, '.') + std::string(20, '*'));
-    std::vector<std::string> twice = names;
-    twice.insert(twice.end(), names.begin(), names.end());
-    EXPECT_EQ(displayNames(f), twice);
-    // The last pasted package is scrolled into view.
-    const ListView* v = listView(f);
-    EXPECT_LE(v->topRow, 39);
-    EXPECT_GE(v->topRow + v->lastRowOffset, 39);
-    for (int i = 20; i < 40; ++i) {
-        EXPECT_EQ(entryAt(f, i)->recordId, 0u);
-        EXPECT_EQ(image(entryAt(f, i)), withoutLinks(packageImage(names[i - 20], {5}).get()));
-    }
 
-    // Again: a second set, the clipboard unchanged.
+    // Pasted after Q1 as the selection, the last of them scrolled into view; then a second set,
+    // the clipboard unchanged.
+    PackageFile* f = openLibrary("dst.qpk", {"Q1"});
+    ASSERT_TRUE(enabled(kCmdPaste));
     run(kCmdPaste);
     checkInvariants();
-    EXPECT_EQ(f->packageCount, 60);
-    EXPECT_EQ(marks(f), std::string(40, '.') + std::string(20, '*'));
+    EXPECT_EQ(marks(f), "." + std::string(20, '*'));
+    const ListView* v = listView(f);
+    EXPECT_LE(v->topRow, 20);
+    EXPECT_GE(v->topRow + v->lastRowOffset, 20);
+    run(kCmdPaste);
+    checkInvariants();
+    EXPECT_EQ(marks(f), std::string(21, '.') + std::string(20, '*'));
     EXPECT_EQ(displayNames(packageClipboard()), names);
+    std::vector<std::string> expected = {"Q1"};
+    for (int k = 0; k < 2; ++k)
+        expected.insert(expected.end(), names.begin(), names.end());
+    EXPECT_EQ(displayNames(f), expected);
+
+    // Saved and read back, the file holds them byte for byte.
+    ASSERT_EQ(savePackageFile(f), noErr);
+    closeWithoutSaving(f);
+    verifyClean(dir + "/dst.qpk");
+    f = openPath(dir + "/dst.qpk");
+    EXPECT_EQ(displayNames(f), expected);
+    for (int i = 1; i <= 40; ++i)
+        EXPECT_EQ(image(entryAt(f, i)), withoutLinks(packageImage(names[(i - 1) % 20], {5}).get()))
+            << i;
 
     // Copy with one entry selected replaces the clipboard; clearing the clipboards empties it.
     select(f, {3});
     run(kCmdCopy);
-    EXPECT_EQ(displayNames(packageClipboard()), std::vector<std::string>{"P3"});
+    EXPECT_EQ(displayNames(packageClipboard()), std::vector<std::string>{"P2"});
     clearClipboards();
     EXPECT_EQ(packageClipboard(), nullptr);
     EXPECT_FALSE(enabled(kCmdPaste));
-}
-
-TEST_F(ListCommandsTest, PackagesCopiedFromAClosedFileArriveIntactAndAreSaved) {
-    PackageFile* source = openLibrary("src.qpk", {"R1", "C22", "U3"});
-    select(source, {0, 2});
-    run(kCmdCopy);
-    closeWithoutSaving(source);
-    checkInvariants();
-
-    PackageFile* dest = openLibrary("dst.qpk", {"Q1"});
-    ASSERT_TRUE(enabled(kCmdPaste));
-    run(kCmdPaste);
-    checkInvariants();
-    EXPECT_EQ(displayNames(dest), (std::vector<std::string>{"Q1", "R1", "U3"}));
-    EXPECT_EQ(image(entryAt(dest, 1)), withoutLinks(packageImage("R1", {5}).get()));
-    EXPECT_EQ(image(entryAt(dest, 2)), withoutLinks(packageImage("U3", {5}).get()));
-
-    // Saved and read back, the file holds them byte for byte.
-    ASSERT_EQ(savePackageFile(dest), noErr);
-    closeWithoutSaving(dest);
-    verifyClean(dir + "/dst.qpk");
-    PackageFile* again = openPath(dir + "/dst.qpk");
-    EXPECT_EQ(displayNames(again), (std::vector<std::string>{"Q1", "R1", "U3"}));
-    EXPECT_EQ(image(entryAt(again, 2)), withoutLinks(packageImage("U3", {5}).get()));
 }
 
 TEST_F(ListCommandsTest, CutMovesStoredPackagesToTheDiscardsAndDeleteDropsUnsavedOnes) {
@@ -266,23 +247,15 @@ TEST_F(ListCommandsTest, CutMovesStoredPackagesToTheDiscardsAndDeleteDropsUnsave
     EXPECT_EQ(displayNames(f), (std::vector<std::string>{"A", "C"}));
     EXPECT_EQ(describe(f).substr(describe(f).find("discarded")), discards);
 
-    // Backspace reaches Delete through the menu enabling: with nothing selected it does nothing.
-    WindowMessage key;
-    key.kind = wmKeyDown;
-    key.key = kKeyBackspace;
-    harness::Deliver(f->listWindow, key);
-    EXPECT_EQ(f->packageCount, 2);
     select(f, {0});
-    harness::Deliver(f->listWindow, key);
+    run(kCmdDelete);
     EXPECT_EQ(displayNames(f), std::vector<std::string>{"C"});
-    checkInvariants();
 
     // Closed without saving, a file whose packages were deleted keeps every byte.
     PackageFile* g = openLibrary("b.qpk", {"X", "Y"});
     const std::vector<unsigned char> stored = readBytes(dir + "/b.qpk");
     run(kCmdSelectAll);
     run(kCmdDelete);
-    EXPECT_EQ(g->packageCount, 0);
     closeWithoutSaving(g);
     EXPECT_EQ(readBytes(dir + "/b.qpk"), stored);
 
@@ -310,12 +283,11 @@ TEST_F(ListCommandsTest, DuplicateAddsAPlusUpToSeventeenCharacters) {
                                    sixteen + "+", twenty.substr(0, 17), "Unnamed Package+"}));
     EXPECT_EQ(marks(f), "....****");
     // Field 1 of each image carries the new name; a 17-character display name keeps the image.
-    EXPECT_EQ(image(entryAt(f, 4)), withoutLinks(packageImage("R1+", {5}).get()));
-    EXPECT_EQ(image(entryAt(f, 5)), withoutLinks(packageImage(sixteen + "+", {5}).get()));
-    EXPECT_EQ(image(entryAt(f, 6)), withoutLinks(packageImage(twenty, {5}).get()));
-    EXPECT_EQ(image(entryAt(f, 7)), withoutLinks(packageImage("Unnamed Package+", {5}).get()));
-    for (int i = 0; i < 4; ++i)
+    const std::string field1[] = {"R1+", sixteen + "+", twenty, "Unnamed Package+"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(image(entryAt(f, 4 + i)), withoutLinks(packageImage(field1[i], {5}).get()));
         EXPECT_EQ(entryAt(f, i)->image, nullptr) << "stored images are purged again";
+    }
 
     // R1+ becomes R1++.
     select(f, {4});
@@ -333,14 +305,12 @@ TEST_F(ListCommandsTest, CreateAppendsAnEmptyPackageAsTheOnlySelection) {
     hooks.openEditor = [](PackageEntry* e) { opened = e; };
     installListWindowHooks(hooks);
     select(f, {0});
-    ASSERT_TRUE(enabled(kCmdCreate));
     run(kCmdCreate);
-    checkInvariants();
+    checkInvariants(); // among them: the new entry is modified
     EXPECT_EQ(displayNames(f), (std::vector<std::string>{"A", "B", "Unnamed Package"}));
     EXPECT_EQ(marks(f), "..*");
     PackageEntry* e = entryAt(f, 2);
     EXPECT_EQ(e->recordId, 0u);
-    EXPECT_TRUE(e->flags & kModified);
     EXPECT_EQ(opened, e);
     // The empty package: no sections, no nets, no classes, no field text.
     EXPECT_EQ(bytesOf(e->image), std::vector<char>(8, 0));
@@ -371,11 +341,9 @@ TEST_F(ListCommandsTest, RevertPackageRemovesUnsavedAndRestoresStoredNames) {
 
     // Two selected: the plural question; OK reverts both.
     select(f, {1, 3});
-    askTitles(kCmdRevertPackage);
-    MenuEnableRecord item;
-    item.command = kCmdRevertPackage;
-    AskMenuEnabling(item);
-    EXPECT_STREQ(item.text, "Revert These Packages");
+    std::string title;
+    EXPECT_TRUE(enabled(kCmdRevertPackage, &title));
+    EXPECT_EQ(title, "Revert These Packages");
     AnswerNextDialog(1007, 1);
     run(kCmdRevertPackage);
     EXPECT_EQ(ShownDialogs()[1].texts.at(3),
@@ -459,53 +427,36 @@ TEST_F(ListCommandsTest, MemoryRunningOutLeavesTheFileAndTheClipboardAsTheyWere)
     PackageFile* f = openLibrary("a.qpk", {"A", "B", "C", "D"});
     auto state = [&] { return describe(f) + "clipboard:\n" + describe(packageClipboard()); };
     select(f, {1, 2});
-    const std::string selected = describe(f);
-
-    // Copy: a failed copy leaves no clipboard (Paste is disabled), the file untouched.
+    // Runs the command once for the state it leaves, puts the state back with undo, then fails
+    // each of its allocations in turn.
+    auto check = [&](std::int16_t command, const std::function<void()>& undo) {
+        SCOPED_TRACE("command " + std::to_string(command));
+        const std::string before = state();
+        run(command);
+        const std::string after = state();
+        undo();
+        ASSERT_EQ(state(), before);
+        failEveryAllocation([command] { DispatchMenuCommand(command); }, state, before, after,
+                            undo);
+        checkInvariants();
+    };
+    // A failed Copy leaves no clipboard (Paste is disabled); a failed Paste or Duplicate adds
+    // nothing and keeps the selection; a failed Cut deletes nothing.
+    check(kCmdCopy, [] { disposePackageClipboard(); });
     run(kCmdCopy);
-    const std::string copied = state();
-    disposePackageClipboard();
-    failEveryAllocation([] { DispatchMenuCommand(kCmdCopy); }, state, selected + "clipboard:\nnone",
-                        copied, [] { disposePackageClipboard(); });
-    checkInvariants();
-
-    // Paste: nothing added, the selection kept.
-    run(kCmdCopy);
-    const std::string beforePaste = state();
-    run(kCmdPaste);
-    const std::string pasted = state();
-    auto undoPaste = [&] {
+    auto unpaste = [&] {
         deleteCommand(f);
         select(f, {1, 2});
     };
-    undoPaste();
-    failEveryAllocation([] { DispatchMenuCommand(kCmdPaste); }, state, beforePaste, pasted,
-                        undoPaste);
-    checkInvariants();
-
-    // Duplicate: nothing added, the clipboard untouched.
-    run(kCmdDuplicate);
-    const std::string duplicated = state();
-    undoPaste();
-    failEveryAllocation([] { DispatchMenuCommand(kCmdDuplicate); }, state, beforePaste, duplicated,
-                        undoPaste);
-    checkInvariants();
-
-    // Cut: with memory gone nothing is deleted.
-    run(kCmdCut);
-    const std::string cut = state();
-    closeWithoutSaving(f);
-    f = openLibrary("b.qpk", {"A", "B", "C", "D"});
-    select(f, {1, 2});
-    const std::string beforeCut = describe(f) + "clipboard:\nnone";
-    failEveryAllocation([] { DispatchMenuCommand(kCmdCut); }, state, beforeCut, cut,
-                        [&] {
-                            closeWithoutSaving(f);
-                            f = openLibrary("b.qpk", {"A", "B", "C", "D"});
-                            select(f, {1, 2});
-                            disposePackageClipboard();
-                        });
-    checkInvariants();
+    check(kCmdPaste, unpaste);
+    check(kCmdDuplicate, unpaste);
+    disposePackageClipboard();
+    check(kCmdCut, [&] {
+        closeWithoutSaving(f);
+        f = openLibrary("a.qpk", {"A", "B", "C", "D"});
+        select(f, {1, 2});
+        disposePackageClipboard();
+    });
 }
 
 TEST_F(ListCommandsTest, TheConfirmationsAskAsTheyShould) {
@@ -594,18 +545,8 @@ TEST_F(ListCommandsTest, CommitEditorCarriesTheWorkingPackageOrDeletesAnInvalidO
     checkInvariants();
 }
 
-TEST_F(ListCommandsTest, FindAgainWalksDownFromTheFirstSelectionAndBeepsAtTheEnd) {
-    // P1 to P4 all match: with P2 and P4 selected, P3, then P4, then P1 (P4 is the last).
-    PackageFile* f = openLibrary("a.qpk", {"P1", "P2", "P3", "P4"});
-    lastSearch() = PackageSearch{Str255("p"), SearchField::name, MatchMode::containing};
-    select(f, {1, 3});
-    for (const char* expected : {"..*.", "...*", "*..."}) {
-        run(kCmdFindAgain);
-        EXPECT_EQ(marks(f), expected);
-    }
-    EXPECT_TRUE(ShownDialogs().empty());
-
-    // Class ID Ending with 12: 4512 and 12 match, 1213 does not; from P3 on nothing does.
+TEST_F(ListCommandsTest, FindAgainSelectsTheNextMatchAndBeepsAtTheEnd) {
+    // Class ID Ending with 12: 4512 and 12 match, 1213 does not; after Q12 nothing does.
     std::vector<UniqueHandle> images;
     for (std::int32_t id : {1213, 4512, 12, 5})
         images.push_back(packageImage("Q" + std::to_string(id), {7, id}));
@@ -621,6 +562,7 @@ TEST_F(ListCommandsTest, FindAgainWalksDownFromTheFirstSelectionAndBeepsAtTheEnd
     run(kCmdFindAgain);
     EXPECT_EQ(marks(g), "..*." + filler);
     EXPECT_EQ(harness::BeepCount(), 1);
+    EXPECT_TRUE(ShownDialogs().empty());
 
     // An unreadable image is reported and the walk goes on to the next package.
     deselectAll(g);

@@ -196,27 +196,22 @@ TEST_F(FaultSafety, TheSessionItselfSucceeds) {
     EXPECT_EQ(r.freeBlocks + r.unlistedFreeBlocks, 0u); // compacted at close
 }
 
-TEST_F(FaultSafety, EveryFailingCall) {
-    const long calls = countCalls(FileCall::any);
-    for (long n = 1; n <= calls + 1; ++n) {
+// Every call failing with an I/O error or a full disk (and a call past the last, which never
+// comes), and every write writing half; each left as the failure left it, and retried.
+TEST_F(FaultSafety, EveryFailingCallAndShortWrite) {
+    std::vector<std::pair<FileFault, std::string>> faults;
+    for (long n = 1, calls = countCalls(FileCall::any); n <= calls + 1; ++n)
         for (OSErr code : {OSErr(FileFault::ioErrFail), dskFulErr}) {
-            for (bool retry : {false, true}) {
-                const std::string what = "call " + std::to_string(n) + " fails with " +
-                                         std::to_string(code) + (retry ? ", retried" : "");
-                runWithFault(failingCall(FileCall::any, n, code), retry, what);
-                if (HasFailure()) return;
-            }
-        }
-    }
-}
-
-TEST_F(FaultSafety, EveryShortWrite) {
-    const long writes = countCalls(FileCall::write);
-    for (long n = 1; n <= writes; ++n) {
-        for (bool retry : {false, true}) {
             const std::string what =
-                "write " + std::to_string(n) + " is short" + (retry ? ", retried" : "");
-            runWithFault(failingCall(FileCall::write, n, dskFulErr, true), retry, what);
+                "call " + std::to_string(n) + " fails with " + std::to_string(code);
+            faults.emplace_back(failingCall(FileCall::any, n, code), what);
+        }
+    for (long n = 1, writes = countCalls(FileCall::write); n <= writes; ++n)
+        faults.emplace_back(failingCall(FileCall::write, n, dskFulErr, true),
+                            "write " + std::to_string(n) + " is short");
+    for (const auto& [fault, what] : faults) {
+        for (bool retry : {false, true}) {
+            runWithFault(fault, retry, what + (retry ? ", retried" : ""));
             if (HasFailure()) return;
         }
     }

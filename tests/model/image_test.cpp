@@ -25,20 +25,10 @@ UniqueHandle sampleImage() {
 TEST(Image, FlattenAndExpand) {
     UniqueHandle image = sampleImage();
     ASSERT_TRUE(image);
-    ImageHeader h;
-    ASSERT_TRUE(readImageHeader(image.data(), image.size(), &h));
-    EXPECT_EQ(h.sectionCount, 3); // Class ID 0 dropped
-    EXPECT_EQ(h.netCount, 2);     // the net without pins dropped
-    EXPECT_EQ(h.classCount, 2);
-    EXPECT_EQ(imageFieldText(image.get()), "SOIC8\tU\tSO");
-    // 8 header + 16 class table + 10 text + (8+3) + (8+0) + (8+7) + (2+5) + (2+5)
+    // The parts the file layout table below checks one by one: 8 header + 16 class table + 10 text
+    // + (8+3) + (8+0) + (8+7) + (2+5) + (2+5)
     EXPECT_EQ(image.size(), 8 + 16 + 10 + 11 + 8 + 15 + 7 + 7);
-
     ClassEntry e;
-    ASSERT_TRUE(imageClassEntry(image.get(), 0, &e));
-    EXPECT_EQ(e.classLink, 0u);
-    EXPECT_EQ(e.backOffset, -8);
-    EXPECT_EQ(e.sectionOffset, 16 + 10); // from offset 8 to the first section at 34
     std::int32_t id = 0;
     ASSERT_TRUE(imageClassEntryClassId(image.data(), image.size(), 0, &id));
     EXPECT_EQ(id, 5);

@@ -31,9 +31,6 @@ TEST(PackageEntry, DisplayNamesAndPool) {
     PackageEntry* stored = newEntry("", nullptr, 1234, ImageState::stored);
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(displayName(stored).str(), "Unnamed Package");
-    EXPECT_EQ(stored->recordId, 1234u);
-    EXPECT_EQ(stored->flags, 0u);
-    EXPECT_EQ(stored->image, nullptr);
 
     PackageEntry* fresh =
         newEntry("ABCDEFGHIJKLMNOPQRSTU", imageNamed("x").release(), 0, ImageState::modified);

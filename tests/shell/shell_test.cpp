@@ -5,6 +5,8 @@
 #include "shell/Application.h"
 #include "shell/FileCommands.h"
 #include "shell/WindowMenu.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
@@ -19,7 +21,6 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -36,7 +37,6 @@ protected:
     void SetUp() override {
         static const bool started = startApplication() == noErr;
         ASSERT_TRUE(started);
-        ASSERT_TRUE(dir_.isValid());
         ResetDialogHarness();
     }
     void TearDown() override {
@@ -45,23 +45,17 @@ protected:
         ResetDialogHarness();
     }
 
-    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
+    std::string path(const char* name) const { return scratch_.path + "/" + name; }
 
     std::string writeText(const char* name, const std::string& text) const {
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
     }
-    std::string readText(const std::string& p) const {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
 
     // A package file made from text, as the command-line tool makes one.
     std::string makePackageFile(const char* name, const std::string& text) const {
         const std::string source = writeText("source.txt", text);
-        std::unique_ptr<RecordFile> records;
-        EXPECT_EQ(RecordFile::create(path(name), "RHWQ", "QPK", "QPKG", 0), noErr);
-        EXPECT_EQ(RecordFile::open(path(name), FilePerm::readWrite, &records), noErr);
+        std::unique_ptr<RecordFile> records = test_support::newRecordFile(path(name));
         RecordFileSink sink(*records);
         EXPECT_TRUE(importText(source, sink, nullptr).ok());
         EXPECT_EQ(records->close(), noErr);
@@ -94,7 +88,7 @@ protected:
         return rec.enabled;
     }
 
-    QTemporaryDir dir_;
+    test_support::ScratchDir scratch_;
 };
 
 TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
@@ -102,7 +96,6 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     const std::string other = makePackageFile("other.qpk", kTwoPackages);
     PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->packageCount, 2);
     ASSERT_NE(openFile(other), nullptr);
     EXPECT_NE(FrontWindow(), f->listWindow);
     EXPECT_EQ(openFile(lib, NonPackageFile::ignore), f); // brought back, not opened twice
@@ -139,9 +132,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     PackageFile* converted = currentPackageFile();
     ASSERT_NE(converted, nullptr);
     EXPECT_EQ(converted->recordFile->fileName(), "converted.qpk");
-    ASSERT_EQ(converted->packageCount, 2);
-    EXPECT_EQ(displayNameView(entryAt(converted, 0)), "R1"); // file order
-    EXPECT_EQ(displayNameView(entryAt(converted, 1)), "C1");
+    EXPECT_EQ(test_support::displayNames(converted), (std::vector<std::string>{"R1", "C1"}));
     EXPECT_FALSE(converted->recordFile->indexOutOfDate());
 
     // The next Open shows the filter used last; the Convert dialog refuses the text itself.
@@ -151,7 +142,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_EQ(ShownFileDialogs()[2].filterIndex, 1);
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file!");
-    EXPECT_EQ(readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    EXPECT_EQ(test_support::readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
     EXPECT_EQ(openCount(), 3);
 }
 
@@ -203,8 +194,7 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
     EXPECT_EQ(closeFile(a, CloseMode::askToSave), CloseResult::closed);
     PackageFile* again = openFile(path("A.qpk"));
     ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->packageCount, 1);
-    EXPECT_EQ(displayNameView(again->packages), "P2");
+    EXPECT_EQ(test_support::displayNames(again), std::vector<std::string>{"P2"});
 }
 
 TEST_F(ShellTest, SaveAndRevertFollowChanges) {
@@ -235,7 +225,7 @@ TEST_F(ShellTest, SaveAndRevertFollowChanges) {
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file.");
     AnswerNextFileDialog(path("lib.txt"));
     fileCommand(kCmdSaveAsText);
-    EXPECT_EQ(readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
+    EXPECT_EQ(test_support::readText(path("lib.txt")), "P2,U,DIP\r\n\t2,0\r\n");
 }
 
 TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
@@ -302,57 +292,48 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
     EXPECT_EQ(ShownDialogs()[0].texts.at(3), "Version 3.8.4  for Windows");
 }
 
-// One enabling question with the application started: no package file, or one whose list window
-// is in front, unmodified or modified.
+// The menu enabling with the application started: with no package file, or with one whose list
+// window is in front, unmodified or modified; the commands enabled and disabled there. Create and
+// Revert Package get their texts from the shared step before every question; no other command
+// asked here gets a text.
 enum class Situation { noFile, listWindow, modifiedFile };
-struct EnablingCase {
-    const char* name;
+struct EnablingSituation {
     Situation situation;
-    std::int16_t command;
-    bool enabled;
-    const char* text = nullptr; // the text the shared pre-step or the window sets, if any
+    std::vector<std::int16_t> on, off;
 };
 
-class ShellEnablingTest : public ShellTest, public ::testing::WithParamInterface<EnablingCase> {};
-
-TEST_P(ShellEnablingTest, DecidesTheCommand) {
-    const EnablingCase& c = GetParam();
-    if (c.situation != Situation::noFile) {
-        PackageFile* f = openFile(makePackageFile("lib.qpk", kTwoPackages));
-        ASSERT_NE(f, nullptr);
-        if (c.situation == Situation::modifiedFile) discardFirst(f);
+TEST_F(ShellTest, MenuEnablingFollowsTheFrontFile) {
+    const EnablingSituation situations[] = {
+        {Situation::noFile,
+         {kCmdAbout, kCmdNew, kCmdOpen, kCmdWindowMenu},
+         {kCmdCopy, kCmdCreate, kCmdRevertPackage, kCmdClose, kCmdSave}},
+        {Situation::listWindow,
+         {kCmdCreate, kCmdSelectAll, kCmdClose, kCmdSaveAsText, kCmdWindowMenu, kCmdFirstWindow},
+         {kCmdRevertPackage, kCmdSave, kCmdRevertFile}},
+        {Situation::modifiedFile, {kCmdSave, kCmdRevertFile}, {}},
+    };
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    for (const EnablingSituation& s : situations) {
+        if (s.situation != Situation::noFile) {
+            PackageFile* f = openFile(lib);
+            ASSERT_NE(f, nullptr);
+            if (s.situation == Situation::modifiedFile) discardFirst(f);
+        }
+        for (bool on : {true, false}) {
+            for (std::int16_t command : on ? s.on : s.off) {
+                SCOPED_TRACE("situation " + std::to_string(int(s.situation)) + ", command " +
+                             std::to_string(command));
+                std::string text;
+                EXPECT_EQ(enabled(command, &text), on);
+                EXPECT_EQ(text, command == kCmdCreate          ? "Create New Package"
+                                : command == kCmdRevertPackage ? "Revert This Package"
+                                                               : "");
+            }
+        }
+        while (PackageFile* f = firstPackageFile())
+            closeFile(f, CloseMode::forced);
     }
-    std::string text;
-    EXPECT_EQ(enabled(c.command, &text), c.enabled);
-    EXPECT_EQ(text, c.text ? c.text : "");
 }
-
-const EnablingCase kEnablingCases[] = {
-    {"NoFile_Copy", Situation::noFile, kCmdCopy, false},
-    {"NoFile_Create", Situation::noFile, kCmdCreate, false, "Create New Package"},
-    {"NoFile_RevertPackage", Situation::noFile, kCmdRevertPackage, false, "Revert This Package"},
-    {"NoFile_About", Situation::noFile, kCmdAbout, true},
-    {"NoFile_New", Situation::noFile, kCmdNew, true},
-    {"NoFile_Open", Situation::noFile, kCmdOpen, true},
-    {"NoFile_Close", Situation::noFile, kCmdClose, false},
-    {"NoFile_Save", Situation::noFile, kCmdSave, false},
-    {"NoFile_WindowMenu", Situation::noFile, kCmdWindowMenu, true},
-    {"ListWindow_Create", Situation::listWindow, kCmdCreate, true, "Create New Package"},
-    {"ListWindow_RevertPackage", Situation::listWindow, kCmdRevertPackage, false,
-     "Revert This Package"},
-    {"ListWindow_SelectAll", Situation::listWindow, kCmdSelectAll, true},
-    {"ListWindow_Close", Situation::listWindow, kCmdClose, true},
-    {"ListWindow_SaveAsText", Situation::listWindow, kCmdSaveAsText, true},
-    {"ListWindow_Save", Situation::listWindow, kCmdSave, false},
-    {"ListWindow_RevertFile", Situation::listWindow, kCmdRevertFile, false},
-    {"ListWindow_WindowMenu", Situation::listWindow, kCmdWindowMenu, true},
-    {"ListWindow_FirstWindow", Situation::listWindow, kCmdFirstWindow, true},
-    {"ModifiedFile_Save", Situation::modifiedFile, kCmdSave, true},
-    {"ModifiedFile_RevertFile", Situation::modifiedFile, kCmdRevertFile, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Commands, ShellEnablingTest, ::testing::ValuesIn(kEnablingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     const std::string text = writeText("bad.txt", "P1,U,DIP\r\t1,0\rBAD\tLINE\r\t2,0\r");

@@ -22,33 +22,22 @@ std::string tokens(const std::string& bytes) {
     for (int i = 0; i < 64; ++i) {
         long number = 0;
         const int t = lexer.next(&number);
-        switch (t) {
-        case kTokenString:
+        if (t == kTokenString) {
             out += "S(" + std::string(lexer.tokenText()) + ")";
-            break;
-        case kTokenNumber:
+        } else if (t == kTokenNumber) {
             out += "N(" + std::string(lexer.tokenText()) + "=" + std::to_string(number) + ")";
-            break;
-        case kTokenTab:
-            out += "T";
-            break;
-        case kTokenComma:
-            out += ",";
-            break;
-        case kTokenEndOfLine:
+        } else if (t == kTokenEndOfLine) {
             out += "E" + std::to_string(lexer.lineNumber());
-            break;
-        case kTokenBackslash:
-            out += "\\";
-            break;
-        case kTokenEndOfFile:
-            out += "F";
-            break;
-        case kTokenEndOfInput:
-            out += "0";
-            break;
-        default:
-            out += "?" + std::to_string(t);
+        } else {
+            const std::pair<int, const char*> plain[] = {{kTokenTab, "T"},
+                                                         {kTokenComma, ","},
+                                                         {kTokenBackslash, "\\"},
+                                                         {kTokenEndOfFile, "F"},
+                                                         {kTokenEndOfInput, "0"}};
+            std::string spelt = "?" + std::to_string(t);
+            for (const auto& [token, text] : plain)
+                if (t == token) spelt = text;
+            out += spelt;
         }
         if (t == kTokenEndOfInput) break;
         out += ' ';

@@ -1,0 +1,52 @@
+// The fixture of the tests of the editor windows: the entry pool, the package list window and
+// the package editor with its item list and field editors installed, the harness cleared; at
+// the end every package file is closed without saving. Header only: its users link the shell.
+#pragma once
+#include "editor/PackageEditor.h"
+#include "listwin/ListWindow.h"
+#include "shell/FileCommands.h"
+#include "tests/support/Files.h"
+#include "tests/support/Library.h"
+#include "tests/support/gui/gui_support.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace test_support {
+
+class EditorTest : public ScratchTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(initEntryPool(), noErr);
+        installListWindowHooks(ListWindowHooks{});
+        installPackageEditor();
+        ResetHarnessState();
+    }
+    void TearDown() override {
+        while (PackageFile* f = firstPackageFile())
+            ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+        ResetHarnessState();
+    }
+    // The package file at path, written with these images and opened (nullptr when it did not
+    // open).
+    PackageFile* openImages(std::vector<UniqueHandle> images) {
+        writeRecordFile(path, images);
+        return openFile(path);
+    }
+    PackageFile* openImage(UniqueHandle image) {
+        std::vector<UniqueHandle> images;
+        images.push_back(std::move(image));
+        return openImages(std::move(images));
+    }
+    // The open windows whose record `of` finds (editorOfWindow, fieldEditorOfWindow).
+    template <class Of> static int windows(Of of) {
+        int n = 0;
+        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
+            n += of(w) != nullptr;
+        return n;
+    }
+};
+
+} // namespace test_support
