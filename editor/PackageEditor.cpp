@@ -108,12 +108,22 @@ void activate(PackageEditor* editor, bool active) {
     }
     if (editor->focus == EditorFocus::window) {
         InvalWindowRect(editor->window, nullptr);
-    } else if (editor->textEdit && editor->headerPane) {
+        return;
+    }
+    if (editor->textEdit && editor->headerPane) {
         PortScope port(editor->headerPane);
         if (active)
             TEActivate(editor->textEdit);
         else
             TEDeactivate(editor->textEdit);
+    }
+    // Create leaves its new row selected while the header keeps the focus: that row's
+    // highlight depends on activity too, and is drawn again.
+    for (int r = 0, count = rowCount(editor); r < count; ++r) {
+        if (isRowSelected(editor, r)) {
+            InvalWindowRect(editor->window, nullptr);
+            break;
+        }
     }
 }
 
