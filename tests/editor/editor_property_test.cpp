@@ -766,9 +766,10 @@ TEST_F(EditorPropertyTest, SectionsPastTheTwentySixthAreDroppedSilently) {
     harness::ProcessUpdates();
     ResetHarnessState();
 
-    ASSERT_TRUE(choose(kCmdCreate)); // nothing added; the 26th's field editor comes forward
+    // Nothing added: Create deselects every row first, so no field editor opens either.
+    ASSERT_TRUE(choose(kCmdCreate));
     EXPECT_EQ(e->working.sectionCount, kMaxSections);
-    EXPECT_EQ(FrontWindow(), fe->window);
+    EXPECT_EQ(FrontWindow(), e->window);
     SelectWindow(e->window);
     setFocus(e, EditorFocus::window);
     selectRow(e, 0);
