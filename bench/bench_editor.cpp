@@ -6,6 +6,7 @@
 //   bench_editor [PACKAGES [FILE]]   default: 1000000 packages, the file bench_listwin uses too
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+#include "common/Drawing.h"
 #include "common/Generate.h"
 #include "common/Timing.h"
 #include "editor/PackageEditor.h"
@@ -25,14 +26,11 @@
 
 namespace {
 
+using bench::paint;
+
 void fail(const char* what, OSErr err = noErr) {
     std::fprintf(stderr, "bench_editor: %s (%d)\n", what, int(err));
     std::exit(1);
-}
-
-void paint() {
-    ProcessPendingEvents(); // updates delivered, drawing flushed to the view
-    ProcessPendingEvents(); // the view's paint event
 }
 
 void key(PackageEditor* e, KeyCode k) {

@@ -13,6 +13,7 @@
 // The figures are medians over the runs (wall time, with the quickest and slowest run beside it,
 // and CPU time); the target is met when the median wall time is under it. Runs on the
 // offscreen platform unless QT_QPA_PLATFORM says otherwise.
+#include "common/Drawing.h"
 #include "common/Timing.h"
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
@@ -40,6 +41,8 @@
 
 namespace {
 
+using bench::paint;
+
 constexpr int kSections = 26;
 constexpr int kPairs = 100;
 constexpr int kNets = 500;
@@ -48,11 +51,6 @@ constexpr int kNetPins = 20;
 void fail(const char* what, OSErr err = noErr) {
     std::fprintf(stderr, "bench_items: %s (%d)\n", what, int(err));
     std::exit(1);
-}
-
-void paint() {
-    ProcessPendingEvents(); // updates delivered, drawing flushed to the view
-    ProcessPendingEvents(); // the view's paint event
 }
 
 // The big Package, named name: sections with Class IDs 100, 101, ... whose pairs swap pin p

@@ -11,6 +11,7 @@
 // number of packages.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. Set QPK to the qpk
 // program when it is not at ../cli/qpk beside this program.
+#include "common/Drawing.h"
 #include "common/Generate.h"
 #include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
@@ -35,6 +36,8 @@
 #include <vector>
 
 namespace {
+
+using bench::paint;
 
 using Clock = std::chrono::steady_clock;
 
@@ -83,11 +86,6 @@ std::string qpkPath(const char* argv0) {
     auto self = std::filesystem::canonical("/proc/self/exe", ec);
     if (ec) self = argv0;
     return (self.parent_path().parent_path() / "cli" / "qpk").string();
-}
-
-void paint() {
-    ProcessPendingEvents(); // updates delivered, drawing flushed to the view
-    ProcessPendingEvents(); // the view's paint event
 }
 
 PackageFile* openAndShow(const std::string& path) {
