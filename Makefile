@@ -8,7 +8,7 @@ CMAKE_FLAGS ?=
 # The project's own builds treat warnings as errors; configure by hand to leave that off.
 WERROR   ?= ON
 
-.PHONY: all deps build run test test-asan test-asan-core ci-checks fuzz bench bench-cli format clean
+.PHONY: all deps build run test test-asan test-asan-core test-asan-editor ci-checks fuzz bench bench-cli format clean
 
 all: build
 
@@ -48,11 +48,21 @@ test-asan-core: deps
 	cmake --build $(ASAN)-core -j $(JOBS)
 	cd $(ASAN)-core && ctest --output-on-failure -j $(JOBS)
 
+# The package editor's tests under the sanitizers, the random-input property test among them:
+# only their programs are built in the sanitizer build of test-asan.
+EDITOR_TESTS = editor_property_test package_editor_test item_list_test field_editor_test
+test-asan-editor: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DOK_SANITIZE=ON -DOK_WERROR=$(WERROR) -DOK_BUILD_BENCH=OFF >/dev/null
+	cmake --build $(ASAN) -j $(JOBS) --target $(EDITOR_TESTS)
+	cd $(ASAN) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	    ctest --output-on-failure -j $(JOBS) -R '^(EditorProperty|PackageEditor|ItemList|FieldEditor)Test\.'
+
 # What CI checks beside the tests: the formatting of the files changed since FORMAT_BASE (default:
-# the parent commit) and the sanitizer tests without windows.
+# the parent commit), the sanitizer tests without windows and those of the package editor.
 ci-checks:
 	./scripts/check-format.sh $(FORMAT_BASE)
 	$(MAKE) --no-print-directory test-asan-core
+	$(MAKE) --no-print-directory test-asan-editor
 
 # libFuzzer targets under ASan+UBSan, seeded from tests/data, FUZZ_SECONDS each.
 fuzz: deps
