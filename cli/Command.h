@@ -33,6 +33,8 @@ struct FileCloser {
     ~FileCloser() { disposePackageFile(f); }
 };
 
+// The text of an error code in words, or "error #N" when the table has no text for it.
+std::string errorWords(OSErr err);
 // Prints "qpk: FILE: message" to stderr.
 void reportError(const std::string& file, const std::string& message);
 // True when stderr is a terminal (progress bars are shown only then).

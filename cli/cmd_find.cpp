@@ -17,15 +17,11 @@
 
 namespace {
 
+using qpk::errorWords;
+
 constexpr int kExitNoMatch = 1;
 constexpr int kExitError = 2;
 constexpr const char* kUsage = "find FILE TEXT [--class] [--mode contains|begins|ends|matches]";
-
-std::string errorWords(OSErr err) {
-    const std::string_view text = ErrorMessage(err);
-    if (!text.empty()) return std::string(text);
-    return "error #" + std::to_string(err & 0x1FFFFFF);
-}
 
 int usage() {
     std::fprintf(stderr, "usage: qpk %s\n", kUsage);

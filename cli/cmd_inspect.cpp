@@ -12,12 +12,7 @@
 
 namespace {
 
-// The text of an error code in words, or its number when the table has no text for it.
-std::string errorWords(OSErr err) {
-    const std::string_view text = ErrorMessage(err);
-    if (!text.empty()) return std::string(text);
-    return "error #" + std::to_string(err & 0x1FFFFFF);
-}
+using qpk::errorWords;
 
 int fail(const std::string& file, const std::string& message) {
     qpk::reportError(file, message);

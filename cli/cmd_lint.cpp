@@ -31,14 +31,10 @@
 
 namespace {
 
+using qpk::errorWords;
+
 constexpr int kExitFindings = 1;
 constexpr int kExitUnreadable = 2;
-
-std::string errorWords(OSErr err) {
-    const std::string_view text = ErrorMessage(err);
-    if (!text.empty()) return std::string(text);
-    return "error #" + std::to_string(err & 0x1FFFFFF);
-}
 
 // A block of zeroed memory from the system, large pages asked for, grown by doubling. The
 // name table's blocks are tens of megabytes for a million names: taken this way they need no

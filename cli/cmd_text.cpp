@@ -15,11 +15,7 @@
 
 namespace {
 
-std::string fileErrorText(OSErr err) {
-    const std::string_view text = ErrorMessage(err);
-    if (!text.empty()) return std::string(text);
-    return "#" + std::to_string(err & 0x1FFFFFF);
-}
+using qpk::errorWords;
 
 // A progress bar on stderr, drawn only when stderr is a terminal.
 class ProgressBar {
@@ -99,7 +95,7 @@ public:
                      message.c_str(), visibleLine(e.lineText).c_str());
     }
     void fileError(OSErr err) override {
-        qpk::reportError(err == sink_.lastError ? outPath_ : textPath_, fileErrorText(err));
+        qpk::reportError(err == sink_.lastError ? outPath_ : textPath_, errorWords(err));
     }
     void progress(long done, long total) override { bar_.update(done, total); }
 
@@ -127,7 +123,7 @@ int runImport(const std::vector<std::string>& args) {
     FileRef probe = 0;
     OSErr err = FSpOpen(FSSpec::fromPath(textPath), FilePerm::readOnly, &probe);
     if (err != noErr) {
-        qpk::reportError(textPath, fileErrorText(err));
+        qpk::reportError(textPath, errorWords(err));
         return qpk::kExitBadInput;
     }
     FSClose(probe);
@@ -136,7 +132,7 @@ int runImport(const std::vector<std::string>& args) {
     err = RecordFile::create(outPath, "RHWQ", "QPK", "QPKG", 0);
     if (err == noErr) err = RecordFile::open(outPath, FilePerm::readWrite, &records);
     if (err != noErr) {
-        qpk::reportError(outPath, fileErrorText(err));
+        qpk::reportError(outPath, errorWords(err));
         return qpk::kExitBadInput;
     }
 
@@ -156,7 +152,7 @@ int runImport(const std::vector<std::string>& args) {
     err = records->rebuildClassIndex();
     if (err == noErr) err = records->close(CloseSync::none);
     if (err != noErr) {
-        qpk::reportError(outPath, fileErrorText(err));
+        qpk::reportError(outPath, errorWords(err));
         return qpk::kExitBadInput;
     }
     return qpk::kExitOk;
@@ -195,12 +191,12 @@ int runExport(const std::vector<std::string>& args) {
     std::unique_ptr<RecordFile> records;
     OSErr err = RecordFile::open(inPath, FilePerm::readOnly, &records);
     if (err != noErr) {
-        qpk::reportError(inPath, fileErrorText(err));
+        qpk::reportError(inPath, errorWords(err));
         return qpk::kExitBadInput;
     }
     if (textPath == "-") {
         if ((err = exportToStandardOutput(*records)) != noErr) {
-            qpk::reportError(textPath, fileErrorText(err));
+            qpk::reportError(textPath, errorWords(err));
             return qpk::kExitBadInput;
         }
         return qpk::kExitOk;
@@ -220,7 +216,7 @@ int runExport(const std::vector<std::string>& args) {
         return qpk::kExitBadInput;
     }
     if (err != noErr) {
-        qpk::reportError(textPath, fileErrorText(err));
+        qpk::reportError(textPath, errorWords(err));
         return qpk::kExitBadInput;
     }
     return qpk::kExitOk;

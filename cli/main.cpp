@@ -1,5 +1,6 @@
 // qpk: the command-line tool for librarians' scripts and CI.
 #include "cli/Command.h"
+#include "toolbox/core/StringTable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,12 @@ void registerCommand(const Command& command) {
 }
 const std::vector<Command>& commands() {
     return table();
+}
+
+std::string errorWords(OSErr err) {
+    const std::string_view text = ErrorMessage(err);
+    if (!text.empty()) return std::string(text);
+    return "error #" + std::to_string(err & 0x1FFFFFF);
 }
 
 void reportError(const std::string& file, const std::string& message) {
