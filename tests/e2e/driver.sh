@@ -33,8 +33,9 @@ e2e_fail() {
     if [ -n "$E2E_WORK" ] && [ -f "$E2E_WORK/fb/Xvfb_screen0" ]; then
         python3 "$E2E_SCREEN" png "$E2E_WORK/fb/Xvfb_screen0" "$E2E_WORK/failed.png" 2>/dev/null &&
             e2e_log "screen kept in $E2E_WORK/failed.png"
-        E2E_KEEP=1
     fi
+    # The logs of the server, the window manager and the program stay with the failure too.
+    [ -n "$E2E_WORK" ] && E2E_KEEP=1
     exit 1
 }
 
@@ -96,7 +97,8 @@ e2e_init() {
     [ -x "${E2E_QPK:-}" ] || e2e_fail "E2E_QPK does not name qpk"
     E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/ok-e2e.XXXXXX")
     trap e2e_teardown EXIT
-    trap 'exit 1' INT TERM
+    # Stopped from outside (CTest's timeout): say where, and keep the work folder.
+    trap 'e2e_fail "stopped by a signal"' INT TERM
     mkdir -m 700 "$E2E_WORK/runtime" "$E2E_WORK/fb" "$E2E_WORK/home"
 
     e2e_step "start the X server"
