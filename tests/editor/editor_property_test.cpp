@@ -28,8 +28,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +49,45 @@ int pick(Rng& rng, int n) {
 bool chance(Rng& rng, int percent) {
     return pick(rng, 100) < percent;
 }
+template <class T> T pickOf(Rng& rng, const std::vector<T>& v) {
+    return v[std::size_t(pick(rng, int(v.size())))];
+}
+template <class T> bool contains(const std::vector<T>& v, T x) {
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
+Point centre(const Rect& r) {
+    return Point{std::int16_t((r.top + r.bottom) / 2), std::int16_t((r.left + r.right) / 2)};
+}
+
+std::vector<WindowPtr> windows() {
+    std::vector<WindowPtr> out;
+    for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
+        out.push_back(w);
+    return out;
+}
+std::vector<PackageEditor*> editors() {
+    std::vector<PackageEditor*> out;
+    for (WindowPtr w : windows())
+        if (PackageEditor* e = editorOfWindow(w)) out.push_back(e);
+    return out;
+}
+std::vector<FieldEditor*> fieldEditors() {
+    std::vector<FieldEditor*> out;
+    for (WindowPtr w : windows())
+        if (FieldEditor* fe = fieldEditorOfWindow(w)) out.push_back(fe);
+    return out;
+}
+
+// A user's menu choice: the menus are brought up to date as before they show, and only an
+// enabled item of an enabled menu can be chosen.
+bool choose(std::int16_t command) {
+    RunMenuEnabling();
+    int item = 0;
+    MenuHandle menu = FindCommandMenu(command, &item);
+    if (!menu || !IsMenuItemEnabled(menu, 0) || !IsMenuItemEnabled(menu, item)) return false;
+    DispatchMenuCommand(command);
+    return true;
+}
 
 class EditorPropertyTest : public ScratchTest {
 protected:
@@ -63,10 +102,7 @@ protected:
         harness::ResetKeys();
         while (PackageFile* f = firstPackageFile())
             EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w)) {
-            EXPECT_NE(w->windowKind, kPackageEditorKind) << "a package editor outlived its file";
-            EXPECT_NE(w->windowKind, kFieldEditorKind) << "a field editor outlived its file";
-        }
+        EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
         setItemClipboard(nullptr);
         ResetHarnessState();
     }
@@ -96,47 +132,24 @@ protected:
         harness::ProcessUpdates();
         return f;
     }
-
-    std::vector<PackageEditor*> editors() const {
-        std::vector<PackageEditor*> out;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            if (PackageEditor* e = editorOfWindow(w)) out.push_back(e);
-        return out;
-    }
-    std::vector<FieldEditor*> fieldEditors() const {
-        std::vector<FieldEditor*> out;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            if (FieldEditor* fe = fieldEditorOfWindow(w)) out.push_back(fe);
-        return out;
-    }
-
-    // A user's menu choice: the menus are brought up to date as before they show, and only an
-    // enabled item of an enabled menu can be chosen.
-    static bool choose(std::int16_t command) {
-        RunMenuEnabling();
-        int item = 0;
-        MenuHandle menu = FindCommandMenu(command, &item);
-        if (!menu || !IsMenuItemEnabled(menu, 0) || !IsMenuItemEnabled(menu, item)) return false;
-        DispatchMenuCommand(command);
-        return true;
-    }
-
-    static void setScrap(const std::string& text) {
-        QGuiApplication::clipboard()->setText(
-            QString::fromLatin1(text.data(), qsizetype(text.size())));
-        harness::SendApplicationActivation();
+    // The library, with an editor on its package at index.
+    PackageEditor* openPackage(int index) {
+        PackageFile* f = openLibrary();
+        PackageEditor* e = f ? openEditor(entryAt(f, index)) : nullptr;
+        harness::ProcessUpdates();
+        return e;
     }
 
     void checkWorking(PackageEditor* e);
     void checkEditor(PackageEditor* e);
     void checkFieldEditors(const std::vector<PackageEditor*>& live);
-    void checkEntries();
     void checkAll();
 
     void randomKey(Rng& rng);
     void randomListClick(Rng& rng, PackageEditor* e);
     void randomHeaderClick(Rng& rng, PackageEditor* e);
     void randomFieldEditorClick(Rng& rng, FieldEditor* fe);
+    void randomScrap(Rng& rng);
     std::int16_t randomCommand(Rng& rng);
     void step(Rng& rng);
     void run(unsigned seed, int steps);
@@ -151,26 +164,17 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
     const PackageRecord& w = e->working;
     ASSERT_GE(w.sectionCount, 0);
     ASSERT_LE(w.sectionCount, kMaxSections);
-    EXPECT_EQ(w.sectionTable == nullptr, w.sectionCount == 0);
-    if (w.sectionTable) {
-        EXPECT_GE(std::size_t(GetHandleSize(w.sectionTable)),
-                  std::size_t(w.sectionCount) * sizeof(ComponentSection));
-    }
     for (int k = 1; k <= w.sectionCount; ++k) {
         const ComponentSection* s = sectionAt(w, k);
-        SCOPED_TRACE("section " + std::to_string(k));
-        EXPECT_EQ(s->flags & ~kSectionSelected, 0u);
         const std::string pins = handleText(s->pinChanges);
-        if (s->pinChangeCount == 0) {
-            EXPECT_EQ(pins, "");
-            continue;
-        }
+        SCOPED_TRACE("section " + std::to_string(k) + " [" + pins + "]");
+        EXPECT_EQ(s->flags & ~kSectionSelected, 0u);
         const std::vector<std::string> f = splitTabs(pins);
-        EXPECT_EQ(f.size(), 2u * s->pinChangeCount) << "[" << pins << "]";
+        EXPECT_EQ(f.size(), s->pinChangeCount ? 2u * s->pinChangeCount : 1u);
         for (const std::string& pin : f) {
-            EXPECT_FALSE(pin.empty()) << "[" << pins << "]";
-            EXPECT_EQ(pin, upper(trim(pin))) << "[" << pins << "]";
-            EXPECT_TRUE(typable(pin)) << "[" << pins << "]";
+            EXPECT_EQ(pin.empty(), s->pinChangeCount == 0);
+            EXPECT_EQ(pin, upper(trim(pin)));
+            EXPECT_TRUE(typable(pin));
             EXPECT_LE(pin.size(), 17u);
         }
     }
@@ -179,28 +183,14 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
         ++nets;
         EXPECT_EQ(n->flags & ~kNetItemSelected, 0);
         const std::string text(n->text, n->textLength);
-        for (const std::string& f : splitTabs(text)) {
-            EXPECT_TRUE(typable(f)) << "[" << text << "]";
-            EXPECT_FALSE(hasLower(f)) << "[" << text << "]";
-        }
+        for (const std::string& f : splitTabs(text))
+            EXPECT_TRUE(typable(f) && f == upper(f)) << "[" << text << "]";
     });
     EXPECT_EQ(e->netCount, nets);
 
-    ASSERT_NE(w.fieldText, nullptr);
-    const std::vector<std::string> fields = splitTabs(handleText(w.fieldText));
-    for (std::size_t i = 0; i < fields.size() && i < 6; ++i) {
-        SCOPED_TRACE("field " + std::to_string(i + 1));
-        EXPECT_EQ(fields[i], trim(fields[i]));
-        EXPECT_TRUE(typable(fields[i])) << "[" << fields[i] << "]";
-        EXPECT_LE(fields[i].size(), std::size_t(kFieldLimits[i]));
-        if (i == 1 || i == 2) {
-            EXPECT_FALSE(hasLower(fields[i])) << "[" << fields[i] << "]";
-        }
-    }
-
     // Flattened, the package is a sound image that expands to what was kept of it, and
     // flattens again to the same bytes.
-    UniqueHandle image;
+    UniqueHandle image, again;
     ASSERT_EQ(flattenPackage(w, &image), noErr);
     std::string why;
     ASSERT_TRUE(imageIsConsistent(image.get(), &why)) << why;
@@ -208,9 +198,6 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
     ASSERT_EQ(expandImage(image.get(), &back), noErr);
     const Contents kept = contentsOf(w, true), expanded = contentsOf(back, false);
     EXPECT_EQ(kept, expanded) << describe(kept) << "\n  came back as " << describe(expanded);
-    for (int k = 1; k <= back.sectionCount; ++k)
-        EXPECT_EQ(sectionAt(back, k)->flags, 0u);
-    UniqueHandle again;
     ASSERT_EQ(flattenPackage(back, &again), noErr);
     EXPECT_EQ(bytesOf(image.get()), bytesOf(again.get()));
 
@@ -218,7 +205,7 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
     bool pending = (e->stateFlags & kEditorChanged) != 0;
     for (FieldEditor* fe : fieldEditors())
         pending |= fe->owner == e && fe->changed;
-    if (!pending && e->entry && e->entry->image) {
+    if (!pending && e->entry->image) {
         EXPECT_EQ(withoutLinks(e->entry->image), withoutLinks(image.get()))
             << "the entry holds another package than the editor";
     }
@@ -227,34 +214,26 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
 void EditorPropertyTest::checkEditor(PackageEditor* e) {
     ASSERT_NE(e->entry, nullptr);
     EXPECT_EQ(e->entry->editor, e);
-    ASSERT_NE(e->headerForm, nullptr);
-    ASSERT_NE(e->textEdit, nullptr);
-    EXPECT_TRUE(std::find(std::begin(kEditFields), std::end(kEditFields), e->currentField) !=
-                std::end(kEditFields))
+    EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
         << e->currentField;
     EXPECT_LE(e->activeList, 1);
     EXPECT_TRUE(e->shapeFamily <= 17 || e->shapeFamily == kNoShapeFamily) << e->shapeFamily;
-    if (e->focus == EditorFocus::window) {
-        EXPECT_FALSE(e->textEdit->active);
-    }
+    // The text edit record is bound to the current field, active only with the header focused.
     const TERec* te = e->textEdit;
-    EXPECT_LE(0, te->selStart);
-    EXPECT_LE(te->selStart, te->selEnd);
-    EXPECT_LE(te->selEnd, te->teLength);
-    EXPECT_EQ(teText(e->textEdit), getItemText(e->headerForm, e->currentField).str())
-        << "the text edit record is not bound to the current field";
-    EXPECT_EQ(te->port, e->headerPane);
+    EXPECT_FALSE(e->focus == EditorFocus::window && te->active);
+    EXPECT_TRUE(0 <= te->selStart && te->selStart <= te->selEnd && te->selEnd <= te->teLength);
+    EXPECT_EQ(teText(e->textEdit), getItemText(e->headerForm, e->currentField).str());
     EXPECT_TRUE(EqualRect(te->viewRect, itemRect(e->headerForm, e->currentField)));
 
-    // Each header field shows what the working package holds, as typed.
+    // Each header field holds typable text within its limit, and the working package holds it
+    // trimmed (fields 2 and 3 upper-cased).
     for (int i = 0; i < 6; ++i) {
         const std::string shown = getItemText(e->headerForm, kEditFields[i]).str();
         SCOPED_TRACE("header item " + std::to_string(kEditFields[i]) + " [" + shown + "]");
         EXPECT_LE(shown.size(), std::size_t(kFieldLimits[i]));
         EXPECT_TRUE(typable(shown));
-        std::string stored = trim(shown);
-        if (i == 1 || i == 2) stored = upper(stored);
-        EXPECT_EQ(packageField(e->working, i + 1).str(), stored);
+        EXPECT_EQ(packageField(e->working, i + 1).str(),
+                  i == 1 || i == 2 ? upper(trim(shown)) : trim(shown));
     }
     const std::string name = packageField(e->working, 1).str();
     EXPECT_EQ(titleOf(e->window), name.empty() ? "Unnamed Package" : name);
@@ -272,14 +251,12 @@ void EditorPropertyTest::checkEditor(PackageEditor* e) {
     if (FrontWindow() == e->window) {
         const Rect view = GetPortRect(e->window);
         const int h = itemRowHeight();
-        for (int r = std::max(0, view.top / h); r < rows && (r + 1) * h <= view.bottom; ++r) {
-            if (r * h < view.top) continue;
+        for (int r = (view.top + h - 1) / h; r < rows && (r + 1) * h <= view.bottom; ++r) {
             const Rect row{std::int16_t(r * h), view.left, std::int16_t((r + 1) * h), view.right};
-            const int dark = CountDark(e->window, row);
             const bool selected = e->activeList == 1
                                       ? (findNetItem(e->working, r + 1)->flags & kNetItemSelected)
                                       : (sectionAt(e->working, r + 1)->flags & kSectionSelected);
-            EXPECT_EQ(2 * dark > h * (view.right - view.left), selected)
+            EXPECT_EQ(2 * CountDark(e->window, row) > h * (view.right - view.left), selected)
                 << "row " << r << " drawn " << (selected ? "unselected" : "selected");
         }
     }
@@ -287,93 +264,52 @@ void EditorPropertyTest::checkEditor(PackageEditor* e) {
 }
 
 void EditorPropertyTest::checkFieldEditors(const std::vector<PackageEditor*>& live) {
-    std::set<std::pair<PackageEditor*, int>> seen;
-    for (FieldEditor* fe : fieldEditors()) {
+    const std::vector<FieldEditor*> all = fieldEditors();
+    for (FieldEditor* fe : all) {
         SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
-        ASSERT_TRUE(std::find(live.begin(), live.end(), fe->owner) != live.end())
-            << "its package editor is gone";
-        EXPECT_TRUE(seen.insert({fe->owner, fe->index}).second) << "two windows for one item";
-        EXPECT_EQ(findFieldEditor(fe->owner, fe->index), fe);
         PackageEditor* e = fe->owner;
-        if (fe->index > 0) {
-            ASSERT_LE(fe->index, e->working.sectionCount);
-        } else
-            ASSERT_LE(-fe->index, countNetItems(e->working));
+        ASSERT_TRUE(contains(live, e)) << "its package editor is gone";
+        // One window for each item, numbered within the counts.
+        EXPECT_EQ(findFieldEditor(e, fe->index), fe) << "two windows for one item";
         ASSERT_NE(fe->index, 0);
-        const int perRow = fe->index > 0 ? 2 : 1;
+        ASSERT_LE(fe->index, e->working.sectionCount);
+        ASSERT_LE(-fe->index, countNetItems(e->working));
         EXPECT_GE(fe->rowCount, 1);
-        EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * perRow);
-        EXPECT_LE(fe->focusedItem, itemCount(fe->rowsForm));
-        // The text edit record is bound to the focused item, in the pane that has the focus.
-        EXPECT_EQ(fe->focusHeader, fe->focusedItem == 0);
-        EXPECT_EQ(fe->textEdit->port, fe->focusedItem == 0 ? fe->headerPane : fe->window);
-        EXPECT_TRUE(EqualRect(fe->textEdit->viewRect,
-                              fe->focusedItem == 0 ? itemRect(fe->headerForm, kFieldHeaderEdit)
-                                                   : itemRect(fe->rowsForm, fe->focusedItem)));
-        EXPECT_EQ(teText(fe->textEdit), fe->focusedItem == 0
-                                            ? getItemText(fe->headerForm, kFieldHeaderEdit).str()
-                                            : getItemText(fe->rowsForm, fe->focusedItem).str());
+        EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * (fe->index > 0 ? 2 : 1));
+        // The text edit record is bound to the focused item.
+        ASSERT_LE(fe->focusedItem, itemCount(fe->rowsForm));
+        const bool inHeader = fe->focusedItem == 0;
+        FormHandle form = inHeader ? fe->headerForm : fe->rowsForm;
+        const int item = inHeader ? kFieldHeaderEdit : fe->focusedItem;
+        EXPECT_TRUE(EqualRect(fe->textEdit->viewRect, itemRect(form, item)));
+        EXPECT_EQ(teText(fe->textEdit), getItemText(form, item).str());
+        // Typable texts within their limits: a Class ID of up to 10 digits, pins and net names
+        // of up to 17 characters.
         const std::string head = getItemText(fe->headerForm, kFieldHeaderEdit).str();
         EXPECT_TRUE(typable(head)) << head;
         if (fe->index > 0) {
             EXPECT_LE(head.size(), 10u) << head;
-            EXPECT_TRUE(std::all_of(head.begin(), head.end(), [](char c) {
-                return c >= '0' && c <= '9';
-            })) << head;
+            EXPECT_EQ(head.find_first_not_of("0123456789"), head.npos) << head;
         } else {
             EXPECT_LE(head.size(), 17u) << head;
         }
         for (int i = 1; i <= itemCount(fe->rowsForm); ++i) {
             const std::string t = getItemText(fe->rowsForm, i).str();
-            EXPECT_LE(t.size(), 17u) << t;
-            EXPECT_TRUE(typable(t)) << t;
+            EXPECT_TRUE(t.size() <= 17u && typable(t)) << t;
         }
         // The title names its item: the section's letter, or the net's name as typed.
         std::string name =
             fe->index > 0 ? std::string("Section ") + char('A' + fe->index - 1) : trim(head);
-        if (name.empty()) name = "Unnamed";
-        EXPECT_TRUE(titleOf(fe->window).ends_with("  (" + name + ")"));
+        EXPECT_TRUE(titleOf(fe->window).ends_with("  (" + (name.empty() ? "Unnamed" : name) + ")"));
         // A field editor without changes shows its own item: renumbering kept it on it.
         if (!fe->changed) {
             EXPECT_EQ(fieldEditorContents(fe), itemContents(e, fe->index));
         }
     }
+    // No field editor record without its window.
     for (PackageEditor* e : live) {
-        bool any = false;
-        for (const auto& [owner, index] : seen)
-            any |= owner == e;
-        EXPECT_EQ(findFieldEditor(e, 0) != nullptr, any) << "a field editor without a window";
-    }
-}
-
-void EditorPropertyTest::checkEntries() {
-    for (PackageFile* f = firstPackageFile(); f; f = f->next) {
-        int count = 0;
-        for (PackageEntry* e = f->packages; e; e = e->next) {
-            ++count;
-            EXPECT_EQ(e->owner, f);
-            if (e->editor) {
-                const std::vector<PackageEditor*> live = editors();
-                ASSERT_TRUE(std::find(live.begin(), live.end(), e->editor) != live.end())
-                    << "the entry's editor is gone";
-                EXPECT_EQ(e->editor->entry, e);
-            }
-            if (e->flags & kModified) {
-                EXPECT_NE(e->image, nullptr);
-            }
-            if (e->recordId == 0) {
-                EXPECT_NE(e->image, nullptr);
-            }
-            std::string why;
-            if (e->image) {
-                EXPECT_TRUE(imageIsConsistent(e->image, &why)) << why;
-                // The list shows the name the image holds, cut to 17 characters.
-                const std::string name = imageField(e->image, kFieldPackageName).str();
-                EXPECT_EQ(std::string(displayNameView(e)),
-                          name.empty() ? "Unnamed Package" : name.substr(0, kDisplayNameMax));
-            }
-        }
-        EXPECT_EQ(count, f->packageCount);
+        FieldEditor* any = findFieldEditor(e, 0);
+        EXPECT_TRUE(any == nullptr || contains(all, any)) << "a field editor without a window";
     }
 }
 
@@ -384,16 +320,27 @@ void EditorPropertyTest::checkAll() {
         checkEditor(e);
     }
     checkFieldEditors(live);
-    checkEntries();
-    if (PackageEditor* current = currentPackageEditor()) {
-        EXPECT_TRUE(std::find(live.begin(), live.end(), current) != live.end())
-            << "the current package editor is gone";
+    for (PackageFile* f = firstPackageFile(); f; f = f->next) {
+        int count = 0;
+        for (PackageEntry* e = f->packages; e; e = e->next, ++count) {
+            EXPECT_EQ(e->owner, f);
+            EXPECT_TRUE(!e->editor || contains(live, e->editor)) << "the entry's editor is gone";
+            // A modified or never stored Package is held in memory, as a sound image.
+            EXPECT_TRUE(e->image || (!(e->flags & kModified) && e->recordId != 0));
+            std::string why;
+            if (!e->image) continue;
+            EXPECT_TRUE(imageIsConsistent(e->image, &why)) << why;
+            // The list shows the name the image holds, cut to 17 characters.
+            const std::string name = imageField(e->image, kFieldPackageName).str();
+            EXPECT_EQ(std::string(displayNameView(e)),
+                      name.empty() ? "Unnamed Package" : name.substr(0, kDisplayNameMax));
+        }
+        EXPECT_EQ(count, f->packageCount);
     }
-    if (FieldEditor* current = currentFieldEditor()) {
-        const std::vector<FieldEditor*> fields = fieldEditors();
-        EXPECT_TRUE(std::find(fields.begin(), fields.end(), current) != fields.end())
-            << "the current field editor is gone";
-    }
+    EXPECT_TRUE(!currentPackageEditor() || contains(live, currentPackageEditor()))
+        << "the current package editor is gone";
+    EXPECT_TRUE(!currentFieldEditor() || contains(fieldEditors(), currentFieldEditor()))
+        << "the current field editor is gone";
     for (const std::string& alert : ShownNoteAlerts())
         EXPECT_EQ(alert, kTooManyWindows) << "an alert the input should never cause";
 }
@@ -405,27 +352,26 @@ void EditorPropertyTest::randomKey(Rng& rng) {
     if (!front) return;
     // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
     // control characters typed with Control.
-    static const std::string chars = "azQT ,.-01234567899\u00a7\u00d7";
-    static const int named[] = {Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
-                                Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
-                                Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
-    static const std::string controls = "\x01\t\r\x7f";
+    static const QString chars = QString::fromUtf8("azQT ,.-01234567899\u00a7\u00d7");
+    static const std::vector<int> named{Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                                        Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
+                                        Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
+    static const std::vector<char> controls{'\x01', '\t', '\r', '\x7f'};
     const int kind = pick(rng, 10);
     int key = Qt::Key_unknown;
     Qt::KeyboardModifiers mods = Qt::NoModifier;
     std::string text;
     if (kind < 6) {
-        const QString all = QString::fromUtf8(chars.c_str());
-        const QChar c = all[pick(rng, int(all.size()))];
+        const QChar c = chars[pick(rng, int(chars.size()))];
         text = QString(c).toStdString();
         if (c.unicode() < 128) key = c.toUpper().unicode();
     } else if (kind < 9) {
-        key = named[pick(rng, int(std::size(named)))];
+        key = pickOf(rng, named);
     } else if (chance(rng, 20)) {
         key = Qt::Key_Backtab;
         mods = Qt::ShiftModifier;
     } else {
-        text = controls[std::size_t(pick(rng, int(controls.size())))];
+        text = std::string(1, pickOf(rng, controls));
         if (text[0] != 127) {
             key = Qt::Key_A + (text[0] - 1);
             mods = Qt::ControlModifier;
@@ -445,20 +391,20 @@ void EditorPropertyTest::randomListClick(Rng& rng, PackageEditor* e) {
     for (int n = pick(rng, 4); n > 0; --n)
         path.push_back(point());
     const Qt::MouseButton button = chance(rng, 25) ? Qt::RightButton : Qt::LeftButton;
+    static const std::vector<Qt::KeyboardModifiers> modifiers{Qt::NoModifier, Qt::ShiftModifier,
+                                                              Qt::ControlModifier, Qt::NoModifier};
     const int m = pick(rng, 4);
-    const Qt::KeyboardModifiers mods = m == 1   ? Qt::ShiftModifier
-                                       : m == 2 ? Qt::ControlModifier
-                                                : Qt::NoModifier;
     const bool twice = button == Qt::LeftButton && path.size() == 1 && chance(rng, 10);
     log_.push_back(std::string(twice ? "double " : "") + "click in the list of " +
                    titleOf(e->window) + " v " + std::to_string(path[0].v) + " over " +
                    std::to_string(path.size()) + " points, button " + std::to_string(button) +
                    " mods " + std::to_string(m));
     harness::ScriptPointer(e->window, path);
-    harness::SendClick(e->window, path[0], mods, when_ += 1000, button);
+    harness::SendClick(e->window, path[0], modifiers[std::size_t(m)], when_ += 1000, button);
     if (twice) {
-        harness::SendDoubleClickEvent(e->window, path[0], mods, when_ + 100);
-        harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, mods, when_ + 101);
+        harness::SendDoubleClickEvent(e->window, path[0], modifiers[std::size_t(m)], when_ + 100);
+        harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, modifiers[std::size_t(m)],
+                                  when_ + 101);
     }
     harness::ScriptPointer(nullptr, {});
 }
@@ -476,14 +422,11 @@ void EditorPropertyTest::randomHeaderClick(Rng& rng, PackageEditor* e) {
                            when_ += 1000);
     } else if (what < 8) {
         const int item = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
-        const Rect r = itemRect(e->headerForm, item);
         const int choice = pick(rng, 12);
         log_.push_back("popup " + std::to_string(item) + " choice " + std::to_string(choice));
         AnswerNextPopUpMenu(choice);
-        harness::SendClick(
-            e->headerPane,
-            Point{std::int16_t((r.top + r.bottom) / 2), std::int16_t((r.left + r.right) / 2)},
-            Qt::NoModifier, when_ += 1000);
+        harness::SendClick(e->headerPane, centre(itemRect(e->headerForm, item)), Qt::NoModifier,
+                           when_ += 1000);
     } else {
         const char* label = what == 8 ? "Component Sections" : "Hidden Connections";
         log_.push_back(std::string("radio button ") + label);
@@ -496,41 +439,47 @@ void EditorPropertyTest::randomHeaderClick(Rng& rng, PackageEditor* e) {
 
 void EditorPropertyTest::randomFieldEditorClick(Rng& rng, FieldEditor* fe) {
     const bool header = chance(rng, 30);
-    FormHandle form = header ? fe->headerForm : fe->rowsForm;
     const int item = header ? kFieldHeaderEdit : 1 + pick(rng, itemCount(fe->rowsForm));
-    Rect r = itemRect(form, item);
+    const Rect r = itemRect(header ? fe->headerForm : fe->rowsForm, item);
     Point p{std::int16_t((r.top + r.bottom) / 2), std::int16_t(r.left + 2)};
     if (!header) { // rows scroll: view pixels are content minus the scroll position
         const Rect view = GetPortRect(fe->window);
-        p.v = std::int16_t(p.v - view.top);
-        p.h = std::int16_t(p.h - view.left);
+        p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
     }
     log_.push_back("click field editor " + std::to_string(fe->index) +
                    (header ? " header" : " row item " + std::to_string(item)));
     harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
 }
 
+void EditorPropertyTest::randomScrap(Rng& rng) {
+    static const std::vector<char> pieces{'a',    'b', '9', ' ', ',', '\t', '\r',
+                                          '\x01', 'z', '-', '.', '7', 'Q',  'R'};
+    std::string text;
+    for (int n = pick(rng, 3) == 0 ? 80 : pick(rng, 20); n > 0; --n)
+        text += pickOf(rng, pieces);
+    log_.push_back("scrap [" + text + "]");
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    harness::SendApplicationActivation();
+}
+
 std::int16_t EditorPropertyTest::randomCommand(Rng& rng) {
-    static const std::int16_t commands[] = {
+    static const std::vector<std::int16_t> commands{
         kCmdCut,       kCmdCopy,   kCmdPaste,      kCmdDelete,        kCmdSelectAll,
         kCmdDuplicate, kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,
         kCmdPaste,     kCmdCreate, kCmdSave};
     WindowPtr front = FrontWindow();
-    PackageFile* list = front ? listWindowFile(front) : nullptr;
-    std::int16_t c = commands[pick(rng, int(std::size(commands)))];
-    if (list) {
-        // In the list window only what opens editors: Create, or Open Editor on a random
-        // selection of packages.
-        if (c != kCmdCreate) {
-            c = kCmdOpenEditor;
-            deselectAll(list);
-            for (std::int32_t i = 0; i < list->packageCount; ++i)
-                if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
-        }
+    std::int16_t c = pickOf(rng, commands);
+    // In the list window only what opens editors: Create, or Open Editor on a random selection
+    // of packages.
+    if (PackageFile* list = front ? listWindowFile(front) : nullptr; list && c != kCmdCreate) {
+        c = kCmdOpenEditor;
+        deselectAll(list);
+        for (std::int32_t i = 0; i < list->packageCount; ++i)
+            if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
     }
     const std::vector<FieldEditor*> fields = fieldEditors();
     if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
-        front = fields[std::size_t(pick(rng, int(fields.size())))]->window;
+        front = pickOf(rng, fields)->window;
         SelectWindow(front);
     }
     const bool control = (c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20);
@@ -541,11 +490,8 @@ std::int16_t EditorPropertyTest::randomCommand(Rng& rng) {
     if (!ran) log_.back() += " (disabled)";
     harness::ResetKeys();
     // With the Control key held every validation question is answered Proceed unasked.
-    for (const ShownDialog& d : ShownDialogs()) {
-        if (control) {
-            EXPECT_NE(d.templateId, 1006) << "asked although Control was held";
-        }
-    }
+    for (const ShownDialog& d : ShownDialogs())
+        EXPECT_FALSE(control && d.templateId == 1006) << "asked although Control was held";
     return ran ? c : 0;
 }
 
@@ -565,39 +511,39 @@ void EditorPropertyTest::step(Rng& rng) {
     std::vector<EditorFocus> focusBefore;
     for (PackageEditor* e : open)
         focusBefore.push_back(e->focus);
-
-    // Without a package editor the list window's commands open one now and then.
-    const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
     const bool full = front && front->working.sectionCount == kMaxSections;
     PackageEntry* frontEntry = front ? front->entry : nullptr;
+
+    // The kinds of input by their share of 100, each taken when it has something to act on,
+    // else the next one is; without a package editor the list window's commands open one now
+    // and then.
     std::int16_t command = 0;
-    if (kind < 32) {
-        randomKey(rng);
-    } else if (kind < 55 && target) {
-        randomListClick(rng, target);
-    } else if (kind < 63 && target) {
-        randomHeaderClick(rng, target);
-    } else if (kind < 70 && !fields.empty()) {
-        randomFieldEditorClick(rng, fields[std::size_t(pick(rng, int(fields.size())))]);
-    } else if (kind < 76) {
-        std::string text;
-        static const std::string pieces = "ab9 ,\t\r\x01z-.7QR";
-        for (int n = pick(rng, 3) == 0 ? 80 : pick(rng, 20); n > 0; --n)
-            text += pieces[std::size_t(pick(rng, int(pieces.size())))];
-        log_.push_back("scrap [" + text + "]");
-        setScrap(text);
-    } else if (kind < 80) {
-        std::vector<WindowPtr> windows;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            windows.push_back(w);
-        if (!windows.empty()) {
-            WindowPtr w = windows[std::size_t(pick(rng, int(windows.size())))];
-            log_.push_back("bring to front " + titleOf(w));
-            SelectWindow(w);
+    const struct {
+        int below;
+        bool possible;
+        std::function<void()> act;
+    } inputs[] = {
+        {32, true, [&] { randomKey(rng); }},
+        {55, target != nullptr, [&] { randomListClick(rng, target); }},
+        {63, target != nullptr, [&] { randomHeaderClick(rng, target); }},
+        {70, !fields.empty(), [&] { randomFieldEditorClick(rng, pickOf(rng, fields)); }},
+        {76, true, [&] { randomScrap(rng); }},
+        {80, true,
+         [&] {
+             if (const std::vector<WindowPtr> all = windows(); !all.empty()) {
+                 WindowPtr w = pickOf(rng, all);
+                 log_.push_back("bring to front " + titleOf(w));
+                 SelectWindow(w);
+             }
+         }},
+        {100, true, [&] { command = randomCommand(rng); }},
+    };
+    const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
+    for (const auto& input : inputs)
+        if (kind < input.below && input.possible) {
+            input.act();
+            break;
         }
-    } else {
-        command = randomCommand(rng);
-    }
     harness::ProcessUpdates();
     for (const ShownDialog& d : ShownDialogs())
         log_.push_back("  asked " + std::to_string(d.templateId) + ", answered with item " +
@@ -608,10 +554,9 @@ void EditorPropertyTest::step(Rng& rng) {
     // selects its new row while the header has the focus.
     const std::vector<PackageEditor*> now = editors();
     for (std::size_t i = 0; i < open.size(); ++i) {
-        if (std::find(now.begin(), now.end(), open[i]) == now.end()) continue;
         PackageEditor* e = open[i];
-        if (focusBefore[i] != EditorFocus::window || e->focus != EditorFocus::header ||
-            command == kCmdCreate)
+        if (!contains(now, e) || focusBefore[i] != EditorFocus::window ||
+            e->focus != EditorFocus::header || command == kCmdCreate)
             continue;
         for (int k = 1; k <= e->working.sectionCount; ++k)
             EXPECT_EQ(sectionAt(e->working, k)->flags, 0u) << "section " << k;
@@ -619,8 +564,7 @@ void EditorPropertyTest::step(Rng& rng) {
     }
 
     // Revert Package gives a stored Package its stored state: no image in memory, not modified.
-    if (command == kCmdRevertPackage && frontEntry &&
-        std::find(now.begin(), now.end(), front) == now.end()) {
+    if (command == kCmdRevertPackage && frontEntry && !contains(now, front)) {
         for (PackageFile* f = firstPackageFile(); f; f = f->next)
             for (PackageEntry* e = f->packages; e; e = e->next)
                 if (e == frontEntry && e->recordId != 0) {

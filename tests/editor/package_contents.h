@@ -1,6 +1,6 @@
-// What the editor tests compare, as plain strings: the text rules of typed fields, field text
-// split at its TABs, the stored contents of a package record, window titles and the contents
-// of a field editor against its item.
+// What the editor tests compare, as plain strings: field text split at its TABs, the stored
+// contents of a package record, window titles and the contents of a field editor against its
+// item.
 #pragma once
 #include "editor/FieldEditor.h"
 #include "model/Package.h"
@@ -16,19 +16,13 @@
 namespace test_support {
 
 inline std::string trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return std::string(s);
+    const std::size_t b = s.find_first_not_of(' ');
+    return b == s.npos ? std::string() : std::string(s.substr(b, s.find_last_not_of(' ') + 1 - b));
 }
 inline std::string upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return s;
-}
-inline bool hasLower(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 // What no typed or pasted text may hold: a comma, a control character (TAB among them), DEL.
 inline bool typable(std::string_view s) {
@@ -40,21 +34,12 @@ inline bool typable(std::string_view s) {
 // Fields of a field text; an empty text has one empty field.
 inline std::vector<std::string> splitTabs(std::string_view s) {
     std::vector<std::string> out(1);
-    for (char c : s) {
-        if (c == '\t')
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
+    for (char c : s)
+        c == '\t' ? out.emplace_back() : out.back() += c;
     return out;
 }
 inline std::string handleText(Handle h) {
     return h ? std::string(h->data, std::size_t(GetHandleSize(h))) : std::string();
-}
-// A net item keeps its text when field 1 and field 2, trimmed, hold something.
-inline bool netValid(std::string_view text) {
-    const std::vector<std::string> f = splitTabs(text);
-    return f.size() >= 2 && !trim(f[0]).empty() && !trim(f[1]).empty();
 }
 
 // The stored contents of a package record: field text, the sections (Class ID, pair count, pin
@@ -65,7 +50,8 @@ struct Contents {
     std::vector<std::string> nets;
     bool operator==(const Contents&) const = default;
 };
-// onlyStored: the sections with a Class ID and the valid nets, as flattening keeps them.
+// onlyStored: what flattening keeps, the sections with a Class ID and the nets whose fields 1
+// and 2, trimmed, hold something.
 inline Contents contentsOf(const PackageRecord& r, bool onlyStored) {
     Contents c;
     c.fields = handleText(r.fieldText);
@@ -76,7 +62,9 @@ inline Contents contentsOf(const PackageRecord& r, bool onlyStored) {
     }
     forEachNetItem(r, [&](const NetItem* n) {
         const std::string text(n->text, n->textLength);
-        if (!onlyStored || netValid(text)) c.nets.push_back(text);
+        const std::vector<std::string> f = splitTabs(text);
+        if (!onlyStored || (f.size() >= 2 && !trim(f[0]).empty() && !trim(f[1]).empty()))
+            c.nets.push_back(text);
     });
     return c;
 }
@@ -103,38 +91,32 @@ inline std::string teText(TEHandle te) {
 // the leading digits, the pairs whose both pins hold something) or a net (name and the pins
 // that hold something, upper-cased, at most 255 bytes).
 inline std::string fieldEditorContents(FieldEditor* fe) {
-    const std::string head = upper(trim(getItemText(fe->headerForm, kFieldHeaderEdit).str()));
-    std::string out;
-    if (fe->index > 0) {
-        std::uint32_t n = 0;
-        for (char c : head) {
-            if (c < '0' || c > '9') break;
-            n = n * 10 + std::uint32_t(c - '0');
-        }
-        out = std::to_string(std::int32_t(n)) + "|";
-        for (int r = 1; r <= fe->rowCount; ++r) {
-            const std::string a = upper(trim(getItemText(fe->rowsForm, 2 * r - 1).str()));
-            const std::string b = upper(trim(getItemText(fe->rowsForm, 2 * r).str()));
-            if (!a.empty() && !b.empty()) out += a + "\t" + b + "\t";
-        }
-        return out;
+    auto item = [](FormHandle f, int i) { return upper(trim(getItemText(f, i).str())); };
+    const std::string head = item(fe->headerForm, kFieldHeaderEdit);
+    if (fe->index < 0) {
+        std::string out = head;
+        for (int r = 1; r <= fe->rowCount; ++r)
+            if (const std::string pin = item(fe->rowsForm, r); !pin.empty()) out += "\t" + pin;
+        return out.substr(0, kMaxNetText);
     }
-    out = head;
+    std::uint32_t n = 0;
+    for (std::size_t i = 0; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i)
+        n = n * 10 + std::uint32_t(head[i] - '0');
+    std::string out = std::to_string(std::int32_t(n)) + "|";
     for (int r = 1; r <= fe->rowCount; ++r) {
-        const std::string pin = upper(trim(getItemText(fe->rowsForm, r).str()));
-        if (!pin.empty()) out += "\t" + pin;
+        const std::string a = item(fe->rowsForm, 2 * r - 1), b = item(fe->rowsForm, 2 * r);
+        if (!a.empty() && !b.empty()) out += a + "\t" + b + "\t";
     }
-    return out.substr(0, kMaxNetText);
+    return out;
 }
 inline std::string itemContents(PackageEditor* e, int index) {
-    if (index > 0) {
-        const ComponentSection* s = sectionAt(e->working, index);
-        std::string out = std::to_string(s->classId) + "|";
+    if (index < 0) return std::string(netItemText(findNetItem(e->working, -index)));
+    const ComponentSection* s = sectionAt(e->working, index);
+    std::string out = std::to_string(s->classId) + "|";
+    if (s->pinChangeCount)
         for (const std::string& f : splitTabs(handleText(s->pinChanges)))
-            if (s->pinChangeCount) out += f + "\t";
-        return out;
-    }
-    return std::string(netItemText(findNetItem(e->working, -index)));
+            out += f + "\t";
+    return out;
 }
 
 } // namespace test_support
