@@ -89,78 +89,9 @@ bool choose(std::int16_t command) {
     return true;
 }
 
-class EditorPropertyTest : public ScratchTest {
-protected:
-    void SetUp() override {
-        static const bool started = startApplication() == noErr;
-        ASSERT_TRUE(started);
-        ResetHarnessState();
-        QGuiApplication::clipboard()->setText("");
-        harness::SendApplicationActivation();
-    }
-    void TearDown() override {
-        harness::ResetKeys();
-        while (PackageFile* f = firstPackageFile())
-            EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-        EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
-        setItemClipboard(nullptr);
-        ResetHarnessState();
-    }
-
-    // A library of four packages: a small one, one a section short of the most a package holds,
-    // one with long texts and one without sections. Every text within the fields' limits.
-    PackageFile* openLibrary() {
-        std::vector<PackageContents> packages(4);
-        packages[0].fields = {"R1", "R", "AXIAL", "400"};
-        packages[0].sections = {{12, {{"1", "2"}, {"3", "4"}}}, {7, {}}, {99, {{"A1", "B2"}}}};
-        packages[0].nets = {"VCC\t7\t14", "GND\t1"};
-        packages[1].fields = {"MANY", "U", "DIP", "14", "300"};
-        for (int k = 1; k <= kMaxSections - 1; ++k)
-            packages[1].sections.push_back({k, {{std::to_string(k), std::to_string(k + 1)}}});
-        packages[2].fields = {std::string(17, 'N'), std::string(8, 'P'), std::string(56, 'S')};
-        packages[2].sections = {{2147483, {{std::string(17, '1'), std::string(17, '2')}}}};
-        std::string longNet = "LONGNET";
-        for (int i = 0; i < 14; ++i)
-            longNet += "\t" + std::string(17, char('A' + i));
-        packages[2].nets = {longNet.substr(0, kMaxNetText)};
-        packages[3].fields = {"EMPTY", "Q"};
-        std::vector<UniqueHandle> images;
-        for (const PackageContents& p : packages)
-            images.push_back(buildImage(p));
-        writeRecordFile(path, images);
-        PackageFile* f = openFile(path);
-        harness::ProcessUpdates();
-        return f;
-    }
-    // The library, with an editor on its package at index.
-    PackageEditor* openPackage(int index) {
-        PackageFile* f = openLibrary();
-        PackageEditor* e = f ? openEditor(entryAt(f, index)) : nullptr;
-        harness::ProcessUpdates();
-        return e;
-    }
-
-    void checkWorking(PackageEditor* e);
-    void checkEditor(PackageEditor* e);
-    void checkFieldEditors(const std::vector<PackageEditor*>& live);
-    void checkAll();
-
-    void randomKey(Rng& rng);
-    void randomListClick(Rng& rng, PackageEditor* e);
-    void randomHeaderClick(Rng& rng, PackageEditor* e);
-    void randomFieldEditorClick(Rng& rng, FieldEditor* fe);
-    void randomScrap(Rng& rng);
-    std::int16_t randomCommand(Rng& rng);
-    void step(Rng& rng);
-    void run(unsigned seed, int steps);
-
-    std::uint32_t when_ = 1000000;
-    std::vector<std::string> log_; // what the last steps did, for the failure message
-};
-
 // ---- the rules -------------------------------------------------------------------------------
 
-void EditorPropertyTest::checkWorking(PackageEditor* e) {
+void checkWorking(PackageEditor* e) {
     const PackageRecord& w = e->working;
     ASSERT_GE(w.sectionCount, 0);
     ASSERT_LE(w.sectionCount, kMaxSections);
@@ -211,7 +142,7 @@ void EditorPropertyTest::checkWorking(PackageEditor* e) {
     }
 }
 
-void EditorPropertyTest::checkEditor(PackageEditor* e) {
+void checkEditor(PackageEditor* e) {
     ASSERT_NE(e->entry, nullptr);
     EXPECT_EQ(e->entry->editor, e);
     EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
@@ -263,7 +194,7 @@ void EditorPropertyTest::checkEditor(PackageEditor* e) {
     checkWorking(e);
 }
 
-void EditorPropertyTest::checkFieldEditors(const std::vector<PackageEditor*>& live) {
+void checkFieldEditors(const std::vector<PackageEditor*>& live) {
     const std::vector<FieldEditor*> all = fieldEditors();
     for (FieldEditor* fe : all) {
         SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
@@ -313,7 +244,7 @@ void EditorPropertyTest::checkFieldEditors(const std::vector<PackageEditor*>& li
     }
 }
 
-void EditorPropertyTest::checkAll() {
+void checkAll() {
     const std::vector<PackageEditor*> live = editors();
     for (PackageEditor* e : live) {
         SCOPED_TRACE("package editor " + titleOf(e->window));
@@ -345,269 +276,326 @@ void EditorPropertyTest::checkAll() {
         EXPECT_EQ(alert, kTooManyWindows) << "an alert the input should never cause";
 }
 
-// ---- the input ---------------------------------------------------------------------------------
+class EditorPropertyTest : public ScratchTest {
+protected:
+    void SetUp() override {
+        static const bool started = startApplication() == noErr;
+        ASSERT_TRUE(started);
+        ResetHarnessState();
+        QGuiApplication::clipboard()->setText("");
+        harness::SendApplicationActivation();
+    }
+    void TearDown() override {
+        harness::ResetKeys();
+        while (PackageFile* f = firstPackageFile())
+            EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+        EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
+        setItemClipboard(nullptr);
+        ResetHarnessState();
+    }
 
-void EditorPropertyTest::randomKey(Rng& rng) {
-    WindowPtr front = FrontWindow();
-    if (!front) return;
-    // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
-    // control characters typed with Control.
-    static const QString chars = QString::fromUtf8("azQT ,.-01234567899\u00a7\u00d7");
-    static const std::vector<int> named{Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
-                                        Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
-                                        Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
-    static const std::vector<char> controls{'\x01', '\t', '\r', '\x7f'};
-    const int kind = pick(rng, 10);
-    int key = Qt::Key_unknown;
-    Qt::KeyboardModifiers mods = Qt::NoModifier;
-    std::string text;
-    if (kind < 6) {
-        const QChar c = chars[pick(rng, int(chars.size()))];
-        text = QString(c).toStdString();
-        if (c.unicode() < 128) key = c.toUpper().unicode();
-    } else if (kind < 9) {
-        key = pickOf(rng, named);
-    } else if (chance(rng, 20)) {
-        key = Qt::Key_Backtab;
-        mods = Qt::ShiftModifier;
-    } else {
-        text = std::string(1, pickOf(rng, controls));
-        if (text[0] != 127) {
-            key = Qt::Key_A + (text[0] - 1);
-            mods = Qt::ControlModifier;
+    // A library of four packages: a small one, one a section short of the most a package holds,
+    // one with long texts and one without sections. Every text within the fields' limits.
+    PackageFile* openLibrary() {
+        std::vector<PackageContents> packages(4);
+        packages[0].fields = {"R1", "R", "AXIAL", "400"};
+        packages[0].sections = {{12, {{"1", "2"}, {"3", "4"}}}, {7, {}}, {99, {{"A1", "B2"}}}};
+        packages[0].nets = {"VCC\t7\t14", "GND\t1"};
+        packages[1].fields = {"MANY", "U", "DIP", "14", "300"};
+        for (int k = 1; k <= kMaxSections - 1; ++k)
+            packages[1].sections.push_back({k, {{std::to_string(k), std::to_string(k + 1)}}});
+        packages[2].fields = {std::string(17, 'N'), std::string(8, 'P'), std::string(56, 'S')};
+        packages[2].sections = {{2147483, {{std::string(17, '1'), std::string(17, '2')}}}};
+        std::string longNet = "LONGNET";
+        for (int i = 0; i < 14; ++i)
+            longNet += "\t" + std::string(17, char('A' + i));
+        packages[2].nets = {longNet.substr(0, kMaxNetText)};
+        packages[3].fields = {"EMPTY", "Q"};
+        std::vector<UniqueHandle> images;
+        for (const PackageContents& p : packages)
+            images.push_back(buildImage(p));
+        writeRecordFile(path, images);
+        PackageFile* f = openFile(path);
+        harness::ProcessUpdates();
+        return f;
+    }
+    // The library, with an editor on its package at index.
+    PackageEditor* openPackage(int index) {
+        PackageFile* f = openLibrary();
+        PackageEditor* e = f ? openEditor(entryAt(f, index)) : nullptr;
+        harness::ProcessUpdates();
+        return e;
+    }
+
+    // ---- the input -----------------------------------------------------------------------------
+
+    void randomKey(Rng& rng) {
+        WindowPtr front = FrontWindow();
+        if (!front) return;
+        // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
+        // control characters typed with Control.
+        static const QString chars = QString::fromUtf8("azQT ,.-01234567899\u00a7\u00d7");
+        static const std::vector<int> named{Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                                            Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
+                                            Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
+        static const std::vector<char> controls{'\x01', '\t', '\r', '\x7f'};
+        const int kind = pick(rng, 10);
+        int key = Qt::Key_unknown;
+        Qt::KeyboardModifiers mods = Qt::NoModifier;
+        std::string text;
+        if (kind < 6) {
+            const QChar c = chars[pick(rng, int(chars.size()))];
+            text = QString(c).toStdString();
+            if (c.unicode() < 128) key = c.toUpper().unicode();
+        } else if (kind < 9) {
+            key = pickOf(rng, named);
+        } else if (chance(rng, 20)) {
+            key = Qt::Key_Backtab;
+            mods = Qt::ShiftModifier;
+        } else {
+            text = std::string(1, pickOf(rng, controls));
+            if (text[0] != 127) {
+                key = Qt::Key_A + (text[0] - 1);
+                mods = Qt::ControlModifier;
+            }
+        }
+        log_.push_back("key " + std::to_string(key) + " [" + text + "] to " + titleOf(front));
+        harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
+    }
+
+    void randomListClick(Rng& rng, PackageEditor* e) {
+        const Rect view = GetPortRect(e->window);
+        const int height = std::max(1, view.bottom - view.top);
+        auto point = [&] {
+            return Point{std::int16_t(pick(rng, height)), std::int16_t(2 + pick(rng, 300))};
+        };
+        std::vector<Point> path{point()};
+        for (int n = pick(rng, 4); n > 0; --n)
+            path.push_back(point());
+        const Qt::MouseButton button = chance(rng, 25) ? Qt::RightButton : Qt::LeftButton;
+        static const std::vector<Qt::KeyboardModifiers> modifiers{
+            Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::NoModifier};
+        const int m = pick(rng, 4);
+        const bool twice = button == Qt::LeftButton && path.size() == 1 && chance(rng, 10);
+        log_.push_back(std::string(twice ? "double " : "") + "click in the list of " +
+                       titleOf(e->window) + " v " + std::to_string(path[0].v) + " over " +
+                       std::to_string(path.size()) + " points, button " + std::to_string(button) +
+                       " mods " + std::to_string(m));
+        harness::ScriptPointer(e->window, path);
+        harness::SendClick(e->window, path[0], modifiers[std::size_t(m)], when_ += 1000, button);
+        if (twice) {
+            harness::SendDoubleClickEvent(e->window, path[0], modifiers[std::size_t(m)],
+                                          when_ + 100);
+            harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, modifiers[std::size_t(m)],
+                                      when_ + 101);
+        }
+        harness::ScriptPointer(nullptr, {});
+    }
+
+    void randomHeaderClick(Rng& rng, PackageEditor* e) {
+        const int what = pick(rng, 10);
+        if (what < 6) {
+            const int item = kEditFields[pick(rng, 6)];
+            const Rect r = itemRect(e->headerForm, item);
+            const Point p{std::int16_t((r.top + r.bottom) / 2),
+                          std::int16_t(r.left + pick(rng, std::max(1, r.right - r.left)))};
+            const bool shift = chance(rng, 20);
+            log_.push_back("click header item " + std::to_string(item) + (shift ? " shift" : ""));
+            harness::SendClick(e->headerPane, p, shift ? Qt::ShiftModifier : Qt::NoModifier,
+                               when_ += 1000);
+        } else if (what < 8) {
+            const int item = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
+            const int choice = pick(rng, 12);
+            log_.push_back("popup " + std::to_string(item) + " choice " + std::to_string(choice));
+            AnswerNextPopUpMenu(choice);
+            harness::SendClick(e->headerPane, centre(itemRect(e->headerForm, item)), Qt::NoModifier,
+                               when_ += 1000);
+        } else {
+            const char* label = what == 8 ? "Component Sections" : "Hidden Connections";
+            log_.push_back(std::string("radio button ") + label);
+            SelectWindow(e->window);
+            for (QAbstractButton* b :
+                 harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
+                if (b->text() == label) b->click();
         }
     }
-    log_.push_back("key " + std::to_string(key) + " [" + text + "] to " + titleOf(front));
-    harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
-}
 
-void EditorPropertyTest::randomListClick(Rng& rng, PackageEditor* e) {
-    const Rect view = GetPortRect(e->window);
-    const int height = std::max(1, view.bottom - view.top);
-    auto point = [&] {
-        return Point{std::int16_t(pick(rng, height)), std::int16_t(2 + pick(rng, 300))};
-    };
-    std::vector<Point> path{point()};
-    for (int n = pick(rng, 4); n > 0; --n)
-        path.push_back(point());
-    const Qt::MouseButton button = chance(rng, 25) ? Qt::RightButton : Qt::LeftButton;
-    static const std::vector<Qt::KeyboardModifiers> modifiers{Qt::NoModifier, Qt::ShiftModifier,
-                                                              Qt::ControlModifier, Qt::NoModifier};
-    const int m = pick(rng, 4);
-    const bool twice = button == Qt::LeftButton && path.size() == 1 && chance(rng, 10);
-    log_.push_back(std::string(twice ? "double " : "") + "click in the list of " +
-                   titleOf(e->window) + " v " + std::to_string(path[0].v) + " over " +
-                   std::to_string(path.size()) + " points, button " + std::to_string(button) +
-                   " mods " + std::to_string(m));
-    harness::ScriptPointer(e->window, path);
-    harness::SendClick(e->window, path[0], modifiers[std::size_t(m)], when_ += 1000, button);
-    if (twice) {
-        harness::SendDoubleClickEvent(e->window, path[0], modifiers[std::size_t(m)], when_ + 100);
-        harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, modifiers[std::size_t(m)],
-                                  when_ + 101);
-    }
-    harness::ScriptPointer(nullptr, {});
-}
-
-void EditorPropertyTest::randomHeaderClick(Rng& rng, PackageEditor* e) {
-    const int what = pick(rng, 10);
-    if (what < 6) {
-        const int item = kEditFields[pick(rng, 6)];
-        const Rect r = itemRect(e->headerForm, item);
-        const Point p{std::int16_t((r.top + r.bottom) / 2),
-                      std::int16_t(r.left + pick(rng, std::max(1, r.right - r.left)))};
-        const bool shift = chance(rng, 20);
-        log_.push_back("click header item " + std::to_string(item) + (shift ? " shift" : ""));
-        harness::SendClick(e->headerPane, p, shift ? Qt::ShiftModifier : Qt::NoModifier,
-                           when_ += 1000);
-    } else if (what < 8) {
-        const int item = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
-        const int choice = pick(rng, 12);
-        log_.push_back("popup " + std::to_string(item) + " choice " + std::to_string(choice));
-        AnswerNextPopUpMenu(choice);
-        harness::SendClick(e->headerPane, centre(itemRect(e->headerForm, item)), Qt::NoModifier,
-                           when_ += 1000);
-    } else {
-        const char* label = what == 8 ? "Component Sections" : "Hidden Connections";
-        log_.push_back(std::string("radio button ") + label);
-        SelectWindow(e->window);
-        for (QAbstractButton* b :
-             harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
-            if (b->text() == label) b->click();
-    }
-}
-
-void EditorPropertyTest::randomFieldEditorClick(Rng& rng, FieldEditor* fe) {
-    const bool header = chance(rng, 30);
-    const int item = header ? kFieldHeaderEdit : 1 + pick(rng, itemCount(fe->rowsForm));
-    const Rect r = itemRect(header ? fe->headerForm : fe->rowsForm, item);
-    Point p{std::int16_t((r.top + r.bottom) / 2), std::int16_t(r.left + 2)};
-    if (!header) { // rows scroll: view pixels are content minus the scroll position
-        const Rect view = GetPortRect(fe->window);
-        p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
-    }
-    log_.push_back("click field editor " + std::to_string(fe->index) +
-                   (header ? " header" : " row item " + std::to_string(item)));
-    harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
-}
-
-void EditorPropertyTest::randomScrap(Rng& rng) {
-    static const std::vector<char> pieces{'a',    'b', '9', ' ', ',', '\t', '\r',
-                                          '\x01', 'z', '-', '.', '7', 'Q',  'R'};
-    std::string text;
-    for (int n = pick(rng, 3) == 0 ? 80 : pick(rng, 20); n > 0; --n)
-        text += pickOf(rng, pieces);
-    log_.push_back("scrap [" + text + "]");
-    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
-    harness::SendApplicationActivation();
-}
-
-std::int16_t EditorPropertyTest::randomCommand(Rng& rng) {
-    static const std::vector<std::int16_t> commands{
-        kCmdCut,       kCmdCopy,   kCmdPaste,      kCmdDelete,        kCmdSelectAll,
-        kCmdDuplicate, kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,
-        kCmdPaste,     kCmdCreate, kCmdSave};
-    WindowPtr front = FrontWindow();
-    std::int16_t c = pickOf(rng, commands);
-    // In the list window only what opens editors: Create, or Open Editor on a random selection
-    // of packages.
-    if (PackageFile* list = front ? listWindowFile(front) : nullptr; list && c != kCmdCreate) {
-        c = kCmdOpenEditor;
-        deselectAll(list);
-        for (std::int32_t i = 0; i < list->packageCount; ++i)
-            if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
-    }
-    const std::vector<FieldEditor*> fields = fieldEditors();
-    if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
-        front = pickOf(rng, fields)->window;
-        SelectWindow(front);
-    }
-    const bool control = (c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20);
-    harness::SetControlKey(control);
-    log_.push_back("command " + std::to_string(c) + " in " +
-                   (front ? titleOf(front) : std::string("no window")));
-    const bool ran = choose(c);
-    if (!ran) log_.back() += " (disabled)";
-    harness::ResetKeys();
-    // With the Control key held every validation question is answered Proceed unasked.
-    for (const ShownDialog& d : ShownDialogs())
-        EXPECT_FALSE(control && d.templateId == 1006) << "asked although Control was held";
-    return ran ? c : 0;
-}
-
-void EditorPropertyTest::step(Rng& rng) {
-    // Whatever is asked is answered at random: Proceed or Cancel, OK or Cancel.
-    ResetDialogHarness();
-    for (int i = 0; i < 8; ++i)
-        AnswerNextDialog(1006, chance(rng, 50) ? 3 : 1);
-    for (int i = 0; i < 4; ++i)
-        AnswerNextDialog(1007, chance(rng, 60) ? 1 : 2);
-    harness::ResetBeeps();
-
-    const std::vector<PackageEditor*> open = editors();
-    const std::vector<FieldEditor*> fields = fieldEditors();
-    PackageEditor* front = editorOfWindow(FrontWindow());
-    PackageEditor* target = front ? front : open.empty() ? nullptr : open[0];
-    std::vector<EditorFocus> focusBefore;
-    for (PackageEditor* e : open)
-        focusBefore.push_back(e->focus);
-    const bool full = front && front->working.sectionCount == kMaxSections;
-    PackageEntry* frontEntry = front ? front->entry : nullptr;
-
-    // The kinds of input by their share of 100, each taken when it has something to act on,
-    // else the next one is; without a package editor the list window's commands open one now
-    // and then.
-    std::int16_t command = 0;
-    const struct {
-        int below;
-        bool possible;
-        std::function<void()> act;
-    } inputs[] = {
-        {32, true, [&] { randomKey(rng); }},
-        {55, target != nullptr, [&] { randomListClick(rng, target); }},
-        {63, target != nullptr, [&] { randomHeaderClick(rng, target); }},
-        {70, !fields.empty(), [&] { randomFieldEditorClick(rng, pickOf(rng, fields)); }},
-        {76, true, [&] { randomScrap(rng); }},
-        {80, true,
-         [&] {
-             if (const std::vector<WindowPtr> all = windows(); !all.empty()) {
-                 WindowPtr w = pickOf(rng, all);
-                 log_.push_back("bring to front " + titleOf(w));
-                 SelectWindow(w);
-             }
-         }},
-        {100, true, [&] { command = randomCommand(rng); }},
-    };
-    const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
-    for (const auto& input : inputs)
-        if (kind < input.below && input.possible) {
-            input.act();
-            break;
+    void randomFieldEditorClick(Rng& rng, FieldEditor* fe) {
+        const bool header = chance(rng, 30);
+        const int item = header ? kFieldHeaderEdit : 1 + pick(rng, itemCount(fe->rowsForm));
+        const Rect r = itemRect(header ? fe->headerForm : fe->rowsForm, item);
+        Point p{std::int16_t((r.top + r.bottom) / 2), std::int16_t(r.left + 2)};
+        if (!header) { // rows scroll: view pixels are content minus the scroll position
+            const Rect view = GetPortRect(fe->window);
+            p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
         }
-    harness::ProcessUpdates();
-    for (const ShownDialog& d : ShownDialogs())
-        log_.push_back("  asked " + std::to_string(d.templateId) + ", answered with item " +
-                       std::to_string(d.endedWith));
-    checkAll();
-
-    // The focus leaving the list for the header takes the selection with it; only Create
-    // selects its new row while the header has the focus.
-    const std::vector<PackageEditor*> now = editors();
-    for (std::size_t i = 0; i < open.size(); ++i) {
-        PackageEditor* e = open[i];
-        if (!contains(now, e) || focusBefore[i] != EditorFocus::window ||
-            e->focus != EditorFocus::header || command == kCmdCreate)
-            continue;
-        for (int k = 1; k <= e->working.sectionCount; ++k)
-            EXPECT_EQ(sectionAt(e->working, k)->flags, 0u) << "section " << k;
-        forEachNetItem(e->working, [](const NetItem* n) { EXPECT_EQ(n->flags, 0); });
+        log_.push_back("click field editor " + std::to_string(fe->index) +
+                       (header ? " header" : " row item " + std::to_string(item)));
+        harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
     }
 
-    // Revert Package gives a stored Package its stored state: no image in memory, not modified.
-    if (command == kCmdRevertPackage && frontEntry && !contains(now, front)) {
-        for (PackageFile* f = firstPackageFile(); f; f = f->next)
-            for (PackageEntry* e = f->packages; e; e = e->next)
-                if (e == frontEntry && e->recordId != 0) {
-                    EXPECT_EQ(e->image, nullptr) << "a reverted Package kept its image";
-                    EXPECT_EQ(e->flags & kModified, 0u) << "a reverted Package stayed modified";
-                }
+    void randomScrap(Rng& rng) {
+        static const std::vector<char> pieces{'a',    'b', '9', ' ', ',', '\t', '\r',
+                                              '\x01', 'z', '-', '.', '7', 'Q',  'R'};
+        std::string text;
+        for (int n = pick(rng, 3) == 0 ? 80 : pick(rng, 20); n > 0; --n)
+            text += pickOf(rng, pieces);
+        log_.push_back("scrap [" + text + "]");
+        QGuiApplication::clipboard()->setText(
+            QString::fromLatin1(text.data(), qsizetype(text.size())));
+        harness::SendApplicationActivation();
     }
 
-    // What Save writes is a sound package file.
-    if (command == kCmdSave) verifyClean(path, "after Save");
-
-    // A 27th section is never added (checkWorking), and not a word is said about it.
-    if (full && (command == kCmdCreate || command == kCmdDuplicate ||
-                 (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {
-        EXPECT_EQ(harness::BeepCount(), 0) << "a section past the 26th made a sound";
-        EXPECT_TRUE(ShownNoteAlerts().empty() ||
-                    (ShownNoteAlerts().size() == 1 && ShownNoteAlerts()[0] == kTooManyWindows));
+    std::int16_t randomCommand(Rng& rng) {
+        static const std::vector<std::int16_t> commands{
+            kCmdCut,       kCmdCopy,   kCmdPaste,      kCmdDelete,        kCmdSelectAll,
+            kCmdDuplicate, kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,
+            kCmdPaste,     kCmdCreate, kCmdSave};
+        WindowPtr front = FrontWindow();
+        std::int16_t c = pickOf(rng, commands);
+        // In the list window only what opens editors: Create, or Open Editor on a random selection
+        // of packages.
+        if (PackageFile* list = front ? listWindowFile(front) : nullptr; list && c != kCmdCreate) {
+            c = kCmdOpenEditor;
+            deselectAll(list);
+            for (std::int32_t i = 0; i < list->packageCount; ++i)
+                if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
+        }
+        const std::vector<FieldEditor*> fields = fieldEditors();
+        if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
+            front = pickOf(rng, fields)->window;
+            SelectWindow(front);
+        }
+        const bool control = (c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20);
+        harness::SetControlKey(control);
+        log_.push_back("command " + std::to_string(c) + " in " +
+                       (front ? titleOf(front) : std::string("no window")));
+        const bool ran = choose(c);
+        if (!ran) log_.back() += " (disabled)";
+        harness::ResetKeys();
+        // With the Control key held every validation question is answered Proceed unasked.
+        for (const ShownDialog& d : ShownDialogs())
+            EXPECT_FALSE(control && d.templateId == 1006) << "asked although Control was held";
+        return ran ? c : 0;
     }
-}
 
-void EditorPropertyTest::run(unsigned seed, int steps) {
-    Rng rng(seed);
-    PackageFile* f = openLibrary();
-    ASSERT_NE(f, nullptr);
-    ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
-    harness::ProcessUpdates();
-    for (int i = 0; i < steps && !HasFailure(); ++i) {
-        SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(i));
-        step(rng);
-        if (HasFailure()) {
-            std::string last;
-            for (std::size_t k = log_.size() > 12 ? log_.size() - 12 : 0; k < log_.size(); ++k)
-                last += "\n  " + log_[k];
-            ADD_FAILURE() << "the last steps:" << last;
+    void step(Rng& rng) {
+        // Whatever is asked is answered at random: Proceed or Cancel, OK or Cancel.
+        ResetDialogHarness();
+        for (int i = 0; i < 8; ++i)
+            AnswerNextDialog(1006, chance(rng, 50) ? 3 : 1);
+        for (int i = 0; i < 4; ++i)
+            AnswerNextDialog(1007, chance(rng, 60) ? 1 : 2);
+        harness::ResetBeeps();
+
+        const std::vector<PackageEditor*> open = editors();
+        const std::vector<FieldEditor*> fields = fieldEditors();
+        PackageEditor* front = editorOfWindow(FrontWindow());
+        PackageEditor* target = front ? front : open.empty() ? nullptr : open[0];
+        std::vector<EditorFocus> focusBefore;
+        for (PackageEditor* e : open)
+            focusBefore.push_back(e->focus);
+        const bool full = front && front->working.sectionCount == kMaxSections;
+        PackageEntry* frontEntry = front ? front->entry : nullptr;
+
+        // The kinds of input by their share of 100, each taken when it has something to act on,
+        // else the next one is; without a package editor the list window's commands open one now
+        // and then.
+        std::int16_t command = 0;
+        const struct {
+            int below;
+            bool possible;
+            std::function<void()> act;
+        } inputs[] = {
+            {32, true, [&] { randomKey(rng); }},
+            {55, target != nullptr, [&] { randomListClick(rng, target); }},
+            {63, target != nullptr, [&] { randomHeaderClick(rng, target); }},
+            {70, !fields.empty(), [&] { randomFieldEditorClick(rng, pickOf(rng, fields)); }},
+            {76, true, [&] { randomScrap(rng); }},
+            {80, true,
+             [&] {
+                 if (const std::vector<WindowPtr> all = windows(); !all.empty()) {
+                     WindowPtr w = pickOf(rng, all);
+                     log_.push_back("bring to front " + titleOf(w));
+                     SelectWindow(w);
+                 }
+             }},
+            {100, true, [&] { command = randomCommand(rng); }},
+        };
+        const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
+        for (const auto& input : inputs)
+            if (kind < input.below && input.possible) {
+                input.act();
+                break;
+            }
+        harness::ProcessUpdates();
+        for (const ShownDialog& d : ShownDialogs())
+            log_.push_back("  asked " + std::to_string(d.templateId) + ", answered with item " +
+                           std::to_string(d.endedWith));
+        checkAll();
+
+        // The focus leaving the list for the header takes the selection with it; only Create
+        // selects its new row while the header has the focus.
+        const std::vector<PackageEditor*> now = editors();
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            PackageEditor* e = open[i];
+            if (!contains(now, e) || focusBefore[i] != EditorFocus::window ||
+                e->focus != EditorFocus::header || command == kCmdCreate)
+                continue;
+            for (int k = 1; k <= e->working.sectionCount; ++k)
+                EXPECT_EQ(sectionAt(e->working, k)->flags, 0u) << "section " << k;
+            forEachNetItem(e->working, [](const NetItem* n) { EXPECT_EQ(n->flags, 0); });
+        }
+
+        // Revert Package gives a stored Package its stored state: no image in memory, not modified.
+        if (command == kCmdRevertPackage && frontEntry && !contains(now, front)) {
+            for (PackageFile* f = firstPackageFile(); f; f = f->next)
+                for (PackageEntry* e = f->packages; e; e = e->next)
+                    if (e == frontEntry && e->recordId != 0) {
+                        EXPECT_EQ(e->image, nullptr) << "a reverted Package kept its image";
+                        EXPECT_EQ(e->flags & kModified, 0u) << "a reverted Package stayed modified";
+                    }
+        }
+
+        // What Save writes is a sound package file.
+        if (command == kCmdSave) verifyClean(path, "after Save");
+
+        // A 27th section is never added (checkWorking), and not a word is said about it.
+        if (full && (command == kCmdCreate || command == kCmdDuplicate ||
+                     (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {
+            EXPECT_EQ(harness::BeepCount(), 0) << "a section past the 26th made a sound";
+            EXPECT_TRUE(ShownNoteAlerts().empty() ||
+                        (ShownNoteAlerts().size() == 1 && ShownNoteAlerts()[0] == kTooManyWindows));
         }
     }
-    if (std::getenv("OK_PROPERTY_LOG"))
-        for (const std::string& line : log_)
-            std::printf("%s\n", line.c_str());
-    log_.clear();
-    harness::ResetKeys();
-    ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-}
+
+    void run(unsigned seed, int steps) {
+        Rng rng(seed);
+        PackageFile* f = openLibrary();
+        ASSERT_NE(f, nullptr);
+        ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
+        harness::ProcessUpdates();
+        for (int i = 0; i < steps && !HasFailure(); ++i) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(i));
+            step(rng);
+            if (HasFailure()) {
+                std::string last;
+                for (std::size_t k = log_.size() > 12 ? log_.size() - 12 : 0; k < log_.size(); ++k)
+                    last += "\n  " + log_[k];
+                ADD_FAILURE() << "the last steps:" << last;
+            }
+        }
+        if (std::getenv("OK_PROPERTY_LOG"))
+            for (const std::string& line : log_)
+                std::printf("%s\n", line.c_str());
+        log_.clear();
+        harness::ResetKeys();
+        ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+    }
+
+    std::uint32_t when_ = 1000000;
+    std::vector<std::string> log_; // what the last steps did, for the failure message
+};
 
 // Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps
 // and OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say).
