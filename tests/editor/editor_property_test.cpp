@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -104,9 +105,7 @@ void checkWorking(PackageEditor* e) {
         EXPECT_EQ(f.size(), s->pinChangeCount ? 2u * s->pinChangeCount : 1u);
         for (const std::string& pin : f) {
             EXPECT_EQ(pin.empty(), s->pinChangeCount == 0);
-            EXPECT_EQ(pin, upper(trim(pin)));
-            EXPECT_TRUE(typable(pin));
-            EXPECT_LE(pin.size(), 17u);
+            EXPECT_TRUE(pin.size() <= 17u && typable(pin) && pin == upper(trim(pin)));
         }
     }
     int nets = 0;
@@ -359,7 +358,7 @@ protected:
                 mods = Qt::ControlModifier;
             }
         }
-        log_.push_back("key " + std::to_string(key) + " [" + text + "] to " + titleOf(front));
+        say("key ", key, " [", text, "] to ", titleOf(front));
         harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
     }
 
@@ -376,18 +375,15 @@ protected:
         static const std::vector<Qt::KeyboardModifiers> modifiers{
             Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::NoModifier};
         const int m = pick(rng, 4);
+        const Qt::KeyboardModifiers mods = modifiers[std::size_t(m)];
         const bool twice = button == Qt::LeftButton && path.size() == 1 && chance(rng, 10);
-        log_.push_back(std::string(twice ? "double " : "") + "click in the list of " +
-                       titleOf(e->window) + " v " + std::to_string(path[0].v) + " over " +
-                       std::to_string(path.size()) + " points, button " + std::to_string(button) +
-                       " mods " + std::to_string(m));
+        say(twice ? "double " : "", "click in the list of ", titleOf(e->window), " v ", path[0].v,
+            " over ", path.size(), " points, button ", int(button), " mods ", m);
         harness::ScriptPointer(e->window, path);
-        harness::SendClick(e->window, path[0], modifiers[std::size_t(m)], when_ += 1000, button);
+        harness::SendClick(e->window, path[0], mods, when_ += 1000, button);
         if (twice) {
-            harness::SendDoubleClickEvent(e->window, path[0], modifiers[std::size_t(m)],
-                                          when_ + 100);
-            harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, modifiers[std::size_t(m)],
-                                      when_ + 101);
+            harness::SendDoubleClickEvent(e->window, path[0], mods, when_ + 100);
+            harness::SendMouseRelease(e->window, path[0], Qt::LeftButton, mods, when_ + 101);
         }
         harness::ScriptPointer(nullptr, {});
     }
@@ -400,13 +396,13 @@ protected:
             const Point p{std::int16_t((r.top + r.bottom) / 2),
                           std::int16_t(r.left + pick(rng, std::max(1, r.right - r.left)))};
             const bool shift = chance(rng, 20);
-            log_.push_back("click header item " + std::to_string(item) + (shift ? " shift" : ""));
+            say("click header item ", item, shift ? " shift" : "");
             harness::SendClick(e->headerPane, p, shift ? Qt::ShiftModifier : Qt::NoModifier,
                                when_ += 1000);
         } else if (what < 8) {
             const int item = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
             const int choice = pick(rng, 12);
-            log_.push_back("popup " + std::to_string(item) + " choice " + std::to_string(choice));
+            say("popup ", item, " choice ", choice);
             AnswerNextPopUpMenu(choice);
             harness::SendClick(e->headerPane, centre(itemRect(e->headerForm, item)), Qt::NoModifier,
                                when_ += 1000);
@@ -429,8 +425,8 @@ protected:
             const Rect view = GetPortRect(fe->window);
             p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
         }
-        log_.push_back("click field editor " + std::to_string(fe->index) +
-                       (header ? " header" : " row item " + std::to_string(item)));
+        say("click field editor ", fe->index, header ? " header" : " row item ",
+            header ? "" : std::to_string(item));
         harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
     }
 
@@ -468,8 +464,7 @@ protected:
         }
         const bool control = (c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20);
         harness::SetControlKey(control);
-        log_.push_back("command " + std::to_string(c) + " in " +
-                       (front ? titleOf(front) : std::string("no window")));
+        say("command ", c, " in ", front ? titleOf(front) : "no window");
         const bool ran = choose(c);
         if (!ran) log_.back() += " (disabled)";
         harness::ResetKeys();
@@ -530,8 +525,7 @@ protected:
             }
         harness::ProcessUpdates();
         for (const ShownDialog& d : ShownDialogs())
-            log_.push_back("  asked " + std::to_string(d.templateId) + ", answered with item " +
-                           std::to_string(d.endedWith));
+            say("  asked ", d.templateId, ", answered with item ", d.endedWith);
         checkAll();
 
         // The focus leaving the list for the header takes the selection with it; only Create
@@ -591,6 +585,12 @@ protected:
         log_.clear();
         harness::ResetKeys();
         ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+    }
+
+    template <class... T> void say(const T&... parts) {
+        std::ostringstream os;
+        (os << ... << parts);
+        log_.push_back(os.str());
     }
 
     std::uint32_t when_ = 1000000;
