@@ -216,13 +216,10 @@ void checkFieldEditors(const std::vector<PackageEditor*>& live) {
         // Typable texts within their limits: a Class ID of up to 10 digits, pins and net names
         // of up to 17 characters.
         const std::string head = getItemText(fe->headerForm, kFieldHeaderEdit).str();
-        EXPECT_TRUE(typable(head)) << head;
-        if (fe->index > 0) {
-            EXPECT_LE(head.size(), 10u) << head;
-            EXPECT_EQ(head.find_first_not_of("0123456789"), head.npos) << head;
-        } else {
-            EXPECT_LE(head.size(), 17u) << head;
-        }
+        EXPECT_TRUE(fe->index > 0
+                        ? head.size() <= 10u && head.find_first_not_of("0123456789") == head.npos
+                        : head.size() <= 17u && typable(head))
+            << head;
         for (int i = 1; i <= itemCount(fe->rowsForm); ++i) {
             const std::string t = getItemText(fe->rowsForm, i).str();
             EXPECT_TRUE(t.size() <= 17u && typable(t)) << t;
