@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -68,14 +68,13 @@ inline Contents contentsOf(const PackageRecord& r, bool onlyStored) {
     });
     return c;
 }
-inline std::string describe(const Contents& c) {
-    std::ostringstream os;
-    os << "fields [" << c.fields << "]";
+// How a failed comparison shows it.
+inline void PrintTo(const Contents& c, std::ostream* os) {
+    *os << "fields [" << c.fields << "]";
     for (const auto& [id, count, pins] : c.sections)
-        os << " section " << id << "/" << count << " [" << pins << "]";
+        *os << " section " << id << "/" << count << " [" << pins << "]";
     for (const std::string& n : c.nets)
-        os << " net [" << n << "]";
-    return os.str();
+        *os << " net [" << n << "]";
 }
 
 inline std::string titleOf(WindowPtr w) {
