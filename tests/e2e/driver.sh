@@ -137,6 +137,16 @@ e2e_parts_library() {
     e2e_library "$E2E_WORK/parts.crlf" "$1"
 }
 
+# Makes parts.qpk from the parts text, starts the program on it and waits for its list window;
+# the rows are measured, which selects row 0 (R1).
+e2e_open_parts_list() {
+    e2e_parts_library parts.qpk
+    e2e_start_app parts.qpk
+    e2e_wait_list_count 1
+    e2e_use_list 1
+    e2e_measure_rows
+}
+
 # Starts the program in the work folder with the given arguments and waits for its frame.
 e2e_start_app() {
     e2e_step "start the program with $*"

@@ -7,12 +7,7 @@
 # saved package with the texts as the editor stores them (trimmed, pins and prefix upper case).
 . "$(dirname "$0")/../driver.sh"
 e2e_init
-e2e_parts_library parts.qpk             # R1, SOT23_T, PLCC20
-
-e2e_start_app parts.qpk
-e2e_wait_list_count 1
-e2e_use_list 1
-e2e_measure_rows
+e2e_open_parts_list # R1, SOT23_T, PLCC20; row 0 (R1) selected
 
 # Window places: a window's bounds are its client area. The list's client area begins at its
 # header strip, 17 pixels above the list area. A package editor opens 18 pixels right of and

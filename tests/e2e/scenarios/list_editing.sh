@@ -5,12 +5,7 @@
 # then reads back name by name and checks.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
-e2e_parts_library parts.qpk             # R1, SOT23_T, PLCC20
-
-e2e_start_app parts.qpk
-e2e_wait_list_count 1
-e2e_use_list 1
-e2e_measure_rows # selects row 0
+e2e_open_parts_list # R1, SOT23_T, PLCC20; row 0 (R1) selected
 e2e_expect_rows 1000
 
 e2e_step "Select All, Copy, Paste: the copies stand at the end, selected"

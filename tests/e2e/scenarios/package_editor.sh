@@ -4,12 +4,7 @@
 # editor, and qpk reads the file back with the new name and prefix.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
-e2e_parts_library parts.qpk             # R1, SOT23_T, PLCC20
-
-e2e_start_app parts.qpk
-e2e_wait_list_count 1
-e2e_use_list 1
-e2e_measure_rows # selects row 0, R1
+e2e_open_parts_list # R1, SOT23_T, PLCC20; row 0 (R1) selected
 e2e_expect_rows 100
 
 e2e_step "Open Editor on R1, the name typed over, the prefix after a Tab"
