@@ -47,15 +47,12 @@ void report(const char* what, const bench::Timing& t, const char* target) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::useOffscreenPlatform();
     QApplication app(argc, argv);
     const long packages = argc > 1 ? std::atol(argv[1]) : 1000000;
     const std::string path = argc > 2 ? argv[2] : bench::sharedLibraryPath(packages);
     if (packages < 1000) fail("at least 1000 packages");
-    if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
-    harness::Install();
-    ShowFrame(10);
-    if (OSErr err = initEntryPool()) fail("entry pool", err);
+    if (OSErr err = bench::startWindows()) fail("toolbox and entry pool", err);
     installPackageEditor();
 
     PackageFile* f = nullptr;

@@ -152,16 +152,13 @@ bool firstRowDrawnSelected(PackageEditor* e) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::useOffscreenPlatform();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::atoi(argv[1]) : 25;
     const std::string path =
         argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "bench_items.qpk").string();
     if (runs < 1) fail("at least one run");
-    if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
-    harness::Install();
-    ShowFrame(10);
-    if (OSErr err = initEntryPool()) fail("entry pool", err);
+    if (OSErr err = bench::startWindows()) fail("toolbox and entry pool", err);
     installPackageEditor();
 
     writeFile(path, runs + 1);

@@ -146,15 +146,12 @@ void report(const std::string& what, const Timing& t, const char* target) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::useOffscreenPlatform();
     QApplication app(argc, argv);
     const long packages = argc > 1 ? std::atol(argv[1]) : 1000000;
     const std::string path = argc > 2 ? argv[2] : bench::sharedLibraryPath(packages);
     if (packages < 100) fail("at least 100 packages");
-    if (!InitToolbox("Ortix-Kelvane")) fail("toolbox");
-    harness::Install(); // the scripted pointer of the shift-click below
-    ShowFrame(10);
-    if (OSErr err = initEntryPool()) fail("entry pool", err);
+    if (OSErr err = bench::startWindows()) fail("toolbox and entry pool", err);
 
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
