@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ImportDataFile, ::testing::ValuesIn(dataCases())
                          [](const auto& info) { return caseName(info.param); });
 
 TEST(ImportDataFiles, EveryCaseIsThere) {
-    EXPECT_GE(dataCases().size(), 22u);
+    EXPECT_GE(dataCases().size(), 24u);
 }
 
 // A store that fails on the second of three Packages keeps the first. A write error is reported
