@@ -26,7 +26,7 @@ public:
                  PieceLog* log);
 
     // The lexer and error routine of the generated parser.
-    int lex(ImportValue* value) {
+    [[gnu::always_inline]] int lex(ImportValue* value) {
         // Checked before the token is read: a piece's parse looks at the lexer's state as it
         // stands at the piece's end.
         if (lexer_.position() >= nextProgress_) progress();
