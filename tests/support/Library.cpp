@@ -14,29 +14,26 @@ namespace {
 // A text typed into an editor field of at most limit characters, from the bytes the key filters
 // pass (32 to 255 but comma and DEL, and no period where noPeriod), a third of them among those
 // the text format reads specially; stored as the editor stores it: trimmed, upper-cased where
-// upperCase.
-std::string typed(std::mt19937& rng, int limit, bool upperCase, bool noPeriod = false) {
+// upperCase. Never empty unless mayBeEmpty.
+std::string typed(std::mt19937& rng, int limit, bool upperCase, bool noPeriod = false,
+                  bool mayBeEmpty = false) {
     static const std::string special = "\\- 0123456789\xff";
     auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    std::string text;
-    for (int n = roll(0, limit); n > 0; --n) {
-        int c = roll(0, 2) ? ',' : static_cast<unsigned char>(special[std::size_t(roll(0, 13))]);
-        while (c == ',' || c == 127 || (noPeriod && c == '.'))
-            c = roll(32, 255);
-        text += static_cast<char>(c);
-    }
     Str255 s;
-    s.assign(text);
-    PStrTrim(s);
+    do {
+        std::string text;
+        for (int n = roll(0, limit); n > 0; --n) {
+            int c =
+                roll(0, 2) ? ',' : static_cast<unsigned char>(special[std::size_t(roll(0, 13))]);
+            while (c == ',' || c == 127 || (noPeriod && c == '.'))
+                c = roll(32, 255);
+            text += static_cast<char>(c);
+        }
+        s.assign(text);
+        PStrTrim(s);
+    } while (s.empty() && !mayBeEmpty);
     if (upperCase) PStrUpper(s);
     return s.str();
-}
-
-std::string nonEmpty(std::mt19937& rng, int limit, bool upperCase, bool noPeriod = false) {
-    std::string text;
-    while (text.empty())
-        text = typed(rng, limit, upperCase, noPeriod);
-    return text;
 }
 
 } // namespace
@@ -44,13 +41,13 @@ std::string nonEmpty(std::mt19937& rng, int limit, bool upperCase, bool noPeriod
 PackageContents generateContents(std::mt19937& rng) {
     auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     PackageContents c;
-    c.fields = {nonEmpty(rng, 17, false), nonEmpty(rng, 8, true, true)};
+    c.fields = {typed(rng, 17, false), typed(rng, 8, true, true)};
     for (int i = roll(0, 4); i > 0; --i)
-        c.fields.push_back(roll(0, 2) ? typed(rng, 56, c.fields.size() == 2) : "");
+        c.fields.push_back(roll(0, 2) ? typed(rng, 56, c.fields.size() == 2, false, true) : "");
     for (int n = roll(0, 9) ? roll(0, 3) : 8; n > 0; --n) {
-        std::string net = nonEmpty(rng, 17, true);
+        std::string net = typed(rng, 17, true);
         for (int pins = roll(0, 4) ? roll(1, 5) : 99; pins > 0; --pins) {
-            const std::string pin = nonEmpty(rng, 17, true);
+            const std::string pin = typed(rng, 17, true);
             if (net.size() + 1 + pin.size() > 255) break;
             net += "\t" + pin;
         }
@@ -62,7 +59,7 @@ PackageContents generateContents(std::mt19937& rng) {
         if (section.classId == 0) section.classId = roll(INT32_MIN, INT32_MAX) | 1;
         std::size_t length = 0;
         for (int pairs = roll(0, 9) ? roll(0, 6) : 99; pairs > 0; --pairs) {
-            std::string a = nonEmpty(rng, 17, true), b = nonEmpty(rng, 17, true);
+            std::string a = typed(rng, 17, true), b = typed(rng, 17, true);
             length += (length ? 1 : 0) + a.size() + 1 + b.size();
             if (length > 255) break;
             section.pins.emplace_back(std::move(a), std::move(b));

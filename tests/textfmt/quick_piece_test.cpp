@@ -202,14 +202,8 @@ TEST(QuickPiece, ReadsTheExportLayoutAndLaysOutItsImage) {
     EXPECT_EQ(b.markedLine, 9);
     EXPECT_EQ(b.markedStart, 500 + long(rq.size()));
 
-    // "\xffN": the field text "\xffN\tP" at 16, the section {7, no pairs} at 20.
-    std::string n(28, '\0');
-    put16(n, 0, 1), put16(n, 2, 0), put16(n, 4, 1), put16(n, 6, 4);
-    put16(n, 12, 12), put16(n, 14, 0xFFF8);
-    n.replace(16, 4, "\xffN\tP");
-    put32(n, 20, 7);
+    // "\xffN", its image compared with the parser's by the test above.
     const PieceEvent& c = p.log.events[2];
-    EXPECT_EQ(std::string(bytes + c.image, c.imageSize), n);
     EXPECT_EQ(std::string(bytes + c.name, c.nameSize), "\xffN");
     EXPECT_EQ(c.markedLine, 11);
     EXPECT_EQ(c.markedStart, 500 + long(text.size()));
