@@ -27,12 +27,13 @@ protected:
         }
     }
 
-    // An open package file of n stored packages P0, P1, ... with its window in front.
-    PackageFile* open(int n) {
+    // An open package file of n stored packages P0, P1, ... (or named as given) with its
+    // window in front.
+    PackageFile* open(int n, std::vector<std::string> names = {}) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
-            addEntry(f, newEntry("P" + std::to_string(i), nullptr, std::uint32_t(i + 1),
-                                 ImageState::stored));
+            addEntry(f, newEntry(names.empty() ? "P" + std::to_string(i) : names[std::size_t(i)],
+                                 nullptr, std::uint32_t(i + 1), ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
         EXPECT_EQ(showListWindow(f), noErr);
@@ -288,6 +289,88 @@ TEST_F(ListWindowTest, DeleteKeysFollowTheDeleteItem) {
     harness::SendKey(w, Qt::Key_A);
     EXPECT_EQ(gCommands, std::vector<std::int16_t>{kCmdDelete});
     w->proc = gListProc;
+}
+
+// The move keys one after another on 100 packages, 14 rows in view: the range selected after
+// each, the top row, and the end of the range that Shift keeps.
+TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
+    harness::SendKey(open(0)->listWindow, Qt::Key_End); // an empty list: nothing to select
+    PackageFile* f = open(100);
+    const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
+    const struct Step {
+        int key;
+        Qt::KeyboardModifiers mods;
+        int first, last, top, anchor;
+    } steps[] = {
+        {Qt::Key_Up, no, 99, 99, 86, 99}, // nothing selected: the last
+        {Qt::Key_Home, no, 0, 0, 0, 0},         {Qt::Key_Down, no, 1, 1, 0, 1},
+        {Qt::Key_Down, shift, 1, 2, 0, 1},      {Qt::Key_Up, shift, 1, 1, 0, 1},
+        {Qt::Key_Up, shift, 0, 1, 0, 1},        {Qt::Key_End, shift, 1, 99, 86, 1},
+        {Qt::Key_PageUp, shift, 1, 86, 73, 1}, // the page turns with the selection
+        {Qt::Key_PageDown, no, 99, 99, 86, 99}, {Qt::Key_PageUp, no, 86, 86, 73, 86},
+        {Qt::Key_Home, shift, 0, 86, 0, 86},    {Qt::Key_End, no, 99, 99, 86, 99},
+        {Qt::Key_Down, no, 99, 99, 86, 99},     {Qt::Key_PageUp, shift, 86, 99, 73, 99},
+        {Qt::Key_Up, no, 85, 85, 73, 85},       {Qt::Key_Home, no, 0, 0, 0, 0},
+    };
+    for (const Step& s : steps) {
+        harness::SendKey(f->listWindow, s.key, s.mods);
+        SCOPED_TRACE(std::to_string(s.key) + " to " + std::to_string(s.last));
+        const std::size_t n = std::size_t(s.last - s.first + 1);
+        EXPECT_EQ(selection(f), std::string(100, '.').replace(std::size_t(s.first), n, n, '*'));
+        EXPECT_EQ(listView(f)->topRow, s.top);
+        EXPECT_EQ(listView(f)->keyRange.anchor, s.anchor);
+    }
+    // Shift goes on from a shift-click's anchor, or from the far end of a selection made
+    // otherwise; the window is drawn with the new selection.
+    click(f, {5});
+    click(f, {2}, true);
+    harness::SendKey(f->listWindow, Qt::Key_Down, shift);
+    EXPECT_EQ(selection(f).substr(0, 8), "...***..");
+    select(f, {7});
+    harness::SendKey(f->listWindow, Qt::Key_Up, shift);
+    EXPECT_EQ(selection(f).substr(0, 9), "..******.");
+    harness::ProcessUpdates();
+    EXPECT_EQ(rowColour(f, 2), 0x000000u);
+    EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu);
+}
+
+// Type-ahead: each character at its time (ms), the package selected after it, and whether the
+// beep sounded. Return and Enter open the selection's editors as a double click does.
+TEST_F(ListWindowTest, TypedCharactersSelectByNameAndReturnOpensEditors) {
+    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"});
+    const struct Typed {
+        const char* text;
+        std::uint32_t when;
+        int selected;
+        bool beep;
+    } typed[] = {
+        {"c", 5000, 1, false},                          // from the top, case ignored
+        {"a", 5500, 3, false},  {"P", 6400, 3, false},  // at or after the current one
+        {" ", 7300, 3, false},                          // a blank goes on with a prefix
+        {"5", 8200, 3, true},                           // "CAP 5": none, and the 5 is dropped
+        {"4", 9100, 3, false},  {"r", 10100, 4, false}, // a second later: a new prefix
+        {"r", 10200, 4, true},  {" ", 11300, 4, false}, // a blank does not start one
+        {"d", 11400, 6, false}, {"R", 12400, 0, false}, // the search wraps to the top
+    };
+    harness::ResetBeeps();
+    int beeps = 0;
+    for (const Typed& t : typed) {
+        harness::SendKey(f->listWindow, 0, {}, t.text, t.when);
+        std::string expected(7, '.');
+        expected[std::size_t(t.selected)] = '*';
+        EXPECT_EQ(selection(f), expected) << t.text << " at " << t.when;
+        EXPECT_EQ(harness::BeepCount(), beeps += t.beep) << t.text << " at " << t.when;
+    }
+
+    static std::vector<PackageEntry*> opened;
+    ListWindowHooks hooks;
+    hooks.openEditor = [](PackageEntry* e) { opened.push_back(e); };
+    installListWindowHooks(hooks);
+    select(f, {3});
+    harness::SendKey(f->listWindow, Qt::Key_Return);
+    harness::SendKey(f->listWindow, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3), entryAt(f, 0),
+                                                  entryAt(f, 3)}));
 }
 
 // The menu enabling of the front list window in situations of its packages (one character per
