@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -264,47 +265,38 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     EXPECT_EQ(gOpened, Rows{5});
 }
 
+// The keys one after another on 26 sections, more than the window shows: the rows selected
+// after each, and the row that must then be in view.
 TEST_F(ItemListTest, KeysMoveAndExtendTheSelectionAndReturnOpensFieldEditors) {
-    addSections({1, 2, 3, 4, 5, 6});
+    for (int k = 1; k <= 26; ++k)
+        addSections({k});
     setFocus(editor, EditorFocus::window);
-    const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
-    const struct Step {
-        int key;
-        Qt::KeyboardModifiers mods;
-        Rows selected;
-    } steps[] = {
-        {Qt::Key_Up, no, {5}}, // nothing selected: the last
-        {Qt::Key_Home, no, {0}},       {Qt::Key_Down, no, {1}},
-        {Qt::Key_Down, shift, {1, 2}}, {Qt::Key_Up, shift, {1}},
-        {Qt::Key_Up, shift, {0, 1}},   {Qt::Key_End, shift, {1, 2, 3, 4, 5}},
-        {Qt::Key_Home, shift, {0, 1}}, {Qt::Key_End, no, {5}},
-        {Qt::Key_Down, no, {5}},       {Qt::Key_PageUp, no, {5}}, // not a key of this list
-        {Qt::Key_Up, shift, {4, 5}},
-    };
-    for (const Step& s : steps) {
-        harness::SendKey(editor->window, s.key, s.mods);
-        EXPECT_EQ(selected(), s.selected) << s.key;
-    }
-    harness::SendKey(editor->window, Qt::Key_Return);
-    EXPECT_EQ(gOpened, (Rows{5, 6}));
-
-    // In a list longer than the window the row a key moves to is scrolled into view.
-    addNets({"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10",
-             "11", "12", "13", "14", "15", "16", "17", "18", "19", "20",
-             "21", "22", "23", "24", "25", "26", "27", "28", "29"});
-    showList(editor, 1, true);
     auto inView = [this](int row) {
         Rect r;
         SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
         return IsRectVisible(editor->window, r);
     };
-    ASSERT_FALSE(inView(28));
-    harness::SendKey(editor->window, Qt::Key_End);
-    EXPECT_EQ(selected(), Rows{28});
-    EXPECT_TRUE(inView(28));
-    EXPECT_FALSE(inView(0));
-    harness::SendKey(editor->window, Qt::Key_Home);
-    EXPECT_TRUE(inView(0));
+    ASSERT_FALSE(inView(25));
+    const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
+    // key, modifiers, first and last row selected, the row in view
+    const std::tuple<int, Qt::KeyboardModifiers, int, int, int> steps[] = {
+        {Qt::Key_Up, no, 25, 25, 25}, // nothing selected: the last
+        {Qt::Key_Home, no, 0, 0, 0},    {Qt::Key_Down, no, 1, 1, 1},
+        {Qt::Key_Down, shift, 1, 2, 2}, {Qt::Key_Up, shift, 1, 1, 1},
+        {Qt::Key_Up, shift, 0, 1, 0},   {Qt::Key_End, shift, 1, 25, 25},
+        {Qt::Key_Home, shift, 0, 1, 0}, {Qt::Key_End, no, 25, 25, 25},
+        {Qt::Key_Down, no, 25, 25, 25}, {Qt::Key_PageUp, no, 25, 25, 25}, // not taken
+        {Qt::Key_Up, shift, 24, 25, 24}};
+    for (const auto& [key, mods, first, last, shown] : steps) {
+        harness::SendKey(editor->window, key, mods);
+        Rows range;
+        for (int r = first; r <= last; ++r)
+            range.push_back(r);
+        EXPECT_EQ(selected(), range) << key;
+        EXPECT_TRUE(inView(shown)) << key;
+    }
+    harness::SendKey(editor->window, Qt::Key_Return);
+    EXPECT_EQ(gOpened, (Rows{25, 26}));
 }
 
 bool probingStillDown(bool* down) {

@@ -15,17 +15,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QValidator>
 #include <gtest/gtest.h>
@@ -287,38 +283,6 @@ TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
     EXPECT_FALSE(StandardGetFile(open).good);
     EXPECT_FALSE(StandardGetFile(open).good); // nothing scripted: cancelled
     EXPECT_FALSE(ShownFileDialogs().back().put);
-}
-
-// The open dialog itself, the harness's answers set aside: it shows the folder given, and a
-// path typed into its name field, relative to that folder or absolute, opens on Return.
-TEST_F(DialogTest, OpenDialogShowsItsFolderAndOpensATypedPathOnReturn) {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    ASSERT_TRUE(QDir(root).mkdir("sub"));
-    for (const char* name : {"/sub/x.qpk", "/y.qpk"})
-        ASSERT_TRUE(QFile(root + name).open(QIODevice::WriteOnly));
-    const ModalAnswerer harness = GetModalAnswerer();
-    ModalAnswerer none = harness;
-    none.fileDialog = nullptr;
-    SetModalAnswerer(none);
-    const FileTypeFilter packaging[] = {{"Packaging Files", "QPK"}};
-    for (const QString& typed : {QStringLiteral("sub/x.qpk"), root + "/y.qpk"}) {
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            shown = d->directory().absolutePath();
-            auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            edit->setText(typed);
-            QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QApplication::sendEvent(edit, &ret);
-            if (d->isVisible()) d->reject(); // not opened
-        });
-        const StandardFileReply reply = StandardGetFile(packaging, 0, root.toStdString());
-        EXPECT_EQ(shown, root);
-        EXPECT_TRUE(reply.good) << typed.toStdString();
-        EXPECT_EQ(reply.fileSpec.path, QDir(root).absoluteFilePath(typed).toStdString());
-    }
-    SetModalAnswerer(harness);
 }
 
 // Modal windows ask for a title bar with the close box only; one that a window manager
