@@ -301,9 +301,10 @@ e2e_use_list() {
     LIST_TOP=$((LIST_TOP + 17)) # the header strip and its one-pixel gap
 }
 
-# The row height, measured by selecting row 0 with a plain click and reading the band it inverts.
+# The row height, measured by selecting row 0 with a plain click (with the Down key when the
+# argument is "key") and reading the band it inverts.
 e2e_measure_rows() {
-    e2e_click $((LIST_LEFT + 20)) $((LIST_TOP + 3))
+    if [ "${1:-}" = key ]; then e2e_key Down; else e2e_click $((LIST_LEFT + 20)) $((LIST_TOP + 3)); fi
     e2e_wait "row 0 to be selected" e2e_band_at_top
     E2E_ROW_HEIGHT=$(python3 "$E2E_SCREEN" band "$E2E_WORK/fb/Xvfb_screen0" \
         "$LIST_LEFT" "$LIST_TOP" "$LIST_RIGHT" | cut -d' ' -f2)
