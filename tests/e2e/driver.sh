@@ -13,7 +13,7 @@ set -u
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_SCREEN="$E2E_DIR/screen.py"
-E2E_TIMEOUT=${E2E_TIMEOUT:-8} # seconds any one wait may take
+E2E_TIMEOUT=${E2E_TIMEOUT:-20} # seconds any one wait may take (a loaded machine starts X slowly)
 E2E_STEP=""                   # what the scenario is doing, for the failure message
 E2E_WORK=""
 E2E_XVFB_PID=""
