@@ -160,6 +160,7 @@ void RecordFile::State::writeIndexHeader() {
     putBE32(b + 4, m.indexCurrent ? m.indexCount : 0);
     std::memcpy(b + 8, m.indexReserved, 8);
     readAt(m.indexHeaderPos, old, len);
+    if (std::memcmp(old, b, len) == 0) return; // a close that changed nothing writes nothing
     if (OSErr err = fileWrite(m.indexHeaderPos, b, len)) {
         restoreBytes(m.indexHeaderPos, old, len);
         FailOSErr(err);
