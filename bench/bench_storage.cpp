@@ -9,6 +9,13 @@
 //   bench_storage --profile-rebuild N RUNS  rebuilds the class index of N Packages written
 //                                      without one RUNS times (every link to write), each time
 //                                      once more with every link right; best of RUNS
+//   bench_storage --make N DIR          writes DIR/lib.qpk of N Packages and the same rows as
+//                                      DIR/packages.csv and DIR/sections.csv, for sqlite3
+//   bench_storage --save FILE           opens FILE, changes every 1000th Package, saves; prints
+//                                      the save's wall ms (scripts/bench-journal.sh times the
+//                                      whole process too)
+//   bench_storage --delete-close FILE   opens FILE, deletes every tenth Package, saves and closes
+//                                      (which compacts); prints the save's and the close's wall ms
 //
 // Figures are the best of three runs, CPU time (this process and its children) and wall time;
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
@@ -163,6 +170,49 @@ int profileRebuild(std::size_t count, int runs) {
     return 0;
 }
 
+// The steps that scripts/bench-journal.sh times as whole processes, beside sqlite3 doing the same
+// on the same rows.
+int makeForScript(std::size_t count, const std::string& dir) {
+    check(bench::writeLibraryFile(dir + "/lib.qpk", count), "generating the library");
+    if (!bench::writeLibraryCsv(dir + "/packages.csv", dir + "/sections.csv", count))
+        die("cannot write the CSV files");
+    return 0;
+}
+
+int saveForScript(const std::string& path, bool deleteAndClose) {
+    check(initEntryPool(), "entry pool");
+    PackageFile* f = nullptr;
+    check(openPackageFile(path, FilePerm::readWrite, {}, &f), "open");
+    const auto count = std::size_t(f->packageCount);
+    if (deleteAndClose) {
+        // Unlinked on one walk, as the list window's Delete does.
+        std::size_t i = 0;
+        for (PackageEntry **link = &f->packages, *e; (e = *link); ++i) {
+            if (i % 10 != 0) {
+                link = &e->next;
+                continue;
+            }
+            *link = e->next;
+            --f->packageCount;
+            discardEntry(f, e);
+        }
+        packageListChanged(f);
+    } else {
+        changeSpread(f, count, std::min<std::size_t>(1000, count));
+    }
+    auto t = Clock::now();
+    check(savePackageFile(f), "save");
+    const double save = msSince(t);
+    if (!deleteAndClose) {
+        std::printf("%.1f\n", save);
+        return 0; // the process ends as the editor's session would go on: nothing more written
+    }
+    t = Clock::now();
+    check(f->recordFile->close(), "close");
+    std::printf("%.1f %.1f\n", save, msSince(t));
+    return 0;
+}
+
 void row(const char* what, Timing ours, const char* refName, Timing ref, const char* target) {
     std::printf("  %-40s %8.1f %8.1f   %-22s %8.1f %8.1f   %6.2fx   %s\n", what, ours.cpu,
                 ours.wall, refName, ref.cpu, ref.wall, ours.cpu / std::max(ref.cpu, 0.05), target);
@@ -302,6 +352,11 @@ int main(int argc, char** argv) {
         return profileSave(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "--profile-rebuild") == 0)
         return profileRebuild(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "--make") == 0)
+        return makeForScript(std::strtoul(argv[2], nullptr, 10), argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "--save") == 0) return saveForScript(argv[2], false);
+    if (argc == 3 && std::strcmp(argv[1], "--delete-close") == 0)
+        return saveForScript(argv[2], true);
     check(initEntryPool(), "entry pool");
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i)

@@ -143,10 +143,14 @@ void BufferedFile::hold(std::uint64_t pos, const unsigned char* src, std::size_t
         hi = std::max<std::uint64_t>(hi, last->first + last->second.size());
         ++last;
     }
-    if (first != last && lo == first->first && hi == first->first + first->second.size() &&
-        std::next(first) == last) {
-        // Inside one extent: patched in place.
-        std::memcpy(first->second.data() + (pos - lo), src, len);
+    if (first != last && lo == first->first && std::next(first) == last) {
+        // Inside one extent, or running on past its end (records appended one after another):
+        // patched and grown in place.
+        std::vector<unsigned char>& bytes = first->second;
+        heldBytes_ -= bytes.size();
+        if (hi > lo + bytes.size()) bytes.resize(static_cast<std::size_t>(hi - lo));
+        heldBytes_ += bytes.size();
+        std::memcpy(bytes.data() + (pos - lo), src, len);
     } else {
         std::vector<unsigned char> merged(static_cast<std::size_t>(hi - lo));
         for (auto it = first; it != last; ++it) {
@@ -168,14 +172,37 @@ void BufferedFile::hold(std::uint64_t pos, const unsigned char* src, std::size_t
 
 // The held extents are written in the order of their positions, so that the file never has a
 // hole: every held byte past its end on the disk follows bytes on the disk or held before it.
+// Extents less than a page apart go in one write, with the bytes between them as the disk has
+// them: a rebuild of the class index holds a link every few hundred bytes.
 OSErr BufferedFile::writeHeld() {
-    for (auto it = held_.begin(); it != held_.end(); it = held_.erase(it)) {
-        long count = static_cast<long>(it->second.size());
-        OSErr err = FSWriteAt(ref_, static_cast<long>(it->first), &count, it->second.data());
+    constexpr std::uint64_t kGap = 4096, kRun = std::uint64_t(1) << 20;
+    std::vector<unsigned char> run;
+    while (!held_.empty()) {
+        auto first = held_.begin(), last = std::next(first);
+        std::uint64_t end = first->first + first->second.size();
+        while (last != held_.end() && last->first <= end + kGap && last->first < diskEof_ &&
+               last->first + last->second.size() - first->first <= kRun) {
+            end = std::max<std::uint64_t>(end, last->first + last->second.size());
+            ++last;
+        }
+        const unsigned char* bytes = first->second.data();
+        if (std::next(first) != last) {
+            run.resize(static_cast<std::size_t>(end - first->first));
+            const std::uint64_t onDisk = std::min(end, diskEof_) - first->first;
+            if (OSErr err =
+                    readFromDisk(first->first, run.data(), static_cast<std::size_t>(onDisk)))
+                return err;
+            overlay(first->first, run.data(), run.size());
+            bytes = run.data();
+        }
+        long count = static_cast<long>(end - first->first);
+        OSErr err = FSWriteAt(ref_, static_cast<long>(first->first), &count, bytes);
         diskEof_ =
-            std::max<std::uint64_t>(diskEof_, it->first + std::uint64_t(std::max(0L, count)));
-        if (err) return err; // the extent stays held; whatever part reached the file is in it
-        heldBytes_ -= it->second.size();
+            std::max<std::uint64_t>(diskEof_, first->first + std::uint64_t(std::max(0L, count)));
+        if (err) return err; // the extents stay held; whatever part reached the file is in them
+        for (auto it = first; it != last; ++it)
+            heldBytes_ -= it->second.size();
+        held_.erase(first, last);
     }
     return noErr;
 }
@@ -276,16 +303,21 @@ OSErr BufferedFile::beginTransaction() {
     return noErr;
 }
 
-OSErr BufferedFile::write(std::uint64_t pos, const void* src, std::size_t len) {
+OSErr BufferedFile::write(std::uint64_t pos, const void* src, std::size_t len,
+                          const void* replaced) {
     if (!ref_) return rfNumErr;
     if (len == 0) return noErr;
     if (pos > eof_) return posErr; // writes never leave holes
     if (!hold_) return directWrite(pos, src, len);
     if (OSErr err = beginTransaction()) return err;
-    // Only the bytes the file had when the transaction began need their old contents kept.
+    // Only the bytes the file had when the transaction began need their old contents kept;
+    // the buffer has them when a read just fetched them.
     if (pos < holdLimit_) {
         const auto low = static_cast<std::size_t>(std::min<std::uint64_t>(len, holdLimit_ - pos));
-        if (OSErr err = hold_->keepOriginal(pos, low)) return err;
+        auto* current = static_cast<const unsigned char*>(replaced);
+        if (!current && bufLen_ && pos >= bufPos_ && pos + low <= bufPos_ + bufLen_)
+            current = buf_.get() + (pos - bufPos_);
+        if (OSErr err = hold_->keepOriginal(pos, low, current)) return err;
     }
     hold(pos, static_cast<const unsigned char*>(src), len);
     eof_ = std::max<std::uint64_t>(eof_, pos + len);

@@ -28,7 +28,9 @@ class WriteHold {
 public:
     virtual ~WriteHold() = default;
     virtual OSErr begin(std::uint64_t eof) = 0;
-    virtual OSErr keepOriginal(std::uint64_t pos, std::size_t len) = 0;
+    // current: the bytes there as the file has them now, when the caller has them at hand.
+    virtual OSErr keepOriginal(std::uint64_t pos, std::size_t len,
+                               const unsigned char* current) = 0;
     virtual OSErr beforeFileChange() = 0;
 };
 
@@ -67,7 +69,11 @@ public:
         }
         return peekFromFile(pos, len, err);
     }
-    OSErr write(std::uint64_t pos, const void* src, std::size_t len);
+    // replaced: the bytes the write replaces, when the caller has them at hand (a journal need
+    // not read them again).
+    OSErr write(std::uint64_t pos, const void* src, std::size_t len,
+                const void* replaced = nullptr);
+    bool holdsWrites() const { return hold_ != nullptr; }
     OSErr truncate(std::uint64_t len);
     // Asks the file for its length again (after a failure left it uncertain).
     OSErr refreshEof();

@@ -261,12 +261,15 @@ struct RecordFile::State {
     // --- Writing ----------------------------------------------------------------------------
 
     // Every write but the block's own goes through here: the block reaches the file first.
-    OSErr fileWrite(std::uint64_t pos, const void* src, std::size_t len) {
+    // replaced: the bytes the write replaces, when they are at hand (see BufferedFile::write).
+    OSErr fileWrite(std::uint64_t pos, const void* src, std::size_t len,
+                    const void* replaced = nullptr) {
         if (OSErr err = settle()) return err;
-        return file.write(pos, src, len);
+        return file.write(pos, src, len, replaced);
     }
-    void writeAt(std::uint64_t pos, const void* src, std::size_t len) {
-        FailOSErr(fileWrite(pos, src, len));
+    void writeAt(std::uint64_t pos, const void* src, std::size_t len,
+                 const void* replaced = nullptr) {
+        FailOSErr(fileWrite(pos, src, len, replaced));
     }
     // Puts back bytes after a failed write; a second failure leaves what the first left.
     void restoreBytes(std::uint64_t pos, const void* src, std::size_t len) {

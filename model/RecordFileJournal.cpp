@@ -3,6 +3,7 @@
 
 #include "model/ByteOrder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -18,17 +19,23 @@ constexpr std::size_t kIdentityHead = 20;                // device, inode, path 
 constexpr std::size_t kRegionHead = 12;                  // position, length
 constexpr std::size_t kBodyBlock = std::size_t(1) << 20; // written out when this much waits
 
-constexpr std::array<std::uint32_t, 256> crcTable() {
-    std::array<std::uint32_t, 256> t{};
+// CRC-32 (the polynomial of zip and PNG) eight bytes at a time: table k gives the CRC of a byte
+// followed by k zero bytes.
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+constexpr CrcTables crcTables() {
+    CrcTables t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
         for (int k = 0; k < 8; ++k)
             c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
+        t[0][i] = c;
     }
+    for (int k = 1; k < 8; ++k)
+        for (std::uint32_t i = 0; i < 256; ++i)
+            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     return t;
 }
-constexpr std::array<std::uint32_t, 256> kCrcTable = crcTable();
+constexpr CrcTables kCrc = crcTables();
 
 void putBE64(unsigned char* p, std::uint64_t v) {
     putBE32(p, static_cast<std::uint32_t>(v >> 32));
@@ -147,8 +154,14 @@ bool exists(const std::string& path) {
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t len) {
     auto* p = static_cast<const unsigned char*>(data);
     crc = ~crc;
-    for (std::size_t i = 0; i < len; ++i)
-        crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (; len >= 8; len -= 8, p += 8) {
+        const std::uint32_t lo = crc ^ (std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                        std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+        crc = kCrc[7][lo & 0xFF] ^ kCrc[6][(lo >> 8) & 0xFF] ^ kCrc[5][(lo >> 16) & 0xFF] ^
+              kCrc[4][lo >> 24] ^ kCrc[3][p[4]] ^ kCrc[2][p[5]] ^ kCrc[1][p[6]] ^ kCrc[0][p[7]];
+    }
+    for (; len; --len, ++p)
+        crc = kCrc[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -219,8 +232,8 @@ void Journal::reset() {
     ref_ = 0;
     active_ = false;
     saved_.clear();
-    pending_.clear();
-    pending_.shrink_to_fit();
+    pending_.reset();
+    pendingLen_ = pendingCap_ = 0;
     bodyWritten_ = 0;
     regions_ = 0;
     crc_ = 0;
@@ -230,10 +243,23 @@ void Journal::reset() {
     path_ = journalBeside(filePath_);
 }
 
+unsigned char* Journal::growBody(std::size_t len) {
+    if (pendingLen_ + len > pendingCap_) {
+        const std::size_t cap = std::max(pendingLen_ + len, std::max(pendingCap_ * 2, kBodyBlock));
+        std::unique_ptr<unsigned char[]> grown(new unsigned char[cap]);
+        if (pendingLen_) std::memcpy(grown.get(), pending_.get(), pendingLen_);
+        pending_ = std::move(grown);
+        pendingCap_ = cap;
+    }
+    return pending_.get() + pendingLen_;
+}
+
+// The body bytes just put behind the others at p join them.
 void Journal::appendBody(const void* src, std::size_t len) {
-    auto* p = static_cast<const unsigned char*>(src);
-    pending_.insert(pending_.end(), p, p + len);
-    crc_ = crc32(crc_, src, len);
+    unsigned char* p = growBody(len);
+    if (p != src) std::memcpy(p, src, len);
+    pendingLen_ += len;
+    crc_ = crc32(crc_, p, len);
 }
 
 OSErr Journal::begin(std::uint64_t eof) {
@@ -255,7 +281,7 @@ OSErr Journal::begin(std::uint64_t eof) {
     return noErr;
 }
 
-OSErr Journal::keepOriginal(std::uint64_t pos, std::size_t len) {
+OSErr Journal::keepOriginal(std::uint64_t pos, std::size_t len, const unsigned char* current) {
     const std::uint64_t end = pos + len;
     // The saved regions that touch [pos, end), and the gaps between them, which are saved now.
     auto it = saved_.upper_bound(pos);
@@ -265,13 +291,16 @@ OSErr Journal::keepOriginal(std::uint64_t pos, std::size_t len) {
         while (at < end) {
             const std::uint64_t gapEnd = it != saved_.end() ? std::min(end, it->first) : end;
             if (at < gapEnd) {
+                // Never changed in this transaction, these bytes are still the original ones.
                 const auto n = static_cast<std::size_t>(gapEnd - at);
-                scratch_.resize(kRegionHead + n);
-                putBE64(scratch_.data(), at);
-                putBE32(scratch_.data() + 8, static_cast<std::uint32_t>(n));
-                if (OSErr err = file_->readFromDisk(at, scratch_.data() + kRegionHead, n))
+                unsigned char* region = growBody(kRegionHead + n);
+                putBE64(region, at);
+                putBE32(region + 8, static_cast<std::uint32_t>(n));
+                if (current)
+                    std::memcpy(region + kRegionHead, current + (at - pos), n);
+                else if (OSErr err = file_->readFromDisk(at, region + kRegionHead, n))
                     return err;
-                appendBody(scratch_.data(), scratch_.size());
+                appendBody(region, kRegionHead + n);
                 ++regions_;
                 durable_ = false;
             }
@@ -294,7 +323,7 @@ OSErr Journal::keepOriginal(std::uint64_t pos, std::size_t len) {
     } catch (const std::bad_alloc&) {
         return memFullErr;
     }
-    return pending_.size() >= kBodyBlock ? writeBody() : noErr;
+    return pendingLen_ >= kBodyBlock ? writeBody() : noErr;
 }
 
 OSErr Journal::beforeFileChange() {
@@ -319,13 +348,13 @@ OSErr Journal::writeBody() {
     if (!ref_) {
         if (OSErr err = makeFile()) return err;
     }
-    if (pending_.empty()) return noErr;
-    long count = static_cast<long>(pending_.size());
+    if (!pendingLen_) return noErr;
+    long count = static_cast<long>(pendingLen_);
     if (OSErr err = FSWriteAt(ref_, static_cast<long>(kJournalBodyStart + bodyWritten_), &count,
-                              pending_.data()))
+                              pending_.get()))
         return err;
-    bodyWritten_ += pending_.size();
-    pending_.clear();
+    bodyWritten_ += pendingLen_;
+    pendingLen_ = 0;
     return noErr;
 }
 

@@ -35,6 +35,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ public:
     void attach(BufferedFile* file, const std::string& path);
 
     OSErr begin(std::uint64_t eof) override;
-    OSErr keepOriginal(std::uint64_t pos, std::size_t len) override;
+    OSErr keepOriginal(std::uint64_t pos, std::size_t len, const unsigned char* current) override;
     OSErr beforeFileChange() override;
 
     bool active() const { return active_; }
@@ -92,6 +93,7 @@ private:
     OSErr writeBody();
     OSErr makeDurable();
     void reset();
+    unsigned char* growBody(std::size_t len); // room for len more body bytes
     void appendBody(const void* src, std::size_t len);
 
     BufferedFile* file_ = nullptr;
@@ -101,14 +103,14 @@ private:
     bool active_ = false;
     std::uint64_t length_ = 0;
     std::map<std::uint64_t, std::uint64_t> saved_; // regions saved: start -> end
-    std::vector<unsigned char> pending_;           // body bytes not yet written
-    std::uint64_t bodyWritten_ = 0;                // body bytes in the journal file
+    std::unique_ptr<unsigned char[]> pending_;     // body bytes not yet written
+    std::size_t pendingLen_ = 0, pendingCap_ = 0;
+    std::uint64_t bodyWritten_ = 0; // body bytes in the journal file
     std::uint64_t regions_ = 0;
     std::uint32_t crc_ = 0;      // of the whole body so far
     std::uint32_t sequence_ = 0; // of the last slot written
     bool durable_ = false;       // the journal on disk vouches for every region saved
     bool everDurable_ = false;   // the file may have been changed
-    std::vector<unsigned char> scratch_;
 };
 
 std::uint32_t crc32(std::uint32_t crc, const void* data, std::size_t len);

@@ -192,7 +192,7 @@ struct FaultSafety : ScratchTest {
 
 TEST_F(FaultSafety, TheSessionItselfSucceeds) {
     const long calls = countCalls(FileCall::any);
-    EXPECT_GT(calls, 40);
+    EXPECT_GT(calls, 30);
     checkFile("no fault", true);
     const VerifyReport r = verifyClean(path);
     EXPECT_EQ(r.packages, std::uint64_t(kBase - kDeleted.size() + kAdded));
