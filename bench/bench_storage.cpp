@@ -182,7 +182,9 @@ int makeForScript(std::size_t count, const std::string& dir) {
 int saveForScript(const std::string& path, bool deleteAndClose) {
     check(initEntryPool(), "entry pool");
     PackageFile* f = nullptr;
+    const auto opened = Clock::now();
     check(openPackageFile(path, FilePerm::readWrite, {}, &f), "open");
+    const double open = msSince(opened);
     const auto count = std::size_t(f->packageCount);
     if (deleteAndClose) {
         // Unlinked on one walk, as the list window's Delete does.
@@ -204,7 +206,7 @@ int saveForScript(const std::string& path, bool deleteAndClose) {
     check(savePackageFile(f), "save");
     const double save = msSince(t);
     if (!deleteAndClose) {
-        std::printf("%.1f\n", save);
+        std::printf("%.1f %.1f\n", save, open);
         return 0; // the process ends as the editor's session would go on: nothing more written
     }
     t = Clock::now();

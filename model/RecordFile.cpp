@@ -267,7 +267,7 @@ OSErr RecordFile::recover(const std::string& path, std::string* what) {
 }
 
 std::string RecordFile::journalPath(const std::string& path) {
-    return journalBeside(path);
+    return journalBeside(FSpResolvedPath(path));
 }
 
 std::string RecordFile::lockHolder(const std::string& path) {

@@ -186,13 +186,19 @@ std::string journalInStateFolder(const FileIdentity& id, bool make) {
 OSErr findHotJournal(const std::string& path, const BufferedFile& file, HotJournal* out) {
     *out = HotJournal{};
     Named named;
-    const std::string beside = journalBeside(path);
-    if (exists(beside)) return readJournal(beside, out, &named);
+    // A journal that its writer deletes meanwhile (its commit ended) is no journal.
+    const auto read = [&](const std::string& journal) {
+        const OSErr err = readJournal(journal, out, &named);
+        if (err == fnfErr) *out = HotJournal{};
+        return err == fnfErr ? noErr : err;
+    };
+    const std::string beside = journalBeside(FSpResolvedPath(path));
+    if (exists(beside)) return read(beside);
     FileIdentity id;
     if (OSErr err = file.identity(&id)) return err;
     const std::string kept = journalInStateFolder(id, false);
     if (kept.empty() || !exists(kept)) return noErr;
-    if (OSErr err = readJournal(kept, out, &named)) return err;
+    if (OSErr err = read(kept)) return err;
     // Inode numbers are reused: a journal that vouches for changes must name this very file.
     // One that vouches for nothing may go whichever file it was made for.
     if (out->valid && (!(named.id == id) || FSpResolvedPath(named.path) != FSpResolvedPath(path)))
@@ -221,10 +227,11 @@ Journal::~Journal() {
     if (ref_) FSClose(ref_);
 }
 
+// The journal lies beside the file the path leads to, whatever links lead there.
 void Journal::attach(BufferedFile* file, const std::string& path) {
     file_ = file;
-    filePath_ = path;
-    path_ = journalBeside(path);
+    filePath_ = FSpResolvedPath(path);
+    path_ = journalBeside(filePath_);
 }
 
 void Journal::reset() {

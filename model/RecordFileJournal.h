@@ -44,7 +44,8 @@ namespace rf {
 constexpr std::uint32_t kJournalSlotSize = 64;
 constexpr std::uint32_t kJournalBodyStart = 2 * kJournalSlotSize;
 
-// The name of the journal beside the file at path, and of the compacted copy made beside it.
+// The name of the journal beside the file at path, and of the compacted copy made beside it
+// (the path with its links resolved: see FSpResolvedPath).
 std::string journalBeside(const std::string& path);
 std::string compactedBeside(const std::string& path);
 // The journal of a file in the user's state folder (empty when there is no state folder).
@@ -59,8 +60,9 @@ struct HotJournal {
     std::uint64_t savedBytes = 0;
 };
 
-// Looks for the journal of the open file at path (beside it, then in the state folder) and reads
-// it. A journal in the state folder that names another file is not this file's.
+// Looks for the journal of the open file at path (beside the file the path leads to, then in the
+// state folder) and reads it. A journal in the state folder that names another file is not this
+// file's.
 OSErr findHotJournal(const std::string& path, const BufferedFile& file, HotJournal* out);
 // Puts the old bytes back, cuts the file to its old length, flushes it, deletes the journal and
 // flushes its folder. On failure the journal stays, for the next try.

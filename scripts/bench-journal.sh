@@ -9,18 +9,25 @@
 #     running VACUUM.
 # Each figure is the median wall time of RUNS runs (at least 5); the save and the close are also
 # timed inside the process. Every run starts from a fresh copy whose bytes are already on the
-# disk (sync), so that no flush pays for the copy.
+# disk (sync), so that no flush pays for the copy. With OTHER, the bench_storage of another build
+# (an older version, say) is timed in the same runs, in a column of its own.
 #
-#   scripts/bench-journal.sh [BUILD] [PACKAGES] [RUNS]     defaults: build 1000000 7
+#   scripts/bench-journal.sh [BUILD] [PACKAGES] [RUNS] [OTHER]   defaults: build 1000000 7
 #
 # Scratch files go to a fresh folder under $TMPDIR (or /tmp), removed at the end.
 set -euo pipefail
 build=${1:-build}
 packages=${2:-1000000}
 runs=${3:-7}
+other=${4:-}
 [ "$runs" -ge 5 ] || runs=5
 bench="$build/bench/bench_storage"
 [ -x "$bench" ] || { echo "bench-journal: missing $bench (build it first)" >&2; exit 1; }
+benches=("$bench")
+if [ -n "$other" ]; then
+    [ -x "$other/bench/bench_storage" ] || { echo "bench-journal: missing $other/bench/bench_storage" >&2; exit 1; }
+    benches+=("$other/bench/bench_storage")
+fi
 command -v sqlite3 >/dev/null || { echo "bench-journal: sqlite3 is missing (scripts/deps.sh)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/okbench-journal-XXXXXX")
@@ -48,28 +55,44 @@ fresh() { # the copy to work on, on the disk and in the page cache
 now_us() { echo $(($(date +%s%N) / 1000)); }
 median() { sort -n | awk '{ t[NR] = $1 } END { m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.1f", m }'; }
 
-save_whole=() save_inner=() sqlite_save=() close_whole=() close_inner=() sqlite_close=()
+# Per program (0: BUILD, 1: OTHER): whole-process and inner times of the save and the close.
+declare -A whole_save inner_save whole_close inner_close
+sqlite_save=() sqlite_close=()
 for ((i = 0; i < runs; i++)); do
-    fresh "$lib" "$copy"
-    t=$(now_us); inner=$("$bench" --save "$copy"); save_whole+=($((($(now_us) - t))))
-    save_inner+=("$inner")
+    for k in "${!benches[@]}"; do
+        fresh "$lib" "$copy"
+        t=$(now_us); inner=$("${benches[$k]}" --save "$copy"); t=$(($(now_us) - t))
+        whole_save[$k]+="$t " inner_save[$k]+="${inner%% *} "
+        fresh "$lib" "$copy"
+        t=$(now_us); inner=$("${benches[$k]}" --delete-close "$copy"); t=$(($(now_us) - t))
+        whole_close[$k]+="$t " inner_close[$k]+="${inner#* } "
+    done
     fresh "$db" "$copydb"
     t=$(now_us); sqlite3 "$copydb" "$sql_save" >/dev/null; sqlite_save+=($((($(now_us) - t))))
-    fresh "$lib" "$copy"
-    t=$(now_us); inner=$("$bench" --delete-close "$copy"); close_whole+=($((($(now_us) - t))))
-    close_inner+=("${inner#* }")
     fresh "$db" "$copydb"
     t=$(now_us); sqlite3 "$copydb" "$sql_close" >/dev/null; sqlite_close+=($((($(now_us) - t))))
 done
-ms() { printf '%s\n' "$@" | awk '{ print $1 / 1000 }' | median; }
+us() { printf '%s\n' $@ | awk '{ print $1 / 1000 }' | median; } # microseconds to ms
+ms() { printf '%s\n' $@ | median; }
 
 echo "$packages packages: package file $(($(stat -c %s "$lib") / 1000000)) MB," \
     "database $(($(stat -c %s "$db") / 1000000)) MB; median of $runs runs, wall ms;" \
     "load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-44s %10s %10s\n' step ours sqlite3
-printf '%-44s %10s %10s\n' "save 1,000 changed (whole process)" "$(ms "${save_whole[@]}")" \
-    "$(ms "${sqlite_save[@]}")"
-printf '%-44s %10s\n' "  the save alone, inside the process" "$(printf '%s\n' "${save_inner[@]}" | median)"
-printf '%-44s %10s %10s\n' "delete 10%, save, close compacting (whole)" "$(ms "${close_whole[@]}")" \
-    "$(ms "${sqlite_close[@]}")"
-printf '%-44s %10s\n' "  the close alone, inside the process" "$(printf '%s\n' "${close_inner[@]}" | median)"
+line() { # label, then one figure per column
+    printf '%-46s' "$1"
+    shift
+    printf ' %10s' "$@"
+    printf '\n'
+}
+columns=("$build")
+[ -n "$other" ] && columns+=("$other")
+line step "${columns[@]}" sqlite3
+row_save=() row_save_in=() row_close=() row_close_in=()
+for k in "${!benches[@]}"; do
+    row_save+=("$(us ${whole_save[$k]})") row_save_in+=("$(ms ${inner_save[$k]})")
+    row_close+=("$(us ${whole_close[$k]})") row_close_in+=("$(ms ${inner_close[$k]})")
+done
+line "save 1,000 changed (whole process)" "${row_save[@]}" "$(us "${sqlite_save[@]}")"
+line "  the save alone, inside the process" "${row_save_in[@]}"
+line "delete 10%, save, close compacting (whole)" "${row_close[@]}" "$(us "${sqlite_close[@]}")"
+line "  the close alone, inside the process" "${row_close_in[@]}"
