@@ -51,6 +51,12 @@ void shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) die("command failed: " + command);
 }
 
+// A fresh copy to work on, its bytes already on the disk: a save or a close that flushes the
+// copy must not pay for writing out the copy itself.
+void copyToDisk(const std::string& from, const std::string& to) {
+    shell("cp " + from + " " + to + " && sync " + to);
+}
+
 void sqlite(const std::string& db, const std::string& sql) {
     shell("sqlite3 " + db + " \"" + sql + "\" > /dev/null");
 }
@@ -89,6 +95,12 @@ int memoryOf(const std::string& path) {
     return 0;
 }
 
+// A rebuild of the class index as a save makes it: committed, on the disk.
+void rebuildAndCommit(RecordFile& rf) {
+    check(rf.rebuildClassIndex(), "rebuild");
+    check(rf.commit(), "commit");
+}
+
 // Changes `changes` Packages spread over the open file f, as an editing session would.
 void changeSpread(PackageFile* f, std::size_t count, std::size_t changes) {
     std::size_t i = 0, k = 0;
@@ -114,7 +126,7 @@ int profileSave(std::size_t count, int runs) {
     if (fileBytes(lib) == 0) check(bench::writeLibraryFile(lib, count), "generating the library");
     Timing save, read, again;
     for (int r = 0; r < runs; ++r) {
-        shell("cp " + lib + " " + work);
+        copyToDisk(lib, work);
         PackageFile* f = nullptr;
         check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
         changeSpread(f, count, std::min<std::size_t>(1000, count));
@@ -125,7 +137,8 @@ int profileSave(std::size_t count, int runs) {
         std::unique_ptr<RecordFile> rf;
         check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
-        bench::keepBest(again, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        check(rf->commit(), "commit");
+        bench::keepBest(again, [&] { rebuildAndCommit(*rf); });
         rf->setReadOnly();
         rf.reset();
         bench::keepBest(read, [&] { plainRead(work); });
@@ -151,16 +164,18 @@ int profileRebuild(std::size_t count, int runs) {
     Timing all, right;
     long peakKb = 0;
     for (int r = 0; r < runs; ++r) {
-        shell("cp " + lib + " " + work);
+        copyToDisk(lib, work);
         std::unique_ptr<RecordFile> rf;
         check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
+        check(rf->commit(), "commit");
         resetPeak();
         const long before = statusKb("VmRSS:");
-        bench::keepBest(all, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        bench::keepBest(all, [&] { rebuildAndCommit(*rf); });
         peakKb = std::max(peakKb, statusKb("VmHWM:") - before);
         check(rf->markIndexOutOfDate(), "mark out of date");
-        bench::keepBest(right, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        check(rf->commit(), "commit");
+        bench::keepBest(right, [&] { rebuildAndCommit(*rf); });
         rf->setReadOnly();
     }
     std::printf("rebuild every link written %.1f cpu %.1f wall (peak +%.1f MB), links right %.1f "
@@ -276,7 +291,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
                 f->recordFile->setReadOnly();
                 disposePackageFile(f);
             }
-            shell("cp " + lib + " " + work);
+            copyToDisk(lib, work);
             check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
             changeSpread(f, count, changes);
         },
@@ -289,15 +304,15 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     std::unique_ptr<RecordFile> rf;
     auto openWork = [&](const std::string& from) {
         return [&, from] {
-            shell("cp " + from + " " + work);
+            copyToDisk(from, work);
             check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             check(rf->markIndexOutOfDate(), "mark out of date");
+            check(rf->commit(), "commit");
         };
     };
-    const Timing rebuild = best(openWork(lib), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    const Timing rebuild = best(openWork(lib), [&] { rebuildAndCommit(*rf); });
     rf.reset();
-    const Timing rebuildAll =
-        best(openWork(bare), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    const Timing rebuildAll = best(openWork(bare), [&] { rebuildAndCommit(*rf); });
     rf.reset();
     const Timing createIndex =
         best([&] { sqlite(db, "DROP INDEX IF EXISTS by_class;"); },
@@ -310,7 +325,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     // Close with compaction after deleting every tenth Package.
     const Timing compact = best(
         [&] {
-            shell("cp " + lib + " " + work);
+            copyToDisk(lib, work);
             check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             std::vector<std::uint32_t> doomed;
             std::size_t i = 0;
@@ -320,12 +335,13 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
             });
             for (std::uint32_t p : doomed)
                 check(rf->deleteRecord(p), "delete");
+            check(rf->commit(), "commit"); // the deletes are saved: the close compacts
         },
         [&] { check(rf->close(), "close"); });
     rf.reset();
     const Timing vacuum = best(
         [&] {
-            shell("cp " + db + " " + workDb);
+            copyToDisk(db, workDb);
             sqlite(workDb, "DELETE FROM packages WHERE id % 10 = 0; DELETE FROM sections WHERE "
                            "package_id % 10 = 0;");
         },

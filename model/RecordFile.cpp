@@ -127,8 +127,9 @@ OSErr RecordFile::State::commitTransaction(CloseSync sync) {
     return journal.commit(sync == CloseSync::toDisk);
 }
 
-// Drops the transaction: the file is as the last commit left it, and so is the state read from
-// it. When the file cannot be put back, the journal stays hot and the next call tries again.
+// Drops the transaction: the file is as the last commit left it, and the state is read from it
+// again before the next call. When the file cannot be put back, the journal stays hot and the
+// next call tries again.
 OSErr RecordFile::State::rollBackTransaction() {
     pendingLen = 0;
     frontBlock = 0;
@@ -138,7 +139,10 @@ OSErr RecordFile::State::rollBackTransaction() {
         rollbackOwed = true;
         needReload = true;
     }
-    return ready();
+    if (!rollbackOwed) return noErr;
+    if (OSErr err = journal.rollBack()) return err;
+    rollbackOwed = false;
+    return noErr;
 }
 
 OSErr RecordFile::State::ready() {
