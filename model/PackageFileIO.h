@@ -11,7 +11,9 @@
 
 // Opens the record file at path (FilePerm::readWrite: for writing) with the progress callbacks
 // installed and reads the package list: one entry per type 1 record, in file order, holding its
-// record id and display name. On failure *out is nullptr and nothing is left in memory.
+// record id and display name. On failure *out is nullptr and nothing is left in memory; fBsyErr
+// for writing when another program has the file open for writing (RecordFile::lockHolder says
+// who).
 OSErr openPackageFile(const std::string& path, FilePerm perm, RecordFileProgress progress,
                       PackageFile** out);
 // Creates an empty package file on disk (replacing any file of that name) and opens it.
