@@ -121,10 +121,10 @@ void RecordFile::State::load(bool repair) {
 }
 
 // Ends the transaction: what it wrote is the file's, on the disk (with CloseSync::toDisk).
+// Without a journal the writes are the file's already; the close flushes them.
 OSErr RecordFile::State::commitTransaction(CloseSync sync) {
     if (OSErr err = settle()) return err;
-    if (!journaled) return sync == CloseSync::toDisk && file.inTransaction() ? file.sync() : noErr;
-    return journal.commit(sync == CloseSync::toDisk);
+    return journaled ? journal.commit(sync == CloseSync::toDisk) : noErr;
 }
 
 // Drops the transaction: the file is as the last commit left it, and the state is read from it
@@ -297,6 +297,11 @@ OSErr RecordFile::setJournaling(Journaling journaling) {
     const bool on = journaling == Journaling::on;
     if (on == s->journaled) return noErr;
     if (OSErr err = commit()) return err;
+    // What was written straight must be on the disk before a journal takes it for the file's
+    // old state.
+    if (on) {
+        if (OSErr err = s->file.sync()) return err;
+    }
     s->journaled = on;
     s->file.setHold(on ? &s->journal : nullptr);
     if (on) s->journal.attach(&s->file, s->fileSpec.path);
@@ -528,7 +533,11 @@ OSErr RecordFile::close(CloseSync sync, OSErr* notCompacted) {
         s->rollBackTransaction();
         return err;
     }
-    // Everything is on the disk: releasing the descriptor cannot lose anything now.
+    // With a journal everything is on the disk, and releasing the descriptor cannot lose
+    // anything now; without one, the close flushes what was written straight.
+    if (!s->journaled && sync == CloseSync::toDisk) {
+        if (OSErr err = s->file.sync()) return err;
+    }
     (void)s->file.close();
     s->open = false;
     return noErr;
