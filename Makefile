@@ -9,7 +9,7 @@ CMAKE_FLAGS ?=
 WERROR   ?= ON
 
 .PHONY: all deps build run test test-asan test-asan-core test-asan-editor ci-checks deb test-deb fuzz bench bench-cli \
-        format clean
+        bench-journal format clean
 
 all: build
 
@@ -93,6 +93,11 @@ BENCH_PACKAGES ?= 1000000
 BENCH_RUNS ?= 7
 bench-cli: build
 	./scripts/bench-cli.sh $(BUILD) $(BENCH_PACKAGES) $(BENCH_RUNS)
+
+# A save and a close with compaction timed as whole processes beside sqlite3 with its rollback
+# journal, on the same rows (docs/PERFORMANCE.md).
+bench-journal: build
+	./scripts/bench-journal.sh $(BUILD) $(BENCH_PACKAGES) $(BENCH_RUNS)
 
 format:
 	find shell model textfmt listwin editor toolbox resources cli tests bench fuzz \

@@ -9,6 +9,13 @@
 //   bench_storage --profile-rebuild N RUNS  rebuilds the class index of N Packages written
 //                                      without one RUNS times (every link to write), each time
 //                                      once more with every link right; best of RUNS
+//   bench_storage --make N DIR          writes DIR/lib.qpk of N Packages and the same rows as
+//                                      DIR/packages.csv and DIR/sections.csv, for sqlite3
+//   bench_storage --save FILE           opens FILE, changes every 1000th Package, saves; prints
+//                                      the save's wall ms (scripts/bench-journal.sh times the
+//                                      whole process too)
+//   bench_storage --delete-close FILE   opens FILE, deletes every tenth Package, saves and closes
+//                                      (which compacts); prints the save's and the close's wall ms
 //
 // Figures are the best of three runs, CPU time (this process and its children) and wall time;
 // ratios are of CPU time, since the machine may be busy with other work. The scratch files go to
@@ -42,6 +49,12 @@ using bench::Timing;
 
 void shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) die("command failed: " + command);
+}
+
+// A fresh copy to work on, its bytes already on the disk: a save or a close that flushes the
+// copy must not pay for writing out the copy itself.
+void copyToDisk(const std::string& from, const std::string& to) {
+    shell("cp " + from + " " + to + " && sync " + to);
 }
 
 void sqlite(const std::string& db, const std::string& sql) {
@@ -82,6 +95,12 @@ int memoryOf(const std::string& path) {
     return 0;
 }
 
+// A rebuild of the class index as a save makes it: committed, on the disk.
+void rebuildAndCommit(RecordFile& rf) {
+    check(rf.rebuildClassIndex(), "rebuild");
+    check(rf.commit(), "commit");
+}
+
 // Changes `changes` Packages spread over the open file f, as an editing session would.
 void changeSpread(PackageFile* f, std::size_t count, std::size_t changes) {
     std::size_t i = 0, k = 0;
@@ -107,7 +126,7 @@ int profileSave(std::size_t count, int runs) {
     if (fileBytes(lib) == 0) check(bench::writeLibraryFile(lib, count), "generating the library");
     Timing save, read, again;
     for (int r = 0; r < runs; ++r) {
-        shell("cp " + lib + " " + work);
+        copyToDisk(lib, work);
         PackageFile* f = nullptr;
         check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
         changeSpread(f, count, std::min<std::size_t>(1000, count));
@@ -118,7 +137,8 @@ int profileSave(std::size_t count, int runs) {
         std::unique_ptr<RecordFile> rf;
         check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
-        bench::keepBest(again, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        check(rf->commit(), "commit");
+        bench::keepBest(again, [&] { rebuildAndCommit(*rf); });
         rf->setReadOnly();
         rf.reset();
         bench::keepBest(read, [&] { plainRead(work); });
@@ -144,22 +164,69 @@ int profileRebuild(std::size_t count, int runs) {
     Timing all, right;
     long peakKb = 0;
     for (int r = 0; r < runs; ++r) {
-        shell("cp " + lib + " " + work);
+        copyToDisk(lib, work);
         std::unique_ptr<RecordFile> rf;
         check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
         check(rf->markIndexOutOfDate(), "mark out of date");
+        check(rf->commit(), "commit");
         resetPeak();
         const long before = statusKb("VmRSS:");
-        bench::keepBest(all, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        bench::keepBest(all, [&] { rebuildAndCommit(*rf); });
         peakKb = std::max(peakKb, statusKb("VmHWM:") - before);
         check(rf->markIndexOutOfDate(), "mark out of date");
-        bench::keepBest(right, [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+        check(rf->commit(), "commit");
+        bench::keepBest(right, [&] { rebuildAndCommit(*rf); });
         rf->setReadOnly();
     }
     std::printf("rebuild every link written %.1f cpu %.1f wall (peak +%.1f MB), links right %.1f "
                 "cpu %.1f wall\n",
                 all.cpu, all.wall, peakKb / 1024.0, right.cpu, right.wall);
     std::remove(work.c_str());
+    return 0;
+}
+
+// The steps that scripts/bench-journal.sh times as whole processes, beside sqlite3 doing the same
+// on the same rows.
+int makeForScript(std::size_t count, const std::string& dir) {
+    check(bench::writeLibraryFile(dir + "/lib.qpk", count), "generating the library");
+    if (!bench::writeLibraryCsv(dir + "/packages.csv", dir + "/sections.csv", count))
+        die("cannot write the CSV files");
+    return 0;
+}
+
+int saveForScript(const std::string& path, bool deleteAndClose) {
+    check(initEntryPool(), "entry pool");
+    PackageFile* f = nullptr;
+    const auto opened = Clock::now();
+    check(openPackageFile(path, FilePerm::readWrite, {}, &f), "open");
+    const double open = msSince(opened);
+    const auto count = std::size_t(f->packageCount);
+    if (deleteAndClose) {
+        // Unlinked on one walk, as the list window's Delete does.
+        std::size_t i = 0;
+        for (PackageEntry **link = &f->packages, *e; (e = *link); ++i) {
+            if (i % 10 != 0) {
+                link = &e->next;
+                continue;
+            }
+            *link = e->next;
+            --f->packageCount;
+            discardEntry(f, e);
+        }
+        packageListChanged(f);
+    } else {
+        changeSpread(f, count, std::min<std::size_t>(1000, count));
+    }
+    auto t = Clock::now();
+    check(savePackageFile(f), "save");
+    const double save = msSince(t);
+    if (!deleteAndClose) {
+        std::printf("%.1f %.1f\n", save, open);
+        return 0; // the process ends as the editor's session would go on: nothing more written
+    }
+    t = Clock::now();
+    check(f->recordFile->close(), "close");
+    std::printf("%.1f %.1f\n", save, msSince(t));
     return 0;
 }
 
@@ -224,7 +291,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
                 f->recordFile->setReadOnly();
                 disposePackageFile(f);
             }
-            shell("cp " + lib + " " + work);
+            copyToDisk(lib, work);
             check(openPackageFile(work, FilePerm::readWrite, {}, &f), "open");
             changeSpread(f, count, changes);
         },
@@ -237,15 +304,15 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     std::unique_ptr<RecordFile> rf;
     auto openWork = [&](const std::string& from) {
         return [&, from] {
-            shell("cp " + from + " " + work);
+            copyToDisk(from, work);
             check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             check(rf->markIndexOutOfDate(), "mark out of date");
+            check(rf->commit(), "commit");
         };
     };
-    const Timing rebuild = best(openWork(lib), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    const Timing rebuild = best(openWork(lib), [&] { rebuildAndCommit(*rf); });
     rf.reset();
-    const Timing rebuildAll =
-        best(openWork(bare), [&] { check(rf->rebuildClassIndex(), "rebuild"); });
+    const Timing rebuildAll = best(openWork(bare), [&] { rebuildAndCommit(*rf); });
     rf.reset();
     const Timing createIndex =
         best([&] { sqlite(db, "DROP INDEX IF EXISTS by_class;"); },
@@ -258,7 +325,7 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
     // Close with compaction after deleting every tenth Package.
     const Timing compact = best(
         [&] {
-            shell("cp " + lib + " " + work);
+            copyToDisk(lib, work);
             check(RecordFile::open(work, FilePerm::readWrite, &rf), "open");
             std::vector<std::uint32_t> doomed;
             std::size_t i = 0;
@@ -268,12 +335,13 @@ void measure(std::size_t count, const std::string& dir, const std::string& self)
             });
             for (std::uint32_t p : doomed)
                 check(rf->deleteRecord(p), "delete");
+            check(rf->commit(), "commit"); // the deletes are saved: the close compacts
         },
         [&] { check(rf->close(), "close"); });
     rf.reset();
     const Timing vacuum = best(
         [&] {
-            shell("cp " + db + " " + workDb);
+            copyToDisk(db, workDb);
             sqlite(workDb, "DELETE FROM packages WHERE id % 10 = 0; DELETE FROM sections WHERE "
                            "package_id % 10 = 0;");
         },
@@ -302,6 +370,11 @@ int main(int argc, char** argv) {
         return profileSave(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "--profile-rebuild") == 0)
         return profileRebuild(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "--make") == 0)
+        return makeForScript(std::strtoul(argv[2], nullptr, 10), argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "--save") == 0) return saveForScript(argv[2], false);
+    if (argc == 3 && std::strcmp(argv[1], "--delete-close") == 0)
+        return saveForScript(argv[2], true);
     check(initEntryPool(), "entry pool");
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i)

@@ -84,6 +84,7 @@ bool importInto(const std::string& text, const std::string& out,
     std::unique_ptr<RecordFile> records;
     if (RecordFile::create(out, "RHWQ", "QPK", "QPKG", 0) != noErr) return false;
     if (RecordFile::open(out, FilePerm::readWrite, &records) != noErr) return false;
+    if (records->setJournaling(Journaling::off) != noErr) return false; // as qpk import does
     RecordFileSink sink(*records);
     QuietReporter reporter;
     if (!importText(text, sink, &reporter, tuning).ok() || reporter.problems) return false;

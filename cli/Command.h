@@ -35,6 +35,8 @@ struct FileCloser {
 
 // The text of an error code in words, or "error #N" when the table has no text for it.
 std::string errorWords(OSErr err);
+// The same for an error about the package file at path; a file in use names who holds it.
+std::string fileErrorWords(OSErr err, const std::string& path);
 // Prints "qpk: FILE: message" to stderr.
 void reportError(const std::string& file, const std::string& message);
 // True when stderr is a terminal (progress bars are shown only then).

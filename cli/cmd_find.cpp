@@ -65,7 +65,7 @@ int find(const std::vector<std::string>& args) {
 
     PackageFile* f = nullptr;
     if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) {
-        qpk::reportError(path, errorWords(err));
+        qpk::reportError(path, qpk::fileErrorWords(err, path));
         return kExitError;
     }
     qpk::FileCloser closer{f};

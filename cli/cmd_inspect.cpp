@@ -1,4 +1,5 @@
-// qpk list, show, check and stats: reading a package file without changing it.
+// qpk list, show, check and stats: reading a package file without changing it; and qpk recover,
+// which rolls back what an unfinished save or close left.
 #include "cli/Command.h"
 #include "model/Image.h"
 #include "model/PackageFileIO.h"
@@ -28,7 +29,7 @@ int usage(const char* line) {
 PackageFile* openForReading(const std::string& path) {
     PackageFile* f = nullptr;
     if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) {
-        fail(path, errorWords(err));
+        fail(path, qpk::fileErrorWords(err, path));
         return nullptr;
     }
     return f;
@@ -41,7 +42,7 @@ int list(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage("list FILE");
     std::unique_ptr<RecordFile> records;
     if (OSErr err = RecordFile::open(args[0], FilePerm::readOnly, &records))
-        return fail(args[0], errorWords(err));
+        return fail(args[0], qpk::fileErrorWords(err, args[0]));
     std::string out;
     PackageEntry shown{};
     const OSErr err = records->scanRecords(kRecordPackage,
@@ -154,7 +155,21 @@ int check(const std::vector<std::string>& args) {
     if (r.faultCount > r.faults.size())
         std::printf("%s: %" PRIu64 " more faults\n", args[0].c_str(),
                     r.faultCount - std::uint64_t(r.faults.size()));
+    if (!r.hotJournal.empty() && r.ok())
+        std::printf("%s: journal %s was cut short before the file changed; the next open for "
+                    "writing (or qpk recover) removes it\n",
+                    args[0].c_str(), r.hotJournal.c_str());
     return r.ok() ? qpk::kExitOk : qpk::kExitBadInput;
+}
+
+// Rolls back what a save or a close that did not finish left, with the file's lock.
+int recover(const std::vector<std::string>& args) {
+    if (args.size() != 1) return usage("recover FILE");
+    std::string what;
+    if (OSErr err = RecordFile::recover(args[0], &what))
+        return fail(args[0], qpk::fileErrorWords(err, args[0]));
+    std::printf("%s: %s\n", args[0].c_str(), what.c_str());
+    return qpk::kExitOk;
 }
 
 int stats(const std::vector<std::string>& args) {
@@ -189,6 +204,8 @@ const qpk::Registrar showCommand({"show", "show FILE NAME",
                                   "print one package: fields, sections, hidden connections", show});
 const qpk::Registrar checkCommand({"check", "check FILE",
                                    "verify the file's structure; one line per fault", check});
+const qpk::Registrar recoverCommand({"recover", "recover FILE",
+                                     "roll back a save or close that did not finish", recover});
 const qpk::Registrar statsCommand({"stats", "stats FILE",
                                    "count packages, sections, nets, free space; index state",
                                    stats});

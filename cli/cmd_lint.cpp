@@ -199,7 +199,7 @@ public:
     int run() {
         std::unique_ptr<RecordFile> records;
         if (OSErr err = RecordFile::open(path_, FilePerm::readOnly, &records)) {
-            qpk::reportError(path_, errorWords(err));
+            qpk::reportError(path_, qpk::fileErrorWords(err, path_));
             return kExitUnreadable;
         }
         bool outOfMemory = false;

@@ -131,8 +131,11 @@ int runImport(const std::vector<std::string>& args) {
     std::unique_ptr<RecordFile> records;
     err = RecordFile::create(outPath, "RHWQ", "QPK", "QPKG", 0);
     if (err == noErr) err = RecordFile::open(outPath, FilePerm::readWrite, &records);
+    // A new file, filled from the start: it goes without a journal, and a failed import leaves
+    // what it wrote.
+    if (err == noErr) err = records->setJournaling(Journaling::off);
     if (err != noErr) {
-        qpk::reportError(outPath, errorWords(err));
+        qpk::reportError(outPath, qpk::fileErrorWords(err, outPath));
         return qpk::kExitBadInput;
     }
 
@@ -191,7 +194,7 @@ int runExport(const std::vector<std::string>& args) {
     std::unique_ptr<RecordFile> records;
     OSErr err = RecordFile::open(inPath, FilePerm::readOnly, &records);
     if (err != noErr) {
-        qpk::reportError(inPath, errorWords(err));
+        qpk::reportError(inPath, qpk::fileErrorWords(err, inPath));
         return qpk::kExitBadInput;
     }
     if (textPath == "-") {

@@ -1,5 +1,6 @@
 // qpk: the command-line tool for librarians' scripts and CI.
 #include "cli/Command.h"
+#include "model/RecordFile.h"
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
@@ -25,6 +26,16 @@ std::string errorWords(OSErr err) {
     const std::string_view text = ErrorMessage(err);
     if (!text.empty()) return std::string(text);
     return "error #" + std::to_string(err & 0x1FFFFFF);
+}
+
+std::string fileErrorWords(OSErr err, const std::string& path) {
+    std::string words = errorWords(err);
+    if (err == hotJournalErr) return words + " (" + RecordFile::journalPath(path) + ")";
+    if (err != fBsyErr) return words;
+    char line[512];
+    std::snprintf(line, sizeof line, std::string(GetStringEntry(StringId::lockedBy)).c_str(),
+                  RecordFile::lockHolder(path).c_str());
+    return words + " " + line;
 }
 
 void reportError(const std::string& file, const std::string& message) {

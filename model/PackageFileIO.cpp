@@ -50,7 +50,12 @@ OSErr setImage(PackageEntry* e, Handle image, ImageState state, std::uint32_t re
     if (e->recordId && e->recordId != recordId) {
         RecordFile* records = recordsOf(e);
         if (!records) return rfNumErr;
-        if (OSErr err = records->deleteRecord(e->recordId)) return err;
+        OSErr err = records->deleteRecord(e->recordId);
+        if (!err) err = records->commit();
+        if (err) {
+            records->rollBack();
+            return err;
+        }
     }
     if (image != e->image) DisposeHandle(image);
     DisposeHandle(e->image);
@@ -70,15 +75,14 @@ OSErr writeEntry(PackageEntry* e) {
     // the old one after, because that order loses nothing when a write fails: a failure in
     // between leaves the Package in the file twice at worst, never not at all.
     std::uint32_t newId = 0;
-    if (imageIsValid(e->image)) {
-        if (OSErr err = records->writeRecord(kRecordPackage, e->image, &newId)) return err;
-    }
-    if (e->recordId) {
-        if (OSErr err = records->deleteRecord(e->recordId)) {
-            // Take the new record back so that the file holds the Package once.
-            if (newId) records->deleteRecord(newId);
-            return err;
-        }
+    OSErr err =
+        imageIsValid(e->image) ? records->writeRecord(kRecordPackage, e->image, &newId) : noErr;
+    if (!err && e->recordId) err = records->deleteRecord(e->recordId);
+    if (!err) err = records->commit();
+    if (err) {
+        // The file as it was: the entry keeps its record and its image.
+        records->rollBack();
+        return err;
     }
     e->recordId = newId;
     e->flags &= ~kModified;
@@ -143,17 +147,21 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     if (!f || !f->recordFile) return paramErr;
     RecordFile& records = *f->recordFile;
-    // New records first, old records deleted after: the same deliberate order as writeEntry's
-    // (a failure in between leaves changed Packages twice, never not at all), here for every
-    // modified entry at once, so that the new records written one after another share a few
-    // large write calls, where a write followed by a delete would cost several calls each. One
-    // walk over the list: a library of a million Packages makes each walk count.
+    // Saved into a file that is no longer there, the changes would be lost with it.
+    if (OSErr err = records.checkIdentity()) return err;
+    // The save is one transaction of the record file: the entries change only once it is
+    // committed, so that a save that fails leaves the file as it was and every entry as it was.
+    // New records first, old records deleted after, so that the new records written one after
+    // another share a few large write calls, where a write followed by a delete would cost
+    // several calls each. One walk over the list: a library of a million Packages makes each
+    // walk count.
     std::vector<std::pair<PackageEntry*, std::uint32_t>> written; // entry, its new record
     OSErr err = noErr;
     for (PackageEntry* e = f->packages; e && !err; e = e->next) {
         if (e->editor && commitEditor) err = commitEditor(e);
         if (err) break;
         if (!(e->flags & kModified)) {
+            // Its record stays what it is whatever becomes of the save.
             if (!e->editor) purgeEntry(e);
             continue;
         }
@@ -163,37 +171,28 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
         try {
             written.emplace_back(e, newId);
         } catch (const std::bad_alloc&) {
-            if (newId) records.deleteRecord(newId);
             err = memFullErr;
         }
     }
-    // What was written before an error is still saved. An image is purged as soon as its entry
-    // is saved; the index rebuild reads the file, not images.
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        PackageEntry* e = written[i].first;
-        if (e->recordId) {
-            if (OSErr deleteErr = records.deleteRecord(e->recordId)) {
-                // Take the new records not yet in use back so that the file holds each Package
-                // once; those entries stay modified.
-                for (std::size_t k = i; k < written.size(); ++k)
-                    if (written[k].second) records.deleteRecord(written[k].second);
-                return err ? err : deleteErr;
-            }
-        }
-        e->recordId = written[i].second;
+    for (std::size_t i = 0; i < written.size() && !err; ++i)
+        if (written[i].first->recordId) err = records.deleteRecord(written[i].first->recordId);
+    for (PackageEntry* e = f->discards; e && !err; e = e->next)
+        if (e->recordId) err = records.deleteRecord(e->recordId);
+    if (!err && records.indexOutOfDate()) err = records.rebuildClassIndex();
+    if (!err) err = records.commit();
+    if (err) {
+        records.rollBack();
+        return err;
+    }
+    // An image is purged as soon as its entry is saved.
+    for (const auto& [e, newId] : written) {
+        e->recordId = newId;
         e->flags &= ~kModified;
         if (!e->editor) purgeEntry(e);
     }
-    if (err) return err;
     while (PackageEntry* e = f->discards) {
-        if (e->recordId) {
-            if (OSErr err = f->recordFile->deleteRecord(e->recordId)) return err;
-        }
         f->discards = e->next;
         disposeEntry(e);
-    }
-    if (f->recordFile->indexOutOfDate()) {
-        if (OSErr err = f->recordFile->rebuildClassIndex()) return err;
     }
     return noErr;
 }
@@ -209,9 +208,15 @@ OSErr revertPackageFile(PackageFile* f) {
     return readPackageList(f);
 }
 
-OSErr closePackageFileRecords(PackageFile* f, RecordClose how) {
+OSErr closePackageFileRecords(PackageFile* f, RecordClose how, OSErr* notCompacted) {
+    if (notCompacted) *notCompacted = noErr;
     if (!f || !f->recordFile) return paramErr;
-    if (how == RecordClose::forced) f->recordFile->setReadOnly();
-    if (!f->recordFile->isOpen()) return noErr;
-    return f->recordFile->close();
+    RecordFile& records = *f->recordFile;
+    if (how == RecordClose::forced) records.setReadOnly();
+    if (!records.isOpen()) return noErr;
+    // Nothing is written into a file that is no longer where it was opened.
+    if (!records.isReadOnly()) {
+        if (OSErr err = records.checkIdentity()) return err;
+    }
+    return records.close(CloseSync::toDisk, notCompacted);
 }

@@ -11,7 +11,9 @@
 
 // Opens the record file at path (FilePerm::readWrite: for writing) with the progress callbacks
 // installed and reads the package list: one entry per type 1 record, in file order, holding its
-// record id and display name. On failure *out is nullptr and nothing is left in memory.
+// record id and display name. On failure *out is nullptr and nothing is left in memory; fBsyErr
+// for writing when another program has the file open for writing (RecordFile::lockHolder says
+// who).
 OSErr openPackageFile(const std::string& path, FilePerm perm, RecordFileProgress progress,
                       PackageFile** out);
 // Creates an empty package file on disk (replacing any file of that name) and opens it.
@@ -27,8 +29,11 @@ using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
 
 // Writes every modified entry in list order (all the new records are written before the old
 // ones are deleted), deletes the records of the discard list and empties it, rebuilds the class
-// index when it is out of date, and purges the images of unmodified entries without an editor.
-// Stops at the first error; the entries written before it stay saved.
+// index when it is out of date, and purges the images of unmodified entries without an editor,
+// all in one transaction of the record file. fileMovedErr, before anything is written, when the
+// path no longer names the file open. On any error the transaction is rolled back: the file is
+// as it was before the save, and every entry keeps its image, record and modified mark (editors
+// that committed keep their committed images), ready for the next save.
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {});
 
 // Disposes of every entry of both lists and reads the package list again from the file.
@@ -39,6 +44,8 @@ OSErr revertPackageFile(PackageFile* f);
 // read-only first, so that nothing more is written).
 enum class RecordClose { complete, forced };
 
-// Closes the record file. On failure the package file stays open with every entry intact; on
-// success the caller disposes of it.
-OSErr closePackageFileRecords(PackageFile* f, RecordClose how);
+// Closes the record file. On failure the package file stays open with every entry intact (and a
+// complete close that failed has changed nothing in the file); on success the caller disposes of
+// it. A complete close of a file that the path no longer names writes nothing and fails with
+// fileMovedErr. *notCompacted tells why a close that succeeded did not compact the file.
+OSErr closePackageFileRecords(PackageFile* f, RecordClose how, OSErr* notCompacted = nullptr);

@@ -1,6 +1,6 @@
-// The record file: create, open and close, the file header and the leader, and the calls that
-// read, write and delete records. The rest of the file's state is kept by the parts named in
-// RecordFileInternal.h.
+// The record file: create, open and close, the file header and the leader, transactions, and the
+// calls that read, write and delete records. The rest of the file's state is kept by the parts
+// named in RecordFileInternal.h.
 #include "model/RecordFileInternal.h"
 
 #include "model/Image.h"
@@ -36,7 +36,9 @@ std::uint32_t RecordFile::State::findFirst(std::uint8_t type) {
     return found;
 }
 
-void RecordFile::State::load() {
+// Reads the container's state from the file. With repair (an open for writing), an unsound free
+// list is rebuilt, a missing index header made and an out-of-date index rebuilt.
+void RecordFile::State::load(bool repair) {
     unsigned char head[kFileHeaderSize] = {};
     const std::size_t avail =
         static_cast<std::size_t>(std::min<std::uint64_t>(file.eof(), sizeof head));
@@ -65,7 +67,7 @@ void RecordFile::State::load() {
         const bool sound = headerAt(m.freeHead, &h) == noErr && h.type == kRecordFree &&
                            h.length >= kMinRecordData;
         if (!sound) {
-            if (readOnly) {
+            if (!repair) {
                 m.freeHead = 0; // dropped; nothing is allocated in a read-only file
                 m.freeLoaded = true;
             } else {
@@ -82,7 +84,7 @@ void RecordFile::State::load() {
         if (m.indexHeaderLength < 8) m.indexHeaderPos = m.indexHeaderLength = 0;
     }
     const bool headerRead = m.indexHeaderPos != 0;
-    if (!m.indexHeaderPos && !readOnly) {
+    if (!m.indexHeaderPos && repair) {
         const unsigned char zero[kIndexHeaderSize] = {};
         m.indexHeaderPos = writeRaw(kRecordIndexHeader, zero, sizeof zero);
         m.indexHeaderLength = kIndexHeaderSize;
@@ -115,7 +117,48 @@ void RecordFile::State::load() {
         m.indexPos = findFirst(kRecordClassIndex);
     // A rebuild that fails leaves the index out of date, for the close to try again; the file
     // opens all the same.
-    if (headerRead && !readOnly) (void)CatchFailures([&] { rebuild(); });
+    if (headerRead && repair) (void)CatchFailures([&] { rebuild(); });
+}
+
+// Ends the transaction: what it wrote is the file's, on the disk (with CloseSync::toDisk).
+// Without a journal the writes are the file's already; the close flushes them.
+OSErr RecordFile::State::commitTransaction(CloseSync sync) {
+    if (OSErr err = settle()) return err;
+    return journaled ? journal.commit(sync == CloseSync::toDisk) : noErr;
+}
+
+// Drops the transaction: the file is as the last commit left it, and the state is read from it
+// again before the next call. When the file cannot be put back, the journal stays hot and the
+// next call tries again.
+OSErr RecordFile::State::rollBackTransaction() {
+    pendingLen = 0;
+    frontBlock = 0;
+    owedLink = false;
+    if (!journaled) return noErr;
+    if (journal.active()) {
+        rollbackOwed = true;
+        needReload = true;
+    }
+    if (!rollbackOwed) return noErr;
+    if (OSErr err = journal.rollBack()) return err;
+    rollbackOwed = false;
+    return noErr;
+}
+
+OSErr RecordFile::State::ready() {
+    if (rollbackOwed) {
+        if (OSErr err = journal.rollBack()) return err;
+        rollbackOwed = false;
+    }
+    if (needReload) {
+        // Records deleted before the last commit still call for a compaction at the close.
+        const bool deleted = m.changedByDelete;
+        m = Meta{};
+        if (OSErr err = guarded([&] { load(false); })) return err;
+        m.changedByDelete = deleted;
+        needReload = false;
+    }
+    return noErr;
 }
 
 // --- RecordFile ---------------------------------------------------------------------------------
@@ -135,6 +178,12 @@ OSErr RecordFile::create(const std::string& path, const char* creator, const cha
     if (OSErr err = FSpCreate(fileSpec, creator, type)) return err;
     BufferedFile file;
     if (OSErr err = file.open(fileSpec, FilePerm::readWrite)) return err;
+    // A file open for writing elsewhere is not replaced; the journal of the file replaced, if
+    // any, must not roll the new one back.
+    if (OSErr err = file.lock()) return err;
+    HotJournal hot;
+    if (findHotJournal(path, file, &hot) == noErr && !hot.path.empty())
+        (void)FSpDelete(FSSpec::fromPath(hot.path));
     std::vector<unsigned char> bytes;
     try {
         bytes.assign(kFileHeaderSize + kLeaderSize + reservedSize, 0);
@@ -162,17 +211,115 @@ OSErr RecordFile::open(const std::string& path, FilePerm perm, std::unique_ptr<R
     s->readOnly = perm == FilePerm::readOnly;
     if (OSErr err = s->file.open(s->fileSpec, perm)) return err;
     State* st = s.get();
-    OSErr err = guarded([st] { st->load(); });
-    if (err) return err; // the buffered file closes the descriptor
+    HotJournal hot;
+    if (s->readOnly) {
+        // Read as the rollback would leave it, or not at all.
+        if (findHotJournal(path, s->file, &hot) != noErr) return hotJournalErr;
+        if (hot.valid) s->file.setReadView(std::move(hot.regions), hot.length);
+    } else {
+        // One writer at a time; a journal left by one that stopped is rolled back first, and a
+        // compacted copy it left is deleted.
+        if (OSErr err = s->file.lock()) return err;
+        if (OSErr err = findHotJournal(path, s->file, &hot)) return err;
+        if (!hot.path.empty()) {
+            if (OSErr err = rollBackHotJournal(s->file, hot)) return err;
+        }
+        const FSSpec copy = FSSpec::fromPath(compactedBeside(FSpResolvedPath(path)));
+        FileIdentity id;
+        if (FSpGetIdentity(copy, &id) == noErr) (void)FSpDelete(copy);
+        s->journaled = true;
+        s->journal.attach(&s->file, path);
+        s->file.setHold(&s->journal);
+    }
+    if (OSErr err = guarded([st] { st->load(!st->readOnly); })) {
+        st->rollBackTransaction();
+        return err; // the buffered file closes the descriptor
+    }
+    // Repairs that cannot be committed are dropped: the file opens as it is.
+    if (st->commitTransaction(CloseSync::toDisk) != noErr) (void)st->rollBackTransaction();
     s->open = true;
     out->reset(new (std::nothrow) RecordFile(std::move(s)));
     return *out ? noErr : memFullErr;
+}
+
+OSErr RecordFile::recover(const std::string& path, std::string* what) {
+    what->clear();
+    BufferedFile file;
+    if (OSErr err = file.open(FSSpec::fromPath(path), FilePerm::readWrite)) return err;
+    if (OSErr err = file.lock()) return err;
+    HotJournal hot;
+    if (OSErr err = findHotJournal(path, file, &hot)) return err;
+    const FSSpec copy = FSSpec::fromPath(compactedBeside(FSpResolvedPath(path)));
+    FileIdentity id;
+    if (FSpGetIdentity(copy, &id) == noErr) {
+        if (OSErr err = FSpDelete(copy)) return err;
+        *what = "removed " + copy.path + ", a compacted copy that was never finished";
+    }
+    if (!hot.path.empty()) {
+        if (OSErr err = rollBackHotJournal(file, hot)) return err;
+        if (!what->empty()) *what += "; ";
+        if (hot.valid)
+            *what += "rolled back " + hot.path + ": " + std::to_string(hot.regions.size()) +
+                     (hot.regions.size() == 1 ? " region (" : " regions (") +
+                     std::to_string(hot.savedBytes) + " bytes) put back, length " +
+                     std::to_string(hot.length);
+        else
+            *what += "removed " + hot.path + ", which was cut short before the file changed";
+    }
+    if (what->empty()) *what = "nothing to recover";
+    return file.close();
+}
+
+std::string RecordFile::journalPath(const std::string& path) {
+    return journalBeside(FSpResolvedPath(path));
+}
+
+std::string RecordFile::lockHolder(const std::string& path) {
+    return FSLockHolder(FSSpec::fromPath(path));
+}
+
+OSErr RecordFile::commit(CloseSync sync) {
+    if (OSErr err = s_->writable()) return err;
+    if (OSErr err = s_->ready()) return err;
+    OSErr err = s_->commitTransaction(sync);
+    if (err) s_->rollBackTransaction();
+    return err;
+}
+
+OSErr RecordFile::rollBack() {
+    if (OSErr err = s_->writable()) return err;
+    return s_->rollBackTransaction();
+}
+
+OSErr RecordFile::setJournaling(Journaling journaling) {
+    State* s = s_.get();
+    if (OSErr err = s->writable()) return err;
+    const bool on = journaling == Journaling::on;
+    if (on == s->journaled) return noErr;
+    if (OSErr err = commit()) return err;
+    // What was written straight must be on the disk before a journal takes it for the file's
+    // old state.
+    if (on) {
+        if (OSErr err = s->file.sync()) return err;
+    }
+    s->journaled = on;
+    s->file.setHold(on ? &s->journal : nullptr);
+    if (on) s->journal.attach(&s->file, s->fileSpec.path);
+    return noErr;
+}
+
+OSErr RecordFile::checkIdentity() const {
+    FileIdentity open, named;
+    if (OSErr err = s_->file.identity(&open)) return err;
+    if (FSpGetIdentity(s_->fileSpec, &named) != noErr || !(open == named)) return fileMovedErr;
+    return noErr;
 }
 
 OSErr RecordFile::iterate(std::uint8_t type, std::uint32_t after, RecordInfo* next) {
     if (!next) return paramErr;
     *next = RecordInfo{};
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->ready()) return err;
     if (OSErr err = s_->settle()) return err;
     std::uint64_t pos = s_->firstPosition();
     if (after) {
@@ -195,6 +342,7 @@ OSErr RecordFile::iterate(std::uint8_t type, std::uint32_t after, RecordInfo* ne
 
 OSErr RecordFile::scanRecords(std::uint8_t type, const Visitor& visit) {
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->ready()) return err;
     if (OSErr err = s_->settle()) return err;
     State* s = s_.get();
     return guarded([&] {
@@ -239,6 +387,7 @@ OSErr RecordFile::readRecord(std::uint32_t position, UniqueHandle* data) {
     if (!data) return paramErr;
     data->reset();
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->ready()) return err;
     if (OSErr err = s_->settle()) return err;
     RecordHeader h;
     if (OSErr err = s_->headerAt(position, &h)) return err;
@@ -272,7 +421,8 @@ bool imageNameFromFileBytes(const unsigned char* d, std::size_t len, Str255* nam
 Str255 RecordFile::readName(std::uint32_t position) {
     RecordHeader h;
     Str255 name("?");
-    if (!s_->open || s_->settle() || s_->headerAt(position, &h) || h.type != kRecordPackage)
+    if (!s_->open || s_->ready() || s_->settle() || s_->headerAt(position, &h) ||
+        h.type != kRecordPackage)
         return name;
     // Only the image header, the class table and the field text are read, which the read
     // buffer holds however large the record.
@@ -292,6 +442,7 @@ Str255 RecordFile::readName(std::uint32_t position) {
 OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* position) {
     if (position) *position = 0;
     if (OSErr err = s_->writable()) return err;
+    if (OSErr err = s_->ready()) return err;
     if (!image || !position) return paramErr;
     // Types 2 to 4 and from 251 up belong to the container.
     if (type == kRecordAny || (type >= kRecordIndexHeader && type <= kRecordClassIndex) ||
@@ -306,11 +457,13 @@ OSErr RecordFile::writeRecord(std::uint8_t type, Handle image, std::uint32_t* po
 
 OSErr RecordFile::flushWrites() {
     if (!s_->open) return rfNumErr;
+    if (OSErr err = s_->ready()) return err;
     return s_->settle();
 }
 
 OSErr RecordFile::deleteRecord(std::uint32_t position) {
     if (OSErr err = s_->writable()) return err;
+    if (OSErr err = s_->ready()) return err;
     if (OSErr err = s_->settle()) return err;
     RecordHeader h;
     if (OSErr err = s_->headerAt(position, &h)) return err;
@@ -325,6 +478,7 @@ OSErr RecordFile::deleteRecord(std::uint32_t position) {
 
 OSErr RecordFile::markIndexOutOfDate() {
     if (OSErr err = s_->writable()) return err;
+    if (OSErr err = s_->ready()) return err;
     State* s = s_.get();
     return guarded([&] {
         s->flushPending();
@@ -334,6 +488,7 @@ OSErr RecordFile::markIndexOutOfDate() {
 
 OSErr RecordFile::rebuildClassIndex() {
     if (OSErr err = s_->writable()) return err;
+    if (OSErr err = s_->ready()) return err;
     State* s = s_.get();
     return guarded([&] {
         s->flushPending();
@@ -341,7 +496,8 @@ OSErr RecordFile::rebuildClassIndex() {
     });
 }
 
-OSErr RecordFile::close(CloseSync sync) {
+OSErr RecordFile::close(CloseSync sync, OSErr* notCompacted) {
+    if (notCompacted) *notCompacted = noErr;
     State* s = s_.get();
     if (!s->open) return rfNumErr;
     if (s->readOnly) {
@@ -351,24 +507,20 @@ OSErr RecordFile::close(CloseSync sync) {
         s->open = false;
         return err;
     }
-    // A failure after compaction has begun puts the temporary copy back, so that the positions
-    // the caller holds stay valid.
-    Meta before;
-    TempFile temp;
-    bool compacted = false;
+    if (OSErr err = s->ready()) return err;
+    // Free blocks that no link names (left by a failed write) are compacted away too. A
+    // compaction that cannot be made leaves the file as it is, and the close goes on without.
+    if ((s->m.freeHead || !s->m.freeTrusted) && s->m.changedByDelete) {
+        if (OSErr err = s->commitTransaction(sync)) {
+            s->rollBackTransaction();
+            return err;
+        }
+        const OSErr err = s->compactBeside(sync);
+        if (err == noErr) return noErr;
+        if (notCompacted) *notCompacted = err;
+    }
     OSErr err = guarded([&] {
         s->flushPending();
-        // Free blocks that no link names (left by a failed write) are compacted away too.
-        if ((s->m.freeHead || !s->m.freeTrusted) && s->m.changedByDelete) {
-            before = s->m;
-            temp.fileSpec = MakeTempFileSpec("QPK", s->fileSpec.path);
-            FailOSErr(FSpCreate(temp.fileSpec, "RHWQ", "TMP"));
-            temp.made = true;
-            FailOSErr(temp.file.open(temp.fileSpec, FilePerm::readWrite));
-            copyBytes(s->file, temp.file, s->file.eof());
-            compacted = true;
-            s->compactFrom(temp.file);
-        }
         if (!s->m.indexCurrent) s->rebuild();
         s->writeIndexHeader();
         if (s->m.leaderChanged) {
@@ -376,40 +528,25 @@ OSErr RecordFile::close(CloseSync sync) {
             s->m.leaderChanged = false;
         }
     });
-    if (!err) {
-        err = s->file.close(sync);
-        if (!err) {
-            s->open = false;
-            return noErr;
-        }
-        // The descriptor is gone: open the file again so that it stays usable.
-        if (s->file.open(s->fileSpec, FilePerm::readWrite) != noErr) {
-            s->open = false;
-            if (compacted) temp.made = false; // keep the copy: it is the only one left
-            return err;
-        }
+    if (!err) err = s->commitTransaction(sync);
+    if (err) {
+        s->rollBackTransaction();
+        return err;
     }
-    if (compacted) {
-        OSErr restore = CatchFailures([&] {
-            copyBytes(temp.file, s->file, temp.file.eof());
-            FailOSErr(s->file.truncate(temp.file.eof()));
-        });
-        if (restore) {
-            temp.made = false; // the copy on disk is the only whole one left
-            s->file.dropBuffer();
-        }
-        // The file and its state as they were before compaction, when nothing was pending.
-        s->m = std::move(before);
-        s->pendingLen = 0;
-        s->frontBlock = 0;
-        s->owedLink = false;
+    // With a journal everything is on the disk, and releasing the descriptor cannot lose
+    // anything now; without one, the close flushes what was written straight.
+    if (!s->journaled && sync == CloseSync::toDisk) {
+        if (OSErr err = s->file.sync()) return err;
     }
-    return err;
+    (void)s->file.close();
+    s->open = false;
+    return noErr;
 }
 
 void RecordFile::setReadOnly() {
-    // The records appended so far stay in the file; should their block fail to be written, the
-    // file is cut back to where it was well formed.
+    // Without a journal the records appended so far stay in the file; should their block fail to
+    // be written, the file is cut back to where it was well formed. With one, what no commit
+    // made the file's is rolled back.
     s_->finishDeferred();
     s_->readOnly = true;
 }

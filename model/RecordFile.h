@@ -36,15 +36,29 @@ struct RecordFileProgress {
     std::function<void()> step; // each record visited by an iteration
 };
 
+// Whether a file's changes go through the rollback journal. Only a new file that an import fills
+// goes without: should the import stop, the file keeps what was written, as it was written.
+enum class Journaling { on, off };
+
 class RecordFile {
 public:
     // Creates (replacing an existing file) a record file with the header, a zero leader and a
-    // zero reserved area of reservedSize bytes, then closes it.
+    // zero reserved area of reservedSize bytes, then closes it. fBsyErr when the file is open for
+    // writing elsewhere; the journal of a file it replaces is deleted.
     static OSErr create(const std::string& path, const char* creator, const char* type,
                         const char fileType[4], std::uint32_t reservedSize);
-    // Opens and validates a record file (free list, index header, class index). Read-only, the
-    // file is never written, not even to repair it.
+    // Opens and validates a record file (free list, index header, class index).
+    // For writing, the file's advisory lock is taken (fBsyErr when another open file holds it:
+    // lockHolder names who), a hot journal is rolled back and a compacted copy left beside the
+    // file deleted first; the repairs of the open are one transaction. Read-only, the file is
+    // never written, not even to repair it, and a hot journal is read as its rollback would
+    // leave the file (hotJournalErr when it cannot be read).
     static OSErr open(const std::string& path, FilePerm perm, std::unique_ptr<RecordFile>* out);
+    // Rolls back a hot journal of the file and deletes a compacted copy left beside it, with the
+    // lock taken; *what says in one line what was done ("nothing to recover" when nothing).
+    static OSErr recover(const std::string& path, std::string* what);
+    static std::string lockHolder(const std::string& path);
+    static std::string journalPath(const std::string& path); // the journal beside the file
 
     // Closing through the destructor writes nothing but what earlier calls reported done: the
     // records already appended and the free list head (as a forced close).
@@ -72,16 +86,32 @@ public:
     OSErr deleteRecord(std::uint32_t position); // type 1 records only
     OSErr markIndexOutOfDate();
     OSErr rebuildClassIndex();
+
+    // Transactions. The first change after an open or a commit begins one; commit makes every
+    // change since the file's, on the disk; rollBack drops them (the file and the state read
+    // from it are then as the last commit left them). A commit that fails rolls back.
+    OSErr commit(CloseSync sync = CloseSync::toDisk);
+    OSErr rollBack();
+    // Switching the journal off commits first; so does switching it on again.
+    OSErr setJournaling(Journaling journaling);
+    // fileMovedErr when the path no longer names the file that is open (it was deleted, or
+    // replaced, or moved away).
+    OSErr checkIdentity() const;
+
     // Compacts (when freed and changed by a delete), rebuilds the index when out of date, writes
-    // the index header and the leader, closes. On failure the file stays open and usable.
+    // the index header and the leader, and commits, then closes. On failure the changes of the
+    // close are rolled back and the file stays open and usable. A compaction that cannot be made
+    // (no right to create its copy, a full disk...) does not stop the close: the file is closed
+    // without it and *notCompacted says why.
     // By default the close waits for the file to reach the disk. A file the caller has just made
     // whole, with nothing in it from before (an import into a new file), may close with
     // CloseSync::none, as a copy of a file closes: the write order keeps the file well formed
     // should the program stop, but not across a power loss before the system writes its cache,
     // with or without the wait, which only makes sure the file is on the disk when close returns.
-    OSErr close(CloseSync sync = CloseSync::toDisk);
-    // A later close writes nothing. The records already appended and the free list head are
-    // written first (appended records that fail to be written are cut off again).
+    OSErr close(CloseSync sync = CloseSync::toDisk, OSErr* notCompacted = nullptr);
+    // A later close writes nothing. With the journal, what no commit made the file's is rolled
+    // back; without it, the records already appended and the free list head are written first
+    // (appended records that fail to be written are cut off again).
     void setReadOnly();
     bool isReadOnly() const;
     bool isOpen() const;

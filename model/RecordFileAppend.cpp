@@ -88,10 +88,16 @@ void RecordFile::State::flushFront() {
     frontBlock = 0;
 }
 
-// Before a forced close: what the calls so far reported done reaches the file (the append
-// block, the list head). Should the block fail, it is cut off and dropped.
+// Before a forced close: without a journal, what the calls so far reported done reaches the file
+// (the append block, the list head); should the block fail, it is cut off and dropped. With a
+// journal, a transaction that nobody committed is rolled back (when that fails, its journal
+// stays for the next open).
 void RecordFile::State::finishDeferred() {
     if (!open || readOnly) return;
+    if (journaled) {
+        (void)rollBackTransaction();
+        return;
+    }
     if (settle()) {
         pendingLen = 0;
         frontBlock = 0;

@@ -1,5 +1,14 @@
-// The record file's compaction: the file is copied to a temporary file and rewritten from it
-// with its records in order and no free blocks.
+// The record file's compaction: the file is written anew beside itself, with its records in
+// order and no free blocks, its class index rebuilt, flushed, and renamed over the old file.
+//
+// Writing beside and renaming, rather than rewriting the file in place from a full copy kept as
+// the journal, writes the records once instead of three times (copy, rewrite, flush of both), and
+// the old file stays whole until the rename replaces it in one step: a crash before the rename
+// leaves the old file and a copy that the next open for writing deletes, a crash after it the
+// compacted file. The copy is given the old file's owner, group, permissions and extended
+// attributes; a file that cannot keep them (another user's file in a shared folder), a file with
+// more than one name, and a folder where this user may not create the copy are closed without
+// compaction: free blocks cost space, nothing else.
 #include "model/RecordFileInternal.h"
 
 #include <cstring>
@@ -47,24 +56,19 @@ private:
 
 } // namespace
 
-void rf::copyBytes(BufferedFile& from, BufferedFile& to, std::uint64_t len) {
-    for (std::uint64_t at = 0; at < len;) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(BufferedFile::capacity(), len - at));
-        OSErr err;
-        const unsigned char* p = from.peek(at, chunk, &err);
-        if (!p) FailOSErr(err);
-        FailOSErr(to.write(at, p, chunk));
-        at += chunk;
+// Writes the file into out with the records of types below 251 in order and no gaps, class
+// index records included, and makes out's state the container's. Positions change, so the index
+// header is cleared: the index is out of date until the rebuild that follows, which replaces the
+// index record in use.
+void RecordFile::State::compactInto(BufferedFile& copy) {
+    BufferedFile& temp = file; // read from the file as it is
+    {
+        // The header and the reserved area as they are; the leader is written below.
+        std::vector<unsigned char> head(static_cast<std::size_t>(m.header.recordsStart));
+        readAt(0, head.data(), head.size());
+        FailOSErr(copy.write(0, head.data(), head.size()));
     }
-}
-
-// Rewrites the file from its temporary copy with the records of types below 251 in order and
-// no gaps, class index records included. Positions change, so the index header is cleared: the
-// index is out of date until the rebuild that follows, which replaces the index record in use.
-void RecordFile::State::compactFrom(BufferedFile& temp) {
-    FailOSErr(file.truncate(m.header.recordsStart));
-    Appender out(file, m.header.recordsStart);
+    Appender out(copy, m.header.recordsStart);
     Meta next;
     next.header = m.header;
     std::memcpy(next.leader, m.leader, sizeof next.leader);
@@ -84,7 +88,7 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
             next.leader[kLeaderMarkOffset + 1] = 0x12;
         }
         next.leaderPos = kFileHeaderSize;
-        FailOSErr(file.write(kFileHeaderSize, next.leader, m.leaderBytes));
+        FailOSErr(copy.write(kFileHeaderSize, next.leader, m.leaderBytes));
     }
     std::memcpy(next.indexReserved, m.indexReserved, 8);
 
@@ -136,4 +140,58 @@ void RecordFile::State::compactFrom(BufferedFile& temp) {
     next.freeLoaded = true;
     next.freeTrusted = true;
     m = std::move(next);
+}
+
+// Compacts the file into a copy beside it and renames the copy over it; the record file is then
+// closed. On failure the copy is deleted and the file and the container's state are as they
+// were, open.
+OSErr RecordFile::State::compactBeside(CloseSync sync) {
+    const std::string target = FSpResolvedPath(fileSpec.path);
+    const FSSpec copySpec = FSSpec::fromPath(compactedBeside(target));
+    FileIdentity id;
+    if (OSErr err = file.identity(&id)) return err;
+    if (id.links > 1) return linkedFileErr;
+    BufferedFile copy;
+    if (OSErr err = copy.openNew(copySpec)) return err;
+    OSErr err = file.copyOwnershipTo(copy);
+    Meta before = m;
+    bool swapped = false;
+    if (!err) {
+        err = CatchFailures([&] {
+            try {
+                compactInto(copy);
+                // From here the copy is the file, written straight, without a journal.
+                file.swap(copy);
+                file.setHold(nullptr);
+                swapped = true;
+                rebuild();
+                writeIndexHeader();
+                syncLeaderHead();
+                flushPending();
+            } catch (const std::bad_alloc&) {
+                FailOSErr(memFullErr);
+            }
+        });
+    }
+    if (!err && sync == CloseSync::toDisk) err = file.sync();
+    if (!err) err = file.close();
+    if (!err) err = FSpRename(copySpec, FSSpec::fromPath(target));
+    if (err) {
+        if (swapped) {
+            file.swap(copy);
+            file.setHold(journaled ? &journal : nullptr);
+        }
+        if (copy.isOpen()) copy.close();
+        (void)FSpDelete(copySpec);
+        m = std::move(before);
+        pendingLen = 0;
+        frontBlock = 0;
+        owedLink = false;
+        return err;
+    }
+    // The compacted file has the name; the old one goes with its descriptor and its lock.
+    if (sync == CloseSync::toDisk) (void)FSSyncFolder(FolderOf(target));
+    (void)copy.close();
+    open = false;
+    return noErr;
 }

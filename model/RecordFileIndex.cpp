@@ -160,6 +160,7 @@ void RecordFile::State::writeIndexHeader() {
     putBE32(b + 4, m.indexCurrent ? m.indexCount : 0);
     std::memcpy(b + 8, m.indexReserved, 8);
     readAt(m.indexHeaderPos, old, len);
+    if (std::memcmp(old, b, len) == 0) return; // a close that changed nothing writes nothing
     if (OSErr err = fileWrite(m.indexHeaderPos, b, len)) {
         restoreBytes(m.indexHeaderPos, old, len);
         FailOSErr(err);
@@ -292,7 +293,10 @@ void RecordFile::State::rebuild() {
             if (c.first && c.lastLink != 0) changes.emplace_back(c.last, 0);
         std::sort(changes.begin(), changes.end());
         // Links close together are patched in one read and one write of the bytes around them;
-        // a lone link is written alone.
+        // a lone link is written alone. Into a journal each link goes alone, with the bytes it
+        // replaces: the journal keeps only what changes, and the held writes are gathered again
+        // on their way to the file.
+        const bool held = file.holdsWrites();
         constexpr std::uint32_t kWindow = 64 * 1024, kGap = 256;
         std::vector<unsigned char> window;
         for (std::size_t i = 0; i < changes.size();) {
@@ -303,10 +307,18 @@ void RecordFile::State::rebuild() {
             const std::uint32_t from = changes[i].first;
             const std::uint32_t to = changes[j - 1].first + 4;
             window.resize(to - from);
-            if (j - i > 1) readAt(from, window.data(), window.size());
-            for (std::size_t k = i; k < j; ++k)
-                putBE32(window.data() + (changes[k].first - from), changes[k].second);
-            writeAt(from, window.data(), window.size());
+            if (j - i > 1 || held) readAt(from, window.data(), window.size());
+            for (std::size_t k = i; k < j; ++k) {
+                unsigned char* link = window.data() + (changes[k].first - from);
+                if (held) {
+                    unsigned char b[4];
+                    putBE32(b, changes[k].second);
+                    writeAt(changes[k].first, b, 4, link);
+                } else {
+                    putBE32(link, changes[k].second);
+                }
+            }
+            if (!held) writeAt(from, window.data(), window.size());
             i = j;
         }
     }
@@ -345,7 +357,9 @@ void RecordFile::State::relinkBackward(ClassChains& chains, const std::vector<Re
     };
     std::vector<unsigned char> block;
     std::vector<Entry> entries;
-    std::vector<std::uint32_t> patched; // offsets in the block, from the last to the first
+    std::vector<std::uint32_t> patched;  // offsets in the block, from the last to the first
+    std::vector<std::uint32_t> wasLinks; // their links before, for a journal
+    const bool held = file.holdsWrites();
     for (std::size_t r = runs.size(); r-- > 0;) {
         const RecordRun run = runs[r];
         const auto len = static_cast<std::size_t>(run.to - run.from);
@@ -366,14 +380,25 @@ void RecordFile::State::relinkBackward(ClassChains& chains, const std::vector<Re
             at = data + static_cast<std::size_t>(h.span());
         }
         patched.clear();
+        wasLinks.clear();
         for (std::size_t i = entries.size(); i-- > 0;) {
             const Entry& e = entries[i];
             ClassChains::Chain& c = chains.find(e.classId);
             if (e.link != c.first) {
                 putBE32(block.data() + e.at, c.first);
                 patched.push_back(e.at);
+                wasLinks.push_back(e.link);
             }
             c.first = static_cast<std::uint32_t>(run.from + e.at);
+        }
+        // Into a journal each link goes alone, with the link it replaces (as above).
+        if (held) {
+            for (std::size_t i = 0; i < patched.size(); ++i) {
+                unsigned char was[4];
+                putBE32(was, wasLinks[i]);
+                writeAt(run.from + patched[i], block.data() + patched[i], 4, was);
+            }
+            continue;
         }
         // Links less than a page apart go in one write, the bytes between them as they were.
         constexpr std::uint32_t kGap = 4096;

@@ -1,10 +1,22 @@
 // Internals of the record file that its parts share: the in-memory free list, the container
 // state, and the open file's state with its operations. Each part of RecordFile::State is
-// defined in its own file: RecordFile.cpp (open, header, leader), RecordFileFreeList.cpp,
-// RecordFileAppend.cpp, RecordFileIndex.cpp and RecordFileCompact.cpp.
+// defined in its own file: RecordFile.cpp (open, header, leader, transactions),
+// RecordFileFreeList.cpp, RecordFileAppend.cpp, RecordFileIndex.cpp, RecordFileCompact.cpp and
+// RecordFileJournal.cpp (the rollback journal).
 //
-// Write ordering. Every change is made so that the file on disk is well formed after each single
-// write call, should the program stop there:
+// Transactions. A file opened for writing changes in transactions: the first write begins one,
+// and commitTransaction (the end of a Save, of a Close, of the repairs an open makes) ends it.
+// The rollback journal (RecordFileJournal.h) makes each one all or nothing, whenever the program
+// or the machine stops: the writes over the bytes the file had are held in memory and reach the
+// file only after the journal holds those bytes' old contents and is on the disk; records
+// appended past the old end go to the file at once, once the journal (which holds the old
+// length) is on the disk. A failed transaction is rolled back (rollBackTransaction) and the
+// container's state read again from the file. Compaction does not use the journal: it writes the
+// compacted file beside the old one, flushes it and renames it over the old one.
+//
+// Write ordering. Every change is also made so that the file is well formed after each single
+// write call, which keeps a file whose writes go straight to it (an import into a new file, made
+// without a journal) sound should the program stop:
 //  - a free block leaves the list (one link write) before its bytes are reused; a record placed
 //    in a block that is split takes the front of the block, written in one call together with
 //    the header, size and link of the free block that the rest becomes, which then takes the
@@ -19,22 +31,14 @@
 //    is right, then named by the index header;
 //  - a failed write is undone at once where it left something half done (the old bytes are
 //    written back, an append is cut off again).
-// Where that cannot hold:
-//  - compaction rewrites the file in place from a temporary copy and puts the copy back on any
-//    failure; should the program die while it runs, only the copy (QPK*.TMP beside the file)
-//    holds every record;
-//  - a changed Package is written as a new record before its old record is deleted (and a
-//    failed delete takes the new record back), so dying between the two leaves it twice, never
-//    not at all;
-//  - records still in the append block when the program dies are lost (as if their writes had
-//    not been made): only an import makes many in a row, and the block is written before any
-//    delete, any index work and any close;
-//  - the order is the order of the write calls: it survives the program stopping, not the
-//    machine losing power before the system has written its cache (the close flushes).
+// Without a journal, records still in the append block when the program dies are lost (as if
+// their writes had not been made), and the order survives the program stopping, not the machine
+// losing power before the system has written its cache.
 #pragma once
 #include "model/RecordFile.h"
 #include "model/RecordFileBuffer.h"
 #include "model/RecordFileFormat.h"
+#include "model/RecordFileJournal.h"
 #include "toolbox/core/Failure.h"
 
 #include <algorithm>
@@ -149,22 +153,6 @@ struct FreeCensus {
 class ClassChains; // RecordFileIndex.cpp
 struct RecordRun;
 
-// A temporary file that is closed and deleted when it goes out of scope.
-struct TempFile {
-    FSSpec fileSpec;
-    BufferedFile file;
-    bool made = false;
-    ~TempFile() { discard(); }
-    void discard() {
-        if (file.isOpen()) file.close();
-        if (made) FSpDelete(fileSpec);
-        made = false;
-    }
-};
-
-// Copies the first len bytes of one file to the other.
-void copyBytes(BufferedFile& from, BufferedFile& to, std::uint64_t len);
-
 } // namespace rf
 
 struct RecordFile::State {
@@ -180,6 +168,14 @@ struct RecordFile::State {
     bool readOnly = true;
     RecordFileProgress progress;
     Meta m;
+
+    // The journal of the file's transactions; journaled is false for a new file that an import
+    // fills. After a rollback the container's state is read again (needReload); a rollback that
+    // failed leaves the journal hot and is tried again before anything else (rollbackOwed).
+    rf::Journal journal;
+    bool journaled = false;
+    bool rollbackOwed = false;
+    bool needReload = false;
 
     // Records not yet written, which reach the file as one block (see flushPending): either
     // appended at the end of the file, following its last byte (pendingStart) in order, or
@@ -265,12 +261,15 @@ struct RecordFile::State {
     // --- Writing ----------------------------------------------------------------------------
 
     // Every write but the block's own goes through here: the block reaches the file first.
-    OSErr fileWrite(std::uint64_t pos, const void* src, std::size_t len) {
+    // replaced: the bytes the write replaces, when they are at hand (see BufferedFile::write).
+    OSErr fileWrite(std::uint64_t pos, const void* src, std::size_t len,
+                    const void* replaced = nullptr) {
         if (OSErr err = settle()) return err;
-        return file.write(pos, src, len);
+        return file.write(pos, src, len, replaced);
     }
-    void writeAt(std::uint64_t pos, const void* src, std::size_t len) {
-        FailOSErr(fileWrite(pos, src, len));
+    void writeAt(std::uint64_t pos, const void* src, std::size_t len,
+                 const void* replaced = nullptr) {
+        FailOSErr(fileWrite(pos, src, len, replaced));
     }
     // Puts back bytes after a failed write; a second failure leaves what the first left.
     void restoreBytes(std::uint64_t pos, const void* src, std::size_t len) {
@@ -323,8 +322,12 @@ struct RecordFile::State {
     void rebuild();
     void relinkBackward(ClassChains& chains, const std::vector<RecordRun>& runs);
 
-    // --- Open and compaction (RecordFile.cpp, RecordFileCompact.cpp) ---------------------------
+    // --- Open, transactions and compaction (RecordFile.cpp, RecordFileCompact.cpp) -------------
 
-    void load();
-    void compactFrom(BufferedFile& temp);
+    void load(bool repair);
+    OSErr commitTransaction(CloseSync sync);
+    OSErr rollBackTransaction();
+    OSErr ready(); // a rollback still owed, and the reload after one, are done first
+    void compactInto(BufferedFile& out);
+    OSErr compactBeside(CloseSync sync);
 };

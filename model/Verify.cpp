@@ -5,6 +5,7 @@
 #include "model/RecordFile.h"
 #include "model/RecordFileBuffer.h"
 #include "model/RecordFileFormat.h"
+#include "model/RecordFileJournal.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -45,6 +46,7 @@ public:
         *err = file_.read(pos, large_.data(), len);
         return *err ? nullptr : large_.data();
     }
+    BufferedFile& file() { return file_; }
 
 private:
     BufferedFile file_;
@@ -290,6 +292,16 @@ private:
         // the header names a type 3 record); any other is left over.
         std::uint32_t index = 0, count = 0, replaced = 0;
         const Rec* named = namedPos_ ? recordAt(namedPos_) : nullptr;
+        // The header names the class index in use, a type 3 record awaiting its rebuild, or
+        // nothing (0); anything else is a fault, and so is an index of another size.
+        if (namedPos_ &&
+            !(named && (named->type == kRecordClassIndex || named->type == kRecordStaleIndex)))
+            r_.fault(format("index header names %u, which is not a class index record", namedPos_));
+        else if (named && named->type == kRecordClassIndex &&
+                 !(classIndexAt(namedPos_, kRecordClassIndex, &count) && count == namedCount_))
+            r_.fault(format("index header names the class index at %u with %u entries, which "
+                            "it does not hold",
+                            namedPos_, namedCount_));
         if (namedPos_ && classIndexAt(namedPos_, kRecordClassIndex, &count) && count == namedCount_)
             index = namedPos_;
         else if (!(named && named->type == kRecordStaleIndex) && !classIndexes_.empty())
@@ -373,7 +385,19 @@ OSErr verifySource(Source& src, VerifyReport* report) {
 OSErr verifyRecordFile(const std::string& path, VerifyReport* report) {
     FileSource src;
     if (OSErr err = src.open(path)) return err;
-    return verifySource(src, report);
+    // A hot journal is reported, and the file checked as its rollback will leave it.
+    HotJournal hot;
+    const OSErr journalErr = findHotJournal(path, src.file(), &hot);
+    if (hot.valid) src.file().setReadView(hot.regions, hot.length);
+    if (OSErr err = verifySource(src, report)) return err;
+    report->hotJournal = hot.path;
+    if (journalErr)
+        report->fault(format("the journal of the file cannot be read (error %d)", int(journalErr)));
+    else if (hot.valid)
+        report->fault(format("hot journal %s: the last save or close did not finish; checked as "
+                             "its rollback will leave the file (qpk recover rolls it back)",
+                             hot.path.c_str()));
+    return noErr;
 }
 
 OSErr verifyRecordBytes(const unsigned char* data, std::size_t length, VerifyReport* report) {

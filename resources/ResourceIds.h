@@ -27,7 +27,7 @@ enum class StringListId : std::int16_t {
     fileErrors = 8000,   // the error alert's texts
 };
 
-// Single strings of list 1300.
+// Single strings of list 1300, and the storage messages from 1400.
 enum class StringId : std::int16_t {
     createNewPackage = 1300,
     createNewSection = 1301,
@@ -41,6 +41,13 @@ enum class StringId : std::int16_t {
     netNeedsPin = 1309,
     packageNeedsSection = 1310,
     packageNeedsNameAndPrefix = 1311,
+    // Storage: the lock, a save that failed, a close that could not compact (1400...).
+    lockedBy = 1400,
+    openReadOnlyQuestion = 1401,
+    saveFailedKept = 1402,
+    fileMovedKept = 1403,
+    closedUncompacted = 1404,
+    closedAsSaved = 1405,
 };
 
 // The number of a string that the table addresses by number.

@@ -1,5 +1,6 @@
 // String lists 1000 and 1010 (Find dialog choices), 1100 (import errors), 1200 (shape parameter
-// labels), 1300 (titles, menu texts and validation messages) and 8000 (file error texts).
+// labels), 1300 (titles, menu texts and validation messages), 1400 (the storage messages: the
+// lock, failed saves and closes) and 8000 (file error texts).
 #include "resources/StringData.h"
 
 namespace {
@@ -85,6 +86,15 @@ constexpr StringEntry kEntries[] = {
     {1311, "A package must have a valid name and reference designator prefix.  If you proceed, "
            "the package will be deleted."},
 
+    {1400, "It is open for writing in %s."},
+    {1401, "\"%s\" is open for writing in %s. Open it read-only?"},
+    {1402, "%s \"%s\" is as it was before this save; the changes are kept."},
+    {1403, "\"%s\" was moved or deleted after it was opened. The changes are kept: Save As Text "
+           "can write them to a new file."},
+    {1404, "\"%s\" was closed without compacting it: %s Its free space is used again by later "
+           "saves."},
+    {1405, "\"%s\" could not be closed as usual: %s It was closed as it was last saved."},
+
     {8000, "Invalid volume or drive specification."},
     {8001, "Access to file was denied."},
     {8002, "Read past end of file."},
@@ -107,6 +117,9 @@ constexpr StringEntry kEntries[] = {
     {8019, "File leader is missing."},
     {8020, "Unrecognizable printer information."},
     {8021, "No printer selected."},
+    {8022, "The file was moved or deleted after it was opened."},
+    {8023, "The last save of the file did not finish, and its journal cannot be read."},
+    {8024, "The file has more than one name; compacting it would part them."},
 };
 
 constexpr bool sortedById() {

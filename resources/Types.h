@@ -31,6 +31,11 @@ constexpr OSErr badSignatureErr = 0x20002AF8;
 constexpr OSErr noLeaderErr = 0x20002B5C;
 constexpr OSErr badPrintInfoErr = 0x20002C24;
 constexpr OSErr noPrinterErr = 0x1008;
+// The package file's own codes: the path no longer names the file open; a hot journal that
+// cannot be read; a file with several names, which compaction would part.
+constexpr OSErr fileMovedErr = 0x20002E00;
+constexpr OSErr hotJournalErr = 0x20002E01;
+constexpr OSErr linkedFileErr = 0x20002E02;
 
 struct Rect {
     std::int16_t top = 0, left = 0, bottom = 0, right = 0;

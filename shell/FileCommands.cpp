@@ -9,6 +9,7 @@
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
+#include "toolbox/core/StringTable.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
@@ -80,10 +81,41 @@ std::string fileNameOf(const PackageFile* f) {
     return f->recordFile ? f->recordFile->fileName() : std::string();
 }
 
-std::string formatWithName(const char* format, const std::string& name) {
-    char text[512];
-    std::snprintf(text, sizeof text, format, name.c_str());
+std::string formatWithName(const char* format, const std::string& name,
+                           const std::string& more = {}) {
+    char text[1024];
+    std::snprintf(text, sizeof text, format, name.c_str(), more.c_str());
     return text;
+}
+
+// A storage message of the string table, with the file's name and one more text.
+std::string storageText(StringId id, const std::string& name, const std::string& more = {}) {
+    return formatWithName(std::string(GetStringEntry(id)).c_str(), name, more);
+}
+
+// The text of a file error without the "Error:  " of the error alert.
+std::string errorWords(OSErr err) {
+    const std::string_view text = ErrorMessage(err);
+    return text.empty() ? ErrorText(err) : std::string(text);
+}
+
+// A file open for writing elsewhere (another editor, a qpk command) may be opened read-only,
+// after asking. Its images are read at once: the other writer's saves must not change what this
+// window shows.
+OSErr openReadOnlyAfterAsking(const std::string& path, PackageFile** out) {
+    const std::string question = storageText(
+        StringId::openReadOnlyQuestion, FSSpec::fromPath(path).name, RecordFile::lockHolder(path));
+    if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
+        return cancelledErr;
+    SetCursor(watchCursor);
+    OSErr err = openPackageFile(path, FilePerm::readOnly, progressCallbacks(), out);
+    for (PackageEntry* e = *out ? (*out)->packages : nullptr; e && !err; e = e->next)
+        if (!getImage(e, &err)) err = err ? err : memFullErr;
+    if (err && *out) {
+        disposePackageFile(*out);
+        *out = nullptr;
+    }
+    return err;
 }
 
 // Puts a package file into the open list and shows its list window. A window that cannot be
@@ -106,12 +138,17 @@ PackageFile* convertTextFile(const std::string& textPath) {
     if (!f) return nullptr;
     DialogImportReporter reporter;
     SetCursor(watchCursor);
-    if (!importTextIntoPackageFile(textPath, f, &reporter)) {
-        // The file keeps the Packages written before the failure, exactly as written.
+    // The new file is filled without a journal: should the import fail, the file keeps the
+    // Packages written before the failure, exactly as written.
+    OSErr err = f->recordFile->setJournaling(Journaling::off);
+    if (err || !importTextIntoPackageFile(textPath, f, &reporter)) {
+        ErrorAlert(err);
         closeFile(f, CloseMode::forced);
         return nullptr;
     }
     if (OSErr err = f->recordFile->rebuildClassIndex()) ErrorAlert(err);
+    // Its later saves go through the journal again.
+    if (OSErr err = f->recordFile->setJournaling(Journaling::on)) ErrorAlert(err);
     reversePackageList(f);
     return addAndShow(f);
 }
@@ -221,6 +258,10 @@ PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
     SetCursor(watchCursor);
     PackageFile* f = nullptr;
     OSErr err = openPackageFile(path, FilePerm::readWrite, progressCallbacks(), &f);
+    if (err == fBsyErr) {
+        SetCursor(arrowCursor);
+        err = openReadOnlyAfterAsking(path, &f);
+    }
     if (err == noErr) return addAndShow(f);
     SetCursor(arrowCursor);
     if (err == badSignatureErr) {
@@ -282,11 +323,20 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
     SetCursor(watchCursor);
     // Forced, the record file is marked read-only first, so that closing it writes nothing.
-    if (OSErr err =
-            closePackageFileRecords(f, forced ? RecordClose::forced : RecordClose::complete)) {
+    // Here nothing is left unsaved, so the close never keeps the user: a complete close that
+    // fails (its changes rolled back) closes as the file was last saved, and a compaction that
+    // cannot be made is left out; the user is told either way.
+    OSErr notCompacted = noErr;
+    if (OSErr err = closePackageFileRecords(f, forced ? RecordClose::forced : RecordClose::complete,
+                                            &notCompacted)) {
         SetCursor(arrowCursor);
-        ErrorAlert(err);
-        return CloseResult::cancelled;
+        if (!forced)
+            NoteAlert(storageText(StringId::closedAsSaved, fileNameOf(f), errorWords(err)).c_str());
+        closePackageFileRecords(f, RecordClose::forced);
+    } else if (notCompacted) {
+        SetCursor(arrowCursor);
+        NoteAlert(storageText(StringId::closedUncompacted, fileNameOf(f), errorWords(notCompacted))
+                      .c_str());
     }
     removePackageFile(f);
     disposeListWindow(f);
@@ -307,7 +357,12 @@ OSErr saveFile(PackageFile* f) {
     // Open package editors commit their pending changes, entry by entry.
     OSErr err = savePackageFile(f, [](PackageEntry* e) { return commitEditor(e, false); });
     SetCursor(arrowCursor);
-    ErrorAlert(err);
+    // A failed save changed nothing in the file and kept every change: the user may free space
+    // and save again, or write the changes out with Save As Text.
+    if (err == fileMovedErr)
+        NoteAlert(storageText(StringId::fileMovedKept, fileNameOf(f)).c_str());
+    else if (err != noErr && err != cancelledErr)
+        NoteAlert(storageText(StringId::saveFailedKept, ErrorText(err), fileNameOf(f)).c_str());
     return err;
 }
 

@@ -105,6 +105,9 @@ OSErr writeLibraryFile(const std::string& path, std::size_t count, ClassIndex in
     if (OSErr err = RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0)) return err;
     std::unique_ptr<RecordFile> rf;
     if (OSErr err = RecordFile::open(path, FilePerm::readWrite, &rf)) return err;
+    // A new file filled from the start, as an import fills one: written straight, and a forced
+    // close keeps every record.
+    if (OSErr err = rf->setJournaling(Journaling::off)) return err;
     for (std::size_t i = 0; i < count; ++i) {
         UniqueHandle image;
         if (OSErr err = flattenPackage(toPackageRecord(generatePackage(i, count, seed)), &image))

@@ -373,6 +373,14 @@ e2e_expect_list() {
     "$E2E_QPK" check "$file" >"$E2E_WORK/check.out" || e2e_fail "qpk check $file: $(cat "$E2E_WORK/check.out")"
 }
 
+# Nothing lies beside the package file in the work folder: no journal, no compacted copy, no
+# temporary file.
+e2e_expect_nothing_beside() {
+    local stray
+    stray=$(ls -A "$E2E_WORK" | grep -E "^$1-|\.TMP\$" || true)
+    [ -z "$stray" ] || e2e_fail "beside $1: $stray"
+}
+
 e2e_app_running() { kill -0 "$E2E_APP_PID" 2>/dev/null; }
 
 # Waits for the program to end and checks its exit code.

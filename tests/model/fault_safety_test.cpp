@@ -1,16 +1,24 @@
-// No failure of the disk may corrupt a package file or lose a package. A realistic session
-// (open, change, delete, add, save, close with compaction) runs once for every file call it
-// makes, with that call failing (an I/O error, a full disk) or, for writes, writing only half of
-// its bytes. Then the file must open, pass verification, and hold every Package with its old or
-// its new content. Run once more after the failure, the same save and close must succeed and
-// leave exactly the new contents: the failure lost nothing in memory either.
+// No failure of the disk, no crash and no power loss may corrupt a package file or lose a
+// package: after any of them, the next open finds the file exactly as it was before the save or
+// the close that was running, or exactly as that save or close would have left it, with nothing
+// else beside it.
+//  - Every file call of a realistic session (open, change, delete, add, save, close with
+//    compaction) fails in turn (an I/O error, a full disk) or, for writes, writes only half of
+//    its bytes. Run once more after the failure, the same save and close must succeed and leave
+//    exactly the new contents: the failure lost nothing in memory either.
+//  - A crash: every change a scripted editing session makes to files and folders (write,
+//    truncate, flush, create, rename, delete) is recorded, and the first N of them are put on a
+//    disk of their own for every N, the last write also cut in half.
+//  - A power loss: at each flush, the changes that a flush has made safe stay and of the others
+//    any subset does (none, all, seeded random ones), whichever file they touch, the journal's
+//    own writes among them.
 #include "model/PackageFileIO.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <random>
 #include <set>
 
 using namespace test_support;
@@ -27,37 +35,11 @@ UniqueHandle imageOf(const std::string& name, int i, const std::string& tag) {
     return packageImage(name, {i % 5 + 1, i % 7 + 10}, tag);
 }
 
-const std::set<int> kChanged = {1, 3, 8, 10, 14, 17, 22, 25, 29, 33, 36};
-const std::set<int> kDeleted = {5, 12, 20, 31, 38};
-constexpr int kBase = 40;
-constexpr int kAdded = 3;
+// The Packages of a file: name -> images (links cleared), in file order.
+using Packages = std::map<std::string, std::vector<std::vector<char>>>;
 
-struct Contents {
-    std::vector<char> oldImage, newImage; // links cleared; empty when that state has no Package
-};
-
-// What each name may hold before and after the session.
-std::map<std::string, Contents> expectations() {
-    std::map<std::string, Contents> m;
-    for (int i = 0; i < kBase; ++i) {
-        Contents& c = m[nameOf(i)];
-        c.oldImage = bytesOf(imageOf(nameOf(i), i, "old").get());
-        if (kChanged.count(i))
-            c.newImage = bytesOf(imageOf(nameOf(i), i, "new").get());
-        else if (!kDeleted.count(i))
-            c.newImage = c.oldImage;
-    }
-    for (int i = 0; i < kAdded; ++i) {
-        const std::string name = "N" + std::to_string(i);
-        m[name].newImage = bytesOf(imageOf(name, i, "add").get());
-    }
-    return m;
-}
-
-// Every Package in the file: name -> images (links cleared), in file order.
-std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::string& path,
-                                                                 OSErr* err) {
-    std::map<std::string, std::vector<std::vector<char>>> out;
+Packages packagesIn(const std::string& path, OSErr* err) {
+    Packages out;
     std::unique_ptr<RecordFile> rf;
     if ((*err = RecordFile::open(path, FilePerm::readOnly, &rf))) return out;
     *err = rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* d) {
@@ -69,20 +51,65 @@ std::map<std::string, std::vector<std::vector<char>>> packagesIn(const std::stri
     return out;
 }
 
+void add(Packages& p, const std::string& name, int i, const std::string& tag) {
+    p[name].push_back(bytesOf(imageOf(name, i, tag).get()));
+}
+
+// The file of kBase Packages that every session starts from, and its Packages.
+constexpr int kBase = 40;
+Packages basePackages() {
+    Packages p;
+    for (int i = 0; i < kBase; ++i)
+        add(p, nameOf(i), i, "old");
+    return p;
+}
+void makeBaseFile(const std::string& path) {
+    PackageFile* f = nullptr;
+    ASSERT_EQ(createPackageFile(path, {}, &f), noErr);
+    for (int i = 0; i < kBase; ++i)
+        addEntry(f, newEntry(nameOf(i), imageOf(nameOf(i), i, "old").release(), 0,
+                             ImageState::modified));
+    reversePackageList(f);
+    ASSERT_EQ(savePackageFile(f), noErr);
+    ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
+    disposePackageFile(f);
+}
+
+PackageEntry* lastEntry(PackageFile* f) {
+    PackageEntry* last = f->packages;
+    while (last && last->next)
+        last = last->next;
+    return last;
+}
+
+// How a set of Packages differs from two others, for a failure message.
+std::string describe(const Packages& found) {
+    std::string s;
+    for (const auto& [name, images] : found)
+        s += name + "x" + std::to_string(images.size()) + " ";
+    return s;
+}
+
+const std::set<int> kChanged = {1, 3, 8, 10, 14, 17, 22, 25, 29, 33, 36};
+const std::set<int> kDeleted = {5, 12, 20, 31, 38};
+constexpr int kAdded = 3;
+
+// The Packages after the fault-injection session.
+Packages changedPackages() {
+    Packages p;
+    for (int i = 0; i < kBase; ++i)
+        if (!kDeleted.count(i)) add(p, nameOf(i), i, kChanged.count(i) ? "new" : "old");
+    for (int i = 0; i < kAdded; ++i)
+        add(p, "N" + std::to_string(i), i, "add");
+    return p;
+}
+
 struct FaultSafety : ScratchTest {
     std::vector<unsigned char> original;
-    std::map<std::string, Contents> expect = expectations();
+    const Packages before = basePackages(), after = changedPackages();
 
     void SetUp() override {
-        PackageFile* f = nullptr;
-        ASSERT_EQ(createPackageFile(path, {}, &f), noErr);
-        for (int i = 0; i < kBase; ++i)
-            addEntry(f, newEntry(nameOf(i), imageOf(nameOf(i), i, "old").release(), 0,
-                                 ImageState::modified));
-        reversePackageList(f);
-        ASSERT_EQ(savePackageFile(f), noErr);
-        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
-        disposePackageFile(f);
+        makeBaseFile(path);
         original = readBytes(path);
     }
 
@@ -99,9 +126,7 @@ struct FaultSafety : ScratchTest {
             removeEntry(f, e);
             discardEntry(f, e);
         }
-        PackageEntry* last = f->packages;
-        while (last->next)
-            last = last->next;
+        PackageEntry* last = lastEntry(f);
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
             PackageEntry* e =
@@ -113,47 +138,25 @@ struct FaultSafety : ScratchTest {
         return closePackageFileRecords(f, RecordClose::complete);
     }
 
-    // The file verifies, and every name holds its old or its new content, exactly once when it
-    // must be there, at most once otherwise. With exactNew, only the new content will do.
+    // The file verifies and holds exactly the Packages before or after the session (with
+    // exactNew, after); beside it there is at most its journal, and after an open for writing
+    // and a close, nothing.
     void checkFile(const std::string& what, bool exactNew) {
         verifyClean(path, what);
         OSErr err;
-        auto found = packagesIn(path, &err);
+        const Packages found = packagesIn(path, &err);
         ASSERT_EQ(err, noErr) << what;
-        for (const auto& [name, c] : expect) {
-            const auto it = found.find(name);
-            const std::size_t n = it == found.end() ? 0 : it->second.size();
-            const bool mustExist =
-                exactNew ? !c.newImage.empty() : !c.oldImage.empty() && !c.newImage.empty();
-            const bool mayExist = exactNew ? mustExist : true;
-            EXPECT_LE(n, 1u) << what << ": " << name << " is there " << n << " times";
-            if (mustExist) {
-                EXPECT_EQ(n, 1u) << what << ": " << name << " is missing";
-            }
-            if (!mayExist) {
-                EXPECT_EQ(n, 0u) << what << ": " << name << " is still there";
-            }
-            if (n == 0) continue;
-            const auto& got = it->second.front();
-            const bool isOld = !c.oldImage.empty() && got == c.oldImage;
-            const bool isNew = !c.newImage.empty() && got == c.newImage;
-            EXPECT_TRUE(exactNew ? isNew : isOld || isNew) << what << ": " << name << " is mangled";
-        }
-        for (const auto& [name, images] : found)
-            EXPECT_TRUE(expect.count(name)) << what << ": unexpected package " << name;
-        // No temporary copy is left behind.
-        if (DIR* d = opendir(dir.c_str())) {
-            while (dirent* ent = readdir(d))
-                EXPECT_EQ(std::string(ent->d_name).find(".TMP"), std::string::npos)
-                    << what << ": " << ent->d_name;
-            closedir(d);
-        }
-        // Opened for writing and closed, the file stays sound.
+        EXPECT_TRUE(found == after || (!exactNew && found == before))
+            << what << ": neither the old nor the new Packages: " << describe(found);
+        for (const std::string& name : listFolder(dir))
+            EXPECT_TRUE(name == "lib.qpk" || name == "lib.qpk-journal") << what << ": " << name;
         PackageFile* f = nullptr;
         ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
         ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
         disposePackageFile(f);
         verifyClean(path, what + ", after a writable open");
+        EXPECT_EQ(packagesIn(path, &err), found) << what;
+        EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
     }
 
     // Runs the session with the fault armed; then checks the file as the failure left it
@@ -189,7 +192,7 @@ struct FaultSafety : ScratchTest {
 
 TEST_F(FaultSafety, TheSessionItselfSucceeds) {
     const long calls = countCalls(FileCall::any);
-    EXPECT_GT(calls, 40);
+    EXPECT_GT(calls, 30);
     checkFile("no fault", true);
     const VerifyReport r = verifyClean(path);
     EXPECT_EQ(r.packages, std::uint64_t(kBase - kDeleted.size() + kAdded));
@@ -263,4 +266,233 @@ TEST(AppendBlockFaults, AFailedImportKeepsThePackagesWrittenSoFar) {
             if (HasFailure()) return;
         }
     }
+}
+
+namespace {
+
+// A disk of its own: files by path, changed as the recorded calls changed the real ones.
+struct Disk {
+    std::map<std::string, std::vector<unsigned char>> files;
+
+    void apply(const FileChange& c, bool torn = false) {
+        const auto it = files.find(c.path);
+        switch (c.kind) {
+        case FileChange::create:
+            files.try_emplace(c.path);
+            break;
+        case FileChange::write:
+            if (it != files.end()) {
+                const std::size_t n = torn ? c.bytes.size() / 2 : c.bytes.size();
+                auto& b = it->second;
+                if (b.size() < c.offset + n) b.resize(c.offset + n);
+                std::copy(c.bytes.begin(), c.bytes.begin() + long(n), b.begin() + long(c.offset));
+            }
+            break;
+        case FileChange::truncate:
+            if (it != files.end()) it->second.resize(c.offset);
+            break;
+        case FileChange::remove:
+            files.erase(c.path);
+            break;
+        case FileChange::rename:
+            if (it != files.end()) {
+                auto bytes = std::move(it->second);
+                files.erase(it);
+                files[c.to] = std::move(bytes);
+            }
+            break;
+        case FileChange::flush:
+        case FileChange::flushFolder:
+            break;
+        }
+    }
+
+    // Puts the files in the folders, and nothing else there. A file that stays is rewritten in
+    // place, so that it keeps its identity (a journal in the state folder is found by it).
+    void putIn(const std::vector<std::string>& folders) const {
+        for (const std::string& folder : folders)
+            for (const std::string& name : listFolder(folder))
+                if (!files.count(folder + "/" + name)) std::remove((folder + "/" + name).c_str());
+        for (const auto& [path, bytes] : files)
+            writeBytes(path, bytes);
+    }
+};
+
+// Whether a change is safe on the disk once the changes before `end` were made: a write or a
+// truncation once its file was flushed after it, a name made, removed or renamed once its folder
+// was.
+bool durable(const std::vector<FileChange>& log, std::size_t i, std::size_t end) {
+    const FileChange& c = log[i];
+    if (c.kind == FileChange::flush || c.kind == FileChange::flushFolder) return true;
+    const bool data = c.kind == FileChange::write || c.kind == FileChange::truncate;
+    for (std::size_t j = i + 1; j < end; ++j) {
+        if (data && log[j].kind == FileChange::flush && log[j].path == c.path) return true;
+        if (!data && log[j].kind == FileChange::flushFolder && log[j].path == FolderOf(c.path))
+            return true;
+    }
+    return false;
+}
+
+// The scripted session of a user (open, Cut, Paste, Duplicate, Delete, an edit, Save, Close),
+// recorded from a file of kBase Packages, its Packages and bytes before, after the save and
+// after the close; replayed to every crash and power loss.
+struct CrashTest : ScratchTest {
+    std::vector<FileChange> log;
+    std::vector<unsigned char> bytesBefore, bytesSaved, bytesClosed;
+    const Packages before = basePackages(), after = editedPackages();
+    std::vector<std::string> folders = {dir};
+
+    // P02-P04 cut and pasted back at the end, P10 and P11 duplicated, P20-P22 deleted, P30
+    // edited.
+    static Packages editedPackages() {
+        Packages p;
+        for (int i = 0; i < kBase; ++i)
+            if (i < 20 || i > 22) add(p, nameOf(i), i, i == 30 ? "edited" : "old");
+        add(p, "P10+", 10, "old");
+        add(p, "P11+", 11, "old");
+        return p;
+    }
+
+    void removeToDiscards(PackageFile* f, const std::string& name) {
+        PackageEntry* e = findEntry(f, name);
+        ASSERT_NE(e, nullptr) << name;
+        removeEntry(f, e);
+        discardEntry(f, e);
+    }
+    void appendCopy(PackageFile* f, Handle image, const std::string& name) {
+        Handle copy = HandToHand(image);
+        ASSERT_NE(copy, nullptr);
+        if (name != imageField(image, 1).str()) {
+            ASSERT_EQ(renameImage(copy, name), noErr);
+        }
+        insertEntryAfter(f, lastEntry(f), newEntry(name, copy, 0, ImageState::modified));
+    }
+
+    void record() {
+        makeBaseFile(path);
+        bytesBefore = readBytes(path);
+        RecordFileChanges(&log);
+        PackageFile* f = nullptr;
+        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr);
+        OSErr err;
+        std::vector<UniqueHandle> clipboard; // Cut
+        for (const char* name : {"P02", "P03", "P04"}) {
+            clipboard.emplace_back(HandToHand(getImage(findEntry(f, name), &err)));
+            ASSERT_TRUE(clipboard.back());
+            removeToDiscards(f, name);
+        }
+        for (const UniqueHandle& image : clipboard) // Paste
+            appendCopy(f, image.get(), imageField(image.get(), 1).str());
+        for (const char* name : {"P10", "P11"}) // Duplicate
+            appendCopy(f, getImage(findEntry(f, name), &err), std::string(name) + "+");
+        for (const char* name : {"P20", "P21", "P22"}) // Delete
+            removeToDiscards(f, name);
+        setImage(findEntry(f, "P30"), imageOf("P30", 30, "edited").release(), ImageState::modified,
+                 0);
+        ASSERT_EQ(savePackageFile(f), noErr);
+        bytesSaved = readBytes(path);
+        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
+        disposePackageFile(f);
+        RecordFileChanges(nullptr);
+        bytesClosed = readBytes(path);
+        for (const FileChange& c : log)
+            ASSERT_FALSE(c.path.empty()) << "a change to a file opened before the recording";
+    }
+
+    // Opened the normal way, the file on disk is one of the three, verifies, holds the
+    // Packages before or after, and nothing is left beside it.
+    void check(const Disk& disk, const std::string& what) {
+        disk.putIn(folders);
+        PackageFile* f = nullptr;
+        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
+        ASSERT_EQ(closePackageFileRecords(f, RecordClose::forced), noErr) << what;
+        disposePackageFile(f);
+        const auto bytes = readBytes(path);
+        EXPECT_TRUE(bytes == bytesBefore || bytes == bytesSaved || bytes == bytesClosed)
+            << what << ": the file is none of its states before, after the save, after the close";
+        verifyClean(path, what);
+        OSErr err;
+        const Packages found = packagesIn(path, &err);
+        EXPECT_TRUE(found == before || found == after) << what << ": " << describe(found);
+        EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
+        for (std::size_t i = 1; i < folders.size(); ++i)
+            EXPECT_TRUE(listFolder(folders[i]).empty()) << what << ": " << folders[i];
+    }
+
+    Disk initial() const {
+        Disk disk;
+        disk.files[path] = bytesBefore;
+        return disk;
+    }
+
+    // Every prefix of the recorded changes, the last write also half made.
+    void crashAtEveryCall() {
+        for (std::size_t n = 0; n <= log.size() && !HasFailure(); ++n) {
+            Disk disk = initial();
+            for (std::size_t i = 0; i < n; ++i)
+                disk.apply(log[i]);
+            check(disk, "crash after change " + std::to_string(n));
+            if (n < log.size() && log[n].kind == FileChange::write && log[n].bytes.size() > 1) {
+                disk.apply(log[n], true);
+                check(disk, "crash in the middle of change " + std::to_string(n));
+            }
+        }
+    }
+
+    // At each flush (and at the end): what a flush made safe stays, and of the rest none, all,
+    // or a seeded random choice.
+    void powerLossAtEveryFlush() {
+        std::vector<std::size_t> points;
+        for (std::size_t i = 0; i < log.size(); ++i)
+            if (log[i].kind == FileChange::flush || log[i].kind == FileChange::flushFolder)
+                points.push_back(i);
+        points.push_back(log.size());
+        EXPECT_GE(points.size(), 5u);
+        for (std::size_t end : points) {
+            std::mt19937 rng{unsigned(end)};
+            for (int choice = 0; choice < 12 && !HasFailure(); ++choice) {
+                Disk disk = initial();
+                for (std::size_t i = 0; i < end; ++i) {
+                    const bool kept = choice == 0 ? false : choice == 1 ? true : (rng() & 1) != 0;
+                    if (durable(log, i, end) || kept) disk.apply(log[i]);
+                }
+                check(disk, "power lost before change " + std::to_string(end) + ", choice " +
+                                std::to_string(choice));
+            }
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(CrashTest, ACrashOrAPowerLossAtAnyMomentLeavesTheFileBeforeOrAfter) {
+    record();
+    ASSERT_FALSE(HasFailure());
+    EXPECT_NE(bytesSaved, bytesBefore);
+    EXPECT_NE(bytesClosed, bytesSaved); // compacted
+    crashAtEveryCall();
+    powerLossAtEveryFlush();
+}
+
+// Where the file's folder lets no file be made, the journal goes to the state folder (found
+// again by the file's identity) and the close leaves out the compaction; a crash or a power loss
+// is as safe there.
+TEST_F(CrashTest, AJournalInTheStateFolderIsAsSafe) {
+    FileFault locked;
+    locked.lockedFolder = dir;
+    makeBaseFile(path);
+    ScopedFileFault armed(locked);
+    bytesBefore = readBytes(path);
+    std::string journals;
+    ASSERT_EQ(UserStateFolder("ortix-kelvane/journals", true, &journals), noErr);
+    folders.push_back(journals);
+    record();
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(bytesClosed, bytesSaved); // not compacted
+    bool inStateFolder = false;
+    for (const FileChange& c : log)
+        inStateFolder |= c.kind == FileChange::create && FolderOf(c.path) == journals;
+    EXPECT_TRUE(inStateFolder);
+    crashAtEveryCall();
+    powerLossAtEveryFlush();
 }

@@ -199,7 +199,7 @@ TEST_F(Golden, FreeBlockReused) {
     std::uint32_t position = 0;
     ASSERT_EQ(rf->writeRecord(kRecordPackage, sizedImage(40).get(), &position), noErr);
     EXPECT_EQ(position, 92u);
-    ASSERT_EQ(rf->flushWrites(), noErr);
+    ASSERT_EQ(rf->commit(), noErr);
     const Bytes b = readBytes(path);
     EXPECT_EQ(Bytes(b.begin() + 86, b.begin() + 92), (Bytes{1, 6 + 5, 0, 0, 0, 40}));
     ASSERT_EQ(rf->close(), noErr);

@@ -137,28 +137,52 @@ TEST_F(PackageFileIO, RevertAndForcedClose) {
     disposePackageFile(f);
 }
 
-TEST_F(PackageFileIO, FailedCloseKeepsEverything) {
-    makeFile({"P1", "P2", "P3"});
-    PackageFile* f = open();
-    PackageEntry* p1 = f->packages;
-    removeEntry(f, p1);
-    discardEntry(f, p1);
-    ASSERT_EQ(savePackageFile(f), noErr);
-
-    // The close fails when it closes the descriptor, after compacting: the file is put back
-    // as it was, and the entries' record ids still lead to their Packages.
-    {
-        ScopedFileFault fault(failingCall(FileCall::close, 1, dskFulErr));
-        EXPECT_EQ(closePackageFileRecords(f, RecordClose::complete), dskFulErr);
+// A close whose compaction cannot be made (its copy fails to close; the folder lets no file be
+// made) still closes: without compaction, saying why, the file sound with its free block and
+// nothing beside it. A close that fails after that (a full disk for the index) rolls back and
+// keeps the file open and usable, its record ids still leading to their Packages.
+TEST_F(PackageFileIO, CloseWithoutCompactionAndFailedClose) {
+    struct Case {
+        FileFault fault;
+        OSErr notCompacted, closed;
+    };
+    FileFault locked;
+    locked.lockedFolder = dir;
+    FileFault indexFull = failingCall(FileCall::write, 1, dskFulErr);
+    indexFull.lockedFolder = dir;
+    for (const Case& c : {Case{failingCall(FileCall::close, 1, dskFulErr), dskFulErr, noErr},
+                          Case{locked, permErr, noErr}, Case{indexFull, permErr, dskFulErr}}) {
+        makeFile({"P1", "P2", "P3"});
+        PackageFile* f = open();
+        PackageEntry* p1 = f->packages;
+        removeEntry(f, p1);
+        discardEntry(f, p1);
+        ASSERT_EQ(savePackageFile(f), noErr);
+        // The close has an index to write.
+        ASSERT_EQ(f->recordFile->markIndexOutOfDate(), noErr);
+        ASSERT_EQ(f->recordFile->commit(), noErr);
+        OSErr notCompacted = noErr;
+        {
+            ScopedFileFault fault(c.fault);
+            EXPECT_EQ(closePackageFileRecords(f, RecordClose::complete, &notCompacted), c.closed);
+        }
+        EXPECT_EQ(notCompacted, c.notCompacted);
+        if (c.closed != noErr) {
+            ASSERT_TRUE(f->recordFile->isOpen());
+            for (PackageEntry* e = f->packages; e; e = e->next) {
+                OSErr err;
+                Handle image = getImage(e, &err);
+                ASSERT_NE(image, nullptr);
+                EXPECT_EQ(imageField(image, 1).str(), std::string(displayNameView(e)));
+            }
+            ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
+        }
+        disposePackageFile(f);
+        const VerifyReport r = verifyClean(path);
+        if (c.closed)
+            EXPECT_EQ(r.freeBlocks, 0u);
+        else
+            EXPECT_GE(r.freeBlocks, 1u);
+        EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"});
     }
-    ASSERT_TRUE(f->recordFile->isOpen());
-    for (PackageEntry* e = f->packages; e; e = e->next) {
-        OSErr err;
-        Handle image = getImage(e, &err);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(imageField(image, 1).str(), std::string(displayNameView(e)));
-    }
-    ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
-    disposePackageFile(f);
-    EXPECT_EQ(verifyClean(path).freeBlocks, 0u);
 }

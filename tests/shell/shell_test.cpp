@@ -27,6 +27,7 @@
 
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -230,7 +231,7 @@ TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
     const std::size_t entries = entriesInUse();
 
     // A read that fails while opening: the alert, and no package file in memory.
-    ArmFileFault({FileCall::read, 1, permErr});
+    ArmFileFault(test_support::failingCall(FileCall::read, 1, permErr));
     EXPECT_EQ(openFile(lib), nullptr);
     DisarmFileFaults();
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
@@ -243,14 +244,97 @@ TEST_F(ShellTest, FileErrorsAreShownAndLeaveNothingBehind) {
     PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     discardFirst(f);
-    ArmFileFault({FileCall::write, 1, dskFulErr});
+    ArmFileFault(test_support::failingCall(FileCall::write, 1, dskFulErr));
     AnswerNextDialog(1005, 1);
     EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::cancelled);
     DisarmFileFaults();
     ASSERT_EQ(ShownNoteAlerts().size(), 2u);
-    EXPECT_EQ(ShownNoteAlerts()[1], "Error:  Disk or volume is full.");
+    EXPECT_EQ(ShownNoteAlerts()[1], "Error:  Disk or volume is full. \"lib.qpk\" is as it was "
+                                    "before this save; the changes are kept.");
     EXPECT_EQ(firstPackageFile(), f);
     EXPECT_TRUE(isModified(f));
+}
+
+// The storage never traps the user nor loses a change. A save on a full disk leaves the file as
+// it was and the changes kept, and the next save writes them. A file deleted while open is not
+// saved into nothing: the save says so and keeps the changes, Save As Text writes them out, and
+// Discard closes. In a folder where no file may be made, the save keeps its journal in the state
+// folder and the close leaves the compaction out, saying so. A file another process holds open
+// for writing is offered read-only, naming the holder.
+TEST_F(ShellTest, StorageFailuresNeverTrapTheUser) {
+    test_support::ScratchStateFolder state;
+    const std::string lib = makePackageFile("lib.qpk", kTwoPackages);
+    const auto before = test_support::readBytes(lib);
+    PackageFile* f = openFile(lib);
+    ASSERT_NE(f, nullptr);
+    discardFirst(f);
+    ArmFileFault(test_support::failingCall(FileCall::write, 1, dskFulErr));
+    EXPECT_EQ(saveFile(f), dskFulErr);
+    DisarmFileFaults();
+    ASSERT_EQ(ShownNoteAlerts().size(), 1u);
+    EXPECT_EQ(ShownNoteAlerts()[0], "Error:  Disk or volume is full. \"lib.qpk\" is as it was "
+                                    "before this save; the changes are kept.");
+    EXPECT_EQ(test_support::readBytes(lib), before);
+    EXPECT_TRUE(isModified(f));
+    EXPECT_EQ(saveFile(f), noErr);
+    EXPECT_FALSE(isModified(f));
+
+    std::remove(lib.c_str());
+    insertEntryAfter(
+        f, f->packages,
+        newEntry("P3", test_support::packageImage("P3", {3}).release(), 0, ImageState::modified));
+    EXPECT_EQ(saveFile(f), fileMovedErr);
+    ASSERT_EQ(ShownNoteAlerts().size(), 2u);
+    EXPECT_EQ(ShownNoteAlerts()[1], "\"lib.qpk\" was moved or deleted after it was opened. The "
+                                    "changes are kept: Save As Text can write them to a new file.");
+    EXPECT_TRUE(isModified(f));
+    AnswerNextFileDialog(path("kept.txt"));
+    fileCommand(kCmdSaveAsText);
+    const std::string kept = test_support::readText(path("kept.txt"));
+    EXPECT_EQ(kept.rfind("P2,U,DIP\r\n", 0), 0u) << kept;
+    EXPECT_NE(kept.find("P3,U,DIP\r\n"), std::string::npos) << kept;
+    AnswerNextDialog(1005, 3);
+    EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
+    ASSERT_EQ(ShownNoteAlerts().size(), 3u);
+    EXPECT_EQ(ShownNoteAlerts()[2], "\"lib.qpk\" could not be closed as usual: The file was moved "
+                                    "or deleted after it was opened. It was closed as it was last "
+                                    "saved.");
+    EXPECT_EQ(openCount(), 0);
+
+    makePackageFile("lib.qpk", kTwoPackages);
+    FileFault locked;
+    locked.lockedFolder = scratch_.path;
+    ArmFileFault(locked);
+    f = openFile(lib);
+    ASSERT_NE(f, nullptr);
+    discardFirst(f);
+    EXPECT_EQ(saveFile(f), noErr);
+    EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
+    DisarmFileFaults();
+    ASSERT_EQ(ShownNoteAlerts().size(), 4u);
+    EXPECT_EQ(ShownNoteAlerts()[3],
+              "\"lib.qpk\" was closed without compacting it: Access to "
+              "file was denied. Its free space is used again by later saves.");
+    EXPECT_EQ(test_support::verifyClean(lib).packages, 1u);
+    std::string journals;
+    ASSERT_EQ(UserStateFolder("ortix-kelvane/journals", false, &journals), noErr);
+    EXPECT_TRUE(test_support::listFolder(journals).empty());
+
+    std::unique_ptr<RecordFile> other; // another writer, as another editor would be
+    ASSERT_EQ(RecordFile::open(lib, FilePerm::readWrite, &other), noErr);
+    AnswerNextDialog(1007, 2);
+    EXPECT_EQ(openFile(lib), nullptr);
+    AnswerNextDialog(1007, 1);
+    f = openFile(lib);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->recordFile->isReadOnly());
+    const std::string asked =
+        "\"lib.qpk\" is open for writing in process " + std::to_string(getpid()) + " (";
+    const std::string shown = ShownDialogs().back().texts.at(3);
+    EXPECT_EQ(shown.rfind(asked, 0), 0u) << shown;
+    EXPECT_NE(shown.find("Open it read-only?"), std::string::npos) << shown;
+    EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
+    EXPECT_EQ(ShownNoteAlerts().size(), 4u);
 }
 
 TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {

@@ -1,5 +1,6 @@
 #include "tests/support/Files.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,30 @@ ScratchDir::ScratchDir() : path(tempFolder() + "/oktestXXXXXX") {
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+ScratchStateFolder::ScratchStateFolder() {
+    if (const char* old = std::getenv("XDG_STATE_HOME")) {
+        previous = old;
+        had = true;
+    }
+    setenv("XDG_STATE_HOME", folder.path.c_str(), 1);
+}
+
+ScratchStateFolder::~ScratchStateFolder() {
+    if (had)
+        setenv("XDG_STATE_HOME", previous.c_str(), 1);
+    else
+        unsetenv("XDG_STATE_HOME");
+}
+
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TempFile::TempFile(const std::string& contents) : path(tempFolder() + "/oktestXXXXXX") {

@@ -18,8 +18,20 @@ struct ScratchDir {
     ScratchDir& operator=(const ScratchDir&) = delete;
 };
 
-// A test with its own scratch folder, and the path of a package file in it (not yet made).
+// XDG_STATE_HOME set to a fresh folder for the scope (journals that cannot be made beside
+// their file go there), and set back at its end.
+struct ScratchStateFolder {
+    ScratchDir folder;
+    std::string previous;
+    bool had = false;
+    ScratchStateFolder();
+    ~ScratchStateFolder();
+};
+
+// A test with its own scratch folder, and the path of a package file in it (not yet made), and
+// its own state folder.
 struct ScratchTest : ::testing::Test {
+    ScratchStateFolder state;
     ScratchDir scratch;
     std::string dir = scratch.path;
     std::string path = dir + "/lib.qpk";
@@ -35,7 +47,8 @@ struct TempFile {
     std::string read() const;
 };
 
-std::vector<unsigned char> readBytes(const std::string& path); // empty when it cannot be read
+std::vector<unsigned char> readBytes(const std::string& path);  // empty when it cannot be read
+std::vector<std::string> listFolder(const std::string& folder); // the names in it, sorted
 std::string readText(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 

@@ -95,6 +95,9 @@ std::unique_ptr<RecordFile> newRecordFile(const std::string& path) {
     std::unique_ptr<RecordFile> rf;
     EXPECT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
     EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
+    if (rf) {
+        EXPECT_EQ(rf->setJournaling(Journaling::off), noErr);
+    }
     return rf;
 }
 

@@ -26,7 +26,8 @@ std::vector<UniqueHandle> generatedLibrary(unsigned seed, int count);
 // The exported text of the images, one after another.
 std::string libraryText(const std::vector<UniqueHandle>& images);
 
-// A new, empty record file at path, opened for writing (nullptr, with a failure, when not).
+// A new, empty record file at path, opened for writing without a journal, as an import fills
+// one: every write goes straight to the file (nullptr, with a failure, when it cannot be made).
 std::unique_ptr<RecordFile> newRecordFile(const std::string& path);
 // A record file holding the images as package records, in that order, closed; their positions.
 std::vector<std::uint32_t> writeRecordFile(const std::string& path,

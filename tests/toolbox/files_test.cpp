@@ -11,6 +11,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+FileFault fault(FileCall call, long nth, OSErr code, bool shortWrite) {
+    FileFault f;
+    f.call = call;
+    f.nth = nth;
+    f.code = code;
+    f.shortWrite = shortWrite;
+    return f;
+}
+
 class Files : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -100,7 +109,7 @@ TEST_F(Files, TempFileNames) {
 
 TEST_F(Files, FaultInjectionFiresOnTheChosenCall) {
     FileRef ref = openNew("f.bin");
-    ArmFileFault({FileCall::write, 2, dskFulErr, false});
+    ArmFileFault(fault(FileCall::write, 2, dskFulErr, false));
     long n = 4;
     EXPECT_EQ(FSWrite(ref, &n, "aaaa"), noErr);
     EXPECT_FALSE(FileFaultFired());
@@ -116,7 +125,7 @@ TEST_F(Files, FaultInjectionFiresOnTheChosenCall) {
     EXPECT_EQ(eof, 8);
 
     // A short write puts half the bytes down and reports a full disk.
-    ArmFileFault({FileCall::write, 1, 0, true});
+    ArmFileFault(fault(FileCall::write, 1, 0, true));
     n = 5;
     EXPECT_EQ(FSWrite(ref, &n, "ddddd"), dskFulErr);
     EXPECT_EQ(n, 2);
@@ -124,7 +133,7 @@ TEST_F(Files, FaultInjectionFiresOnTheChosenCall) {
     EXPECT_EQ(eof, 10);
 
     // "any" counts every kind of call from the arm; other kinds fail with the code.
-    ArmFileFault({FileCall::any, 3, FileFault::ioErrFail, false});
+    ArmFileFault(fault(FileCall::any, 3, FileFault::ioErrFail, false));
     EXPECT_EQ(SetFPos(ref, FilePosMode::fromStart, 0), noErr);
     char buf[4];
     n = 4;
@@ -136,10 +145,10 @@ TEST_F(Files, FaultInjectionFiresOnTheChosenCall) {
     EXPECT_EQ(eof, 10);
 
     // A failing close still releases the file.
-    ArmFileFault({FileCall::close, 1, fBsyErr, false});
+    ArmFileFault(fault(FileCall::close, 1, fBsyErr, false));
     EXPECT_EQ(FSClose(ref), fBsyErr);
     EXPECT_EQ(FSClose(ref), rfNumErr);
-    ArmFileFault({FileCall::open, 1, permErr, false});
+    ArmFileFault(fault(FileCall::open, 1, permErr, false));
     EXPECT_EQ(FSpOpen(fileSpec("f.bin"), FilePerm::readOnly, &ref), permErr);
     EXPECT_EQ(ref, 0);
 }

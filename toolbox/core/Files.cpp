@@ -7,9 +7,15 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
+#include <pwd.h>
+#include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -64,12 +70,41 @@ inline OSErr lastError() {
 
 // ---- fault injection ----
 
+constexpr int kCallKinds = static_cast<int>(FileCall::any) + 1;
+
 struct FaultState {
-    long counts[7] = {};
+    long counts[kCallKinds] = {};
     FileFault fault; // fault.nth == 0: disarmed
     bool fired = false;
 };
 FaultState gFaults;
+
+// The recording of file changes, with the path of each file opened while it runs.
+struct Recording {
+    std::vector<FileChange>* log = nullptr;
+    std::unordered_map<int, std::string> paths;
+    void add(FileChange::Kind kind, const std::string& path, std::uint64_t offset = 0,
+             std::vector<unsigned char> bytes = {}, const std::string& to = {}) {
+        if (!log) return;
+        FileChange change{kind, path, to, offset, std::move(bytes)};
+        log->push_back(std::move(change));
+    }
+    std::string pathOf(int ref) const {
+        const auto it = paths.find(ref);
+        return it == paths.end() ? std::string() : it->second;
+    }
+};
+Recording gRecording;
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Whether an armed fault refuses to make, remove or rename a name in the folder of path.
+bool folderLocked(const std::string& path) {
+    return !gFaults.fault.lockedFolder.empty() && FolderOf(path) == gFaults.fault.lockedFolder;
+}
 
 enum class Outcome { run, fail, shortWrite };
 
@@ -119,10 +154,48 @@ FSSpec FSSpec::fromPath(const std::string& path) {
 
 OSErr FSpCreate(const FSSpec& fileSpec, const char* creator, const char* type) {
     if (countCall(FileCall::open) != Outcome::run) return faultCode();
+    if (folderLocked(fileSpec.path) && !exists(fileSpec.path)) return permErr;
     int fd = ::open(fileSpec.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return lastError();
     ::close(fd);
     recordFinderInfo(fileSpec.path, creator, type);
+    gRecording.add(FileChange::create, fileSpec.path);
+    return noErr;
+}
+
+namespace {
+
+// Keeps descriptor 0 free (0 is never a valid reference) and notes the path for a recording.
+OSErr adopt(int fd, const std::string& path, FileRef* ref) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return permErr;
+    }
+    if (fd == 0) {
+        int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        OSErr err = moved < 0 ? lastError() : noErr;
+        ::close(fd);
+        if (err) return err;
+        fd = moved;
+    }
+    if (gRecording.log) gRecording.paths[fd] = path;
+    *ref = fd;
+    return noErr;
+}
+
+} // namespace
+
+OSErr FSpOpenNew(const FSSpec& fileSpec, FileRef* ref) {
+    if (ref) *ref = 0;
+    if (countCall(FileCall::open) != Outcome::run) return faultCode();
+    if (!ref) return paramErr;
+    if (folderLocked(fileSpec.path) && !exists(fileSpec.path)) return permErr;
+    int fd = ::open(fileSpec.path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return lastError();
+    if (OSErr err = adopt(fd, fileSpec.path, ref)) return err;
+    gRecording.add(FileChange::create, fileSpec.path);
+    gRecording.add(FileChange::truncate, fileSpec.path);
     return noErr;
 }
 
@@ -133,25 +206,22 @@ OSErr FSpOpen(const FSSpec& fileSpec, FilePerm perm, FileRef* ref) {
     int flags = (perm == FilePerm::readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
     int fd = ::open(fileSpec.path.c_str(), flags);
     if (fd < 0) return lastError();
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return permErr;
-    }
-    if (fd == 0) {
-        // 0 is never a valid reference: move the file to another descriptor.
-        int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
-        OSErr err = moved < 0 ? lastError() : noErr;
-        ::close(fd);
-        if (err) return err;
-        fd = moved;
-    }
-    *ref = fd;
-    return noErr;
+    return adopt(fd, fileSpec.path, ref);
 }
 
 OSErr FSpDelete(const FSSpec& fileSpec) {
+    if (countCall(FileCall::remove) != Outcome::run) return faultCode();
+    if (folderLocked(fileSpec.path)) return permErr;
     if (::unlink(fileSpec.path.c_str()) != 0) return lastError();
+    gRecording.add(FileChange::remove, fileSpec.path);
+    return noErr;
+}
+
+OSErr FSpRename(const FSSpec& from, const FSSpec& to) {
+    if (countCall(FileCall::rename) != Outcome::run) return faultCode();
+    if (folderLocked(from.path) || folderLocked(to.path)) return permErr;
+    if (::rename(from.path.c_str(), to.path.c_str()) != 0) return lastError();
+    gRecording.add(FileChange::rename, from.path, 0, {}, to.path);
     return noErr;
 }
 
@@ -195,6 +265,21 @@ OSErr writeCall(FileRef ref, long offset, long* count, const void* buffer) {
     if (o == Outcome::shortWrite) want /= 2;
     auto* p = static_cast<const char*>(buffer);
     long put = 0;
+    const long at = !gRecording.log     ? 0
+                    : offset == kAtMark ? static_cast<long>(::lseek(ref, 0, SEEK_CUR))
+                                        : offset;
+    struct RecordWrite {
+        long at;
+        const char* p;
+        const long& put;
+        int ref;
+        ~RecordWrite() {
+            if (gRecording.log && put > 0)
+                gRecording.add(FileChange::write, gRecording.pathOf(ref),
+                               static_cast<std::uint64_t>(at),
+                               std::vector<unsigned char>(p, p + put));
+        }
+    } recordWrite{at, p, put, ref};
     while (put < want) {
         const auto n0 = static_cast<std::size_t>(want - put);
         ssize_t n = offset == kAtMark
@@ -269,6 +354,7 @@ OSErr SetEOF(FileRef ref, long eof) {
     if (ref <= 0) return rfNumErr;
     if (eof < 0) return posErr;
     if (::ftruncate(ref, static_cast<off_t>(eof)) != 0) return lastError();
+    gRecording.add(FileChange::truncate, gRecording.pathOf(ref), std::uint64_t(eof));
     return noErr;
 }
 
@@ -277,8 +363,160 @@ OSErr FSClose(FileRef ref, bool flush) {
     if (ref <= 0) return fail ? faultCode() : rfNumErr;
     OSErr err = noErr;
     if (flush && ::fsync(ref) != 0 && errno != EINVAL) err = lastError();
+    if (flush && !err) gRecording.add(FileChange::flush, gRecording.pathOf(ref));
+    gRecording.paths.erase(ref);
     if (::close(ref) != 0 && !err) err = lastError();
     return fail ? faultCode() : err;
+}
+
+OSErr FSSync(FileRef ref) {
+    if (countCall(FileCall::flush) != Outcome::run) return faultCode();
+    if (ref <= 0) return rfNumErr;
+    if (::fsync(ref) != 0 && errno != EINVAL) return lastError();
+    gRecording.add(FileChange::flush, gRecording.pathOf(ref));
+    return noErr;
+}
+
+OSErr FSSyncFolder(const std::string& folder) {
+    if (countCall(FileCall::flush) != Outcome::run) return faultCode();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return lastError();
+    // Some file systems cannot flush a folder; their names are then as safe as they get.
+    OSErr err = ::fsync(fd) != 0 && errno != EINVAL ? lastError() : noErr;
+    ::close(fd);
+    if (!err) gRecording.add(FileChange::flushFolder, folder);
+    return err;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+namespace {
+
+FileIdentity identityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_nlink)};
+}
+
+} // namespace
+
+OSErr FSGetIdentity(FileRef ref, FileIdentity* id) {
+    struct stat st {};
+    if (ref <= 0) return rfNumErr;
+    if (::fstat(ref, &st) != 0) return lastError();
+    *id = identityOf(st);
+    return noErr;
+}
+
+OSErr FSpGetIdentity(const FSSpec& fileSpec, FileIdentity* id) {
+    struct stat st {};
+    if (::stat(fileSpec.path.c_str(), &st) != 0) return lastError();
+    *id = identityOf(st);
+    return noErr;
+}
+
+std::string FSpResolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+OSErr FSCopyOwnership(FileRef from, FileRef to) {
+    struct stat st {
+    }, mine{};
+    if (::fstat(from, &st) != 0 || ::fstat(to, &mine) != 0) return lastError();
+    if ((st.st_uid != mine.st_uid || st.st_gid != mine.st_gid) &&
+        ::fchown(to, st.st_uid, st.st_gid) != 0)
+        return lastError();
+    if (::fchmod(to, st.st_mode & 07777) != 0) return lastError();
+    // Extended attributes (the type and creator among them, and an access list) go along as
+    // far as the file system takes them.
+    std::vector<char> names(4096), value;
+    ssize_t n = ::flistxattr(from, names.data(), names.size());
+    if (n < 0 && errno == ERANGE) {
+        names.resize(65536);
+        n = ::flistxattr(from, names.data(), names.size());
+    }
+    for (ssize_t at = 0; n > 0 && at < n;) {
+        const char* name = names.data() + at;
+        at += static_cast<ssize_t>(std::strlen(name)) + 1;
+        const ssize_t len = ::fgetxattr(from, name, nullptr, 0);
+        if (len < 0) continue;
+        value.resize(static_cast<std::size_t>(len) + 1);
+        const ssize_t got = ::fgetxattr(from, name, value.data(), value.size());
+        if (got >= 0) (void)::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+    }
+    return noErr;
+}
+
+OSErr FSLock(FileRef ref) {
+    if (ref <= 0) return rfNumErr;
+    while (::flock(ref, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        return errno == EWOULDBLOCK ? fBsyErr : lastError();
+    }
+    return noErr;
+}
+
+std::string FSLockHolder(const FSSpec& fileSpec) {
+    struct stat st {};
+    const std::string nobody = "another program";
+    if (::stat(fileSpec.path.c_str(), &st) != 0) return nobody;
+    // /proc/locks: "1: FLOCK  ADVISORY  WRITE 4242 fd:01:393219 0 EOF", the device as major and
+    // minor number in hexadecimal; lines of waiting locks hold "->" after the number.
+    char device[64];
+    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;)
+            w.push_back(word);
+        if (w.size() < 6 || w[1] == "->" || w[5] != device) continue;
+        const long pid = std::atol(w[4].c_str());
+        if (pid <= 0) continue;
+        std::string who = "process " + std::to_string(pid);
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string command;
+        if (std::getline(comm, command) && !command.empty()) who += " (" + command + ")";
+        struct stat proc {};
+        if (::stat(("/proc/" + std::to_string(pid)).c_str(), &proc) == 0) {
+            passwd pw{}, *found = nullptr;
+            char buf[1024];
+            if (::getpwuid_r(proc.st_uid, &pw, buf, sizeof buf, &found) == 0 && found)
+                who += std::string(" of user ") + found->pw_name;
+        }
+        return who;
+    }
+    return nobody;
+}
+
+OSErr UserStateFolder(const std::string& inside, bool make, std::string* folder) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    std::string base;
+    if (state && *state == '/') {
+        base = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || *home != '/') return dirNFErr;
+        base = std::string(home) + "/.local/state";
+    }
+    // Each level is made when missing, as mkdir -p does.
+    std::string path = base + "/" + inside;
+    for (std::size_t at = 1; make && at != std::string::npos;) {
+        at = path.find('/', at + 1);
+        const std::string part = path.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return lastError();
+    }
+    *folder = path;
+    return noErr;
 }
 
 bool FSpSameFile(const FSSpec& a, const FSSpec& b) {
@@ -316,6 +554,11 @@ FSSpec MakeTempFileSpec(const std::string& prefix, const std::string& nearFile) 
         }
         tick = now;
     }
+}
+
+void RecordFileChanges(std::vector<FileChange>* log) {
+    gRecording.log = log;
+    gRecording.paths.clear();
 }
 
 void ArmFileFault(const FileFault& fault) {

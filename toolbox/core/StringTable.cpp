@@ -21,7 +21,8 @@ constexpr ErrorEntry kErrorEntries[] = {
     {memFullErr, 8012},       {fileTooOldErr, 8013},  {fileTooNewErr, 8014},
     {wrongFileTypeErr, 8015}, {pathTooLongErr, 8016}, {noAppErr, 8017},
     {badSignatureErr, 8018},  {noLeaderErr, 8019},    {badPrintInfoErr, 8020},
-    {noPrinterErr, 8021},
+    {noPrinterErr, 8021},     {fileMovedErr, 8022},   {hotJournalErr, 8023},
+    {linkedFileErr, 8024},
 };
 
 } // namespace
