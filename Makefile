@@ -8,7 +8,8 @@ CMAKE_FLAGS ?=
 # The project's own builds treat warnings as errors; configure by hand to leave that off.
 WERROR   ?= ON
 
-.PHONY: all deps build run test test-asan test-asan-core test-asan-editor ci-checks fuzz bench bench-cli format clean
+.PHONY: all deps build run test test-asan test-asan-core test-asan-editor ci-checks deb test-deb fuzz bench bench-cli \
+        format clean
 
 all: build
 
@@ -63,6 +64,18 @@ ci-checks:
 	./scripts/check-format.sh $(FORMAT_BASE)
 	$(MAKE) --no-print-directory test-asan-core
 	$(MAKE) --no-print-directory test-asan-editor
+
+# The Debian package of both programs, made by CPack from the build (cmake/Packaging.cmake):
+# $(BUILD)/ortix-kelvane_VERSION_ARCH.deb.
+deb: build
+	@./scripts/deps.sh deb
+	rm -f $(BUILD)/ortix-kelvane_*.deb
+	cd $(BUILD) && cpack -G DEB
+
+# lintian on the .deb, then, as root only, installs it on this machine, checks it as the desktop
+# sees it and purges it again (scripts/test-deb.sh). CI runs it on its throwaway machine.
+test-deb: deb
+	./scripts/test-deb.sh $(BUILD)/ortix-kelvane_*.deb
 
 # libFuzzer targets under ASan+UBSan, seeded from tests/data, FUZZ_SECONDS each.
 fuzz: deps

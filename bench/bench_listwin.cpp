@@ -253,6 +253,42 @@ int main(int argc, char** argv) {
         });
     report("plain click clearing every entry", plain, "");
 
+    // The keys as the user waits for the window drawn again, from the first entry selected at
+    // the top: End, Shift+End (every entry selected), and type-ahead over the whole list, once
+    // with a character no name begins with (the beep) and once with one only the entry before
+    // the selected one begins with (the search wraps to it). Each character comes two seconds
+    // after the one before, so each starts a new prefix.
+    WindowMessage key;
+    key.kind = wmKeyDown;
+    auto timeKey = [&](const char* what, KeyCode code, bool shift, std::int32_t from,
+                       std::int32_t expected) {
+        key.key = code;
+        key.shift = shift;
+        key.special = code == kKeyEnd;
+        const Timing t = best(
+            5, false,
+            [&] {
+                deselectAll(f);
+                selectEntry(f, entryAt(f, from), from);
+                SetControlValue(view.scrollBar, 0);
+                refreshListWindow(f, ListRefresh::keepScroll);
+                UpdateWindow(w);
+                key.when += 2000;
+            },
+            [&] {
+                SendWindowMessage(w, key);
+                UpdateWindow(w);
+            });
+        if (selectedCount(f) != expected) fail(what);
+        report(what, t, "(target 50 ms)");
+    };
+    timeKey("End key, drawn", kKeyEnd, false, 0, 1);
+    timeKey("Shift+End key over every entry, drawn", kKeyEnd, true, 0, f->packageCount);
+    timeKey("type-ahead matching no name, drawn", CharKey('#'), false, 0, 1);
+    setDisplayName(entryAt(f, 0), "~0");
+    timeKey("type-ahead wrapping to the entry before", CharKey('~'), false, 1, 1);
+    if (!(entryAt(f, 0)->flags & kSelected)) fail("type-ahead");
+
     // Copy and Paste of 10,000 packages from the middle of the list; each run first deletes
     // the copies the run before pasted (they were never stored, so they are disposed of).
     const std::int32_t kCopied = std::int32_t(std::min(10000L, packages / 4));

@@ -52,7 +52,7 @@ static int usage() {
     std::vector<qpk::Command> sorted = qpk::commands();
     std::sort(sorted.begin(), sorted.end(),
               [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
-    std::fprintf(stderr, "usage: qpk COMMAND ARGS...\n\n");
+    std::fprintf(stderr, "usage: qpk COMMAND ARGS...\n       qpk --version\n\n");
     for (const auto& c : sorted) {
         // A usage too long for its column puts the summary under it.
         if (std::strlen(c.usage) > 28)
@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
         usage();
+        return qpk::kExitOk;
+    }
+    if (name == "--version" || name == "version") {
+        std::printf("qpk %s\n", OK_VERSION);
         return qpk::kExitOk;
     }
     for (const auto& c : qpk::commands()) {

@@ -1,8 +1,9 @@
-// The item list: rows, selection marks, highlight, click tracking, the list commands and the
-// right-button drag that reorders sections.
+// The item list: rows, selection marks, highlight, click tracking, the move keys, the list
+// commands and the right-button drag that reorders sections.
 #include "editor/ItemList.h"
 
 #include "listwin/Confirmations.h"
+#include "listwin/ListKeys.h"
 #include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
@@ -323,6 +324,46 @@ void click(PackageEditor* editor, const WindowMessage& msg) {
     gDragAnchor = gDragTarget = -1;
 }
 
+// ---- keys ------------------------------------------------------------------------------------
+
+// The range the last move key selected, and the editor and list it was selected in.
+struct {
+    const PackageEditor* editor = nullptr;
+    std::uint8_t list = kNoActiveList;
+    KeyRange range;
+} gKeys;
+
+void revealRow(PackageEditor* editor, int row) {
+    const std::int16_t h = itemRowHeight();
+    Rect r;
+    SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
+    if (!IsRectVisible(editor->window, r)) RevealRect(editor->window, r);
+}
+
+// The arrows, Home and End move or extend the selection as in the package list window, the
+// row they move to scrolled into view; Return opens the field editors of the selection.
+void listKey(PackageEditor* editor, const WindowMessage& msg) {
+    if (msg.key == kKeyReturn) return openEditorsOnSelection(editor);
+    RowSelection s;
+    const int count = rowCount(editor);
+    for (int r = 0; r < count; ++r) {
+        if (!isRowSelected(editor, r)) continue;
+        if (s.count++ == 0) s.first = r;
+        s.last = r;
+    }
+    const bool same = gKeys.editor == editor && gKeys.list == editor->activeList;
+    KeyRange range = same ? gKeys.range : KeyRange{};
+    if (!moveByKey(msg.key, msg.shift, count, 0, s, &range)) return;
+    const int lo = std::min(range.anchor, range.active), hi = std::max(range.anchor, range.active);
+    for (int r = 0; r < count; ++r) {
+        const bool inside = r >= lo && r <= hi;
+        if (inside && !isRowSelected(editor, r)) selectRow(editor, r);
+        if (!inside && isRowSelected(editor, r)) deselectRow(editor, r);
+    }
+    gKeys = {editor, editor->activeList, range};
+    if (editor->window) revealRow(editor, range.active);
+}
+
 // ---- commands --------------------------------------------------------------------------------
 
 int fieldEditorNumber(const PackageEditor* editor, int row) {
@@ -502,6 +543,7 @@ void installItemList() {
     ext.drawList = drawList;
     ext.clickList = click;
     ext.listCommand = listCommand;
+    ext.listKey = listKey;
     installEditorExtensions(ext);
 }
 
@@ -523,11 +565,7 @@ void remeasureList(PackageEditor* editor, bool reveal) {
         int last = -1;
         for (int r = 0, count = rowCount(editor); r < count; ++r)
             if (isRowSelected(editor, r)) last = r;
-        if (last >= 0) {
-            Rect r;
-            SetRect(&r, 0, std::int16_t(last * h + 1), 10, std::int16_t(last * h + h - 1));
-            if (!IsRectVisible(editor->window, r)) RevealRect(editor->window, r);
-        }
+        if (last >= 0) revealRow(editor, last);
     }
     InvalWindowRect(editor->window, nullptr);
 }

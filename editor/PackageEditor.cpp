@@ -156,6 +156,8 @@ void windowKey(PackageEditor* editor, const WindowMessage& msg) {
     } else if (msg.key == kKeyTab) {
         setFocus(editor, EditorFocus::header);
         if (editor->textEdit) TESetSelect(0, 255, editor->textEdit);
+    } else if (gExtensions.listKey) {
+        gExtensions.listKey(editor, msg);
     }
 }
 

@@ -107,6 +107,8 @@ struct EditorExtensions {
     void (*drawList)(PackageEditor* editor, const Rect& area) = nullptr;
     void (*clickList)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
     void (*listCommand)(PackageEditor* editor, std::int16_t command) = nullptr;
+    // A key down with the focus on the list other than Delete, Backspace and Tab.
+    void (*listKey)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
 };
 void installEditorExtensions(const EditorExtensions& extensions);
 const EditorExtensions& editorExtensions();

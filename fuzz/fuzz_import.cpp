@@ -3,13 +3,15 @@
 // flattens again to the same bytes. The text is imported twice, in line and cut into small
 // pieces parsed on worker threads: both must store the same Packages and report the same things.
 // The input read as one piece must give the quick reading of a piece the same log as the parser,
-// whenever the quick reading takes it.
+// whenever the quick reading takes it. What the import stored, as the export writes it, must
+// import again without a report and export to the same text.
 #include "model/Image.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 #include "textfmt/ImportParser.h"
 #include "textfmt/QuickPiece.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,7 @@ namespace {
 
 struct CheckingSink : PackageSink {
     std::string* transcript;
+    std::string exported; // the text the export writes of the Packages stored
     explicit CheckingSink(std::string* t) : transcript(t) {}
 
     bool takesImages() const override { return true; }
@@ -57,6 +60,8 @@ struct CheckingSink : PackageSink {
                                                 std::string_view(image.data(), image.size()))
             fault("image changed on the way back");
         if (imageToText(image.get()).empty()) fault("stored image has no text");
+        if (imageIsValid(image.get()))
+            appendImageText(image.data(), std::size_t(image.size()), &exported);
         return noErr;
     }
 };
@@ -68,10 +73,10 @@ struct CheckingReporter : ImportReporter {
     void importError(const ImportError& e) override {
         *transcript += "E " + std::to_string(e.code) + " " + std::to_string(e.lineNumber) + " " +
                        e.lineText + "\n";
-        const bool known = e.code == 2 || e.code == 3 || (e.code >= 5 && e.code <= 8);
+        const bool known = e.code == 2 || e.code == 3 || (e.code >= 5 && e.code <= 9);
         if (!known) fault("unknown code reported");
         if (e.lineNumber < 1 || e.lineNumber > lines) fault("line number out of range");
-        if (e.lineText.size() > 255 || e.lineText.find('\r') != std::string::npos)
+        if (e.lineText.size() > 255 || e.lineText.find_first_of("\r\n") != std::string::npos)
             fault("bad line text");
         if (e.message.empty()) fault("empty message");
     }
@@ -102,26 +107,46 @@ void comparePieceReadings(const std::uint8_t* data, std::size_t size) {
     if (!sameLogs(quick, parsed)) fault("the quick reading of a piece differs from the parser's");
 }
 
-std::string tempPath() {
-    return "/tmp/fuzz_import-" + std::to_string(getpid()) + ".txt";
+std::string tempPath(const char* what) {
+    return "/tmp/fuzz_import-" + std::to_string(getpid()) + what;
+}
+
+bool writeFile(const std::string& path, const void* data, std::size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    if (size) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    return true;
+}
+
+// The export of what an import stored, imported again: nothing reported, and the same text when
+// exported once more.
+void checkRoundTrip(const std::string& text) {
+    static const std::string path = tempPath("-again.txt");
+    if (text.empty() || !writeFile(path, text.data(), text.size())) return;
+    std::string transcript;
+    CheckingSink sink(&transcript);
+    CheckingReporter reporter(&transcript);
+    reporter.lines = LONG_MAX;
+    const ImportResult r = importText(path, sink, &reporter);
+    if (r.code == kImportNoMemory || r.code == kImportErrorShown) return; // no room to check
+    if (!r.ok() || r.problemsReported != 0) fault("the export of what was stored does not import");
+    if (sink.exported != text) fault("the export of what was stored changed on the way back");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     comparePieceReadings(data, size);
-    static const std::string path = tempPath();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
-        return 0;
-    }
+    static const std::string path = tempPath(".txt");
+    if (!writeFile(path, data, size)) return 0;
+    // Lines end with CR LF, CR or LF.
     long lines = 1;
     for (std::size_t i = 0; i < size; ++i)
-        if (data[i] == '\r') ++lines;
+        if (data[i] == '\n' || (data[i] == '\r' && (i + 1 == size || data[i + 1] != '\n'))) ++lines;
     std::string transcripts[2];
     ImportResult results[2];
+    std::string exported;
     for (int run = 0; run < 2; ++run) {
         CheckingReporter reporter(&transcripts[run]);
         reporter.lines = lines;
@@ -131,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tuning.minBytes = 0;
         tuning.pieceBytes = 24 + static_cast<long>(size % 40);
         results[run] = importText(path, sink, &reporter, tuning);
+        if (run == 0) exported = std::move(sink.exported);
     }
     const ImportResult& r = results[0];
     const bool knownResult =
@@ -140,5 +166,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         results[1].packagesStored != r.packagesStored ||
         results[1].problemsReported != r.problemsReported)
         fault("the import in pieces differs from the import in line");
+    checkRoundTrip(exported);
     return 0;
 }

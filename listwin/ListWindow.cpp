@@ -1,6 +1,6 @@
 // The package list window: creation and layout, drawing, the header strip, the hit test, click
-// selection with its tracking loop, keys, scrolling, reveal, activation, menu enabling and
-// closing.
+// selection with its tracking loop, the Delete keys (the other keys are in ListKeys.cpp),
+// scrolling, reveal, activation, menu enabling and closing.
 #include "listwin/ListWindow.h"
 
 #include "listwin/ListCommands.h"
@@ -204,10 +204,7 @@ void selectedRange(const PackageFile* f, std::int32_t* first, std::int32_t* last
 void reveal(ListView& v) {
     std::int32_t first, last;
     selectedRange(v.file, &first, &last);
-    if (last < 0) return;
-    if (v.topRow <= last && last <= v.topRow + v.lastRowOffset) return;
-    SetControlValue(v.scrollBar, std::max(last - v.lastRowOffset / 2, 0));
-    v.topRow = GetControlValue(v.scrollBar);
+    if (last >= 0) revealEntry(v, last);
 }
 
 enum class ClickMode { plain, extend, toggle };
@@ -226,7 +223,7 @@ void clickList(PackageFile* f, Point p, bool shift, bool option) {
         selectedRange(f, &first, &last);
         if (first >= 0) {
             // The end of the selection farther from the click stays put (the first on a tie).
-            anchor = std::abs(c - first) < std::abs(c - last) ? last : first;
+            anchor = shiftAnchor(c, first, last);
         } else {
             first = last = anchor = c;
         }
@@ -272,6 +269,9 @@ void clickList(PackageFile* f, Point p, bool shift, bool option) {
         GetMouse(&now);
         c = std::abs(rowAt(f, now.v - list.top));
     } while (StillDown());
+    // Shift and the move keys go on from the range a plain or shift-click left.
+    if (ListView* v = viewOf(f); v && mode != ClickMode::toggle)
+        v->keyRange = {mode == ClickMode::extend ? anchor : previous, previous};
 }
 
 bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
@@ -375,7 +375,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         return true;
     case wmKeyDown:
         // Delete and Backspace act as the Delete command when the Edit menu would allow it.
-        if (msg.key != kKeyDelete && msg.key != kKeyBackspace) return false;
+        if (msg.key != kKeyDelete && msg.key != kKeyBackspace) return listWindowKey(*v, msg);
         SendCommandIfEnabled(w, kCmdDelete, kCmdEditMenu);
         return true;
     case wmScrollBar:
@@ -467,6 +467,12 @@ OSErr showListWindow(PackageFile* file) {
     ShowWindow(file->listWindow);
     SelectWindow(file->listWindow);
     return noErr;
+}
+
+void revealEntry(ListView& view, std::int32_t index) {
+    if (view.topRow <= index && index <= view.topRow + view.lastRowOffset) return;
+    SetControlValue(view.scrollBar, std::max(index - view.lastRowOffset / 2, 0));
+    view.topRow = GetControlValue(view.scrollBar);
 }
 
 void refreshListWindow(PackageFile* file, ListRefresh refresh) {

@@ -1,6 +1,7 @@
 // The package list window: one per open package file, listing its package entries in package
 // list order with a header strip that counts them.
 #pragma once
+#include "listwin/ListKeys.h"
 #include "model/PackageFile.h"
 #include "resources/Types.h"
 #include "toolbox/gui/Windows.h"
@@ -62,6 +63,8 @@ struct ListView {
     std::int32_t topRow = 0;           // entry shown in the first row (from 0)
     std::int16_t lastRowOffset = 0;    // whole rows that fit, minus one
     bool building = false;             // set while the window is being created
+    KeyRange keyRange;                 // what the last move key, click or shift-click selected
+    TypeAhead typeAhead;               // the characters typed to select by name
 };
 // The view state of the package file's list window; nullptr while it has none.
 const ListView* listView(const PackageFile* file);

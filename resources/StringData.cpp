@@ -21,6 +21,7 @@ constexpr StringEntry kEntries[] = {
     {1104, "A line cannot contain more than 255 characters...for now."},
     {1105, "Mismatch between the actual number of pin remapping pairs and the number specified."},
     {1106, "Not enough memory available to continue."},
+    {1107, "A Class ID or pair count must lie between -2147483648 and 2147483647."},
 
     // Shape parameter labels: three prefixes, then three labels per shape family; an absent
     // entry is a parameter the family does not have.

@@ -17,6 +17,7 @@
 #include "toolbox/gui/StatusWindow.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -24,6 +25,12 @@ namespace {
 bool gQuitting = false;     // set only while Exit runs
 int gOpenFilter = 0;        // the filter the last Open dialog ended with
 bool gFileModified = false; // the current package file's modified state, taken at the menu title
+
+// The folder the program was started in.
+const std::string gStartFolder = [] {
+    std::error_code ec;
+    return std::filesystem::current_path(ec).string();
+}();
 
 // ---- dialogs and texts -----------------------------------------------------------------------
 constexpr std::int16_t kSaveItem = 1;
@@ -158,6 +165,17 @@ PackageFile* openFileAt(const std::string& path) {
     return nullptr;
 }
 
+std::string folderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+// Where the New, Open and Save As Text dialogs start: in the folder of the current package
+// file, or while there is none in the folder the program was started in.
+std::string dialogFolder() {
+    const PackageFile* f = currentPackageFile();
+    return f && f->recordFile ? folderOf(f->recordFile->path()) : gStartFolder;
+}
+
 // ---- the commands ----------------------------------------------------------------------------
 
 void newCommand() {
@@ -165,15 +183,16 @@ void newCommand() {
 }
 
 void openCommand() {
-    StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter);
+    StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter, dialogFolder());
     if (!reply.good) return;
     gOpenFilter = reply.filterIndex;
     openFile(reply.fileSpec.path, NonPackageFile::offerConversion);
 }
 
 void saveAsTextCommand(PackageFile* f) {
-    StandardFileReply reply = StandardPutFile(
-        kSaveTextPrompt, replaceExtension(fileNameOf(f), "TXT").c_str(), kTextFilters);
+    StandardFileReply reply =
+        StandardPutFile(kSaveTextPrompt, replaceExtension(fileNameOf(f), "TXT").c_str(),
+                        kTextFilters, dialogFolder());
     if (!reply.good) return;
     const std::string& path = reply.fileSpec.path;
     if (sameFile(path, f->recordFile->path())) {
@@ -255,8 +274,10 @@ PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
 
 PackageFile* createFile(const std::string& prompt, const std::string& defaultName, CreateMode mode,
                         const std::string& protectedPath) {
-    StandardFileReply reply = StandardPutFile(prompt.empty() ? kNewPrompt : prompt.c_str(),
-                                              defaultName.c_str(), kPackageFilters);
+    // The conversion's dialog starts beside the text file.
+    StandardFileReply reply = StandardPutFile(
+        prompt.empty() ? kNewPrompt : prompt.c_str(), defaultName.c_str(), kPackageFilters,
+        protectedPath.empty() ? dialogFolder() : folderOf(protectedPath));
     if (!reply.good) return nullptr;
     const std::string& path = reply.fileSpec.path;
     if (!protectedPath.empty() && sameFile(path, protectedPath)) {

@@ -108,8 +108,6 @@ void ImportParser::startPackage(int name, int prefix) {
     package_.fieldText = spares_.fieldText(text, n1 + 1 + n2);
     if (!package_.fieldText) return fail(kImportNoMemory);
     shapeCount_ = 0;
-    // A separator or end of line right away is an empty first shape field.
-    lexer_.setFieldExpected();
 }
 
 void ImportParser::shapeField(int text) {
@@ -174,17 +172,21 @@ void ImportParser::finishNet() {
     lexer_.markLine();
 }
 
-void ImportParser::startSection(std::int32_t classId, std::int32_t announced) {
+void ImportParser::startSection(std::int64_t classId, std::int64_t announced) {
     if (!active()) return;
     section_ = 0;
     pairCount_ = 0;
     pairLength_ = 0;
     announced_ = announced;
+    // A number no section can hold is reported, and the section is dropped: its pairs are read
+    // and kept nowhere, and its count is not compared.
+    sectionDropped_ = !fitsInt32(classId) || !fitsInt32(announced);
+    if (sectionDropped_) return report(kImportNumberRange);
     // A package holds at most 26 sections; the pairs of a section line beyond that are read and
     // counted but kept nowhere.
     if (package_.sectionCount >= kMaxSections) return;
     ComponentSection s;
-    s.classId = classId;
+    s.classId = static_cast<std::int32_t>(classId);
     if (!package_.sectionTable) package_.sectionTable = spares_.sectionTable();
     if (addSection(package_, kMaxSections + 1, s) != noErr) return fail(kImportNoMemory);
     section_ = package_.sectionCount;
@@ -195,7 +197,9 @@ void ImportParser::addPair(int unpackaged, int packaged) {
     if (!active()) return;
     const std::string_view a = tokens_.text(unpackaged), b = tokens_.text(packaged);
     const int la = static_cast<int>(a.size()), lb = static_cast<int>(b.size());
-    if (pairLength_ + la + lb < 254) {
+    if (sectionDropped_) {
+        // The pairs of a dropped section count for nothing.
+    } else if (pairLength_ + la + lb < 254) {
         if (pairCount_) pairText_[pairLength_++] = '\t';
         std::memcpy(pairText_ + pairLength_, a.data(), a.size());
         pairLength_ += la;
@@ -218,7 +222,7 @@ void ImportParser::endSection() {
         if (!s->pinChanges) return fail(kImportNoMemory);
         s->pinChangeCount = static_cast<std::uint16_t>(pairCount_);
     }
-    if (pairCount_ != announced_) report(kImportPairMismatch);
+    if (!sectionDropped_ && pairCount_ != announced_) report(kImportPairMismatch);
     if (!pending()) lexer_.markLine();
 }
 

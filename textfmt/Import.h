@@ -1,13 +1,15 @@
 // Text import: reads a text file of packages and stores each finished Package through a sink.
 //
 // Text layout, one Package after another:
-//   header line   name SEP prefix SEP shape {SEP shape parameter} CR      (at most 4 shape fields)
-//   net lines     SEP \ net-name SEP pin {SEP pin} CR                    (zero or more)
-//   section lines SEP class-id SEP pair-count {SEP unpackaged SEP packaged} CR  (one or more)
-// where SEP is a TAB or a comma. Blank lines may stand at the start and after any section line.
+//   header line   name SEP prefix [SEP shape {SEP shape parameter}] EOL  (at most 4 shape fields)
+//   net lines     SEP \ net-name SEP pin {SEP pin} EOL                    (zero or more)
+//   section lines SEP class-id SEP pair-count {SEP unpackaged SEP packaged} EOL  (one or more)
+// where SEP is a TAB or a comma and EOL is CR LF, CR or LF. Blank lines may stand at the start
+// and after any section line. Every byte but those is a character of a field; only the end of
+// the file ends the text.
 //
-// Problems of codes 5 to 7 are reported as they are met and the import goes on; codes 2, 3 and
-// 8 stop it and are reported once at the end; a file error is reported through fileError and
+// Problems of codes 5 to 7 and 9 are reported as they are met and the import goes on; codes 2, 3
+// and 8 stop it and are reported once at the end; a file error is reported through fileError and
 // ends the import with code 1 (no second message).
 #pragma once
 #include "model/Package.h"
@@ -23,14 +25,14 @@ struct ImportError {
     std::int16_t code = kImportOk;
     Str255 message;         // the string table's text for the code (list 1100)
     long lineNumber = 1;    // the marked line: the first line not yet accepted
-    std::string lineText;   // up to 255 bytes from that line's start, cut at the first CR
+    std::string lineText;   // up to 255 bytes from that line's start, cut at its line end
     std::string parserText; // code 2 only: "syntax error" or "Yacc internal stack overflow"
 };
 
 class ImportReporter {
 public:
     virtual ~ImportReporter() = default;
-    // Codes 5-7 as they happen, and the code (2, 3 or 8) that ended a failed import.
+    // Codes 5-7 and 9 as they happen, and the code (2, 3 or 8) that ended a failed import.
     virtual void importError(const ImportError& error) = 0;
     // A file error (opening or reading the text, writing a record); the import ends with code 1.
     virtual void fileError(OSErr err) = 0;
@@ -102,12 +104,12 @@ private:
 struct ImportResult {
     std::int16_t code = kImportOk; // 0 on success, else the code that made the import fail
     long packagesStored = 0;
-    long problemsReported = 0; // codes 5 to 7
+    long problemsReported = 0; // codes 5 to 7 and 9
     bool ok() const { return code == kImportOk; }
 };
 
-// How a large text is parsed: in pieces of about pieceBytes, each ending after a CR before a
-// package's header line, on worker threads, each piece's results taken as soon as the parse
+// How a large text is parsed: in pieces of about pieceBytes, each ending after a line end before
+// a package's header line, on worker threads, each piece's results taken as soon as the parse
 // before it shows that parsing the piece apart gave what parsing it in line gives; from a piece
 // where that does not hold, and for the last piece, the text is parsed in line. The results are
 // the same either way; the pieces only take the work to more processors.

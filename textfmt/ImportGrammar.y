@@ -71,10 +71,12 @@ package
     : header_line body                  { p->endPackage(); }
     ;
 
-/* The shape is set once the end of the line is read: nothing is read in between. */
+/* The shape is set once the end of the line is read: nothing is read in between. A header of
+   name and prefix alone is a Package without shape fields. */
 header_line
-    : text sep text sep                 { p->startPackage($1, $3); }
+    : text sep text sep                 { p->startPackage($1, $3); p->expectField(); }
       shape_fields END_OF_LINE          { p->setShape(); p->endHeader(); }
+    | text sep text END_OF_LINE         { p->startPackage($1, $3); p->endHeader(); }
     ;
 
 shape_fields

@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <string_view>
 
-// The semantic value of a grammar symbol: a NUMBER's value (the lexer keeps it in the 32-bit
-// range), or a text's index into the token strings. A STRING's value is unused: its text is
-// taken from the lexer when the grammar reduces it, before the next token is read. One register
-// wide, as the parser copies a value on every step.
-using ImportValue = std::int32_t;
+// The semantic value of a grammar symbol: a NUMBER's value (beyond 32 bits when the text is),
+// or a text's index into the token strings. A STRING's value is unused: its text is taken from
+// the lexer when the grammar reduces it, before the next token is read. One register wide, as the
+// parser copies a value on every step.
+using ImportValue = std::int64_t;
 
 class ImportParser {
 public:
@@ -26,7 +26,7 @@ public:
                  PieceLog* log);
 
     // The lexer and error routine of the generated parser.
-    int lex(ImportValue* value) {
+    [[gnu::always_inline]] int lex(ImportValue* value) {
         // Checked before the token is read: a piece's parse looks at the lexer's state as it
         // stands at the piece's end.
         if (lexer_.position() >= nextProgress_) progress();
@@ -54,7 +54,7 @@ public:
     void startNet(int name);
     void addPin(int pin);
     void finishNet();
-    void startSection(std::int32_t classId, std::int32_t announced);
+    void startSection(std::int64_t classId, std::int64_t announced);
     void addPair(int unpackaged, int packaged);
     void endSection();
     void endPackage();
@@ -70,7 +70,7 @@ public:
     ImportResult run();
 
     // Parses a piece that starts where the whole text's parse is in its starting state, at the
-    // start of a package's header line, and that ends right after a CR, before a line that
+    // start of a package's header line, and that ends right after a line end, before a line that
     // begins with a field. True when parsing the piece on its own did what parsing the whole
     // text does over it: the parse ran through the piece's end without a failure, its last line
     // ending a package (a section line, a blank line after one, or a net line of a package
@@ -85,7 +85,7 @@ private:
     bool active() const { return !lexer_.aborted(); }
     void fail(std::int16_t code) { lexer_.abort(code); }
     bool store(OSErr err);          // the sink's result; true when it stored
-    void report(std::int16_t code); // codes 5-7: at once, with the marked line
+    void report(std::int16_t code); // codes 5-7 and 9: at once, with the marked line
     ImportError describe(std::int16_t code);
     void appendField(std::string_view text); // TAB + text onto the package's field text
     void takeText(int index, Str255* slot);
@@ -114,8 +114,9 @@ private:
     char netText_[255];
     int netLength_ = 0;
     int section_ = 0; // position of the current section; 0 when the table was full
-    long announced_ = 0;
-    char pairText_[255]; // the pin number changes of the current section line
+    std::int64_t announced_ = 0;
+    bool sectionDropped_ = false; // a number of the section line is out of range
+    char pairText_[255];          // the pin number changes of the current section line
     int pairLength_ = 0;
     int pairCount_ = 0; // pairs of the current section line that were kept
 

@@ -2,17 +2,17 @@
 //
 // A piece starts at the start of a line whose first character (after blanks) begins a field of
 // at most 255 characters, so in a well-formed text it is a package's header line, and ends right
-// after a CR. A fresh parser over such a piece does exactly what the parser of the whole text
-// does over it, provided the whole text's parse arrives at the piece's start in its starting
-// state: between packages, with no field expected, nothing pushed back, and no backslash allowed
-// if the field starts with one. The parse of the piece before shows whether it does
-// (ImportParser::runPiece): it then reached its own end, after its last CR, in that state, and
-// the only difference is the token it read next: end of file, where the whole text goes on with
-// that first field, which is read without a failure (it is short enough, and its bytes are read
-// already) and in that state reduces the same rules with the same actions. So each piece is taken,
-// in order, only once the piece before it was taken; from the first piece for which that does not
-// hold (and for what is left after the last piece) the text is parsed in line on the calling
-// thread, as if there were no pieces.
+// after a line end: after the LF of a CR LF, never between the two. A fresh parser over such a
+// piece does exactly what the parser of the whole text does over it, provided the whole text's
+// parse arrives at the piece's start in its starting state: between packages, with no field
+// expected, nothing pushed back, and no backslash allowed if the field starts with one. The parse
+// of the piece before shows whether it does (ImportParser::runPiece): it then reached its own end,
+// after its last line end, in that state, and the only difference is the token it read next: end of
+// file, where the whole text goes on with that first field, which is read without a failure (it is
+// short enough, and its bytes are read already) and in that state reduces the same rules with the
+// same actions. So each piece is taken, in order, only once the piece before it was taken; from the
+// first piece for which that does not hold (and for what is left after the last piece) the text is
+// parsed in line on the calling thread, as if there were no pieces.
 //
 // The workers only parse: every file call, every report and every Package handed to the sink is
 // made by the calling thread, in the order the parse of the whole text would make them. Memory
@@ -200,24 +200,20 @@ public:
     long position() const { return position_; }
 
 private:
-    static bool blank(unsigned char c) { return c == ' ' || c == '\n' || c == '\v' || c == '\f'; }
-    static bool endsField(unsigned char c) {
-        return c == '\t' || c == ',' || c == '\r' || c == 0xFF;
-    }
+    static bool blank(unsigned char c) { return c == ' ' || c == '\v' || c == '\f'; }
+    static bool endsLine(unsigned char c) { return c == '\r' || c == '\n'; }
+    static bool endsField(unsigned char c) { return c == '\t' || c == ',' || endsLine(c); }
 
-    // The position after the last CR, at or after half a piece's length, whose line goes on,
-    // after blanks, with a field of at most 255 characters that ends within the bytes read; 0
-    // when there is none. Cutting at the last one leaves little to carry over.
+    // The position after the last line end, at or after half a piece's length, whose line goes
+    // on, after blanks, with a field of at most 255 characters that ends within the bytes read; 0
+    // when there is none. Cutting at the last one leaves little to carry over. A CR followed by
+    // an LF is no place to cut: its line end goes on to the LF.
     std::size_t findCut() {
         const unsigned char* const data = carry_.data();
         const std::size_t size = carry_.size();
         const std::size_t low = static_cast<std::size_t>(pieceBytes_ / 2);
-        std::size_t before = size;
-        while (before > low) {
-            const void* cr = memrchr(data + low, '\r', before - low);
-            if (!cr) break;
-            const std::size_t at =
-                static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - data);
+        for (std::size_t at = size; at-- > low;) {
+            if (!endsLine(data[at])) continue;
             std::size_t first = at + 1;
             while (first < size && blank(data[first]))
                 ++first;
@@ -228,7 +224,6 @@ private:
                 nextIsBackslash_ = data[first] == '\\';
                 return at + 1;
             }
-            before = at;
         }
         return 0;
     }

@@ -9,7 +9,7 @@
 #include <vector>
 
 // What parsing a piece of the text on its own leaves for the import to take in order: its
-// reports of codes 5 to 7 and its Packages, flattened, each with the marked line of its time.
+// reports of codes 5 to 7 and 9 and its Packages, flattened, each with the marked line of its time.
 struct PieceEvent {
     std::int16_t code = kImportOk; // a report of this code; kImportOk: a Package
     long markedLine = 1;           // counted from 1 at the piece's first line
@@ -23,7 +23,7 @@ struct PieceEvent {
 struct PieceLog {
     std::vector<PieceEvent> events;
     std::vector<unsigned char> bytes;
-    long lines = 0; // the lines the piece ends (its CRs)
+    long lines = 0; // the lines the piece ends (its line ends)
     void clear() {
         events.clear();
         bytes.clear();

@@ -22,7 +22,7 @@ ImportError describeImportError(FileRef file, std::int16_t code, long line, long
         const OSErr err = FSRead(file, &count, text);
         if (err != noErr && err != eofErr) count = 0;
         long n = 0;
-        while (n < count && text[n] != '\r')
+        while (n < count && text[n] != '\r' && text[n] != '\n')
             ++n;
         e.lineText.assign(text, static_cast<std::size_t>(n));
     }

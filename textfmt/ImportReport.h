@@ -13,6 +13,6 @@ inline std::int16_t storeFailureCode(OSErr err) {
 }
 
 // The report of an import code: its message, the marked line and that line's text read again
-// from the file (up to 255 bytes, cut at the first CR).
+// from the file (up to 255 bytes, cut at the first CR or LF).
 ImportError describeImportError(FileRef file, std::int16_t code, long line, long lineStart,
                                 const char* parserText);

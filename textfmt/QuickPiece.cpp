@@ -1,27 +1,27 @@
 // The quick reading of a piece of the text: lines of the usual form, read straight from the bytes.
 //
-// It follows the lexer token by token where the usual form allows anything: blanks (space, LF,
-// VT, FF) are skipped before every token and belong to a field after its first character; a
-// field runs up to a TAB, comma or CR; an empty field stands only where the header line expects
-// a shape field; a backslash right after the separator of a line that follows the header line
-// or a net line starts a net line, and anywhere else it is a character of a field. The Package
-// is then laid out as flattenPackage lays out the record the parser's actions build, and logged
-// as PieceSink logs it: with the marked line of the time the parser ends the package, which is
-// the line after the package's last line (the lines already read are all accepted).
+// It follows the lexer token by token where the usual form allows anything: blanks (space, VT,
+// FF) are skipped before every token and belong to a field after its first character; a field
+// runs up to a TAB, comma, CR or LF; a line ends with CR LF, CR or LF; an empty field stands
+// only where the header line expects a shape field; a backslash right after the separator of a line
+// that follows the header line or a net line starts a net line, and anywhere else it is a character
+// of a field. The Package is then laid out as flattenPackage lays out the record the parser's
+// actions build, and logged as PieceSink logs it: with the marked line of the time the parser ends
+// the package, which is the line after the package's last line (the lines already read are all
+// accepted).
 #include "textfmt/QuickPiece.h"
 
 #include "model/ByteOrder.h"
 #include "model/Image.h"
 #include "model/Package.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
 namespace {
 
 // What a character does between tokens.
-enum Kind : std::uint8_t { kFieldChar, kBlankChar, kSepChar, kReturnChar, kEndChar };
+enum Kind : std::uint8_t { kFieldChar, kBlankChar, kSepChar, kReturnChar };
 
 struct KindTable {
     Kind at[256];
@@ -29,12 +29,12 @@ struct KindTable {
 
 constexpr KindTable kindTable() {
     KindTable t{};
-    for (unsigned char c : {' ', '\n', '\v', '\f'})
+    for (unsigned char c : {' ', '\v', '\f'})
         t.at[c] = kBlankChar;
     t.at[static_cast<unsigned char>('\t')] = kSepChar;
     t.at[static_cast<unsigned char>(',')] = kSepChar;
     t.at[static_cast<unsigned char>('\r')] = kReturnChar;
-    t.at[0xFF] = kEndChar;
+    t.at[static_cast<unsigned char>('\n')] = kReturnChar;
     return t;
 }
 
@@ -57,8 +57,8 @@ public:
           log_(log) {}
 
     bool run() {
-        // Every scan for the end of a field or of blanks stops at the last CR at the latest.
-        if (p_ == end_ || end_[-1] != '\r') return false;
+        // Every scan for the end of a field or of blanks stops at the last line end at the latest.
+        if (p_ == end_ || kKinds.at[end_[-1]] != kReturnChar) return false;
         skipBlanks();
         if (kKinds.at[*p_] != kFieldChar) return false; // blank lines first: left to the parser
         for (;;) {
@@ -79,8 +79,7 @@ public:
                 } else if (kind == kReturnChar) {
                     // A blank line belongs to the section line before it.
                     if (last != Last::section) return false;
-                    ++p_;
-                    newLine();
+                    endLine();
                 } else if (kind == kFieldChar && last == Last::section) {
                     finishPackage(); // the next package's header line
                     break;
@@ -96,21 +95,23 @@ private:
         while (kKinds.at[*p_] == kBlankChar)
             ++p_;
     }
-    void newLine() {
+    // Past the line end at p_ (a CR LF is one) into the next line.
+    void endLine() {
+        if (*p_++ == '\r' && p_ != end_ && *p_ == '\n') ++p_;
         ++line_;
         lineStart_ = start_ + (p_ - begin_);
     }
+    bool atLineEnd() const { return kKinds.at[*p_] == kReturnChar; }
 
     // A field after blanks: its length, from 0 (where the next character ends a field) to 255,
-    // with p_ left on the TAB, comma or CR that ends it; -1 when it is too long or a byte 255
-    // ends it.
+    // with p_ left on the TAB, comma or line end that ends it; -1 when it is too long.
     int fieldOrEmpty(const unsigned char** text) {
         skipBlanks();
         const unsigned char* const from = p_;
         while (kKinds.at[*p_] <= kBlankChar)
             ++p_;
         const long n = p_ - from;
-        if (n > 255 || *p_ == 0xFF) return -1;
+        if (n > 255) return -1;
         *text = from;
         return static_cast<int>(n);
     }
@@ -125,24 +126,23 @@ private:
         return true;
     }
 
-    // A NUMBER: a digit or '-' followed by digits only ('-' alone is 0), its value saturated to
-    // the 32-bit range as the lexer saturates it.
+    // A NUMBER: a digit or '-' followed by digits only ('-' alone is 0), of a value within 32
+    // bits (a value outside them is a report).
     static bool number(const unsigned char* s, int n, std::int32_t* value) {
         const bool negative = s[0] == '-';
         if (!negative && (s[0] < '0' || s[0] > '9')) return false;
-        long long v = 0;
+        std::int64_t v = 0;
         for (int i = negative ? 1 : 0; i < n; ++i) {
             if (s[i] < '0' || s[i] > '9') return false;
             if (v <= INT32_MAX) v = v * 10 + (s[i] - '0');
         }
         if (negative) v = -v;
-        *value = static_cast<std::int32_t>(v > INT32_MAX   ? INT32_MAX
-                                           : v < INT32_MIN ? INT32_MIN
-                                                           : v);
+        if (!fitsInt32(v)) return false;
+        *value = static_cast<std::int32_t>(v);
         return true;
     }
 
-    // name SEP prefix SEP shape {SEP shape} CR, at its first character.
+    // name SEP prefix [SEP shape {SEP shape}] EOL, at its first character.
     bool header() {
         const unsigned char* text;
         int n = field(&text);
@@ -150,23 +150,26 @@ private:
         std::memcpy(fieldText_, text, static_cast<std::size_t>(n));
         nameLength_ = n;
         int length = n;
-        if ((n = field(&text)) < 0 || !separator()) return false;
+        if ((n = field(&text)) < 0) return false;
         fieldText_[length++] = '\t';
         std::memcpy(fieldText_ + length, text, static_cast<std::size_t>(n));
         length += n;
-        // A fifth and later shape field is dropped.
-        for (int shapes = 0;; ++shapes) {
-            if ((n = fieldOrEmpty(&text)) < 0) return false;
-            if (shapes < 4) {
-                fieldText_[length++] = '\t';
-                std::memcpy(fieldText_ + length, text, static_cast<std::size_t>(n));
-                length += n;
+        // Without a separator after the prefix the package has no shape fields; a fifth and later
+        // shape field is dropped.
+        if (!atLineEnd()) {
+            if (!separator()) return false;
+            for (int shapes = 0;; ++shapes) {
+                if ((n = fieldOrEmpty(&text)) < 0) return false;
+                if (shapes < 4) {
+                    fieldText_[length++] = '\t';
+                    std::memcpy(fieldText_ + length, text, static_cast<std::size_t>(n));
+                    length += n;
+                }
+                if (atLineEnd()) break;
+                ++p_;
             }
-            if (*p_ == '\r') break;
-            ++p_;
         }
-        ++p_;
-        newLine();
+        endLine();
         fieldLength_ = length;
         sectionCount_ = 0;
         netCount_ = 0;
@@ -187,7 +190,7 @@ private:
         return sectionLine();
     }
 
-    // name SEP pin {SEP pin} CR, after the backslash; the text is name, then TAB and each pin.
+    // name SEP pin {SEP pin} EOL, after the backslash; the text is name, then TAB and each pin.
     bool netLine() {
         const unsigned char* name;
         const int n = field(&name);
@@ -203,9 +206,8 @@ private:
             text[length++] = '\t';
             std::memcpy(text + length, pin, static_cast<std::size_t>(k));
             length += k;
-        } while (*p_ != '\r');
-        ++p_;
-        newLine();
+        } while (!atLineEnd());
+        endLine();
         if (++netCount_ >= 0xFFFF) return false;
         unsigned char head[kNetHeaderSize];
         putHost16(head, static_cast<std::uint16_t>(length));
@@ -215,7 +217,7 @@ private:
         return true;
     }
 
-    // classId SEP count {SEP unpackaged SEP packaged} CR, after the first separator.
+    // classId SEP count {SEP unpackaged SEP packaged} EOL, after the first separator.
     bool sectionLine() {
         const unsigned char* text;
         int n = field(&text);
@@ -225,7 +227,7 @@ private:
         if (sectionCount_ >= kMaxSections) return false;
         QuickSection& s = sections_[sectionCount_];
         int length = 0, pairs = 0;
-        while (*p_ != '\r') {
+        while (!atLineEnd()) {
             ++p_;
             const unsigned char *a, *b;
             const int la = field(&a);
@@ -240,8 +242,7 @@ private:
             length += lb;
             ++pairs;
         }
-        ++p_;
-        newLine();
+        endLine();
         if (pairs != announced) return false; // a report
         s.classId = classId;
         s.pairCount = static_cast<std::uint16_t>(pairs);

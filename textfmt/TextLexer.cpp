@@ -2,7 +2,7 @@
 #include "textfmt/TextLexer.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 
 constexpr TextLexer::ClassTable TextLexer::kClasses = TextLexer::classTable();
@@ -20,12 +20,12 @@ bool TextLexer::refill() {
     if (count <= 0) {
         endOfFileRead_ = true;
         fill_ = at_ = 0;
-        buffer_[0] = kEndOfFileChar;
+        buffer_[0] = kSentinel;
         return false;
     }
     fill_ = static_cast<int>(count);
     at_ = 0;
-    buffer_[fill_] = kEndOfFileChar;
+    buffer_[fill_] = kSentinel;
     return true;
 }
 
@@ -37,7 +37,8 @@ int TextLexer::readNonBlank() {
     return c;
 }
 
-// Reads a field starting with c up to (not including) the next TAB, comma, CR or end of file.
+// Reads a field starting with c up to (not including) the next TAB, comma, line end or end of
+// file.
 // The rest of the field is taken straight from the buffer; the character that ends it is left
 // there, which is the same as reading it and pushing it back.
 int TextLexer::readField(int c) {
@@ -80,20 +81,17 @@ int TextLexer::readField(int c) {
     }
     tokenLength_ = n;
 
-    // A NUMBER is a digit or '-' followed by digits only; '-' alone is 0. The value is kept in
-    // the 32-bit range, saturating like the classic strtol of a 32-bit long.
+    // A NUMBER is a digit or '-' followed by digits only; '-' alone is 0. Digits stop counting
+    // once the value has left the 32-bit range, so a longer one stays outside it.
     const char first = token_[0];
     const bool negative = first == '-';
     if (!negative && (first < '0' || first > '9')) return kTokenString;
-    long long value = 0;
+    std::int64_t value = 0;
     for (int i = negative ? 1 : 0; i < n; ++i) {
         const char d = token_[i];
         if (d < '0' || d > '9') return kTokenString;
         if (value <= INT32_MAX) value = value * 10 + (d - '0');
     }
-    if (negative) value = -value;
-    number_ = static_cast<std::int32_t>(value > INT32_MAX   ? INT32_MAX
-                                        : value < INT32_MIN ? INT32_MIN
-                                                            : value);
+    number_ = negative ? -value : value;
     return kTokenNumber;
 }

@@ -2,9 +2,11 @@
 // turns it into tokens for the grammar in ImportGrammar.y.
 //
 // Characters come from a 512-byte buffer refilled by 512-byte reads of the file (through a
-// TextFileReader, which reads ahead in larger blocks). End of file is the character 255; a byte
-// 255 in the file ends the input too. One character can be pushed back; a pushed-back 255 is kept
-// as 1 and read back as 255. Reading a CR counts a line, pushing one back uncounts it.
+// TextFileReader, which reads ahead in larger blocks). Every byte is a character; only the end of
+// the file is the end of the input (the value 256). A line ends with CR LF, a CR alone or an LF
+// alone: the lexer reads each kind as one CR, so that the grammar sees one end of line, and line
+// numbers and line starts count every kind. One character can be pushed back; reading a line end
+// counts a line, pushing one back uncounts it.
 #pragma once
 #include "resources/Types.h"
 #include "textfmt/TextFileReader.h"
@@ -35,20 +37,26 @@ enum ImportCode : std::int16_t {
     kImportLineTooLong = 6,  // a pin or a pair that would make a line too long: dropped
     kImportPairMismatch = 7, // announced and given pair counts differ: the section stays
     kImportNoMemory = 8,     // an allocation failed in an action
+    kImportNumberRange = 9,  // a Class ID or pair count outside 32 bits: the section is dropped
 };
+
+// A NUMBER's value that a Class ID or a pair count can take.
+constexpr bool fitsInt32(std::int64_t value) {
+    return value >= INT32_MIN && value <= INT32_MAX;
+}
 
 class TextLexer {
 public:
     static constexpr int kBufferSize = 512;
     static constexpr int kMaxField = 255;
-    static constexpr int kEndOfFileChar = 255;
-    static constexpr int kNoPushBack = 255;
+    static constexpr int kEndOfFileChar = 256;
+    static constexpr int kNoPushBack = -1;
 
-    explicit TextLexer(FileRef file) : reader_(file) { buffer_[0] = kEndOfFileChar; }
+    explicit TextLexer(FileRef file) : reader_(file) { buffer_[0] = kSentinel; }
     // A lexer over bytes already read from the file, which start at the file position start.
     // Line numbers count from 1 at start.
     TextLexer(const unsigned char* bytes, long size, long start) : reader_(bytes, size) {
-        buffer_[0] = kEndOfFileChar;
+        buffer_[0] = kSentinel;
         startAt(start, 1);
     }
 
@@ -71,8 +79,8 @@ public:
     [[gnu::always_inline]] int scan() {
         if (aborted_ || endOfFileSeen_) return kTokenEndOfInput;
 
-        // Most tokens start with a character in the buffer, after no blanks or a few (the LF of
-        // a CR LF). Blanks are never a CR: skipping them counts no lines.
+        // Most tokens start with a character in the buffer, after no blanks or a few. Blanks
+        // are never a line end: skipping them counts no lines.
         int c;
         if (pushed_ == kNoPushBack) {
             while (at_ < fill_ && charClass(buffer_[at_]) == kBlank) {
@@ -83,7 +91,7 @@ public:
         if (pushed_ == kNoPushBack && at_ < fill_) {
             c = buffer_[at_++];
             ++position_;
-            if (c == '\r') countLine();
+            if (charClass(c) >= kReturn) c = endLine(c);
         } else {
             c = readNonBlank();
         }
@@ -123,8 +131,9 @@ public:
         }
         return readField(c);
     }
-    // The value of the last NUMBER.
-    std::int32_t number() const { return number_; }
+    // The value of the last NUMBER; a value outside 32 bits comes out beyond them (it is kept
+    // at most a digit past them), for the grammar to report.
+    std::int64_t number() const { return number_; }
 
     // The text of the last STRING or NUMBER (valid until the next call of next()).
     std::string_view tokenText() const { return {token_, static_cast<std::size_t>(tokenLength_)}; }
@@ -160,41 +169,69 @@ public:
     }
 
 private:
-    // The kinds of characters the lexer tells apart. TAB, comma, CR and end of file end a field.
-    enum CharClass : std::uint8_t { kOther, kBlank, kBackslash, kTab, kComma, kReturn, kEndOfFile };
+    // The kinds of characters the lexer tells apart. TAB, comma, CR, LF and end of file end a
+    // field.
+    enum CharClass : std::uint8_t {
+        kOther,
+        kBlank,
+        kBackslash,
+        kTab,
+        kComma,
+        kEndOfFile,
+        kReturn, // CR and LF: the line ends
+    };
     struct ClassTable {
-        CharClass at[256];
+        CharClass at[257];
     };
     static constexpr ClassTable classTable() {
         ClassTable t{};
-        for (unsigned char c : {' ', '\n', '\v', '\f'})
+        for (unsigned char c : {' ', '\v', '\f'})
             t.at[c] = kBlank;
         t.at[static_cast<unsigned char>('\\')] = kBackslash;
         t.at[static_cast<unsigned char>('\t')] = kTab;
         t.at[static_cast<unsigned char>(',')] = kComma;
         t.at[static_cast<unsigned char>('\r')] = kReturn;
+        t.at[static_cast<unsigned char>('\n')] = kReturn;
         t.at[kEndOfFileChar] = kEndOfFile;
         return t;
     }
+    // Ends every scan of the buffered characters for the end of a field: a TAB after the last.
+    static constexpr unsigned char kSentinel = '\t';
     static const ClassTable kClasses;
     static CharClass charClass(int c) { return kClasses.at[c]; }
     static bool endsField(int c) { return charClass(c) >= kTab; }
 
     int readChar() {
         int c;
-        if (pushed_ == kNoPushBack && at_ < fill_) {
-            c = buffer_[at_++];
-        } else if (pushed_ != kNoPushBack) {
-            c = pushed_ == 1 ? kEndOfFileChar : pushed_;
+        if (pushed_ != kNoPushBack) {
+            // A pushed-back line end comes back with the bytes it took.
+            c = pushed_;
             pushed_ = kNoPushBack;
-        } else if (refill()) {
+            if (c == '\r') {
+                position_ += lineEndWidth_;
+                countLine();
+                return c;
+            }
+        } else if (at_ < fill_ || refill()) {
             c = buffer_[at_++];
         } else {
             c = kEndOfFileChar;
         }
         ++position_;
-        if (c == '\r') countLine();
+        if (charClass(c) >= kReturn) c = endLine(c);
         return c;
+    }
+    // The line end that begins with c, just read: a CR takes the LF right after it along. Counts
+    // the line and returns CR for every kind.
+    int endLine(int c) {
+        lineEndWidth_ = 1;
+        if (c == '\r' && (at_ < fill_ || refill()) && buffer_[at_] == '\n') {
+            ++at_;
+            ++position_;
+            lineEndWidth_ = 2;
+        }
+        countLine();
+        return '\r';
     }
     void countLine() {
         ++lineNumber_;
@@ -202,11 +239,13 @@ private:
         lineStart_ = position_;
     }
     void pushBack(int c) {
-        pushed_ = c == kEndOfFileChar ? 1 : c;
-        --position_;
+        pushed_ = c;
         if (c == '\r') {
+            position_ -= lineEndWidth_;
             --lineNumber_;
             lineStart_ = previousLineStart_;
+        } else {
+            --position_;
         }
     }
     bool refill();
@@ -214,12 +253,13 @@ private:
     int readField(int c);
 
     TextFileReader reader_;
-    // The buffered characters, then a 255 after the last one, where a scan for the end of a field
-    // stops without a bounds check (a 255 within the text ends a field as well).
+    // The buffered characters, then kSentinel after the last one, where a scan for the end of a
+    // field stops without a bounds check.
     unsigned char buffer_[kBufferSize + 1];
     int fill_ = 0;
     int at_ = 0;
     int pushed_ = kNoPushBack;
+    int lineEndWidth_ = 1; // bytes of the last line end read: 2 for CR LF
     bool fieldExpected_ = false;
     bool backslashAllowed_ = false;
     bool endOfFileSeen_ = false; // the end-of-file token was returned
@@ -235,5 +275,5 @@ private:
     long markedStart_ = 0;
     char token_[kMaxField + 1];
     int tokenLength_ = 0;
-    std::int32_t number_ = 0;
+    std::int64_t number_ = 0;
 };

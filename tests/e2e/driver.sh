@@ -13,7 +13,7 @@ set -u
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_SCREEN="$E2E_DIR/screen.py"
-E2E_TIMEOUT=${E2E_TIMEOUT:-8} # seconds any one wait may take
+E2E_TIMEOUT=${E2E_TIMEOUT:-20} # seconds any one wait may take (a loaded machine starts X slowly)
 E2E_STEP=""                   # what the scenario is doing, for the failure message
 E2E_WORK=""
 E2E_XVFB_PID=""
@@ -301,9 +301,10 @@ e2e_use_list() {
     LIST_TOP=$((LIST_TOP + 17)) # the header strip and its one-pixel gap
 }
 
-# The row height, measured by selecting row 0 with a plain click and reading the band it inverts.
+# The row height, measured by selecting row 0 with a plain click (with the Down key when the
+# argument is "key") and reading the band it inverts.
 e2e_measure_rows() {
-    e2e_click $((LIST_LEFT + 20)) $((LIST_TOP + 3))
+    if [ "${1:-}" = key ]; then e2e_key Down; else e2e_click $((LIST_LEFT + 20)) $((LIST_TOP + 3)); fi
     e2e_wait "row 0 to be selected" e2e_band_at_top
     E2E_ROW_HEIGHT=$(python3 "$E2E_SCREEN" band "$E2E_WORK/fb/Xvfb_screen0" \
         "$LIST_LEFT" "$LIST_TOP" "$LIST_RIGHT" | cut -d' ' -f2)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -262,6 +263,40 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     msg.where = rowPoint(4);
     harness::Deliver(editor->window, msg);
     EXPECT_EQ(gOpened, Rows{5});
+}
+
+// The keys one after another on 26 sections, more than the window shows: the rows selected
+// after each, and the row that must then be in view.
+TEST_F(ItemListTest, KeysMoveAndExtendTheSelectionAndReturnOpensFieldEditors) {
+    for (int k = 1; k <= 26; ++k)
+        addSections({k});
+    setFocus(editor, EditorFocus::window);
+    auto inView = [this](int row) {
+        Rect r;
+        SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
+        return IsRectVisible(editor->window, r);
+    };
+    ASSERT_FALSE(inView(25));
+    const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
+    // key, modifiers, first and last row selected, the row in view
+    const std::tuple<int, Qt::KeyboardModifiers, int, int, int> steps[] = {
+        {Qt::Key_Up, no, 25, 25, 25}, // nothing selected: the last
+        {Qt::Key_Home, no, 0, 0, 0},    {Qt::Key_Down, no, 1, 1, 1},
+        {Qt::Key_Down, shift, 1, 2, 2}, {Qt::Key_Up, shift, 1, 1, 1},
+        {Qt::Key_Up, shift, 0, 1, 0},   {Qt::Key_End, shift, 1, 25, 25},
+        {Qt::Key_Home, shift, 0, 1, 0}, {Qt::Key_End, no, 25, 25, 25},
+        {Qt::Key_Down, no, 25, 25, 25}, {Qt::Key_PageUp, no, 25, 25, 25}, // not taken
+        {Qt::Key_Up, shift, 24, 25, 24}};
+    for (const auto& [key, mods, first, last, shown] : steps) {
+        harness::SendKey(editor->window, key, mods);
+        Rows range;
+        for (int r = first; r <= last; ++r)
+            range.push_back(r);
+        EXPECT_EQ(selected(), range) << key;
+        EXPECT_TRUE(inView(shown)) << key;
+    }
+    harness::SendKey(editor->window, Qt::Key_Return);
+    EXPECT_EQ(gOpened, (Rows{25, 26}));
 }
 
 bool probingStillDown(bool* down) {

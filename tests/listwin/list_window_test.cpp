@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -27,12 +28,13 @@ protected:
         }
     }
 
-    // An open package file of n stored packages P0, P1, ... with its window in front.
-    PackageFile* open(int n) {
+    // An open package file of n stored packages P0, P1, ... (or named as given) with its
+    // window in front.
+    PackageFile* open(int n, std::vector<std::string> names = {}) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
-            addEntry(f, newEntry("P" + std::to_string(i), nullptr, std::uint32_t(i + 1),
-                                 ImageState::stored));
+            addEntry(f, newEntry(names.empty() ? "P" + std::to_string(i) : names[std::size_t(i)],
+                                 nullptr, std::uint32_t(i + 1), ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
         EXPECT_EQ(showListWindow(f), noErr);
@@ -275,19 +277,86 @@ bool spyProc(WindowPtr w, WindowMessage& m) {
     return gListProc(w, m);
 }
 
-TEST_F(ListWindowTest, DeleteKeysFollowTheDeleteItem) {
-    PackageFile* f = open(3);
-    WindowPtr w = f->listWindow;
-    gListProc = std::exchange(w->proc, spyProc);
+// The move keys one after another on 100 packages, 14 rows in view: the range selected after
+// each, the top row, and the end of the range that Shift keeps.
+TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
+    harness::SendKey(open(0)->listWindow, Qt::Key_End); // an empty list: nothing to select
+    PackageFile* f = open(100);
+    const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
+    // key, modifiers, first and last selected, top row, anchor
+    const std::tuple<int, Qt::KeyboardModifiers, int, int, int, int> steps[] = {
+        {Qt::Key_Up, no, 99, 99, 86, 99}, // nothing selected: the last
+        {Qt::Key_Home, no, 0, 0, 0, 0},          {Qt::Key_Down, no, 1, 1, 0, 1},
+        {Qt::Key_Down, shift, 1, 2, 0, 1},       {Qt::Key_Up, shift, 1, 1, 0, 1},
+        {Qt::Key_Up, shift, 0, 1, 0, 1},         {Qt::Key_End, shift, 1, 99, 86, 1},
+        {Qt::Key_PageUp, shift, 1, 86, 73, 1},   {Qt::Key_PageDown, no, 99, 99, 86, 99},
+        {Qt::Key_PageUp, no, 86, 86, 73, 86},    {Qt::Key_Home, shift, 0, 86, 0, 86},
+        {Qt::Key_End, no, 99, 99, 86, 99},       {Qt::Key_Down, no, 99, 99, 86, 99},
+        {Qt::Key_PageUp, shift, 86, 99, 73, 99}, {Qt::Key_Up, no, 85, 85, 73, 85},
+        {Qt::Key_Home, no, 0, 0, 0, 0}};
+    for (const auto& [key, mods, first, last, top, anchor] : steps) {
+        harness::SendKey(f->listWindow, key, mods);
+        SCOPED_TRACE(std::to_string(key) + " to " + std::to_string(last));
+        const std::size_t n = std::size_t(last - first + 1);
+        EXPECT_EQ(selection(f), std::string(100, '.').replace(std::size_t(first), n, n, '*'));
+        EXPECT_EQ(listView(f)->topRow, top);
+        EXPECT_EQ(listView(f)->keyRange.anchor, anchor);
+    }
+    // Shift goes on from a shift-click's anchor, or from the far end of a selection made
+    // otherwise; the window is drawn with the new selection.
+    click(f, {5});
+    click(f, {2}, true);
+    harness::SendKey(f->listWindow, Qt::Key_Down, shift);
+    EXPECT_EQ(selection(f).substr(0, 8), "...***..");
+    select(f, {7});
+    harness::SendKey(f->listWindow, Qt::Key_Up, shift);
+    EXPECT_EQ(selection(f).substr(0, 9), "..******.");
+    harness::ProcessUpdates();
+    EXPECT_EQ(rowColour(f, 2), 0x000000u);
+    EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu);
+}
+
+// Type-ahead: each character at its time (ms), the package selected after it, and whether the
+// beep sounded. Return and Enter open the selection's editors as a double click does; Delete
+// and Backspace send Delete when the Edit menu enables it.
+TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDelete) {
+    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"});
+    gListProc = std::exchange(f->listWindow->proc, spyProc);
     gCommands.clear();
-    harness::SendKey(w, Qt::Key_Backspace);
-    harness::SendKey(w, Qt::Key_Delete);
+    harness::SendKey(f->listWindow, Qt::Key_Backspace); // nothing selected: Delete is disabled
+    // the character, its time, the package selected, the beep
+    const std::tuple<const char*, std::uint32_t, int, bool> typed[] = {
+        {"c", 5000, 1, false},                          // from the top, case ignored
+        {"a", 5500, 3, false},  {"P", 6400, 3, false},  // at or after the current one
+        {" ", 7300, 3, false},                          // a blank goes on with a prefix
+        {"5", 8200, 3, true},                           // "CAP 5": none, and the 5 is dropped
+        {"4", 9100, 3, false},  {"r", 10100, 4, false}, // a second later: a new prefix
+        {"r", 10200, 4, true},  {" ", 11300, 4, false}, // a blank does not start one
+        {"d", 11400, 6, false}, {"R", 12400, 0, false}, // the search wraps to the top
+    };
+    harness::ResetBeeps();
+    int beeps = 0;
+    for (const auto& [text, when, selected, beep] : typed) {
+        harness::SendKey(f->listWindow, 0, {}, text, when);
+        std::string expected(7, '.');
+        expected[std::size_t(selected)] = '*';
+        EXPECT_EQ(selection(f), expected) << text << " at " << when;
+        EXPECT_EQ(harness::BeepCount(), beeps += beep) << text << " at " << when;
+    }
+
+    static std::vector<PackageEntry*> opened;
+    ListWindowHooks hooks;
+    hooks.openEditor = [](PackageEntry* e) { opened.push_back(e); };
+    installListWindowHooks(hooks);
+    select(f, {3});
+    harness::SendKey(f->listWindow, Qt::Key_Return);
+    harness::SendKey(f->listWindow, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3), entryAt(f, 0),
+                                                  entryAt(f, 3)}));
     EXPECT_TRUE(gCommands.empty());
-    click(f, {1});
-    harness::SendKey(w, Qt::Key_Backspace);
-    harness::SendKey(w, Qt::Key_A);
+    harness::SendKey(f->listWindow, Qt::Key_Delete);
     EXPECT_EQ(gCommands, std::vector<std::int16_t>{kCmdDelete});
-    w->proc = gListProc;
+    f->listWindow->proc = gListProc;
 }
 
 // The menu enabling of the front list window in situations of its packages (one character per

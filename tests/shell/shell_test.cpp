@@ -99,7 +99,10 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
 
     // Files dropped on the frame reach the open document handler: a package file opens, a
     // text file is ignored there.
-    const std::string text = writeText("Parts.list.txt", "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    // Line ends of every kind, a name with the letter y-umlaut (byte 255), a header of name and
+    // prefix alone.
+    const std::string kText = "R1,R,AX\r\t12,0\r\nC\xff,C\n\t3,0\n";
+    const std::string text = writeText("Parts.list.txt", kText);
     const std::string dropped = makePackageFile("dropped.qpk", kTwoPackages);
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped)),
@@ -127,7 +130,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     PackageFile* converted = currentPackageFile();
     ASSERT_NE(converted, nullptr);
     EXPECT_EQ(converted->recordFile->fileName(), "converted.qpk");
-    EXPECT_EQ(test_support::displayNames(converted), (std::vector<std::string>{"R1", "C1"}));
+    EXPECT_EQ(test_support::displayNames(converted), (std::vector<std::string>{"R1", "C\xff"}));
     EXPECT_FALSE(converted->recordFile->indexOutOfDate());
 
     // The next Open shows the filter used last; the Convert dialog refuses the text itself.
@@ -137,7 +140,7 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_EQ(ShownFileDialogs()[2].filterIndex, 1);
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0], "You cannot replace the original file!");
-    EXPECT_EQ(test_support::readText(text), "R1,R,AX\r\t12,0\rC1,C,RAD\r\t3,0\r");
+    EXPECT_EQ(test_support::readText(text), kText);
     EXPECT_EQ(openCount(), 3);
 }
 
@@ -414,7 +417,8 @@ TEST_F(ShellTest, MenuEnablingFollowsTheFrontFile) {
 }
 
 TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
-    const std::string text = writeText("bad.txt", "P1,U,DIP\r\t1,0\rBAD\tLINE\r\t2,0\r");
+    // Lines ended by LF alone, as ordinary tools write them; a net line after a section line.
+    const std::string text = writeText("bad.txt", "P1,U,DIP\n\t1,0\nP2,U\n\t2,0\n\t\\LATE\t1\n");
     AnswerNextFileDialog(text);
     AnswerNextFileDialog(path("bad.qpk"));
     AnswerNextDialog(1003, 1);
@@ -423,7 +427,8 @@ TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     const ShownDialog& shown = ShownDialogs()[0];
     EXPECT_EQ(shown.templateId, 1003);
     EXPECT_EQ(shown.texts.at(2), "Syntax.");
-    EXPECT_EQ(shown.texts.at(3), "BAD\x86LINE");
+    EXPECT_EQ(shown.texts.at(3), "\x86\\LATE\x86"
+                                 "1");
     EXPECT_EQ(openCount(), 0); // the failed conversion opens nothing
     PackageFile* kept = openFile(path("bad.qpk"));
     ASSERT_NE(kept, nullptr);

@@ -12,10 +12,11 @@ OSErr CollectSink::storePackage(PackageRecord& pkg) {
     return err;
 }
 
-std::string CollectSink::text() const {
+std::string CollectSink::text(bool onlyValid) const {
     std::string out;
     for (const auto& i : images)
-        appendImageText(i.data(), std::size_t(i.size()), &out);
+        if (!onlyValid || imageIsValid(i.get()))
+            appendImageText(i.data(), std::size_t(i.size()), &out);
     return out;
 }
 

@@ -15,7 +15,9 @@ struct CollectSink : PackageSink {
     OSErr failWith = noErr; // returned for the Package numbered failAt (from 1)
     int failAt = 0;
     OSErr storePackage(PackageRecord& pkg) override;
-    std::string text() const; // the exported text of every stored Package, valid or not
+    // The exported text of every stored Package, valid or not (with onlyValid: as the export of
+    // a package file writes them, the valid ones alone).
+    std::string text(bool onlyValid = false) const;
 };
 
 struct RecordingReporter : ImportReporter {

@@ -4,54 +4,73 @@
 #include "model/RecordFileFormat.h"
 #include "textfmt/Export.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace test_support {
 
 namespace {
 
-std::string word(std::mt19937& rng, int maxLength = 12) {
-    static const std::string chars =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.+/\\#()[] \xe9\xfc";
-    std::uniform_int_distribution<int> len(1, maxLength), pick(0, int(chars.size()) - 1);
-    std::string w;
-    const int n = len(rng);
-    for (int i = 0; i < n; ++i)
-        w += chars[std::size_t(pick(rng))];
-    while (!w.empty() && w.back() == ' ')
-        w.pop_back();
-    while (!w.empty() && w.front() == ' ')
-        w.erase(0, 1);
-    return w.empty() ? "X" : w;
+// A text typed into an editor field of at most limit characters, from the bytes the key filters
+// pass (32 to 255 but comma and DEL, and no period where noPeriod), a third of them among those
+// the text format reads specially; stored as the editor stores it: trimmed, upper-cased where
+// upperCase. Never empty unless mayBeEmpty.
+std::string typed(std::mt19937& rng, int limit, bool upperCase, bool noPeriod = false,
+                  bool mayBeEmpty = false) {
+    static const std::string special = "\\- 0123456789\xff";
+    auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Str255 s;
+    do {
+        std::string text;
+        for (int n = roll(0, limit); n > 0; --n) {
+            int c =
+                roll(0, 2) ? ',' : static_cast<unsigned char>(special[std::size_t(roll(0, 13))]);
+            while (c == ',' || c == 127 || (noPeriod && c == '.'))
+                c = roll(32, 255);
+            text += static_cast<char>(c);
+        }
+        s.assign(text);
+        PStrTrim(s);
+    } while (s.empty() && !mayBeEmpty);
+    if (upperCase) PStrUpper(s);
+    return s.str();
 }
 
 } // namespace
 
-PackageRecord generatePackage(std::mt19937& rng) {
+PackageContents generateContents(std::mt19937& rng) {
     auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    PackageContents contents;
-    contents.fields = {word(rng, 20), word(rng, 4)};
-    const int shapes = roll(1, 4);
-    for (int i = 0; i < shapes; ++i)
-        contents.fields.push_back(i + 1 < shapes && roll(0, 3) == 0 ? "" : word(rng));
-    for (int n = roll(0, 3); n > 0; --n) {
-        std::string text = word(rng);
-        for (int p = roll(1, 5); p > 0; --p)
-            text += "\t" + (roll(0, 1) ? std::to_string(roll(0, 999)) : word(rng, 4));
-        contents.nets.push_back(text);
-    }
-    const int sections = roll(0, 9) == 0 ? kMaxSections : roll(1, 4);
-    for (int s = 0; s < sections; ++s) {
-        SectionContents section;
-        section.classId = roll(-100000, 100000);
-        if (section.classId == 0) section.classId = 1;
-        for (int p = roll(0, 6); p > 0; --p) {
-            std::string from = word(rng, 5);
-            section.pins.emplace_back(std::move(from), std::to_string(roll(1, 300)));
+    PackageContents c;
+    c.fields = {typed(rng, 17, false), typed(rng, 8, true, true)};
+    for (int i = roll(0, 4); i > 0; --i)
+        c.fields.push_back(roll(0, 2) ? typed(rng, 56, c.fields.size() == 2, false, true) : "");
+    for (int n = roll(0, 9) ? roll(0, 3) : 8; n > 0; --n) {
+        std::string net = typed(rng, 17, true);
+        for (int pins = roll(0, 4) ? roll(1, 5) : 99; pins > 0; --pins) {
+            const std::string pin = typed(rng, 17, true);
+            if (net.size() + 1 + pin.size() > 255) break;
+            net += "\t" + pin;
         }
-        contents.sections.push_back(std::move(section));
+        c.nets.push_back(net);
     }
-    return buildPackage(contents);
+    const std::int32_t ids[] = {INT32_MIN, INT32_MAX, -1, 0};
+    for (int n = roll(0, 9) ? roll(1, 4) : kMaxSections; n > 0; --n) {
+        SectionContents section{ids[roll(0, 3)], {}};
+        if (section.classId == 0) section.classId = roll(INT32_MIN, INT32_MAX) | 1;
+        std::size_t length = 0;
+        for (int pairs = roll(0, 9) ? roll(0, 6) : 99; pairs > 0; --pairs) {
+            std::string a = typed(rng, 17, true), b = typed(rng, 17, true);
+            length += (length ? 1 : 0) + a.size() + 1 + b.size();
+            if (length > 255) break;
+            section.pins.emplace_back(std::move(a), std::move(b));
+        }
+        c.sections.push_back(std::move(section));
+    }
+    return c;
+}
+
+PackageRecord generatePackage(std::mt19937& rng) {
+    return buildPackage(generateContents(rng));
 }
 
 std::vector<UniqueHandle> generatedLibrary(unsigned seed, int count) {

@@ -13,10 +13,13 @@
 
 namespace test_support {
 
-// A valid Package: a name of up to 20 characters, a prefix, one to four shape fields (the last
-// non-empty), 0-3 net items, 1-4 sections (now and then the most a Package may hold) with 0-6
-// pin pairs each. Every text is 1 to 12 characters with no blank at either end and no TAB,
-// comma or control character.
+// A valid Package as the package editor builds one: every text typed from the bytes its key
+// filters pass (the letter y-umlaut, byte 255, among them), trimmed of blanks and upper-cased where
+// the editor does it: a name of up to 17 characters, a prefix of up to 8, none to four shape
+// fields of up to 56 (perhaps empty), 0-3 net items (now and then 8) of whole pins of up to 17
+// (now and then up to the 255 bytes of a net), 1-4 sections (now and then 26) of any non-zero
+// Class ID with 0-6 pin pairs each (now and then as many as a section line's 255 bytes hold).
+PackageContents generateContents(std::mt19937& rng);
 PackageRecord generatePackage(std::mt19937& rng);
 // count such Packages as images, the same for the same seed.
 std::vector<UniqueHandle> generatedLibrary(unsigned seed, int count);

@@ -45,30 +45,34 @@ std::string describe(const PieceLog& log) {
     return s;
 }
 
-// A text of packages, most of them of the usual form; now and then a line or a field that only
-// the parser may read: blanks before a token, empty and extra shape fields, fields of 255 and 256
-// characters, backslashes in names, Class ID 0 and repeated Class IDs, numbers out of range,
-// pins and pairs at the length limits, more than 26 sections, pair counts that do not match,
-// packages without sections, blank lines where none belong, control characters and a byte 255.
-// The start of each package's header line goes to *headers.
+// A text of packages, most of them of the usual form, with lines ending in CR LF, CR or LF and
+// the byte 255 among the characters of fields; now and then a line or a field that only the
+// parser may read: blanks before a token, headers without shape fields and with extra ones,
+// fields of 255 and 256 characters, backslashes in names, Class ID 0 and repeated Class IDs,
+// numbers beyond 32 bits, pins and pairs at the length limits, more than 26 sections, pair counts
+// that do not match, packages without sections, blank lines where none belong and control
+// characters. The start of each package's header line goes to *headers.
 std::string generateText(std::mt19937& rng, int packages, std::vector<std::size_t>* headers) {
     auto roll = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto rare = [&](int oneIn) { return roll(1, oneIn) == 1; };
     auto word = [&](int maxLength) {
-        static const std::string chars = "ABCXYZab019-_.\\\x01 ";
+        static const std::string chars = "ABCXYZab019-_.\\\x01\xff ";
         std::string w(1, chars[std::size_t(roll(0, int(chars.size()) - 2))]); // not a blank
         for (int n = roll(0, maxLength - 1); n > 0; --n)
             w += chars[std::size_t(roll(0, int(chars.size()) - 1))];
         return w;
     };
     auto blanks = [&] {
-        static const char* kinds[] = {" ", "\n", "\v", "\f", "  \n"};
+        static const char* kinds[] = {" ", "\v", "\f", "  ", " \v"};
         return rare(12) ? std::string(kinds[roll(0, 4)]) : std::string();
     };
     auto sep = [&] { return (roll(0, 2) ? std::string("\t") : std::string(",")) + blanks(); };
-    auto eol = [&] { return roll(0, 3) ? std::string("\r\n") : std::string("\r"); };
+    auto eol = [&] {
+        static const char* kinds[] = {"\r\n", "\r\n", "\r", "\n"};
+        return std::string(kinds[roll(0, 3)]);
+    };
     auto number = [&] {
-        if (rare(25)) return std::string(rare(2) ? "-" : "99999999999");
+        if (rare(25)) return std::string(rare(2) ? "-" : rare(2) ? "2147483648" : "-2147483648");
         if (rare(25)) return "-" + std::to_string(roll(1, 50));
         return std::to_string(rare(20) ? 0 : roll(1, 40));
     };
@@ -77,7 +81,7 @@ std::string generateText(std::mt19937& rng, int packages, std::vector<std::size_
         headers->push_back(t.size());
         t += blanks();
         t += (rare(60) ? std::string(roll(254, 256), 'L') : word(12)) + sep() + word(3);
-        const int shapes = rare(10) ? roll(5, 6) : roll(1, 4);
+        const int shapes = rare(10) ? roll(5, 6) : roll(0, 4);
         for (int s = 0; s < shapes; ++s)
             t += sep() + (rare(6) ? std::string() : word(6));
         t += eol();
@@ -99,17 +103,17 @@ std::string generateText(std::mt19937& rng, int packages, std::vector<std::size_
             t += eol();
             if (rare(8)) t += blanks() + eol(); // a blank line after a section line
         }
-        if (rare(300)) t += "\xff";
         if (rare(300)) t += "\t\\LATE,1\r"; // a net line after a section line
     }
     return t;
 }
 
-// The positions just after each CR of text, and 0.
+// The positions just after each line end of text (after the LF of a CR LF), and 0.
 std::vector<std::size_t> lineStarts(const std::string& text) {
     std::vector<std::size_t> starts{0};
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\r') starts.push_back(i + 1);
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            starts.push_back(i + 1);
     return starts;
 }
 
@@ -130,7 +134,7 @@ TEST(QuickPiece, LogsWhatTheParserLogsAndTakesOnlyWhatItTakes) {
                         to = pick(cut % 3 ? headers : starts);
             if (from > to) std::swap(from, to);
             if (cut == 0) from = 0, to = text.size(); // the whole text, perhaps without a last CR
-            if (cut == 1 && to < text.size()) ++to;   // ends after the character after a CR
+            if (cut == 1 && to < text.size()) ++to;   // ends after the character after a line end
             const std::string piece = text.substr(from, to - from);
             const long start = long(from) + 1000;
             const bool nextIsBackslash = to < text.size() && text[to] == '\\';
@@ -154,14 +158,16 @@ TEST(QuickPiece, LogsWhatTheParserLogsAndTakesOnlyWhatItTakes) {
 }
 
 TEST(QuickPiece, ReadsTheExportLayoutAndLaysOutItsImage) {
-    // The export's example package, and a second one with a blank line, Class ID 0 and a Class
-    // ID given twice; the piece starts at file position 500, in line 1 of its own count.
-    const std::string text = "R1,R,AX\r\n\t\\GND,7,8\r\n\t12,2\t1,2\t3,4\r\n"
-                             "  Q 2 ,Q,,\r\t5,0\r\n\t0,1,A,B\r\t5,0\r\n\r";
+    // The export's example package, a second one with a blank line, Class ID 0 and a Class ID
+    // given twice, and a third of name and prefix alone, with a byte 255 in its name and LF line
+    // ends; the piece starts at file position 500, in line 1 of its own count.
+    const std::string rq = "R1,R,AX\r\n\t\\GND,7,8\r\n\t12,2\t1,2\t3,4\r\n"
+                           "  Q 2 ,Q,,\r\t5,0\r\n\t0,1,A,B\r\t5,0\r\n\r";
+    const std::string text = rq + "\xffN,P\n\t7,0\n";
     const Parsed p = quickly(text, 500);
     ASSERT_TRUE(p.taken);
-    EXPECT_EQ(p.log.lines, 8);
-    ASSERT_EQ(p.log.events.size(), 2u);
+    EXPECT_EQ(p.log.lines, 10);
+    ASSERT_EQ(p.log.events.size(), 3u);
 
     // R1: header 8 bytes, one class entry {link 0, 15 to the section at 23, back -8}, the field
     // text "R1\tR\tAX" at 16, the section {12, 2 pairs, 7 bytes} at 23, the net {7 bytes} at 38.
@@ -179,8 +185,8 @@ TEST(QuickPiece, ReadsTheExportLayoutAndLaysOutItsImage) {
     const PieceEvent& a = p.log.events[0];
     EXPECT_EQ(std::string(bytes + a.image, a.imageSize), r1);
     EXPECT_EQ(std::string(bytes + a.name, a.nameSize), "R1");
-    EXPECT_EQ(a.markedLine, 4); // the line of the next header, after its LF
-    EXPECT_EQ(a.markedStart, 500 + 34);
+    EXPECT_EQ(a.markedLine, 4); // the next header's line, after the 9 + 11 + 15 bytes of R1's
+    EXPECT_EQ(a.markedStart, 500 + 35);
 
     // "Q 2 ": the two sections of Class ID 5 share one entry, the section of Class ID 0 is left
     // out; the field text "Q 2 \tQ\t\t" (the two shape fields empty) at 16; sections at 24 and 32.
@@ -194,13 +200,21 @@ TEST(QuickPiece, ReadsTheExportLayoutAndLaysOutItsImage) {
     EXPECT_EQ(std::string(bytes + b.image, b.imageSize), q2);
     EXPECT_EQ(std::string(bytes + b.name, b.nameSize), "Q 2");
     EXPECT_EQ(b.markedLine, 9);
-    EXPECT_EQ(b.markedStart, 500 + long(text.size()));
+    EXPECT_EQ(b.markedStart, 500 + long(rq.size()));
 
-    // The same lines with a pair count that does not match, and without the last CR, are the
-    // parser's.
-    std::string mismatch = text;
+    // "\xffN", its image compared with the parser's by the test above.
+    const PieceEvent& c = p.log.events[2];
+    EXPECT_EQ(std::string(bytes + c.name, c.nameSize), "\xffN");
+    EXPECT_EQ(c.markedLine, 11);
+    EXPECT_EQ(c.markedStart, 500 + long(text.size()));
+
+    // The same lines with a pair count that does not match, with a Class ID beyond 32 bits, and
+    // without the last line end, are the parser's.
+    std::string mismatch = text, beyond = text;
     mismatch.replace(mismatch.find("12,2"), 4, "12,3");
+    beyond.replace(beyond.find("7,0"), 1, "2147483648");
     EXPECT_FALSE(quickly(mismatch, 0).taken);
+    EXPECT_FALSE(quickly(beyond, 0).taken);
     EXPECT_FALSE(quickly(text.substr(0, text.size() - 1), 0).taken);
 }
 

@@ -33,12 +33,6 @@ std::vector<FilterPair> splitPairs(std::string_view pairs) {
     return out;
 }
 
-// The folder the last file dialog ended in; the next dialog starts there.
-QString& lastFolder() {
-    static QString folder;
-    return folder;
-}
-
 QWidget* dialogParent() {
     QWidget* w = QApplication::activeWindow();
     return w ? w->window() : nullptr;
@@ -50,7 +44,6 @@ StandardFileReply replyFor(const QString& path, int filterIndex) {
     reply.fileSpec =
         FSSpec::fromPath(QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString());
     reply.filterIndex = filterIndex;
-    lastFolder() = QFileInfo(path).absolutePath();
     return reply;
 }
 
@@ -64,11 +57,14 @@ QString defaultSuffix(std::span<const FileTypeFilter> filters) {
 }
 
 StandardFileReply runDialog(bool put, const char* prompt, const char* defaultName,
-                            std::span<const FileTypeFilter> filters, int filterIndex) {
+                            std::span<const FileTypeFilter> filters, int filterIndex,
+                            const std::string& folder) {
     std::string pairs = BuildFilterPairs(filters);
+    const QString start =
+        folder.empty() ? QDir::currentPath() : QString::fromLocal8Bit(folder.c_str());
     if (auto answer = GetModalAnswerer().fileDialog) {
-        FileDialogRequest request{put, prompt ? prompt : "", defaultName ? defaultName : "", pairs,
-                                  filterIndex};
+        FileDialogRequest request{put,   prompt ? prompt : "", defaultName ? defaultName : "",
+                                  pairs, filterIndex,          start.toLocal8Bit().toStdString()};
         FileDialogAnswer a;
         if (answer(request, &a)) {
             if (a.cancel) return {};
@@ -79,10 +75,14 @@ StandardFileReply runDialog(bool put, const char* prompt, const char* defaultNam
 
     QFileDialog dialog(dialogParent());
     host::PrepareModalDialog(&dialog);
+    // The toolkit's own dialog on every desktop, not one a desktop theme may put in its place:
+    // its patterns match without regard to case, and a path typed into its name field,
+    // absolute or relative to the folder shown, opens on Return.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     QStringList names = HostNameFilters(pairs);
     dialog.setNameFilters(names);
     if (filterIndex >= 0 && filterIndex < names.size()) dialog.selectNameFilter(names[filterIndex]);
-    dialog.setDirectory(lastFolder().isEmpty() ? QDir::currentPath() : lastFolder());
+    dialog.setDirectory(start);
     if (put) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -135,11 +135,13 @@ QStringList HostNameFilters(std::string_view pairs) {
     return names;
 }
 
-StandardFileReply StandardGetFile(std::span<const FileTypeFilter> filters, int filterIndex) {
-    return runDialog(false, nullptr, nullptr, filters, filterIndex);
+StandardFileReply StandardGetFile(std::span<const FileTypeFilter> filters, int filterIndex,
+                                  const std::string& folder) {
+    return runDialog(false, nullptr, nullptr, filters, filterIndex, folder);
 }
 
 StandardFileReply StandardPutFile(const char* prompt, const char* defaultName,
-                                  std::span<const FileTypeFilter> filters) {
-    return runDialog(true, prompt, defaultName, filters, 0);
+                                  std::span<const FileTypeFilter> filters,
+                                  const std::string& folder) {
+    return runDialog(true, prompt, defaultName, filters, 0, folder);
 }

@@ -29,9 +29,13 @@ struct StandardFileReply {
     int filterIndex = 0; // the filter in use when the dialog closed (0-based)
 };
 
-// The open dialog. filterIndex is the filter shown first (0-based).
-StandardFileReply StandardGetFile(std::span<const FileTypeFilter> filters, int filterIndex = 0);
-// The save dialog with a prompt (its title) and a default file name. Choosing an existing
-// file asks before replacing it.
+// The open dialog. filterIndex is the filter shown first (0-based); the dialog shows folder
+// first (empty: the current folder). A path typed into its name field, absolute or relative to
+// the folder shown, opens on Return.
+StandardFileReply StandardGetFile(std::span<const FileTypeFilter> filters, int filterIndex = 0,
+                                  const std::string& folder = {});
+// The save dialog with a prompt (its title) and a default file name, starting in folder as the
+// open dialog does. Choosing an existing file asks before replacing it.
 StandardFileReply StandardPutFile(const char* prompt, const char* defaultName,
-                                  std::span<const FileTypeFilter> filters);
+                                  std::span<const FileTypeFilter> filters,
+                                  const std::string& folder = {});

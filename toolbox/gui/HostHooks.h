@@ -18,6 +18,7 @@ struct FileDialogRequest {
     std::string defaultName; // the put dialog's proposed name
     std::string filterPairs; // "description|pattern|..."
     int filterIndex = 0;     // the filter shown first
+    std::string folder;      // the folder shown first
 };
 
 struct FileDialogAnswer {

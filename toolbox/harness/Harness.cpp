@@ -175,10 +175,12 @@ void SendDoubleClickEvent(WindowPtr w, Point at, Qt::KeyboardModifiers mods, std
     SendMouse(QEvent::MouseButtonDblClick, w, at, Qt::LeftButton, Qt::LeftButton, mods, when);
 }
 
-void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods, const char* text) {
+void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods, const char* text,
+             std::uint32_t when) {
     QWidget* v = ViewWidget(w);
     if (!v) return;
     QKeyEvent e(QEvent::KeyPress, qtKey, mods, text ? QString::fromUtf8(text) : QString());
+    e.setTimestamp(when);
     QApplication::sendEvent(v, &e);
 }
 

@@ -45,7 +45,7 @@ void SendClick(WindowPtr w, Point at, Qt::KeyboardModifiers mods = Qt::NoModifie
 void SendDoubleClickEvent(WindowPtr w, Point at, Qt::KeyboardModifiers mods = Qt::NoModifier,
                           std::uint32_t when = 0);
 void SendKey(WindowPtr w, int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier,
-             const char* text = nullptr); // text in UTF-8
+             const char* text = nullptr, std::uint32_t when = 0); // text in UTF-8
 // The widget that shows w (its view, or the pane's widget).
 QWidget* ViewWidget(WindowPtr w);
 
