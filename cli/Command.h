@@ -37,14 +37,17 @@ struct Option {
     std::vector<const char*> choices = {};
 };
 
+struct Command;
+
 // The arguments and options a command was given, checked against its entry.
 struct Invocation {
+    const Command* command = nullptr;
     std::vector<std::string> args; // in the order of the entry's arguments, a repeated one last
     std::vector<std::pair<std::string, std::string>> options; // name, value ("" for a flag)
     bool json = false;                                        // --json, for a command with json
 
     bool has(const char* option) const;
-    // The value the option was given; "" when it was not (for choices: the first is meant).
+    // The value the option was given; when it was not, its first choice, or "" without choices.
     std::string value(const char* option) const;
 };
 

@@ -57,6 +57,7 @@ ParseResult parseInvocation(const Command& c, const std::vector<std::string>& wo
         *error = extra.empty() ? e.what() : "too many arguments:" + extra;
         return ParseResult::error;
     }
+    in->command = &c;
     for (std::size_t i = 0; i < c.arguments.size() && present[i]->count(); ++i) {
         if (c.arguments[i].flags & kRepeated)
             in->args.insert(in->args.end(), repeated.begin(), repeated.end());

@@ -44,6 +44,8 @@ bool Invocation::has(const char* option) const {
 std::string Invocation::value(const char* option) const {
     for (const auto& [name, value] : options)
         if (name == option) return value;
+    for (const Option& o : command->options)
+        if (o.name == std::string_view(option) && !o.choices.empty()) return o.choices.front();
     return "";
 }
 
