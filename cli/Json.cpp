@@ -9,6 +9,12 @@ Json jsonText(std::string_view bytes) {
     return CodePageToUtf8(bytes);
 }
 
+void setJsonText(Json& value, std::string_view bytes) {
+    std::string& text = value.get_ref<std::string&>();
+    text.clear();
+    CodePageAppendUtf8(bytes, &text);
+}
+
 std::string jsonLine(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

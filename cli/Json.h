@@ -16,6 +16,9 @@ using Json = nlohmann::ordered_json;
 // A text of the package file (a name, a field, a pin) as a JSON string: each byte the character
 // the program's code page gives it, so that the bytes can be had back (docs/qpk-json.md).
 Json jsonText(std::string_view bytes);
+// The same into a string value made before, whose room is used again: a million packages then
+// cost no allocation each.
+void setJsonText(Json& value, std::string_view bytes);
 // A value written out on one line; a text that is not UTF-8 (a path) gets U+FFFD where it is not.
 std::string jsonLine(const Json& value);
 

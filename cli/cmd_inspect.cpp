@@ -40,6 +40,8 @@ int list(const qpk::Invocation& in) {
         return fail(path, qpk::fileErrorWords(err, path));
     std::optional<qpk::JsonStream> json;
     if (in.json) json.emplace().open({{"file", path}}, "packages");
+    // One element, filled again for each package.
+    Json element = {{"position", 0}, {"name", ""}, {"displayName", ""}};
     std::string out;
     PackageEntry shown{};
     std::uint32_t position = 0;
@@ -49,9 +51,10 @@ int list(const qpk::Invocation& in) {
             imageNameFromFileBytes(data, info.length, &name);
             setDisplayName(&shown, name);
             if (json) {
-                json->add({{"position", ++position},
-                           {"name", jsonText(name)},
-                           {"displayName", jsonText(displayNameView(&shown))}});
+                element["position"] = ++position;
+                qpk::setJsonText(element["name"], name);
+                qpk::setJsonText(element["displayName"], displayNameView(&shown));
+                json->add(element);
                 return true;
             }
             out.append(displayNameView(&shown));

@@ -1,5 +1,7 @@
 #include "toolbox/core/CodePage.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t kCodePage80[32] = {
@@ -22,19 +24,27 @@ int CodePageByte(char32_t c) {
 
 std::string CodePageToUtf8(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (const char byte : text) {
+    CodePageAppendUtf8(text, &out);
+    return out;
+}
+
+void CodePageAppendUtf8(std::string_view text, std::string* out) {
+    out->reserve(out->size() + text.size());
+    // Names are mostly ASCII, which stays as it is: a run of it goes in at once.
+    const auto ascii = std::find_if(text.begin(), text.end(),
+                                    [](char b) { return static_cast<unsigned char>(b) >= 0x80; });
+    out->append(text.begin(), ascii);
+    for (const char byte : text.substr(std::size_t(ascii - text.begin()))) {
         const char16_t c = CodePageChar(static_cast<unsigned char>(byte));
         if (c < 0x80) {
-            out += static_cast<char>(c);
+            *out += static_cast<char>(c);
         } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *out += static_cast<char>(0xC0 | (c >> 6));
+            *out += static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *out += static_cast<char>(0xE0 | (c >> 12));
+            *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
 }

@@ -10,5 +10,6 @@
 char16_t CodePageChar(unsigned char byte);
 // The byte that stands for a character; -1 when the code page has none.
 int CodePageByte(char32_t c);
-// The text in UTF-8, one character per byte.
+// The text in UTF-8, one character per byte; the append form adds it to *out.
 std::string CodePageToUtf8(std::string_view text);
+void CodePageAppendUtf8(std::string_view text, std::string* out);
