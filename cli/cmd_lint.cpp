@@ -5,12 +5,9 @@
 // Package with the same pin number changes (a copied section) and a display name that an
 // earlier Package of the same file already shows.
 //
-// One line per finding: `FILE: package N "NAME": message`, N the package's position in file
-// order (the row of the list window and the line of `qpk list`), NAME its display name, and the
-// message the text the editor asks with, where it has one. Exit code 0 when every file is clean,
-// 1 with findings, 2 when a file cannot be read or holds a package that cannot be (named on
-// stderr; the other packages and files are still checked).
+// What it prints and how it exits: the help text in its entry at the end of this file.
 #include "cli/Command.h"
+#include "cli/Json.h"
 #include "model/Image.h"
 #include "model/PackageRules.h"
 #include "model/RecordFile.h"
@@ -24,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <utility>
@@ -193,10 +191,19 @@ struct RepeatedClass {
 // duplicate name when the batch is looked up.
 class FileLint {
 public:
-    explicit FileLint(const std::string& path) : path_(path) {}
+    // With json, the findings go there, in an object of the file.
+    FileLint(const std::string& path, qpk::JsonStream* json) : path_(path), json_(json) {}
 
     // kExitOk, kExitFindings or kExitUnreadable.
     int run() {
+        if (json_) json_->open({{"file", path_}}, "findings");
+        const int result = check();
+        if (json_) json_->close();
+        return result;
+    }
+
+private:
+    int check() {
         std::unique_ptr<RecordFile> records;
         if (OSErr err = RecordFile::open(path_, FilePerm::readOnly, &records)) {
             qpk::reportError(path_, qpk::fileErrorWords(err, path_));
@@ -231,7 +238,6 @@ public:
         return findings_ ? kExitFindings : qpk::kExitOk;
     }
 
-private:
     // A package checked and not yet written out.
     struct HeldPackage {
         std::uint32_t position;
@@ -345,6 +351,13 @@ private:
     }
 
     void emit(std::uint32_t position, std::string_view shown, std::string_view message) {
+        ++findings_;
+        if (json_) {
+            json_->add({{"position", position},
+                        {"displayName", qpk::jsonText(shown)},
+                        {"message", message}});
+            return;
+        }
         out_ += path_;
         out_ += ": package ";
         out_ += std::to_string(position);
@@ -353,7 +366,6 @@ private:
         out_ += "\": ";
         out_ += message;
         out_ += '\n';
-        ++findings_;
     }
 
     void flush() {
@@ -362,6 +374,7 @@ private:
     }
 
     const std::string& path_;
+    qpk::JsonStream* json_;
     std::uint32_t position_ = 0; // record positions are 32-bit: so is their count
     long findings_ = 0;
     bool unreadable_ = false;
@@ -375,24 +388,40 @@ private:
     std::string out_;
 };
 
-int lint(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        std::fprintf(stderr, "usage: qpk lint FILE...\n");
-        return qpk::kExitUsage;
-    }
+int lint(const qpk::Invocation& in) {
     bool unreadable = false, findings = false;
-    for (const std::string& path : args) {
-        const int result = FileLint(path).run();
-        unreadable |= result == kExitUnreadable;
-        findings |= result == kExitFindings;
+    {
+        std::optional<qpk::JsonStream> json;
+        if (in.json) json.emplace().open(qpk::Json::object(), "files");
+        for (const std::string& path : in.args) {
+            const int result = FileLint(path, json ? &*json : nullptr).run();
+            unreadable |= result == kExitUnreadable;
+            findings |= result == kExitFindings;
+        }
+        if (json) json->close();
     }
     std::fflush(stdout);
     if (unreadable) return kExitUnreadable;
     return findings ? kExitFindings : qpk::kExitOk;
 }
 
-const qpk::Registrar lintCommand(
-    {"lint", "lint FILE...",
-     "check the packages by the editor's rules and for repeated names and Class IDs", lint});
+const qpk::Registrar lintCommand({
+    .name = "lint",
+    .summary = "check the packages by the editor's rules and for repeated names and Class IDs",
+    .description =
+        "Checks a library before it is published, by the rules the editor applies when its "
+        "windows close: a package without a Component Section, or with a blank name or prefix; "
+        "a section whose Class ID is 0; a net without a name or without a pin. It also finds a "
+        "section that repeats the Class ID and the pin number changes of an earlier section of "
+        "its package, and a display name that an earlier package of the same file already "
+        "shows.\n\n"
+        "Each finding is one line, FILE: package N \"NAME\": message, with N the package's "
+        "position as qpk find prints it and NAME its display name. Exits with 0 when every file "
+        "is clean, 1 with findings and 2 when a file or a package cannot be read (named on "
+        "standard error; the other packages and files are still checked).",
+    .arguments = {{"FILE", "a package file", qpk::kFile | qpk::kRepeated}},
+    .json = true,
+    .run = lint,
+});
 
 } // namespace

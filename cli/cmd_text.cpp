@@ -106,15 +106,9 @@ private:
     ProgressBar bar_;
 };
 
-int usage(const char* line) {
-    std::fprintf(stderr, "usage: qpk %s\n", line);
-    return qpk::kExitUsage;
-}
-
-int runImport(const std::vector<std::string>& args) {
-    if (args.size() != 2) return usage("import TEXT OUT.qpk");
-    const std::string& textPath = args[0];
-    const std::string& outPath = args[1];
+int runImport(const qpk::Invocation& in) {
+    const std::string& textPath = in.args[0];
+    const std::string& outPath = in.args[1];
     if (FSpSameFile(FSSpec::fromPath(textPath), FSSpec::fromPath(outPath))) {
         qpk::reportError(outPath, "You cannot replace the original file!");
         return qpk::kExitBadInput;
@@ -187,10 +181,9 @@ OSErr exportToStandardOutput(RecordFile& records) {
     return err != noErr ? err : scanned;
 }
 
-int runExport(const std::vector<std::string>& args) {
-    if (args.size() != 2) return usage("export IN.qpk OUT.txt|-");
-    const std::string& inPath = args[0];
-    const std::string& textPath = args[1];
+int runExport(const qpk::Invocation& in) {
+    const std::string& inPath = in.args[0];
+    const std::string& textPath = in.args[1];
     std::unique_ptr<RecordFile> records;
     OSErr err = RecordFile::open(inPath, FilePerm::readOnly, &records);
     if (err != noErr) {
@@ -225,11 +218,27 @@ int runExport(const std::vector<std::string>& args) {
     return qpk::kExitOk;
 }
 
-const qpk::Registrar importCommand({"import", "import TEXT OUT.qpk",
-                                    "convert a text file of packages into a new package file",
-                                    runImport});
-const qpk::Registrar exportCommand({"export", "export IN.qpk OUT.txt|-",
-                                    "write every valid package as text (-: to standard output)",
-                                    runExport});
+const qpk::Registrar importCommand({
+    .name = "import",
+    .summary = "convert a text file of packages into a new package file",
+    .description =
+        "Converts a text file of packages (the layout export writes) into a new package file, "
+        "replacing a file of that name. A problem in the text is reported as FILE:LINE: MESSAGE "
+        "and the line; the import goes on past those it can, and stops at the others, keeping "
+        "the packages written before.",
+    .arguments = {{"TEXT", "the text file of packages", qpk::kFile},
+                  {"OUT.qpk", "the package file to make", qpk::kFile}},
+    .run = runImport,
+});
+
+const qpk::Registrar exportCommand({
+    .name = "export",
+    .summary = "write every valid package as text (-: to standard output)",
+    .description = "Writes every valid package as text, in the layout import reads; - for "
+                   "OUT.txt writes it to standard output, as git's textconv driver wants it.",
+    .arguments = {{"IN.qpk", "the package file", qpk::kFile},
+                  {"OUT.txt", "the text file to write, or - for standard output", qpk::kFile}},
+    .run = runExport,
+});
 
 } // namespace

@@ -1,5 +1,7 @@
-// qpk: the command-line tool for librarians' scripts and CI.
+// qpk: the command-line tool for librarians' scripts and CI. main finds the command by its name,
+// reads its arguments and options by its entry (cli/Parse.cpp) and runs it.
 #include "cli/Command.h"
+#include "cli/Parse.h"
 #include "model/RecordFile.h"
 #include "toolbox/core/StringTable.h"
 
@@ -16,10 +18,35 @@ static std::vector<Command>& table() {
 }
 
 void registerCommand(const Command& command) {
-    table().push_back(command);
+    auto& t = table();
+    t.insert(std::upper_bound(t.begin(), t.end(), command,
+                              [](const Command& a, const Command& b) {
+                                  return std::strcmp(a.name, b.name) < 0;
+                              }),
+             command);
 }
+
 const std::vector<Command>& commands() {
     return table();
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& c : table())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+bool Invocation::has(const char* option) const {
+    return std::any_of(options.begin(), options.end(),
+                       [&](const auto& o) { return o.first == option; });
+}
+
+std::string Invocation::value(const char* option) const {
+    for (const auto& [name, value] : options)
+        if (name == option) return value;
+    for (const Option& o : command->options)
+        if (o.name == std::string_view(option) && !o.choices.empty()) return o.choices.front();
+    return "";
 }
 
 std::string errorWords(OSErr err) {
@@ -42,42 +69,51 @@ void reportError(const std::string& file, const std::string& message) {
     std::fprintf(stderr, "qpk: %s: %s\n", file.c_str(), message.c_str());
 }
 
+int fail(const std::string& file, const std::string& message) {
+    reportError(file, message);
+    return kExitBadInput;
+}
+
+int usageError(const Command& c, const std::string& message) {
+    std::fprintf(stderr, "qpk: %s: %s\nusage: qpk %s\n", c.name, message.c_str(),
+                 usageLine(c).c_str());
+    return kExitUsage;
+}
+
 bool stderrIsTerminal() {
     return isatty(fileno(stderr)) != 0;
 }
 
 } // namespace qpk
 
-static int usage() {
-    std::vector<qpk::Command> sorted = qpk::commands();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
-    std::fprintf(stderr, "usage: qpk COMMAND ARGS...\n       qpk --version\n\n");
-    for (const auto& c : sorted) {
-        // A usage too long for its column puts the summary under it.
-        if (std::strlen(c.usage) > 28)
-            std::fprintf(stderr, "  qpk %s\n%35s", c.usage, "");
-        else
-            std::fprintf(stderr, "  qpk %-28s ", c.usage);
-        std::fprintf(stderr, "%s\n", c.summary);
-    }
-    return qpk::kExitUsage;
-}
-
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const std::string name = argv[1];
-    if (name == "-h" || name == "--help" || name == "help") {
-        usage();
-        return qpk::kExitOk;
+    using namespace qpk;
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        std::fputs(helpText(nullptr).c_str(), stderr);
+        return kExitUsage;
     }
-    if (name == "--version" || name == "version") {
-        std::printf("qpk %s\n", OK_VERSION);
-        return qpk::kExitOk;
+    // The program's own options stand for the commands of the same name.
+    std::string name = words[0];
+    if (name == "__complete") return complete({words.begin() + 1, words.end()});
+    if (name == "-h" || name == "--help") name = "help";
+    if (name == "--version") name = "version";
+    const Command* c = findCommand(name);
+    if (!c) {
+        std::fprintf(stderr, "qpk: unknown command '%s'\n\n%s", name.c_str(),
+                     helpText(nullptr).c_str());
+        return kExitUsage;
     }
-    for (const auto& c : qpk::commands()) {
-        if (name == c.name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    Invocation in;
+    std::string error;
+    switch (parseInvocation(*c, {words.begin() + 1, words.end()}, &in, &error)) {
+    case ParseResult::help:
+        std::fputs(helpText(c).c_str(), stdout);
+        return kExitOk;
+    case ParseResult::error:
+        return usageError(*c, error);
+    case ParseResult::ok:
+        break;
     }
-    std::fprintf(stderr, "qpk: unknown command '%s'\n", name.c_str());
-    return usage();
+    return c->run(in);
 }

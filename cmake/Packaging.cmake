@@ -13,16 +13,7 @@ set(OK_APPSTREAM_ID org.ortix.kelvane)
 # No licence has been granted for the program: it is marked proprietary until one is.
 set(OK_LICENSE_SPDX LicenseRef-proprietary)
 
-# The release date is the last commit's, so that building the same sources twice gives the same
-# metadata (SOURCE_DATE_EPOCH, when set, wins; outside a git checkout it is today).
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                  OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                  RESULT_VARIABLE git_failed ERROR_QUIET)
-  if(NOT git_failed AND commit_time)
-    set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
-  endif()
-endif()
+# The release date is the last commit's: SOURCE_DATE_EPOCH, set in the top CMakeLists.txt.
 string(TIMESTAMP OK_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP OK_RELEASE_YEAR "%Y" UTC)
 string(TIMESTAMP OK_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Times qpk as whole processes, each figure beside a reference measured in the same run on the
 # same data: import against sqlite3 .import of the same lines and against cp of the text; list
-# against cat of the package file and against a sqlite3 SELECT of the same names; export against
-# cp of its output. Each figure is the median wall time of RUNS runs (at least 5), printed beside
-# its reference, the ratio and the target it is held to.
+# against cat of the package file and against a sqlite3 SELECT of the same names, list --json
+# against sqlite3's JSON of that SELECT; export against cp of its output. Each figure is the
+# median wall time of RUNS runs (at least 5), printed beside its reference, the ratio and the
+# target it is held to.
 #
 #   scripts/bench-cli.sh [BUILD] [PACKAGES] [RUNS]     defaults: build 1000000 7
 #
@@ -60,8 +61,10 @@ sqlite_import() {
 }
 cp_text() { cp "$text" "$copy"; }
 qpk_list() { "$qpk" list "$pkg" >/dev/null; }
+qpk_list_json() { "$qpk" list --json "$pkg" >/dev/null; }
 cat_package() { cat "$pkg" >/dev/null; }
 sqlite_select() { sqlite3 "$names_db" 'SELECT name FROM names' >/dev/null; }
+sqlite_select_json() { sqlite3 -json "$names_db" 'SELECT name FROM names' >/dev/null; }
 qpk_export() { "$qpk" export "$pkg" "$out"; }
 cp_output() { cp "$out" "$copy"; }
 
@@ -85,6 +88,8 @@ t_cp_text=$(median_ms 'rm -f "$copy"' cp_text)
 t_list=$(median_ms : qpk_list)
 t_cat=$(median_ms : cat_package)
 t_select=$(median_ms : sqlite_select)
+t_list_json=$(median_ms : qpk_list_json)
+t_select_json=$(median_ms : sqlite_select_json)
 t_export=$(median_ms 'rm -f "$out"' qpk_export)
 t_cp_out=$(median_ms 'rm -f "$copy"' cp_output)
 
@@ -93,12 +98,13 @@ t_cp_out=$(median_ms 'rm -f "$copy"' cp_output)
 row() { # what, ms, reference name, reference ms, bound, target text
     awk -v w="$1" -v t="$2" -v r="$3" -v rt="$4" -v b="$5" -v target="$6" \
         'BEGIN { ratio = t / rt; mark = ratio < b ? "ok" : "MISSED"
-                 printf "%-8s %9.1f ms   %-32s %9.1f ms   %6.2fx   %-22s %s\n", w, t, r, rt, ratio,
+                 printf "%-11s %9.1f ms   %-32s %9.1f ms   %6.2fx   %-22s %s\n", w, t, r, rt, ratio,
                      target, mark }'
 }
-printf '%-8s %12s   %-32s %12s   %7s   %-22s %s\n' command qpk reference reference ratio target met
+printf '%-11s %12s   %-32s %12s   %7s   %-22s %s\n' command qpk reference reference ratio target met
 row "import" "$t_import" "sqlite3 .import of the lines" "$t_sqlite_import" 1 "faster than sqlite3"
 row "import" "$t_import" "cp of the text" "$t_cp_text" 10 "within 10x of cp"
 row "list" "$t_list" "cat of the package file" "$t_cat" 5 "within 5x of cat"
 row "list" "$t_list" "sqlite3 SELECT name FROM names" "$t_select" 1 "faster than sqlite3"
+row "list --json" "$t_list_json" "sqlite3 -json SELECT name" "$t_select_json" 3 "within 3x of sqlite3"
 row "export" "$t_export" "cp of the exported text" "$t_cp_out" 4 "within 4x of cp"

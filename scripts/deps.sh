@@ -3,8 +3,8 @@
 # `deps.sh deb` adds those that `make deb` and `make test-deb` need (the README says why).
 set -euo pipefail
 PKGS=(cmake g++ make qt6-base-dev fonts-liberation bison libgtest-dev libbenchmark-dev
-      clang libclang-rt-14-dev clang-format sqlite3 xvfb xauth xdotool openbox x11-utils
-      python3)
+      libcli11-dev nlohmann-json3-dev help2man clang libclang-rt-14-dev clang-format sqlite3
+      xvfb xauth xdotool openbox x11-utils python3)
 if [ "${1:-}" = deb ]; then
     PKGS+=(dpkg-dev file lintian appstream desktop-file-utils shared-mime-info xdg-utils
            libfile-mimeinfo-perl libglib2.0-bin)

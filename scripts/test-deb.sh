@@ -104,6 +104,12 @@ for completion in $(dpkg -L "$pkg" | grep '^/usr/share/bash-completion/completio
         fail "$completion does not register a completion for ${completion##*/}"
 done
 
+step "qpk's completion asks the installed qpk, whose manual page is installed"
+got=$(bash -c '. /usr/share/bash-completion/completions/qpk && COMP_WORDS=(qpk he) COMP_CWORD=1 &&
+               _qpk && echo "${COMPREPLY[*]}"')
+[ "$got" = help ] || fail "the completion of 'qpk he' is '$got'"
+[ -f /usr/share/man/man1/qpk.1.gz ] || fail "qpk has no manual page"
+
 step "the editor, started as its desktop entry says, on the installed sample"
 exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$entry")
 [ "${exec_line#* }" = "%F" ] || fail "the entry's Exec does not take files: $exec_line"

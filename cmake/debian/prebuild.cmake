@@ -1,8 +1,7 @@
 # Run by CPack in its staging folder before the .deb is made, to finish what `cmake --install`
 # left as a developer's install wants it: strips the programs of their symbols and of the
 # sections that only name the compiler; adds the Debian copyright and changelog; compresses the
-# changelog and every manual page (gzip -9n). While qpk has no manual page, a lintian override
-# says that this is known.
+# changelog and every manual page (gzip -9n).
 set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(doc "${root}/share/doc/${CPACK_PACKAGE_NAME}")
 
@@ -20,11 +19,6 @@ endforeach()
 
 file(COPY ${CPACK_OK_DEBIAN_DOCS} DESTINATION "${doc}"
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-set(overrides "${root}/share/lintian/overrides/${CPACK_PACKAGE_NAME}")
-if(NOT EXISTS "${root}/share/man/man1/qpk.1" AND NOT EXISTS "${root}/share/man/man1/qpk.1.gz")
-  file(WRITE "${overrides}" "# qpk's manual page is made from its help text, which is still to come.\n"
-                            "no-manual-page [usr/bin/qpk]\n")
-endif()
 file(GLOB_RECURSE pages "${root}/share/man/*")
 list(FILTER pages EXCLUDE REGEX "\\.gz$")
 foreach(f IN LISTS pages ITEMS "${doc}/changelog")

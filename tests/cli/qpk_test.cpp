@@ -1,16 +1,23 @@
 // qpk run as a program: outputs, messages and exit codes of list, show, check, stats and find,
-// and import with export, to a file, to standard output and as git's textconv driver.
+// and import with export, to a file, to standard output and as git's textconv driver; the
+// conventions every command keeps (help, usage errors, --), JSON, the manual page, the bash
+// completion and qpk new.
 #include "model/RecordFileFormat.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 
 #include <cctype>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace test_support;
+using nlohmann::json;
 
 namespace {
 
@@ -42,18 +49,24 @@ struct QpkTool : ScratchTest {
 
 using QpkInspect = QpkTool;
 
-// Wrong argument counts: exit code 2 and the usage line.
+// Wrong arguments or options: exit code 2, nothing on stdout, "qpk: COMMAND: why" and the usage
+// line on stderr.
 class QpkUsage : public QpkTool, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(QpkUsage, ExitsWithTwo) {
     const QpkRun r = qpk(GetParam());
+    const std::string command(GetParam(), std::strcspn(GetParam(), " "));
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.rfind("usage: qpk ", 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("qpk: " + command + ": ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\nusage: qpk " + command), std::string::npos) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, QpkUsage,
                          ::testing::Values("list", "show x.qpk", "check a b", "stats", "import t",
-                                           "export a b c", "find x.qpk", "find x.qpk T --mode up"),
+                                           "export a b c", "find x.qpk", "find x.qpk T --mode up",
+                                           "find x.qpk -T", "find x.qpk ''", "stats x.qpk --all",
+                                           "new", "lint", "help nosuch", "version x"),
                          [](const auto& info) {
                              std::string name = info.param;
                              for (char& c : name)
@@ -240,7 +253,6 @@ TEST_F(QpkInspect, FindPrintsPositionsNamesAndClassIds) {
         EXPECT_EQ(r.status, row.status) << row.args << r.err;
         EXPECT_EQ(r.out, row.out) << row.args;
     }
-    EXPECT_NE(qpk("help").err.find("qpk find FILE TEXT [--class]"), std::string::npos);
 
     QpkRun r = qpk("find " + dir + "/missing.qpk x");
     EXPECT_EQ(r.status, 2);
@@ -384,4 +396,196 @@ TEST_F(QpkTool, TheLockOfAnotherProcess) {
     EXPECT_EQ(r.out, path + ": nothing to recover\n");
     EXPECT_EQ(qpk("import " + text.path + " " + path).status, 0);
     EXPECT_EQ(qpk("list " + path).out, "NEW\n");
+}
+
+// Help on stdout with exit code 0, the same by every way of asking; qpk alone prints it on
+// stderr as a usage error; -- makes "--help" and "-5" arguments.
+TEST_F(QpkTool, HelpVersionAndTheEndOfOptions) {
+    const QpkRun program = qpk("help");
+    EXPECT_EQ(program.status, 0);
+    EXPECT_EQ(program.out.rfind("Usage: qpk COMMAND [ARGUMENT]... [OPTION]...\n", 0), 0u);
+    for (const char* same : {"--help", "-h"})
+        EXPECT_EQ(qpk(same).out, program.out) << same;
+    const QpkRun none = qpk("");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, program.out);
+
+    const QpkRun find = qpk("help find");
+    EXPECT_EQ(find.status, 0);
+    EXPECT_EQ(find.out.rfind("Usage: qpk find FILE TEXT [--class] [--mode "
+                             "contains|begins|ends|matches] [--json]\n",
+                             0),
+              0u);
+    for (const char* same : {"find --help", "find -h", "--help find", "find x.qpk T --help"}) {
+        const QpkRun r = qpk(same);
+        EXPECT_EQ(r.status, 0) << same;
+        EXPECT_EQ(r.out, find.out) << same;
+    }
+    for (const char* version : {"--version", "version"})
+        EXPECT_EQ(qpk(version).out, "qpk " OK_VERSION "\n");
+
+    std::vector<UniqueHandle> images;
+    images.push_back(packageImage("--help", {-5}));
+    writeRecordFile(path, images);
+    EXPECT_EQ(qpk("find " + path + " --class -- -5").out, "1\t--help\t-5\n");
+    EXPECT_EQ(qpk("find " + path + " -- --help").out, "1\t--help\n");
+}
+
+// The manual page holds each command of the help, with its usage line and every argument and
+// option its help lists, and no command the help does not.
+TEST_F(QpkTool, TheManualPageFollowsTheHelp) {
+    std::string man = readText(QPK_MANUAL);
+    for (const char* roff : {"\\-", "\\fB", "\\fI", "\\fR", "\\,", "\\/"})
+        for (std::size_t at; (at = man.find(roff)) != std::string::npos;)
+            man.replace(at, std::strlen(roff), roff[1] == '-' ? "-" : "");
+    int commands = 0;
+    std::istringstream list(qpk("help").out);
+    std::string line;
+    while (std::getline(list, line) && line != "Commands:") {
+    }
+    while (std::getline(list, line) && !line.empty()) {
+        if (line[2] == ' ') continue; // a summary's second line
+        ++commands;
+        const std::string name = line.substr(2, line.find(' ', 2) - 2);
+        std::istringstream help(qpk("help " + name).out);
+        std::getline(help, line);
+        EXPECT_NE(man.find(".SS \"qpk " + line.substr(11) + ":\""), std::string::npos) << line;
+        while (std::getline(help, line)) {
+            if (line.rfind("  ", 0) != 0 || line[2] == ' ' || line.find("--help") != line.npos)
+                continue; // not the row of an argument or an option
+            EXPECT_NE(man.find("\n" + line.substr(2, line.find("  ", 2) - 2) + "\n"),
+                      std::string::npos)
+                << name << ": " << line;
+        }
+    }
+    std::size_t sections = 0;
+    for (std::size_t at = 0; (at = man.find(".SS \"qpk ", at)) != std::string::npos; ++at)
+        ++sections;
+    EXPECT_GT(commands, 10);
+    EXPECT_EQ(sections, std::size_t(commands));
+}
+
+// The bash completion asks qpk what fits where.
+TEST_F(QpkTool, BashCompletion) {
+    writeBytes(dir + "/lib.qpk", {});
+    const struct {
+        const char* line;
+        const char* offered;
+    } rows[] = {
+        {"he", "help"},
+        {"l", "lint list"},
+        {"--v", "--version"},
+        {"find --m", "--mode"},
+        {"find lib.qpk X --mode b", "begins"},
+        {"find li", "lib.qpk"},
+        {"show lib.qpk ", ""}, // a package name
+        {"help fi", "find"},
+        {"find -- --", ""}, // a file name
+    };
+    for (const auto& row : rows) {
+        std::string words;
+        int count = 0;
+        std::istringstream in(row.line);
+        for (std::string w; in >> w; ++count)
+            words += " '" + w + "'";
+        if (std::string(row.line).ends_with(' ')) {
+            words += " ''";
+            ++count;
+        }
+        const std::string script = "cd " + dir + " && . " + QPK_COMPLETION + " && COMP_WORDS=(" +
+                                   QPK_PATH + words + ") COMP_CWORD=" + std::to_string(count) +
+                                   "; _qpk; echo \"${COMPREPLY[*]}\"";
+        const std::string cmd = "bash -c '" + std::regex_replace(script, std::regex("'"), "'\\''") +
+                                "' >" + dir + "/out";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << row.line;
+        EXPECT_EQ(readText(dir + "/out"), std::string(row.offered) + "\n") << row.line;
+    }
+}
+
+// qpk new makes the empty file File > New makes (worked out byte by byte in empty.hex), and
+// never replaces a file.
+TEST_F(QpkTool, NewMakesAnEmptyFileAndReplacesNone) {
+    QpkRun r = qpk("new " + path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(path), readBytes(OK_TEST_DATA_DIR "/recordfile/empty.qpk"));
+    writeBytes(path, {'k', 'e', 'e', 'p'});
+    r = qpk("new " + path);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qpk: " + path + ": File already exists.\n");
+    EXPECT_EQ(readText(path), "keep");
+    r = qpk("new " + dir + "/none/lib.qpk");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qpk: " + dir + "/none/lib.qpk: File not found.\n");
+}
+
+// The JSON of a file written by hand, "@" standing for its path.
+json expected(const std::string& text, const std::string& path) {
+    return json::parse(std::regex_replace(text, std::regex("@"), path));
+}
+
+// A library made by hand as text: names over 17 characters and of bytes above 127 (the micro
+// sign and, in the code page, the euro sign), a negative Class ID, nets, a repeated name.
+TEST_F(QpkTool, JsonOfAHandMadeLibrary) {
+    TempFile text("SOIC8,U,SO,8,50\r\t\\GND,4\r\t\\VCC,8,9\r\t5,1\t2,3\r"
+                  "DIODE\xB5\x80_SOD123_LONG,D,SOD\r\t-5,2\t1,2\t2,1\r\t7,0\r"
+                  "SOIC8,U,SO\r\t6,0\r");
+    ASSERT_EQ(qpk("import " + text.path + " " + path).status, 0);
+    const struct {
+        const char* command;
+        std::string args;
+        int status;
+        const char* out;
+    } rows[] = {
+        {"list", "", 0, R"({"file": "@", "packages": [
+            {"position": 1, "name": "SOIC8", "displayName": "SOIC8"},
+            {"position": 2, "name": "DIODEµ€_SOD123_LONG", "displayName": "DIODEµ€_SOD123_LO"},
+            {"position": 3, "name": "SOIC8", "displayName": "SOIC8"}]})"},
+        {"show", "SOIC8", 0, R"({"file": "@", "package": {"position": 1,
+            "name": "SOIC8", "prefix": "U", "shape": "SO", "p1": "8", "p2": "50", "p3": "",
+            "sections": [{"classId": 5, "pinChanges": [["2", "3"]]}],
+            "nets": [{"name": "GND", "pins": ["4"]}, {"name": "VCC", "pins": ["8", "9"]}]}})"},
+        {"show", "'DIODE\xB5\x80_SOD123_LONG'", 0, R"({"file": "@", "package": {"position": 2,
+            "name": "DIODEµ€_SOD123_LONG", "prefix": "D", "shape": "SOD", "p1": "", "p2": "",
+            "p3": "", "sections": [{"classId": -5, "pinChanges": [["1", "2"], ["2", "1"]]},
+                                   {"classId": 7, "pinChanges": []}],
+            "nets": []}})"},
+        {"find", "--class -- -5", 0, R"({"file": "@", "matches": [
+            {"position": 2, "displayName": "DIODEµ€_SOD123_LO", "classId": -5}]})"},
+        {"find", "nothing", 1, R"({"file": "@", "matches": []})"},
+        {"lint", "", 1, R"({"files": [{"file": "@", "findings": [{"position": 3,
+            "displayName": "SOIC8", "message": "duplicate name, also package 1"}]}]})"},
+        {"check", "", 0, R"({"file": "@", "faultCount": 0, "faults": [], "journal": null})"},
+    };
+    for (const auto& row : rows) {
+        const QpkRun r = qpk(std::string(row.command) + " --json " + path + " " + row.args);
+        EXPECT_EQ(r.status, row.status) << row.command << row.args << r.err;
+        EXPECT_EQ(json::parse(r.out), expected(row.out, path)) << row.command << row.args;
+    }
+}
+
+// The sample library as its text (examples/sample.txt) says: 48 packages, 83 section lines,
+// 40 net lines, 38 Class IDs; the 22nd package, 74LS00_DIP14, a quad gate.
+TEST_F(QpkTool, JsonOfTheSampleLibrary) {
+    json stats = json::parse(qpk("stats --json " QPK_SAMPLE).out);
+    stats.erase("size");
+    EXPECT_EQ(stats, expected(R"({"file": "@", "formatVersion": "1.2", "oldLayout": false,
+        "records": 50, "packages": 48, "componentSections": 83, "hiddenConnections": 40,
+        "freeBlocks": 0, "freeBytes": 0, "unlistedFreeBlocks": 0, "slackBytes": 0,
+        "classIndex": "current", "classIndexEntries": 38, "faultCount": 0})",
+                              QPK_SAMPLE));
+    EXPECT_EQ(json::parse(qpk("show " QPK_SAMPLE " 74LS00_DIP14 --json").out),
+              expected(R"({"file": "@", "package": {"position": 22, "name": "74LS00_DIP14",
+        "prefix": "U", "shape": "VDIP", "p1": "14", "p2": "300", "p3": "", "sections": [
+            {"classId": 7400, "pinChanges": [["1", "1"], ["2", "2"], ["3", "3"]]},
+            {"classId": 7400, "pinChanges": [["1", "4"], ["2", "5"], ["3", "6"]]},
+            {"classId": 7400, "pinChanges": [["1", "9"], ["2", "10"], ["3", "8"]]},
+            {"classId": 7400, "pinChanges": [["1", "12"], ["2", "13"], ["3", "11"]]}],
+        "nets": [{"name": "VCC", "pins": ["14"]}, {"name": "GND", "pins": ["7"]}]}})",
+                       QPK_SAMPLE));
+    const json list = json::parse(qpk("list --json " QPK_SAMPLE).out);
+    EXPECT_EQ(list["packages"].size(), 48u);
+    EXPECT_EQ(list["packages"][21], json::parse(R"({"position": 22, "name": "74LS00_DIP14",
+        "displayName": "74LS00_DIP14"})"));
+    EXPECT_EQ(json::parse(qpk("lint --json " QPK_SAMPLE).out),
+              expected(R"({"files": [{"file": "@", "findings": []}]})", QPK_SAMPLE));
 }

@@ -1,3 +1,4 @@
+#include "toolbox/core/CodePage.h"
 #include "toolbox/core/FieldText.h"
 #include "toolbox/core/StringTable.h"
 #include "toolbox/core/Strings.h"
@@ -20,6 +21,20 @@ TEST(Strings, NaturalOrder) {
     std::sort(titles.begin(), titles.end(),
               [](const auto& a, const auto& b) { return NaturalCompare(a, b) < 0; });
     EXPECT_EQ(titles, (std::vector<std::string>{"abc", "PKG1", "Pkg2", "pkg02b", "pkg10"}));
+}
+
+// Every byte is its own character and comes back from it: text goes to Unicode and back whole.
+TEST(Strings, CodePage) {
+    std::vector<char16_t> seen;
+    for (int b = 0; b < 256; ++b) {
+        seen.push_back(CodePageChar(static_cast<unsigned char>(b)));
+        EXPECT_EQ(CodePageByte(seen.back()), b);
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+    EXPECT_EQ(CodePageByte(0x2603), -1); // a snowman has no byte
+    // A, the euro sign, an unassigned byte, y-diaeresis at 0x9F and e-acute.
+    EXPECT_EQ(CodePageToUtf8("A\x80\x81\x9F\xE9"), "A\u20AC\u0081\u0178\u00E9");
 }
 
 TEST(Strings, LengthPrefixedUtilities) {

@@ -1,5 +1,6 @@
 // Drawing into the current port's backing image with one long-lived QPainter per port.
 #include "toolbox/gui/Quickdraw.h"
+#include "toolbox/core/CodePage.h"
 #include "toolbox/gui/HostPrivate.h"
 #include <QApplication>
 #include <QCursor>
@@ -151,27 +152,17 @@ std::uint32_t ColorCodeToRGB(ColorCode c) {
     return toQColor(c).rgb() & 0xFFFFFF;
 }
 
-namespace {
-constexpr char16_t kCodePage80[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-} // namespace
-
 QString ToHostText(const char* text, std::int32_t length) {
     if (!text) return QString();
     if (length < 0) length = static_cast<std::int32_t>(std::strlen(text));
-    QString s = QString::fromLatin1(text, length);
-    for (QChar& c : s)
-        if (c.unicode() >= 0x80 && c.unicode() < 0xA0) c = QChar(kCodePage80[c.unicode() - 0x80]);
+    QString s(length, Qt::Uninitialized);
+    for (std::int32_t i = 0; i < length; ++i)
+        s[i] = QChar(CodePageChar(static_cast<unsigned char>(text[i])));
     return s;
 }
 
 int FromHostChar(char16_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u < 0x100)) return u;
-    for (int i = 0; i < 32; ++i)
-        if (kCodePage80[i] == u) return 0x80 + i;
-    return -1;
+    return CodePageByte(u);
 }
 
 QByteArray FromHostText(const QString& s) {
