@@ -1,29 +1,17 @@
 // qpk lint run as a program: the finding lines of each kind of fault, exit codes over several
 // files, and a file or package that cannot be read.
 #include "model/ByteOrder.h"
-#include "tests/support/Files.h"
+#include "tests/cli/QpkRun.h"
 #include "tests/support/Library.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 using namespace test_support;
 
 namespace {
 
-struct LintRun {
-    int status;
-    std::string out, err;
-};
-
-struct QpkLint : ScratchTest {
-    LintRun lint(const std::string& files) {
-        const std::string cmd =
-            std::string(QPK_PATH) + " lint " + files + " >" + dir + "/out 2>" + dir + "/err";
-        const int rc = std::system(cmd.c_str());
-        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readText(dir + "/out"),
-                readText(dir + "/err")};
-    }
+struct QpkLint : QpkTest {
+    QpkRun lint(const std::string& files) { return qpk("lint " + files); }
 };
 
 // An image laid out by hand in host order, so that it can hold what the editor never stores:
@@ -84,7 +72,7 @@ TEST_F(QpkLint, OneLinePerFinding) {
     writeRecordFile(path, images);
 
     const std::string p = path + ": package ";
-    const LintRun r = lint(path);
+    const QpkRun r = lint(path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, p + "2 \"Unnamed Package\": " + k1311 + "\n" + //
@@ -122,7 +110,7 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     writeRecordFile(faulty, images);
     const std::string finding = faulty + ": package 1 \"SOIC8\": " + k1310 + "\n";
 
-    LintRun r = lint(clean);
+    QpkRun r = lint(clean);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
 
@@ -132,16 +120,12 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     EXPECT_EQ(r.out, finding);
     EXPECT_EQ(r.err, "");
 
-    r = lint(dir + "/missing.qpk " + faulty);
+    writeBytes(dir + "/text.qpk", {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
+    r = lint(dir + "/missing.qpk " + faulty + " " + dir + "/text.qpk");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, finding);
-    EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\n");
-
-    writeBytes(dir + "/text.qpk", {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    r = lint(dir + "/text.qpk " + clean);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "qpk: " + dir + "/text.qpk: Bad file signature.\n");
+    EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\nqpk: " + dir +
+                         "/text.qpk: Bad file signature.\n");
 }
 
 // A package whose image does not fit its record is named on stderr; the packages after it are
@@ -159,7 +143,7 @@ TEST_F(QpkLint, AnUnreadablePackageIsReportedAndPassed) {
     putBE16(b.data() + at[101] + 2, 40); // 40 nets in an image that holds none
     writeBytes(path, b);
 
-    const LintRun r = lint(path);
+    const QpkRun r = lint(path);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, path + ": package 101 \"A\": " + k1310 + "\n" + path +
                          ": package 103 \"C\": " + k1310 + "\n" + path +
