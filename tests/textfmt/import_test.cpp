@@ -1,5 +1,6 @@
 // The text import: the input/expected pairs of tests/data/textfmt (every message there is the
-// string table's text, compared exactly), and the ways an import fails.
+// string table's text, compared exactly), and a store that fails. (A read that fails is in the
+// pieces test's sweep over every file call.)
 #include "tests/support/Files.h"
 #include "tests/support/Import.h"
 #include "toolbox/core/StringTable.h"
@@ -115,21 +116,4 @@ TEST(TextImport, AFailingStoreKeepsWhatWasStored) {
         EXPECT_EQ(run.reporter.errors[0].lineNumber, 5);
         EXPECT_EQ(run.reporter.errors[0].lineText, "P3,U,S");
     }
-}
-
-TEST(TextImport, AFailingReadKeepsWhatWasComplete) {
-    // A failing read mid-text is a file error too; what was complete before stays stored.
-    std::string big;
-    for (int i = 0; i < 100; ++i)
-        big += "P" + std::to_string(i) + ",U,S\r\t1,0\r";
-    TempFile text(big);
-    ImportRun run;
-    {
-        ScopedFileFault fault(failingCall(FileCall::read, 3));
-        run.result = importText(text.path, run.sink, &run.reporter);
-    }
-    EXPECT_EQ(run.result.code, kImportErrorShown);
-    EXPECT_EQ(run.reporter.fileErrors, std::vector<OSErr>{FileFault::ioErrFail});
-    EXPECT_GT(run.sink.images.size(), 0u);
-    EXPECT_LT(run.sink.images.size(), 100u);
 }
