@@ -4,7 +4,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace test_support;
@@ -55,64 +54,31 @@ TEST_F(PackageFileIO, OpenReadsTheListInFileOrder) {
     EXPECT_EQ(e->image, nullptr);
     EXPECT_FALSE(isModified(f));
     disposePackageFile(f);
-
-    // Failures leave nothing behind.
-    const std::size_t before = entriesInUse();
-    writeBytes(path, {'T', 'E', 'X', 'T', '\n', '\n', '\n'});
-    f = reinterpret_cast<PackageFile*>(1);
-    EXPECT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), badSignatureErr);
-    EXPECT_EQ(f, nullptr);
-    EXPECT_EQ(entriesInUse(), before);
 }
 
-TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
-    makeFile({"P1", "P2", "P3"});
+// What a save writes and leaves is the fault safety test's session; here, what it keeps in
+// memory: a Package without a section is not written and stays as it was, a written one loses
+// its image until it is asked for again.
+TEST_F(PackageFileIO, SaveKeepsWhatItCannotWrite) {
+    makeFile({"P1", "P2"});
     PackageFile* f = open();
-    const std::uint32_t oldP2 = f->packages->next->recordId;
-
-    // Change P2, delete P1, add P4 at the end, and add an invalid Package (no section).
-    PackageEntry* p1 = f->packages;
-    PackageEntry* p2 = p1->next;
-    ASSERT_EQ(
-        setImage(p2, packageImage("P2", {4, 6}, "changed").release(), ImageState::modified, 0),
-        noErr);
-    EXPECT_TRUE(p2->flags & kModified);
-    removeEntry(f, p1);
-    discardEntry(f, p1);
-    PackageEntry* p4 = newEntry("P4", packageImage("P4", {6}).release(), 0, ImageState::modified);
-    insertEntryAfter(f, p2->next, p4);
+    PackageEntry* p2 = f->packages->next;
+    ASSERT_EQ(setImage(p2, packageImage("P2", {6}).release(), ImageState::modified, 0), noErr);
     PackageRecord empty;
     setPackageField(empty, kFieldPackageName, "Nothing");
     UniqueHandle invalid;
     ASSERT_EQ(flattenPackage(empty, &invalid), noErr);
     PackageEntry* bad = newEntry("Nothing", invalid.release(), 0, ImageState::modified);
-    insertEntryAfter(f, p4, bad);
-    EXPECT_TRUE(isModified(f));
+    insertEntryAfter(f, p2, bad);
 
     ASSERT_EQ(savePackageFile(f), noErr);
     EXPECT_FALSE(isModified(f));
-    EXPECT_EQ(f->discards, nullptr);
-    EXPECT_NE(p2->recordId, oldP2);
-    EXPECT_EQ(p2->image, nullptr); // purged after the save
-    EXPECT_EQ(bad->recordId, 0u);  // not written
+    EXPECT_EQ(p2->image, nullptr);
+    EXPECT_EQ(bad->recordId, 0u);
     EXPECT_NE(bad->image, nullptr);
-    EXPECT_FALSE(f->recordFile->indexOutOfDate());
     ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
     disposePackageFile(f);
-
-    VerifyReport r = verifyClean(path);
-    EXPECT_EQ(r.packages, 3u);
-    EXPECT_EQ(r.indexEntries, 2u); // Class IDs 4 and 6
-    f = open();
-    std::vector<std::string> n = displayNames(f);
-    std::sort(n.begin(), n.end());
-    EXPECT_EQ(n, (std::vector<std::string>{"P2", "P3", "P4"}));
-    PackageEntry* saved = findEntry(f, "P2");
-    ASSERT_NE(saved, nullptr);
-    OSErr err;
-    EXPECT_EQ(withoutLinks(getImage(saved, &err)),
-              bytesOf(packageImage("P2", {4, 6}, "changed").get()));
-    disposePackageFile(f);
+    EXPECT_EQ(verifyClean(path).packages, 2u);
 }
 
 TEST_F(PackageFileIO, RevertAndForcedClose) {

@@ -5,7 +5,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace test_support;
@@ -39,25 +38,10 @@ struct RecordFileTest : ScratchTest {
 
 } // namespace
 
-TEST_F(RecordFileTest, NewFileOpenedAndClosed) {
-    ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    // Read-only: nothing is added.
-    reopen(FilePerm::readOnly)->close();
-    EXPECT_EQ(readBytes(path).size(), 64u);
-    auto rf = reopen();
-    EXPECT_TRUE(rf->indexOutOfDate());
-    ASSERT_EQ(rf->close(), noErr);
-    auto again = reopen(FilePerm::readOnly);
-    EXPECT_FALSE(again->indexOutOfDate());
-    verify();
-}
-
+// A newer version, a leader too small, a record past the end. (A missing file, a short one and
+// one of another kind are refused in the golden and qpk tests.)
 TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
     std::unique_ptr<RecordFile> rf;
-    EXPECT_EQ(RecordFile::open(dir + "/missing.qpk", FilePerm::readOnly, &rf), fnfErr);
-    writeBytes(path, {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), badSignatureErr);
-
     make()->close();
     auto b = readBytes(path);
     b[5] = 0x03; // version 0x0103
@@ -93,7 +77,7 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     EXPECT_EQ(rf->readName(3).str(), "?");
     EXPECT_NE(rf->readRecord(0xFFFFFF00u, &back), noErr);
 
-    // Iteration by type and over everything.
+    // Iteration by type.
     RecordInfo info;
     ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
     EXPECT_EQ(info.position, pa);
@@ -102,13 +86,6 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     EXPECT_EQ(info.position, pb);
     ASSERT_EQ(rf->iterate(kRecordPackage, pb, &info), noErr);
     EXPECT_EQ(info.position, 0u);
-    int steps = 0, all = 0;
-    rf->setProgress({nullptr, [&] { ++steps; }});
-    for (rf->iterate(kRecordAny, 0, &info); info.position;
-         rf->iterate(kRecordAny, info.position, &info))
-        ++all;
-    EXPECT_EQ(all, 3);
-    EXPECT_EQ(steps, 3);
 
     // A small record gets slack up to 8 bytes; only type 1 records can be deleted.
     UniqueHandle tiny(PtrToHand("abc", 3));
@@ -269,9 +246,11 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     EXPECT_FALSE(rf->indexOutOfDate());
     EXPECT_EQ(rf->indexEntryCount(), 3u);
     EXPECT_EQ(progress, (std::vector<int>{2, 2, 2, 2, 1})); // 4 records, small file: no 0
+    ASSERT_EQ(rf->close(), noErr);
+    verify(); // every link and the index (the golden file class-index holds them byte for byte)
 
-    // P1 holds class entries for 5 and 9 (in that order), P3 for 7 and 5; entry k of an image
-    // follows its 8-byte header, 8 bytes each.
+    // P1 holds class entries for 5 and 9 (in that order); entry k of an image follows its 8-byte
+    // header, 8 bytes each.
     auto entryPos = [](std::uint32_t rec, int k) { return rec + 8 + 8 * std::uint32_t(k); };
     auto linkOf = [&](std::uint32_t rec, int k) {
         UniqueHandle h;
@@ -280,25 +259,9 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
         EXPECT_TRUE(imageClassEntry(h.get(), k, &e));
         return e.classLink;
     };
-    EXPECT_EQ(linkOf(p1, 0), entryPos(p3, 1)); // 5 -> P3's 5
-    EXPECT_EQ(linkOf(p1, 1), entryPos(p2, 0)); // 9 -> P2's 9
-    EXPECT_EQ(linkOf(p2, 0), 0u);
-    EXPECT_EQ(linkOf(p3, 0), 0u);
-    EXPECT_EQ(linkOf(p3, 1), 0u);
 
-    // The index lists (Class ID, first entry) sorted by Class ID.
-    RecordInfo info;
-    ASSERT_EQ(rf->iterate(kRecordClassIndex, 0, &info), noErr);
-    UniqueHandle index;
-    ASSERT_EQ(rf->readRecord(info.position, &index), noErr);
-    std::vector<std::uint32_t> words(index.size() / 4);
-    std::memcpy(words.data(), index.data(), index.size());
-    EXPECT_EQ(words, (std::vector<std::uint32_t>{3, entryPos(p1, 0), 5, entryPos(p3, 0), 7,
-                                                 entryPos(p1, 1), 9}));
-    ASSERT_EQ(rf->close(), noErr);
-    verify();
-
-    // Deleting P3 and rebuilding relinks P1's 5 to nothing; a larger file reports 0 first.
+    // Deleting P3 and rebuilding relinks P1's 5 (linked to P3's) to Q4's; a larger file reports
+    // 0 first.
     rf = reopen();
     ASSERT_EQ(rf->deleteRecord(p3), noErr);
     EXPECT_TRUE(rf->indexOutOfDate());
