@@ -112,9 +112,6 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     EXPECT_EQ(key(Qt::Key_F1), (P{331, true}));
     EXPECT_EQ(key(Qt::Key_F15), (P{345, true}));
     EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{'.', false}));
-    SetKeypadTranslation(true);
-    EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{317, true}));
-    SetKeypadTranslation(false);
     EXPECT_EQ(key(Qt::Key_Shift), (P{-1, false})) << "a modifier alone is no key";
     EXPECT_EQ(key(Qt::Key_E, Qt::NoModifier, "\u00e9"), (P{0xE9, false}));
     EXPECT_EQ(key(Qt::Key_unknown, Qt::NoModifier, "\u20ac"), (P{0x80, false})) << "the euro sign";
@@ -126,25 +123,6 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     EXPECT_EQ(pane.of(wmMouseDown).size(), 1u);
     EXPECT_TRUE(pane.of(wmKeyDown).empty());
     EXPECT_EQ(r.of(wmKeyDown).back().key, CharKey('b'));
-}
-
-TEST_F(InputTest, KeyboardStateBeepsAndIdle) {
-    harness::SetControlKey(true);
-    EXPECT_TRUE(ControlKeyDown());
-    harness::SetControlKey(false);
-    EXPECT_FALSE(ControlKeyDown());
-    harness::SetShiftKey(true);
-    EXPECT_TRUE(ShiftKeyDown());
-
-    harness::ResetBeeps();
-    SysBeep(1);
-    MessageBeep();
-    EXPECT_EQ(harness::BeepCount(), 2);
-
-    WindowMessage idle;
-    idle.kind = wmIdle;
-    EXPECT_FALSE(harness::Deliver(w, idle)) << "idle has no default handling";
-    EXPECT_EQ(r.of(wmIdle).size(), 1u);
 }
 
 TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
