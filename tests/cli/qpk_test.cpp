@@ -191,76 +191,32 @@ TEST_F(QpkInspect, FindPrintsPositionsNamesAndClassIds) {
     EXPECT_EQ(r.err, "qpk: " + path + ": package 2: Illegal parameter.\n");
 }
 
-namespace {
-
-std::uint32_t crc32Of(const std::vector<unsigned char>& bytes, std::size_t from) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = from; i < bytes.size(); ++i) {
-        crc ^= bytes[i];
-        for (int k = 0; k < 8; ++k)
-            crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-    }
-    return ~crc;
-}
-
-void put64(std::vector<unsigned char>& b, std::size_t at, std::uint64_t v) {
-    putBE32(b.data() + at, std::uint32_t(v >> 32));
-    putBE32(b.data() + at + 4, std::uint32_t(v));
-}
-
-// A journal of one region, laid out by hand: the second header slot (sequence 2) valid, the
-// first zero; the body names no file (a journal beside its file needs no name) and holds the
-// region's position, length and old bytes.
-std::vector<unsigned char> journalOf(std::uint64_t length, std::uint64_t at,
-                                     const std::vector<unsigned char>& old) {
-    std::vector<unsigned char> j(128 + 20, 0);
-    j.resize(j.size() + 12);
-    put64(j, 148, at);
-    putBE32(j.data() + 156, std::uint32_t(old.size()));
-    j.insert(j.end(), old.begin(), old.end());
-    unsigned char* slot = j.data() + 64;
-    std::memcpy(slot, "QPK-JRNL", 8);
-    putBE32(slot + 8, 2);
-    putBE32(slot + 12, 1);
-    put64(j, 64 + 16, length);
-    put64(j, 64 + 24, 1);
-    put64(j, 64 + 32, j.size() - 128);
-    putBE32(slot + 40, crc32Of(j, 128));
-    const std::vector<unsigned char> head(j.begin() + 64, j.begin() + 124);
-    putBE32(slot + 60, crc32Of(head, 0));
-    return j;
-}
-
-} // namespace
-
 // What a save that did not finish leaves: the file changed (its index header cleared, a record
-// appended) and a hot journal. qpk check reports the journal and checks the file as the rollback
-// leaves it, list reads it so, recover rolls it back to the byte; a journal cut short before the
-// file changed is only noted, and recover removes it.
+// appended) and a hot journal (one-record.qpk-journal.hex gives its every byte). qpk check
+// reports the journal and checks the file as the rollback leaves it, list reads it so, recover
+// rolls it back to the byte; a journal cut short before the file changed is only noted, and
+// recover removes it.
 TEST_F(QpkTool, CheckAndRecoverAHotJournal) {
-    makeLibrary();
-    const auto good = readBytes(path);
+    const std::string golden = OK_TEST_DATA_DIR "/recordfile/one-record.qpk";
+    const auto good = readBytes(golden);
     const std::string journal = path + "-journal";
     auto torn = good;
     std::fill(torn.begin() + 70, torn.begin() + 78, 0);
     const unsigned char appended[] = {1, 6, 0, 0, 0, 8, 'G', 'A', 'R', 'B', 'A', 'G', 'E', '!'};
     torn.insert(torn.end(), std::begin(appended), std::end(appended));
     writeBytes(path, torn);
-    writeBytes(journal,
-               journalOf(good.size(), 70,
-                         std::vector<unsigned char>(good.begin() + 70, good.begin() + 78)));
+    writeBytes(journal, hexBytes(golden + "-journal.hex"));
     QpkRun r = qpk("check " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, path + ": hot journal " + journal +
                          ": the last save or close did not finish; checked as its rollback will "
                          "leave the file (qpk recover rolls it back)\n");
-    r = qpk("list " + path);
-    EXPECT_EQ(r.out, "SOIC8\nUnnamed Package\nQFP100_14X14_0.5M\n");
+    EXPECT_EQ(qpk("list " + path).out, "R1\n");
     EXPECT_EQ(readBytes(path), torn); // reading changes nothing
     r = qpk("recover " + path);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, path + ": rolled back " + journal + ": 1 region (8 bytes) put back, length " +
-                         std::to_string(good.size()) + "\n");
+    EXPECT_EQ(r.out,
+              path + ": rolled back " + journal + ": 1 region (8 bytes) put back, length 157\n");
     EXPECT_EQ(readBytes(path), good);
     EXPECT_EQ(listFolder(dir), (std::vector<std::string>{"err", "lib.qpk", "out"}));
     r = qpk("recover " + path);

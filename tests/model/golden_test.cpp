@@ -10,7 +10,6 @@
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 
-#include <cctype>
 #include <gtest/gtest.h>
 
 using namespace test_support;
@@ -22,44 +21,11 @@ const std::string kTextDir = std::string(OK_TEST_DATA_DIR) + "/textfmt/";
 
 using Bytes = std::vector<unsigned char>;
 
-// The bytes of a hex source: "#" starts a comment, "text" stands for its characters, XX for one
-// byte and XX*N for N bytes of XX.
-Bytes parseHex(const std::string& source) {
-    Bytes out;
-    auto hex = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
-    for (std::size_t i = 0; i < source.size();) {
-        const char c = source[i];
-        if (c == '#') {
-            i = source.find('\n', i);
-        } else if (c == '"') {
-            const std::size_t end = source.find('"', i + 1);
-            out.insert(out.end(), source.begin() + long(i) + 1, source.begin() + long(end));
-            i = end + 1;
-        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
-            const auto byte = static_cast<unsigned char>(hex(c) * 16 + hex(source[i + 1]));
-            i += 2;
-            std::size_t count = 1, digits = 0;
-            if (i < source.size() && source[i] == '*') {
-                count = std::stoul(source.substr(i + 1), &digits);
-                i += 1 + digits;
-            }
-            out.insert(out.end(), count, byte);
-        } else {
-            ++i;
-        }
-        if (i == std::string::npos) break;
-    }
-    return out;
-}
-
-Bytes golden(const std::string& path) {
-    return parseHex(readText(path));
-}
 Bytes goldenRecordFile(const std::string& name) {
-    return golden(kRecordDir + name + ".hex");
+    return hexBytes(kRecordDir + name + ".hex");
 }
 std::string goldenText() {
-    const Bytes b = golden(kTextDir + "11-export-example.hex");
+    const Bytes b = hexBytes(kTextDir + "11-export-example.hex");
     return std::string(b.begin(), b.end());
 }
 

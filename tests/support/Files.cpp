@@ -1,6 +1,7 @@
 #include "tests/support/Files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +79,35 @@ std::string readText(const std::string& path) {
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<unsigned char> hexBytes(const std::string& path) {
+    const std::string source = readText(path);
+    std::vector<unsigned char> out;
+    auto hex = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    for (std::size_t i = 0; i < source.size();) {
+        const char c = source[i];
+        if (c == '#') {
+            i = source.find('\n', i);
+        } else if (c == '"') {
+            const std::size_t end = source.find('"', i + 1);
+            out.insert(out.end(), source.begin() + long(i) + 1, source.begin() + long(end));
+            i = end + 1;
+        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
+            const auto byte = static_cast<unsigned char>(hex(c) * 16 + hex(source[i + 1]));
+            i += 2;
+            std::size_t count = 1, digits = 0;
+            if (i < source.size() && source[i] == '*') {
+                count = std::stoul(source.substr(i + 1), &digits);
+                i += 1 + digits;
+            }
+            out.insert(out.end(), count, byte);
+        } else {
+            ++i;
+        }
+        if (i == std::string::npos) break;
+    }
+    return out;
 }
 
 FileFault failingCall(FileCall call, long nth, OSErr code, bool shortWrite) {

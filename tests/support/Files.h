@@ -51,6 +51,9 @@ std::vector<unsigned char> readBytes(const std::string& path);  // empty when it
 std::vector<std::string> listFolder(const std::string& folder); // the names in it, sorted
 std::string readText(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+// The bytes of a commented hex source (the golden files of tests/data): "#" starts a comment,
+// "text" stands for its characters, XX for one byte and XX*N for N bytes of XX.
+std::vector<unsigned char> hexBytes(const std::string& path);
 
 // A file fault armed from construction to the end of the scope, so that a failed assertion
 // never leaves it armed for the next test.
