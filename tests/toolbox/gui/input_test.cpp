@@ -108,9 +108,6 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     EXPECT_EQ(key(Qt::Key_Home), (P{309, true}));
     EXPECT_EQ(key(Qt::Key_End), (P{310, true}));
     EXPECT_EQ(key(Qt::Key_Delete), (P{317, true}));
-    EXPECT_EQ(key(Qt::Key_Clear), (P{317, true}));
-    EXPECT_EQ(key(Qt::Key_F1), (P{331, true}));
-    EXPECT_EQ(key(Qt::Key_F15), (P{345, true}));
     EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{'.', false}));
     EXPECT_EQ(key(Qt::Key_Shift), (P{-1, false})) << "a modifier alone is no key";
     EXPECT_EQ(key(Qt::Key_E, Qt::NoModifier, "\u00e9"), (P{0xE9, false}));
