@@ -36,20 +36,17 @@ protected:
     WindowPtr w = nullptr;
 };
 
+// The buttons (Shift and Control on a click are the end-to-end scenarios' selection clicks).
 TEST_F(InputTest, MouseButtonsAndFlags) {
     harness::SendClick(w, Point{20, 30});
-    harness::SendClick(w, Point{50, 60}, Qt::ShiftModifier, 0, Qt::RightButton);
-    harness::SendClick(w, Point{80, 90}, Qt::ControlModifier, 0, Qt::MiddleButton);
+    harness::SendClick(w, Point{50, 60}, Qt::NoModifier, 0, Qt::RightButton);
+    harness::SendClick(w, Point{80, 90}, Qt::NoModifier, 0, Qt::MiddleButton);
     const auto downs = r.of(wmMouseDown);
     ASSERT_EQ(downs.size(), 3u);
     EXPECT_EQ(downs[0].where, (Point{20, 30}));
     EXPECT_EQ(downs[0].button, 0);
-    EXPECT_FALSE(downs[0].shift || downs[0].option);
     EXPECT_EQ(downs[1].button, 1);
-    EXPECT_TRUE(downs[1].shift);
-    EXPECT_FALSE(downs[1].option);
     EXPECT_EQ(downs[2].button, 2);
-    EXPECT_TRUE(downs[2].option) << "Control sets the option flag";
 
     // A scrolled window reports points in its local coordinates.
     SetWindowDocSize(w, 300, 2000);
@@ -91,23 +88,16 @@ TEST_F(InputTest, DoubleClickIsDecidedByDistanceAndTime) {
     EXPECT_EQ(k, (K{wmMouseDown, wmMouseDown, wmDoubleClick, wmMouseDown}));
 }
 
+// The keys the end-to-end scenarios do not press (letters, Tab, Return, Backspace, Delete, Up,
+// Down, Home and End they do).
 TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     using P = std::pair<int, bool>;
-    EXPECT_EQ(key(Qt::Key_A, Qt::NoModifier, "a"), (P{'a', false}));
-    EXPECT_EQ(key(Qt::Key_Backspace), (P{8, false}));
-    EXPECT_EQ(key(Qt::Key_Tab, Qt::NoModifier, "\t"), (P{9, false}));
     EXPECT_EQ(key(Qt::Key_Backtab, Qt::ShiftModifier), (P{315, false}));
-    EXPECT_EQ(key(Qt::Key_Return, Qt::NoModifier, "\r"), (P{13, false}));
     EXPECT_EQ(key(Qt::Key_Escape), (P{27, false}));
-    EXPECT_EQ(key(Qt::Key_Up), (P{301, true}));
-    EXPECT_EQ(key(Qt::Key_Down), (P{302, true}));
     EXPECT_EQ(key(Qt::Key_Right), (P{303, true}));
     EXPECT_EQ(key(Qt::Key_Left), (P{304, true}));
     EXPECT_EQ(key(Qt::Key_PageUp), (P{305, true}));
     EXPECT_EQ(key(Qt::Key_PageDown), (P{306, true}));
-    EXPECT_EQ(key(Qt::Key_Home), (P{309, true}));
-    EXPECT_EQ(key(Qt::Key_End), (P{310, true}));
-    EXPECT_EQ(key(Qt::Key_Delete), (P{317, true}));
     EXPECT_EQ(key(Qt::Key_Period, Qt::KeypadModifier, "."), (P{'.', false}));
     EXPECT_EQ(key(Qt::Key_Shift), (P{-1, false})) << "a modifier alone is no key";
     EXPECT_EQ(key(Qt::Key_E, Qt::NoModifier, "\u00e9"), (P{0xE9, false}));
