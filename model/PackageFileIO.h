@@ -28,7 +28,8 @@ using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
 // Writes every modified entry in list order (all the new records are written before the old
 // ones are deleted), deletes the records of the discard list and empties it, rebuilds the class
 // index when it is out of date, and purges the images of unmodified entries without an editor.
-// Stops at the first error; the entries written before it stay saved.
+// An entry whose image is not valid is not written: it keeps its stored record (if any) and
+// stays modified. Stops at the first error; the entries written before it stay saved.
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {});
 
 // Disposes of every entry of both lists and reads the package list again from the file.

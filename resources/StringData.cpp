@@ -83,6 +83,8 @@ constexpr StringEntry kEntries[] = {
            "deleted."},
     {1311, "A package must have a valid name and reference designator prefix.  If you proceed, "
            "the package will be deleted."},
+    {1312, "These packages are not valid and were not saved (%d in all): %s.  The file keeps "
+           "their last saved form."},
 
     {8000, "Invalid volume or drive specification."},
     {8001, "Access to file was denied."},

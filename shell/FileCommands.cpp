@@ -9,6 +9,7 @@
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 #include "toolbox/core/Files.h"
+#include "toolbox/core/StringTable.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Dialogs.h"
 #include "toolbox/gui/FileDialogs.h"
@@ -39,6 +40,7 @@ constexpr const char* kConvertPrompt = "Convert to package file:";
 constexpr const char* kSaveTextPrompt = "Save text as:";
 constexpr const char* kProtectedText = "You cannot replace the original file!";
 constexpr const char* kUpdatingIndex = "Updating Index...";
+constexpr int kUnsavedNamed = 3; // the note after a save names this many unsaved packages
 
 constexpr FileTypeFilter kPackageFilters[] = {{"Packaging Files", "QPK"}};
 constexpr FileTypeFilter kTextFilters[] = {{"Text Files", "TXT"}};
@@ -119,6 +121,24 @@ PackageFile* openFileAt(const std::string& path) {
     for (PackageFile* f = firstPackageFile(); f; f = f->next)
         if (f->recordFile && sameFile(f->recordFile->path(), path)) return f;
     return nullptr;
+}
+
+// After a save, the packages still modified are those it did not write because they are not
+// valid: a note names the first few, counts them all and says that the file keeps them as they
+// were saved last.
+void noteUnsaved(PackageFile* f) {
+    int count = 0;
+    std::string names;
+    for (const PackageEntry* e = f->packages; e; e = e->next) {
+        if (!(e->flags & kModified) || ++count > kUnsavedNamed) continue;
+        names += (count > 1 ? ", \"" : "\"") + std::string(displayNameView(e)) + "\"";
+    }
+    if (count == 0) return;
+    if (count > kUnsavedNamed) names += ", ...";
+    char text[512];
+    const std::string format(GetStringEntry(StringId::packagesNotSaved));
+    std::snprintf(text, sizeof text, format.c_str(), count, names.c_str());
+    NoteAlert(text);
 }
 
 // ---- the commands ----------------------------------------------------------------------------
@@ -258,7 +278,8 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (closeFileEditors(f, save ? Validation::ask : Validation::skip) == CloseResult::cancelled)
         return CloseResult::cancelled;
     ArrowWhenDone arrow;
-    if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
+    // Nothing unsaved is lost: neither after an error nor when packages stayed unsaved.
+    if (save && (saveFile(f) != noErr || isModified(f))) return CloseResult::cancelled;
     SetCursor(watchCursor);
     // Forced, the record file is marked read-only first, so that closing it writes nothing.
     if (OSErr err =
@@ -287,6 +308,7 @@ OSErr saveFile(PackageFile* f) {
     OSErr err = savePackageFile(f, [](PackageEntry* e) { return commitEditor(e, false); });
     SetCursor(arrowCursor);
     ErrorAlert(err);
+    if (err == noErr) noteUnsaved(f);
     return err;
 }
 
