@@ -342,10 +342,9 @@ e2e_expect_rows() {
 
 # ---- the package editor and its field editors -------------------------------------------------
 
-# Where the windows open over the list window in use (e2e_use_list): a package editor 18 pixels
-# right of and below it, a field editor 18 pixels right of and below its package editor (a
-# window's bounds are its client area; the list's begins at its header strip, 17 pixels above
-# the list area). Each is the first window of its kind there.
+# Where the first package editor opens over the list window in use, and its first field editor:
+# each 18 pixels right of and below the window before (a window's bounds are its client area; the
+# list's begins at its header strip, 17 pixels above the list area).
 e2e_editor_places() {
     EDIT_LEFT=$((LIST_LEFT + 18))
     EDIT_TOP=$((LIST_TOP - 17 + 18))
@@ -385,8 +384,6 @@ e2e_open_first_item() {
 }
 
 # ---- files and the end of the program ----------------------------------------------------------
-
-e2e_wait_file() { e2e_wait "the file $1" test -s "$1"; }
 
 # The program writes text with CR LF line ends; EXPECTED is written with plain line ends. Polls,
 # since the file may still be being written when it first appears.

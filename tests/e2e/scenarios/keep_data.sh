@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Editing never drops data unasked, tried with real keys and read back with qpk:
-# - a section of Class ID -3 takes a pin pair and is saved with its sign; a Class ID typed over
-#   it stops at the digit that would not fit 32 bits;
-# - a net of pins 1 to 87 (255 bytes of text) refuses the key that would lengthen it;
-# - a Class ID typed in a field editor is in the copy that Cut takes from the list window;
-# - Ctrl+W asks before it deletes (Control held for the key does not answer), and Save keeps
-#   the saved form of a package it cannot write, naming it in a note.
+# Editing never drops data unasked, tried with real keys and read back with qpk: a section of
+# Class ID -3 takes a pin pair and keeps its sign, and a Class ID typed over it stops at the
+# digit that would not fit 32 bits; a net of pins 1 to 87 (255 bytes of text) refuses the key
+# that would lengthen it; a Class ID typed in a field editor is in the copy Cut takes in the list
+# window; Ctrl+W asks before it deletes (the Control held for the key does not answer), and
+# Save keeps the saved form of a package it cannot write, naming it in a note.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
 {
@@ -29,6 +28,11 @@ close_both() {
     e2e_wait "the field editor to close" e2e_field_editor_gone
     e2e_key ctrl+w
     e2e_wait "the editor to close" eval '! e2e_editor_shown'
+}
+answer_cancel() { # a question, answered with its default button
+    e2e_wait_alert
+    e2e_key Return
+    e2e_wait_alert_gone
 }
 
 e2e_step "NEG's section -3: a pair added, Save; then 3000000000 typed over it"
@@ -62,34 +66,23 @@ e2e_click $((LIST_LEFT + 5)) $((LIST_TOP + E2E_ROW_HEIGHT + 3))
 e2e_key ctrl+x ctrl+v ctrl+s
 e2e_wait "the save" eval 'show SOT23_T | grep -q "Class ID 2002,"'
 
-e2e_step "R1's prefix erased, Ctrl+W: the question, answered Cancel"
+e2e_step "R1's prefix erased, Ctrl+W asks; its only section deleted, the list clicked, Save"
 edit_row 0
 e2e_key Tab BackSpace ctrl+w
-e2e_wait_alert
-e2e_key Return # Cancel
-e2e_wait_alert_gone
-e2e_editor_shown || e2e_fail "the editor closed"
-
-e2e_step "Its only section deleted, the list clicked, Save: a note, R1 kept as saved"
+answer_cancel
 e2e_click $((EDIT_LEFT + 40)) $((EDIT_TOP + 124 + 5))
 e2e_key Delete
 e2e_click $((LIST_LEFT + 5)) $((LIST_TOP + 2 * E2E_ROW_HEIGHT + 3))
 e2e_key ctrl+s
-e2e_wait_alert
-e2e_key Return
-e2e_wait_alert_gone
+answer_cancel # the note naming R1
 show R1 >r1.txt || e2e_fail "R1 is gone from the file"
 grep -q "^Designator Prefix: R$" r1.txt && grep -q "Class ID 12," r1.txt || e2e_fail "$(cat r1.txt)"
 
-e2e_step "Create, a name typed, Ctrl+W: the question, answered Cancel"
+e2e_step "Create, a name typed, Ctrl+W asks; File > Exit asks to save, Discard quits"
 e2e_key ctrl+k
 e2e_type "NEWPKG"
 e2e_key ctrl+w
-e2e_wait_alert
-e2e_key Return # Cancel
-e2e_wait_alert_gone
-
-e2e_step "File > Exit asks to save; Discard quits; the file holds what was saved"
+answer_cancel
 e2e_menu File x
 e2e_wait_alert
 e2e_key Tab Tab space # Save, Cancel, then Discard
