@@ -371,12 +371,10 @@ e2e_field_editor_shown() {
 }
 e2e_field_editor_gone() { ! e2e_field_editor_shown; }
 
-# A click at a point of the editor's header pane (the form's coordinates: top of the client
-# area, which the header pane fills for 124 pixels).
+# A click at a point of the editor's header pane (the top 124 pixels of its client area).
 e2e_click_header() { e2e_click $((EDIT_LEFT + $1)) $((EDIT_TOP + $2)); }
 
-# A double click on the first row of the editor's item list (below the header pane), which
-# opens the field editor of that section or net.
+# A double click on the first row of the editor's item list: its field editor opens.
 e2e_open_first_item() {
     xdotool mousemove --sync $((EDIT_LEFT + 40)) $((EDIT_TOP + 124 + 5)) || e2e_fail "mousemove"
     xdotool click --repeat 2 --delay 80 1

@@ -6,7 +6,6 @@
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "listwin/ListWindow.h"
-#include "model/Image.h"
 #include "resources/Commands.h"
 #include "shell/Application.h"
 #include "shell/FileCommands.h"
@@ -297,6 +296,7 @@ protected:
         static const bool started = startApplication() == noErr;
         ASSERT_TRUE(started);
         ResetHarnessState();
+        clearClipboards();
         QGuiApplication::clipboard()->setText("");
         harness::SendApplicationActivation();
     }
@@ -305,7 +305,7 @@ protected:
         while (PackageFile* f = firstPackageFile())
             EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
         EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
-        setItemClipboard(nullptr);
+        clearClipboards();
         ResetHarnessState();
     }
 
@@ -336,13 +336,6 @@ protected:
         PackageFile* f = openFile(path);
         harness::ProcessUpdates();
         return f;
-    }
-    // The library, with an editor on its package at index.
-    PackageEditor* openPackage(int index) {
-        PackageFile* f = openLibrary();
-        PackageEditor* e = f ? openEditor(entryAt(f, index)) : nullptr;
-        harness::ProcessUpdates();
-        return e;
     }
 
     // ---- the input -----------------------------------------------------------------------------
@@ -481,7 +474,6 @@ protected:
             deselectAll(list);
             for (std::int32_t i = 0; i < list->packageCount; ++i)
                 if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
-            sent.list = list;
             sent.listCommand = c;
             watch_.noteSelection(list);
             // The packages copied are now and then read from a file that fails.
@@ -634,9 +626,12 @@ protected:
         }
     }
 
+    // Each seed starts as in a program just started, so that it runs alone as in any company.
     void run(unsigned seed, int steps) {
+        SetUp();
         Rng rng(seed);
         writeFault_ = false;
+        when_ = 1000000;
         PackageFile* f = openLibrary();
         ASSERT_NE(f, nullptr);
         ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
@@ -677,14 +672,18 @@ protected:
 TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     const char* env = std::getenv("OK_PROPERTY_STEPS");
     const int steps = env ? std::atoi(env) : 250;
-    // Then the seeds that found a loss before it was mended, each as far as the step that showed
-    // it: Ctrl+W with Control down deleting a package unasked (1, 30); a field editor's invalid
-    // Class ID carried (3, 93); Save deleting a stored package it could not write (3, 94); a
-    // section of Class ID -3 read as 0 (34, 14); a failed commit that closed the window anyway (7,
-    // 284), pins carried in part (7, 566) and a move that ran out of memory (7, 1106); a keystroke
-    // lost when memory ran out (4, 674); a Cut that deleted what it could not read (45, 1048); a
-    // copy without the field editor's text (3, 1418); a net text over 255 bytes (52, 1455).
-    std::vector<std::pair<unsigned, int>> runs{{1u, steps}, {2u, steps}, {20261207u, steps},
+    // Seed 1 finds at step 43 a row that Create selected while the header had the focus drawn the
+    // wrong way, and at step 240 a field editor that a deletion renumbered left open by the close
+    // of its package editor. Then the seeds that found a loss before it was mended, each as far
+    // as the step that showed it: Ctrl+W with Control down deleting a package unasked (1, 30); a
+    // field editor's invalid Class ID carried (3, 93); Save deleting a stored package it could not
+    // write (3, 94); a section of Class ID -3 read as 0 (34, 14); a failed commit that closed the
+    // window anyway (7, 284), pins carried in part (7, 566) and a move that ran out of memory (7,
+    // 1106); a keystroke lost when memory ran out (4, 674); a Cut that deleted what it could not
+    // read (45, 1048); a copy without the field editor's text (3, 1418); a net text over 255 bytes
+    // (52, 1455).
+    const int first = std::max(steps, 241);
+    std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
                                                {3u, 1419},  {34u, 15},   {7u, 1107},
                                                {4u, 675},   {45u, 1049}, {52u, 1456}};
     if (const char* more = std::getenv("OK_PROPERTY_SEEDS")) // that many more, from 100 on
@@ -696,61 +695,6 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
         run(seed, length);
         if (HasFailure()) return;
     }
-}
-
-// The case seed 1 found after a thousand steps: closing a package editor whose first field
-// editor's section is deleted (Proceed) renumbers the next field editor into the place the
-// close had already passed; that one must close too, and so for the nets.
-TEST_F(EditorPropertyTest, ClosingTheEditorClosesFieldEditorsThatADeletionRenumbered) {
-    PackageEditor* e = openPackage(0);
-    ASSERT_NE(e, nullptr);
-    PackageEntry* entry = e->entry;
-    for (int index : {1, 2, -1, -2})
-        ASSERT_NE(openFieldEditor(e, index), nullptr);
-    // Section A's Class ID and net 1's name go: each is wholly selected on opening.
-    for (int index : {1, -1}) {
-        FieldEditor* fe = findFieldEditor(e, index);
-        SelectWindow(fe->window);
-        harness::SendKey(fe->window, Qt::Key_Backspace);
-        ASSERT_EQ(getItemText(fe->headerForm, kFieldHeaderEdit).str(), "");
-    }
-    for (int i = 0; i < 3; ++i)
-        AnswerNextDialog(1006, 3);
-    SelectWindow(e->window);
-    ASSERT_TRUE(choose(kCmdClose));
-    harness::ProcessUpdates();
-    EXPECT_TRUE(fieldEditors().empty());
-    EXPECT_TRUE(editors().empty());
-    ASSERT_EQ(ShownDialogs().size(), 2u); // 1307 for section A, 1308 for net 1
-    // The stored package lost section A and the nameless net, and kept the rest.
-    PackageRecord stored;
-    ASSERT_EQ(expandImage(entry->image, &stored), noErr);
-    EXPECT_EQ(formOf(stored),
-              (Form{"R1", "R", "AXIAL", "400", "", "", "S -7|", "S 99|A1\tB2", "N GND\t1"}));
-}
-
-// The case seed 1 found at step 115: Create leaves its new row selected while the header keeps
-// the focus, and the window then comes back to the front under a click in its list. The row
-// must be drawn highlighted again then, or the click's deselection inverts it the wrong way.
-TEST_F(EditorPropertyTest, ARowCreatedWhileTheHeaderHasTheFocusIsDrawnAsItIsMarked) {
-    PackageEditor* e = openPackage(0); // 3 sections
-    ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(choose(kCmdCreate)); // section D, selected; its field editor in front
-    harness::ProcessUpdates();
-    ASSERT_NE(FrontWindow(), e->window);
-    const int h = itemRowHeight();
-    const Rect view = GetPortRect(e->window);
-    const Rect rowD{std::int16_t(3 * h), view.left, std::int16_t(4 * h), view.right};
-    const int area = h * (view.right - view.left);
-    // A right-button click below the rows: the window comes to the front, every row deselected.
-    const Point below{std::int16_t(5 * h), 40};
-    harness::ScriptPointer(e->window, {below, below});
-    harness::SendClick(e->window, below, Qt::NoModifier, when_ += 1000, Qt::RightButton);
-    harness::ScriptPointer(nullptr, {});
-    harness::ProcessUpdates();
-    EXPECT_EQ(FrontWindow(), e->window);
-    EXPECT_EQ(sectionAt(e->working, 4)->flags, 0u);
-    EXPECT_LT(2 * CountDark(e->window, rowD), area) << "row D drawn selected";
 }
 
 } // namespace

@@ -4,14 +4,11 @@
 // stored form, unless the step itself sent what removes things: a Delete, a Cut, a Revert, or a
 // Proceed (a question answered so, or Control held while a close was chosen with the mouse).
 #pragma once
-#include "editor/FieldEditor.h"
 #include "listwin/PackageClipboard.h"
-#include "model/Image.h"
 #include "tests/editor/package_contents.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,8 +21,7 @@ public:
     struct Step {
         bool removes = false;         // Delete, Cut or Revert of packages or items, or a Proceed
         bool saved = false;           // Save ran
-        std::int16_t listCommand = 0; // a command of the list window of `list` that ran
-        PackageFile* list = nullptr;
+        std::int16_t listCommand = 0; // a command of the list window (of the one file) that ran
     };
 
     void before(const std::vector<PackageEditor*>& editors,
@@ -33,9 +29,8 @@ public:
         entries_.clear();
         notes_.clear();
         selected_.clear();
-        for (PackageFile* f = firstPackageFile(); f; f = f->next)
-            for (PackageEntry* e = f->packages; e; e = e->next)
-                entries_.push_back({e, f, e->recordId != 0, std::string(displayNameView(e))});
+        for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next) // the run's one file
+            entries_.push_back({e, e->recordId != 0, std::string(displayNameView(e))});
         for (PackageEditor* e : editors)
             notes_.push_back(note(e, fields));
     }
@@ -52,9 +47,8 @@ public:
     void after(const Step& step, const std::vector<PackageEditor*>& editors,
                const std::vector<FieldEditor*>& fields) {
         std::set<PackageEntry*> listed;
-        for (PackageFile* f = firstPackageFile(); f; f = f->next)
-            for (PackageEntry* e = f->packages; e; e = e->next)
-                listed.insert(e);
+        for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next)
+            listed.insert(e);
         int gone = 0;
         for (const Entry& b : entries_) {
             if (listed.contains(b.entry)) {
@@ -64,10 +58,10 @@ public:
             }
             ++gone;
             EXPECT_TRUE(step.removes) << "package " << b.name << " vanished unasked";
-            bool discarded = !b.stored || step.saved;
-            for (PackageEntry* d = b.file->discards; d; d = d->next)
+            bool discarded = !b.stored || step.saved; // else its record goes at the next Save
+            for (PackageEntry* d = firstPackageFile()->discards; d; d = d->next)
                 discarded |= d == b.entry;
-            EXPECT_TRUE(discarded) << "not discarded: " << b.name;
+            EXPECT_TRUE(discarded) << b.name << " not discarded";
         }
         checkCopies(step, gone);
         if (step.removes) return;
@@ -100,7 +94,6 @@ public:
 private:
     struct Entry {
         PackageEntry* entry;
-        PackageFile* file;
         bool stored;
         std::string name;
     };
@@ -151,8 +144,8 @@ private:
             EXPECT_TRUE(step.listCommand != kCmdCut || gone == int(copies.size()))
                 << "Cut removed " << gone << " packages, copied " << copies.size();
         } else if (step.listCommand == kCmdDuplicate) {
-            for (std::int32_t i = listCount_; i < step.list->packageCount; ++i)
-                copies.push_back(entryAt(step.list, i));
+            for (std::int32_t i = listCount_; i < firstPackageFile()->packageCount; ++i)
+                copies.push_back(entryAt(firstPackageFile(), i));
         }
         if (copies.size() != selected_.size()) return; // a copy failed: which one is unknown
         for (std::size_t i = 0; i < copies.size(); ++i) {

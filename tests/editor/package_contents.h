@@ -6,6 +6,7 @@
 #include "model/Package.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -81,12 +82,9 @@ inline std::string teText(TEHandle te) {
 
 // The Class ID a Class ID text holds: an optional "-", then digits ("" and "-" hold 0).
 inline std::int64_t classIdText(std::string_view s) {
-    const bool negative = !s.empty() && s[0] == '-';
     std::int64_t n = 0;
-    for (std::size_t i = negative; i < s.size() && s[i] >= '0' && s[i] <= '9' && n < (1LL << 40);
-         ++i)
-        n = n * 10 + (s[i] - '0');
-    return negative ? -n : n;
+    std::from_chars(s.data(), s.data() + s.size(), n);
+    return n;
 }
 // The normalised contents of a field editor: what its commit stores for a section ("ID|pins":
 // the signed Class ID, then the pairs whose both pins hold something) or a net (name and the

@@ -1,6 +1,7 @@
 // The package editor window driven through the harness: the header fields and their limits,
-// typing, Return, paste, the window's placement, opening from the list window, validation on
-// close and Revert Package. The random-input test watches the commit of edits and the title.
+// typing, Return, paste, opening from the list window, validation on close and Revert Package.
+// The random-input test watches the commit of edits and the title, the end-to-end scenarios the
+// placement of the windows.
 #include "editor/PackageEditor.h"
 #include "listwin/ListCommands.h"
 #include "listwin/PackageClipboard.h"
@@ -187,21 +188,6 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     EXPECT_EQ(TEGetScrapLength(), 1);
 }
 
-TEST_F(PackageEditorTest, EditorsOpenBelowAndRightOfTheFrontOneOfTheirFile) {
-    PackageEditor* a = openLibrary({"A", "B"}, 0);
-    ASSERT_NE(a, nullptr);
-    const Rect list = GetWindowBounds(f->listWindow);
-    auto moved = [](const Rect& r) {
-        return Rect{std::int16_t(r.top + 18), std::int16_t(r.left + 18),
-                    std::int16_t(r.top + 18 + 244), std::int16_t(r.left + 18 + 412)};
-    };
-    EXPECT_EQ(GetWindowBounds(a->window), moved(list));
-    PackageEditor* b = openEditor(entryAt(f, 1));
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(GetWindowBounds(b->window), moved(GetWindowBounds(a->window)));
-    EXPECT_EQ(currentPackageEditor(), b);
-}
-
 TEST_F(PackageEditorTest, ADoubleClickAndOpenEditorOpenTheSelectedPackages) {
     Names names;
     for (int i = 1; i <= 9; ++i)
@@ -281,18 +267,6 @@ TEST_F(PackageEditorTest, FileCommandsAndListDeletesCloseEditorsWithoutQuestions
     EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
     for (const ShownDialog& d : ShownDialogs())
         EXPECT_NE(d.templateId, 1006);
-}
-
-TEST_F(PackageEditorTest, AnUnreadableImageOpensNoEditor) {
-    openLibrary({"R1"});
-    Handle broken = NewHandle(3);
-    ASSERT_NE(broken, nullptr);
-    PackageEntry* e = newEntry("Broken", broken, 0, ImageState::modified);
-    ASSERT_NE(e, nullptr);
-    insertEntryAfter(f, entryAt(f, 0), e);
-    EXPECT_EQ(openEditor(e), nullptr);
-    EXPECT_EQ(e->editor, nullptr);
-    EXPECT_EQ(ShownNoteAlerts().size(), 1u);
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Editing never drops data unasked, tried with real keys and read back with qpk: a section of
-# Class ID -3 takes a pin pair and keeps its sign, and a Class ID typed over it stops at the
-# digit that would not fit 32 bits; a net of pins 1 to 87 (255 bytes of text) refuses the key
-# that would lengthen it; a Class ID typed in a field editor is in the copy Cut takes in the list
-# window; Ctrl+W asks before it deletes (the Control held for the key does not answer), and
-# Save keeps the saved form of a package it cannot write, naming it in a note.
+# Editing never drops data unasked, tried with real keys and read back with qpk: signed Class
+# IDs that never wrap, a full net that refuses a longer pin, a Cut that takes what a field editor
+# shows, Ctrl+W that asks although Control is down, and a Save that keeps the saved form of a
+# package it cannot write, naming it in a note.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
 {
