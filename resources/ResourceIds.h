@@ -41,7 +41,7 @@ enum class StringId : std::int16_t {
     netNeedsPin = 1309,
     packageNeedsSection = 1310,
     packageNeedsNameAndPrefix = 1311,
-    packagesNotSaved = 1312, // a format: the count, then the first few names
+    packagesNotSaved = 1350, // a format: the count, then the first few names
 };
 
 // The number of a string that the table addresses by number.

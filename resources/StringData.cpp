@@ -83,7 +83,9 @@ constexpr StringEntry kEntries[] = {
            "deleted."},
     {1311, "A package must have a valid name and reference designator prefix.  If you proceed, "
            "the package will be deleted."},
-    {1312, "These packages are not valid and were not saved (%d in all): %s.  The file keeps "
+
+    // Apart from the 1300 list: the note after a save that left packages unwritten.
+    {1350, "These packages are not valid and were not saved (%d in all): %s.  The file keeps "
            "their last saved form."},
 
     {8000, "Invalid volume or drive specification."},
