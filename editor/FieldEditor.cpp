@@ -4,6 +4,7 @@
 #include "editor/FieldEditor.h"
 
 #include "editor/EditorInternal.h"
+#include "editor/FieldEditorText.h"
 #include "listwin/Confirmations.h"
 #include "listwin/PackageClipboard.h"
 #include "model/PackageRules.h"
@@ -17,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -29,8 +29,6 @@ constexpr std::int16_t kWidth = 230;
 constexpr std::int16_t kHeight = 173;
 constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int32_t kDocWidth = 1000;
-constexpr int kClassIdDigits = 10;
-constexpr int kFieldLimit = 17;
 constexpr int kKeyDeleteNumber = 317;
 
 FieldEditor* gList = nullptr;
@@ -55,24 +53,6 @@ Str255 upperTrimmed(FormHandle form, int item) {
     Str255 s = trimmed(form, item);
     PStrUpper(s);
     return s;
-}
-
-// The Class ID a text holds: an optional "-", then at most 10 decimal digits ("" and "-" hold
-// 0). None for any other text, and for a number outside the signed 32-bit range.
-std::optional<std::int32_t> classIdOf(std::string_view s) {
-    const bool negative = !s.empty() && s.front() == '-';
-    s.remove_prefix(negative);
-    if (s.size() > std::size_t(kClassIdDigits)) return std::nullopt;
-    std::int64_t n = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    if (negative) n = -n;
-    if (n < std::numeric_limits<std::int32_t>::min() ||
-        n > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return std::int32_t(n);
 }
 
 int itemsPerRow(const FieldEditor* fe) {
@@ -166,38 +146,6 @@ void storeText(FieldEditor* fe) {
 
 std::int32_t selectionLength(const TERec* te) {
     return te->selEnd - te->selStart;
-}
-
-// The focused field's text as it reads with `insert` in place of its selection.
-std::string withInsert(const FieldEditor* fe, std::string_view insert) {
-    const TERec* te = fe->textEdit;
-    const std::string_view text(te->hText ? te->hText->data : "", std::size_t(te->teLength));
-    std::string out(text.substr(0, std::size_t(te->selStart)));
-    out += insert;
-    out += text.substr(std::size_t(te->selEnd));
-    return out;
-}
-
-// The length of the net text the commit builds from the fields (the Net Name, then a TAB and
-// each pin that holds more than blanks), the focused field reading `focused`.
-std::size_t netTextLength(const FieldEditor* fe, std::string_view focused) {
-    std::size_t n = 0;
-    for (int i = 0; i <= itemCount(fe->rowsForm); ++i) {
-        Str255 text = i == fe->focusedItem ? Str255(focused)
-                      : i == 0             ? getItemText(fe->headerForm, kFieldHeaderEdit)
-                                           : getItemText(fe->rowsForm, i);
-        PStrTrim(text);
-        n += text.length() + (i > 0 && text.length() > 0);
-    }
-    return n;
-}
-
-// Whether the focused field may read text: within its length; in the Class ID field, a signed
-// number that fits 32 bits; in a net, a net text that the commit can build whole.
-bool fieldMayRead(const FieldEditor* fe, std::string_view text) {
-    if (isSection(fe))
-        return fe->focusedItem != 0 ? text.size() <= kFieldLimit : bool(classIdOf(text));
-    return text.size() <= kFieldLimit && netTextLength(fe, text) <= kMaxNetText;
 }
 
 // The key to use (Return becomes Tab), or 0 when the key is refused.
