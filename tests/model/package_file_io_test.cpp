@@ -70,9 +70,13 @@ TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
     PackageFile* f = open();
     const std::uint32_t oldP2 = f->packages->next->recordId;
 
-    // Change P2, delete P1, add P4 at the end, and add an invalid Package (no section).
+    // Change P2, delete P1, add P4 at the end, add an invalid Package (no section) and make the
+    // stored P3 invalid.
     PackageEntry* p1 = f->packages;
     PackageEntry* p2 = p1->next;
+    PackageEntry* p3 = p2->next;
+    const std::uint32_t oldP3 = p3->recordId;
+    ASSERT_EQ(setImage(p3, packageImage("P3", {}).release(), ImageState::modified, 0), noErr);
     ASSERT_EQ(
         setImage(p2, packageImage("P2", {4, 6}, "changed").release(), ImageState::modified, 0),
         noErr);
@@ -90,12 +94,14 @@ TEST_F(PackageFileIO, SaveWritesChangesDeletesAndAdditions) {
     EXPECT_TRUE(isModified(f));
 
     ASSERT_EQ(savePackageFile(f), noErr);
-    EXPECT_FALSE(isModified(f));
     EXPECT_EQ(f->discards, nullptr);
     EXPECT_NE(p2->recordId, oldP2);
     EXPECT_EQ(p2->image, nullptr); // purged after the save
-    EXPECT_EQ(bad->recordId, 0u);  // not written
-    EXPECT_NE(bad->image, nullptr);
+    // The invalid ones are not written: the stored P3 keeps its record, both stay modified.
+    EXPECT_EQ(bad->recordId, 0u);
+    EXPECT_EQ(p3->recordId, oldP3);
+    EXPECT_EQ(bad->flags & p3->flags & kModified, kModified);
+    EXPECT_TRUE(isModified(f));
     EXPECT_FALSE(f->recordFile->indexOutOfDate());
     ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
     disposePackageFile(f);
