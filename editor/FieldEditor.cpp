@@ -4,6 +4,7 @@
 #include "editor/FieldEditor.h"
 
 #include "editor/EditorInternal.h"
+#include "editor/FieldEditorText.h"
 #include "listwin/Confirmations.h"
 #include "listwin/PackageClipboard.h"
 #include "model/PackageRules.h"
@@ -14,6 +15,7 @@
 #include "toolbox/gui/EnablingSteps.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -27,8 +29,6 @@ constexpr std::int16_t kWidth = 230;
 constexpr std::int16_t kHeight = 173;
 constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int32_t kDocWidth = 1000;
-constexpr int kClassIdLimit = 10;
-constexpr int kFieldLimit = 17;
 constexpr int kKeyDeleteNumber = 317;
 
 FieldEditor* gList = nullptr;
@@ -53,16 +53,6 @@ Str255 upperTrimmed(FormHandle form, int item) {
     Str255 s = trimmed(form, item);
     PStrUpper(s);
     return s;
-}
-
-// The number read from the leading digits of the text; 0 when it does not start with one.
-std::int32_t leadingNumber(std::string_view s) {
-    std::uint32_t n = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') break;
-        n = n * 10 + std::uint32_t(c - '0');
-    }
-    return static_cast<std::int32_t>(n);
 }
 
 int itemsPerRow(const FieldEditor* fe) {
@@ -140,11 +130,16 @@ void focusRowItem(FieldEditor* fe, int k) {
         ScrollWindowTo(fe->window, 0, std::int16_t(r.top - 4 * formRowHeight() - 1));
 }
 
+// Stores the focused field's text into its item. Should memory run out, the field shows its
+// stored text again, as if the edit had been refused (with the beep).
 void storeText(FieldEditor* fe) {
-    if (fe->focusedItem == 0)
-        storeItem(fe->textEdit, fe->headerForm, kFieldHeaderEdit);
-    else
-        storeItem(fe->textEdit, fe->rowsForm, fe->focusedItem);
+    FormHandle form = fe->focusedItem == 0 ? fe->headerForm : fe->rowsForm;
+    const int item = fe->focusedItem == 0 ? kFieldHeaderEdit : fe->focusedItem;
+    if (storeItem(fe->textEdit, form, item) != noErr) {
+        bindItem(fe->textEdit, form, nullptr, item);
+        MessageBeep();
+        return;
+    }
     fe->changed = true;
     if (!isSection(fe) && fe->focusedItem == 0) setTitle(fe);
 }
@@ -153,27 +148,27 @@ std::int32_t selectionLength(const TERec* te) {
     return te->selEnd - te->selStart;
 }
 
-bool roomFor(const FieldEditor* fe, std::int32_t n) {
-    const TERec* te = fe->textEdit;
-    return te->teLength - selectionLength(te) + n <= fieldEditorLimit(fe);
-}
-
 // The key to use (Return becomes Tab), or 0 when the key is refused.
 int filterKey(const FieldEditor* fe, int key, bool special) {
     if (key == KeyNumber(kKeyReturn)) key = KeyNumber(kKeyTab);
     if (key == KeyNumber(kKeyBackspace) || key == KeyNumber(kKeyTab) ||
         key == KeyNumber(kKeyRightArrow) || key == KeyNumber(kKeyLeftArrow))
         return key;
-    if (key == ',' || key == 127 || key < 32 || key > 255) return 0;
-    if (special || !roomFor(fe, 1)) return 0;
-    if (isSection(fe) && fe->focusedItem == 0 && (key < '0' || key > '9')) return 0;
-    return key;
+    if (key == ',' || key == 127 || key < 32 || key > 255 || special) return 0;
+    const char c = char(key);
+    return fieldMayRead(fe, withInsert(fe, std::string_view(&c, 1))) ? key : 0;
 }
 
+// The scrap's run is cut before the first character that the field may not take there.
 void paste(FieldEditor* fe) {
+    std::string run;
     const std::int32_t n = pasteScrapRun(
-        fe->textEdit, [fe](int c) { return c >= 32 && filterKey(fe, c, false) == c; },
-        [fe](std::int32_t length) { return roomFor(fe, length); });
+        fe->textEdit,
+        [fe, &run](int c) {
+            run += char(c);
+            return c >= 32 && c != ',' && c != 127 && fieldMayRead(fe, withInsert(fe, run));
+        },
+        [](std::int32_t) { return true; });
     if (n > 0) storeText(fe);
 }
 
@@ -515,7 +510,7 @@ OSErr createWindow(FieldEditor* fe) {
         fe->textEdit = TENew(r, r);
         RGBBackColor(kGreyColor);
     }
-    if (!fe->textEdit) return memFullErr;
+    if (!fe->textEdit || reserveFieldText(fe->textEdit)) return memFullErr;
     if (OSErr err = loadValues(fe)) return err;
     fe->focusHeader = false;
     focusHeaderField(fe);
@@ -573,8 +568,9 @@ CloseResult closeHook(PackageEditor* editor, int number, Validation validation) 
     return fe ? closeFieldEditor(fe, validation) : CloseResult::closed;
 }
 
-void commitHook(PackageEditor* editor, int number) {
-    if (FieldEditor* fe = findFieldEditor(editor, number)) commitFieldEditor(fe, false);
+OSErr commitHook(PackageEditor* editor, int number) {
+    FieldEditor* fe = findFieldEditor(editor, number);
+    return fe ? commitFieldEditor(fe, false) : noErr;
 }
 
 void renumberHook(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
@@ -651,7 +647,7 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
         const Str255 header = trimmed(fe->headerForm, kFieldHeaderEdit);
         std::optional<StringId> message;
         if (isSection(fe)) {
-            message = sectionQuestion(leadingNumber(header.view()));
+            message = sectionQuestion(classIdOf(header.view()).value_or(0));
         } else {
             bool anyPin = false;
             for (int i = 1; i <= itemCount(fe->rowsForm) && !anyPin; ++i)
@@ -668,54 +664,71 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
     }
     // Out of the list first, so that a deletion that the commit starts does not close it again.
     unlink(fe);
-    commitFieldEditor(fe, remove);
+    if (OSErr err = commitFieldEditor(fe, remove); err && validation == Validation::ask) {
+        // The texts stay where they are: in the window, which stays open.
+        fe->next = gList;
+        gList = fe;
+        ErrorAlert(err);
+        if (fe->window) SelectWindow(fe->window);
+        return CloseResult::cancelled;
+    }
     disposeRecord(fe);
     return CloseResult::closed;
 }
 
-void commitFieldEditor(FieldEditor* fe, bool remove) {
-    if (!fe || !fe->headerForm || (!fe->changed && !remove)) return;
+OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
+    if (!fe || !fe->headerForm || (!fe->changed && !remove)) return noErr;
     PackageEditor* owner = fe->owner;
     const Str255 header = upperTrimmed(fe->headerForm, kFieldHeaderEdit);
     if (isSection(fe)) {
         const int k = fe->index;
-        const std::int32_t number = leadingNumber(header.view());
-        if (number == 0 && remove) {
-            deleteItem(fe, 0, k);
-            return;
+        const std::int32_t number = classIdOf(header.view()).value_or(0);
+        // A section without a Class ID cannot be kept: with remove it goes, otherwise it stays as
+        // it was and the window keeps its changes.
+        if (number == 0) {
+            if (remove) deleteItem(fe, 0, k);
+            return noErr;
         }
         ComponentSection* s = sectionAt(owner->working, k);
-        if (!s) return;
-        DisposeHandle(s->pinChanges);
-        s->pinChanges = nullptr;
-        s->pinChangeCount = 0;
-        s->classId = number;
+        if (!s) return noErr;
+        std::string pins;
+        std::uint16_t pairs = 0;
         for (int r = 1; r <= fe->rowCount; ++r) {
             const Str255 a = upperTrimmed(fe->rowsForm, 2 * r - 1);
             const Str255 b = upperTrimmed(fe->rowsForm, 2 * r);
-            if (!a.empty() && !b.empty() && appendPinPair(owner->working, k, a.view(), b.view()))
-                break; // out of memory: the pairs read so far are kept
+            if (a.empty() || b.empty()) continue;
+            if (pairs++) pins += '\t';
+            pins.append(a.view()).append(1, '\t').append(b.view());
         }
+        Handle text = pairs ? PtrToHand(pins.data(), Size(pins.size())) : nullptr;
+        if (pairs && !text) return memFullErr; // the section as it was
+        DisposeHandle(s->pinChanges);
+        s->pinChanges = text;
+        s->pinChangeCount = pairs;
+        s->classId = number;
     } else {
         const int k = -fe->index;
         NetItem* n = findNetItem(owner->working, k);
-        if (!n) return;
+        if (!n) return noErr;
         std::string text(header.view());
         for (int r = 1; r <= fe->rowCount; ++r) {
             const Str255 pin = upperTrimmed(fe->rowsForm, r);
             if (pin.empty()) continue;
+            if (text.size() + 1 + pin.length() > kMaxNetText) break; // never part of a pin
             text += '\t';
             text += pin.view();
         }
-        setNetItemText(n, text);
-        if (remove && !netItemIsValid(n)) {
-            deleteItem(fe, 1, k);
-            return;
+        // A net without a name or a pin cannot be kept either.
+        if (netTextQuestion(text)) {
+            if (remove) deleteItem(fe, 1, k);
+            return noErr;
         }
+        setNetItemText(n, text);
     }
     if (owner->window) InvalWindowRect(owner->window, nullptr);
     owner->stateFlags |= kEditorChanged;
     fe->changed = false;
+    return noErr;
 }
 
 void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta) {
@@ -745,10 +758,6 @@ void setCurrentFieldEditor(FieldEditor* fe) {
 FieldEditor* fieldEditorOfWindow(WindowPtr w) {
     if (!w || w->isPane || w->windowKind != kFieldEditorKind) return nullptr;
     return static_cast<FieldEditor*>(w->refCon);
-}
-
-int fieldEditorLimit(const FieldEditor* fe) {
-    return isSection(fe) && fe->focusedItem == 0 ? kClassIdLimit : kFieldLimit;
 }
 
 OSErr addFieldEditorRow(FieldEditor* fe) {

@@ -42,10 +42,13 @@ FieldEditor* openFieldEditor(PackageEditor* owner, int index);
 FieldEditor* findFieldEditor(const PackageEditor* owner, int index);
 // With validation, a Class ID of 0 or a net item without name or pins is asked about; Cancel
 // brings the window to the front and changes nothing, Proceed deletes the item through the
-// commit. Otherwise the texts are committed and the window and record disposed of.
+// commit. Otherwise the texts are committed and the window and record disposed of; a commit
+// that fails with validation shows its error and cancels the close, the window staying open.
 CloseResult closeFieldEditor(FieldEditor* fe, Validation validation);
-// Carries the texts into the working package; with remove an invalid item is deleted instead.
-void commitFieldEditor(FieldEditor* fe, bool remove);
+// Carries the texts into the working package; with remove an invalid item (a Class ID of 0, a
+// net without name or pin) is deleted instead, and without it an invalid item stays as it was,
+// the window keeping its changes. memFullErr (nothing carried) when memory ran out.
+OSErr commitFieldEditor(FieldEditor* fe, bool remove);
 // Adds delta to the index of the owner's field editors numbered |first| to |last| (sections when
 // first > 0, net items when first < 0; last 0: one past the current count) and retitles them.
 void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta);
@@ -56,7 +59,5 @@ void setCurrentFieldEditor(FieldEditor* fe);
 // The record of a field editor window, nullptr for any other window.
 FieldEditor* fieldEditorOfWindow(WindowPtr w);
 
-// The focused field's character limit: 10 in a section's Class ID, 17 elsewhere.
-int fieldEditorLimit(const FieldEditor* fe);
 // Adds an empty row at the end. memFullErr when it cannot be held.
 OSErr addFieldEditorRow(FieldEditor* fe);

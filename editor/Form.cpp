@@ -402,6 +402,13 @@ void bindItem(TEHandle te, FormHandle form, GrafPtr port, int item) {
     if (wasActive) TEActivate(te);
 }
 
+OSErr reserveFieldText(TEHandle te) {
+    if (!te || !te->hText) return memFullErr;
+    const Size length = GetHandleSize(te->hText);
+    if (SetHandleSize(te->hText, 255) != noErr) return memFullErr;
+    return SetHandleSize(te->hText, length); // a handle keeps its room when it shrinks
+}
+
 OSErr storeItem(TEHandle te, FormHandle form, int item) {
     FormItem* it = formItem(form, item);
     if (!te || !it || !hasText(*it)) return paramErr;

@@ -163,6 +163,9 @@ int nextEditItem(FormHandle form, int item);
 // item's text becomes the record's text and single-line mode follows the item's flag. A record
 // that was active is deactivated for the change and active again afterwards.
 void bindItem(TEHandle te, FormHandle form, GrafPtr port, int item);
+// Gives the record's text room for the 255 bytes a field holds at most, so that binding an item
+// and typing into it never run out of memory. memFullErr when the room cannot be had.
+OSErr reserveFieldText(TEHandle te);
 // The item's text becomes the record's whole text (edit items and labels). paramErr for another
 // kind of item, memFullErr when the text cannot be held (the item keeps its old text).
 OSErr storeItem(TEHandle te, FormHandle form, int item);

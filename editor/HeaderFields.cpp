@@ -167,14 +167,21 @@ void bindField(PackageEditor* editor, int n) {
 
 void storeField(PackageEditor* editor) {
     const int item = editor->currentField;
-    storeItem(editor->textEdit, editor->headerForm, item);
+    const int field = packageFieldOfItem(item);
+    editor->stateFlags |= kEditorChanged;
+    if (storeItem(editor->textEdit, editor->headerForm, item) != noErr ||
+        setPackageField(editor->working, field,
+                        headerFieldValue(editor->headerForm, item).view()) != noErr) {
+        // Memory ran out: the field shows what the package holds, as if the edit was refused.
+        setItemText(editor->headerForm, item, packageField(editor->working, field));
+        bindField(editor, item);
+        SysBeep(1);
+        return;
+    }
     const Str255 text = headerFieldValue(editor->headerForm, item);
     if (item == kHeaderName && editor->window)
         SetWTitle(editor->window, text.empty() ? kUnnamedTitle : PToCStr(text));
     if (item == kHeaderShape) matchShape(editor->headerForm, &editor->shapeFamily);
-    // Should memory run out, the field keeps the text and the next change stores it again.
-    setPackageField(editor->working, packageFieldOfItem(item), text.view());
-    editor->stateFlags |= kEditorChanged;
 }
 
 void headerKey(PackageEditor* editor, KeyCode key) {

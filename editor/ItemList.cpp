@@ -168,23 +168,18 @@ void drawList(PackageEditor* editor, const Rect& area) {
 // ---- moving a section ------------------------------------------------------------------------
 
 // Moves section `from` to position `to` (1-based; 0 or out of range: the end) and renumbers the
-// field editors so that each keeps its section.
+// field editors so that each keeps its section. The sections trade places within the table,
+// which needs no memory: a move cannot fail halfway.
 void moveSection(PackageEditor* editor, int from, int to) {
     PackageRecord& w = editor->working;
     const int count = w.sectionCount;
     if (from < 1 || from > count) return;
-    ComponentSection moved;
-    if (getSection(w, from, &moved, SectionCopy::lasting)) return;
-    if (OSErr err = deleteSection(w, from)) {
-        DisposeHandle(moved.pinChanges);
-        (void)err;
-        return;
-    }
-    const int at = to >= 1 && to <= w.sectionCount ? to : w.sectionCount + 1;
-    if (addSection(w, at, moved)) {
-        setOutOfMemory();
-        reportMemory();
-    }
+    const int at = to >= 1 && to < count ? to : count;
+    ComponentSection* first = sectionAt(w, 1);
+    if (at > from)
+        std::rotate(first + from - 1, first + from, first + at);
+    else
+        std::rotate(first + at - 1, first + from - 1, first + from);
     // order[i] is the old position of the section now at i + 1.
     std::vector<int> order;
     for (int k = 1; k <= count; ++k)

@@ -18,6 +18,7 @@
 
 #include <new>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -48,12 +49,15 @@ bool fieldEditorOpen(PackageEditor* editor, int number) {
     return gExtensions.fieldEditorOpen && gExtensions.fieldEditorOpen(editor, number);
 }
 
-void commitFieldEditors(PackageEditor* editor) {
-    if (!gExtensions.commitFieldEditor) return;
-    forEachFieldEditor(editor, [editor](int number) {
-        if (fieldEditorOpen(editor, number)) gExtensions.commitFieldEditor(editor, number);
-        return false;
+// The first error stops the commits; those before it stay carried.
+OSErr commitFieldEditors(PackageEditor* editor) {
+    OSErr err = noErr;
+    if (!gExtensions.commitFieldEditor) return err;
+    forEachFieldEditor(editor, [editor, &err](int number) {
+        if (fieldEditorOpen(editor, number)) err = gExtensions.commitFieldEditor(editor, number);
+        return err != noErr;
     });
+    return err;
 }
 
 bool workingPackageValid(PackageEditor* editor) {
@@ -71,7 +75,7 @@ bool isValidHook(PackageEditor* editor) {
 }
 
 OSErr flattenHook(PackageEditor* editor, Handle* image) {
-    commitFieldEditors(editor);
+    if (OSErr err = commitFieldEditors(editor)) return err;
     UniqueHandle flat;
     if (OSErr err = flattenPackage(editor->working, &flat)) return err;
     *image = flat.release();
@@ -252,7 +256,7 @@ bool makeHeader(PackageEditor* editor) {
     SetRect(&r, 0, 0, 2000, 120);
     editor->textEdit = TENew(r, r);
     RGBBackColor(background);
-    if (!editor->textEdit) return false;
+    if (!editor->textEdit || reserveFieldText(editor->textEdit)) return false;
     bindField(editor, kHeaderName);
     TESetSelect(0, 255, editor->textEdit);
     return true;
@@ -322,6 +326,11 @@ PackageEditor* createEditor(PackageEntry* entry) {
         delete editor;
         return nullptr;
     }
+    // A display name that a failed read left as "?" follows the image read now.
+    const std::string shown(displayNameView(entry));
+    recomputeDisplayName(entry, image);
+    if (shown != displayNameView(entry) && entry->owner && entry->owner->listWindow)
+        InvalWindowRect(entry->owner->listWindow, nullptr);
     editor->entry = entry;
     entry->editor = editor;
     purgeEntry(entry);
@@ -395,7 +404,14 @@ CloseResult closeEditor(PackageEditor* editor, Validation validation) {
         }
     }
     if (editor->entry) {
-        if (OSErr err = commitEditor(editor->entry, remove)) ErrorAlert(err);
+        if (OSErr err = commitEditor(editor->entry, remove)) {
+            ErrorAlert(err);
+            // The edits are kept in the window, unless the caller drops them anyway.
+            if (validation == Validation::ask) {
+                if (editor->window) SelectWindow(editor->window);
+                return CloseResult::cancelled;
+            }
+        }
     }
     if (editor->window) {
         editor->stateFlags &= ~kEditorChanged; // its deactivation has nothing left to carry

@@ -54,7 +54,7 @@ PackageEditor* openEditor(PackageEntry* entry);
 enum class Validation { skip, ask };
 
 // Closes the window, its field editors first. Cancelled leaves the window in front, everything
-// as it was.
+// as it was; with validation a commit that fails (its error shown) cancels the close too.
 CloseResult closeEditor(PackageEditor* editor, Validation validation);
 // The changed flag, or an open field editor window with unsaved changes.
 bool hasChanges(PackageEditor* editor);
@@ -91,8 +91,8 @@ struct EditorExtensions {
     bool (*fieldEditorChanged)(PackageEditor* editor, int number) = nullptr;
     CloseResult (*closeFieldEditor)(PackageEditor* editor, int number,
                                     Validation validation) = nullptr;
-    // Carries its texts into the working package (no deletion).
-    void (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
+    // Carries its texts into the working package (no deletion); memFullErr when it could not.
+    OSErr (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
     // Opens field editor number (or brings it to the front); the item list calls it on a double
     // click, Create and Open Editor. False when it could not be opened.
     bool (*openFieldEditor)(PackageEditor* editor, int number) = nullptr;

@@ -3,6 +3,7 @@
 #include "toolbox/core/StringTable.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Dialogs.h"
+#include "toolbox/gui/Menus.h"
 
 #include <cstdio>
 
@@ -37,7 +38,7 @@ bool confirmWindowCount(std::int32_t count) {
 }
 
 bool confirmProceed(StringId message) {
-    if (ControlKeyDown()) return true;
+    if (ControlHeldOnPurpose()) return true;
     return RunTextDialog(DialogId::proceed, kProceedMessageItem,
                          std::string(GetStringEntry(message)).c_str()) == kProceedItem;
 }

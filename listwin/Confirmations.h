@@ -14,7 +14,8 @@ bool confirmDiscard(const std::string& message);
 bool confirmWindowCount(std::int32_t count);
 
 // Dialog 1006 (Cancel, Proceed) with the message (of list 1300) in item 2; true for Proceed.
-// With the Control key held down the answer is Proceed at once, without the dialog.
+// With the Control key held down on purpose (ControlHeldOnPurpose: not only to type the key
+// equivalent of the command that asks) the answer is Proceed at once, without the dialog.
 bool confirmProceed(StringId message);
 
 // The out-of-memory state of the copying loops: cleared when a loop starts, set when an

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -142,7 +143,12 @@ void listCommand(PackageFile* f, std::int16_t command) {
 
 void cutCommand(PackageFile* f) {
     ArrowWhenDone arrow;
-    if (copySelectionToClipboard(f) == noErr) deleteCommand(f);
+    std::vector<PackageEntry*> notCopied;
+    if (copySelectionToClipboard(f, &notCopied) != noErr) return;
+    // A package that could not be copied is not deleted: it stays, no longer selected.
+    for (PackageEntry* e : notCopied)
+        e->flags &= ~kSelected;
+    deleteCommand(f);
 }
 
 void copyCommand(PackageFile* f) {

@@ -1,6 +1,7 @@
 #include "listwin/PackageClipboard.h"
 
 #include "listwin/Confirmations.h"
+#include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Quickdraw.h"
@@ -33,25 +34,28 @@ PackageEntry* lastEntry(PackageFile* f) {
 }
 
 // Copies of the entries of source that pass `take`, linked in source order, each owned by
-// owner and marked with `flags` besides the modified mark; *count is how many. When memory runs
-// out the copies made so far are disposed of, the out-of-memory state is set and nullptr is
-// returned.
+// owner and marked with `flags` besides the modified mark; *count is how many. An entry with an
+// open editor first takes the editor's edits (its field editors' too), so that its copy is the
+// package its windows show. An entry that cannot be read is reported, left out and added to
+// *notCopied (when given). When memory runs out the copies made so far are disposed of, the
+// out-of-memory state is set and nullptr is returned.
 template <class Take>
 PackageEntry* copyChain(PackageFile* source, PackageFile* owner, std::uint32_t flags, Take take,
-                        std::int32_t* count) {
+                        std::int32_t* count, std::vector<PackageEntry*>* notCopied = nullptr) {
     clearOutOfMemory();
     PackageEntry* head = nullptr; // linked at the head, reversed once complete
     *count = 0;
     for (PackageEntry* e = source->packages; e && !outOfMemory(); e = e->next) {
         SetCursor(watchCursor);
         if (!take(e)) continue;
-        OSErr err = noErr;
-        PackageEntry* copy = duplicateEntry(e, &err);
+        OSErr err = e->editor ? commitEditor(e, false) : noErr;
+        PackageEntry* copy = err ? nullptr : duplicateEntry(e, &err);
         if (!copy) {
             if (err == memFullErr) {
                 setOutOfMemory();
             } else {
                 ErrorAlert(err);
+                if (notCopied) notCopied->push_back(e);
             }
             continue;
         }
@@ -130,11 +134,11 @@ PackageEntry* duplicateEntry(PackageEntry* e, OSErr* err) {
     return d;
 }
 
-OSErr copyEntries(PackageFile* source, PackageFile** dest) {
+OSErr copyEntries(PackageFile* source, PackageFile** dest, std::vector<PackageEntry*>* notCopied) {
     std::int32_t count = 0;
     PackageEntry* chain = copyChain(
-        source, *dest, 0, [](const PackageEntry* e) { return (e->flags & kSelected) != 0; },
-        &count);
+        source, *dest, 0, [](const PackageEntry* e) { return (e->flags & kSelected) != 0; }, &count,
+        notCopied);
     if (outOfMemory()) {
         disposePackageFile(*dest);
         *dest = nullptr;
@@ -160,7 +164,7 @@ OSErr pasteEntries(PackageFile* source, PackageFile* dest) {
     return noErr;
 }
 
-OSErr copySelectionToClipboard(PackageFile* f) {
+OSErr copySelectionToClipboard(PackageFile* f, std::vector<PackageEntry*>* notCopied) {
     clearClipboards();
     gClipboard = newPackageFile();
     if (!gClipboard) {
@@ -168,5 +172,5 @@ OSErr copySelectionToClipboard(PackageFile* f) {
         reportMemory();
         return memFullErr;
     }
-    return copyEntries(f, &gClipboard);
+    return copyEntries(f, &gClipboard, notCopied);
 }

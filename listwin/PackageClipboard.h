@@ -8,6 +8,8 @@
 #pragma once
 #include "model/PackageFile.h"
 
+#include <vector>
+
 // The package clipboard, or nullptr when there is none.
 PackageFile* packageClipboard();
 // True when there is a package clipboard with at least one package to paste.
@@ -27,11 +29,13 @@ void setItemClipboardClearHook(void (*hook)());
 // mark clear. nullptr with *err memFullErr when memory ran out, or the read error.
 PackageEntry* duplicateEntry(PackageEntry* e, OSErr* err);
 
-// Appends to *dest copies of source's selected entries, in source order; an entry whose image
-// cannot be read is reported with the error alert and not copied. When memory runs out, *dest
-// is disposed of (and set to nullptr), memory is reported and memFullErr returned; source is
-// unchanged in every case.
-OSErr copyEntries(PackageFile* source, PackageFile** dest);
+// Appends to *dest copies of source's selected entries, in source order, each as its windows
+// show it: an open editor's edits are carried into its entry first. An entry whose image cannot
+// be read is reported with the error alert, not copied, and added to *notCopied when given.
+// When memory runs out, *dest is disposed of (and set to nullptr), memory is reported and
+// memFullErr returned; source is unchanged in every case but for the carried edits.
+OSErr copyEntries(PackageFile* source, PackageFile** dest,
+                  std::vector<PackageEntry*>* notCopied = nullptr);
 
 // Appends copies of every entry of source to the end of dest, in source order, as dest's only
 // selection; then refreshes dest's window revealing them and updates its count. When memory runs
@@ -40,5 +44,6 @@ OSErr copyEntries(PackageFile* source, PackageFile** dest);
 OSErr pasteEntries(PackageFile* source, PackageFile* dest);
 
 // Copy: a new package clipboard (the clipboards are cleared first) holding copies of f's
-// selected entries. memFullErr when memory ran out (reported; there is then no clipboard).
-OSErr copySelectionToClipboard(PackageFile* f);
+// selected entries (copyEntries). memFullErr when memory ran out (reported; there is then no
+// clipboard).
+OSErr copySelectionToClipboard(PackageFile* f, std::vector<PackageEntry*>* notCopied = nullptr);

@@ -72,9 +72,10 @@ Handle getImage(PackageEntry* e, OSErr* err);
 // entry modified. Stored: disposes of the image in memory, deletes the old record when it
 // differs from recordId, and makes the entry refer to recordId.
 OSErr setImage(PackageEntry* e, Handle image, ImageState state, std::uint32_t recordId);
-// For a modified entry: writes a valid image as a new record (an invalid one leaves record id
-// 0), then deletes its old record, and clears the modified mark. Should the delete fail, the new
-// record is taken back and the entry stays as it was.
+// For a modified entry with a valid image: writes the image as a new record, then deletes its
+// old record, and clears the modified mark. Should the delete fail, the new record is taken back
+// and the entry stays as it was. An invalid image is not written: the entry keeps its record
+// (if any) and stays modified.
 OSErr writeEntry(PackageEntry* e);
 // For a stored entry that is not modified: disposes of the image in memory.
 void purgeEntry(PackageEntry* e);

@@ -74,9 +74,11 @@ OSErr writeEntry(PackageEntry* e) {
     // an entry means "old record out, new record in"; we write the new record first and delete
     // the old one after, because that order loses nothing when a write fails: a failure in
     // between leaves the Package in the file twice at worst, never not at all.
+    // An image that is not valid is not written, and its stored record is kept: the entry stays
+    // modified until an edit makes it valid again.
+    if (!imageIsValid(e->image)) return noErr;
     std::uint32_t newId = 0;
-    OSErr err =
-        imageIsValid(e->image) ? records->writeRecord(kRecordPackage, e->image, &newId) : noErr;
+    OSErr err = records->writeRecord(kRecordPackage, e->image, &newId);
     if (!err && e->recordId) err = records->deleteRecord(e->recordId);
     if (!err) err = records->commit();
     if (err) {
@@ -165,9 +167,9 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
             if (!e->editor) purgeEntry(e);
             continue;
         }
+        if (!imageIsValid(e->image)) continue; // kept as stored, still modified (see writeEntry)
         std::uint32_t newId = 0;
-        if (imageIsValid(e->image)) err = records.writeRecord(kRecordPackage, e->image, &newId);
-        if (err) break;
+        if ((err = records.writeRecord(kRecordPackage, e->image, &newId))) break;
         try {
             written.emplace_back(e, newId);
         } catch (const std::bad_alloc&) {

@@ -30,10 +30,11 @@ using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
 // Writes every modified entry in list order (all the new records are written before the old
 // ones are deleted), deletes the records of the discard list and empties it, rebuilds the class
 // index when it is out of date, and purges the images of unmodified entries without an editor,
-// all in one transaction of the record file. fileMovedErr, before anything is written, when the
-// path no longer names the file open. On any error the transaction is rolled back: the file is
-// as it was before the save, and every entry keeps its image, record and modified mark (editors
-// that committed keep their committed images), ready for the next save.
+// all in one transaction of the record file. An entry whose image is not valid is not written:
+// it keeps its stored record (if any) and stays modified. fileMovedErr, before anything is
+// written, when the path no longer names the file open. On any error the transaction is rolled
+// back: the file is as it was before the save, and every entry keeps its image, record and
+// modified mark (editors that committed keep their committed images), ready for the next save.
 OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {});
 
 // Disposes of every entry of both lists and reads the package list again from the file.

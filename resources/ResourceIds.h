@@ -41,6 +41,7 @@ enum class StringId : std::int16_t {
     netNeedsPin = 1309,
     packageNeedsSection = 1310,
     packageNeedsNameAndPrefix = 1311,
+    packagesNotSaved = 1350, // a format: the count, then the first few names
     // Storage: the lock, a save that failed, a close that could not compact (1400...).
     lockedBy = 1400,
     openReadOnlyQuestion = 1401,

@@ -86,6 +86,10 @@ constexpr StringEntry kEntries[] = {
     {1311, "A package must have a valid name and reference designator prefix.  If you proceed, "
            "the package will be deleted."},
 
+    // Apart from the 1300 list: the note after a save that left packages unwritten.
+    {1350, "These packages are not valid and were not saved (%d in all): %s.  The file keeps "
+           "their last saved form."},
+
     {1400, "It is open for writing in %s."},
     {1401, "\"%s\" is open for writing in %s. Open it read-only?"},
     {1402, "%s \"%s\" is as it was before this save; the changes are kept."},

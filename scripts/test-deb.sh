@@ -87,7 +87,9 @@ got=$(mimetype --brief --magic-only "$work/container")
 step "the type's default application"
 got=$(xdg-mime query default "$type")
 [ "$got" = "$entry" ] || fail "xdg-mime query default: $got"
-got=$(LC_ALL=C gio mime "$type" | head -n1) # "Default application for ?TYPE?: ENTRY"
+# The whole output is read first: with pipefail, head closing the pipe early would fail the step.
+got=$(LC_ALL=C gio mime "$type")
+got=${got%%$'\n'*} # "Default application for ?TYPE?: ENTRY"
 [ "${got##*: }" = "$entry" ] || fail "gio mime: $got"
 
 step "qpk from the installed path"

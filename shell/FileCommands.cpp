@@ -47,6 +47,7 @@ constexpr const char* kConvertPrompt = "Convert to package file:";
 constexpr const char* kSaveTextPrompt = "Save text as:";
 constexpr const char* kProtectedText = "You cannot replace the original file!";
 constexpr const char* kUpdatingIndex = "Updating Index...";
+constexpr int kUnsavedNamed = 3; // the note after a save names this many unsaved packages
 
 constexpr FileTypeFilter kPackageFilters[] = {{"Packaging Files", "QPK"}};
 constexpr FileTypeFilter kTextFilters[] = {{"Text Files", "TXT"}};
@@ -174,6 +175,24 @@ std::string folderOf(const std::string& path) {
 std::string dialogFolder() {
     const PackageFile* f = currentPackageFile();
     return f && f->recordFile ? folderOf(f->recordFile->path()) : gStartFolder;
+}
+
+// After a save, the packages still modified are those it did not write because they are not
+// valid: a note names the first few, counts them all and says that the file keeps them as they
+// were saved last.
+void noteUnsaved(PackageFile* f) {
+    int count = 0;
+    std::string names;
+    for (const PackageEntry* e = f->packages; e; e = e->next) {
+        if (!(e->flags & kModified) || ++count > kUnsavedNamed) continue;
+        names += (count > 1 ? ", \"" : "\"") + std::string(displayNameView(e)) + "\"";
+    }
+    if (count == 0) return;
+    if (count > kUnsavedNamed) names += ", ...";
+    char text[512];
+    const std::string format(GetStringEntry(StringId::packagesNotSaved));
+    std::snprintf(text, sizeof text, format.c_str(), count, names.c_str());
+    NoteAlert(text);
 }
 
 // ---- the commands ----------------------------------------------------------------------------
@@ -320,7 +339,8 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     if (closeFileEditors(f, save ? Validation::ask : Validation::skip) == CloseResult::cancelled)
         return CloseResult::cancelled;
     ArrowWhenDone arrow;
-    if (save && saveFile(f) != noErr) return CloseResult::cancelled; // nothing unsaved is lost
+    // Nothing unsaved is lost: neither after an error nor when packages stayed unsaved.
+    if (save && (saveFile(f) != noErr || isModified(f))) return CloseResult::cancelled;
     SetCursor(watchCursor);
     // Forced, the record file is marked read-only first, so that closing it writes nothing.
     // Here nothing is left unsaved, so the close never keeps the user: a complete close that
@@ -363,6 +383,7 @@ OSErr saveFile(PackageFile* f) {
         NoteAlert(storageText(StringId::fileMovedKept, fileNameOf(f)).c_str());
     else if (err != noErr && err != cancelledErr)
         NoteAlert(storageText(StringId::saveFailedKept, ErrorText(err), fileNameOf(f)).c_str());
+    if (err == noErr) noteUnsaved(f);
     return err;
 }
 

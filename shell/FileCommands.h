@@ -45,7 +45,9 @@ CloseResult closeFile(PackageFile* file, CloseMode mode);
 // Closes every open package file, newest first, asking to save; stops at the first one that
 // is cancelled.
 CloseResult closeAllFiles();
-// Saves a package file; an error is shown and returned.
+// Saves a package file; an error is shown and returned. Packages the save did not write, because
+// they are not valid, are named in a note (their last saved form stays in the file); a close
+// that saves is then cancelled, the file still modified.
 OSErr saveFile(PackageFile* file);
 
 // "qpk" for "Parts.txt": everything from the first "." after the first character is replaced.

@@ -341,9 +341,48 @@ e2e_expect_rows() {
     done
 }
 
-# ---- files and the end of the program ----------------------------------------------------------
+# ---- the package editor and its field editors -------------------------------------------------
 
-e2e_wait_file() { e2e_wait "the file $1" test -s "$1"; }
+# Where the first package editor opens over the list window in use, and its first field editor:
+# each 18 pixels right of and below the window before (a window's bounds are its client area; the
+# list's begins at its header strip, 17 pixels above the list area).
+e2e_editor_places() {
+    EDIT_LEFT=$((LIST_LEFT + 18))
+    EDIT_TOP=$((LIST_TOP - 17 + 18))
+    FIELD_LEFT=$((EDIT_LEFT + 18))
+    FIELD_TOP=$((EDIT_TOP + 18))
+}
+
+# The colours of the points X Y X Y... on one line, "R G B " each, read from the screen at once.
+e2e_colours_at() { python3 "$E2E_SCREEN" colour "$E2E_WORK/fb/Xvfb_screen0" "$@" | tr '\n' ' '; }
+
+# The editor's header has a 1-pixel separator line at its vertical 40, on white.
+e2e_editor_shown() {
+    local x=$((EDIT_LEFT + 200)) y=$((EDIT_TOP + 40))
+    [ "$(e2e_colours_at "$x" "$y" "$x" $((y - 1)))" = "0 0 0 255 255 255 " ]
+}
+# A field editor's rows area is painted with the gray pattern (black beside grey 187) below its
+# rows; there the package editor shows its white item list.
+e2e_field_editor_shown() {
+    local x=$((FIELD_LEFT + 20)) y=$((FIELD_TOP + 140))
+    case $(e2e_colours_at "$x" "$y" $((x + 1)) "$y") in
+    "0 0 0 187 187 187 " | "187 187 187 0 0 0 ") return 0 ;;
+    *) return 1 ;;
+    esac
+}
+e2e_field_editor_gone() { ! e2e_field_editor_shown; }
+
+# A click at a point of the editor's header pane (the top 124 pixels of its client area).
+e2e_click_header() { e2e_click $((EDIT_LEFT + $1)) $((EDIT_TOP + $2)); }
+
+# A double click on the first row of the editor's item list: its field editor opens.
+e2e_open_first_item() {
+    xdotool mousemove --sync $((EDIT_LEFT + 40)) $((EDIT_TOP + 124 + 5)) || e2e_fail "mousemove"
+    xdotool click --repeat 2 --delay 80 1
+    e2e_wait "the field editor" e2e_field_editor_shown
+}
+
+# ---- files and the end of the program ----------------------------------------------------------
 
 # The program writes text with CR LF line ends; EXPECTED is written with plain line ends. Polls,
 # since the file may still be being written when it first appears.

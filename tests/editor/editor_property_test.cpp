@@ -6,22 +6,24 @@
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "listwin/ListWindow.h"
-#include "model/Image.h"
 #include "resources/Commands.h"
 #include "shell/Application.h"
 #include "shell/FileCommands.h"
-#include "tests/editor/package_contents.h"
+#include "tests/editor/loss_watch.h"
 #include "tests/support/Files.h"
 #include "tests/support/Images.h"
 #include "tests/support/Library.h"
 #include "tests/support/gui/gui_support.h"
+#include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -90,6 +92,13 @@ bool choose(std::int16_t command) {
     return true;
 }
 
+// Ctrl+key typed in window w. The frame is made the active window first, as the window manager
+// does once a dialog is gone: the key equivalents of its menu bar work only there.
+void typeKeyEquivalent(WindowPtr w, int key) {
+    QApplication::setActiveWindow(GetFrameWindow());
+    harness::SendKey(w, key, Qt::ControlModifier);
+}
+
 // ---- the rules -------------------------------------------------------------------------------
 
 void checkWorking(PackageEditor* e) {
@@ -126,7 +135,7 @@ void checkWorking(PackageEditor* e) {
     ASSERT_TRUE(imageIsConsistent(image.get(), &why)) << why;
     PackageRecord back;
     ASSERT_EQ(expandImage(image.get(), &back), noErr);
-    const Contents kept = contentsOf(w, true), expanded = contentsOf(back, false);
+    const Form kept = formOf(w), expanded = formOf(back);
     EXPECT_EQ(kept, expanded) << "what was kept came back otherwise";
     ASSERT_EQ(flattenPackage(back, &again), noErr);
     EXPECT_EQ(bytesOf(image.get()), bytesOf(again.get()));
@@ -213,13 +222,19 @@ void checkFieldEditors(const std::vector<PackageEditor*>& live) {
         const int item = inHeader ? kFieldHeaderEdit : fe->focusedItem;
         EXPECT_TRUE(EqualRect(fe->textEdit->viewRect, itemRect(form, item)));
         EXPECT_EQ(teText(fe->textEdit), getItemText(form, item).str());
-        // Typable texts within their limits: a Class ID of up to 10 digits, pins and net names
-        // of up to 17 characters.
+        // Typable texts within their limits: a Class ID of an optional "-" and up to 10 digits
+        // that fits 32 bits, pins and net names of up to 17 characters, and a net whose text
+        // fits its 255 bytes.
         const std::string head = getItemText(fe->headerForm, kFieldHeaderEdit).str();
-        EXPECT_TRUE(fe->index > 0
-                        ? head.size() <= 10u && head.find_first_not_of("0123456789") == head.npos
-                        : head.size() <= 17u && typable(head))
+        const std::string digits = head.substr(head.starts_with("-"));
+        EXPECT_TRUE(fe->index > 0 ? digits.size() <= 10u &&
+                                        classIdText(head) == std::int32_t(classIdText(head)) &&
+                                        digits.find_first_not_of("0123456789") == head.npos
+                                  : head.size() <= 17u && typable(head))
             << head;
+        if (fe->index < 0) {
+            EXPECT_LE(fieldEditorContents(fe).size(), kMaxNetText);
+        }
         for (int i = 1; i <= itemCount(fe->rowsForm); ++i) {
             const std::string t = getItemText(fe->rowsForm, i).str();
             EXPECT_TRUE(t.size() <= 17u && typable(t)) << t;
@@ -240,7 +255,8 @@ void checkFieldEditors(const std::vector<PackageEditor*>& live) {
     }
 }
 
-void checkAll() {
+// alerts: the step may have shown alerts (a fault, or the note after a Save).
+void checkAll(bool alerts = false) {
     const std::vector<PackageEditor*> live = editors();
     for (PackageEditor* e : live) {
         SCOPED_TRACE("package editor " + titleOf(e->window));
@@ -257,10 +273,12 @@ void checkAll() {
             std::string why;
             if (!e->image) continue;
             EXPECT_TRUE(imageIsConsistent(e->image, &why)) << why;
-            // The list shows the name the image holds, cut to 17 characters.
+            // The list shows the name the image holds, cut to 17 characters (or "?", which a
+            // read that failed left, on the package and its copies).
             const std::string name = imageField(e->image, kFieldPackageName).str();
-            EXPECT_EQ(std::string(displayNameView(e)),
-                      name.empty() ? "Unnamed Package" : name.substr(0, kDisplayNameMax));
+            EXPECT_TRUE(displayNameView(e) == "?" ||
+                        displayNameView(e) ==
+                            (name.empty() ? "Unnamed Package" : name.substr(0, kDisplayNameMax)));
         }
         EXPECT_EQ(count, f->packageCount);
     }
@@ -269,7 +287,7 @@ void checkAll() {
     EXPECT_TRUE(!currentFieldEditor() || contains(fieldEditors(), currentFieldEditor()))
         << "the current field editor is gone";
     for (const std::string& alert : ShownNoteAlerts())
-        EXPECT_EQ(alert, kTooManyWindows) << "an alert the input should never cause";
+        EXPECT_TRUE(alerts || alert == kTooManyWindows) << "an alert the input should never cause";
 }
 
 class EditorPropertyTest : public ScratchTest {
@@ -278,6 +296,7 @@ protected:
         static const bool started = startApplication() == noErr;
         ASSERT_TRUE(started);
         ResetHarnessState();
+        clearClipboards();
         QGuiApplication::clipboard()->setText("");
         harness::SendApplicationActivation();
     }
@@ -286,27 +305,30 @@ protected:
         while (PackageFile* f = firstPackageFile())
             EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
         EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
-        setItemClipboard(nullptr);
+        clearClipboards();
         ResetHarnessState();
     }
 
-    // A library of four packages: a small one, one a section short of the most a package holds,
-    // one with long texts and one without sections. Every text within the fields' limits.
+    // A library of five packages: a small one, one a section short of the most a package holds,
+    // one with long texts, one without sections and one with a single section. Every text within
+    // the fields' limits; some Class IDs negative.
     PackageFile* openLibrary() {
-        std::vector<PackageContents> packages(4);
+        std::vector<PackageContents> packages(5);
         packages[0].fields = {"R1", "R", "AXIAL", "400"};
-        packages[0].sections = {{12, {{"1", "2"}, {"3", "4"}}}, {7, {}}, {99, {{"A1", "B2"}}}};
+        packages[0].sections = {{12, {{"1", "2"}, {"3", "4"}}}, {-7, {}}, {99, {{"A1", "B2"}}}};
         packages[0].nets = {"VCC\t7\t14", "GND\t1"};
         packages[1].fields = {"MANY", "U", "DIP", "14", "300"};
         for (int k = 1; k <= kMaxSections - 1; ++k)
             packages[1].sections.push_back({k, {{std::to_string(k), std::to_string(k + 1)}}});
         packages[2].fields = {std::string(17, 'N'), std::string(8, 'P'), std::string(56, 'S')};
-        packages[2].sections = {{2147483, {{std::string(17, '1'), std::string(17, '2')}}}};
+        packages[2].sections = {{-2147483647 - 1, {{std::string(17, '1'), std::string(17, '2')}}}};
         std::string longNet = "LONGNET";
         for (int i = 0; i < 14; ++i)
             longNet += "\t" + std::string(17, char('A' + i));
         packages[2].nets = {longNet.substr(0, kMaxNetText)};
         packages[3].fields = {"EMPTY", "Q"};
+        packages[4].fields = {"ONE", "D"};
+        packages[4].sections = {{-3, {{"1", "2"}}}};
         std::vector<UniqueHandle> images;
         for (const PackageContents& p : packages)
             images.push_back(buildImage(p));
@@ -315,19 +337,13 @@ protected:
         harness::ProcessUpdates();
         return f;
     }
-    // The library, with an editor on its package at index.
-    PackageEditor* openPackage(int index) {
-        PackageFile* f = openLibrary();
-        PackageEditor* e = f ? openEditor(entryAt(f, index)) : nullptr;
-        harness::ProcessUpdates();
-        return e;
-    }
 
     // ---- the input -----------------------------------------------------------------------------
 
-    void randomKey(Rng& rng) {
+    // True for a key that sends Delete.
+    bool randomKey(Rng& rng) {
         WindowPtr front = FrontWindow();
-        if (!front) return;
+        if (!front) return false;
         // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
         // control characters typed with Control.
         static const QString chars = QString::fromUtf8("azQT ,.-01234567899\u00a7\u00d7");
@@ -357,6 +373,7 @@ protected:
         }
         say("key ", key, " [", text, "] to ", titleOf(front));
         harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
+        return key == Qt::Key_Delete || key == Qt::Key_Backspace;
     }
 
     void randomListClick(Rng& rng, PackageEditor* e) {
@@ -369,6 +386,8 @@ protected:
         for (int n = pick(rng, 4); n > 0; --n)
             path.push_back(point());
         const Qt::MouseButton button = chance(rng, 25) ? Qt::RightButton : Qt::LeftButton;
+        // A move of a section runs out of memory now and then.
+        if (button == Qt::RightButton && chance(rng, 20)) ArmMemoryFault(1 + pick(rng, 3));
         static const std::vector<Qt::KeyboardModifiers> modifiers{
             Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::NoModifier};
         const int m = pick(rng, 4);
@@ -439,35 +458,57 @@ protected:
         harness::SendApplicationActivation();
     }
 
-    std::int16_t randomCommand(Rng& rng) {
+    std::int16_t randomCommand(Rng& rng, LossWatch::Step& sent) {
         static const std::vector<std::int16_t> commands{
             kCmdCut,       kCmdCopy,   kCmdPaste,      kCmdDelete,        kCmdSelectAll,
             kCmdDuplicate, kCmdCreate, kCmdOpenEditor, kCmdRevertPackage, kCmdClose,
             kCmdPaste,     kCmdCreate, kCmdSave};
+        static const std::vector<std::int16_t> listCommands{
+            kCmdCut, kCmdCopy, kCmdPaste, kCmdDuplicate, kCmdDelete, kCmdRevertPackage, kCmdSave};
         WindowPtr front = FrontWindow();
         std::int16_t c = pickOf(rng, commands);
-        // In the list window only what opens editors: Create, or Open Editor on a random selection
-        // of packages.
+        // In the list window mostly what opens editors, Create or Open Editor, now and then a
+        // command that copies, removes or writes packages, on a random selection.
         if (PackageFile* list = front ? listWindowFile(front) : nullptr; list && c != kCmdCreate) {
-            c = kCmdOpenEditor;
+            c = chance(rng, 50) ? std::int16_t(kCmdOpenEditor) : pickOf(rng, listCommands);
             deselectAll(list);
             for (std::int32_t i = 0; i < list->packageCount; ++i)
                 if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
+            sent.listCommand = c;
+            watch_.noteSelection(list);
+            // The packages copied are now and then read from a file that fails.
+            if (chance(rng, 30)) ArmFileFault({FileCall::read, 1 + pick(rng, 2)});
         }
         const std::vector<FieldEditor*> fields = fieldEditors();
         if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
             front = pickOf(rng, fields)->window;
             SelectWindow(front);
         }
-        const bool control = (c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20);
+        // Close and Save come now and then from their key equivalents, which hold Control down;
+        // otherwise from the menu, now and then with Control held on purpose.
+        const bool byKey = front && (c == kCmdClose || c == kCmdSave) && chance(rng, 40);
+        const bool control =
+            byKey || ((c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20));
+        // A close runs out of memory now and then while it carries the edits.
+        if (c == kCmdClose && chance(rng, 20)) ArmMemoryFault(1 + pick(rng, 3));
         harness::SetControlKey(control);
-        say("command ", c, " in ", front ? titleOf(front) : "no window");
-        const bool ran = choose(c);
+        say("command ", c, byKey ? " by its key" : "", control ? " with Control" : "", " in ",
+            front ? titleOf(front) : "no window");
+        bool ran = true;
+        if (byKey)
+            typeKeyEquivalent(front, c == kCmdClose ? Qt::Key_W : Qt::Key_S);
+        else
+            ran = choose(c);
         if (!ran) log_.back() += " (disabled)";
+        if (!ran) sent.listCommand = 0;
         harness::ResetKeys();
-        // With the Control key held every validation question is answered Proceed unasked.
+        // With the Control key held on purpose every validation question is answered Proceed
+        // unasked; a key equivalent asks them all.
         for (const ShownDialog& d : ShownDialogs())
-            EXPECT_FALSE(control && d.templateId == 1006) << "asked although Control was held";
+            EXPECT_FALSE(control && !byKey && d.templateId == 1006)
+                << "asked although Control was held";
+        sent.removes |= control && !byKey;
+        sent.saved = c == kCmdSave;
         return ran ? c : 0;
     }
 
@@ -494,12 +535,13 @@ protected:
         // else the next one is; without a package editor the list window's commands open one now
         // and then.
         std::int16_t command = 0;
+        LossWatch::Step sent;
         const struct {
             int below;
             bool possible;
             std::function<void()> act;
         } inputs[] = {
-            {32, true, [&] { randomKey(rng); }},
+            {32, true, [&] { sent.removes = randomKey(rng); }},
             {55, target != nullptr, [&] { randomListClick(rng, target); }},
             {63, target != nullptr, [&] { randomHeaderClick(rng, target); }},
             {70, !fields.empty(), [&] { randomFieldEditorClick(rng, pickOf(rng, fields)); }},
@@ -512,8 +554,21 @@ protected:
                      SelectWindow(w);
                  }
              }},
-            {100, true, [&] { command = randomCommand(rng); }},
+            {85, firstPackageFile() != nullptr,
+             [&] {
+                 SelectWindow(firstPackageFile()->listWindow);
+                 command = randomCommand(rng, sent);
+             }},
+            {100, true, [&] { command = randomCommand(rng, sent); }},
         };
+        // Now and then memory runs out, or a read or a write of the file fails, in the step.
+        const int fault = pick(rng, 100);
+        if (fault < 6) {
+            ArmMemoryFault(1 + pick(rng, 40));
+        } else if (fault < 10) {
+            ArmFileFault({fault < 8 ? FileCall::read : FileCall::write, 1 + pick(rng, 3)});
+        }
+        watch_.before(open, fields);
         const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
         for (const auto& input : inputs)
             if (kind < input.below && input.possible) {
@@ -521,9 +576,17 @@ protected:
                 break;
             }
         harness::ProcessUpdates();
-        for (const ShownDialog& d : ShownDialogs())
+        const bool faulted = MemoryFaultFired() || FileFaultFired();
+        DisarmMemoryFault();
+        DisarmFileFaults();
+        if (faulted) say("  a fault fired");
+        for (const ShownDialog& d : ShownDialogs()) {
             say("  asked ", d.templateId, ", answered with item ", d.endedWith);
-        checkAll();
+            sent.removes |= d.templateId == 1006 && d.endedWith == 3;
+        }
+        sent.removes |= command == kCmdCut || command == kCmdDelete || command == kCmdRevertPackage;
+        watch_.after(sent, editors(), fieldEditors());
+        checkAll(faulted || sent.saved);
 
         // The focus leaving the list for the header takes the selection with it; only Create
         // selects its new row while the header has the focus.
@@ -548,20 +611,27 @@ protected:
                     }
         }
 
-        // What Save writes is a sound package file.
-        if (command == kCmdSave) verifyClean(path, "after Save");
+        // What Save writes is a sound package file. A save that failed may leave an index the
+        // file no longer uses until the next compaction: the check waits for a run without one.
+        writeFault_ |= faulted && command == kCmdSave;
+        if (command == kCmdSave && !writeFault_) verifyClean(path, "after Save");
 
         // A 27th section is never added (checkWorking), and not a word is said about it.
-        if (full && (command == kCmdCreate || command == kCmdDuplicate ||
-                     (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {
+        if (full && !faulted &&
+            (command == kCmdCreate || command == kCmdDuplicate ||
+             (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {
             EXPECT_EQ(harness::BeepCount(), 0) << "a section past the 26th made a sound";
             EXPECT_TRUE(ShownNoteAlerts().empty() ||
                         (ShownNoteAlerts().size() == 1 && ShownNoteAlerts()[0] == kTooManyWindows));
         }
     }
 
+    // Each seed starts as in a program just started, so that it runs alone as in any company.
     void run(unsigned seed, int steps) {
+        SetUp();
         Rng rng(seed);
+        writeFault_ = false;
+        when_ = 1000000;
         PackageFile* f = openLibrary();
         ASSERT_NE(f, nullptr);
         ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
@@ -590,118 +660,41 @@ protected:
         log_.push_back(os.str());
     }
 
+    LossWatch watch_;
+    bool writeFault_ = false; // a save failed in this run
     std::uint32_t when_ = 1000000;
     std::vector<std::string> log_; // what the last steps did, for the failure message
 };
 
-// Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps
-// and OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say).
+// Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps,
+// OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say) and OK_PROPERTY_SEED runs
+// one seed alone (to follow a failure).
 TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     const char* env = std::getenv("OK_PROPERTY_STEPS");
     const int steps = env ? std::atoi(env) : 250;
-    // Last, the seeds that once found a fault, each as far as the step that showed it: closing an
-    // editor left a renumbered field editor open, and a row created while the header had the
-    // focus was drawn the wrong way.
-    std::vector<std::pair<unsigned, int>> runs{{1u, steps},        {2u, steps}, {3u, steps},
-                                               {20261207u, steps}, {1u, 1100},  {1u, 116}};
+    // Seed 1 finds at step 43 a row that Create selected while the header had the focus drawn the
+    // wrong way, and at step 240 a field editor that a deletion renumbered left open by the close
+    // of its package editor. Then the seeds that found a loss before it was mended, each as far
+    // as the step that showed it: Ctrl+W with Control down deleting a package unasked (1, 30); a
+    // field editor's invalid Class ID carried (3, 93); Save deleting a stored package it could not
+    // write (3, 94); a section of Class ID -3 read as 0 (34, 14); a failed commit that closed the
+    // window anyway (7, 284), pins carried in part (7, 566) and a move that ran out of memory (7,
+    // 1106); a keystroke lost when memory ran out (4, 674); a Cut that deleted what it could not
+    // read (45, 1048); a copy without the field editor's text (3, 1418); a net text over 255 bytes
+    // (52, 1455).
+    const int first = std::max(steps, 241);
+    std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
+                                               {3u, 1419},  {34u, 15},   {7u, 1107},
+                                               {4u, 675},   {45u, 1049}, {52u, 1456}};
     if (const char* more = std::getenv("OK_PROPERTY_SEEDS")) // that many more, from 100 on
         for (int i = 0; i < std::atoi(more); ++i)
-            runs.insert(runs.end() - 2, {100u + unsigned(i), steps});
+            runs.push_back({100u + unsigned(i), steps});
+    if (const char* one = std::getenv("OK_PROPERTY_SEED")) // that seed alone
+        runs = {{unsigned(std::atoi(one)), steps}};
     for (const auto& [seed, length] : runs) {
         run(seed, length);
         if (HasFailure()) return;
     }
-}
-
-// The case seed 1 found after a thousand steps: closing a package editor whose first field
-// editor's section is deleted (Proceed) renumbers the next field editor into the place the
-// close had already passed; that one must close too, and so for the nets.
-TEST_F(EditorPropertyTest, ClosingTheEditorClosesFieldEditorsThatADeletionRenumbered) {
-    PackageEditor* e = openPackage(0);
-    ASSERT_NE(e, nullptr);
-    PackageEntry* entry = e->entry;
-    for (int index : {1, 2, -1, -2})
-        ASSERT_NE(openFieldEditor(e, index), nullptr);
-    // Section A's Class ID and net 1's name go: each is wholly selected on opening.
-    for (int index : {1, -1}) {
-        FieldEditor* fe = findFieldEditor(e, index);
-        SelectWindow(fe->window);
-        harness::SendKey(fe->window, Qt::Key_Backspace);
-        ASSERT_EQ(getItemText(fe->headerForm, kFieldHeaderEdit).str(), "");
-    }
-    for (int i = 0; i < 3; ++i)
-        AnswerNextDialog(1006, 3);
-    SelectWindow(e->window);
-    ASSERT_TRUE(choose(kCmdClose));
-    harness::ProcessUpdates();
-    EXPECT_TRUE(fieldEditors().empty());
-    EXPECT_TRUE(editors().empty());
-    ASSERT_EQ(ShownDialogs().size(), 2u); // 1307 for section A, 1308 for net 1
-    // The stored package lost section A and the nameless net, and kept the rest.
-    PackageRecord stored;
-    ASSERT_EQ(expandImage(entry->image, &stored), noErr);
-    const Contents expected{"R1\tR\tAXIAL\t400", {{7, 0, ""}, {99, 1, "A1\tB2"}}, {"GND\t1"}};
-    EXPECT_EQ(contentsOf(stored, false), expected);
-}
-
-// The case seed 1 found at step 115: Create leaves its new row selected while the header keeps
-// the focus, and the window then comes back to the front under a click in its list. The row
-// must be drawn highlighted again then, or the click's deselection inverts it the wrong way.
-TEST_F(EditorPropertyTest, ARowCreatedWhileTheHeaderHasTheFocusIsDrawnAsItIsMarked) {
-    PackageEditor* e = openPackage(0); // 3 sections
-    ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(choose(kCmdCreate)); // section D, selected; its field editor in front
-    harness::ProcessUpdates();
-    ASSERT_NE(FrontWindow(), e->window);
-    const int h = itemRowHeight();
-    const Rect view = GetPortRect(e->window);
-    const Rect rowD{std::int16_t(3 * h), view.left, std::int16_t(4 * h), view.right};
-    const int area = h * (view.right - view.left);
-    // A right-button click below the rows: the window comes to the front, every row deselected.
-    const Point below{std::int16_t(5 * h), 40};
-    harness::ScriptPointer(e->window, {below, below});
-    harness::SendClick(e->window, below, Qt::NoModifier, when_ += 1000, Qt::RightButton);
-    harness::ScriptPointer(nullptr, {});
-    harness::ProcessUpdates();
-    EXPECT_EQ(FrontWindow(), e->window);
-    EXPECT_EQ(sectionAt(e->working, 4)->flags, 0u);
-    EXPECT_LT(2 * CountDark(e->window, rowD), area) << "row D drawn selected";
-}
-
-// Create, Paste and Duplicate in a package holding 26 sections add nothing and say nothing:
-// no beep, no alert, no question.
-TEST_F(EditorPropertyTest, SectionsPastTheTwentySixthAreDroppedSilently) {
-    PackageEditor* e = openPackage(1); // 25 sections
-    ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(choose(kCmdCreate)); // the 26th, with its field editor
-    FieldEditor* fe = findFieldEditor(e, kMaxSections);
-    ASSERT_NE(fe, nullptr);
-    SelectWindow(e->window);
-    harness::ProcessUpdates();
-    ResetHarnessState();
-
-    // Nothing added: Create deselects every row first, so no field editor opens either.
-    ASSERT_TRUE(choose(kCmdCreate));
-    EXPECT_EQ(FrontWindow(), e->window);
-    SelectWindow(e->window);
-    setFocus(e, EditorFocus::window);
-    selectRow(e, 0);
-    selectRow(e, 4);
-    ASSERT_TRUE(choose(kCmdCopy));
-    ASSERT_TRUE(choose(kCmdPaste));
-    selectRow(e, 2);
-    ASSERT_TRUE(choose(kCmdDuplicate));
-    harness::ProcessUpdates();
-    EXPECT_EQ(harness::BeepCount(), 0);
-    EXPECT_TRUE(ShownNoteAlerts().empty());
-    EXPECT_TRUE(ShownDialogs().empty());
-    // The sections are the 25 stored ones and the one created, in their order.
-    ASSERT_EQ(e->working.sectionCount, kMaxSections);
-    for (int k = 1; k <= kMaxSections - 1; ++k)
-        EXPECT_EQ(sectionAt(e->working, k)->classId, k);
-    EXPECT_EQ(sectionAt(e->working, kMaxSections)->classId, 0);
-    EXPECT_EQ(findFieldEditor(e, kMaxSections), fe);
-    checkAll();
 }
 
 } // namespace

@@ -1,16 +1,17 @@
-// What the editor tests compare, as plain strings: field text split at its TABs, the stored
-// contents of a package record, window titles and the contents of a field editor against its
-// item.
+// What the editor tests compare, as plain strings: field text split at its TABs, a package as it
+// reaches the file, window titles and the contents of a field editor against its item.
 #pragma once
 #include "editor/FieldEditor.h"
+#include "model/Image.h"
 #include "model/Package.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 namespace test_support {
@@ -42,39 +43,32 @@ inline std::string handleText(Handle h) {
     return h ? std::string(h->data, std::size_t(GetHandleSize(h))) : std::string();
 }
 
-// The stored contents of a package record: field text, the sections (Class ID, pair count, pin
-// text) and the net texts. What a round trip through an image must give back.
-struct Contents {
-    std::string fields;
-    std::vector<std::tuple<std::int32_t, int, std::string>> sections;
-    std::vector<std::string> nets;
-    bool operator==(const Contents&) const = default;
-};
-// onlyStored: what flattening keeps, the sections with a Class ID and the nets whose fields 1
-// and 2, trimmed, hold something.
-inline Contents contentsOf(const PackageRecord& r, bool onlyStored) {
-    Contents c;
-    c.fields = handleText(r.fieldText);
-    for (int k = 1; k <= r.sectionCount; ++k) {
-        const ComponentSection* s = sectionAt(r, k);
-        if (!onlyStored || s->classId != 0)
-            c.sections.emplace_back(s->classId, s->pinChangeCount, handleText(s->pinChanges));
-    }
-    forEachNetItem(r, [&](const NetItem* n) {
-        const std::string text(n->text, n->textLength);
-        const std::vector<std::string> f = splitTabs(text);
-        if (!onlyStored || (f.size() >= 2 && !trim(f[0]).empty() && !trim(f[1]).empty()))
-            c.nets.push_back(text);
-    });
-    return c;
+// A package as it reaches the file: its six fields, then "S ID|pins" for each section with a
+// Class ID and "N text" for each valid net, in order.
+using Form = std::vector<std::string>;
+
+inline bool formValid(const std::string& item) {
+    if (item.starts_with("S ")) return !item.starts_with("S 0|");
+    const std::vector<std::string> f = splitTabs(std::string_view(item).substr(2));
+    return f.size() >= 2 && !trim(f[0]).empty() && !trim(f[1]).empty();
 }
-// How a failed comparison shows it.
-inline void PrintTo(const Contents& c, std::ostream* os) {
-    *os << "fields [" << c.fields << "]";
-    for (const auto& [id, count, pins] : c.sections)
-        *os << " section " << id << "/" << count << " [" << pins << "]";
-    for (const std::string& n : c.nets)
-        *os << " net [" << n << "]";
+inline Form formOf(const PackageRecord& r) {
+    Form form;
+    for (int i = 1; i <= 6; ++i)
+        form.push_back(packageField(r, i).str());
+    auto add = [&form](std::string item) {
+        if (formValid(item)) form.push_back(std::move(item));
+    };
+    for (int k = 1; k <= r.sectionCount; ++k)
+        add("S " + std::to_string(sectionAt(r, k)->classId) + "|" +
+            handleText(sectionAt(r, k)->pinChanges));
+    forEachNetItem(r, [&](const NetItem* n) { add("N " + std::string(netItemText(n))); });
+    return form;
+}
+inline std::optional<Form> formOfImage(Handle image) {
+    PackageRecord r;
+    if (!image || expandImage(image, &r) != noErr) return std::nullopt;
+    return formOf(r);
 }
 
 inline std::string titleOf(WindowPtr w) {
@@ -86,36 +80,34 @@ inline std::string teText(TEHandle te) {
     return std::string(te->hText ? te->hText->data : "", std::size_t(te->teLength));
 }
 
-// The normalised contents of a field editor: what its commit stores for a section (Class ID from
-// the leading digits, the pairs whose both pins hold something) or a net (name and the pins
-// that hold something, upper-cased, at most 255 bytes).
+// The Class ID a Class ID text holds: an optional "-", then digits ("" and "-" hold 0).
+inline std::int64_t classIdText(std::string_view s) {
+    std::int64_t n = 0;
+    std::from_chars(s.data(), s.data() + s.size(), n);
+    return n;
+}
+// The normalised contents of a field editor: what its commit stores for a section ("ID|pins":
+// the signed Class ID, then the pairs whose both pins hold something) or a net (name and the
+// pins that hold something, upper-cased).
 inline std::string fieldEditorContents(FieldEditor* fe) {
     auto item = [](FormHandle f, int i) { return upper(trim(getItemText(f, i).str())); };
     const std::string head = item(fe->headerForm, kFieldHeaderEdit);
-    if (fe->index < 0) {
-        std::string out = head;
-        for (int r = 1; r <= fe->rowCount; ++r)
-            if (const std::string pin = item(fe->rowsForm, r); !pin.empty()) out += "\t" + pin;
-        return out.substr(0, kMaxNetText);
-    }
-    std::uint32_t n = 0;
-    for (std::size_t i = 0; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i)
-        n = n * 10 + std::uint32_t(head[i] - '0');
-    std::string out = std::to_string(std::int32_t(n)) + "|";
+    std::string out = fe->index < 0 ? head : std::to_string(classIdText(head)) + "|";
     for (int r = 1; r <= fe->rowCount; ++r) {
-        const std::string a = item(fe->rowsForm, 2 * r - 1), b = item(fe->rowsForm, 2 * r);
-        if (!a.empty() && !b.empty()) out += a + "\t" + b + "\t";
+        if (fe->index < 0) {
+            if (const std::string pin = item(fe->rowsForm, r); !pin.empty()) out += "\t" + pin;
+        } else if (const std::string a = item(fe->rowsForm, 2 * r - 1),
+                   b = item(fe->rowsForm, 2 * r);
+                   !a.empty() && !b.empty()) {
+            out += (out.back() == '|' ? "" : "\t") + a + "\t" + b;
+        }
     }
     return out;
 }
 inline std::string itemContents(PackageEditor* e, int index) {
     if (index < 0) return std::string(netItemText(findNetItem(e->working, -index)));
     const ComponentSection* s = sectionAt(e->working, index);
-    std::string out = std::to_string(s->classId) + "|";
-    if (s->pinChangeCount)
-        for (const std::string& f : splitTabs(handleText(s->pinChanges)))
-            out += f + "\t";
-    return out;
+    return std::to_string(s->classId) + "|" + handleText(s->pinChanges);
 }
 
 } // namespace test_support

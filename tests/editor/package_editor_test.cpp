@@ -1,6 +1,7 @@
 // The package editor window driven through the harness: the header fields and their limits,
-// typing, Return, paste, the window's title and placement, opening from the list window, the
-// commit of edits to the list, validation on close, Revert Package and Save.
+// typing, Return, paste, opening from the list window, validation on close and Revert Package.
+// The random-input test watches the commit of edits and the title, the end-to-end scenarios the
+// placement of the windows.
 #include "editor/PackageEditor.h"
 #include "listwin/ListCommands.h"
 #include "listwin/PackageClipboard.h"
@@ -64,24 +65,6 @@ protected:
     }
     PackageFile* f = nullptr;
 };
-
-TEST_F(PackageEditorTest, TitleFollowsThePackageNameAtEveryKeystroke) {
-    PackageEditor* e = openLibrary({""}, 0);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(WindowTitle(e->window), "Unnamed Package");
-    const std::pair<const char*, const char*> keys[] = {
-        {"Q", "Q"}, {"7", "Q7"}, {"\b", "Q"}, {"\b", "Unnamed Package"}};
-    for (const auto& [c, title] : keys) {
-        type(e, c);
-        EXPECT_EQ(WindowTitle(e->window), title) << "after " << c;
-    }
-    EXPECT_EQ(stored(e, 1), "");
-    // Opening it again only brings the same window to the front.
-    SelectWindow(f->listWindow);
-    EXPECT_EQ(openEditor(entryAt(f, 0)), e);
-    EXPECT_EQ(FrontWindow(), e->window);
-    EXPECT_EQ(editorWindows(), 1);
-}
 
 TEST_F(PackageEditorTest, FieldsKeepTheirLimitsAndRefuseCommasPeriodsAndControls) {
     PackageEditor* e = openLibrary({"R1"}, 0);
@@ -205,37 +188,6 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     EXPECT_EQ(TEGetScrapLength(), 1);
 }
 
-TEST_F(PackageEditorTest, TheShapeFieldAndItsPopupFollowTheShapeRules) {
-    PackageEditor* e = openLibrary({"R1"}, 0);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(field(e, 9), "PN{}"); // "DIP" names no family
-    type(e, "\t\tvdip ");
-    EXPECT_EQ(field(e, 9) + "|" + field(e, 12) + "|" + field(e, 14), "Pin Count|Row Space|");
-    // Choosing CCP (position 4 of the shapes menu) in the popup beside the Shape (top 51,
-    // left 282) writes it and leaves parameter 1 current.
-    AnswerNextPopUpMenu(4);
-    harness::SendClick(e->headerPane, Point{58, 290});
-    EXPECT_EQ(field(e, kHeaderShape), "CCP");
-    EXPECT_EQ(stored(e, 3), "CCP");
-    EXPECT_EQ(field(e, 9), "Style");
-    EXPECT_EQ(e->currentField, kHeaderParam1);
-}
-
-TEST_F(PackageEditorTest, EditorsOpenBelowAndRightOfTheFrontOneOfTheirFile) {
-    PackageEditor* a = openLibrary({"A", "B"}, 0);
-    ASSERT_NE(a, nullptr);
-    const Rect list = GetWindowBounds(f->listWindow);
-    auto moved = [](const Rect& r) {
-        return Rect{std::int16_t(r.top + 18), std::int16_t(r.left + 18),
-                    std::int16_t(r.top + 18 + 244), std::int16_t(r.left + 18 + 412)};
-    };
-    EXPECT_EQ(GetWindowBounds(a->window), moved(list));
-    PackageEditor* b = openEditor(entryAt(f, 1));
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(GetWindowBounds(b->window), moved(GetWindowBounds(a->window)));
-    EXPECT_EQ(currentPackageEditor(), b);
-}
-
 TEST_F(PackageEditorTest, ADoubleClickAndOpenEditorOpenTheSelectedPackages) {
     Names names;
     for (int i = 1; i <= 9; ++i)
@@ -254,31 +206,6 @@ TEST_F(PackageEditorTest, ADoubleClickAndOpenEditorOpenTheSelectedPackages) {
     openEditorCommand(f);
     EXPECT_EQ(ShownDialogs().size(), 1u);
     EXPECT_EQ(editorWindows(), 8); // the one open already among them
-}
-
-TEST_F(PackageEditorTest, EditsReachTheListWhenTheEditorDeactivatesAndAreSaved) {
-    PackageEditor* e = openLibrary({"R1", "R2"}, 1);
-    ASSERT_NE(e, nullptr);
-    PackageEntry* entry = entryAt(f, 1);
-    EXPECT_FALSE(isModified(f)); // opening changes nothing
-    type(e, "C9");
-    EXPECT_TRUE(isModified(f)); // through the editor's changes
-    EXPECT_EQ(displayNameView(entry), "R2");
-    SelectWindow(f->listWindow);
-    harness::ProcessUpdates();
-    EXPECT_EQ(displayNameView(entry), "C9");
-    EXPECT_NE(entry->flags & kModified, 0u);
-    EXPECT_FALSE(hasChanges(e));
-
-    // Typing again, then Save with the editor still open and in front: the file holds it.
-    SelectWindow(e->window);
-    type(e, "X");
-    EXPECT_TRUE(fileCommand(kCmdSave));
-    EXPECT_FALSE(isModified(f));
-    ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
-    PackageFile* again = openFile(path);
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(displayNames(again), (Names{"R1", "C9X"}));
 }
 
 TEST_F(PackageEditorTest, ClosingAnInvalidPackageAsksAndProceedDeletesIt) {
@@ -340,18 +267,6 @@ TEST_F(PackageEditorTest, FileCommandsAndListDeletesCloseEditorsWithoutQuestions
     EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
     for (const ShownDialog& d : ShownDialogs())
         EXPECT_NE(d.templateId, 1006);
-}
-
-TEST_F(PackageEditorTest, AnUnreadableImageOpensNoEditor) {
-    openLibrary({"R1"});
-    Handle broken = NewHandle(3);
-    ASSERT_NE(broken, nullptr);
-    PackageEntry* e = newEntry("Broken", broken, 0, ImageState::modified);
-    ASSERT_NE(e, nullptr);
-    insertEntryAfter(f, entryAt(f, 0), e);
-    EXPECT_EQ(openEditor(e), nullptr);
-    EXPECT_EQ(e->editor, nullptr);
-    EXPECT_EQ(ShownNoteAlerts().size(), 1u);
 }
 
 } // namespace

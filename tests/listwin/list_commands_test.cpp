@@ -503,48 +503,6 @@ TEST_F(ListCommandsTest, TheConfirmationsAskAsTheyShould) {
     EXPECT_EQ(opened, 8);
 }
 
-TEST_F(ListCommandsTest, CommitEditorCarriesTheWorkingPackageOrDeletesAnInvalidOne) {
-    PackageFile* f = openLibrary("a.qpk", {"A", "B"});
-    PackageFile* other = openLibrary("b.qpk", {"X"});
-    static bool changes, valid, committed, detached;
-    changes = valid = committed = detached = false;
-    EditorCommitHooks hooks;
-    hooks.hasChanges = [](PackageEditor*) { return changes; };
-    hooks.isValid = [](PackageEditor*) { return valid; };
-    hooks.flatten = [](PackageEditor*, Handle* image) {
-        *image = packageImage("  A2 ", {5}).release();
-        return noErr;
-    };
-    hooks.detach = [](PackageEntry*) { detached = true; };
-    hooks.markCommitted = [](PackageEditor*) { committed = true; };
-    installEditorCommitHooks(hooks);
-    int editor = 0;
-    PackageEntry* a = entryAt(f, 0);
-    a->editor = reinterpret_cast<PackageEditor*>(&editor);
-
-    // No changes and no validation: nothing happens.
-    EXPECT_EQ(commitEditor(a, false), noErr);
-    EXPECT_FALSE(committed);
-    EXPECT_EQ(a->flags & kModified, 0u);
-    // Changes: the working package is the entry's image now, its name trimmed.
-    changes = true;
-    EXPECT_EQ(commitEditor(a, false), noErr);
-    EXPECT_TRUE(committed);
-    EXPECT_TRUE(a->flags & kModified);
-    EXPECT_EQ(displayNameView(a), "A2");
-    EXPECT_EQ(bytesOf(a->image), bytesOf(packageImage("  A2 ", {5}).get()));
-    checkInvariants();
-
-    // Validated and invalid: the package goes to the discards, the current file stays.
-    setCurrentPackageFile(other);
-    EXPECT_EQ(commitEditor(a, true), noErr);
-    EXPECT_TRUE(detached);
-    EXPECT_EQ(displayNames(f), std::vector<std::string>{"B"});
-    EXPECT_NE(f->discards, nullptr);
-    EXPECT_EQ(currentPackageFile(), other);
-    checkInvariants();
-}
-
 TEST_F(ListCommandsTest, FindAgainSelectsTheNextMatchAndBeepsAtTheEnd) {
     // Class ID Ending with 12: 4512 and 12 match, 1213 does not; after Q12 nothing does.
     std::vector<UniqueHandle> images;

@@ -64,6 +64,10 @@ TEST_F(PackageFileIO, SaveKeepsWhatItCannotWrite) {
     PackageFile* f = open();
     PackageEntry* p2 = f->packages->next;
     ASSERT_EQ(setImage(p2, packageImage("P2", {6}).release(), ImageState::modified, 0), noErr);
+    // The stored P1 made invalid (no section) keeps its record.
+    PackageEntry* p1 = f->packages;
+    const std::uint32_t oldP1 = p1->recordId;
+    ASSERT_EQ(setImage(p1, packageImage("P1", {}).release(), ImageState::modified, 0), noErr);
     PackageRecord empty;
     setPackageField(empty, kFieldPackageName, "Nothing");
     UniqueHandle invalid;
@@ -72,10 +76,13 @@ TEST_F(PackageFileIO, SaveKeepsWhatItCannotWrite) {
     insertEntryAfter(f, p2, bad);
 
     ASSERT_EQ(savePackageFile(f), noErr);
-    EXPECT_FALSE(isModified(f));
     EXPECT_EQ(p2->image, nullptr);
+    // The invalid ones are not written and both stay modified.
     EXPECT_EQ(bad->recordId, 0u);
     EXPECT_NE(bad->image, nullptr);
+    EXPECT_EQ(p1->recordId, oldP1);
+    EXPECT_EQ(bad->flags & p1->flags & kModified, kModified);
+    EXPECT_TRUE(isModified(f));
     ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr);
     disposePackageFile(f);
     EXPECT_EQ(verifyClean(path).packages, 2u);

@@ -99,10 +99,10 @@ FSSpec MakeTempFileSpec(const std::string& prefix, const std::string& nearFile =
 enum class FileCall { open, read, write, seek, truncate, close, flush, rename, remove, any };
 struct FileFault {
     FileCall call = FileCall::any;
-    long nth = 0;            // fail the nth call of that kind (1-based); 0 = disarmed
-    OSErr code = ioErrFail;  // the code the failing call returns
-    bool shortWrite = false; // for writes: write half of the bytes and return dskFulErr
-    std::string lockedFolder;
+    long nth = 0;               // fail the nth call of that kind (1-based); 0 = disarmed
+    OSErr code = ioErrFail;     // the code the failing call returns
+    bool shortWrite = false;    // for writes: write half of the bytes and return dskFulErr
+    std::string lockedFolder{}; // refuse every name made, removed or renamed in this folder
     static constexpr OSErr ioErrFail = 5;
 };
 void ArmFileFault(const FileFault& fault);

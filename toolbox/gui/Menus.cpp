@@ -50,7 +50,9 @@ struct MenuState {
     std::vector<std::int16_t> bar; // ids of the menus in the bar, in order
     bool filterInstalled = false;
     bool passRunning = false;
-    int popupDepth = 0; // items chosen in a popup dispatch nothing
+    int popupDepth = 0;      // items chosen in a popup dispatch nothing
+    bool keyInput = false;   // the newest input was a key, not the mouse
+    int keyCommandDepth = 0; // a command that a key chose is being dispatched
     QPointer<QMainWindow> frame;
 };
 
@@ -101,12 +103,17 @@ bool inBar(std::int16_t id) {
     return std::find(bar.begin(), bar.end(), id) != bar.end();
 }
 
+// A key equivalent reaches the action right after its key's events, a menu item chosen with
+// the mouse right after a button event: the newest input tells who chose the command.
 void onTriggered(QAction* action) {
     if (state().popupDepth > 0 || !action) return;
     auto* owner = qobject_cast<QMenu*>(action->parent());
     for (auto& [id, m] : state().menus)
         if (m->menu == owner && inBar(id)) {
+            const bool byKey = state().keyInput;
+            state().keyCommandDepth += byKey;
             DispatchMenuCommand(static_cast<std::int16_t>(action->data().toInt()));
+            state().keyCommandDepth -= byKey;
             return;
         }
 }
@@ -146,6 +153,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        noteInput(event->type());
         if (event->type() == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
             // The event travels up the focus widget's parents: one pass per key press.
@@ -161,6 +169,22 @@ protected:
     }
 
 private:
+    static void noteInput(QEvent::Type type) {
+        switch (type) {
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::KeyPress:
+            state().keyInput = true;
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            state().keyInput = false;
+            break;
+        default:
+            break;
+        }
+    }
     const QKeyEvent* last_ = nullptr;
 };
 
@@ -507,6 +531,12 @@ int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem
     for (std::size_t i = 0; i < menu->items.size(); ++i)
         if (menu->items[i].action == chosen) return static_cast<int>(i + 1);
     return 0;
+}
+
+// ---- Control held on purpose -----------------------------------------------------------------
+
+bool ControlHeldOnPurpose() {
+    return state().keyCommandDepth == 0 && ControlKeyDown();
 }
 
 // ---- enabling --------------------------------------------------------------------------------

@@ -77,6 +77,12 @@ void DeleteMenuCommand(MenuHandle menu, std::int16_t command);
 // command. A modal answerer may answer it instead (HostHooks.h).
 int PopUpMenuSelect(MenuHandle menu, WindowPtr w, const Rect& r, int currentItem);
 
+// ---- Control held on purpose -----------------------------------------------------------------
+// Control is down (ControlKeyDown) and no command that a key chose is running: a key equivalent
+// (Ctrl+W, Ctrl+S, ...) or a menu item chosen with the keyboard holds Control only to choose it.
+// Control held while a close box is clicked or a menu item chosen with the mouse counts.
+bool ControlHeldOnPurpose();
+
 // ---- enabling --------------------------------------------------------------------------------
 // Runs the enabling pass over the whole bar now.
 void RunMenuEnabling();

@@ -9,34 +9,7 @@
 e2e_init
 e2e_open_parts_list # R1, SOT23_T, PLCC20; row 0 (R1) selected
 
-# Window places: a window's bounds are its client area. The list's client area begins at its
-# header strip, 17 pixels above the list area. A package editor opens 18 pixels right of and
-# below the list window; a field editor 18 pixels right of and below its package editor, or of
-# the field editor of the same package editor in front of it (none here: each is closed before
-# the next opens).
-EDIT_LEFT=$((LIST_LEFT + 18))
-EDIT_TOP=$((LIST_TOP - 17 + 18))
-FIELD_LEFT=$((EDIT_LEFT + 18))
-FIELD_TOP=$((EDIT_TOP + 18))
-
-# The colours of the points X Y X Y... on one line, "R G B " each, read from the screen at once.
-colours_at() { python3 "$E2E_SCREEN" colour "$E2E_WORK/fb/Xvfb_screen0" "$@" | tr '\n' ' '; }
-
-# The editor's header has a 1-pixel separator line at its vertical 40, on white.
-editor_shown() {
-    local x=$((EDIT_LEFT + 200)) y=$((EDIT_TOP + 40))
-    [ "$(colours_at "$x" "$y" "$x" $((y - 1)))" = "0 0 0 255 255 255 " ]
-}
-# A field editor's rows area is painted with the gray pattern (black beside grey 187) below its
-# rows; there the package editor shows its white item list.
-field_editor_shown() {
-    local x=$((FIELD_LEFT + 20)) y=$((FIELD_TOP + 140))
-    case $(colours_at "$x" "$y" $((x + 1)) "$y") in
-    "0 0 0 187 187 187 " | "187 187 187 0 0 0 ") return 0 ;;
-    *) return 1 ;;
-    esac
-}
-field_editor_gone() { ! field_editor_shown; }
+e2e_editor_places
 
 # With E2E_SHOTS naming a folder, the top left of the frame, its title bar included, is saved
 # there as NAME.png, the pointer moved out of the way first.
@@ -52,13 +25,9 @@ screenshot() {
         $((x - dx)) $((y - dy)) 572 342 || e2e_fail "no screenshot"
 }
 
-# A click at a point of the editor's header pane (the form's coordinates: top of the client
-# area, which the header pane fills for 124 pixels).
-click_header() { e2e_click $((EDIT_LEFT + $1)) $((EDIT_TOP + $2)); }
-
 e2e_step "Create opens an editor on a new package, its name selected"
 e2e_key ctrl+k
-e2e_wait "the package editor" editor_shown
+e2e_wait "the package editor" e2e_editor_shown
 
 e2e_step "Name and prefix typed, Tab between them"
 e2e_type "DIP14_nand"
@@ -67,7 +36,7 @@ e2e_type "u "
 
 e2e_step "Shape HDIP chosen from the shapes popup, parameters typed"
 # The shapes popup button is header item 8: top 51, left 282, bottom 67, right 301.
-click_header 291 59
+e2e_click_header 291 59
 e2e_wait "the shapes menu" e2e_other_window_shown
 # Custom, then (past the separator) ARRY, CCP, EURO, FLTPK, HDBS, HDIP: the seventh item.
 e2e_key Down Down Down Down Down Down Down Return
@@ -79,7 +48,7 @@ e2e_type " 300 "
 
 e2e_step "Create New Section: Class ID and two pin swaps in its field editor"
 e2e_key ctrl+k
-e2e_wait "the field editor of section A" field_editor_shown
+e2e_wait "the field editor of section A" e2e_field_editor_shown
 # The Class ID field has the focus; Tab moves into the first row, Return in the last field of
 # the last row adds a row and moves to its first field.
 e2e_type "7400"
@@ -92,11 +61,11 @@ e2e_type "b"
 e2e_key Tab
 e2e_type "2"
 e2e_key ctrl+w
-e2e_wait "the field editor to close" field_editor_gone
+e2e_wait "the field editor to close" e2e_field_editor_gone
 
 e2e_step "A second section likewise, with a pair left half empty"
 e2e_key ctrl+k
-e2e_wait "the field editor of section B" field_editor_shown
+e2e_wait "the field editor of section B" e2e_field_editor_shown
 e2e_type "7401"
 e2e_key Return
 e2e_type " a "
@@ -110,25 +79,25 @@ e2e_key Return
 e2e_type "c" # no packaged pin: the commit drops this pair
 screenshot field-editor
 e2e_key ctrl+w
-e2e_wait "the field editor to close" field_editor_gone
+e2e_wait "the field editor to close" e2e_field_editor_gone
 
 e2e_step "Hidden Connections by its radio button, Create New Net: a name and two pins"
 # The radio button stands where header item 18 was laid out: top 105, left 140, bottom 117,
 # right 254.
-click_header 197 111
+e2e_click_header 197 111
 e2e_key ctrl+k
-e2e_wait "the field editor of the new net" field_editor_shown
+e2e_wait "the field editor of the new net" e2e_field_editor_shown
 e2e_type "vcc"
 e2e_key Tab
 e2e_type "14"
 e2e_key Return
 e2e_type "7"
 e2e_key ctrl+w
-e2e_wait "the field editor to close" field_editor_gone
+e2e_wait "the field editor to close" e2e_field_editor_gone
 
 e2e_step "Closing the editor asks nothing; Save writes the new package"
 e2e_key ctrl+w
-e2e_wait "the editor to close" eval '! editor_shown'
+e2e_wait "the editor to close" eval '! e2e_editor_shown'
 e2e_wait_list_count 1
 e2e_key ctrl+s
 e2e_wait "the save" eval '"$E2E_QPK" list parts.qpk | grep -q "^DIP14_nand$"'
