@@ -15,13 +15,14 @@
 #include "toolbox/core/StringTable.h"
 
 #include <algorithm>
+#include <array>
 #include <compare>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <sys/mman.h>
 #include <utility>
@@ -88,13 +89,14 @@ private:
 // them: a million names cost two flat blocks and one probe each, not a million allocations.
 class NameTable {
 public:
-    // Room for n more names, so that the table does not move while they are looked up. Throws
-    // std::bad_alloc when memory runs out.
-    void reserve(std::size_t n) {
+    // Room for n more names, so that the table does not move while they are looked up. False
+    // when memory runs out.
+    bool reserve(std::size_t n) {
         while ((count_ + n) * 4 > slotCount() * 3)
-            growSlots();
+            if (!growSlots()) return false;
         while ((count_ + n) * sizeof(Entry) > entries_.size())
-            if (!entries_.grow(kFirstSlots * sizeof(Entry))) throw std::bad_alloc();
+            if (!entries_.grow(kFirstSlots * sizeof(Entry))) return false;
+        return true;
     }
 
     // The hash of a name about to be looked up, its slot started on its way into the cache.
@@ -146,10 +148,10 @@ private:
 
     std::size_t slotCount() const { return slots_.size() / sizeof(Slot); }
 
-    void growSlots() {
+    bool growSlots() {
         ZeroedBlock larger;
         if (!larger.reset(slots_.size() ? slots_.size() * 2 : kFirstSlots * sizeof(Slot)))
-            throw std::bad_alloc();
+            return false;
         Slot* to = reinterpret_cast<Slot*>(larger.data());
         const std::size_t mask = larger.size() / sizeof(Slot) - 1;
         const Slot* from = reinterpret_cast<const Slot*>(slots_.data());
@@ -161,6 +163,7 @@ private:
             to[i] = from[k];
         }
         slots_.swap(larger);
+        return true;
     }
 
     ZeroedBlock slots_;   // a power of two of slots, at most three quarters used
@@ -209,27 +212,16 @@ private:
             qpk::reportError(path_, qpk::fileErrorWords(err, path_));
             return kExitUnreadable;
         }
-        bool outOfMemory = false;
-        OSErr err = records->scanRecords(kRecordPackage,
-                                         [&](const RecordInfo& info, const unsigned char* data) {
-                                             try {
-                                                 checkPackage(data, info.length);
-                                                 if (held_.size() == kBatch) settle();
-                                             } catch (const std::bad_alloc&) {
-                                                 outOfMemory = true;
-                                                 return false;
-                                             }
-                                             return true;
-                                         });
-        if (!outOfMemory) {
-            try {
-                settle();
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
-            }
-        }
+        OSErr failed = noErr; // memory that ran out stops the check
+        OSErr err = records->scanRecords(
+            kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
+                if ((failed = checkPackage(data, info.length)) != noErr) return false;
+                if (heldCount_ == kBatch) settle();
+                return true;
+            });
+        if (failed == noErr) settle();
         flush();
-        if (outOfMemory) err = memFullErr;
+        if (failed != noErr) err = failed;
         if (err) {
             qpk::reportError(path_, errorWords(err));
             unreadable_ = true;
@@ -248,10 +240,16 @@ private:
         std::size_t firstMessage, endMessage; // its findings in messages_
     };
     static constexpr std::size_t kBatch = 64;
+    static constexpr std::size_t kFirstImage = 1 << 16;
 
-    void checkPackage(const unsigned char* data, std::size_t length) {
+    // memFullErr when the name table or the image's copy cannot grow; a package that cannot be
+    // read is reported, and the check goes on.
+    OSErr checkPackage(const unsigned char* data, std::size_t length) {
         ++position_;
-        if (held_.empty()) names_.reserve(kBatch);
+        if (heldCount_ == 0 && !names_.reserve(kBatch)) return memFullErr;
+        if ((!image_.data() || image_.size() < length) &&
+            !image_.reset(std::max(length, kFirstImage)))
+            return memFullErr;
         HeldPackage held{};
         held.position = position_;
         // The name first, from the bytes as stored, so that its slot of the name table is on its
@@ -266,10 +264,9 @@ private:
         std::memcpy(held.shown, shown.data(), shown.size());
         held.firstMessage = messages_.size();
 
-        image_.assign(reinterpret_cast<const char*>(data),
-                      reinterpret_cast<const char*>(data) + length);
-        if (OSErr err = swapImageToHost(image_.data(), image_.size())) return damaged(err);
-        ImageReader reader(image_.data(), image_.size());
+        std::memcpy(image_.data(), data, length);
+        if (OSErr err = swapImageToHost(image_.data(), length)) return damaged(err);
+        ImageReader reader(image_.data(), length);
         if (!reader.ok()) return damaged(paramErr);
         const std::string_view text = reader.fieldText();
         const std::string_view prefix =
@@ -297,14 +294,17 @@ private:
         addRepeatedClasses();
         held.endMessage = messages_.size();
         // A package with nothing to say and no name to look up needs no place in the batch.
-        if (held.named || held.endMessage > held.firstMessage) held_.push_back(held);
+        if (held.named || held.endMessage > held.firstMessage) held_[heldCount_++] = held;
+        return noErr;
     }
 
-    void damaged(OSErr err) {
+    // Reports a package that cannot be read; the check goes on with the next (noErr).
+    OSErr damaged(OSErr err) {
         settle(); // the findings before it come first, as they were found
         flush();
         qpk::reportError(path_, "package " + std::to_string(position_) + ": " + errorWords(err));
         unreadable_ = true;
+        return noErr;
     }
 
     void addMessage(StringId id) { messages_.emplace_back(GetStringEntry(id)); }
@@ -337,7 +337,7 @@ private:
     // then its duplicate name. A blank name is questioned already, and every such package shows
     // the same placeholder: only names count here.
     void settle() {
-        for (const HeldPackage& h : held_) {
+        for (const HeldPackage& h : std::span(held_.data(), heldCount_)) {
             const std::string_view shown(h.shown, h.shownLength);
             for (std::size_t i = h.firstMessage; i < h.endMessage; ++i)
                 emit(h.position, shown, messages_[i]);
@@ -345,7 +345,7 @@ private:
             if (const std::uint32_t first = names_.firstWith(shown, h.nameHash, h.position))
                 emit(h.position, shown, "duplicate name, also package " + std::to_string(first));
         }
-        held_.clear();
+        heldCount_ = 0;
         messages_.clear();
         if (out_.size() > 1 << 16) flush();
     }
@@ -378,9 +378,10 @@ private:
     std::uint32_t position_ = 0; // record positions are 32-bit: so is their count
     long findings_ = 0;
     bool unreadable_ = false;
-    std::vector<char> image_;
+    ZeroedBlock image_;    // the package being checked, turned into host order
     PackageEntry shown_{}; // makes the display name, by the list window's rule
-    std::vector<HeldPackage> held_;
+    std::array<HeldPackage, kBatch> held_;
+    std::size_t heldCount_ = 0;
     std::vector<std::string> messages_;
     std::vector<SectionKey> classes_;
     std::vector<RepeatedClass> repeats_;

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -168,12 +167,7 @@ OSErr exportToStandardOutput(RecordFile& records) {
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
             // A malformed or invalid image is skipped.
-            try {
-                appendRecordText(data, info.length, &text);
-            } catch (const std::bad_alloc&) {
-                err = memFullErr;
-                return false;
-            }
+            if ((err = appendRecordIfValid(data, info.length, &text)) != noErr) return false;
             if (text.size() >= (1 << 16)) writeOut();
             return err == noErr;
         });

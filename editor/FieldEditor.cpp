@@ -183,9 +183,8 @@ void tabKey(FieldEditor* fe, bool isReturn) {
             focusHeaderField(fe);
             return;
         }
-        if (OSErr err = addFieldEditorRow(fe)) {
+        if (addFieldEditorRow(fe) != noErr) { // a row that cannot be added is refused
             MessageBeep();
-            (void)err;
             return;
         }
     }

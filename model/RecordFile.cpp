@@ -538,6 +538,8 @@ OSErr RecordFile::close(CloseSync sync, OSErr* notCompacted) {
     if (!s->journaled && sync == CloseSync::toDisk) {
         if (OSErr err = s->file.sync()) return err;
     }
+    // Every write has reached the file (a failed one was returned above): what is left to do
+    // is to release the descriptor, whose result changes nothing of the file.
     (void)s->file.close();
     s->open = false;
     return noErr;

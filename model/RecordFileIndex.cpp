@@ -89,7 +89,7 @@ private:
     // processor's address cache once threads have run.
     static Slots zeroedSlots(std::size_t n) {
         Slots p(new (std::nothrow) Chain[n]());
-        if (!p) throw std::bad_alloc();
+        FailNIL(p.get());
         return p;
     }
     std::size_t size() const { return std::size_t(1) << bits_; }

@@ -230,6 +230,15 @@ bool appendRecordText(const unsigned char* data, std::size_t length, std::string
     return appendText<true>(reinterpret_cast<const char*>(data), length, true, out);
 }
 
+OSErr appendRecordIfValid(const unsigned char* data, std::size_t length, std::string* out) {
+    try {
+        appendRecordText(data, length, out);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
+    }
+    return noErr;
+}
+
 OSErr appendIfValid(Handle image, std::string* out) {
     if (!imageIsValid(image)) return noErr;
     try {
@@ -256,12 +265,8 @@ OSErr exportRecordFile(RecordFile& records, const std::string& textPath, const E
     // image and an invalid Package are skipped.
     const OSErr scanned =
         records.scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* data) {
-            try {
-                appendRecordText(data, info.length, &writer.buffer());
-            } catch (const std::bad_alloc&) {
-                err = memFullErr;
+            if ((err = appendRecordIfValid(data, info.length, &writer.buffer())) != noErr)
                 return false;
-            }
             if (hooks.progress) hooks.progress(static_cast<long>(info.position), 0);
             return (err = writer.written()) == noErr;
         });

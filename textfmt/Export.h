@@ -28,6 +28,9 @@ std::string imageToText(Handle image); // empty when malformed
 // Package; false, with nothing appended, for any other. Converts as the record is, without
 // copying or swapping it first.
 bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out);
+// appendRecordText for a record that may be skipped: noErr whether it was converted or not,
+// memFullErr when out could not grow (with part of the record's text appended).
+OSErr appendRecordIfValid(const unsigned char* data, std::size_t length, std::string* out);
 
 struct ExportHooks {
     // Called for an entry whose package editor is open, before its image is fetched, so that the

@@ -59,8 +59,6 @@ OSErr SetField(Handle text, int field, std::string_view value) {
     }
     Size s, e;
     findField(text->data, text->size, field, &s, &e);
-    if (Munger(text, s, nullptr, e - s, value.data() ? value.data() : "",
-               static_cast<long>(value.size())) < 0)
-        return MemError();
-    return noErr;
+    return ReplaceBytes(text, s, e - s, value.data() ? value.data() : "",
+                        static_cast<long>(value.size()));
 }

@@ -12,13 +12,6 @@
 
 namespace {
 
-thread_local OSErr gMemErr = noErr; // per thread, as each thread has its own calls
-
-inline OSErr setErr(OSErr e) {
-    gMemErr = e;
-    return e;
-}
-
 // The fault injection of tests: counting while armed, failing once at the chosen allocation.
 struct MemoryFault {
     bool armed = false;
@@ -44,10 +37,6 @@ char* allocData(Size size) {
 
 } // namespace
 
-OSErr MemError() {
-    return gMemErr;
-}
-
 void ArmMemoryFault(long n) {
     gFault = MemoryFault{true, false, n, 0};
 }
@@ -65,21 +54,16 @@ long MemoryAllocationsCounted() {
 }
 
 Handle NewHandle(Size size) {
-    if (size < 0) {
-        setErr(paramErr);
-        return nullptr;
-    }
+    if (size < 0) return nullptr;
     Handle h = faultHere() ? nullptr : new (std::nothrow) HandleBlock;
     char* data = h ? allocData(size) : nullptr;
     if (!data) {
         delete h;
-        setErr(memFullErr);
         return nullptr;
     }
     h->data = data;
     h->size = size;
     h->capacity = std::max<Size>(size, 1);
-    setErr(noErr);
     return h;
 }
 
@@ -96,33 +80,20 @@ Handle PtrToHand(const void* src, Size size) {
 }
 
 Handle HandToHand(Handle h) {
-    if (!h) {
-        setErr(paramErr);
-        return nullptr;
-    }
+    if (!h) return nullptr;
     return PtrToHand(h->data, h->size);
 }
 
 Size GetHandleSize(Handle h) {
-    if (!h) {
-        setErr(paramErr);
-        return 0;
-    }
-    setErr(noErr);
+    if (!h) return 0;
     return h->size;
 }
 
 OSErr SetHandleSize(Handle h, Size newSize) {
-    if (!h || newSize < 0) {
-        setErr(paramErr);
-        return paramErr;
-    }
+    if (!h || newSize < 0) return paramErr;
     if (newSize > h->capacity) {
         // A locked block must stay where it is.
-        if (h->lockCount > 0 || faultHere()) {
-            setErr(memFullErr);
-            return memFullErr;
-        }
+        if (h->lockCount > 0 || faultHere()) return memFullErr;
         // Growing an existing block leaves room for more, so that repeated appends stay linear.
         Size cap = newSize;
         if (h->size > 0 && h->capacity < (1 << 29)) cap = std::max(newSize, h->capacity * 3 / 2);
@@ -131,25 +102,17 @@ OSErr SetHandleSize(Handle h, Size newSize) {
             cap = newSize;
             p = std::realloc(h->data, static_cast<std::size_t>(cap));
         }
-        if (!p) {
-            setErr(memFullErr);
-            return memFullErr;
-        }
+        if (!p) return memFullErr;
         h->data = static_cast<char*>(p);
         h->capacity = cap;
     }
     h->size = newSize;
-    setErr(noErr);
     return noErr;
 }
 
 char* HLock(Handle h) {
-    if (!h) {
-        setErr(paramErr);
-        return nullptr;
-    }
+    if (!h) return nullptr;
     if (h->lockCount < 255) ++h->lockCount;
-    setErr(noErr);
     return h->data;
 }
 
@@ -161,17 +124,11 @@ void DisposeHandle(Handle h) {
     if (!h) return;
     std::free(h->data);
     delete h;
-    setErr(noErr);
 }
 
 Ptr NewPtr(Size size) {
-    if (size < 0) {
-        setErr(paramErr);
-        return nullptr;
-    }
-    Ptr p = faultHere() ? nullptr : allocData(size);
-    setErr(p ? noErr : memFullErr);
-    return p;
+    if (size < 0) return nullptr;
+    return faultHere() ? nullptr : allocData(size);
 }
 
 Ptr NewPtrClear(Size size) {
@@ -192,9 +149,15 @@ void BlockFill(void* dst, Size n, std::uint8_t value) {
     if (n > 0) std::memset(dst, value, static_cast<std::size_t>(n));
 }
 
-long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2) {
+namespace {
+
+// Munger with the cause of a failure in *err: paramErr for an offset out of range, memFullErr
+// when memory ran out; noErr otherwise, a pattern that is absent included.
+long munge(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2,
+           OSErr* err) {
+    *err = noErr;
     if (!h || offset < 0 || offset > h->size || len2 < 0) {
-        setErr(paramErr);
+        *err = paramErr;
         return -1;
     }
     long size = h->size;
@@ -208,22 +171,19 @@ long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2
             auto pos = hay.find(
                 std::string_view(static_cast<const char*>(ptr1), static_cast<std::size_t>(len1)),
                 static_cast<std::size_t>(offset));
-            if (pos == std::string_view::npos) {
-                setErr(noErr);
-                return -1;
-            }
+            if (pos == std::string_view::npos) return -1;
             at = static_cast<long>(pos);
         }
     } else if (len1 < 0 || len1 > size - offset) {
         target = size - offset;
     }
     if (!ptr2) {
-        setErr(noErr);
+        *err = noErr;
         return at;
     }
     long newSize = size - target + len2;
     if (newSize > 0x7FFFFFFF) {
-        setErr(memFullErr);
+        *err = memFullErr;
         return -1;
     }
     long tail = size - at - target;
@@ -234,13 +194,13 @@ long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2
         if (inside) {
             copy = static_cast<char*>(std::malloc(static_cast<std::size_t>(len2)));
             if (!copy) {
-                setErr(memFullErr);
+                *err = memFullErr;
                 return -1;
             }
             std::memcpy(copy, ptr2, static_cast<std::size_t>(len2));
             ptr2 = copy;
         }
-        if (SetHandleSize(h, static_cast<Size>(newSize)) != noErr) {
+        if ((*err = SetHandleSize(h, static_cast<Size>(newSize))) != noErr) {
             std::free(copy);
             return -1;
         }
@@ -252,24 +212,33 @@ long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2
         std::memmove(h->data + at + len2, h->data + at + target, static_cast<std::size_t>(tail));
         SetHandleSize(h, static_cast<Size>(newSize)); // shrinking never fails
     }
-    setErr(noErr);
     return at + len2;
 }
 
+} // namespace
+
+long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2) {
+    OSErr err; // the negative result is the failure; ReplaceBytes returns its cause
+    return munge(h, offset, ptr1, len1, ptr2, len2, &err);
+}
+
+OSErr ReplaceBytes(Handle h, long offset, long len, const void* src, long srcLen) {
+    OSErr err = noErr;
+    munge(h, offset, nullptr, len, src, srcLen, &err);
+    return err;
+}
+
 OSErr InsertBytes(Handle h, long offset, const void* src, long len) {
-    if (!h || len < 0 || (len > 0 && !src)) return setErr(paramErr);
+    if (!h || len < 0 || (len > 0 && !src)) return paramErr;
     if (offset == -1) offset = h->size;
     static const char none = 0;
-    if (Munger(h, offset, nullptr, 0, len > 0 ? src : &none, len) < 0) return MemError();
-    return noErr;
+    return ReplaceBytes(h, offset, 0, len > 0 ? src : &none, len);
 }
 
 OSErr DeleteBytes(Handle h, long offset, long len) {
-    if (!h || len < 0 || offset < 0 || offset > h->size) return setErr(paramErr);
+    if (!h || len < 0 || offset < 0 || offset > h->size) return paramErr;
     static const char none = 0;
-    if (Munger(h, offset, nullptr, std::min<long>(len, h->size - offset), &none, 0) < 0)
-        return MemError();
-    return noErr;
+    return ReplaceBytes(h, offset, std::min<long>(len, h->size - offset), &none, 0);
 }
 
 // ---- FixedPool ----
@@ -342,10 +311,7 @@ bool FixedPool::addChunk(std::size_t blocks) {
 }
 
 void* FixedPool::take() {
-    if (faultHere()) {
-        setErr(memFullErr);
-        return nullptr;
-    }
+    if (faultHere()) return nullptr;
     void* block;
     if (free_) {
         block = free_;
@@ -354,15 +320,11 @@ void* FixedPool::take() {
     } else {
         // Each mapping is at least as large as all before it, so that the count of mappings
         // grows with the logarithm of the blocks.
-        if (fresh_ == freshEnd_ && !addChunk(std::max(blocksPerChunk_, capacity_))) {
-            setErr(memFullErr);
-            return nullptr;
-        }
+        if (fresh_ == freshEnd_ && !addChunk(std::max(blocksPerChunk_, capacity_))) return nullptr;
         block = fresh_;
         fresh_ += blockSize_;
     }
     ++inUse_;
-    setErr(noErr);
     return block;
 }
 

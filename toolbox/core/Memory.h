@@ -28,7 +28,6 @@ OSErr SetHandleSize(Handle h, Size newSize); // keeps content up to the smaller 
 char* HLock(Handle h);
 void HUnlock(Handle h);
 void DisposeHandle(Handle h); // nullptr is allowed
-OSErr MemError();             // result of the last memory call
 
 Ptr NewPtr(Size size);
 Ptr NewPtrClear(Size size);
@@ -49,9 +48,12 @@ void BlockFill(void* dst, Size n, std::uint8_t value);
 // With ptr2 == nullptr only the position is returned; with len2 == 0 the match is deleted;
 // otherwise it is replaced by ptr2/len2. ptr1 == nullptr replaces len1 bytes at offset
 // directly (no search; len1 < 0 means up to the end, len1 == 0 inserts). Returns the offset just
-// past the replacement, or a negative value: -1 when the pattern is absent or the offset is out
-// of range (MemError() paramErr) or memory ran out (MemError() memFullErr).
+// past the replacement, or -1 when the pattern is absent, the offset is out of range or memory
+// ran out.
 long Munger(Handle h, long offset, const void* ptr1, long len1, const void* ptr2, long len2);
+// Replaces len bytes at offset (a negative len: up to the end) by srcLen bytes of src, as Munger
+// without a pattern: paramErr for an offset out of range, memFullErr when memory ran out.
+OSErr ReplaceBytes(Handle h, long offset, long len, const void* src, long srcLen);
 OSErr InsertBytes(Handle h, long offset, const void* src, long len); // offset -1 = at the end
 OSErr DeleteBytes(Handle h, long offset, long len);
 
