@@ -264,11 +264,7 @@ bool headerPaneProc(WindowPtr pane, WindowMessage& msg) {
 bool revertFromEditor(PackageEditor* editor) {
     PackageEntry* entry = editor->entry;
     if (!entry) return false;
-    char message[128];
-    const std::string name(displayNameView(entry));
-    std::snprintf(message, sizeof message,
-                  "Do you really want to discard all changes made to \"%s\"?", name.c_str());
-    if (!confirmDiscard(message)) return false;
+    if (!confirmDiscardChanges(displayNameView(entry))) return false;
     revertEntryCommand(entry);
     return true;
 }

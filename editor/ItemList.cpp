@@ -418,17 +418,12 @@ bool appendCopies(PackageEditor* editor, const PackageRecord& from) {
     return true;
 }
 
-void failed() {
-    setOutOfMemory();
-    reportMemory();
-}
-
 void copyCommand(PackageEditor* editor, bool cut) {
     clearClipboards();
     auto* clip = new (std::nothrow) PackageRecord;
-    if (!clip) return failed();
+    if (!clip) return reportMemory();
     setItemClipboard(clip);
-    if (!copySelection(editor, *clip)) return failed();
+    if (!copySelection(editor, *clip)) return reportMemory();
     if (cut) deleteCommand(editor);
 }
 
@@ -458,16 +453,16 @@ void pasteCommand(PackageEditor* editor) {
     const PackageRecord& clip = *itemClipboard();
     showList(editor, clip.hiddenConnections ? 1 : 0, true);
     deselectAllRows(editor);
-    if (!appendCopies(editor, clip)) failed();
+    if (!appendCopies(editor, clip)) reportMemory();
     remeasureList(editor, true);
     markChanged(editor);
 }
 
 void duplicateCommand(PackageEditor* editor) {
     PackageRecord copies;
-    if (!copySelection(editor, copies)) return failed();
+    if (!copySelection(editor, copies)) return reportMemory();
     deselectAllRows(editor);
-    if (!appendCopies(editor, copies)) failed();
+    if (!appendCopies(editor, copies)) reportMemory();
     remeasureList(editor, true);
     markChanged(editor);
 }
@@ -479,13 +474,13 @@ void createCommand(PackageEditor* editor) {
     deselectAllRows(editor);
     if (editor->activeList == 1) {
         NetItem* n = newNetItem(std::string_view());
-        if (!n) return failed();
+        if (!n) return reportMemory();
         n->flags = kNetItemSelected;
         insertNetItem(editor->working, 0, n);
     } else if (editor->working.sectionCount < kMaxSections) {
         ComponentSection s;
         s.flags = kSectionSelected;
-        if (addSection(editor->working, 0, s)) return failed();
+        if (addSection(editor->working, 0, s)) return reportMemory();
     }
     remeasureList(editor, true);
     markChanged(editor);

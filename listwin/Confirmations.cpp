@@ -18,12 +18,20 @@ constexpr std::int16_t kDiscardMessageItem = 3;
 constexpr std::int32_t kWindowsAsked = 8;    // from this many a command asks first
 constexpr std::int32_t kWindowsRefused = 17; // from this many it refuses
 
-bool gOutOfMemory = false;
-
 } // namespace
 
 bool confirmDiscard(const std::string& message) {
     return RunTextDialog(DialogId::discard, kDiscardMessageItem, message.c_str()) == kDiscardOKItem;
+}
+
+bool confirmDiscardChanges(std::string_view name) {
+    if (name.empty())
+        return confirmDiscard(std::string(GetStringEntry(StringId::discardSelectedChanges)));
+    char text[1024]; // room for a file's name
+    std::snprintf(text, sizeof text,
+                  std::string(GetStringEntry(StringId::discardChangesTo)).c_str(),
+                  std::string(name).c_str());
+    return confirmDiscard(text);
 }
 
 bool confirmWindowCount(std::int32_t count) {
@@ -43,18 +51,6 @@ bool confirmProceed(StringId message) {
                          std::string(GetStringEntry(message)).c_str()) == kProceedItem;
 }
 
-void clearOutOfMemory() {
-    gOutOfMemory = false;
-}
-
-void setOutOfMemory() {
-    gOutOfMemory = true;
-}
-
-bool outOfMemory() {
-    return gOutOfMemory;
-}
-
 void reportMemory() {
-    if (gOutOfMemory) NoteAlert("The operation could not be completed due to insufficient memory!");
+    NoteAlert("The operation could not be completed due to insufficient memory!");
 }

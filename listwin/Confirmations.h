@@ -1,13 +1,17 @@
-// The questions and reports shared by the list window and the package editor: confirm discard,
-// confirm window count, confirm proceed, and the report of memory that ran out while copies
-// were being made.
+// The questions and reports shared by the list window, the package editor and the file
+// commands: confirm discard, confirm window count, confirm proceed, and the report of memory
+// that ran out while copies were being made.
 #pragma once
 #include "resources/ResourceIds.h"
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Dialog 1007 (OK, Cancel) with message in item 3; true for OK.
 bool confirmDiscard(const std::string& message);
+// Dialog 1007 asking whether to discard all changes made to name (a package or a file), or, when
+// name is empty, to the selected packages; true for OK.
+bool confirmDiscardChanges(std::string_view name);
 
 // The limit on the windows one command may open: 17 or more are refused with a note alert, 8 to
 // 16 are confirmed in dialog 1007. True when the command must stop.
@@ -18,10 +22,6 @@ bool confirmWindowCount(std::int32_t count);
 // equivalent of the command that asks) the answer is Proceed at once, without the dialog.
 bool confirmProceed(StringId message);
 
-// The out-of-memory state of the copying loops: cleared when a loop starts, set when an
-// allocation inside it fails.
-void clearOutOfMemory();
-void setOutOfMemory();
-bool outOfMemory();
-// When the out-of-memory state is set, a note alert says the operation could not be completed.
+// The note alert of a copying command that ran out of memory: the operation could not be
+// completed. The loops return memFullErr; the command that ran them reports it with this.
 void reportMemory();

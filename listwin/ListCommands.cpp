@@ -10,15 +10,11 @@
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Quickdraw.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr char kRevertOneFormat[] = "Do you really want to discard all changes made to \"%s\"?";
-constexpr char kRevertMany[] =
-    "Do you really want to discard all changes made to the selected packages?";
 constexpr char kUnreadableName[] = "?";
 
 // Long loops show the watch cursor; the arrow comes back when the command ends.
@@ -66,9 +62,8 @@ bool revertEntry(PackageFile* f, PackageEntry* previous, PackageEntry* e) {
 
 // Gives each entry of a duplicate's temporary file its new name: the display name followed by
 // "+" while it has fewer than 17 characters, set as the display name and as field 1 of the
-// image. False when memory ran out (the out-of-memory state is then set).
+// image. False when memory ran out.
 bool renameDuplicates(PackageFile* temp) {
-    clearOutOfMemory();
     PackageEntry* previous = nullptr;
     for (PackageEntry* e = temp->packages; e;) {
         SetCursor(watchCursor);
@@ -77,10 +72,7 @@ bool renameDuplicates(PackageFile* temp) {
         if (name.size() < std::size_t(kDisplayNameMax)) {
             const std::string renamed = std::string(name) + "+";
             if (OSErr err = renameImage(e->image, renamed)) {
-                if (err == memFullErr) {
-                    setOutOfMemory();
-                    return false;
-                }
+                if (err == memFullErr) return false;
                 // An image that cannot take the new name is not duplicated.
                 ErrorAlert(err);
                 unlinkAfter(temp, previous, e);
@@ -191,11 +183,7 @@ void deleteCommand(PackageFile* f) {
 void duplicateCommand(PackageFile* f) {
     ArrowWhenDone arrow;
     PackageFile* temp = newPackageFile();
-    if (!temp) {
-        setOutOfMemory();
-        reportMemory();
-        return;
-    }
+    if (!temp) return reportMemory();
     if (copyEntries(f, &temp) != noErr) return; // temp is gone and memory was reported
     if (!renameDuplicates(temp)) {
         disposePackageFile(temp);
@@ -238,14 +226,7 @@ void openEditorCommand(PackageFile* f) {
 void revertPackageCommand(PackageFile* f) {
     const SelectionSummary summary = selectionSummary(f);
     if (summary.count == 0) return;
-    std::string message = kRevertMany;
-    if (summary.count == 1) {
-        char text[sizeof kRevertOneFormat + kDisplayNameMax];
-        const std::string name(displayNameView(summary.first));
-        std::snprintf(text, sizeof text, kRevertOneFormat, name.c_str());
-        message = text;
-    }
-    if (!confirmDiscard(message)) return;
+    if (!confirmDiscardChanges(summary.count == 1 ? displayNameView(summary.first) : "")) return;
     ArrowWhenDone arrow;
     PackageEntry* previous = nullptr;
     for (PackageEntry* e = f->packages; e;) {

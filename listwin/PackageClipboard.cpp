@@ -33,30 +33,32 @@ PackageEntry* lastEntry(PackageFile* f) {
     return e;
 }
 
-// Copies of the entries of source that pass `take`, linked in source order, each owned by
-// owner and marked with `flags` besides the modified mark; *count is how many. An entry with an
-// open editor first takes the editor's edits (its field editors' too), so that its copy is the
-// package its windows show. An entry that cannot be read is reported, left out and added to
-// *notCopied (when given). When memory runs out the copies made so far are disposed of, the
-// out-of-memory state is set and nullptr is returned.
+// Copies of the entries of source that pass `take`, linked in source order into *chain, each
+// owned by owner and marked with `flags` besides the modified mark; *count is how many. An entry
+// with an open editor first takes the editor's edits (its field editors' too), so that its copy
+// is the package its windows show. An entry that cannot be read is reported, left out and added
+// to *notCopied (when given). When memory runs out the copies made so far are disposed of and
+// memFullErr is returned, with no chain.
 template <class Take>
-PackageEntry* copyChain(PackageFile* source, PackageFile* owner, std::uint32_t flags, Take take,
-                        std::int32_t* count, std::vector<PackageEntry*>* notCopied = nullptr) {
-    clearOutOfMemory();
+OSErr copyChain(PackageFile* source, PackageFile* owner, std::uint32_t flags, Take take,
+                PackageEntry** chain, std::int32_t* count,
+                std::vector<PackageEntry*>* notCopied = nullptr) {
     PackageEntry* head = nullptr; // linked at the head, reversed once complete
+    *chain = nullptr;
     *count = 0;
-    for (PackageEntry* e = source->packages; e && !outOfMemory(); e = e->next) {
+    for (PackageEntry* e = source->packages; e; e = e->next) {
         SetCursor(watchCursor);
         if (!take(e)) continue;
         OSErr err = e->editor ? commitEditor(e, false) : noErr;
         PackageEntry* copy = err ? nullptr : duplicateEntry(e, &err);
         if (!copy) {
             if (err == memFullErr) {
-                setOutOfMemory();
-            } else {
-                ErrorAlert(err);
-                if (notCopied) notCopied->push_back(e);
+                disposeEntryList(head);
+                *count = 0;
+                return memFullErr;
             }
+            ErrorAlert(err);
+            if (notCopied) notCopied->push_back(e);
             continue;
         }
         copy->flags |= flags;
@@ -65,12 +67,8 @@ PackageEntry* copyChain(PackageFile* source, PackageFile* owner, std::uint32_t f
         head = copy;
         ++*count;
     }
-    if (outOfMemory()) {
-        disposeEntryList(head);
-        *count = 0;
-        return nullptr;
-    }
-    return reverseChain(head);
+    *chain = reverseChain(head);
+    return noErr;
 }
 
 // Links a chain of count entries (already owned by f) after the last entry of f's list.
@@ -136,10 +134,10 @@ PackageEntry* duplicateEntry(PackageEntry* e, OSErr* err) {
 
 OSErr copyEntries(PackageFile* source, PackageFile** dest, std::vector<PackageEntry*>* notCopied) {
     std::int32_t count = 0;
-    PackageEntry* chain = copyChain(
-        source, *dest, 0, [](const PackageEntry* e) { return (e->flags & kSelected) != 0; }, &count,
-        notCopied);
-    if (outOfMemory()) {
+    PackageEntry* chain = nullptr;
+    if (copyChain(
+            source, *dest, 0, [](const PackageEntry* e) { return (e->flags & kSelected) != 0; },
+            &chain, &count, notCopied) != noErr) {
         disposePackageFile(*dest);
         *dest = nullptr;
         reportMemory();
@@ -151,9 +149,10 @@ OSErr copyEntries(PackageFile* source, PackageFile** dest, std::vector<PackageEn
 
 OSErr pasteEntries(PackageFile* source, PackageFile* dest) {
     std::int32_t count = 0;
-    PackageEntry* chain = copyChain(
-        source, dest, kSelected, [](const PackageEntry*) { return true; }, &count);
-    if (outOfMemory()) {
+    PackageEntry* chain = nullptr;
+    if (copyChain(
+            source, dest, kSelected, [](const PackageEntry*) { return true; }, &chain, &count) !=
+        noErr) {
         reportMemory();
         return memFullErr;
     }
@@ -168,7 +167,6 @@ OSErr copySelectionToClipboard(PackageFile* f, std::vector<PackageEntry*>* notCo
     clearClipboards();
     gClipboard = newPackageFile();
     if (!gClipboard) {
-        setOutOfMemory();
         reportMemory();
         return memFullErr;
     }

@@ -42,6 +42,8 @@ enum class StringId : std::int16_t {
     packageNeedsSection = 1310,
     packageNeedsNameAndPrefix = 1311,
     packagesNotSaved = 1350, // a format: the count, then the first few names
+    discardChangesTo = 1351, // a format: the name of a package or a file
+    discardSelectedChanges = 1352,
     // Storage: the lock, a save that failed, a close that could not compact (1400...).
     lockedBy = 1400,
     openReadOnlyQuestion = 1401,

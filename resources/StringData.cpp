@@ -89,6 +89,9 @@ constexpr StringEntry kEntries[] = {
     // Apart from the 1300 list: the note after a save that left packages unwritten.
     {1350, "These packages are not valid and were not saved (%d in all): %s.  The file keeps "
            "their last saved form."},
+    // The question before changes are discarded: of one package or file, of the selection.
+    {1351, "Do you really want to discard all changes made to \"%s\"?"},
+    {1352, "Do you really want to discard all changes made to the selected packages?"},
 
     {1400, "It is open for writing in %s."},
     {1401, "\"%s\" is open for writing in %s. Open it read-only?"},

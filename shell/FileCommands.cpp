@@ -2,6 +2,7 @@
 
 #include "editor/PackageEditor.h"
 
+#include "listwin/Confirmations.h"
 #include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
@@ -37,9 +38,6 @@ constexpr std::int16_t kSaveItem = 1;
 constexpr std::int16_t kCancelItem = 2;
 constexpr std::int16_t kDiscardItem = 3;
 constexpr std::int16_t kQuestionItem = 4;
-
-constexpr std::int16_t kRevertOKItem = 1;
-constexpr std::int16_t kRevertTextItem = 3;
 
 constexpr const char* kNewPrompt = "Create new file:";
 constexpr const char* kNewDefaultName = "Untitled.qpk";
@@ -106,8 +104,7 @@ std::string errorWords(OSErr err) {
 OSErr openReadOnlyAfterAsking(const std::string& path, PackageFile** out) {
     const std::string question = storageText(
         StringId::openReadOnlyQuestion, FSSpec::fromPath(path).name, RecordFile::lockHolder(path));
-    if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
-        return cancelledErr;
+    if (!confirmDiscard(question)) return cancelledErr;
     SetCursor(watchCursor);
     OSErr err = openPackageFile(path, FilePerm::readOnly, progressCallbacks(), out);
     for (PackageEntry* e = *out ? (*out)->packages : nullptr; e && !err; e = e->next)
@@ -235,10 +232,7 @@ void saveAsTextCommand(PackageFile* f) {
 }
 
 void revertCommand(PackageFile* f) {
-    const std::string question =
-        formatWithName("Do you really want to discard all changes made to \"%s\"?", fileNameOf(f));
-    if (RunTextDialog(DialogId::discard, kRevertTextItem, question.c_str()) != kRevertOKItem)
-        return;
+    if (!confirmDiscardChanges(fileNameOf(f))) return;
     ArrowWhenDone arrow;
     closeFileEditors(f, Validation::skip); // never cancelled without validation
     OSErr err = revertPackageFile(f);
