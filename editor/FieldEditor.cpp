@@ -27,7 +27,6 @@ namespace {
 
 constexpr std::int16_t kWidth = 230;
 constexpr std::int16_t kHeight = 173;
-constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int32_t kDocWidth = 1000;
 constexpr int kKeyDeleteNumber = 317;
 
@@ -485,9 +484,7 @@ OSErr createWindow(FieldEditor* fe) {
     const std::int16_t headerHeight = itemRect(fe->headerForm, 1).bottom;
     SetWindowHandler(w, enabling);
 
-    Rect placed = GetWindowBounds(placementReference(fe));
-    OffsetRect(&placed, kPlacementStep, kPlacementStep);
-    if (!RectFitsOnScreen(placed, kSmallDocumentStyle)) placed = bounds;
+    Rect placed = CascadeBounds(placementReference(fe), kSmallDocumentStyle, bounds);
     placed.right = std::int16_t(placed.left + kWidth);
     placed.bottom = std::int16_t(placed.top + kHeight);
     MoveSizeWindow(w, placed);

@@ -24,7 +24,6 @@ namespace {
 
 constexpr std::int16_t kWindowWidth = 412;
 constexpr std::int16_t kWindowHeight = 244;
-constexpr std::int16_t kPlacementStep = 18;
 constexpr std::int16_t kHeaderHeight = 124;
 constexpr std::int16_t kScrollStep = 50;
 constexpr std::int16_t kMinimumHeight = 64;
@@ -271,14 +270,9 @@ OSErr createWindow(PackageEditor* editor) {
     SetWindowScrollAmounts(w, kScrollStep, 0);
     SetWindowHandler(w, editorEnabling);
 
-    if (WindowPtr reference = placementReference(editor)) {
-        Rect moved = GetWindowBounds(reference);
-        OffsetRect(&moved, kPlacementStep, kPlacementStep);
-        if (RectFitsOnScreen(moved, kDocumentStyle)) {
-            bounds.left = moved.left;
-            bounds.top = moved.top;
-        }
-    }
+    const Rect moved = CascadeBounds(placementReference(editor), kDocumentStyle, bounds);
+    bounds.left = moved.left;
+    bounds.top = moved.top;
     bounds.right = std::int16_t(bounds.left + kWindowWidth);
     bounds.bottom = std::int16_t(bounds.top + kWindowHeight);
     MoveSizeWindow(w, bounds);

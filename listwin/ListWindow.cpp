@@ -26,7 +26,6 @@ std::int16_t gBaselineOffset = 0;
 
 constexpr std::int16_t kHeaderReserve = 17; // header strip plus a one-pixel gap
 constexpr std::int16_t kHeaderPaneHeight = 16;
-constexpr std::int16_t kCascadeStep = 18;
 constexpr std::int16_t kInitialRows = 14;
 constexpr std::int32_t kMaxScrollPixels = 4000;
 constexpr const char* kWidthSample = "12345678901234567890";
@@ -406,11 +405,7 @@ OSErr createListWindow(PackageFile* f) {
     SetWindowHandler(w, listEnabling);
 
     // Cascade from the window of the package file opened before this one.
-    if (f->next && f->next->listWindow) {
-        Rect moved = GetWindowBounds(f->next->listWindow);
-        OffsetRect(&moved, kCascadeStep, kCascadeStep);
-        if (RectFitsOnScreen(moved, kDocumentStyle)) bounds = moved;
-    }
+    if (f->next) bounds = CascadeBounds(f->next->listWindow, kDocumentStyle, bounds);
     v.scrollBar = GetWindowScrollBar(w);
 
     {

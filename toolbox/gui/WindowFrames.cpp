@@ -177,6 +177,14 @@ bool RectFitsOnScreen(const Rect& bounds, std::int16_t) {
     return area->viewport()->rect().contains(outer);
 }
 
+Rect CascadeBounds(WindowPtr reference, std::int16_t style, const Rect& fallback) {
+    constexpr std::int16_t kCascadeStep = 18;
+    if (!reference) return fallback;
+    Rect moved = GetWindowBounds(reference);
+    OffsetRect(&moved, kCascadeStep, kCascadeStep);
+    return RectFitsOnScreen(moved, style) ? moved : fallback;
+}
+
 namespace {
 
 // One of a document window's two scroll bars, as a control whose actions become wmScrollBar.

@@ -125,6 +125,9 @@ void SelectWindow(WindowPtr w); // brings to front and activates (shows a hidden
 
 Rect GetDefaultWindowBounds(std::int16_t style); // cascades by one step on each call
 bool RectFitsOnScreen(const Rect& bounds, std::int16_t style);
+// Where a window of style opened from reference cascades: reference's bounds moved 18 pixels
+// right and down, when they fit on the screen; otherwise (or without a reference) fallback.
+Rect CascadeBounds(WindowPtr reference, std::int16_t style, const Rect& fallback);
 void MoveSizeWindow(WindowPtr w, const Rect& bounds); // client area, document area coordinates
 Rect GetWindowBounds(WindowPtr w);                    // client area, document area coordinates
 Rect GetContentRect(WindowPtr w); // the window's own view (below panes, left of the scroll
