@@ -2,6 +2,7 @@
 // commands and the right-button drag that reorders sections.
 #include "editor/ItemList.h"
 
+#include "listwin/ClickSelection.h"
 #include "listwin/Confirmations.h"
 #include "listwin/ListKeys.h"
 #include "listwin/PackageClipboard.h"
@@ -212,94 +213,68 @@ int rowAt(std::int16_t v) {
     return v < 0 ? 0 : v / itemRowHeight();
 }
 
-struct Gesture {
-    bool drag = false, extend = false, toggle = false;
-    bool decided = false; // toggle mode: the first row visited has decided
-    bool toggleOn = true; // toggle mode: select (else deselect) the rows in the range
-    int lo = 0, hi = 0;   // previous range
-    int pivot = 0;
+// The item list's rows as a click marks them.
+class ItemMarks final : public RowMarks {
+public:
+    explicit ItemMarks(PackageEditor* editor) : editor_(editor) {}
+    std::int32_t rowCount() const override { return ::rowCount(editor_); }
+    bool marked(std::int32_t row) const override { return isRowSelected(editor_, row); }
+    void setMarked(std::int32_t row, bool on) override {
+        if (on)
+            selectRow(editor_, row);
+        else
+            deselectRow(editor_, row);
+    }
+
+private:
+    PackageEditor* editor_;
 };
 
-void visit(PackageEditor* editor, Gesture& g, int row, bool inNew) {
-    if (inNew) {
-        if (g.toggle) {
-            if (!g.decided) {
-                g.decided = true;
-                g.toggleOn = !isRowSelected(editor, row);
-            }
-            if (g.toggleOn != isRowSelected(editor, row)) {
-                if (g.toggleOn)
-                    selectRow(editor, row);
-                else
-                    deselectRow(editor, row);
-            }
-        } else if (g.drag) {
-            dragMark(editor, row);
-        } else if (!isRowSelected(editor, row)) {
-            selectRow(editor, row);
-        }
-    } else if (!g.toggle && !g.drag && isRowSelected(editor, row)) {
-        deselectRow(editor, row);
-    }
-}
-
-// One step of the tracking: current becomes the range's moving end.
-void track(PackageEditor* editor, Gesture& g, int current) {
-    const int lo = g.extend ? std::min(g.pivot, current) : current;
-    const int hi = g.extend ? std::max(g.pivot, current) : current;
-    for (int r = std::min(lo, g.lo); r <= std::max(hi, g.hi); ++r) {
-        const bool inNew = r >= lo && r <= hi;
-        if (inNew || (r >= g.lo && r <= g.hi)) visit(editor, g, r, inNew);
-    }
-    g.lo = lo;
-    g.hi = hi;
-}
-
+// Click selection with its tracking loop, every row between two readings of the pointer a step.
+// A right-button drag in the section list marks the row to move and its target instead.
 void click(PackageEditor* editor, const WindowMessage& msg) {
     if (msg.kind == wmDoubleClick) {
         openEditorsOnSelection(editor);
         return;
     }
-    Gesture g;
-    g.drag = msg.button == 1 && editor->activeList == 0;
-    g.extend = msg.shift && !g.drag;
-    g.toggle = msg.option && !g.drag && !g.extend;
+    const bool drag = msg.button == 1 && editor->activeList == 0;
+    const ClickMode mode = drag         ? ClickMode::plain
+                           : msg.shift  ? ClickMode::extend
+                           : msg.option ? ClickMode::toggle
+                                        : ClickMode::plain;
     gDragAnchor = gDragTarget = -1;
 
+    ItemMarks marks(editor);
     const int count = rowCount(editor);
     int row = rowAt(msg.where.v);
     bool below = row >= count;
-    if (g.extend) {
-        int first = -1, last = -1;
-        for (int r = 0; r < count; ++r)
-            if (isRowSelected(editor, r)) {
-                if (first < 0) first = r;
-                last = r;
-            }
-        if (first >= 0) {
+    int lo = row, hi = row, anchor = row;
+    if (mode == ClickMode::extend) {
+        if (const RowSelection s = markedRows(marks); s.count > 0) {
             if (below) {
                 row = count - 1;
                 below = false;
             }
-            g.pivot = row - first >= last - row ? first : last;
-            g.lo = first;
-            g.hi = last;
-        } else {
-            g.pivot = g.lo = g.hi = row;
+            anchor = shiftAnchor(row, s.first, s.last);
+            lo = s.first;
+            hi = s.last;
         }
-    } else {
-        if (!g.toggle) deselectAllRows(editor);
-        g.lo = g.hi = row;
+    } else if (mode == ClickMode::plain) {
+        deselectAllRows(editor);
     }
     if (below) return;
 
+    ClickSelection selection(marks, mode, lo, hi, anchor);
     int previous = -1;
     int pointer = row;
     for (;;) {
         // Every row between the previous one and the pointer's is visited in turn.
         while (previous < 0 || pointer != previous) {
             const int current = previous < 0 ? row : previous + (pointer > previous ? 1 : -1);
-            track(editor, g, current);
+            if (drag)
+                dragMark(editor, current);
+            else
+                selection.moveTo(current);
             previous = current;
         }
         if (!StillDown()) break;
@@ -309,12 +284,12 @@ void click(PackageEditor* editor, const WindowMessage& msg) {
         AutoScrollWindow(editor->window);
         pointer = std::min(rowAt(where.v), count - 1);
     }
-    if (g.drag) {
-        const int anchor = gDragAnchor, target = gDragTarget;
+    if (drag) {
+        const int moved = gDragAnchor, target = gDragTarget;
         if (target >= 0) insertionLine(editor, target);
-        if (anchor >= 0) highlight(editor, anchor);
+        if (moved >= 0) highlight(editor, moved);
         gDragAnchor = gDragTarget = -1;
-        if (anchor >= 0) moveSection(editor, anchor + 1, target + 1);
+        if (moved >= 0) moveSection(editor, moved + 1, target + 1);
     }
     gDragAnchor = gDragTarget = -1;
 }
@@ -339,13 +314,8 @@ void revealRow(PackageEditor* editor, int row) {
 // row they move to scrolled into view; Return opens the field editors of the selection.
 void listKey(PackageEditor* editor, const WindowMessage& msg) {
     if (msg.key == kKeyReturn) return openEditorsOnSelection(editor);
-    RowSelection s;
+    const RowSelection s = markedRows(ItemMarks(editor));
     const int count = rowCount(editor);
-    for (int r = 0; r < count; ++r) {
-        if (!isRowSelected(editor, r)) continue;
-        if (s.count++ == 0) s.first = r;
-        s.last = r;
-    }
     const bool same = gKeys.editor == editor && gKeys.list == editor->activeList;
     KeyRange range = same ? gKeys.range : KeyRange{};
     if (!moveByKey(msg.key, msg.shift, count, 0, s, &range)) return;

@@ -3,6 +3,7 @@
 // scrolling, reveal, activation, menu enabling and closing.
 #include "listwin/ListWindow.h"
 
+#include "listwin/ClickSelection.h"
 #include "listwin/ListCommands.h"
 #include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
@@ -206,9 +207,27 @@ void reveal(ListView& v) {
     if (last >= 0) revealEntry(v, last);
 }
 
-enum class ClickMode { plain, extend, toggle };
+// The marks of a package file's entries as a click sets them, each row inverted as it changes;
+// the window's port must be current.
+class EntryMarks final : public RowMarks {
+public:
+    explicit EntryMarks(PackageFile* f) : f_(f) {}
+    std::int32_t rowCount() const override { return f_->packageCount; }
+    bool marked(std::int32_t row) const override {
+        const PackageEntry* e = entryAt(f_, row);
+        return e && isSelected(e);
+    }
+    void setMarked(std::int32_t row, bool on) override {
+        if (PackageEntry* e = entryAt(f_, row))
+            setMark(f_, e, row, on ? Mark::on : Mark::off, isFront(f_));
+    }
 
-// Click selection with its tracking loop. p is in the window's local coordinates.
+private:
+    PackageFile* f_;
+};
+
+// Click selection with its tracking loop, one row a step. p is in the window's local
+// coordinates.
 void clickList(PackageFile* f, Point p, bool shift, bool option) {
     WindowPtr w = f->listWindow;
     PortScope port(w);
@@ -233,35 +252,14 @@ void clickList(PackageFile* f, Point p, bool shift, bool option) {
     }
     if (c < 0) return;
 
-    // Toggle mode: the state the first entry reached had decides for the whole drag.
-    int toggleTo = -1;
+    EntryMarks marks(f);
+    ClickSelection selection(marks, mode, first, last, anchor);
     std::int32_t previous = -1;
     do {
         AutoScrollWindow(w, &list);
         if (c != previous) {
             if (previous >= 0) c = c > previous ? previous + 1 : previous - 1;
-            std::int32_t start = c, end = c;
-            if (mode == ClickMode::extend) {
-                start = std::min(c, anchor);
-                end = std::max(c, anchor);
-            }
-            const bool front = isFront(f);
-            const std::int32_t from = std::max(std::min(first, start), 0);
-            const std::int32_t to = std::min(std::max(last, end), f->packageCount - 1);
-            for (std::int32_t i = from; i <= to; ++i) {
-                PackageEntry* e = entryAt(f, i);
-                if (!e) break;
-                const bool inside = i >= start && i <= end;
-                if (mode == ClickMode::toggle) {
-                    if (!inside) continue;
-                    if (toggleTo < 0) toggleTo = isSelected(e) ? 0 : 1;
-                    setMark(f, e, i, toggleTo == 1 ? Mark::on : Mark::off, front);
-                } else {
-                    setMark(f, e, i, inside ? Mark::on : Mark::off, front);
-                }
-            }
-            first = start;
-            last = end;
+            selection.moveTo(c);
             previous = c;
         }
         Point now;
