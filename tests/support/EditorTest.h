@@ -5,6 +5,7 @@
 #include "editor/PackageEditor.h"
 #include "listwin/ListWindow.h"
 #include "shell/FileCommands.h"
+#include "tests/support/EditorTexts.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 #include "tests/support/gui/gui_support.h"
