@@ -4,6 +4,7 @@
 #include "listwin/ListWindow.h"
 #include "resources/Commands.h"
 #include "tests/support/Library.h"
+#include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/window_input.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
@@ -89,22 +90,15 @@ protected:
     std::vector<PackageFile*> files_;
 };
 
-// The pixels of the port in r against the same drawing on an off-screen port.
+// The pixels of the port in r against text drawn at (h, v) on the background.
 int differingPixels(GrafPtr port, const Rect& r, ColorCode background, const char* text,
                     std::int16_t h, std::int16_t v) {
-    GrafPtr off = NewOffscreenPort(r.right, r.bottom);
-    GrafPtr old = SetPort(off);
-    RGBBackColor(background);
-    EraseRect(r);
-    MoveTo(h, v);
-    DrawText(text);
-    SetPort(old);
-    int differing = 0;
-    for (std::int16_t y = r.top; y < r.bottom; ++y)
-        for (std::int16_t x = r.left; x < r.right; ++x)
-            differing += harness::PixelAt(port, {y, x}) != harness::PixelAt(off, {y, x});
-    DisposeOffscreenPort(off);
-    return differing;
+    return DifferingPixels(port, r, [&] {
+        RGBBackColor(background);
+        EraseRect(r);
+        MoveTo(h, v);
+        DrawText(text);
+    });
 }
 
 TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
