@@ -168,22 +168,28 @@ TEST_F(ListCommandsTest, PackagesCopiedOutliveTheirFile) {
     EXPECT_EQ(withoutLinks(entryAt(f, 2)->image), withoutLinks(packageImage("B", {5}).get()));
 }
 
-// A package that cannot be read is reported and skipped; the others are copied.
+// A package that cannot be read is reported and skipped; the others are copied, and a Cut
+// deletes only them.
 TEST_F(ListCommandsTest, AReadErrorIsReportedAndSkipsOnePackage) {
     PackageFile* f = openLibrary({"A", "B", "C"}, true);
     const std::string unselected(std::size_t(f->packageCount), '.');
-    selectOnly(f, {0, 1, 2});
-    for (std::int16_t command : {kCmdCopy, kCmdDuplicate}) {
+    for (std::int16_t command : {kCmdCopy, kCmdDuplicate, kCmdCut}) {
+        if (command != kCmdDuplicate) selectOnly(f, {0, 1, 2});
         ScopedFileFault fault(failingCall(FileCall::read, 1));
         run(command);
-        EXPECT_TRUE(FileFaultFired());
+        EXPECT_TRUE(FileFaultFired()) << command;
+        if (command == kCmdDuplicate) {
+            EXPECT_EQ(selectionMarks(f), unselected + "**");
+            EXPECT_EQ(displayNameView(entryAt(f, f->packageCount - 1)), "C+");
+        }
     }
-    ASSERT_EQ(ShownNoteAlerts().size(), 2u);
+    ASSERT_EQ(ShownNoteAlerts().size(), 3u);
     for (const std::string& alert : ShownNoteAlerts())
         EXPECT_EQ(alert.rfind("Error:  ", 0), 0u) << alert;
     EXPECT_EQ(displayNames(packageClipboard()), (Names{"B", "C"}));
-    EXPECT_EQ(selectionMarks(f), unselected + "**");
-    EXPECT_EQ(displayNameView(entryAt(f, f->packageCount - 1)), "C+");
+    EXPECT_EQ(displayNameView(entryAt(f, 0)), "A");
+    EXPECT_EQ(findEntry(f, "B"), nullptr);
+    EXPECT_EQ(selectionMarks(f).substr(0, 2), "..");
 }
 
 TEST_F(ListCommandsTest, TheQuestionsAskAsTheyShould) {
