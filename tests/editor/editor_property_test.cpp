@@ -5,15 +5,10 @@
 // and every working package must flatten into a sound image that expands back to it.
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
-#include "listwin/ListWindow.h"
 #include "resources/Commands.h"
 #include "shell/Application.h"
-#include "shell/FileCommands.h"
 #include "tests/editor/loss_watch.h"
-#include "tests/support/Files.h"
-#include "tests/support/Images.h"
-#include "tests/support/Library.h"
-#include "tests/support/gui/gui_support.h"
+#include "tests/support/EditorTest.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
@@ -69,16 +64,10 @@ std::vector<WindowPtr> windows() {
     return out;
 }
 std::vector<PackageEditor*> editors() {
-    std::vector<PackageEditor*> out;
-    for (WindowPtr w : windows())
-        if (PackageEditor* e = editorOfWindow(w)) out.push_back(e);
-    return out;
+    return windowRecords(editorOfWindow);
 }
 std::vector<FieldEditor*> fieldEditors() {
-    std::vector<FieldEditor*> out;
-    for (WindowPtr w : windows())
-        if (FieldEditor* fe = fieldEditorOfWindow(w)) out.push_back(fe);
-    return out;
+    return windowRecords(fieldEditorOfWindow);
 }
 
 // A user's menu choice: the menus are brought up to date as before they show, and only an

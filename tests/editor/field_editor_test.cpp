@@ -1,6 +1,7 @@
-// The field editor windows driven through the harness: rows and titles on opening, placement,
-// the key filter, Tab and Return, paste, menu texts, renumbering, and the validation and commit
-// that carry the texts into the working package.
+// The field editor windows through the harness: rows, title, drawing and placement on opening,
+// the key filter, Tab and Return, paste and the Delete key, menu texts, and the questions on
+// closing. The random-input test checks the texts' limits, the titles after renumbering and
+// what the commit carries; the create_package scenario the typing of whole items.
 #include "editor/FieldEditor.h"
 #include "resources/Commands.h"
 #include "tests/support/EditorTest.h"
@@ -16,13 +17,6 @@ using namespace test_support;
 
 namespace {
 
-constexpr const char* kNeedsClassId = "A component section must have a non-zero Class ID.  If you "
-                                      "proceed, the section will be deleted.";
-constexpr const char* kNeedsName =
-    "A net item must have a valid net name.  If you proceed, the net item will be deleted.";
-constexpr const char* kNeedsPin =
-    "A net item must have a valid pin number.  If you proceed, the net item will be deleted.";
-
 using Texts = std::vector<std::string>;
 
 // Keys go in as text: "\t" is Tab, "\r" Return, "\b" Backspace.
@@ -36,14 +30,8 @@ protected:
         pkg.nets = {"VCC\t7\t14", "GND\t1"};
         file = openImage(buildImage(pkg));
         ASSERT_NE(file, nullptr);
-        editor = openEditor(entryAt(file, 0));
-        ASSERT_NE(editor, nullptr);
+        ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
-    void TearDown() override {
-        EditorTest::TearDown();
-        EXPECT_EQ(windows(fieldEditorOfWindow), 0);
-    }
-    static std::string title(FieldEditor* fe) { return WindowTitle(fe->window); }
     static Texts rows(FieldEditor* fe) {
         Texts texts;
         for (int i = 1; i <= itemCount(fe->rowsForm); ++i)
@@ -54,30 +42,24 @@ protected:
         return getItemText(fe->headerForm, kFieldHeaderEdit).str();
     }
     static void type(FieldEditor* fe, const std::string& keys) { TypeText(fe->window, keys); }
-    // Asks to close, answering the validation question with item (0: none expected).
-    static void close(FieldEditor* fe, int answer = 0) {
-        if (answer) AnswerNextDialog(1006, std::int16_t(answer));
+    // Asks to close, answering the validation question with item answer; the question asked.
+    static std::string close(FieldEditor* fe, int answer) {
+        const std::size_t asked = ShownDialogs().size();
+        AnswerNextDialog(1006, std::int16_t(answer));
         RequestClose(fe->window);
-    }
-    std::string pinChanges(int k) const {
-        const ComponentSection* s = sectionAt(editor->working, k);
-        return s->pinChanges ? std::string(s->pinChanges->data, GetHandleSize(s->pinChanges)) : "";
-    }
-    static std::string lastQuestion() {
-        return ShownDialogs().empty() ? "" : ShownDialogs().back().texts.at(2);
+        return ShownDialogs().size() > asked ? ShownDialogs().back().texts.at(2) : "";
     }
     PackageFile* file = nullptr;
     PackageEditor* editor = nullptr;
 };
 
-TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreAndPlacesAndTitlesTheWindows) {
+TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreDrawnTitledAndCascaded) {
     FieldEditor* third = openFieldEditor(editor, 3); // three pairs: four rows
     ASSERT_NE(third, nullptr);
     EXPECT_EQ(rows(third), (Texts{"1", "2", "3", "4", "5", "6", "", ""}));
-    // Row 4 is three 17-pixel rows below row 1 (1, 5, 15, 111).
-    EXPECT_EQ(itemRect(third->rowsForm, 7), (Rect{52, 5, 66, 111}));
+    EXPECT_EQ(itemRect(third->rowsForm, 7), (Rect{52, 5, 66, 111})); // 3 rows of 17 below row 1
     EXPECT_EQ(header(third), "5");
-    EXPECT_EQ(title(third), "P1  (Section C)");
+    EXPECT_EQ(titleOf(third->window), "P1  (Section C)");
     // The loaded rows are drawn by the window's first update: the fields holding a pin number
     // show dark text inside their frames (the part of them in the window), the empty fields of
     // the last row none.
@@ -87,22 +69,19 @@ TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreAndPlacesAndTitlesTheWindows) {
         InsetRect(&r, 2, 2);
         return SectRect(r, GetPortRect(third->window), &seen) ? CountDark(third->window, seen) : -1;
     };
-    for (int item = 1; item <= 6; ++item)
-        EXPECT_GT(darkInside(item), 0) << "item " << item;
-    EXPECT_EQ(darkInside(7), 0);
-    EXPECT_EQ(darkInside(8), 0);
+    for (int item = 1; item <= 8; ++item)
+        EXPECT_EQ(darkInside(item) > 0, item <= 6) << "item " << item;
     EXPECT_EQ(openFieldEditor(editor, 3), third); // reopening: the same window
 
     FieldEditor* first = openFieldEditor(editor, 1);
-    EXPECT_EQ(title(first), "P1  (Section A)");
     const Rect a = GetWindowBounds(third->window);
-    const Rect b = GetWindowBounds(first->window);
-    EXPECT_EQ(b, (Rect{std::int16_t(a.top + 18), std::int16_t(a.left + 18),
-                       std::int16_t(a.top + 18 + 173), std::int16_t(a.left + 18 + 230)}));
+    EXPECT_EQ(GetWindowBounds(first->window),
+              (Rect{std::int16_t(a.top + 18), std::int16_t(a.left + 18),
+                    std::int16_t(a.top + 18 + 173), std::int16_t(a.left + 18 + 230)}));
     EXPECT_EQ(FrontWindow(), first->window);
 }
 
-TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
+TEST_F(FieldEditorTest, KeyFilterTabReturnPasteAndTheDeleteKey) {
     FieldEditor* fe = openFieldEditor(editor, 2); // Class ID 6, no pairs: one empty row
     ASSERT_EQ(fe->rowCount, 1);
     // A signed number that fits 32 bits: a letter beeps, "-" passes only as the first
@@ -134,19 +113,16 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
     EXPECT_EQ(fieldBack(), 0xFFFFFFu);
     type(fe, "\t");
     EXPECT_EQ(fieldBack(), 0xBBBBBBu);
-    type(fe, "\t\t"); // header, then back to the row
-    type(fe, "\t\r");
+    type(fe, "\r");
     EXPECT_EQ(fe->rowCount, 2);
     EXPECT_EQ(fe->focusedItem, 3);
-
     SetTextScrap(std::string(40, 'p').append(40, 'q')); // 80 into an empty pin field: 17
     SendCommand(fe->window, kCmdPaste);
     EXPECT_EQ(rows(fe)[2], std::string(17, 'p'));
 
-    SendCommand(fe->window, kCmdCreate);
-    EXPECT_EQ(fe->rowCount, 3);
-    EXPECT_EQ(fe->focusedItem, 5);
     // The Delete key deletes a selection through the Delete command, and beeps without one.
+    SendCommand(fe->window, kCmdCreate);
+    EXPECT_EQ(fe->focusedItem, 5);
     SendKeyDown(fe->window, 317);
     EXPECT_EQ(harness::BeepCount(), 2);
     type(fe, "z9");
@@ -163,121 +139,37 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnAndPaste) {
     EXPECT_EQ(text, "Create Pin Field");
 }
 
-TEST_F(FieldEditorTest, RenumberWalksSoThatNoTwoShareAnIndex) {
+TEST_F(FieldEditorTest, ClosingAsksAboutAnInvalidItemAndProceedDeletesIt) {
+    const std::string needsClassId = "A component section must have a non-zero Class ID.  If you "
+                                     "proceed, the section will be deleted.";
     FieldEditor* b = openFieldEditor(editor, 2);
     FieldEditor* c = openFieldEditor(editor, 3);
-    renumberFieldEditors(editor, 2, 0, 1); // a section inserted before the second
-    EXPECT_EQ(b->index, 3);
-    EXPECT_EQ(c->index, 4);
-    EXPECT_EQ(title(c), "P1  (Section D)");
-    renumberFieldEditors(editor, 3, 4, -1);
-    EXPECT_EQ(b->index, 2);
-    EXPECT_EQ(c->index, 3);
-    FieldEditor* n1 = openFieldEditor(editor, -1);
-    FieldEditor* n2 = openFieldEditor(editor, -2);
-    renumberFieldEditors(editor, -1, 0, -1);
-    EXPECT_EQ(n1->index, -2);
-    EXPECT_EQ(n2->index, -3);
-    EXPECT_EQ(findFieldEditor(editor, -1), nullptr);
-    renumberFieldEditors(editor, -2, 0, 1); // walked up: -2 moves before -3 does
-    EXPECT_EQ(n1->index, -1);
-    EXPECT_EQ(n2->index, -2);
-    EXPECT_EQ(title(n2), "P1  (GND)");
-
-    // Closing the package editor closes a field editor numbered past the counts too.
-    renumberFieldEditors(editor, 3, 3, 2);
-    ASSERT_EQ(c->index, 5);
-    EXPECT_EQ(closeEditor(editor, Validation::skip), CloseResult::closed);
-    EXPECT_EQ(windows(fieldEditorOfWindow), 0);
-}
-
-TEST_F(FieldEditorTest, CommitKeepsWholePairsUpperCasedAndRebuildsTheNetText) {
-    FieldEditor* fe = openFieldEditor(editor, 3);
-    type(fe, "\ta1\tb\t\t\b"); // (1, 2) becomes (a1, b), (3, 4) becomes (3, -): dropped
-    close(fe);
-    EXPECT_TRUE(ShownDialogs().empty());
-    EXPECT_EQ(findFieldEditor(editor, 3), nullptr);
-    EXPECT_EQ(sectionAt(editor->working, 3)->classId, 5);
-    EXPECT_EQ(sectionAt(editor->working, 3)->pinChangeCount, 2);
-    EXPECT_EQ(pinChanges(3), "A1\tB\t5\t6");
-
-    FieldEditor* net = openFieldEditor(editor, -1);
-    type(net, " gnd \tx9\t\b"); // the second pin emptied
-    editorExtensions().commitFieldEditor(editor, -1);
-    EXPECT_FALSE(net->changed);
-    EXPECT_EQ(netItemText(findNetItem(editor->working, 1)), "GND\tX9");
-    EXPECT_EQ(FrontWindow(), net->window); // the commit leaves the window open
-}
-
-TEST_F(FieldEditorTest, ValidationAsksAndProceedDeletesTheItem) {
-    FieldEditor* b = openFieldEditor(editor, 2);
-    FieldEditor* c = openFieldEditor(editor, 3);
-    SelectWindow(b->window);
-    type(b, "-"); // a Class ID of "-": 0
-    SelectWindow(c->window);
-    close(b, 1); // Cancel: in front again, the section still listed
-    EXPECT_EQ(lastQuestion(), kNeedsClassId);
+    type(b, "-");                         // a Class ID of "-": 0
+    EXPECT_EQ(close(b, 1), needsClassId); // Cancel: in front again, the section still listed
     EXPECT_EQ(FrontWindow(), b->window);
-    EXPECT_EQ(rowCount(editor), 3);
+    EXPECT_EQ(editor->working.sectionCount, 3);
     type(b, "0");
-    close(b, 3); // "-0" is 0 too. Proceed: section 2 goes, section 3 becomes 2
-    EXPECT_EQ(ShownDialogs().size(), 2u);
-    EXPECT_EQ(editor->working.sectionCount, 2);
+    EXPECT_EQ(close(b, 3), needsClassId); // "-0" is 0 too. Proceed: section 2 goes
     EXPECT_EQ(sectionAt(editor->working, 2)->classId, 5);
-    EXPECT_EQ(c->index, 2);
-    EXPECT_EQ(title(c), "P1  (Section B)");
+    EXPECT_EQ(titleOf(c->window), "P1  (Section B)");
 
     FieldEditor* net = openFieldEditor(editor, -1);
     type(net, "  "); // a name of blanks, the pins kept
-    close(net, 1);
-    ASSERT_EQ(ShownDialogs().size(), 3u);
-    EXPECT_EQ(lastQuestion(), kNeedsName);
-    type(net, "N\t \t\b");        // a name, but the pins blank
-    harness::SetControlKey(true); // Proceed without asking
-    close(net);
-    harness::SetControlKey(false);
-    EXPECT_EQ(ShownDialogs().size(), 3u);
-    EXPECT_EQ(countNetItems(editor->working), 1);
-    EXPECT_EQ(netItemText(findNetItem(editor->working, 1)), "GND\t1");
+    EXPECT_EQ(
+        close(net, 1),
+        "A net item must have a valid net name.  If you proceed, the net item will be deleted.");
+    type(net, "N\t\b\t\b"); // a name, but the pins blank
+    EXPECT_EQ(close(net, 1), "A net item must have a valid pin number.  If you proceed, the net "
+                             "item will be deleted.");
 
-    // A net item with a name and only blank pins asks about the pins.
-    FieldEditor* gnd = openFieldEditor(editor, -1);
-    type(gnd, "\t\b");
-    close(gnd, 1);
-    ASSERT_EQ(ShownDialogs().size(), 4u);
-    EXPECT_EQ(lastQuestion(), kNeedsPin);
-    EXPECT_EQ(FrontWindow(), gnd->window);
-}
-
-TEST_F(FieldEditorTest, ClosingThePackageEditorAsksTheFirstFieldEditorFirst) {
-    FieldEditor* a = openFieldEditor(editor, 1);
-    FieldEditor* c = openFieldEditor(editor, 3);
-    SelectWindow(a->window);
-    type(a, "\b"); // no Class ID
-    SelectWindow(editor->window);
+    // Closing the package editor asks about the invalid net, and Cancel keeps it and the
+    // package editor open, the one asked in front.
     AnswerNextDialog(1006, 1);
     RequestClose(editor->window);
-    ASSERT_EQ(ShownDialogs().size(), 1u);
-    EXPECT_EQ(lastQuestion(), kNeedsClassId);
+    EXPECT_EQ(ShownDialogs().size(), 5u);
     EXPECT_EQ(entryAt(file, 0)->editor, editor);
-    EXPECT_EQ(findFieldEditor(editor, 3), c);
-    EXPECT_EQ(FrontWindow(), a->window);
-}
-
-TEST_F(FieldEditorTest, RevertPackageFromAFieldEditorGoesToItsPackageEditor) {
-    FieldEditor* fe = openFieldEditor(editor, 1);
-    type(fe, "9");
-    AnswerNextDialog(1007, 2); // Cancel: nothing changes
-    SendCommand(fe->window, kCmdRevertPackage);
-    ASSERT_EQ(ShownDialogs().size(), 1u);
-    EXPECT_EQ(ShownDialogs()[0].texts.at(3),
-              "Do you really want to discard all changes made to \"P1\"?");
-    EXPECT_EQ(findFieldEditor(editor, 1), fe);
-    AnswerNextDialog(1007, 1);
-    SendCommand(fe->window, kCmdRevertPackage);
-    EXPECT_EQ(windows(fieldEditorOfWindow), 0);
-    EXPECT_EQ(entryAt(file, 0)->editor, nullptr);
-    EXPECT_EQ(displayNames(file), (Texts{"P1"}));
+    EXPECT_EQ(findFieldEditor(editor, -1), net);
+    EXPECT_EQ(FrontWindow(), net->window);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 // Proceed (a question answered so, or Control held while a close was chosen with the mouse).
 #pragma once
 #include "listwin/PackageClipboard.h"
-#include "tests/editor/package_contents.h"
+#include "tests/support/EditorTexts.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

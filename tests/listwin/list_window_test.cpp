@@ -1,16 +1,23 @@
 // The package list window driven through the harness: layout and header, scrolling and reveal,
-// click selection in its three modes, the highlight across activation, keys, menu enabling.
+// what the end-to-end scenarios do not click (below the rows, drags, autoscroll), the highlight
+// across activation, the move keys and type-ahead, menu enabling.
 #include "listwin/ListWindow.h"
 #include "resources/Commands.h"
+#include "tests/support/Library.h"
+#include "tests/support/gui/gui_support.h"
+#include "tests/support/gui/window_input.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
+
+using namespace test_support;
 
 namespace {
 
@@ -61,12 +68,6 @@ protected:
         harness::Deliver(f->listWindow, m);
         harness::ScriptPointer(nullptr, {});
     }
-    static std::string selection(const PackageFile* f) {
-        std::string s;
-        for (const PackageEntry* e = f->packages; e; e = e->next)
-            s += (e->flags & kSelected) ? '*' : '.';
-        return s;
-    }
     static void select(PackageFile* f, std::initializer_list<int> indices) {
         for (int i : indices)
             entryAt(f, i)->flags |= kSelected;
@@ -85,33 +86,19 @@ protected:
         return harness::PixelAt(f->listWindow,
                                 {std::int16_t(listArea(f).top + row * listRowHeight() + 1), 0});
     }
-    static bool enabled(std::int16_t command, std::string* text = nullptr) {
-        MenuEnableRecord rec;
-        rec.command = command;
-        AskMenuEnabling(rec);
-        if (text) *text = rec.text;
-        return rec.enabled;
-    }
 
     std::vector<PackageFile*> files_;
 };
 
-// The pixels of the port in r against the same drawing on an off-screen port.
+// The pixels of the port in r against text drawn at (h, v) on the background.
 int differingPixels(GrafPtr port, const Rect& r, ColorCode background, const char* text,
                     std::int16_t h, std::int16_t v) {
-    GrafPtr off = NewOffscreenPort(r.right, r.bottom);
-    GrafPtr old = SetPort(off);
-    RGBBackColor(background);
-    EraseRect(r);
-    MoveTo(h, v);
-    DrawText(text);
-    SetPort(old);
-    int differing = 0;
-    for (std::int16_t y = r.top; y < r.bottom; ++y)
-        for (std::int16_t x = r.left; x < r.right; ++x)
-            differing += harness::PixelAt(port, {y, x}) != harness::PixelAt(off, {y, x});
-    DisposeOffscreenPort(off);
-    return differing;
+    return DifferingPixels(port, r, [&] {
+        RGBBackColor(background);
+        EraseRect(r);
+        MoveTo(h, v);
+        DrawText(text);
+    });
 }
 
 TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
@@ -133,14 +120,8 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     const Rect list = listArea(empty);
     EXPECT_EQ(differingPixels(w, list, kWhiteColor, "", 0, 0), 0);
 
-    // The next window cascades by 18 pixels and shows its rows' names at x 2 on the baseline.
+    // The rows' names at x 2 on the baseline.
     PackageFile* two = open(2);
-    const Rect b2 = GetWindowBounds(two->listWindow);
-    EXPECT_EQ(b2.left - b.left, 18);
-    EXPECT_EQ(b2.top - b.top, 18);
-    EXPECT_EQ(differingPixels(listView(two)->headerPane, {0, 0, 16, 100}, kGreyColor, "2 packages",
-                              4, 12),
-              0);
     const std::int16_t row1 = std::int16_t(list.top + listRowHeight());
     EXPECT_EQ(differingPixels(two->listWindow, {row1, 0, std::int16_t(row1 + listRowHeight()), 60},
                               kWhiteColor, "P1", 2,
@@ -148,7 +129,7 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
               0);
 }
 
-TEST_F(ListWindowTest, ScrollRangePagingRevealAndHitTest) {
+TEST_F(ListWindowTest, ScrollRangePagingAndReveal) {
     EXPECT_EQ(GetControlMaximum(listView(open(14))->scrollBar), 0);
     EXPECT_EQ(GetControlMaximum(listView(open(15))->scrollBar), 1);
 
@@ -182,69 +163,46 @@ TEST_F(ListWindowTest, ScrollRangePagingRevealAndHitTest) {
     select(f, {50});
     refreshListWindow(f, ListRefresh::revealSelection);
     EXPECT_EQ(listView(f)->topRow, 44);
-
-    const std::int16_t rh = listRowHeight();
-    EXPECT_EQ(rowAt(f, -5), 44);
-    EXPECT_EQ(rowAt(f, 2 * rh + 1), 46);
-    EXPECT_EQ(rowAt(f, 20 * rh), -57); // below the rows
-    EXPECT_EQ(rowAt(open(5), 8 * rh), -4);
-    EXPECT_EQ(rowAt(open(1), 3 * rh), -1);
 }
 
-TEST_F(ListWindowTest, ClickSelectionModes) {
+// Plain clicks, Shift-clicks, Ctrl-clicks and the far anchor between two ranges are the
+// select_rows scenario's; here what it does not click.
+TEST_F(ListWindowTest, ClicksBelowTheRowsAndDrags) {
     PackageFile* f = open(10);
-    click(f, {2});
-    click(f, {5});
-    EXPECT_EQ(selection(f), ".....*....");
-    click(f, {7}, true);
-    EXPECT_EQ(selection(f), ".....***..");
-    select(f, {0, 1}); // between two ranges the anchor is the farther end
-    click(f, {3}, true);
-    EXPECT_EQ(selection(f), "...*****..");
-    click(f, {4}, false, true);
-    click(f, {9}, false, true);
-    EXPECT_EQ(selection(f), "...*.***.*");
-
     // Below the last package a plain click clears and a shift-click extends to the end.
+    click(f, {5});
     click(f, {12});
     click(f, {12}, true);
-    EXPECT_EQ(selection(f), "..........");
+    EXPECT_EQ(selectionMarks(f), "..........");
     click(f, {6});
     click(f, {12}, true);
-    EXPECT_EQ(selection(f), "......****");
+    EXPECT_EQ(selectionMarks(f), "......****");
     click(f, {12});
     click(f, {4}, true); // nothing selected: just the row
-    EXPECT_EQ(selection(f), "....*.....");
+    EXPECT_EQ(selectionMarks(f), "....*.....");
 
     // Drags: a plain drag moves one selection; a toggle drag gives the first row's new state
     // to every row passed.
     click(f, {1, 2, 3, 5});
-    EXPECT_EQ(selection(f), ".....*....");
+    EXPECT_EQ(selectionMarks(f), ".....*....");
     click(f, {12});
     select(f, {2, 4});
     click(f, {1, 2, 3, 4}, false, true);
-    EXPECT_EQ(selection(f), ".****.....");
+    EXPECT_EQ(selectionMarks(f), ".****.....");
     click(f, {4, 3, 1}, false, true);
-    EXPECT_EQ(selection(f), "..........");
+    EXPECT_EQ(selectionMarks(f), "..........");
 
-    // Real Qt input: Control toggles, Shift extends.
-    click(f, {0});
-    harness::SendClick(f->listWindow, rowPoint(f, 3), Qt::ControlModifier);
-    harness::SendClick(f->listWindow, rowPoint(f, 5), Qt::ShiftModifier);
-    EXPECT_EQ(selection(f), "******....");
-}
-
-TEST_F(ListWindowTest, TrackingAutoscrollsOneRowAtATime) {
-    PackageFile* f = open(40);
-    const Point below{std::int16_t(listArea(f).bottom + 5), 20};
-    harness::ScriptPointer(f->listWindow,
-                           {rowPoint(f, 12), below, below, below, below, below, below});
+    // Held below the list, the tracking scrolls one row at a time.
+    PackageFile* g = open(40);
+    const Point below{std::int16_t(listArea(g).bottom + 5), 20};
+    harness::ScriptPointer(g->listWindow,
+                           {rowPoint(g, 12), below, below, below, below, below, below});
     WindowMessage m;
     m.kind = wmMouseDown;
-    m.where = rowPoint(f, 12);
-    harness::Deliver(f->listWindow, m);
-    EXPECT_EQ(listView(f)->topRow, 6);
-    EXPECT_EQ(selection(f), std::string(17, '.') + "*" + std::string(22, '.'));
+    m.where = rowPoint(g, 12);
+    harness::Deliver(g->listWindow, m);
+    EXPECT_EQ(listView(g)->topRow, 6);
+    EXPECT_EQ(selectionMarks(g), std::string(17, '.') + "*" + std::string(22, '.'));
 }
 
 TEST_F(ListWindowTest, HighlightFollowsActivation) {
@@ -254,27 +212,14 @@ TEST_F(ListWindowTest, HighlightFollowsActivation) {
     EXPECT_EQ(rowColour(f, 0), 0xFFFFFFu);
     PackageFile* other = open(3);
     EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu); // the mark stays, the highlight goes
-    EXPECT_EQ(selection(f), ".*...");
+    EXPECT_EQ(selectionMarks(f), ".*...");
     EXPECT_EQ(currentPackageFile(), other);
     SelectWindow(f->listWindow);
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 1), 0x000000u);
     EXPECT_EQ(currentPackageFile(), f);
-
-    DispatchMenuCommand(kCmdSelectAll);
-    harness::ProcessUpdates();
-    EXPECT_EQ(selection(f), "*****");
-    EXPECT_EQ(rowColour(f, 4), 0x000000u);
     deselectAll(f);
-    EXPECT_EQ(rowColour(f, 4), 0xFFFFFFu);
-}
-
-// Records the menu commands that reach the window.
-WindowProc gListProc = nullptr;
-std::vector<std::int16_t> gCommands;
-bool spyProc(WindowPtr w, WindowMessage& m) {
-    if (m.kind == wmMenuCommand) gCommands.push_back(m.command);
-    return gListProc(w, m);
+    EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu);
 }
 
 // The move keys one after another on 100 packages, 14 rows in view: the range selected after
@@ -298,7 +243,7 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
         harness::SendKey(f->listWindow, key, mods);
         SCOPED_TRACE(std::to_string(key) + " to " + std::to_string(last));
         const std::size_t n = std::size_t(last - first + 1);
-        EXPECT_EQ(selection(f), std::string(100, '.').replace(std::size_t(first), n, n, '*'));
+        EXPECT_EQ(selectionMarks(f), std::string(100, '.').replace(std::size_t(first), n, n, '*'));
         EXPECT_EQ(listView(f)->topRow, top);
         EXPECT_EQ(listView(f)->keyRange.anchor, anchor);
     }
@@ -307,23 +252,19 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
     click(f, {5});
     click(f, {2}, true);
     harness::SendKey(f->listWindow, Qt::Key_Down, shift);
-    EXPECT_EQ(selection(f).substr(0, 8), "...***..");
+    EXPECT_EQ(selectionMarks(f).substr(0, 8), "...***..");
     select(f, {7});
     harness::SendKey(f->listWindow, Qt::Key_Up, shift);
-    EXPECT_EQ(selection(f).substr(0, 9), "..******.");
+    EXPECT_EQ(selectionMarks(f).substr(0, 9), "..******.");
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 2), 0x000000u);
     EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu);
 }
 
 // Type-ahead: each character at its time (ms), the package selected after it, and whether the
-// beep sounded. Return and Enter open the selection's editors as a double click does; Delete
-// and Backspace send Delete when the Edit menu enables it.
-TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDelete) {
+// beep sounded (Return and Delete are the keyboard_only scenario's).
+TEST_F(ListWindowTest, TypedCharactersSelectByName) {
     PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"});
-    gListProc = std::exchange(f->listWindow->proc, spyProc);
-    gCommands.clear();
-    harness::SendKey(f->listWindow, Qt::Key_Backspace); // nothing selected: Delete is disabled
     // the character, its time, the package selected, the beep
     const std::tuple<const char*, std::uint32_t, int, bool> typed[] = {
         {"c", 5000, 1, false},                          // from the top, case ignored
@@ -340,96 +281,46 @@ TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDe
         harness::SendKey(f->listWindow, 0, {}, text, when);
         std::string expected(7, '.');
         expected[std::size_t(selected)] = '*';
-        EXPECT_EQ(selection(f), expected) << text << " at " << when;
+        EXPECT_EQ(selectionMarks(f), expected) << text << " at " << when;
         EXPECT_EQ(harness::BeepCount(), beeps += beep) << text << " at " << when;
     }
-
-    static std::vector<PackageEntry*> opened;
-    ListWindowHooks hooks;
-    hooks.openEditor = [](PackageEntry* e) { opened.push_back(e); };
-    installListWindowHooks(hooks);
-    select(f, {3});
-    harness::SendKey(f->listWindow, Qt::Key_Return);
-    harness::SendKey(f->listWindow, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3), entryAt(f, 0),
-                                                  entryAt(f, 3)}));
-    EXPECT_TRUE(gCommands.empty());
-    harness::SendKey(f->listWindow, Qt::Key_Delete);
-    EXPECT_EQ(gCommands, std::vector<std::int16_t>{kCmdDelete});
-    f->listWindow->proc = gListProc;
 }
 
 // The menu enabling of the front list window in situations of its packages (one character per
 // package: '.' not selected, '*' selected, 'm' selected and modified), with or without an editor
-// module's hook: the commands enabled and disabled there, and the text the window gives Revert
-// Package ("" when it sets none; no other command gets a text).
-struct EnablingSituation {
-    const char* rows;
-    bool editors;
-    std::vector<std::int16_t> on, off;
-    const char* revertText = "";
-};
-
+// module's hook: per command of kCommands '+' enabled, '-' disabled (Undo never, Paste not with an
+// empty clipboard, the last four always), and the text the window gives Revert Package ("" when it
+// sets none; no other command gets a text).
 TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
-    const EnablingSituation situations[] = {
-        {"",
-         false,
-         {kCmdCreate, kCmdSelectAll, kCmdFind, kCmdFindAgain, kCmdPackageMenu, kCmdAbout},
-         {kCmdCut, kCmdCopy, kCmdDelete, kCmdDuplicate, kCmdOpenEditor, kCmdRevertPackage, kCmdUndo,
-          kCmdPaste}},
-        {"*...",
-         false,
-         {kCmdCut, kCmdCopy, kCmdDelete, kCmdDuplicate},
-         {kCmdOpenEditor, kCmdRevertPackage}},
-        {".m..", false, {kCmdRevertPackage}, {}},
-        {"*.m.", true, {kCmdRevertPackage, kCmdOpenEditor}, {}, "Revert These Packages"},
-        {"*.*.", true, {}, {kCmdRevertPackage}, "Revert These Packages"},
-        {"....", true, {kCmdCreate}, {kCmdOpenEditor}},
+    const std::int16_t kCommands[] = {kCmdCut,        kCmdCopy,          kCmdDelete, kCmdDuplicate,
+                                      kCmdOpenEditor, kCmdRevertPackage, kCmdPaste,  kCmdUndo,
+                                      kCmdCreate,     kCmdSelectAll,     kCmdFind,   kCmdFindAgain};
+    const std::tuple<const char*, bool, const char*, const char*> situations[] = {
+        {"", false, "--------++++", ""},
+        {"*...", false, "++++----++++", ""},
+        {".m..", false, "++++-+--++++", ""},
+        {"*.m.", true, "++++++--++++", "Revert These Packages"},
+        {"*.*.", true, "+++++---++++", "Revert These Packages"},
+        {"....", true, "--------++++", ""},
     };
-    for (const EnablingSituation& s : situations) {
-        const std::string rows = s.rows;
-        PackageFile* f = open(int(rows.size()));
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i] != '.') entryAt(f, int(i))->flags |= kSelected;
-            if (rows[i] == 'm') entryAt(f, int(i))->flags |= kModified;
+    for (const auto& [rows, editors, states, revertText] : situations) {
+        PackageFile* f = open(int(std::strlen(rows)));
+        for (int i = 0; rows[i]; ++i) {
+            if (rows[i] != '.') entryAt(f, i)->flags |= kSelected;
+            if (rows[i] == 'm') entryAt(f, i)->flags |= kModified;
         }
         ListWindowHooks hooks;
-        if (s.editors) hooks.openEditor = [](PackageEntry*) {};
+        if (editors) hooks.openEditor = [](PackageEntry*) {};
         installListWindowHooks(hooks);
-        for (bool on : {true, false}) {
-            for (std::int16_t command : on ? s.on : s.off) {
-                SCOPED_TRACE(rows + (s.editors ? " with editors, " : ", ") +
-                             std::to_string(command));
-                enabled(kCmdEditMenu); // the Edit title takes the selection summary
-                std::string text;
-                EXPECT_EQ(enabled(command, &text), on);
-                EXPECT_EQ(text, command == kCmdRevertPackage ? s.revertText : "");
-            }
+        std::string got, texts;
+        for (std::int16_t command : kCommands) {
+            std::string text;
+            got += MenuItemEnabled(command, &text) ? '+' : '-';
+            texts += text;
         }
+        EXPECT_EQ(got, states) << rows << (editors ? " with editors" : "");
+        EXPECT_EQ(texts, revertText) << rows << (editors ? " with editors" : "");
     }
-}
-
-TEST_F(ListWindowTest, FileMenuIsTheApplicationsAndCloseGoesToTheHook) {
-    PackageFile* f = open(4);
-    MenuEnableRecord close;
-    close.command = kCmdClose;
-    EXPECT_FALSE(f->listWindow->handler(f->listWindow, close));
-
-    // Close goes to the hook; cancelled, the window stays.
-    static PackageFile* closing = nullptr;
-    ListWindowHooks hooks;
-    hooks.closePackageFile = [](PackageFile* file) { closing = file; };
-    installListWindowHooks(hooks);
-    DispatchMenuCommand(kCmdClose);
-    EXPECT_EQ(closing, f);
-    EXPECT_NE(f->listWindow, nullptr);
-
-    // Without the hook a close request disposes of the window alone, with its view state.
-    installListWindowHooks(ListWindowHooks{});
-    DispatchMenuCommand(kCmdClose);
-    EXPECT_EQ(f->listWindow, nullptr);
-    EXPECT_EQ(listView(f), nullptr);
-    EXPECT_EQ(f->packageCount, 4);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "editor/PackageEditor.h"
 #include "listwin/ListWindow.h"
 #include "shell/FileCommands.h"
+#include "tests/support/EditorTexts.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
 #include "tests/support/gui/gui_support.h"
@@ -15,6 +16,15 @@
 #include <vector>
 
 namespace test_support {
+
+// The records of the open windows, front to back, that `of` finds (editorOfWindow,
+// fieldEditorOfWindow).
+template <class Of> auto windowRecords(Of of) {
+    std::vector<decltype(of(nullptr))> out;
+    for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
+        if (auto r = of(w)) out.push_back(r);
+    return out;
+}
 
 class EditorTest : public ScratchTest {
 protected:
@@ -40,13 +50,7 @@ protected:
         images.push_back(std::move(image));
         return openImages(std::move(images));
     }
-    // The open windows whose record `of` finds (editorOfWindow, fieldEditorOfWindow).
-    template <class Of> static int windows(Of of) {
-        int n = 0;
-        for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-            n += of(w) != nullptr;
-        return n;
-    }
+    template <class Of> static int windows(Of of) { return int(windowRecords(of).size()); }
 };
 
 } // namespace test_support

@@ -140,6 +140,20 @@ PackageEntry* findEntry(PackageFile* f, std::string_view displayName) {
     return nullptr;
 }
 
+std::string selectionMarks(const PackageFile* f) {
+    std::string s;
+    for (const PackageEntry* e = f->packages; e; e = e->next)
+        s += (e->flags & kSelected) ? '*' : '.';
+    return s;
+}
+
+void selectOnly(PackageFile* f, std::initializer_list<int> indices) {
+    for (PackageEntry* e = f->packages; e; e = e->next)
+        e->flags &= ~kSelected;
+    for (int i : indices)
+        entryAt(f, i)->flags |= kSelected;
+}
+
 OpenedFile::~OpenedFile() {
     if (file) {
         closePackageFileRecords(file, RecordClose::forced);

@@ -40,6 +40,10 @@ VerifyReport verifyClean(const std::string& path, const std::string& what = "");
 // The display names of the package list, from its head.
 std::vector<std::string> displayNames(PackageFile* f);
 PackageEntry* findEntry(PackageFile* f, std::string_view displayName); // nullptr if none
+// The selected marks of the package list, one character per entry: '*' selected, '.' not.
+std::string selectionMarks(const PackageFile* f);
+// Marks exactly the entries at these indices selected (the flags alone: no window is redrawn).
+void selectOnly(PackageFile* f, std::initializer_list<int> indices);
 
 // An open package file, closed without writing and disposed at the end of the scope.
 struct OpenedFile {

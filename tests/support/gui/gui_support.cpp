@@ -35,3 +35,16 @@ int CountBlack(GrafPtr port, const Rect& r) {
 int CountDark(GrafPtr port, const Rect& r) {
     return countPixels(port, r, [](std::uint32_t rgb) { return qGray(rgb) < 128; });
 }
+
+int DifferingPixels(GrafPtr port, const Rect& r, const std::function<void()>& draw) {
+    GrafPtr off = NewOffscreenPort(r.right, r.bottom);
+    GrafPtr old = SetPort(off);
+    draw();
+    SetPort(old);
+    int differing = 0;
+    for (int v = r.top; v < r.bottom; ++v)
+        for (int h = r.left; h < r.right; ++h)
+            differing += PixelAt(port, h, v) != PixelAt(off, h, v);
+    DisposeOffscreenPort(off);
+    return differing;
+}

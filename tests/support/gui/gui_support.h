@@ -3,6 +3,7 @@
 #pragma once
 #include "toolbox/gui/Quickdraw.h"
 #include <cstdint>
+#include <functional>
 #include <gtest/gtest.h>
 
 // Forgets every dialog, file dialog and popup answer and record, the scripted pointer, the
@@ -21,3 +22,6 @@ std::uint32_t PixelAt(GrafPtr port, int h, int v);
 // Pixels of r that are black, and that are dark (grey below half: antialiased text).
 int CountBlack(GrafPtr port, const Rect& r);
 int CountDark(GrafPtr port, const Rect& r);
+// The pixels of r in port that differ from those of an off-screen port (reaching r's right and
+// bottom edges, white) in which draw has drawn, the off-screen port current while it runs.
+int DifferingPixels(GrafPtr port, const Rect& r, const std::function<void()>& draw);

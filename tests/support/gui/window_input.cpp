@@ -1,5 +1,6 @@
 #include "tests/support/gui/window_input.h"
 
+#include "resources/Commands.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
@@ -45,7 +46,9 @@ void SetTextScrap(const std::string& text) {
 }
 
 bool MenuItemEnabled(std::int16_t command, std::string* text) {
-    MenuEnableRecord title;
+    MenuEnableRecord edit, title; // the Edit title first: it takes the selection summary
+    edit.command = kCmdEditMenu;
+    AskMenuEnabling(edit);
     title.command = std::int16_t(command / 100 * 100);
     AskMenuEnabling(title);
     MenuEnableRecord rec;

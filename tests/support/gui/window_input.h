@@ -18,6 +18,6 @@ std::string WindowTitle(WindowPtr w);
 // Puts text on the host clipboard and tells the program it is in front again, so that the text
 // scrap takes it.
 void SetTextScrap(const std::string& text);
-// Asks the menu enabling for the command, after its menu's title as a menu bar does; the item's
-// text goes to *text when given.
+// Asks the menu enabling for the command, after the Edit menu's title and its own menu's title as
+// a menu bar does; the item's text goes to *text when given.
 bool MenuItemEnabled(std::int16_t command, std::string* text = nullptr);
