@@ -103,6 +103,10 @@ protected:
     void click(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         drag(row, {}, Qt::LeftButton, mods);
     }
+    // A click below the last row, which Shift counts as the last row.
+    void clickBelow(Qt::KeyboardModifiers mods) {
+        harness::SendClick(editor->window, Point{std::int16_t(6 * h + 3), 60}, mods, when += 1000);
+    }
     // Mismatching pixels between row `row` of the window and the texts drawn on the row's
     // baseline, each at its horizontal position (-1: where the last ended), over the 380
     // columns from `from`.
