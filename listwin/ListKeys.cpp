@@ -141,7 +141,7 @@ void typeAhead(ListView& v, unsigned char c, std::uint32_t when) {
 
 bool listWindowKey(ListView& view, const WindowMessage& msg) {
     if (msg.key == kKeyReturn) { // as a double click
-        if (listWindowHooks().openEditor) openEditorCommand(view.file);
+        openEditorCommand(view.file);
         return true;
     }
     if (moveKey(view, msg)) return true;

@@ -18,8 +18,6 @@
 
 namespace {
 
-ListWindowHooks gHooks;
-
 // Row metrics, shared by every list window and measured again each time one is created.
 std::int16_t gRowHeight = 1;
 std::int16_t gBaselineOffset = 0;
@@ -280,7 +278,7 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
     if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
-    const bool editors = gHooks.openEditor != nullptr;
+    const bool editors = listWindowActions(f) != nullptr;
     switch (c) {
     case kCmdEditMenu:
         gSummary = selectionSummary(f);
@@ -342,8 +340,8 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         f->listWindow = w;
         return true;
     case wmCloseRequest:
-        if (gHooks.closePackageFile)
-            gHooks.closePackageFile(f);
+        if (v->actions)
+            v->actions->closePackageFile(f);
         else
             disposeListWindow(f);
         return true;
@@ -371,7 +369,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         if (f->listWindow == w) clickList(f, msg.where, msg.shift, msg.option);
         return true;
     case wmDoubleClick:
-        if (gHooks.openEditor) openEditorCommand(f);
+        openEditorCommand(f);
         return true;
     case wmKeyDown:
         // Delete and Backspace act as the Delete command when the Edit menu would allow it.
@@ -392,11 +390,12 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
     }
 }
 
-OSErr createListWindow(PackageFile* f) {
+OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
     Rect bounds = GetDefaultWindowBounds(kDocumentStyle);
     auto owned = std::make_unique<ListView>();
     ListView& v = *owned;
     v.file = f;
+    v.actions = actions;
     v.building = true;
     WindowPtr w =
         NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, &v, listProc);
@@ -451,18 +450,10 @@ OSErr createListWindow(PackageFile* f) {
 
 } // namespace
 
-void installListWindowHooks(const ListWindowHooks& hooks) {
-    gHooks = hooks;
-}
-
-const ListWindowHooks& listWindowHooks() {
-    return gHooks;
-}
-
-OSErr showListWindow(PackageFile* file) {
+OSErr showListWindow(PackageFile* file, ListWindowActions* actions) {
     if (!file) return paramErr;
     if (!file->listWindow) {
-        if (OSErr err = createListWindow(file)) return err;
+        if (OSErr err = createListWindow(file, actions)) return err;
     }
     ShowWindow(file->listWindow);
     SelectWindow(file->listWindow);
@@ -574,4 +565,9 @@ Rect listArea(const PackageFile* file) {
 PackageFile* listWindowFile(WindowRecord* w) {
     if (!w || w->isPane || w->windowKind != kListWindowKind || !w->refCon) return nullptr;
     return static_cast<ListView*>(w->refCon)->file;
+}
+
+ListWindowActions* listWindowActions(const PackageFile* file) {
+    const ListView* v = listView(file);
+    return v ? v->actions : nullptr;
 }

@@ -14,8 +14,7 @@
 #include <string_view>
 #include <vector>
 
-struct PackageEditor; // the package editor window's record (editor module)
-struct WindowRecord;  // a toolbox window (GUI layer); opaque here
+struct WindowRecord; // a toolbox window (GUI layer); opaque here
 struct PackageEntry;
 struct PackageFile;
 
@@ -47,7 +46,6 @@ protected:
 struct PackageEntry {
     PackageEntry* next;
     PackageFile* owner;
-    PackageEditor* editor;  // the open editor of this Package, or none
     Handle image;           // owned; none while the Package is only in the file
     std::uint32_t recordId; // 0 while never stored
     std::uint32_t flags;

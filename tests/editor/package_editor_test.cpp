@@ -198,7 +198,7 @@ TEST_F(PackageEditorTest, ADoubleClickAndOpenEditorOpenTheSelectedPackages) {
     harness::SendDoubleClickEvent(f->listWindow, row, Qt::NoModifier, 150);
     harness::ProcessUpdates();
     ASSERT_EQ(editorWindows(), 1);
-    EXPECT_EQ(entryAt(f, 1)->editor, currentPackageEditor());
+    EXPECT_EQ(editorOf(entryAt(f, 1)), currentPackageEditor());
     // Eight asked about (the question itself is the list window's): all of them open.
     SelectWindow(f->listWindow);
     selectOnly(1, 8);

@@ -2,6 +2,7 @@
 // click selection in its three modes, the highlight across activation, keys, menu enabling.
 #include "listwin/ListWindow.h"
 #include "resources/Commands.h"
+#include "tests/support/ListActions.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
@@ -16,10 +17,7 @@ namespace {
 
 class ListWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-    }
+    void SetUp() override { ASSERT_EQ(initEntryPool(), noErr); }
     void TearDown() override {
         harness::ScriptPointer(nullptr, {});
         for (PackageFile* f : files_) {
@@ -30,14 +28,14 @@ protected:
 
     // An open package file of n stored packages P0, P1, ... (or named as given) with its
     // window in front.
-    PackageFile* open(int n, std::vector<std::string> names = {}) {
+    PackageFile* open(int n, std::vector<std::string> names = {}, bool withActions = false) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
             addEntry(f, newEntry(names.empty() ? "P" + std::to_string(i) : names[std::size_t(i)],
                                  nullptr, std::uint32_t(i + 1), ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
-        EXPECT_EQ(showListWindow(f), noErr);
+        EXPECT_EQ(showListWindow(f, withActions ? &actions : nullptr), noErr);
         harness::ProcessUpdates();
         return f;
     }
@@ -94,6 +92,7 @@ protected:
     }
 
     std::vector<PackageFile*> files_;
+    test_support::RecordingListActions actions;
 };
 
 // The pixels of the port in r against the same drawing on an off-screen port.
@@ -320,7 +319,7 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
 // beep sounded. Return and Enter open the selection's editors as a double click does; Delete
 // and Backspace send Delete when the Edit menu enables it.
 TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDelete) {
-    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"});
+    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"}, true);
     gListProc = std::exchange(f->listWindow->proc, spyProc);
     gCommands.clear();
     harness::SendKey(f->listWindow, Qt::Key_Backspace); // nothing selected: Delete is disabled
@@ -344,15 +343,11 @@ TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDe
         EXPECT_EQ(harness::BeepCount(), beeps += beep) << text << " at " << when;
     }
 
-    static std::vector<PackageEntry*> opened;
-    ListWindowHooks hooks;
-    hooks.openEditor = [](PackageEntry* e) { opened.push_back(e); };
-    installListWindowHooks(hooks);
     select(f, {3});
     harness::SendKey(f->listWindow, Qt::Key_Return);
     harness::SendKey(f->listWindow, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3), entryAt(f, 0),
-                                                  entryAt(f, 3)}));
+    EXPECT_EQ(actions.opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3),
+                                                          entryAt(f, 0), entryAt(f, 3)}));
     EXPECT_TRUE(gCommands.empty());
     harness::SendKey(f->listWindow, Qt::Key_Delete);
     EXPECT_EQ(gCommands, std::vector<std::int16_t>{kCmdDelete});
@@ -388,14 +383,11 @@ TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
     };
     for (const EnablingSituation& s : situations) {
         const std::string rows = s.rows;
-        PackageFile* f = open(int(rows.size()));
+        PackageFile* f = open(int(rows.size()), {}, s.editors);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (rows[i] != '.') entryAt(f, int(i))->flags |= kSelected;
             if (rows[i] == 'm') entryAt(f, int(i))->flags |= kModified;
         }
-        ListWindowHooks hooks;
-        if (s.editors) hooks.openEditor = [](PackageEntry*) {};
-        installListWindowHooks(hooks);
         for (bool on : {true, false}) {
             for (std::int16_t command : on ? s.on : s.off) {
                 SCOPED_TRACE(rows + (s.editors ? " with editors, " : ", ") +
@@ -410,22 +402,18 @@ TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
 }
 
 TEST_F(ListWindowTest, FileMenuIsTheApplicationsAndCloseGoesToTheHook) {
-    PackageFile* f = open(4);
+    PackageFile* f = open(4, {}, true);
     MenuEnableRecord close;
     close.command = kCmdClose;
     EXPECT_FALSE(f->listWindow->handler(f->listWindow, close));
 
-    // Close goes to the hook; cancelled, the window stays.
-    static PackageFile* closing = nullptr;
-    ListWindowHooks hooks;
-    hooks.closePackageFile = [](PackageFile* file) { closing = file; };
-    installListWindowHooks(hooks);
+    // Close goes to the application; cancelled, the window stays.
     DispatchMenuCommand(kCmdClose);
-    EXPECT_EQ(closing, f);
+    EXPECT_EQ(actions.closing, f);
     EXPECT_NE(f->listWindow, nullptr);
 
-    // Without the hook a close request disposes of the window alone, with its view state.
-    installListWindowHooks(ListWindowHooks{});
+    // Without actions a close request disposes of the window alone, with its view state.
+    f = open(4);
     DispatchMenuCommand(kCmdClose);
     EXPECT_EQ(f->listWindow, nullptr);
     EXPECT_EQ(listView(f), nullptr);
