@@ -216,7 +216,7 @@ WindowPtr placementReference(const PackageEditor* editor) {
         const PackageEditor* other = editorOfWindow(w);
         if (other && other != editor && other->entry && other->entry->owner == file) return w;
     }
-    return file ? file->listWindow : nullptr;
+    return file ? listWindowOf(file) : nullptr;
 }
 
 bool makeHeader(PackageEditor* editor) {
@@ -325,8 +325,8 @@ PackageEditor* createEditor(PackageEntry* entry) {
     // A display name that a failed read left as "?" follows the image read now.
     const std::string shown(displayNameView(entry));
     recomputeDisplayName(entry, image);
-    if (shown != displayNameView(entry) && entry->owner && entry->owner->listWindow)
-        InvalWindowRect(entry->owner->listWindow, nullptr);
+    if (shown != displayNameView(entry) && entry->owner && listWindowOf(entry->owner))
+        InvalWindowRect(listWindowOf(entry->owner), nullptr);
     try {
         gEditorOf[entry] = editor;
     } catch (const std::bad_alloc&) {
@@ -515,7 +515,7 @@ OSErr commitEditor(PackageEditor* editor, bool validate) {
     PackageEntry* e = editor->entry;
     if (OSErr err = commitEdited(e, image.get())) return err;
     image.release();
-    if (PackageFile* f = e->owner; f && f->listWindow) InvalWindowRect(f->listWindow, nullptr);
+    if (PackageFile* f = e->owner; f && listWindowOf(f)) InvalWindowRect(listWindowOf(f), nullptr);
     editor->stateFlags &= ~kEditorChanged;
     return noErr;
 }

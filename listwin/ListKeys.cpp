@@ -74,7 +74,7 @@ void selectRange(ListView& v, const RowSelection& selection, const KeyRange& ran
         e->flags = i >= lo && i <= hi ? (e->flags | kSelected) : (e->flags & ~kSelected);
     v.keyRange = range;
     revealEntry(v, range.active);
-    InvalWindowRect(f->listWindow, nullptr);
+    InvalWindowRect(listWindowOf(f), nullptr);
 }
 
 bool moveKey(ListView& v, const WindowMessage& msg) {

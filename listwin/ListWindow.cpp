@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -33,12 +35,28 @@ constexpr const char* kWidthSample = "12345678901234567890";
 SelectionSummary gSummary;
 
 // The view state of a package file's window; nullptr without a window.
+// The list window of each package file that has one.
+std::unordered_map<const PackageFile*, WindowPtr> gListWindows;
+
+// Needs no memory when w is nullptr; a window that cannot be recorded is left unlisted (it still
+// shows, and its close still disposes of it).
+void setListWindow(const PackageFile* f, WindowPtr w) {
+    if (!w) {
+        gListWindows.erase(f);
+        return;
+    }
+    try {
+        gListWindows[f] = w;
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 ListView* viewOf(const PackageFile* f) {
-    return f && f->listWindow ? static_cast<ListView*>(f->listWindow->refCon) : nullptr;
+    return f && listWindowOf(f) ? static_cast<ListView*>(listWindowOf(f)->refCon) : nullptr;
 }
 
 bool isFront(const PackageFile* f) {
-    return f->listWindow && FrontWindow() == f->listWindow;
+    return listWindowOf(f) && FrontWindow() == listWindowOf(f);
 }
 
 bool isSelected(const PackageEntry* e) {
@@ -117,7 +135,7 @@ void scrollTopRow(ListView& v, std::int32_t t) {
     const std::int16_t dv =
         std::int16_t(std::clamp<std::int64_t>(pixels, -kMaxScrollPixels, kMaxScrollPixels));
     v.topRow = t;
-    PortScope port(v.file->listWindow);
+    PortScope port(listWindowOf(v.file));
     const Rect list = listArea(v.file);
     Rect rows = list;
     rows.bottom = std::int16_t(std::min<std::int32_t>(
@@ -168,7 +186,7 @@ void scrollList(ListView& v, std::int16_t part, std::int32_t thumb) {
 
 // Recomputes the visible rows and the scroll range from the list area's height.
 void resizeList(ListView& v) {
-    WindowPtr w = v.file->listWindow;
+    WindowPtr w = listWindowOf(v.file);
     ControlHandle sb = v.scrollBar;
     if (!w || !sb) return;
     const Rect list = listArea(v.file);
@@ -209,7 +227,7 @@ enum class ClickMode { plain, extend, toggle };
 
 // Click selection with its tracking loop. p is in the window's local coordinates.
 void clickList(PackageFile* f, Point p, bool shift, bool option) {
-    WindowPtr w = f->listWindow;
+    WindowPtr w = listWindowOf(f);
     PortScope port(w);
     const ClickMode mode = shift    ? ClickMode::extend
                            : option ? ClickMode::toggle
@@ -337,7 +355,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
     PackageFile* f = v->file;
     switch (msg.kind) {
     case wmCreated:
-        f->listWindow = w;
+        setListWindow(f, w);
         return true;
     case wmCloseRequest:
         if (v->actions)
@@ -346,7 +364,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
             disposeListWindow(f);
         return true;
     case wmDispose:
-        if (f->listWindow == w) f->listWindow = nullptr;
+        if (listWindowOf(f) == w) setListWindow(f, nullptr);
         // The panes get their dispose message after the window: none may reach the view.
         for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
             SetWRefCon(pane, nullptr);
@@ -366,7 +384,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         return true;
     }
     case wmMouseDown:
-        if (f->listWindow == w) clickList(f, msg.where, msg.shift, msg.option);
+        if (listWindowOf(f) == w) clickList(f, msg.where, msg.shift, msg.option);
         return true;
     case wmDoubleClick:
         openEditorCommand(f);
@@ -401,12 +419,12 @@ OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
         NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, &v, listProc);
     if (!w) return memFullErr;
     owned.release(); // the window owns the view from here; its dispose message deletes it
-    f->listWindow = w;
+    setListWindow(f, w);
     SetWindowHandler(w, listEnabling);
 
     // Cascade from the window of the package file opened before this one.
-    if (f->next && f->next->listWindow) {
-        Rect moved = GetWindowBounds(f->next->listWindow);
+    if (f->next && listWindowOf(f->next)) {
+        Rect moved = GetWindowBounds(listWindowOf(f->next));
         OffsetRect(&moved, kCascadeStep, kCascadeStep);
         if (RectFitsOnScreen(moved, kDocumentStyle)) bounds = moved;
     }
@@ -452,11 +470,11 @@ OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
 
 OSErr showListWindow(PackageFile* file, ListWindowActions* actions) {
     if (!file) return paramErr;
-    if (!file->listWindow) {
+    if (!listWindowOf(file)) {
         if (OSErr err = createListWindow(file, actions)) return err;
     }
-    ShowWindow(file->listWindow);
-    SelectWindow(file->listWindow);
+    ShowWindow(listWindowOf(file));
+    SelectWindow(listWindowOf(file));
     return noErr;
 }
 
@@ -471,19 +489,19 @@ void refreshListWindow(PackageFile* file, ListRefresh refresh) {
     if (!v) return;
     resizeList(*v);
     if (refresh == ListRefresh::revealSelection) reveal(*v);
-    InvalWindowRect(file->listWindow, nullptr);
+    InvalWindowRect(listWindowOf(file), nullptr);
 }
 
 void updateCount(PackageFile* file) {
     const ListView* v = viewOf(file);
-    if (!v || !v->headerPane || !file->listWindow->visible) return;
+    if (!v || !v->headerPane || !listWindowOf(file)->visible) return;
     drawHeader(*v);
 }
 
 void deselectAll(PackageFile* file) {
     if (!file) return;
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     std::int32_t i = 0;
     for (PackageEntry* e = file->packages; e; e = e->next, ++i)
         setMark(file, e, i, Mark::off, front);
@@ -491,13 +509,13 @@ void deselectAll(PackageFile* file) {
 
 void selectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     setMark(file, entry, index, Mark::on, front);
 }
 
 void deselectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     setMark(file, entry, index, Mark::off, front);
 }
 
@@ -525,9 +543,9 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v) {
 }
 
 void disposeListWindow(PackageFile* file) {
-    if (!file || !file->listWindow) return;
-    DisposeWindow(file->listWindow); // the dispose message deletes the view state
-    file->listWindow = nullptr;
+    if (!file || !listWindowOf(file)) return;
+    DisposeWindow(listWindowOf(file)); // the dispose message deletes the view state
+    setListWindow(file, nullptr);
 }
 
 const ListView* listView(const PackageFile* file) {
@@ -556,8 +574,8 @@ std::int16_t listBaselineOffset() {
 }
 
 Rect listArea(const PackageFile* file) {
-    if (!file || !file->listWindow) return Rect{};
-    Rect r = GetPortRect(file->listWindow);
+    if (!file || !listWindowOf(file)) return Rect{};
+    Rect r = GetPortRect(listWindowOf(file));
     r.top = std::int16_t(std::min<int>(r.top + kHeaderReserve - kHeaderPaneHeight, r.bottom));
     return r;
 }
@@ -570,4 +588,9 @@ PackageFile* listWindowFile(WindowRecord* w) {
 ListWindowActions* listWindowActions(const PackageFile* file) {
     const ListView* v = listView(file);
     return v ? v->actions : nullptr;
+}
+
+WindowPtr listWindowOf(const PackageFile* file) {
+    const auto found = gListWindows.find(file);
+    return found == gListWindows.end() ? nullptr : found->second;
 }

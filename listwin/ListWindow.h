@@ -56,7 +56,7 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v);
 void disposeListWindow(PackageFile* file);
 
 // The view state of a list window, owned by the window (its reference value) from its creation
-// to its disposal. The package file knows only the window (PackageFile::listWindow).
+// to its disposal; listWindowOf finds the window from the package file.
 struct ListView {
     PackageFile* file = nullptr;
     ListWindowActions* actions = nullptr; // none: the window asks nothing of the application
@@ -68,6 +68,8 @@ struct ListView {
     KeyRange keyRange;                    // what the last move key, click or shift-click selected
     TypeAhead typeAhead;                  // the characters typed to select by name
 };
+// The package file's list window, nullptr while it has none.
+WindowPtr listWindowOf(const PackageFile* file);
 // The view state of the package file's list window; nullptr while it has none.
 const ListView* listView(const PackageFile* file);
 

@@ -557,7 +557,7 @@ protected:
              }},
             {85, firstPackageFile() != nullptr,
              [&] {
-                 SelectWindow(firstPackageFile()->listWindow);
+                 SelectWindow(listWindowOf(firstPackageFile()));
                  command = randomCommand(rng, sent);
              }},
             {100, true, [&] { command = randomCommand(rng, sent); }},

@@ -149,7 +149,7 @@ protected:
             checkList(f, false);
         if (PackageFile* c = packageClipboard()) {
             checkList(c, true);
-            EXPECT_EQ(c->listWindow, nullptr);
+            EXPECT_EQ(listWindowOf(c), nullptr);
             EXPECT_EQ(c->recordFile, nullptr);
             for (PackageFile* f = firstPackageFile(); f; f = f->next)
                 EXPECT_NE(f, c);
