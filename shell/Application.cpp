@@ -95,7 +95,9 @@ OSErr startApplication() {
     SetOpenDocumentHandler(openDocument);
     SetQuitRequestHandler(quitRequest);
     installMenuSteps();
+    // The modules: the entry pool, then the package editor's item list and field editors.
     if (OSErr err = initEntryPool()) return err;
+    installPackageEditor();
 
     TEFromScrap();
     return noErr;
