@@ -265,7 +265,8 @@ bool revertFromEditor(PackageEditor* editor) {
     PackageEntry* entry = editor->entry;
     if (!entry) return false;
     if (!confirmDiscardChanges(displayNameView(entry))) return false;
-    revertEntryCommand(entry);
+    PackageEntry* const reverted[] = {entry};
+    revertEntries(entry->owner, reverted);
     return true;
 }
 

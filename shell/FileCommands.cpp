@@ -3,7 +3,6 @@
 #include "editor/PackageEditor.h"
 
 #include "listwin/Confirmations.h"
-#include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
 #include "shell/ImportErrors.h"
@@ -116,11 +115,20 @@ OSErr openReadOnlyAfterAsking(const std::string& path, PackageFile** out) {
     return err;
 }
 
+// What a list window asks of the application: closing its file with the save question, and the
+// package editor of an entry.
+class ListActions final : public ListWindowActions {
+public:
+    void closePackageFile(PackageFile* file) override { closeFile(file, CloseMode::askToSave); }
+    void openEditor(PackageEntry* entry) override { ::openEditor(entry); }
+};
+ListActions gListActions;
+
 // Puts a package file into the open list and shows its list window. A window that cannot be
 // made takes the package file with it (closed, forced); the error is shown.
 PackageFile* addAndShow(PackageFile* f) {
     addPackageFile(f);
-    if (OSErr err = showListWindow(f)) {
+    if (OSErr err = showListWindow(f, &gListActions)) {
         ErrorAlert(err);
         closeFile(f, CloseMode::forced);
         return nullptr;
@@ -221,7 +229,6 @@ void saveAsTextCommand(PackageFile* f) {
     ArrowWhenDone arrow;
     ExportHooks hooks;
     hooks.progress = [](long, long) { SetCursor(watchCursor); };
-    hooks.commitEditor = [](PackageEntry* e) { return commitEditor(e, false); };
     OSErr err = exportText(f, path, hooks);
     SetCursor(arrowCursor);
     if (const char* refusal = exportErrorText(err)) {
@@ -264,7 +271,7 @@ int rememberedOpenFilter() {
 
 PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
     if (PackageFile* open = openFileAt(path)) {
-        if (OSErr err = showListWindow(open)) ErrorAlert(err);
+        if (OSErr err = showListWindow(open, &gListActions)) ErrorAlert(err);
         return open;
     }
     ArrowWhenDone arrow;
@@ -369,7 +376,7 @@ OSErr saveFile(PackageFile* f) {
     ArrowWhenDone arrow;
     SetCursor(watchCursor);
     // Open package editors commit their pending changes, entry by entry.
-    OSErr err = savePackageFile(f, [](PackageEntry* e) { return commitEditor(e, false); });
+    OSErr err = savePackageFile(f);
     SetCursor(arrowCursor);
     // A failed save changed nothing in the file and kept every change: the user may free space
     // and save again, or write the changes out with Save As Text.

@@ -167,7 +167,7 @@ TEST_F(FieldEditorTest, ClosingAsksAboutAnInvalidItemAndProceedDeletesIt) {
     AnswerNextDialog(1006, 1);
     RequestClose(editor->window);
     EXPECT_EQ(ShownDialogs().size(), 5u);
-    EXPECT_EQ(entryAt(file, 0)->editor, editor);
+    EXPECT_EQ(editorOf(entryAt(file, 0)), editor);
     EXPECT_EQ(findFieldEditor(editor, -1), net);
     EXPECT_EQ(FrontWindow(), net->window);
 }

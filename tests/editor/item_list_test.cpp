@@ -162,7 +162,7 @@ TEST_F(ItemListTest, RowsShowTheirTextsAndHighlightOnlyInTheFrontWindow) {
     // A selected row is inverted across the window while the window is in front.
     click(1);
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(h, '.') + std::string(h, '#'));
-    SelectWindow(file->listWindow);
+    SelectWindow(listWindowOf(file));
     harness::ProcessUpdates();
     EXPECT_TRUE(isRowSelected(editor, 1));
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(2 * h, '.'));

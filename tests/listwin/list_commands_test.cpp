@@ -3,7 +3,6 @@
 // that fails, the window count's and Revert Package's questions, Find Again's beep and the Find
 // dialog. What the commands do to the package list is the model's to test.
 #include "listwin/Confirmations.h"
-#include "listwin/EditorCommit.h"
 #include "listwin/FindDialog.h"
 #include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
@@ -12,6 +11,7 @@
 #include "resources/Commands.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
+#include "tests/support/ListActions.h"
 #include "tests/support/gui/window_input.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
@@ -48,8 +48,6 @@ class ListCommandsTest : public ScratchTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-        installEditorCommitHooks(EditorCommitHooks{});
         disposePackageClipboard();
         ResetDialogHarness();
         harness::ResetBeeps();
@@ -78,7 +76,7 @@ protected:
         EXPECT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr);
         addPackageFile(f);
         files_.push_back(f);
-        EXPECT_EQ(showListWindow(f), noErr);
+        EXPECT_EQ(showListWindow(f, &actions_), noErr);
         harness::ProcessUpdates();
         return f;
     }
@@ -100,6 +98,7 @@ protected:
     }
 
     std::vector<PackageFile*> files_;
+    test_support::RecordingListActions actions_;
     std::size_t baseEntries_ = 0;
 };
 

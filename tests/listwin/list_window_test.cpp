@@ -4,6 +4,7 @@
 #include "listwin/ListWindow.h"
 #include "resources/Commands.h"
 #include "tests/support/Library.h"
+#include "tests/support/ListActions.h"
 #include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/window_input.h"
 #include "toolbox/gui/App.h"
@@ -23,10 +24,7 @@ namespace {
 
 class ListWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-    }
+    void SetUp() override { ASSERT_EQ(initEntryPool(), noErr); }
     void TearDown() override {
         harness::ScriptPointer(nullptr, {});
         for (PackageFile* f : files_) {
@@ -37,14 +35,14 @@ protected:
 
     // An open package file of n stored packages P0, P1, ... (or named as given) with its
     // window in front.
-    PackageFile* open(int n, std::vector<std::string> names = {}) {
+    PackageFile* open(int n, std::vector<std::string> names = {}, bool withActions = false) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
             addEntry(f, newEntry(names.empty() ? "P" + std::to_string(i) : names[std::size_t(i)],
                                  nullptr, std::uint32_t(i + 1), ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
-        EXPECT_EQ(showListWindow(f), noErr);
+        EXPECT_EQ(showListWindow(f, withActions ? &actions : nullptr), noErr);
         harness::ProcessUpdates();
         return f;
     }
@@ -59,13 +57,13 @@ protected:
         for (int r : rows)
             path.push_back(rowPoint(f, r));
         if (rows.size() > 1) path.insert(path.end(), 10, path.back());
-        harness::ScriptPointer(f->listWindow, path);
+        harness::ScriptPointer(listWindowOf(f), path);
         WindowMessage m;
         m.kind = wmMouseDown;
         m.where = path.front();
         m.shift = shift;
         m.option = option;
-        harness::Deliver(f->listWindow, m);
+        harness::Deliver(listWindowOf(f), m);
         harness::ScriptPointer(nullptr, {});
     }
     static void select(PackageFile* f, std::initializer_list<int> indices) {
@@ -79,15 +77,16 @@ protected:
         m.kind = wmScrollBar;
         m.part = part;
         m.thumb = thumb;
-        harness::Deliver(f->listWindow, m);
+        harness::Deliver(listWindowOf(f), m);
     }
     // The colour at the left edge of a visible row, beside its text.
     static std::uint32_t rowColour(const PackageFile* f, int row) {
-        return harness::PixelAt(f->listWindow,
+        return harness::PixelAt(listWindowOf(f),
                                 {std::int16_t(listArea(f).top + row * listRowHeight() + 1), 0});
     }
 
     std::vector<PackageFile*> files_;
+    test_support::RecordingListActions actions;
 };
 
 // The pixels of the port in r against text drawn at (h, v) on the background.
@@ -103,7 +102,7 @@ int differingPixels(GrafPtr port, const Rect& r, ColorCode background, const cha
 
 TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     PackageFile* empty = open(0);
-    WindowPtr w = empty->listWindow;
+    WindowPtr w = listWindowOf(empty);
     EXPECT_EQ(FrontWindow(), w);
     EXPECT_EQ(currentPackageFile(), empty);
     const Rect b = GetWindowBounds(w);
@@ -123,9 +122,9 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     // The rows' names at x 2 on the baseline.
     PackageFile* two = open(2);
     const std::int16_t row1 = std::int16_t(list.top + listRowHeight());
-    EXPECT_EQ(differingPixels(two->listWindow, {row1, 0, std::int16_t(row1 + listRowHeight()), 60},
-                              kWhiteColor, "P1", 2,
-                              std::int16_t(row1 + listRowHeight() - listBaselineOffset())),
+    EXPECT_EQ(differingPixels(listWindowOf(two),
+                              {row1, 0, std::int16_t(row1 + listRowHeight()), 60}, kWhiteColor,
+                              "P1", 2, std::int16_t(row1 + listRowHeight() - listBaselineOffset())),
               0);
 }
 
@@ -149,11 +148,11 @@ TEST_F(ListWindowTest, ScrollRangePagingAndReveal) {
     const Rect list = listArea(f);
     std::vector<std::uint32_t> scrolled;
     for (std::int16_t v = list.top; v < list.bottom; ++v)
-        scrolled.push_back(harness::PixelAt(f->listWindow, {v, 6}));
-    InvalWindowRect(f->listWindow, nullptr);
+        scrolled.push_back(harness::PixelAt(listWindowOf(f), {v, 6}));
+    InvalWindowRect(listWindowOf(f), nullptr);
     harness::ProcessUpdates();
     for (std::int16_t v = list.top; v < list.bottom; ++v)
-        EXPECT_EQ(harness::PixelAt(f->listWindow, {v, 6}), scrolled[v - list.top]) << v;
+        EXPECT_EQ(harness::PixelAt(listWindowOf(f), {v, 6}), scrolled[v - list.top]) << v;
 
     // Reveal centres a far selected entry; a visible one stays where it is.
     select(f, {75});
@@ -195,12 +194,12 @@ TEST_F(ListWindowTest, ClicksBelowTheRowsAndDrags) {
     // Held below the list, the tracking scrolls one row at a time.
     PackageFile* g = open(40);
     const Point below{std::int16_t(listArea(g).bottom + 5), 20};
-    harness::ScriptPointer(g->listWindow,
+    harness::ScriptPointer(listWindowOf(g),
                            {rowPoint(g, 12), below, below, below, below, below, below});
     WindowMessage m;
     m.kind = wmMouseDown;
     m.where = rowPoint(g, 12);
-    harness::Deliver(g->listWindow, m);
+    harness::Deliver(listWindowOf(g), m);
     EXPECT_EQ(listView(g)->topRow, 6);
     EXPECT_EQ(selectionMarks(g), std::string(17, '.') + "*" + std::string(22, '.'));
 }
@@ -214,7 +213,7 @@ TEST_F(ListWindowTest, HighlightFollowsActivation) {
     EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu); // the mark stays, the highlight goes
     EXPECT_EQ(selectionMarks(f), ".*...");
     EXPECT_EQ(currentPackageFile(), other);
-    SelectWindow(f->listWindow);
+    SelectWindow(listWindowOf(f));
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 1), 0x000000u);
     EXPECT_EQ(currentPackageFile(), f);
@@ -225,7 +224,7 @@ TEST_F(ListWindowTest, HighlightFollowsActivation) {
 // The move keys one after another on 100 packages, 14 rows in view: the range selected after
 // each, the top row, and the end of the range that Shift keeps.
 TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
-    harness::SendKey(open(0)->listWindow, Qt::Key_End); // an empty list: nothing to select
+    harness::SendKey(listWindowOf(open(0)), Qt::Key_End); // an empty list: nothing to select
     PackageFile* f = open(100);
     const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
     // key, modifiers, first and last selected, top row, anchor
@@ -240,7 +239,7 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
         {Qt::Key_PageUp, shift, 86, 99, 73, 99}, {Qt::Key_Up, no, 85, 85, 73, 85},
         {Qt::Key_Home, no, 0, 0, 0, 0}};
     for (const auto& [key, mods, first, last, top, anchor] : steps) {
-        harness::SendKey(f->listWindow, key, mods);
+        harness::SendKey(listWindowOf(f), key, mods);
         SCOPED_TRACE(std::to_string(key) + " to " + std::to_string(last));
         const std::size_t n = std::size_t(last - first + 1);
         EXPECT_EQ(selectionMarks(f), std::string(100, '.').replace(std::size_t(first), n, n, '*'));
@@ -251,10 +250,10 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
     // otherwise; the window is drawn with the new selection.
     click(f, {5});
     click(f, {2}, true);
-    harness::SendKey(f->listWindow, Qt::Key_Down, shift);
+    harness::SendKey(listWindowOf(f), Qt::Key_Down, shift);
     EXPECT_EQ(selectionMarks(f).substr(0, 8), "...***..");
     select(f, {7});
-    harness::SendKey(f->listWindow, Qt::Key_Up, shift);
+    harness::SendKey(listWindowOf(f), Qt::Key_Up, shift);
     EXPECT_EQ(selectionMarks(f).substr(0, 9), "..******.");
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 2), 0x000000u);
@@ -278,7 +277,7 @@ TEST_F(ListWindowTest, TypedCharactersSelectByName) {
     harness::ResetBeeps();
     int beeps = 0;
     for (const auto& [text, when, selected, beep] : typed) {
-        harness::SendKey(f->listWindow, 0, {}, text, when);
+        harness::SendKey(listWindowOf(f), 0, {}, text, when);
         std::string expected(7, '.');
         expected[std::size_t(selected)] = '*';
         EXPECT_EQ(selectionMarks(f), expected) << text << " at " << when;
@@ -304,14 +303,11 @@ TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
         {"....", true, "--------++++", ""},
     };
     for (const auto& [rows, editors, states, revertText] : situations) {
-        PackageFile* f = open(int(std::strlen(rows)));
+        PackageFile* f = open(int(std::strlen(rows)), {}, editors);
         for (int i = 0; rows[i]; ++i) {
             if (rows[i] != '.') entryAt(f, i)->flags |= kSelected;
             if (rows[i] == 'm') entryAt(f, i)->flags |= kModified;
         }
-        ListWindowHooks hooks;
-        if (editors) hooks.openEditor = [](PackageEntry*) {};
-        installListWindowHooks(hooks);
         std::string got, texts;
         for (std::int16_t command : kCommands) {
             std::string text;
