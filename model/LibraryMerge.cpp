@@ -76,7 +76,33 @@ OSErr copyEntry(PackageEntry* e, Handle image, NewEntries* made) {
     return noErr;
 }
 
-enum class Outcome : char { keep, take, drop };
+// keep: as it is; take: their image; drop: deleted; rewrite: its image written again, after
+// the packages before it, so that the file keeps our order.
+enum class Outcome : char { keep, take, drop, rewrite };
+
+// A package list is read back in the order of the records in the file, and a save writes each
+// changed package as a new record after the others. So that the packages after the first one
+// taken from theirs keep their places behind it, their images are loaded to be written again.
+// On failure the images loaded are dropped again.
+OSErr loadImagesToRewrite(PackageFile* ours, std::vector<Outcome>* outcome) {
+    std::size_t row = 0;
+    PackageEntry* e = ours->packages;
+    while (e && (*outcome)[row] != Outcome::take) {
+        e = e->next;
+        ++row;
+    }
+    OSErr err = noErr;
+    for (; e && !err; e = e->next, ++row) {
+        if ((*outcome)[row] != Outcome::keep) continue;
+        if (getImage(e, &err)) (*outcome)[row] = Outcome::rewrite;
+    }
+    if (err) {
+        row = 0;
+        for (e = ours->packages; e; e = e->next, ++row)
+            if ((*outcome)[row] == Outcome::rewrite) purgeEntry(e);
+    }
+    return err;
+}
 
 OSErr merge(PackageFile* base, PackageFile* ours, PackageFile* theirs, MergeReport* report) {
     NameIndex baseIndex, theirsIndex;
@@ -138,6 +164,7 @@ OSErr merge(PackageFile* base, PackageFile* ours, PackageFile* theirs, MergeRepo
                 {name, static_cast<int>(k + 1), MergeConflictKind::deletedOursChanged});
         }
     }
+    if (!err) err = loadImagesToRewrite(ours, &outcome);
     if (err) return err;
 
     // Pass 2: the new package list of ours.
@@ -147,6 +174,10 @@ OSErr merge(PackageFile* base, PackageFile* ours, PackageFile* theirs, MergeRepo
     while (PackageEntry* o = *link) {
         switch (outcome[row++]) {
         case Outcome::keep:
+            link = &o->next;
+            break;
+        case Outcome::rewrite:
+            setImage(o, o->image, ImageState::modified, 0);
             link = &o->next;
             break;
         case Outcome::take:

@@ -34,7 +34,10 @@ struct MergeReport {
 // side; the same change on both sides: once; deleted on one side and unchanged on the other:
 // deleted; anything else is a conflict that keeps ours. Their new packages are appended in their
 // order. Only the package list of ours changes (taken and added entries are modified, deleted
-// stored entries go to the discard list); the caller saves it. On an error (an image that cannot
+// stored entries go to the discard list); the caller saves it. Since a save writes changed
+// packages after the others, the packages after the first one taken are marked to be written
+// again too, so that the saved file lists ours in its order (in a file without free blocks, as
+// every complete close leaves one). On an error (an image that cannot
 // be read, memory) ours is left as it was.
 OSErr mergeLibraries(PackageFile* base, PackageFile* ours, PackageFile* theirs,
                      MergeReport* report);

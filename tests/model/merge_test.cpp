@@ -45,7 +45,8 @@ TEST_F(LibraryMerge, OneRowPerRule) {
         const char *rule, *base, *ours, *theirs, *result, *conflicts;
     } rows[] = {
         {"changed by us only", "A1 B1", "A2 B1", "A1 B1", "A2 B1", ""},
-        {"changed by them only", "A1 B1", "A1 B1", "A1 B2", "A1 B2", ""},
+        {"changed by them only, our order kept", "A1 B1 C1", "A1 B1 C1", "A2 B1 C1", "A2 B1 C1",
+         ""},
         {"the same change on both sides", "A1", "A2", "A2", "A2", ""},
         {"deleted by us", "A1 B1", "B1", "A1 B1", "B1", ""},
         {"deleted by them", "A1 B1", "A1 B1", "B1", "B1", ""},
