@@ -2,7 +2,10 @@
 #include "cli/Editing.h"
 
 #include "cli/Command.h"
+#include "model/Image.h"
 #include "model/PackageFileIO.h"
+#include "model/PackageRules.h"
+#include "toolbox/core/StringTable.h"
 
 #include <charconv>
 #include <unordered_set>
@@ -21,9 +24,27 @@ PackageFile* openForWriting(const std::string& path, int* exitCode) {
 
 int saveAndClose(PackageFile* f, const std::string& path) {
     FileCloser closer{f};
+    // The save would keep a package that is not valid out of the file and write the rest:
+    // the whole change is refused instead.
+    for (PackageEntry* e = f->packages; e; e = e->next) {
+        if (!(e->flags & kModified) || imageIsValid(e->image)) continue;
+        const auto question =
+            packageQuestion(imageSectionCount(e->image), TrimBlanks(imageField(e->image, 1).view()),
+                            TrimBlanks(imageField(e->image, 2).view()));
+        const std::string_view message =
+            GetStringEntry(question.value_or(StringId::packageNeedsSection));
+        // The first sentence: the rest tells what the editor would do.
+        return fail(path, packageWords(f, e) + ": " +
+                              std::string(message.substr(0, message.find(".  ") + 1)));
+    }
     OSErr err = savePackageFile(f);
     if (!err) err = closePackageFileRecords(f, RecordClose::complete);
     return err ? fail(path, fileErrorWords(err, path)) : kExitOk;
+}
+
+std::string packageWords(PackageFile* f, PackageEntry* e) {
+    return "package @" + std::to_string(indexOfEntry(f, e) + 1) + " \"" +
+           std::string(displayNameView(e)) + "\"";
 }
 
 namespace {

@@ -25,4 +25,7 @@ int saveAndClose(PackageFile* f, const std::string& path);
 bool selectPackages(PackageFile* f, const std::string& path,
                     const std::vector<std::string>& selectors, std::vector<PackageEntry*>* out);
 
+// A package in a message: "package @N \"NAME\"", its position and display name.
+std::string packageWords(PackageFile* f, PackageEntry* e);
+
 } // namespace qpk
