@@ -269,7 +269,8 @@ bool revertFromEditor(PackageEditor* editor) {
     std::snprintf(message, sizeof message,
                   "Do you really want to discard all changes made to \"%s\"?", name.c_str());
     if (!confirmDiscard(message)) return false;
-    revertEntryCommand(entry);
+    PackageEntry* const reverted[] = {entry};
+    revertEntries(entry->owner, reverted);
     return true;
 }
 

@@ -102,6 +102,18 @@ void clearItemClipboardHook() {
     setItemClipboard(nullptr);
 }
 
+// What the library operations and the save ask of the editors open on a file's packages.
+class Editors final : public OpenEditors {
+public:
+    bool isOpen(const PackageEntry* e) const override { return e->editor != nullptr; }
+    bool hasChanges(const PackageEntry* e) const override { return ::hasChanges(e->editor); }
+    OSErr commit(PackageEntry* e) override { return e->editor ? commitEditor(e, false) : noErr; }
+    void close(PackageEntry* e) override {
+        if (e->editor) closeEditor(e->editor, Validation::skip);
+    }
+};
+Editors gEditors;
+
 // --- the window -------------------------------------------------------------------------------
 
 void activate(PackageEditor* editor, bool active) {
@@ -333,6 +345,7 @@ PackageEditor* createEditor(PackageEntry* entry) {
         InvalWindowRect(entry->owner->listWindow, nullptr);
     editor->entry = entry;
     entry->editor = editor;
+    if (entry->owner) entry->owner->editors = &gEditors;
     purgeEntry(entry);
     editor->netCount = std::uint16_t(countNetItems(editor->working));
     editor->shapeFamily = kNoShapeFamily;
@@ -351,7 +364,6 @@ void installPackageEditor() {
     commit.detach = detachHook;
     commit.markCommitted = markCommittedHook;
     installEditorCommitHooks(commit);
-    setEditorChangesHook(hasChangesHook);
     setItemClipboardClearHook(clearItemClipboardHook);
     ListWindowHooks list = listWindowHooks();
     list.openEditor = openEditorHook;

@@ -1,25 +1,24 @@
 #include "listwin/EditorCommit.h"
 
-#include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
+#include "model/LibraryOps.h"
 #include "toolbox/gui/Windows.h"
 
 namespace {
 
 EditorCommitHooks gHooks;
 
-// The package is invalid and goes: it becomes the only selection of its file, which is made
-// current for the moment, and is deleted as the Delete command would.
+// The package is invalid and goes, as the Delete command would remove it; its file's list window
+// is left without a selection.
 void deleteEditedPackage(PackageEntry* e) {
     PackageFile* f = e->owner;
-    PackageFile* previous = currentPackageFile();
-    setCurrentPackageFile(f);
     deselectAll(f);
-    e->flags |= kSelected;
     if (gHooks.detach) gHooks.detach(e);
     e->editor = nullptr;
-    deleteCommand(f);
-    setCurrentPackageFile(previous);
+    PackageEntry* const gone[] = {e};
+    deletePackages(f, gone);
+    refreshListWindow(f, ListRefresh::keepScroll);
+    updateCount(f);
 }
 
 } // namespace
@@ -39,11 +38,10 @@ OSErr commitEditor(PackageEntry* e, bool validate) {
     }
     Handle image = nullptr;
     if (OSErr err = gHooks.flatten(editor, &image)) return err;
-    if (OSErr err = setImage(e, image, ImageState::modified, e->recordId)) {
+    if (OSErr err = commitEdited(e, image)) {
         DisposeHandle(image);
         return err;
     }
-    recomputeDisplayName(e);
     if (PackageFile* f = e->owner; f && f->listWindow) InvalWindowRect(f->listWindow, nullptr);
     if (gHooks.markCommitted) gHooks.markCommitted(editor);
     return noErr;

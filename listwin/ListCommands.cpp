@@ -4,13 +4,14 @@
 #include "listwin/FindDialog.h"
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
-#include "model/Image.h"
-#include "model/Package.h"
+#include "model/LibraryOps.h"
 #include "resources/Commands.h"
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Quickdraw.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,209 +20,174 @@ namespace {
 constexpr char kRevertOneFormat[] = "Do you really want to discard all changes made to \"%s\"?";
 constexpr char kRevertMany[] =
     "Do you really want to discard all changes made to the selected packages?";
-constexpr char kUnreadableName[] = "?";
 
 // Long loops show the watch cursor; the arrow comes back when the command ends.
 struct ArrowWhenDone {
     ~ArrowWhenDone() { SetCursor(arrowCursor); }
 };
 
+void watch(std::int64_t, std::int64_t) {
+    SetCursor(watchCursor);
+}
+
 bool isSelected(const PackageEntry* e) {
     return (e->flags & kSelected) != 0;
 }
 
-void closeEditorOf(PackageEntry* e) {
-    if (e->editor && listWindowHooks().closeEditor) listWindowHooks().closeEditor(e);
-}
-
-// Unlinks e, whose predecessor in f's list is previous (nullptr for the head), in constant time.
-// The caller calls packageListChanged once the walk is over.
-void unlinkAfter(PackageFile* f, PackageEntry* previous, PackageEntry* e) {
-    (previous ? previous->next : f->packages) = e->next;
-    e->next = nullptr;
-    --f->packageCount;
-}
-
-// Reverts one selected entry; true when it was removed from the list.
-bool revertEntry(PackageFile* f, PackageEntry* previous, PackageEntry* e) {
-    closeEditorOf(e);
-    if (e->recordId == 0) {
-        unlinkAfter(f, previous, e);
-        disposeEntry(e);
-        return true;
+// The selected entries of f, in list order; memFullErr when there is no room for the list.
+OSErr selectedEntries(PackageFile* f, std::vector<PackageEntry*>* out) {
+    try {
+        for (PackageEntry* e = f->packages; e; e = e->next)
+            if (isSelected(e)) out->push_back(e);
+    } catch (const std::bad_alloc&) {
+        return memFullErr;
     }
-    DisposeHandle(e->image);
-    e->image = nullptr;
-    e->flags &= ~kModified;
-    OSErr err = noErr;
-    if (Handle stored = getImage(e, &err)) {
-        recomputeDisplayName(e, stored);
-        purgeEntry(e); // read again from the file when it is next needed
-    } else {
-        ErrorAlert(err);
-        setDisplayName(e, kUnreadableName);
-    }
-    return false;
+    return noErr;
 }
 
-// Gives each entry of a duplicate's temporary file its new name: the display name followed by
-// "+" while it has fewer than 17 characters, set as the display name and as field 1 of the
-// image. False when memory ran out (the out-of-memory state is then set).
-bool renameDuplicates(PackageFile* temp) {
-    clearOutOfMemory();
-    PackageEntry* previous = nullptr;
-    for (PackageEntry* e = temp->packages; e;) {
-        SetCursor(watchCursor);
-        PackageEntry* next = e->next;
-        const std::string_view name = displayNameView(e);
-        if (name.size() < std::size_t(kDisplayNameMax)) {
-            const std::string renamed = std::string(name) + "+";
-            if (OSErr err = renameImage(e->image, renamed)) {
-                if (err == memFullErr) {
-                    setOutOfMemory();
-                    return false;
-                }
-                // An image that cannot take the new name is not duplicated.
-                ErrorAlert(err);
-                unlinkAfter(temp, previous, e);
-                disposeEntry(e);
-                e = next;
-                continue;
-            }
-            setDisplayName(e, renamed);
-            setImage(e, e->image, ImageState::modified, 0);
-        }
-        previous = e;
-        e = next;
-    }
-    packageListChanged(temp);
-    return true;
+// Each package an operation left out, with the error alert, in list order.
+void alertFailures(const Failures& failed) {
+    for (const EntryFailure& failure : failed)
+        ErrorAlert(failure.err);
 }
 
-} // namespace
-
-void listCommand(PackageFile* f, std::int16_t command) {
-    if (!f) return;
-    switch (command) {
-    case kCmdCut:
-        cutCommand(f);
-        break;
-    case kCmdCopy:
-        copyCommand(f);
-        break;
-    case kCmdPaste:
-        pasteCommand(f);
-        break;
-    case kCmdDelete:
-        deleteCommand(f);
-        break;
-    case kCmdDuplicate:
-        duplicateCommand(f);
-        break;
-    case kCmdSelectAll:
-        selectAllEntries(f);
-        break;
-    case kCmdCreate:
-        createCommand(f);
-        break;
-    case kCmdOpenEditor:
-        openEditorCommand(f);
-        break;
-    case kCmdRevertPackage:
-        revertPackageCommand(f);
-        break;
-    case kCmdFind:
-        findCommand(FindRun::find);
-        break;
-    case kCmdFindAgain:
-        findCommand(FindRun::again);
-        break;
-    default:
-        break;
-    }
+// The copies an operation appended, from first to the end of f's list, become f's only
+// selection, and the window shows them.
+void selectAppended(PackageFile* f, PackageEntry* first) {
+    deselectAll(f);
+    for (PackageEntry* e = first; e; e = e->next)
+        e->flags |= kSelected;
+    refreshListWindow(f, ListRefresh::revealSelection);
+    updateCount(f);
 }
 
-void cutCommand(PackageFile* f) {
-    ArrowWhenDone arrow;
-    std::vector<PackageEntry*> notCopied;
-    if (copySelectionToClipboard(f, &notCopied) != noErr) return;
-    // A package that could not be copied is not deleted: it stays, no longer selected.
-    for (PackageEntry* e : notCopied)
-        e->flags &= ~kSelected;
-    deleteCommand(f);
-}
-
-void copyCommand(PackageFile* f) {
-    ArrowWhenDone arrow;
-    copySelectionToClipboard(f);
-}
-
-void pasteCommand(PackageFile* f) {
-    if (!clipboardHoldsList()) return;
-    ArrowWhenDone arrow;
-    pasteEntries(packageClipboard(), f);
-}
-
-void deleteCommand(PackageFile* f) {
-    ArrowWhenDone arrow;
-    PackageEntry* previous = nullptr;
-    for (PackageEntry* e = f->packages; e;) {
-        SetCursor(watchCursor);
-        PackageEntry* next = e->next;
-        if (!isSelected(e)) {
-            previous = e;
-            e = next;
-            continue;
-        }
-        closeEditorOf(e);
-        unlinkAfter(f, previous, e);
-        if (e->recordId) {
-            e->flags &= ~kSelected;
-            discardEntry(f, e);
-        } else {
-            disposeEntry(e);
-        }
-        e = next;
-    }
-    packageListChanged(f);
+void listChanged(PackageFile* f) {
     refreshListWindow(f, ListRefresh::keepScroll);
     updateCount(f);
 }
 
-void duplicateCommand(PackageFile* f) {
-    ArrowWhenDone arrow;
-    PackageFile* temp = newPackageFile();
-    if (!temp) {
+} // namespace
+
+void reportCommandError(OSErr err) {
+    if (err == memFullErr) {
         setOutOfMemory();
         reportMemory();
-        return;
+    } else if (err != noErr && err != cancelledErr) {
+        ErrorAlert(err);
     }
-    if (copyEntries(f, &temp) != noErr) return; // temp is gone and memory was reported
-    if (!renameDuplicates(temp)) {
-        disposePackageFile(temp);
-        reportMemory();
-        return;
-    }
-    pasteEntries(temp, f);
-    disposePackageFile(temp);
 }
 
-void createCommand(PackageFile* f) {
-    deselectAll(f);
-    UniqueHandle image;
-    {
-        PackageRecord empty;
-        if (flattenPackage(empty, &image) != noErr) return;
+OSErr listCommand(PackageFile* f, std::int16_t command) {
+    if (!f) return noErr;
+    switch (command) {
+    case kCmdCut:
+        return cutCommand(f);
+    case kCmdCopy:
+        return copyCommand(f);
+    case kCmdPaste:
+        return pasteCommand(f);
+    case kCmdDelete:
+        return deleteCommand(f);
+    case kCmdDuplicate:
+        return duplicateCommand(f);
+    case kCmdSelectAll:
+        selectAllEntries(f);
+        return noErr;
+    case kCmdCreate:
+        return createCommand(f);
+    case kCmdOpenEditor:
+        openEditorCommand(f);
+        return noErr;
+    case kCmdRevertPackage:
+        return revertPackageCommand(f);
+    case kCmdFind:
+        findCommand(FindRun::find);
+        return noErr;
+    case kCmdFindAgain:
+        findCommand(FindRun::again);
+        return noErr;
+    default:
+        return noErr;
     }
-    PackageEntry* e = newEntry("", image.get(), 0, ImageState::modified);
-    if (!e) return; // the image goes with its holder
-    image.release();
+}
+
+OSErr cutCommand(PackageFile* f) {
+    ArrowWhenDone arrow;
+    std::vector<PackageEntry*> selected;
+    Failures notCopied;
+    if (OSErr err = selectedEntries(f, &selected)) return err;
+    if (OSErr err = copyEntriesToClipboard(selected, &notCopied)) return err;
+    alertFailures(notCopied);
+    // A package that could not be copied is not deleted: it stays, no longer selected.
+    for (const EntryFailure& failure : notCopied) {
+        failure.entry->flags &= ~kSelected;
+        std::erase(selected, failure.entry);
+    }
+    deletePackages(f, selected, watch);
+    listChanged(f);
+    return noErr;
+}
+
+OSErr copyEntriesToClipboard(std::span<PackageEntry* const> entries, Failures* notCopied) {
+    clearClipboards();
+    PackageFile* clipboard = nullptr;
+    if (OSErr err = copyToClipboard(entries, notCopied, &clipboard, watch)) return err;
+    setPackageClipboard(clipboard);
+    return noErr;
+}
+
+OSErr copyCommand(PackageFile* f) {
+    ArrowWhenDone arrow;
+    std::vector<PackageEntry*> selected;
+    Failures notCopied;
+    if (OSErr err = selectedEntries(f, &selected)) return err;
+    OSErr err = copyEntriesToClipboard(selected, &notCopied);
+    alertFailures(notCopied);
+    return err;
+}
+
+OSErr pasteCommand(PackageFile* f) {
+    if (!clipboardHoldsList()) return noErr;
+    ArrowWhenDone arrow;
+    PackageEntry* first = nullptr;
+    if (OSErr err = pasteFromClipboard(packageClipboard(), f, &first, watch)) return err;
+    selectAppended(f, first);
+    return noErr;
+}
+
+OSErr deleteCommand(PackageFile* f) {
+    ArrowWhenDone arrow;
+    std::vector<PackageEntry*> selected;
+    if (OSErr err = selectedEntries(f, &selected)) return err;
+    for (PackageEntry* e : selected)
+        if (e->recordId) e->flags &= ~kSelected; // on the discard list, out of sight
+    deletePackages(f, selected, watch);
+    listChanged(f);
+    return noErr;
+}
+
+OSErr duplicateCommand(PackageFile* f) {
+    ArrowWhenDone arrow;
+    std::vector<PackageEntry*> selected;
+    Failures failed;
+    PackageEntry* first = nullptr;
+    if (OSErr err = selectedEntries(f, &selected)) return err;
+    OSErr err = duplicatePackages(selected, f, &failed, &first, watch);
+    alertFailures(failed);
+    if (err) return err;
+    selectAppended(f, first);
+    return noErr;
+}
+
+OSErr createCommand(PackageFile* f) {
+    deselectAll(f);
+    PackageEntry* e = nullptr;
+    if (createPackage(f, &e) != noErr) return noErr; // nothing made, nothing said
     e->flags |= kSelected;
-    PackageEntry* last = f->packageCount > 0 ? entryAt(f, f->packageCount - 1) : nullptr;
-    insertEntryAfter(f, last, e);
     refreshListWindow(f, ListRefresh::revealSelection);
     updateCount(f);
     if (listWindowHooks().openEditor) openEditorCommand(f);
+    return noErr;
 }
 
 void openEditorCommand(PackageFile* f) {
@@ -235,9 +201,9 @@ void openEditorCommand(PackageFile* f) {
         if (isSelected(e)) open(e);
 }
 
-void revertPackageCommand(PackageFile* f) {
+OSErr revertPackageCommand(PackageFile* f) {
     const SelectionSummary summary = selectionSummary(f);
-    if (summary.count == 0) return;
+    if (summary.count == 0) return noErr;
     std::string message = kRevertMany;
     if (summary.count == 1) {
         char text[sizeof kRevertOneFormat + kDisplayNameMax];
@@ -245,28 +211,17 @@ void revertPackageCommand(PackageFile* f) {
         std::snprintf(text, sizeof text, kRevertOneFormat, name.c_str());
         message = text;
     }
-    if (!confirmDiscard(message)) return;
+    if (!confirmDiscard(message)) return noErr;
     ArrowWhenDone arrow;
-    PackageEntry* previous = nullptr;
-    for (PackageEntry* e = f->packages; e;) {
-        SetCursor(watchCursor);
-        PackageEntry* next = e->next;
-        if (!isSelected(e) || !revertEntry(f, previous, e)) previous = e;
-        e = next;
-    }
-    packageListChanged(f);
-    refreshListWindow(f, ListRefresh::keepScroll);
-    updateCount(f);
+    std::vector<PackageEntry*> selected;
+    if (OSErr err = selectedEntries(f, &selected)) return err;
+    return revertEntries(f, selected);
 }
 
-void revertEntryCommand(PackageEntry* entry) {
-    PackageFile* f = entry->owner;
-    if (!f) return;
-    PackageEntry* previous = nullptr;
-    for (PackageEntry* e = f->packages; e && e != entry; e = e->next)
-        previous = e;
-    revertEntry(f, previous, entry);
-    packageListChanged(f);
-    refreshListWindow(f, ListRefresh::keepScroll);
-    updateCount(f);
+OSErr revertEntries(PackageFile* f, std::span<PackageEntry* const> entries) {
+    Failures unreadable;
+    revertPackages(f, entries, &unreadable, watch);
+    alertFailures(unreadable);
+    listChanged(f);
+    return noErr;
 }

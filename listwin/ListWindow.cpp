@@ -385,7 +385,7 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         msg.position = Point{};
         return false;
     case wmMenuCommand:
-        listCommand(f, msg.command);
+        reportCommandError(listCommand(f, msg.command));
         return false; // the application sees every command too
     default:
         return false;

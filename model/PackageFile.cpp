@@ -16,7 +16,6 @@ namespace {
 FixedPool* gEntryPool = nullptr;
 PackageFile* gPackageFiles = nullptr;
 PackageFile* gCurrentPackageFile = nullptr;
-EditorChangesHook gEditorChangesHook = nullptr;
 
 constexpr std::string_view kUnnamedPackage = "Unnamed Package";
 
@@ -229,11 +228,11 @@ bool isModified(const PackageFile* f) {
     if (f->discards) return true;
     for (const PackageEntry* e = f->packages; e; e = e->next) {
         if (e->flags & kModified) return true;
-        if (e->editor && gEditorChangesHook && gEditorChangesHook(e->editor)) return true;
+        if (f->editors && f->editors->hasChanges(e)) return true;
     }
     return false;
 }
 
-void setEditorChangesHook(EditorChangesHook hook) {
-    gEditorChangesHook = hook;
+bool hasOpenEditor(const PackageEntry* e) {
+    return e && e->owner && e->owner->editors && e->owner->editors->isOpen(e);
 }

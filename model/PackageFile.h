@@ -16,6 +16,7 @@
 
 struct PackageEditor; // the package editor window's record (editor module)
 struct WindowRecord;  // a toolbox window (GUI layer); opaque here
+struct PackageEntry;
 struct PackageFile;
 
 // Package entry flags.
@@ -23,6 +24,25 @@ constexpr std::uint32_t kSelected = 1; // selected in the package list window
 constexpr std::uint32_t kModified = 2; // the image in memory is not yet written
 
 constexpr int kDisplayNameMax = 17;
+
+// What the package operations ask of the package editors open on a file's packages. The windows
+// that edit packages give a package file theirs (PackageFile::editors) when they open the first
+// editor on one of its packages; a file no window edits (qpk's, the package clipboard) has none.
+class OpenEditors {
+public:
+    // An editor holds the entry's Package.
+    virtual bool isOpen(const PackageEntry* e) const = 0;
+    // The entry's editor holds edits not yet carried into the entry.
+    virtual bool hasChanges(const PackageEntry* e) const = 0;
+    // Carries the edits of the entry's editor into the entry (commitEdited); an error leaves the
+    // entry as it was. noErr when no editor is open on it.
+    virtual OSErr commit(PackageEntry* e) = 0;
+    // Closes the entry's editor without asking, its edits carried into the entry first.
+    virtual void close(PackageEntry* e) = 0;
+
+protected:
+    ~OpenEditors() = default;
+};
 
 struct PackageEntry {
     PackageEntry* next;
@@ -89,6 +109,7 @@ struct PackageFile {
     WindowRecord* listWindow = nullptr; // the window listing the packages, or none; its view
                                         // state belongs to the list window module
     std::int32_t packageCount = 0;      // length of the package list
+    OpenEditors* editors = nullptr;     // the editors open on its packages, or none
     std::unique_ptr<RecordFile> recordFile;
 
     // Row index: rows[i] is the i-th entry of the package list. Rebuilt on demand after the list
@@ -127,8 +148,8 @@ PackageEntry* entryAt(PackageFile* f, std::int32_t index);
 // Row index of e in the package list, -1 when it is not there (linear in the row index).
 std::int32_t indexOfEntry(PackageFile* f, const PackageEntry* e);
 
-// True when the discard list is non-empty, an entry is modified, or an entry's open editor
-// reports unsaved changes through the hook the editor module installs.
+// True when the discard list is non-empty, an entry is modified, or an editor open on an entry
+// holds edits not yet carried into it.
 bool isModified(const PackageFile* f);
-using EditorChangesHook = bool (*)(PackageEditor* editor);
-void setEditorChangesHook(EditorChangesHook hook);
+// True when an editor is open on the entry (through its file's editors).
+bool hasOpenEditor(const PackageEntry* e);

@@ -146,7 +146,7 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
     return openPackageFile(path, FilePerm::readWrite, std::move(progress), out);
 }
 
-OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
+OSErr savePackageFile(PackageFile* f) {
     if (!f || !f->recordFile) return paramErr;
     RecordFile& records = *f->recordFile;
     // Saved into a file that is no longer there, the changes would be lost with it.
@@ -160,11 +160,11 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     std::vector<std::pair<PackageEntry*, std::uint32_t>> written; // entry, its new record
     OSErr err = noErr;
     for (PackageEntry* e = f->packages; e && !err; e = e->next) {
-        if (e->editor && commitEditor) err = commitEditor(e);
-        if (err) break;
+        const bool edited = f->editors && f->editors->isOpen(e);
+        if (edited && (err = f->editors->commit(e))) break;
         if (!(e->flags & kModified)) {
             // Its record stays what it is whatever becomes of the save.
-            if (!e->editor) purgeEntry(e);
+            if (!edited) purgeEntry(e);
             continue;
         }
         if (!imageIsValid(e->image)) continue; // kept as stored, still modified (see writeEntry)
@@ -190,7 +190,7 @@ OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor) {
     for (const auto& [e, newId] : written) {
         e->recordId = newId;
         e->flags &= ~kModified;
-        if (!e->editor) purgeEntry(e);
+        if (!hasOpenEditor(e)) purgeEntry(e);
     }
     while (PackageEntry* e = f->discards) {
         f->discards = e->next;

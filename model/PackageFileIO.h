@@ -23,11 +23,8 @@ OSErr createPackageFile(const std::string& path, RecordFileProgress progress, Pa
 // failure the entries read so far stay in the list.
 OSErr readPackageList(PackageFile* f);
 
-// Called for each entry with an open editor before it is written, so that the editor's pending
-// changes reach the entry first.
-using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
-
-// Writes every modified entry in list order (all the new records are written before the old
+// Carries the edits of every editor open on the file's packages into their entries (f->editors),
+// then writes every modified entry in list order (all the new records are written before the old
 // ones are deleted), deletes the records of the discard list and empties it, rebuilds the class
 // index when it is out of date, and purges the images of unmodified entries without an editor,
 // all in one transaction of the record file. An entry whose image is not valid is not written:
@@ -35,7 +32,7 @@ using CommitEditorHook = std::function<OSErr(PackageEntry* e)>;
 // written, when the path no longer names the file open. On any error the transaction is rolled
 // back: the file is as it was before the save, and every entry keeps its image, record and
 // modified mark (editors that committed keep their committed images), ready for the next save.
-OSErr savePackageFile(PackageFile* f, const CommitEditorHook& commitEditor = {});
+OSErr savePackageFile(PackageFile* f);
 
 // Disposes of every entry of both lists and reads the package list again from the file.
 OSErr revertPackageFile(PackageFile* f);

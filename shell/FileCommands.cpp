@@ -224,7 +224,6 @@ void saveAsTextCommand(PackageFile* f) {
     ArrowWhenDone arrow;
     ExportHooks hooks;
     hooks.progress = [](long, long) { SetCursor(watchCursor); };
-    hooks.commitEditor = [](PackageEntry* e) { return commitEditor(e, false); };
     OSErr err = exportText(f, path, hooks);
     SetCursor(arrowCursor);
     if (const char* refusal = exportErrorText(err)) {
@@ -375,7 +374,7 @@ OSErr saveFile(PackageFile* f) {
     ArrowWhenDone arrow;
     SetCursor(watchCursor);
     // Open package editors commit their pending changes, entry by entry.
-    OSErr err = savePackageFile(f, [](PackageEntry* e) { return commitEditor(e, false); });
+    OSErr err = savePackageFile(f);
     SetCursor(arrowCursor);
     // A failed save changed nothing in the file and kept every change: the user may free space
     // and save again, or write the changes out with Save As Text.

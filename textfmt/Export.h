@@ -30,21 +30,19 @@ std::string imageToText(Handle image); // empty when malformed
 bool appendRecordText(const unsigned char* data, std::size_t length, std::string* out);
 
 struct ExportHooks {
-    // Called for an entry whose package editor is open, before its image is fetched, so that the
-    // editor's pending changes are committed. The GUI installs it; an error stops the export.
-    CommitEditorHook commitEditor;
     // Packages converted so far and their number; called before a failed write stops the
     // export, so that every Package counted is in the text file.
     std::function<void(long done, long total)> progress;
 };
 
-// Writes every valid Package of file, in list order, to a text file at textPath (created with
-// creator "ttxt" and type "TXT", cut to length 0). Images fetched from the file are purged again
-// when unmodified. Stops at the first image that cannot be read and at the first write error,
-// returning that code, with every Package converted before the failure written out; returns
-// kReplaceOriginalErr, writing nothing, when textPath is the package file itself. Another open
-// package file at textPath is the caller's to close first, without a prompt (the GUI does it
-// through its close package file operation).
+// Writes every valid Package of file, in list order (the edits of an editor open on one carried
+// into its entry first, through file->editors; an error there stops the export), to a text file at
+// textPath (created with creator "ttxt" and type "TXT", cut to length 0). Images fetched from the
+// file are purged again when unmodified. Stops at the first image that cannot be read and at the
+// first write error, returning that code, with every Package converted before the failure written
+// out; returns kReplaceOriginalErr, writing nothing, when textPath is the package file itself.
+// Another open package file at textPath is the caller's to close first, without a prompt (the GUI
+// does it through its close package file operation).
 OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHooks& hooks = {});
 
 // The same text written straight from the type 1 records of a record file, in file order (the

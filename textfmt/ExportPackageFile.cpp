@@ -11,7 +11,7 @@ OSErr exportText(PackageFile* file, const std::string& textPath, const ExportHoo
     OSErr err = writer.open(textPath);
     long done = 0;
     for (PackageEntry* e = file->packages; e && err == noErr; e = e->next) {
-        if (e->editor && hooks.commitEditor && (err = hooks.commitEditor(e)) != noErr) break;
+        if (file->editors && (err = file->editors->commit(e)) != noErr) break;
         Handle image = getImage(e, &err);
         if (!image) {
             if (err == noErr) err = paramErr;

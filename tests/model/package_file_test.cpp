@@ -1,7 +1,7 @@
 // Package entries, the package list with its row index, and the list of open package files.
 #include "model/Image.h"
 #include "model/PackageFile.h"
-#include "tests/support/Images.h"
+#include "tests/support/Library.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -76,12 +76,13 @@ TEST(PackageFile, PackageListOrderCountAndModified) {
     added->flags &= ~kModified;
     EXPECT_FALSE(isModified(g));
 
-    // An open editor with unsaved changes makes its file modified, through the editor's hook.
-    added->editor = reinterpret_cast<PackageEditor*>(added);
-    setEditorChangesHook([](PackageEditor* e) { return e != nullptr; });
+    // An open editor with unsaved changes makes its file modified, through the file's editors.
+    FakeEditors editors;
+    editors.open = {added};
+    editors.changed = true;
+    g->editors = &editors;
     EXPECT_TRUE(isModified(g));
-    setEditorChangesHook(nullptr);
-    added->editor = nullptr;
+    g->editors = nullptr;
 
     const std::size_t inUse = entriesInUse();
     disposePackageFile(f); // three listed entries and one discarded

@@ -4,10 +4,24 @@
 #include "model/RecordFileFormat.h"
 #include "textfmt/Export.h"
 
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 
 namespace test_support {
+
+bool FakeEditors::isOpen(const PackageEntry* e) const {
+    return std::find(open.begin(), open.end(), e) != open.end();
+}
+
+OSErr FakeEditors::commit(PackageEntry* e) {
+    if (!isOpen(e)) return noErr;
+    return ++commits == failAt ? commitError : noErr;
+}
+
+void FakeEditors::close(PackageEntry* e) {
+    std::erase(open, e);
+}
 
 namespace {
 

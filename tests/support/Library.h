@@ -41,6 +41,20 @@ VerifyReport verifyClean(const std::string& path, const std::string& what = "");
 std::vector<std::string> displayNames(PackageFile* f);
 PackageEntry* findEntry(PackageFile* f, std::string_view displayName); // nullptr if none
 
+// Editors as a package file sees them, for tests without windows: open on the entries listed,
+// each with changes when `changed` is set; commit counts its calls and returns commitError from
+// the call numbered failAt (from 1; 0: never); close takes the entry off the list.
+struct FakeEditors final : OpenEditors {
+    std::vector<const PackageEntry*> open;
+    bool changed = false;
+    int commits = 0, failAt = 0;
+    OSErr commitError = dskFulErr;
+    bool isOpen(const PackageEntry* e) const override;
+    bool hasChanges(const PackageEntry* e) const override { return changed && isOpen(e); }
+    OSErr commit(PackageEntry* e) override;
+    void close(PackageEntry* e) override;
+};
+
 // An open package file, closed without writing and disposed at the end of the scope.
 struct OpenedFile {
     PackageFile* file = nullptr;

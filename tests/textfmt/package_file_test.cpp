@@ -67,17 +67,17 @@ TEST(TextPackageFile, ConvertThenSaveAsText) {
     UniqueHandle invalid = buildImage({{"NOSECTIONS"}, {}, {}});
     ASSERT_EQ(setImage(first, r2.release(), ImageState::modified, 0), noErr);
     ASSERT_EQ(setImage(first->next, invalid.release(), ImageState::modified, 0), noErr);
-    int commits = 0;
-    ExportHooks hooks;
-    hooks.commitEditor = [&](PackageEntry*) { return ++commits == 1 ? noErr : dskFulErr; };
-    first->editor = reinterpret_cast<PackageEditor*>(first); // any non-null editor
-    ASSERT_EQ(exportText(target.file, out.path, hooks), noErr);
-    EXPECT_EQ(commits, 1);
+    FakeEditors editors;
+    editors.open = {first};
+    editors.failAt = 2;
+    target.file->editors = &editors;
+    ASSERT_EQ(exportText(target.file, out.path), noErr);
+    EXPECT_EQ(editors.commits, 1);
     EXPECT_EQ(out.read(), "R2" + kLibrary.substr(2, kLibrary.find("C1") - 2) +
                               kLibrary.substr(kLibrary.find("U1")));
     EXPECT_NE(first->image, nullptr); // modified: not purged
-    EXPECT_EQ(exportText(target.file, out.path, hooks), dskFulErr);
-    first->editor = nullptr;
+    EXPECT_EQ(exportText(target.file, out.path), dskFulErr);
+    target.file->editors = nullptr;
 }
 
 TEST(TextPackageFile, RecordsHeldBackAreWrittenWithinTheImport) {
