@@ -3,7 +3,7 @@
 // either changed as a whole or left as it was.
 #include "cli/Command.h"
 #include "cli/Editing.h"
-#include "cli/LibraryOpsStandIn.h"
+#include "model/LibraryOps.h"
 #include "model/Image.h"
 #include "model/PackageFileIO.h"
 
