@@ -3,8 +3,8 @@
 // either changed as a whole or left as it was.
 #include "cli/Command.h"
 #include "cli/Editing.h"
-#include "model/LibraryOps.h"
 #include "model/Image.h"
+#include "model/LibraryOps.h"
 #include "model/PackageFileIO.h"
 
 #include <array>
