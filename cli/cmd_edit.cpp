@@ -3,12 +3,11 @@
 // either changed as a whole or left as it was.
 #include "cli/Command.h"
 #include "cli/Editing.h"
-#include "model/Image.h"
 #include "model/LibraryOps.h"
+#include "model/Package.h"
 #include "model/PackageFileIO.h"
 
 #include <array>
-#include <cstring>
 
 namespace {
 
@@ -85,15 +84,12 @@ int deleteCommand(const qpk::Invocation& in) {
     int exit = qpk::kExitOk;
     PackageFile* f = qpk::openForWriting(path, &exit);
     if (!f) return exit;
+    qpk::FileCloser closer{f};
     std::vector<PackageEntry*> selected;
-    if (!qpk::selectPackages(f, path, {in.args.begin() + 1, in.args.end()}, &selected)) {
-        disposePackageFile(f);
+    if (!qpk::selectPackages(f, path, {in.args.begin() + 1, in.args.end()}, &selected))
         return qpk::kExitBadInput;
-    }
-    if (OSErr err = deletePackages(f, selected)) {
-        disposePackageFile(f);
-        return fail(path, qpk::errorWords(err));
-    }
+    if (OSErr err = deletePackages(f, selected)) return fail(path, qpk::errorWords(err));
+    closer.f = nullptr;
     return qpk::saveAndClose(f, path);
 }
 
@@ -115,13 +111,14 @@ int copy(const qpk::Invocation& in) {
     int exit = qpk::kExitOk;
     PackageFile* to = qpk::openForWriting(dest, &exit);
     if (!to) return exit;
+    qpk::FileCloser closeDest{to};
     Failures failed;
-    OSErr err = copyPackages(selected, to, &failed, nullptr);
-    if (!err && !failed.empty()) err = failed.front().err;
-    if (err) {
-        disposePackageFile(to);
-        return fail(source, qpk::errorWords(err));
-    }
+    if (OSErr err = copyPackages(selected, to, &failed, nullptr))
+        return fail(dest, qpk::errorWords(err));
+    if (!failed.empty()) // a package of the source that cannot be read
+        return fail(source, qpk::packageWords(from, failed.front().entry) + ": " +
+                                qpk::errorWords(failed.front().err));
+    closeDest.f = nullptr;
     return qpk::saveAndClose(to, dest);
 }
 
