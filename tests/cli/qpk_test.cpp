@@ -264,7 +264,6 @@ TEST_F(QpkTool, EditingCommandsKeepTheEditorsRules) {
         {"set @4 name=X", 1, "no package at position 4"},
         {"set @1 colour=RED", 2, ""},
         {"rename QFP100_14X14_0.5M QFP", 0, "", "SOIC8\nUnnamed Package\nQFP\n"},
-        {"rename SOIC8 ''", 1, "A package must have a valid name and reference designator prefix."},
         {"delete @2 SOIC8", 0, "", "QFP100_14X14_0.5M\n"},
         {"delete SOIC8 NONE", 1, "no package named \"NONE\""},
     };
