@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     }
     addPackageFile(f);
     if (OSErr err = showListWindow(f)) fail("list window", err);
-    UpdateWindow(f->listWindow);
+    UpdateWindow(listWindowOf(f));
     paint();
     std::printf("package file: %s, %ld packages, %.1f MB\n\n", path.c_str(), packages,
                 double(std::filesystem::file_size(path)) / 1e6);
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         bench::keepBest(typing, bench::CpuOf::self, [&] {
             key(editor, CharKey('Q'));
             UpdateWindow(editor->window);
-            UpdateWindow(f->listWindow);
+            UpdateWindow(listWindowOf(f));
             paint();
         });
     }
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         paint();
         if (!hasChanges(editor)) fail("no change to commit");
         bench::keepBest(deactivate, bench::CpuOf::self, [&] {
-            SelectWindow(f->listWindow);
+            SelectWindow(listWindowOf(f));
             return !hasChanges(editor);
         });
     }

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) fail("open", err);
     addPackageFile(f);
     if (OSErr err = showListWindow(f)) fail("list window", err);
-    redraw(f->listWindow);
+    redraw(listWindowOf(f));
     std::printf("package file: %s, %d packages of %d sections x %d pin swaps and %d nets x %d "
                 "pins, %.1f MB\n\n",
                 path.c_str(), runs + 1, kSections, kPairs, kNets, kNetPins,
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     Samples open, made;
     for (int i = 0; i < runs; ++i) {
         if (editor) closeEditor(editor, Validation::skip);
-        redraw(f->listWindow);
+        redraw(listWindowOf(f));
         PackageEntry* entry = entryAt(f, i);
         if (!entry || entry->image) fail("the image is in memory before the open");
         open.time([&] {

@@ -93,7 +93,7 @@ PackageFile* openAndShow(const std::string& path) {
     if (OSErr err = openPackageFile(path, FilePerm::readOnly, {}, &f)) fail("open", err);
     addPackageFile(f);
     if (OSErr err = showListWindow(f)) fail("list window", err);
-    UpdateWindow(f->listWindow);
+    UpdateWindow(listWindowOf(f));
     paint();
     return f;
 }
@@ -123,13 +123,13 @@ void selectRange(PackageFile* f, std::int32_t first, std::int32_t count) {
     for (std::int32_t i = first; i < first + count; ++i)
         entryAt(f, i)->flags |= kSelected;
     refreshListWindow(f, ListRefresh::keepScroll);
-    UpdateWindow(f->listWindow);
+    UpdateWindow(listWindowOf(f));
 }
 
 // A command as the user waits for it: run, then the window drawn again.
 void command(PackageFile* f, std::int16_t c) {
     listCommand(f, c);
-    UpdateWindow(f->listWindow);
+    UpdateWindow(listWindowOf(f));
     paint();
 }
 
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     report("open to first painted list", open, target);
 
     if (f->packageCount != packages) fail("open: wrong package count");
-    WindowPtr w = f->listWindow;
+    WindowPtr w = listWindowOf(f);
     scrollToBottom(f);
     const ListView& view = *listView(f);
     if (view.topRow != f->packageCount - view.lastRowOffset - 1) fail("not at the bottom");
@@ -356,7 +356,7 @@ int main(int argc, char** argv) {
             1, false, [] {},
             [&] {
                 if (OSErr err = savePackageFile(g)) fail("save", err);
-                UpdateWindow(g->listWindow);
+                UpdateWindow(listWindowOf(g));
                 paint();
             });
         if (g->packageCount != packages - kDeleted) fail("Delete");

@@ -6,10 +6,10 @@
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "listwin/Confirmations.h"
-#include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "model/Image.h"
+#include "model/LibraryOps.h"
 #include "model/PackageRules.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
@@ -19,6 +19,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -32,7 +33,8 @@ constexpr int kHeaderFields[] = {kHeaderName,   kHeaderPrefix, kHeaderShape,
                                  kHeaderParam1, kHeaderParam2, kHeaderParam3};
 
 PackageEditor* gCurrent = nullptr;
-PackageRecord* gItemClipboard = nullptr;
+// The open editor of each entry that has one.
+std::unordered_map<const PackageEntry*, PackageEditor*> gEditorOf;
 EditorExtensions gExtensions;
 
 // Visits the numbers of the editor's possible field editors, sections first (1 up to the
@@ -64,53 +66,35 @@ bool workingPackageValid(PackageEditor* editor) {
     return !packageQuestion(editor->working);
 }
 
-// --- hooks of the list window and the commit -------------------------------------------------
+// --- the commit ------------------------------------------------------------------------------
 
-bool hasChangesHook(PackageEditor* editor) {
-    return hasChanges(editor);
-}
-
-bool isValidHook(PackageEditor* editor) {
-    return workingPackageValid(editor);
-}
-
-OSErr flattenHook(PackageEditor* editor, Handle* image) {
+// The working package, its open field editors committed first, flattened into a new image.
+OSErr flattenWorking(PackageEditor* editor, UniqueHandle* image) {
     if (OSErr err = commitFieldEditors(editor)) return err;
-    UniqueHandle flat;
-    if (OSErr err = flattenPackage(editor->working, &flat)) return err;
-    *image = flat.release();
-    return noErr;
+    return flattenPackage(editor->working, image);
 }
 
-void detachHook(PackageEntry* entry) {
-    if (entry->editor) entry->editor->entry = nullptr;
-}
-
-void markCommittedHook(PackageEditor* editor) {
-    editor->stateFlags &= ~kEditorChanged;
-}
-
-void openEditorHook(PackageEntry* entry) {
-    openEditor(entry);
-}
-
-void closeEditorHook(PackageEntry* entry) {
-    if (entry->editor) closeEditor(entry->editor, Validation::skip);
-}
-
-void clearItemClipboardHook() {
-    setItemClipboard(nullptr);
+// The package is invalid and goes, as the Delete command would remove it; its file's list window
+// is left without a selection.
+void deleteEditedPackage(PackageEditor* editor) {
+    PackageEntry* e = editor->entry;
+    PackageFile* f = e->owner;
+    deselectAll(f);
+    gEditorOf.erase(e);
+    editor->entry = nullptr;
+    PackageEntry* const gone[] = {e};
+    deletePackages(f, gone);
+    refreshListWindow(f, ListRefresh::keepScroll);
+    updateCount(f);
 }
 
 // What the library operations and the save ask of the editors open on a file's packages.
 class Editors final : public OpenEditors {
 public:
-    bool isOpen(const PackageEntry* e) const override { return e->editor != nullptr; }
-    bool hasChanges(const PackageEntry* e) const override { return ::hasChanges(e->editor); }
-    OSErr commit(PackageEntry* e) override { return e->editor ? commitEditor(e, false) : noErr; }
-    void close(PackageEntry* e) override {
-        if (e->editor) closeEditor(e->editor, Validation::skip);
-    }
+    bool isOpen(const PackageEntry* e) const override { return editorOf(e) != nullptr; }
+    bool hasChanges(const PackageEntry* e) const override { return ::hasChanges(editorOf(e)); }
+    OSErr commit(PackageEntry* e) override { return commitEditor(editorOf(e), false); }
+    void close(PackageEntry* e) override { closeEditor(editorOf(e), Validation::skip); }
 };
 Editors gEditors;
 
@@ -120,7 +104,7 @@ void activate(PackageEditor* editor, bool active) {
     if (active) {
         setCurrentPackageEditor(editor);
     } else if (editor->entry) {
-        if (OSErr err = commitEditor(editor->entry, false)) ErrorAlert(err);
+        if (OSErr err = commitEditor(editor, false)) ErrorAlert(err);
     }
     if (editor->focus == EditorFocus::window) {
         InvalWindowRect(editor->window, nullptr);
@@ -232,7 +216,7 @@ WindowPtr placementReference(const PackageEditor* editor) {
         const PackageEditor* other = editorOfWindow(w);
         if (other && other != editor && other->entry && other->entry->owner == file) return w;
     }
-    return file ? file->listWindow : nullptr;
+    return file ? listWindowOf(file) : nullptr;
 }
 
 bool makeHeader(PackageEditor* editor) {
@@ -314,7 +298,7 @@ OSErr createWindow(PackageEditor* editor) {
 }
 
 void freeEditor(PackageEditor* editor) {
-    if (editor->entry) editor->entry->editor = nullptr;
+    if (editor->entry) gEditorOf.erase(editor->entry);
     editor->entry = nullptr;
     if (gCurrent == editor) gCurrent = nullptr;
     delete editor;
@@ -341,10 +325,15 @@ PackageEditor* createEditor(PackageEntry* entry) {
     // A display name that a failed read left as "?" follows the image read now.
     const std::string shown(displayNameView(entry));
     recomputeDisplayName(entry, image);
-    if (shown != displayNameView(entry) && entry->owner && entry->owner->listWindow)
-        InvalWindowRect(entry->owner->listWindow, nullptr);
+    if (shown != displayNameView(entry) && entry->owner && listWindowOf(entry->owner))
+        InvalWindowRect(listWindowOf(entry->owner), nullptr);
+    try {
+        gEditorOf[entry] = editor;
+    } catch (const std::bad_alloc&) {
+        delete editor;
+        return nullptr;
+    }
     editor->entry = entry;
-    entry->editor = editor;
     if (entry->owner) entry->owner->editors = &gEditors;
     purgeEntry(entry);
     editor->netCount = std::uint16_t(countNetItems(editor->working));
@@ -357,25 +346,13 @@ PackageEditor* createEditor(PackageEntry* entry) {
 // ---- public ----------------------------------------------------------------------------------
 
 void installPackageEditor() {
-    EditorCommitHooks commit;
-    commit.hasChanges = hasChangesHook;
-    commit.isValid = isValidHook;
-    commit.flatten = flattenHook;
-    commit.detach = detachHook;
-    commit.markCommitted = markCommittedHook;
-    installEditorCommitHooks(commit);
-    setItemClipboardClearHook(clearItemClipboardHook);
-    ListWindowHooks list = listWindowHooks();
-    list.openEditor = openEditorHook;
-    list.closeEditor = closeEditorHook;
-    installListWindowHooks(list);
     installItemList();
     installFieldEditors();
 }
 
 PackageEditor* openEditor(PackageEntry* entry) {
     if (!entry) return nullptr;
-    PackageEditor* editor = entry->editor;
+    PackageEditor* editor = editorOf(entry);
     if (!editor && !(editor = createEditor(entry))) return nullptr;
     if (!editor->window) {
         if (OSErr err = createWindow(editor)) {
@@ -416,7 +393,7 @@ CloseResult closeEditor(PackageEditor* editor, Validation validation) {
         }
     }
     if (editor->entry) {
-        if (OSErr err = commitEditor(editor->entry, remove)) {
+        if (OSErr err = commitEditor(editor, remove)) {
             ErrorAlert(err);
             // The edits are kept in the window, unless the caller drops them anyway.
             if (validation == Validation::ask) {
@@ -501,21 +478,6 @@ void setFocus(PackageEditor* editor, EditorFocus target) {
     }
 }
 
-PackageRecord* itemClipboard() {
-    return gItemClipboard;
-}
-
-void setItemClipboard(PackageRecord* clip) {
-    if (clip == gItemClipboard) return;
-    delete gItemClipboard;
-    gItemClipboard = clip;
-}
-
-bool itemClipboardHolds() {
-    return gItemClipboard &&
-           (gItemClipboard->sectionCount > 0 || gItemClipboard->hiddenConnections != nullptr);
-}
-
 void installEditorExtensions(const EditorExtensions& extensions) {
     gExtensions = extensions;
 }
@@ -528,10 +490,32 @@ CloseResult closeFileEditors(PackageFile* file, Validation validation) {
     // A validated close may delete its Package from the list: the walk starts again after each.
     for (;;) {
         PackageEntry* e = file->packages;
-        while (e && !e->editor)
+        while (e && !editorOf(e))
             e = e->next;
         if (!e) return CloseResult::closed;
-        if (closeEditor(e->editor, validation) == CloseResult::cancelled)
+        if (closeEditor(editorOf(e), validation) == CloseResult::cancelled)
             return CloseResult::cancelled;
     }
+}
+
+PackageEditor* editorOf(const PackageEntry* entry) {
+    const auto found = gEditorOf.find(entry);
+    return found == gEditorOf.end() ? nullptr : found->second;
+}
+
+OSErr commitEditor(PackageEditor* editor, bool validate) {
+    if (!editor || !editor->entry) return noErr;
+    if (!hasChanges(editor) && !validate) return noErr;
+    if (validate && !workingPackageValid(editor)) {
+        deleteEditedPackage(editor);
+        return noErr;
+    }
+    UniqueHandle image;
+    if (OSErr err = flattenWorking(editor, &image)) return err;
+    PackageEntry* e = editor->entry;
+    if (OSErr err = commitEdited(e, image.get())) return err;
+    image.release();
+    if (PackageFile* f = e->owner; f && listWindowOf(f)) InvalWindowRect(listWindowOf(f), nullptr);
+    editor->stateFlags &= ~kEditorChanged;
+    return noErr;
 }

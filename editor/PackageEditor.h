@@ -9,6 +9,7 @@
 #pragma once
 #include "editor/Form.h"
 #include "editor/Shapes.h"
+#include "listwin/PackageClipboard.h"
 #include "model/Package.h"
 #include "model/PackageFile.h"
 #include "toolbox/gui/TextEdit.h"
@@ -24,8 +25,8 @@ enum class EditorFocus : std::uint8_t { header, window };
 constexpr std::uint32_t kEditorChanged = 1; // state flags: an edit not yet committed
 constexpr std::uint8_t kNoActiveList = 255;
 
-// The editor record: one per package entry with an open editor. The entry's editor field and
-// the record's entry point at each other.
+// The editor record: one per package entry with an open editor (editorOf finds it from the
+// entry).
 struct PackageEditor {
     PackageEntry* entry = nullptr; // none once closing has deleted the Package
     PackageRecord working;
@@ -58,6 +59,16 @@ enum class Validation { skip, ask };
 CloseResult closeEditor(PackageEditor* editor, Validation validation);
 // The changed flag, or an open field editor window with unsaved changes.
 bool hasChanges(PackageEditor* editor);
+// The open editor of the entry, or nullptr.
+PackageEditor* editorOf(const PackageEntry* entry);
+// Carries the editor's edits into its entry (the window deactivates or closes, or its file is
+// saved). Nothing happens without an editor or an entry, or when the editor has no unsaved
+// changes and validate is false. With validate set, a working package without a section or with
+// an invalid name or prefix is deleted from its file instead (the caller has asked the user
+// before). Otherwise the working package becomes the entry's image with the modified mark, the
+// display name follows its field 1 and the list window is drawn again. Returns the flattening's
+// error.
+OSErr commitEditor(PackageEditor* editor, bool validate);
 
 PackageEditor* currentPackageEditor();
 // Also makes the package file of its entry the current package file.
@@ -75,12 +86,6 @@ void showList(PackageEditor* editor, std::uint8_t list, bool withFocus);
 void remeasure(PackageEditor* editor);
 // Moves the focus to the header pane or to the item list.
 void setFocus(PackageEditor* editor, EditorFocus target);
-
-// The item clipboard: the sections or net items last cut or copied in any package editor;
-// nullptr while empty. Setting it disposes of the one before.
-PackageRecord* itemClipboard();
-void setItemClipboard(PackageRecord* clip);
-bool itemClipboardHolds();
 
 // What the item list and the field editor windows add to the editor. Without them the list is
 // empty and no field editor window is ever open.

@@ -186,19 +186,19 @@ OSErr createCommand(PackageFile* f) {
     e->flags |= kSelected;
     refreshListWindow(f, ListRefresh::revealSelection);
     updateCount(f);
-    if (listWindowHooks().openEditor) openEditorCommand(f);
+    openEditorCommand(f);
     return noErr;
 }
 
 void openEditorCommand(PackageFile* f) {
-    auto open = listWindowHooks().openEditor;
-    if (!open) return;
+    ListWindowActions* actions = listWindowActions(f);
+    if (!actions) return;
     std::int32_t count = 0;
     for (const PackageEntry* e = f->packages; e; e = e->next)
         count += isSelected(e);
     if (count == 0 || confirmWindowCount(count)) return;
     for (PackageEntry* e = f->packages; e; e = e->next)
-        if (isSelected(e)) open(e);
+        if (isSelected(e)) actions->openEditor(e);
 }
 
 OSErr revertPackageCommand(PackageFile* f) {

@@ -32,7 +32,7 @@ OSErr deleteCommand(PackageFile* f);
 // as the only selection; the package clipboard is not touched.
 OSErr duplicateCommand(PackageFile* f);
 // Appends an empty package ("Unnamed Package", modified) as the only selection and opens its
-// editor when there is an editor.
+// editor when the window has actions to open one.
 OSErr createCommand(PackageFile* f);
 // Opens the editors of the selected packages, within the window count's limits.
 void openEditorCommand(PackageFile* f);

@@ -74,7 +74,7 @@ void selectRange(ListView& v, const RowSelection& selection, const KeyRange& ran
         e->flags = i >= lo && i <= hi ? (e->flags | kSelected) : (e->flags & ~kSelected);
     v.keyRange = range;
     revealEntry(v, range.active);
-    InvalWindowRect(f->listWindow, nullptr);
+    InvalWindowRect(listWindowOf(f), nullptr);
 }
 
 bool moveKey(ListView& v, const WindowMessage& msg) {
@@ -141,7 +141,7 @@ void typeAhead(ListView& v, unsigned char c, std::uint32_t when) {
 
 bool listWindowKey(ListView& view, const WindowMessage& msg) {
     if (msg.key == kKeyReturn) { // as a double click
-        if (listWindowHooks().openEditor) openEditorCommand(view.file);
+        openEditorCommand(view.file);
         return true;
     }
     if (moveKey(view, msg)) return true;

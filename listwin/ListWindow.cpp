@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <unordered_map>
 
 namespace {
-
-ListWindowHooks gHooks;
 
 // Row metrics, shared by every list window and measured again each time one is created.
 std::int16_t gRowHeight = 1;
@@ -35,12 +35,28 @@ constexpr const char* kWidthSample = "12345678901234567890";
 SelectionSummary gSummary;
 
 // The view state of a package file's window; nullptr without a window.
+// The list window of each package file that has one.
+std::unordered_map<const PackageFile*, WindowPtr> gListWindows;
+
+// Needs no memory when w is nullptr; a window that cannot be recorded is left unlisted (it still
+// shows, and its close still disposes of it).
+void setListWindow(const PackageFile* f, WindowPtr w) {
+    if (!w) {
+        gListWindows.erase(f);
+        return;
+    }
+    try {
+        gListWindows[f] = w;
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 ListView* viewOf(const PackageFile* f) {
-    return f && f->listWindow ? static_cast<ListView*>(f->listWindow->refCon) : nullptr;
+    return f && listWindowOf(f) ? static_cast<ListView*>(listWindowOf(f)->refCon) : nullptr;
 }
 
 bool isFront(const PackageFile* f) {
-    return f->listWindow && FrontWindow() == f->listWindow;
+    return listWindowOf(f) && FrontWindow() == listWindowOf(f);
 }
 
 bool isSelected(const PackageEntry* e) {
@@ -119,7 +135,7 @@ void scrollTopRow(ListView& v, std::int32_t t) {
     const std::int16_t dv =
         std::int16_t(std::clamp<std::int64_t>(pixels, -kMaxScrollPixels, kMaxScrollPixels));
     v.topRow = t;
-    PortScope port(v.file->listWindow);
+    PortScope port(listWindowOf(v.file));
     const Rect list = listArea(v.file);
     Rect rows = list;
     rows.bottom = std::int16_t(std::min<std::int32_t>(
@@ -170,7 +186,7 @@ void scrollList(ListView& v, std::int16_t part, std::int32_t thumb) {
 
 // Recomputes the visible rows and the scroll range from the list area's height.
 void resizeList(ListView& v) {
-    WindowPtr w = v.file->listWindow;
+    WindowPtr w = listWindowOf(v.file);
     ControlHandle sb = v.scrollBar;
     if (!w || !sb) return;
     const Rect list = listArea(v.file);
@@ -211,7 +227,7 @@ enum class ClickMode { plain, extend, toggle };
 
 // Click selection with its tracking loop. p is in the window's local coordinates.
 void clickList(PackageFile* f, Point p, bool shift, bool option) {
-    WindowPtr w = f->listWindow;
+    WindowPtr w = listWindowOf(f);
     PortScope port(w);
     const ClickMode mode = shift    ? ClickMode::extend
                            : option ? ClickMode::toggle
@@ -280,7 +296,7 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
     if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
-    const bool editors = gHooks.openEditor != nullptr;
+    const bool editors = listWindowActions(f) != nullptr;
     switch (c) {
     case kCmdEditMenu:
         gSummary = selectionSummary(f);
@@ -339,16 +355,16 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
     PackageFile* f = v->file;
     switch (msg.kind) {
     case wmCreated:
-        f->listWindow = w;
+        setListWindow(f, w);
         return true;
     case wmCloseRequest:
-        if (gHooks.closePackageFile)
-            gHooks.closePackageFile(f);
+        if (v->actions)
+            v->actions->closePackageFile(f);
         else
             disposeListWindow(f);
         return true;
     case wmDispose:
-        if (f->listWindow == w) f->listWindow = nullptr;
+        if (listWindowOf(f) == w) setListWindow(f, nullptr);
         // The panes get their dispose message after the window: none may reach the view.
         for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
             SetWRefCon(pane, nullptr);
@@ -368,10 +384,10 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         return true;
     }
     case wmMouseDown:
-        if (f->listWindow == w) clickList(f, msg.where, msg.shift, msg.option);
+        if (listWindowOf(f) == w) clickList(f, msg.where, msg.shift, msg.option);
         return true;
     case wmDoubleClick:
-        if (gHooks.openEditor) openEditorCommand(f);
+        openEditorCommand(f);
         return true;
     case wmKeyDown:
         // Delete and Backspace act as the Delete command when the Edit menu would allow it.
@@ -392,22 +408,23 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
     }
 }
 
-OSErr createListWindow(PackageFile* f) {
+OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
     Rect bounds = GetDefaultWindowBounds(kDocumentStyle);
     auto owned = std::make_unique<ListView>();
     ListView& v = *owned;
     v.file = f;
+    v.actions = actions;
     v.building = true;
     WindowPtr w =
         NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, &v, listProc);
     if (!w) return memFullErr;
     owned.release(); // the window owns the view from here; its dispose message deletes it
-    f->listWindow = w;
+    setListWindow(f, w);
     SetWindowHandler(w, listEnabling);
 
     // Cascade from the window of the package file opened before this one.
-    if (f->next && f->next->listWindow) {
-        Rect moved = GetWindowBounds(f->next->listWindow);
+    if (f->next && listWindowOf(f->next)) {
+        Rect moved = GetWindowBounds(listWindowOf(f->next));
         OffsetRect(&moved, kCascadeStep, kCascadeStep);
         if (RectFitsOnScreen(moved, kDocumentStyle)) bounds = moved;
     }
@@ -451,21 +468,13 @@ OSErr createListWindow(PackageFile* f) {
 
 } // namespace
 
-void installListWindowHooks(const ListWindowHooks& hooks) {
-    gHooks = hooks;
-}
-
-const ListWindowHooks& listWindowHooks() {
-    return gHooks;
-}
-
-OSErr showListWindow(PackageFile* file) {
+OSErr showListWindow(PackageFile* file, ListWindowActions* actions) {
     if (!file) return paramErr;
-    if (!file->listWindow) {
-        if (OSErr err = createListWindow(file)) return err;
+    if (!listWindowOf(file)) {
+        if (OSErr err = createListWindow(file, actions)) return err;
     }
-    ShowWindow(file->listWindow);
-    SelectWindow(file->listWindow);
+    ShowWindow(listWindowOf(file));
+    SelectWindow(listWindowOf(file));
     return noErr;
 }
 
@@ -480,19 +489,19 @@ void refreshListWindow(PackageFile* file, ListRefresh refresh) {
     if (!v) return;
     resizeList(*v);
     if (refresh == ListRefresh::revealSelection) reveal(*v);
-    InvalWindowRect(file->listWindow, nullptr);
+    InvalWindowRect(listWindowOf(file), nullptr);
 }
 
 void updateCount(PackageFile* file) {
     const ListView* v = viewOf(file);
-    if (!v || !v->headerPane || !file->listWindow->visible) return;
+    if (!v || !v->headerPane || !listWindowOf(file)->visible) return;
     drawHeader(*v);
 }
 
 void deselectAll(PackageFile* file) {
     if (!file) return;
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     std::int32_t i = 0;
     for (PackageEntry* e = file->packages; e; e = e->next, ++i)
         setMark(file, e, i, Mark::off, front);
@@ -500,13 +509,13 @@ void deselectAll(PackageFile* file) {
 
 void selectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     setMark(file, entry, index, Mark::on, front);
 }
 
 void deselectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
     const bool front = isFront(file);
-    PortScope port(file->listWindow ? file->listWindow : GetPort());
+    PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
     setMark(file, entry, index, Mark::off, front);
 }
 
@@ -534,9 +543,9 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v) {
 }
 
 void disposeListWindow(PackageFile* file) {
-    if (!file || !file->listWindow) return;
-    DisposeWindow(file->listWindow); // the dispose message deletes the view state
-    file->listWindow = nullptr;
+    if (!file || !listWindowOf(file)) return;
+    DisposeWindow(listWindowOf(file)); // the dispose message deletes the view state
+    setListWindow(file, nullptr);
 }
 
 const ListView* listView(const PackageFile* file) {
@@ -565,8 +574,8 @@ std::int16_t listBaselineOffset() {
 }
 
 Rect listArea(const PackageFile* file) {
-    if (!file || !file->listWindow) return Rect{};
-    Rect r = GetPortRect(file->listWindow);
+    if (!file || !listWindowOf(file)) return Rect{};
+    Rect r = GetPortRect(listWindowOf(file));
     r.top = std::int16_t(std::min<int>(r.top + kHeaderReserve - kHeaderPaneHeight, r.bottom));
     return r;
 }
@@ -574,4 +583,14 @@ Rect listArea(const PackageFile* file) {
 PackageFile* listWindowFile(WindowRecord* w) {
     if (!w || w->isPane || w->windowKind != kListWindowKind || !w->refCon) return nullptr;
     return static_cast<ListView*>(w->refCon)->file;
+}
+
+ListWindowActions* listWindowActions(const PackageFile* file) {
+    const ListView* v = listView(file);
+    return v ? v->actions : nullptr;
+}
+
+WindowPtr listWindowOf(const PackageFile* file) {
+    const auto found = gListWindows.find(file);
+    return found == gListWindows.end() ? nullptr : found->second;
 }

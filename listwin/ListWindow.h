@@ -10,28 +10,29 @@
 
 constexpr std::int16_t kListWindowKind = 101;
 
-// What the list window asks of the application layer above it (installed at start-up, so that
-// this module never depends on the shell). Menu commands need no hook: the list window claims
-// none, so each also goes on to the application through the toolbox's routing.
-struct ListWindowHooks {
+// What the list window asks of the application above it, given to the window when it is made, so
+// that this module never depends on the shell or the package editor. Menu commands need none: the
+// list window claims none, so each also goes on to the application through the toolbox's routing.
+class ListWindowActions {
+public:
     // Close package file with the save question. Unless the user cancels it (or it fails), it
-    // ends by disposing of the window (disposeListWindow) and of the package file. Without this
-    // hook a close request disposes of the window alone.
-    void (*closePackageFile)(PackageFile* file) = nullptr;
-    // Opens the package editor window of one entry (made when the entry has none) and brings
-    // it to the front; nullptr while there is no editor. While it is nullptr, Open Editor stays
-    // disabled, a double click does nothing and Create opens no editor.
-    void (*openEditor)(PackageEntry* entry) = nullptr;
-    // Closes the entry's package editor window without validation, its edits carried into the
-    // entry (Delete and Revert Package then drop them with the entry's image).
-    void (*closeEditor)(PackageEntry* entry) = nullptr;
-};
-void installListWindowHooks(const ListWindowHooks& hooks);
-const ListWindowHooks& listWindowHooks();
+    // ends by disposing of the window (disposeListWindow) and of the package file.
+    virtual void closePackageFile(PackageFile* file) = 0;
+    // Opens the package editor window of one entry (made when the entry has none) and brings it
+    // to the front.
+    virtual void openEditor(PackageEntry* entry) = 0;
 
-// Creates the window when the package file has none, then shows it and brings it to the front.
-// memFullErr when the window could not be made.
-OSErr showListWindow(PackageFile* file);
+protected:
+    ~ListWindowActions() = default;
+};
+
+// Creates the window when the package file has none, with the actions it asks of the application
+// (without them a close request disposes of the window alone, Open Editor stays disabled, a
+// double click does nothing and Create opens no editor), then shows it and brings it to the
+// front. memFullErr when the window could not be made.
+OSErr showListWindow(PackageFile* file, ListWindowActions* actions = nullptr);
+// The actions of the package file's list window; nullptr without a window or actions.
+ListWindowActions* listWindowActions(const PackageFile* file);
 // How refreshListWindow treats the scroll position: kept, or moved so that the last selected
 // entry is in view.
 enum class ListRefresh { keepScroll, revealSelection };
@@ -55,17 +56,20 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v);
 void disposeListWindow(PackageFile* file);
 
 // The view state of a list window, owned by the window (its reference value) from its creation
-// to its disposal. The package file knows only the window (PackageFile::listWindow).
+// to its disposal; listWindowOf finds the window from the package file.
 struct ListView {
     PackageFile* file = nullptr;
-    WindowPtr headerPane = nullptr;    // the header strip showing the package count
-    ControlHandle scrollBar = nullptr; // the window's vertical scroll bar
-    std::int32_t topRow = 0;           // entry shown in the first row (from 0)
-    std::int16_t lastRowOffset = 0;    // whole rows that fit, minus one
-    bool building = false;             // set while the window is being created
-    KeyRange keyRange;                 // what the last move key, click or shift-click selected
-    TypeAhead typeAhead;               // the characters typed to select by name
+    ListWindowActions* actions = nullptr; // none: the window asks nothing of the application
+    WindowPtr headerPane = nullptr;       // the header strip showing the package count
+    ControlHandle scrollBar = nullptr;    // the window's vertical scroll bar
+    std::int32_t topRow = 0;              // entry shown in the first row (from 0)
+    std::int16_t lastRowOffset = 0;       // whole rows that fit, minus one
+    bool building = false;                // set while the window is being created
+    KeyRange keyRange;                    // what the last move key, click or shift-click selected
+    TypeAhead typeAhead;                  // the characters typed to select by name
 };
+// The package file's list window, nullptr while it has none.
+WindowPtr listWindowOf(const PackageFile* file);
 // The view state of the package file's list window; nullptr while it has none.
 const ListView* listView(const PackageFile* file);
 

@@ -5,7 +5,7 @@
 namespace {
 
 PackageFile* gClipboard = nullptr;
-void (*gItemClipboardClear)() = nullptr;
+PackageRecord* gItemClipboard = nullptr;
 
 } // namespace
 
@@ -30,9 +30,20 @@ void disposePackageClipboard() {
 void clearClipboards() {
     ZeroScrap();
     disposePackageClipboard();
-    if (gItemClipboardClear) gItemClipboardClear();
+    setItemClipboard(nullptr);
 }
 
-void setItemClipboardClearHook(void (*hook)()) {
-    gItemClipboardClear = hook;
+PackageRecord* itemClipboard() {
+    return gItemClipboard;
+}
+
+void setItemClipboard(PackageRecord* clip) {
+    if (clip == gItemClipboard) return;
+    delete gItemClipboard;
+    gItemClipboard = clip;
+}
+
+bool itemClipboardHolds() {
+    return gItemClipboard &&
+           (gItemClipboard->sectionCount > 0 || gItemClipboard->hiddenConnections != nullptr);
 }

@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-struct PackageEditor; // the package editor window's record (editor module)
-struct WindowRecord;  // a toolbox window (GUI layer); opaque here
 struct PackageEntry;
 struct PackageFile;
 
@@ -47,7 +45,6 @@ protected:
 struct PackageEntry {
     PackageEntry* next;
     PackageFile* owner;
-    PackageEditor* editor;  // the open editor of this Package, or none
     Handle image;           // owned; none while the Package is only in the file
     std::uint32_t recordId; // 0 while never stored
     std::uint32_t flags;
@@ -103,13 +100,11 @@ void purgeEntry(PackageEntry* e);
 // --- Package file -----------------------------------------------------------------------------
 
 struct PackageFile {
-    PackageFile* next = nullptr;        // next open package file
-    PackageEntry* packages = nullptr;   // the package list
-    PackageEntry* discards = nullptr;   // removed entries whose records the next save deletes
-    WindowRecord* listWindow = nullptr; // the window listing the packages, or none; its view
-                                        // state belongs to the list window module
-    std::int32_t packageCount = 0;      // length of the package list
-    OpenEditors* editors = nullptr;     // the editors open on its packages, or none
+    PackageFile* next = nullptr;      // next open package file
+    PackageEntry* packages = nullptr; // the package list
+    PackageEntry* discards = nullptr; // removed entries whose records the next save deletes
+    std::int32_t packageCount = 0;    // length of the package list
+    OpenEditors* editors = nullptr;   // the editors open on its packages, or none
     std::unique_ptr<RecordFile> recordFile;
 
     // Row index: rows[i] is the i-th entry of the package list. Rebuilt on demand after the list

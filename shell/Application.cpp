@@ -41,10 +41,6 @@ bool decideApplicationItem(MenuEnableRecord& rec) {
     return true;
 }
 
-void closeListWindowFile(PackageFile* file) {
-    closeFile(file, CloseMode::askToSave);
-}
-
 } // namespace
 
 bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
@@ -99,12 +95,7 @@ OSErr startApplication() {
     SetOpenDocumentHandler(openDocument);
     SetQuitRequestHandler(quitRequest);
     installMenuSteps();
-    ListWindowHooks hooks;
-    hooks.closePackageFile = closeListWindowFile;
-    installListWindowHooks(hooks);
-
-    // The modules, in order: the entry pool, then the package editor, which plugs into the
-    // list window's hooks installed above.
+    // The modules: the entry pool, then the package editor's item list and field editors.
     if (OSErr err = initEntryPool()) return err;
     installPackageEditor();
 

@@ -2,7 +2,6 @@
 
 #include "editor/PackageEditor.h"
 
-#include "listwin/EditorCommit.h"
 #include "listwin/ListWindow.h"
 #include "model/PackageFileIO.h"
 #include "shell/ImportErrors.h"
@@ -119,11 +118,20 @@ OSErr openReadOnlyAfterAsking(const std::string& path, PackageFile** out) {
     return err;
 }
 
+// What a list window asks of the application: closing its file with the save question, and the
+// package editor of an entry.
+class ListActions final : public ListWindowActions {
+public:
+    void closePackageFile(PackageFile* file) override { closeFile(file, CloseMode::askToSave); }
+    void openEditor(PackageEntry* entry) override { ::openEditor(entry); }
+};
+ListActions gListActions;
+
 // Puts a package file into the open list and shows its list window. A window that cannot be
 // made takes the package file with it (closed, forced); the error is shown.
 PackageFile* addAndShow(PackageFile* f) {
     addPackageFile(f);
-    if (OSErr err = showListWindow(f)) {
+    if (OSErr err = showListWindow(f, &gListActions)) {
         ErrorAlert(err);
         closeFile(f, CloseMode::forced);
         return nullptr;
@@ -269,7 +277,7 @@ int rememberedOpenFilter() {
 
 PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
     if (PackageFile* open = openFileAt(path)) {
-        if (OSErr err = showListWindow(open)) ErrorAlert(err);
+        if (OSErr err = showListWindow(open, &gListActions)) ErrorAlert(err);
         return open;
     }
     ArrowWhenDone arrow;

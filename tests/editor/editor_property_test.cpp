@@ -152,7 +152,7 @@ void checkWorking(PackageEditor* e) {
 
 void checkEditor(PackageEditor* e) {
     ASSERT_NE(e->entry, nullptr);
-    EXPECT_EQ(e->entry->editor, e);
+    EXPECT_EQ(editorOf(e->entry), e);
     EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
         << e->currentField;
     EXPECT_LE(e->activeList, 1);
@@ -267,7 +267,8 @@ void checkAll(bool alerts = false) {
         int count = 0;
         for (PackageEntry* e = f->packages; e; e = e->next, ++count) {
             EXPECT_EQ(e->owner, f);
-            EXPECT_TRUE(!e->editor || contains(live, e->editor)) << "the entry's editor is gone";
+            EXPECT_TRUE(!editorOf(e) || contains(live, editorOf(e)))
+                << "the entry's editor is gone";
             // A modified or never stored Package is held in memory, as a sound image.
             EXPECT_TRUE(e->image || (!(e->flags & kModified) && e->recordId != 0));
             std::string why;
@@ -556,7 +557,7 @@ protected:
              }},
             {85, firstPackageFile() != nullptr,
              [&] {
-                 SelectWindow(firstPackageFile()->listWindow);
+                 SelectWindow(listWindowOf(firstPackageFile()));
                  command = randomCommand(rng, sent);
              }},
             {100, true, [&] { command = randomCommand(rng, sent); }},

@@ -259,7 +259,7 @@ TEST_F(FieldEditorTest, ClosingThePackageEditorAsksTheFirstFieldEditorFirst) {
     RequestClose(editor->window);
     ASSERT_EQ(ShownDialogs().size(), 1u);
     EXPECT_EQ(lastQuestion(), kNeedsClassId);
-    EXPECT_EQ(entryAt(file, 0)->editor, editor);
+    EXPECT_EQ(editorOf(entryAt(file, 0)), editor);
     EXPECT_EQ(findFieldEditor(editor, 3), c);
     EXPECT_EQ(FrontWindow(), a->window);
 }
@@ -276,7 +276,7 @@ TEST_F(FieldEditorTest, RevertPackageFromAFieldEditorGoesToItsPackageEditor) {
     AnswerNextDialog(1007, 1);
     SendCommand(fe->window, kCmdRevertPackage);
     EXPECT_EQ(windows(fieldEditorOfWindow), 0);
-    EXPECT_EQ(entryAt(file, 0)->editor, nullptr);
+    EXPECT_EQ(editorOf(entryAt(file, 0)), nullptr);
     EXPECT_EQ(displayNames(file), (Texts{"P1"}));
 }
 

@@ -169,7 +169,7 @@ TEST_F(ItemListTest, RowsShowTheirTextsInPlaceAndHighlightOnlyInTheFrontWindow) 
     // A selected row is inverted across the window while the window is in front.
     click(1);
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(h, '.') + std::string(h, '#'));
-    SelectWindow(file->listWindow);
+    SelectWindow(listWindowOf(file));
     harness::ProcessUpdates();
     EXPECT_TRUE(isRowSelected(editor, 1));
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(2 * h, '.'));
@@ -358,7 +358,7 @@ TEST_F(ItemListTest, CommandsCopyPasteDeleteDuplicateAndCreate) {
     addSections({10, 20, 30});
     addNets({"N1\t1", "N2\t2", "N3\t3"});
     // A Copy of rows empties the package clipboard: nothing to paste in the list window.
-    SelectWindow(file->listWindow);
+    SelectWindow(listWindowOf(file));
     entryAt(file, 0)->flags |= kSelected;
     copyCommand(file);
     ASSERT_TRUE(MenuItemEnabled(kCmdPaste));
@@ -366,7 +366,7 @@ TEST_F(ItemListTest, CommandsCopyPasteDeleteDuplicateAndCreate) {
     click(1);
     command(kCmdCopy);
     ASSERT_TRUE(itemClipboardHolds());
-    SelectWindow(file->listWindow);
+    SelectWindow(listWindowOf(file));
     EXPECT_FALSE(MenuItemEnabled(kCmdPaste));
     SelectWindow(editor->window);
     // Pasting sections over the nets shows the sections with exactly the pasted one selected.

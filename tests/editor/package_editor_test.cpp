@@ -178,7 +178,7 @@ TEST_F(PackageEditorTest, ClicksMoveTheFocusBetweenTheListAndTheHeaderFields) {
     EXPECT_EQ(e->focus, EditorFocus::header);
 
     // Copying header text empties the package clipboard.
-    SelectWindow(f->listWindow);
+    SelectWindow(listWindowOf(f));
     selectOnly(0, 1);
     copyCommand(f);
     ASSERT_TRUE(clipboardHoldsList());
@@ -194,13 +194,13 @@ TEST_F(PackageEditorTest, ADoubleClickAndOpenEditorOpenTheSelectedPackages) {
         names.push_back("P" + std::to_string(i));
     openLibrary(names);
     const Point row{std::int16_t(listArea(f).top + listRowHeight() + 2), 10}; // the second
-    harness::SendClick(f->listWindow, row, Qt::NoModifier, 100);
-    harness::SendDoubleClickEvent(f->listWindow, row, Qt::NoModifier, 150);
+    harness::SendClick(listWindowOf(f), row, Qt::NoModifier, 100);
+    harness::SendDoubleClickEvent(listWindowOf(f), row, Qt::NoModifier, 150);
     harness::ProcessUpdates();
     ASSERT_EQ(editorWindows(), 1);
-    EXPECT_EQ(entryAt(f, 1)->editor, currentPackageEditor());
+    EXPECT_EQ(editorOf(entryAt(f, 1)), currentPackageEditor());
     // Eight asked about (the question itself is the list window's): all of them open.
-    SelectWindow(f->listWindow);
+    SelectWindow(listWindowOf(f));
     selectOnly(1, 8);
     AnswerNextDialog(1007, 1);
     openEditorCommand(f);
@@ -250,7 +250,7 @@ TEST_F(PackageEditorTest, FileCommandsAndListDeletesCloseEditorsWithoutQuestions
 
     // Delete from the list closes the entry's editor.
     openEditor(entryAt(f, 1));
-    SelectWindow(f->listWindow);
+    SelectWindow(listWindowOf(f));
     selectOnly(1, 1);
     deleteCommand(f);
     EXPECT_EQ(editorWindows(), 0);

@@ -3,7 +3,6 @@
 // read errors and memory running out at every allocation. After every command the package
 // files and the clipboard are checked for consistency.
 #include "listwin/Confirmations.h"
-#include "listwin/EditorCommit.h"
 #include "listwin/FindDialog.h"
 #include "listwin/ListCommands.h"
 #include "listwin/ListWindow.h"
@@ -13,6 +12,7 @@
 #include "resources/Commands.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
+#include "tests/support/ListActions.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
@@ -34,8 +34,6 @@ class ListCommandsTest : public ScratchTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-        installEditorCommitHooks(EditorCommitHooks{});
         disposePackageClipboard();
         ResetDialogHarness();
         harness::ResetBeeps();
@@ -72,7 +70,7 @@ protected:
         EXPECT_EQ(openPackageFile(p, FilePerm::readWrite, {}, &f), noErr);
         addPackageFile(f);
         files_.push_back(f);
-        EXPECT_EQ(showListWindow(f), noErr);
+        EXPECT_EQ(showListWindow(f, &actions_), noErr);
         harness::ProcessUpdates();
         return f;
     }
@@ -151,7 +149,7 @@ protected:
             checkList(f, false);
         if (PackageFile* c = packageClipboard()) {
             checkList(c, true);
-            EXPECT_EQ(c->listWindow, nullptr);
+            EXPECT_EQ(listWindowOf(c), nullptr);
             EXPECT_EQ(c->recordFile, nullptr);
             for (PackageFile* f = firstPackageFile(); f; f = f->next)
                 EXPECT_NE(f, c);
@@ -160,6 +158,7 @@ protected:
     }
 
     std::vector<PackageFile*> files_;
+    RecordingListActions actions_;
     std::size_t baseEntries_ = 0;
 };
 
@@ -264,11 +263,6 @@ TEST_F(ListCommandsTest, DuplicateAddsAPlusUpToSeventeenCharacters) {
 
 TEST_F(ListCommandsTest, CreateAppendsAnEmptyPackageAsTheOnlySelection) {
     PackageFile* f = openLibrary("a.qpk", {"A", "B"});
-    static PackageEntry* opened = nullptr;
-    opened = nullptr;
-    ListWindowHooks hooks;
-    hooks.openEditor = [](PackageEntry* e) { opened = e; };
-    installListWindowHooks(hooks);
     select(f, {0});
     run(kCmdCreate);
     checkInvariants(); // among them: the new entry is modified
@@ -276,7 +270,7 @@ TEST_F(ListCommandsTest, CreateAppendsAnEmptyPackageAsTheOnlySelection) {
     EXPECT_EQ(marks(f), "..*");
     PackageEntry* e = entryAt(f, 2);
     EXPECT_EQ(e->recordId, 0u);
-    EXPECT_EQ(opened, e);
+    EXPECT_EQ(actions_.opened, std::vector<PackageEntry*>{e});
     // The empty package: no sections, no nets, no classes, no field text.
     EXPECT_EQ(bytesOf(e->image), std::vector<char>(8, 0));
 }
@@ -372,18 +366,13 @@ TEST_F(ListCommandsTest, TheConfirmationsAskAsTheyShould) {
 
     // Open Editor: 17 selected are refused, 8 open after the question.
     PackageFile* f = openLibrary("a.qpk", std::vector<std::string>(17, "P"));
-    static int opened = 0;
-    opened = 0;
-    ListWindowHooks hooks;
-    hooks.openEditor = [](PackageEntry*) { ++opened; };
-    installListWindowHooks(hooks);
     run(kCmdSelectAll);
     run(kCmdOpenEditor);
-    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(actions_.opened.size(), 0u);
     select(f, {0, 1, 2, 3, 4, 5, 6, 7});
     AnswerNextDialog(1007, 1);
     run(kCmdOpenEditor);
-    EXPECT_EQ(opened, 8);
+    EXPECT_EQ(actions_.opened.size(), 8u);
 }
 
 TEST_F(ListCommandsTest, FindAgainSelectsTheNextMatchAndBeepsAtTheEnd) {

@@ -2,6 +2,7 @@
 // click selection in its three modes, the highlight across activation, keys, menu enabling.
 #include "listwin/ListWindow.h"
 #include "resources/Commands.h"
+#include "tests/support/ListActions.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
@@ -16,10 +17,7 @@ namespace {
 
 class ListWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
-    }
+    void SetUp() override { ASSERT_EQ(initEntryPool(), noErr); }
     void TearDown() override {
         harness::ScriptPointer(nullptr, {});
         for (PackageFile* f : files_) {
@@ -30,14 +28,14 @@ protected:
 
     // An open package file of n stored packages P0, P1, ... (or named as given) with its
     // window in front.
-    PackageFile* open(int n, std::vector<std::string> names = {}) {
+    PackageFile* open(int n, std::vector<std::string> names = {}, bool withActions = false) {
         PackageFile* f = newPackageFile();
         for (int i = n - 1; i >= 0; --i)
             addEntry(f, newEntry(names.empty() ? "P" + std::to_string(i) : names[std::size_t(i)],
                                  nullptr, std::uint32_t(i + 1), ImageState::stored));
         addPackageFile(f);
         files_.push_back(f);
-        EXPECT_EQ(showListWindow(f), noErr);
+        EXPECT_EQ(showListWindow(f, withActions ? &actions : nullptr), noErr);
         harness::ProcessUpdates();
         return f;
     }
@@ -52,13 +50,13 @@ protected:
         for (int r : rows)
             path.push_back(rowPoint(f, r));
         if (rows.size() > 1) path.insert(path.end(), 10, path.back());
-        harness::ScriptPointer(f->listWindow, path);
+        harness::ScriptPointer(listWindowOf(f), path);
         WindowMessage m;
         m.kind = wmMouseDown;
         m.where = path.front();
         m.shift = shift;
         m.option = option;
-        harness::Deliver(f->listWindow, m);
+        harness::Deliver(listWindowOf(f), m);
         harness::ScriptPointer(nullptr, {});
     }
     static std::string selection(const PackageFile* f) {
@@ -78,11 +76,11 @@ protected:
         m.kind = wmScrollBar;
         m.part = part;
         m.thumb = thumb;
-        harness::Deliver(f->listWindow, m);
+        harness::Deliver(listWindowOf(f), m);
     }
     // The colour at the left edge of a visible row, beside its text.
     static std::uint32_t rowColour(const PackageFile* f, int row) {
-        return harness::PixelAt(f->listWindow,
+        return harness::PixelAt(listWindowOf(f),
                                 {std::int16_t(listArea(f).top + row * listRowHeight() + 1), 0});
     }
     static bool enabled(std::int16_t command, std::string* text = nullptr) {
@@ -94,6 +92,7 @@ protected:
     }
 
     std::vector<PackageFile*> files_;
+    test_support::RecordingListActions actions;
 };
 
 // The pixels of the port in r against the same drawing on an off-screen port.
@@ -116,7 +115,7 @@ int differingPixels(GrafPtr port, const Rect& r, ColorCode background, const cha
 
 TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     PackageFile* empty = open(0);
-    WindowPtr w = empty->listWindow;
+    WindowPtr w = listWindowOf(empty);
     EXPECT_EQ(FrontWindow(), w);
     EXPECT_EQ(currentPackageFile(), empty);
     const Rect b = GetWindowBounds(w);
@@ -135,16 +134,16 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
 
     // The next window cascades by 18 pixels and shows its rows' names at x 2 on the baseline.
     PackageFile* two = open(2);
-    const Rect b2 = GetWindowBounds(two->listWindow);
+    const Rect b2 = GetWindowBounds(listWindowOf(two));
     EXPECT_EQ(b2.left - b.left, 18);
     EXPECT_EQ(b2.top - b.top, 18);
     EXPECT_EQ(differingPixels(listView(two)->headerPane, {0, 0, 16, 100}, kGreyColor, "2 packages",
                               4, 12),
               0);
     const std::int16_t row1 = std::int16_t(list.top + listRowHeight());
-    EXPECT_EQ(differingPixels(two->listWindow, {row1, 0, std::int16_t(row1 + listRowHeight()), 60},
-                              kWhiteColor, "P1", 2,
-                              std::int16_t(row1 + listRowHeight() - listBaselineOffset())),
+    EXPECT_EQ(differingPixels(listWindowOf(two),
+                              {row1, 0, std::int16_t(row1 + listRowHeight()), 60}, kWhiteColor,
+                              "P1", 2, std::int16_t(row1 + listRowHeight() - listBaselineOffset())),
               0);
 }
 
@@ -168,11 +167,11 @@ TEST_F(ListWindowTest, ScrollRangePagingRevealAndHitTest) {
     const Rect list = listArea(f);
     std::vector<std::uint32_t> scrolled;
     for (std::int16_t v = list.top; v < list.bottom; ++v)
-        scrolled.push_back(harness::PixelAt(f->listWindow, {v, 6}));
-    InvalWindowRect(f->listWindow, nullptr);
+        scrolled.push_back(harness::PixelAt(listWindowOf(f), {v, 6}));
+    InvalWindowRect(listWindowOf(f), nullptr);
     harness::ProcessUpdates();
     for (std::int16_t v = list.top; v < list.bottom; ++v)
-        EXPECT_EQ(harness::PixelAt(f->listWindow, {v, 6}), scrolled[v - list.top]) << v;
+        EXPECT_EQ(harness::PixelAt(listWindowOf(f), {v, 6}), scrolled[v - list.top]) << v;
 
     // Reveal centres a far selected entry; a visible one stays where it is.
     select(f, {75});
@@ -229,20 +228,20 @@ TEST_F(ListWindowTest, ClickSelectionModes) {
 
     // Real Qt input: Control toggles, Shift extends.
     click(f, {0});
-    harness::SendClick(f->listWindow, rowPoint(f, 3), Qt::ControlModifier);
-    harness::SendClick(f->listWindow, rowPoint(f, 5), Qt::ShiftModifier);
+    harness::SendClick(listWindowOf(f), rowPoint(f, 3), Qt::ControlModifier);
+    harness::SendClick(listWindowOf(f), rowPoint(f, 5), Qt::ShiftModifier);
     EXPECT_EQ(selection(f), "******....");
 }
 
 TEST_F(ListWindowTest, TrackingAutoscrollsOneRowAtATime) {
     PackageFile* f = open(40);
     const Point below{std::int16_t(listArea(f).bottom + 5), 20};
-    harness::ScriptPointer(f->listWindow,
+    harness::ScriptPointer(listWindowOf(f),
                            {rowPoint(f, 12), below, below, below, below, below, below});
     WindowMessage m;
     m.kind = wmMouseDown;
     m.where = rowPoint(f, 12);
-    harness::Deliver(f->listWindow, m);
+    harness::Deliver(listWindowOf(f), m);
     EXPECT_EQ(listView(f)->topRow, 6);
     EXPECT_EQ(selection(f), std::string(17, '.') + "*" + std::string(22, '.'));
 }
@@ -256,7 +255,7 @@ TEST_F(ListWindowTest, HighlightFollowsActivation) {
     EXPECT_EQ(rowColour(f, 1), 0xFFFFFFu); // the mark stays, the highlight goes
     EXPECT_EQ(selection(f), ".*...");
     EXPECT_EQ(currentPackageFile(), other);
-    SelectWindow(f->listWindow);
+    SelectWindow(listWindowOf(f));
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 1), 0x000000u);
     EXPECT_EQ(currentPackageFile(), f);
@@ -280,7 +279,7 @@ bool spyProc(WindowPtr w, WindowMessage& m) {
 // The move keys one after another on 100 packages, 14 rows in view: the range selected after
 // each, the top row, and the end of the range that Shift keeps.
 TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
-    harness::SendKey(open(0)->listWindow, Qt::Key_End); // an empty list: nothing to select
+    harness::SendKey(listWindowOf(open(0)), Qt::Key_End); // an empty list: nothing to select
     PackageFile* f = open(100);
     const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
     // key, modifiers, first and last selected, top row, anchor
@@ -295,7 +294,7 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
         {Qt::Key_PageUp, shift, 86, 99, 73, 99}, {Qt::Key_Up, no, 85, 85, 73, 85},
         {Qt::Key_Home, no, 0, 0, 0, 0}};
     for (const auto& [key, mods, first, last, top, anchor] : steps) {
-        harness::SendKey(f->listWindow, key, mods);
+        harness::SendKey(listWindowOf(f), key, mods);
         SCOPED_TRACE(std::to_string(key) + " to " + std::to_string(last));
         const std::size_t n = std::size_t(last - first + 1);
         EXPECT_EQ(selection(f), std::string(100, '.').replace(std::size_t(first), n, n, '*'));
@@ -306,10 +305,10 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
     // otherwise; the window is drawn with the new selection.
     click(f, {5});
     click(f, {2}, true);
-    harness::SendKey(f->listWindow, Qt::Key_Down, shift);
+    harness::SendKey(listWindowOf(f), Qt::Key_Down, shift);
     EXPECT_EQ(selection(f).substr(0, 8), "...***..");
     select(f, {7});
-    harness::SendKey(f->listWindow, Qt::Key_Up, shift);
+    harness::SendKey(listWindowOf(f), Qt::Key_Up, shift);
     EXPECT_EQ(selection(f).substr(0, 9), "..******.");
     harness::ProcessUpdates();
     EXPECT_EQ(rowColour(f, 2), 0x000000u);
@@ -320,10 +319,10 @@ TEST_F(ListWindowTest, MoveKeysSelectRevealAndExtendFromTheAnchor) {
 // beep sounded. Return and Enter open the selection's editors as a double click does; Delete
 // and Backspace send Delete when the Edit menu enables it.
 TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDelete) {
-    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"});
-    gListProc = std::exchange(f->listWindow->proc, spyProc);
+    PackageFile* f = open(7, {"R1", "c10", "C2", "cap 4", "R22", "Rb", "D1"}, true);
+    gListProc = std::exchange(listWindowOf(f)->proc, spyProc);
     gCommands.clear();
-    harness::SendKey(f->listWindow, Qt::Key_Backspace); // nothing selected: Delete is disabled
+    harness::SendKey(listWindowOf(f), Qt::Key_Backspace); // nothing selected: Delete is disabled
     // the character, its time, the package selected, the beep
     const std::tuple<const char*, std::uint32_t, int, bool> typed[] = {
         {"c", 5000, 1, false},                          // from the top, case ignored
@@ -337,26 +336,22 @@ TEST_F(ListWindowTest, TypedCharactersSelectByNameReturnOpensEditorsDeleteKeysDe
     harness::ResetBeeps();
     int beeps = 0;
     for (const auto& [text, when, selected, beep] : typed) {
-        harness::SendKey(f->listWindow, 0, {}, text, when);
+        harness::SendKey(listWindowOf(f), 0, {}, text, when);
         std::string expected(7, '.');
         expected[std::size_t(selected)] = '*';
         EXPECT_EQ(selection(f), expected) << text << " at " << when;
         EXPECT_EQ(harness::BeepCount(), beeps += beep) << text << " at " << when;
     }
 
-    static std::vector<PackageEntry*> opened;
-    ListWindowHooks hooks;
-    hooks.openEditor = [](PackageEntry* e) { opened.push_back(e); };
-    installListWindowHooks(hooks);
     select(f, {3});
-    harness::SendKey(f->listWindow, Qt::Key_Return);
-    harness::SendKey(f->listWindow, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3), entryAt(f, 0),
-                                                  entryAt(f, 3)}));
+    harness::SendKey(listWindowOf(f), Qt::Key_Return);
+    harness::SendKey(listWindowOf(f), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(actions.opened, (std::vector<PackageEntry*>{entryAt(f, 0), entryAt(f, 3),
+                                                          entryAt(f, 0), entryAt(f, 3)}));
     EXPECT_TRUE(gCommands.empty());
-    harness::SendKey(f->listWindow, Qt::Key_Delete);
+    harness::SendKey(listWindowOf(f), Qt::Key_Delete);
     EXPECT_EQ(gCommands, std::vector<std::int16_t>{kCmdDelete});
-    f->listWindow->proc = gListProc;
+    listWindowOf(f)->proc = gListProc;
 }
 
 // The menu enabling of the front list window in situations of its packages (one character per
@@ -388,14 +383,11 @@ TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
     };
     for (const EnablingSituation& s : situations) {
         const std::string rows = s.rows;
-        PackageFile* f = open(int(rows.size()));
+        PackageFile* f = open(int(rows.size()), {}, s.editors);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (rows[i] != '.') entryAt(f, int(i))->flags |= kSelected;
             if (rows[i] == 'm') entryAt(f, int(i))->flags |= kModified;
         }
-        ListWindowHooks hooks;
-        if (s.editors) hooks.openEditor = [](PackageEntry*) {};
-        installListWindowHooks(hooks);
         for (bool on : {true, false}) {
             for (std::int16_t command : on ? s.on : s.off) {
                 SCOPED_TRACE(rows + (s.editors ? " with editors, " : ", ") +
@@ -410,24 +402,20 @@ TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
 }
 
 TEST_F(ListWindowTest, FileMenuIsTheApplicationsAndCloseGoesToTheHook) {
-    PackageFile* f = open(4);
+    PackageFile* f = open(4, {}, true);
     MenuEnableRecord close;
     close.command = kCmdClose;
-    EXPECT_FALSE(f->listWindow->handler(f->listWindow, close));
+    EXPECT_FALSE(listWindowOf(f)->handler(listWindowOf(f), close));
 
-    // Close goes to the hook; cancelled, the window stays.
-    static PackageFile* closing = nullptr;
-    ListWindowHooks hooks;
-    hooks.closePackageFile = [](PackageFile* file) { closing = file; };
-    installListWindowHooks(hooks);
+    // Close goes to the application; cancelled, the window stays.
     DispatchMenuCommand(kCmdClose);
-    EXPECT_EQ(closing, f);
-    EXPECT_NE(f->listWindow, nullptr);
+    EXPECT_EQ(actions.closing, f);
+    EXPECT_NE(listWindowOf(f), nullptr);
 
-    // Without the hook a close request disposes of the window alone, with its view state.
-    installListWindowHooks(ListWindowHooks{});
+    // Without actions a close request disposes of the window alone, with its view state.
+    f = open(4);
     DispatchMenuCommand(kCmdClose);
-    EXPECT_EQ(f->listWindow, nullptr);
+    EXPECT_EQ(listWindowOf(f), nullptr);
     EXPECT_EQ(listView(f), nullptr);
     EXPECT_EQ(f->packageCount, 4);
 }

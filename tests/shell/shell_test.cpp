@@ -82,9 +82,9 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     ASSERT_NE(openFile(other), nullptr);
-    EXPECT_NE(FrontWindow(), f->listWindow);
+    EXPECT_NE(FrontWindow(), listWindowOf(f));
     EXPECT_EQ(openFile(lib, NonPackageFile::ignore), f); // brought back, not opened twice
-    EXPECT_EQ(FrontWindow(), f->listWindow);
+    EXPECT_EQ(FrontWindow(), listWindowOf(f));
     EXPECT_EQ(openCount(), 2);
 
     // Files dropped on the frame reach the open document handler: a package file opens, a
@@ -138,7 +138,7 @@ TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
     ASSERT_EQ(openCount(), 1);
     PackageFile* fresh = firstPackageFile();
     EXPECT_EQ(fresh->packageCount, 0);
-    EXPECT_EQ(FrontWindow(), fresh->listWindow);
+    EXPECT_EQ(FrontWindow(), listWindowOf(fresh));
 }
 
 TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {

@@ -20,7 +20,6 @@ class EditorTest : public ScratchTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
-        installListWindowHooks(ListWindowHooks{});
         installPackageEditor();
         ResetHarnessState();
     }
