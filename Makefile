@@ -9,7 +9,7 @@ CMAKE_FLAGS ?=
 WERROR   ?= ON
 
 .PHONY: all deps build run test test-asan test-asan-core test-asan-editor ci-checks deb test-deb fuzz bench bench-cli \
-        bench-journal format clean
+        bench-journal bench-edit format clean
 
 all: build
 
@@ -98,6 +98,11 @@ bench-cli: build
 # journal, on the same rows (docs/PERFORMANCE.md).
 bench-journal: build
 	./scripts/bench-journal.sh $(BUILD) $(BENCH_PACKAGES) $(BENCH_RUNS)
+
+# qpk set on one package of a large library, timed as a whole process beside qpk list and
+# sqlite3 updating one row in its rollback-journal mode (docs/PERFORMANCE.md).
+bench-edit: build
+	./scripts/bench-edit.sh $(BUILD) $(BENCH_PACKAGES) $(BENCH_RUNS)
 
 format:
 	find shell model textfmt listwin editor toolbox resources cli tests bench fuzz \

@@ -3,6 +3,7 @@
 // the conventions every command keeps (help, usage errors, --), JSON, the manual page, the bash
 // completion and qpk new. (The end-to-end scenarios read their files back with list, show and
 // stats, and see recover refuse a file the program holds.)
+#include "model/PackageFileIO.h"
 #include "model/RecordFileFormat.h"
 #include "tests/cli/QpkRun.h"
 #include "tests/support/Library.h"
@@ -234,6 +235,84 @@ TEST_F(QpkTool, CheckAndRecoverAHotJournal) {
     EXPECT_EQ(readBytes(path), good);
 }
 
+// The editing commands against the header field rules (blanks trimmed, prefix and shape
+// upper-cased, no comma, TAB or control character, no period in the prefix, 17/8/56 characters)
+// and the validity rule (a name and a prefix): a refusal exits with 1, names the rule and leaves
+// the file byte for byte; selectors by display name and by position. A changed package is saved
+// as a new record after the others, as the editor's Save writes it, and is listed last.
+TEST_F(QpkTool, EditingCommandsKeepTheEditorsRules) {
+    const struct {
+        std::string args;
+        int status;
+        std::string err, list = "", shown = ""; // the end of stderr's line, qpk list, qpk show
+    } rows[] = {
+        {"set @1 'prefix= u1 ' shape=dip14 p1=abc", 0, "",
+         "Unnamed Package\nQFP100_14X14_0.5M\nSOIC8\n",
+         "Designator Prefix: U1\nShape: DIP14\nShape Parameters: abc\n"},
+        {"set SOIC8 'name=  ABCDEFGHIJKLMNOPQ  '", 0, "",
+         "Unnamed Package\nQFP100_14X14_0.5M\nABCDEFGHIJKLMNOPQ\n"},
+        {"set 'Unnamed Package' name=NEW", 0, "", "SOIC8\nQFP100_14X14_0.5M\nNEW\n"},
+        {"set @1 name=ABCDEFGHIJKLMNOPQR", 1,
+         "\"ABCDEFGHIJKLMNOPQR\" cannot be the Package Name: it is longer than 17 characters"},
+        {"set @1 prefix=ABCDEFGHI", 1, "it is longer than 8 characters"},
+        {"set @1 shape=SO,IC", 1, "\"SO,IC\" cannot be the Shape: it holds a comma"},
+        {"set @1 prefix=R.1", 1, "it holds a period"},
+        {"set @1 \"p3=$(printf 'A\\tB')\"", 1, "cannot be shape parameter 3: it holds a TAB"},
+        {"set @1 \"p2=$(printf 'A\\001')\"", 1, "it holds a control character"},
+        {"set @1 name=OK 'prefix=  '", 1,
+         "package @1 \"OK\": A package must have a valid name and reference designator prefix."},
+        {"set @4 name=X", 1, "no package at position 4"},
+        {"set @1 colour=RED", 2, ""},
+        {"rename QFP100_14X14_0.5M QFP", 0, "", "SOIC8\nUnnamed Package\nQFP\n"},
+        {"delete @2 SOIC8", 0, "", "QFP100_14X14_0.5M\n"},
+        {"delete SOIC8 NONE", 1, "no package named \"NONE\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args);
+        makeLibrary();
+        const auto before = readBytes(path);
+        const std::size_t space = row.args.find(' ');
+        const QpkRun r = qpk(row.args.substr(0, space) + " " + path + row.args.substr(space));
+        EXPECT_EQ(r.status, row.status);
+        if (row.status == 0) {
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(qpk("list " + path).out, row.list);
+            verifyClean(path);
+        } else {
+            EXPECT_EQ(readBytes(path), before);
+            EXPECT_NE(r.err.find(row.err + "\n"), std::string::npos) << r.err;
+        }
+        EXPECT_NE(qpk("show " + path + " SOIC8").out.find(row.shown), std::string::npos);
+    }
+}
+
+// copy appends to the end, in the order of the source, the images Paste makes: each the
+// source's, byte for byte but for its class links. A package that cannot be saved is refused.
+TEST_F(QpkTool, CopyAppendsTheImagesUnchanged) {
+    makeLibrary();
+    const std::string dest = dir + "/dest.qpk";
+    ASSERT_EQ(qpk("new " + dest).status, 0);
+    EXPECT_EQ(qpk("copy " + path + " " + dest + " SOIC8 --all").status, 2);
+    QpkRun r = qpk("copy " + path + " " + dest + " --all");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qpk: " + dest +
+                         ": package @2 \"Unnamed Package\": A package must have a "
+                         "valid name and reference designator prefix.\n");
+    r = qpk("copy " + path + " " + dest + " @3 SOIC8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    OpenedFile f;
+    ASSERT_EQ(openPackageFile(dest, FilePerm::readOnly, {}, &f.file), noErr);
+    std::vector<std::vector<char>> images;
+    for (PackageEntry* e = f.file->packages; e; e = e->next) {
+        OSErr err;
+        images.push_back(withoutLinks(getImage(e, &err)));
+    }
+    EXPECT_EQ(images, (std::vector<std::vector<char>>{
+                          withoutLinks(packageImage("SOIC8", {5, 9}, "2").get()),
+                          withoutLinks(packageImage("QFP100_14X14_0.5MM", {7}).get())}));
+    verifyClean(dest);
+}
+
 // One writer at a time, between real processes: while another process holds the file open for
 // writing, an import over the file refuses and names it (as recover does, in the end-to-end
 // scenarios), while list still reads; once that process is killed, its lock is gone with it.
@@ -262,6 +341,11 @@ TEST_F(QpkTool, TheLockOfAnotherProcess) {
     QpkRun r = qpk("import " + text.path + " " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind(held, 0), 0u) << r.err;
+    const auto before = readBytes(path);
+    r = qpk("set " + path + " @1 shape=DIP");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind(held, 0), 0u) << r.err;
+    EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(qpk("list " + path).out, "SOIC8\nUnnamed Package\nQFP100_14X14_0.5M\n");
 
     kill(child, SIGKILL);

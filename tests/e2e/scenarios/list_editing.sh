@@ -3,7 +3,7 @@
 # copies selected at its end; Duplicate adds "R1+"; Find (Ctrl+F, text typed, Return) selects the
 # first package whose name contains the text; Delete removes it; Save writes the file, which qpk
 # then reads back name by name and checks. While the program has the file open, qpk may read it
-# but not write it (the lock names the program); the Save and the Close (which compacts the
+# but not write it (the lock names the program, and qpk set leaves the file as it was); the Save and the Close (which compacts the
 # file) leave nothing beside it, neither a journal nor a copy.
 . "$(dirname "$0")/../driver.sh"
 e2e_init
@@ -38,10 +38,17 @@ e2e_key ctrl+s
 e2e_wait "the save" eval '"$E2E_QPK" list parts.qpk | grep -q "R1+"'
 e2e_expect_nothing_beside parts.qpk
 
-e2e_step "qpk recover refuses while the program holds the file, naming it"
+e2e_step "qpk recover and qpk set refuse while the program holds the file, naming it"
+cp parts.qpk saved.qpk
 "$E2E_QPK" recover parts.qpk >"$E2E_WORK/recover.out" 2>&1 && e2e_fail "qpk recover wrote a file in use"
 grep -q "File is in use. It is open for writing in process $E2E_APP_PID (ortix-kelvane)" \
     "$E2E_WORK/recover.out" || e2e_fail "qpk recover said: $(cat "$E2E_WORK/recover.out")"
+code=0
+"$E2E_QPK" set parts.qpk R1 shape=SOIC 2>"$E2E_WORK/set.out" || code=$?
+[ "$code" = 2 ] && grep -q "parts.qpk: File is in use. It is open for writing in process $E2E_APP_PID" \
+    "$E2E_WORK/set.out" || e2e_fail "qpk set exited with $code: $(cat "$E2E_WORK/set.out")"
+e2e_expect_same parts.qpk saved.qpk
+rm saved.qpk
 
 e2e_step "Close compacts the file and leaves nothing beside it"
 e2e_key ctrl+w
