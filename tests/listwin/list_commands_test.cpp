@@ -299,12 +299,14 @@ TEST_F(ListCommandsTest, AReadErrorAndMemoryRunningOutAreReported) {
     select(f, {0, 1, 2});
     {
         ScopedFileFault fault(failingCall(FileCall::read, 1));
-        run(kCmdCopy);
+        run(kCmdCut); // deletes only what it copied
         EXPECT_TRUE(FileFaultFired());
     }
     ASSERT_EQ(ShownNoteAlerts().size(), 1u);
     EXPECT_EQ(ShownNoteAlerts()[0].rfind("Error:  ", 0), 0u);
     EXPECT_EQ(displayNames(packageClipboard()), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(displayNameView(entryAt(f, 0)), "A");
+    select(f, {0, 1, 2});
     ResetDialogHarness();
     ArmMemoryFault(1);
     run(kCmdDuplicate);
