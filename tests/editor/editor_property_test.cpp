@@ -116,8 +116,7 @@ void checkWorking(PackageEditor* e) {
     ASSERT_TRUE(imageIsConsistent(image.get(), &why)) << why;
     PackageRecord back;
     ASSERT_EQ(expandImage(image.get(), &back), noErr);
-    const Form kept = formOf(w), expanded = formOf(back);
-    EXPECT_EQ(kept, expanded) << "what was kept came back otherwise";
+    EXPECT_EQ(formOf(w), formOf(back)) << "what was kept came back otherwise";
     ASSERT_EQ(flattenPackage(back, &again), noErr);
     EXPECT_EQ(bytesOf(image.get()), bytesOf(again.get()));
 
