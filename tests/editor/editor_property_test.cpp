@@ -19,7 +19,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMainWindow>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,13 +54,6 @@ template <class T> bool contains(const std::vector<T>& v, T x) {
 }
 Point centre(const Rect& r) {
     return Point{std::int16_t((r.top + r.bottom) / 2), std::int16_t((r.left + r.right) / 2)};
-}
-
-std::vector<WindowPtr> windows() {
-    std::vector<WindowPtr> out;
-    for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
-        out.push_back(w);
-    return out;
 }
 std::vector<PackageEditor*> editors() {
     return windowRecords(editorOfWindow);
@@ -124,8 +116,7 @@ void checkWorking(PackageEditor* e) {
     ASSERT_TRUE(imageIsConsistent(image.get(), &why)) << why;
     PackageRecord back;
     ASSERT_EQ(expandImage(image.get(), &back), noErr);
-    const Form kept = formOf(w), expanded = formOf(back);
-    EXPECT_EQ(kept, expanded) << "what was kept came back otherwise";
+    EXPECT_EQ(formOf(w), formOf(back)) << "what was kept came back otherwise";
     ASSERT_EQ(flattenPackage(back, &again), noErr);
     EXPECT_EQ(bytesOf(image.get()), bytesOf(again.get()));
 
@@ -303,22 +294,21 @@ protected:
     // one with long texts, one without sections and one with a single section. Every text within
     // the fields' limits; some Class IDs negative.
     PackageFile* openLibrary() {
-        std::vector<PackageContents> packages(5);
-        packages[0].fields = {"R1", "R", "AXIAL", "400"};
-        packages[0].sections = {{12, {{"1", "2"}, {"3", "4"}}}, {-7, {}}, {99, {{"A1", "B2"}}}};
-        packages[0].nets = {"VCC\t7\t14", "GND\t1"};
-        packages[1].fields = {"MANY", "U", "DIP", "14", "300"};
-        for (int k = 1; k <= kMaxSections - 1; ++k)
-            packages[1].sections.push_back({k, {{std::to_string(k), std::to_string(k + 1)}}});
-        packages[2].fields = {std::string(17, 'N'), std::string(8, 'P'), std::string(56, 'S')};
-        packages[2].sections = {{-2147483647 - 1, {{std::string(17, '1'), std::string(17, '2')}}}};
         std::string longNet = "LONGNET";
         for (int i = 0; i < 14; ++i)
             longNet += "\t" + std::string(17, char('A' + i));
-        packages[2].nets = {longNet.substr(0, kMaxNetText)};
-        packages[3].fields = {"EMPTY", "Q"};
-        packages[4].fields = {"ONE", "D"};
-        packages[4].sections = {{-3, {{"1", "2"}}}};
+        std::vector<PackageContents> packages{
+            {{"R1", "R", "AXIAL", "400"},
+             {{12, {{"1", "2"}, {"3", "4"}}}, {-7, {}}, {99, {{"A1", "B2"}}}},
+             {"VCC\t7\t14", "GND\t1"}},
+            {{"MANY", "U", "DIP", "14", "300"}, {}, {}},
+            {{std::string(17, 'N'), std::string(8, 'P'), std::string(56, 'S')},
+             {{-2147483647 - 1, {{std::string(17, '1'), std::string(17, '2')}}}},
+             {longNet.substr(0, kMaxNetText)}},
+            {{"EMPTY", "Q"}, {}, {}},
+            {{"ONE", "D"}, {{-3, {{"1", "2"}}}}, {}}};
+        for (int k = 1; k <= kMaxSections - 1; ++k)
+            packages[1].sections.push_back({k, {{std::to_string(k), std::to_string(k + 1)}}});
         std::vector<UniqueHandle> images;
         for (const PackageContents& p : packages)
             images.push_back(buildImage(p));
@@ -538,7 +528,7 @@ protected:
             {76, true, [&] { randomScrap(rng); }},
             {80, true,
              [&] {
-                 if (const std::vector<WindowPtr> all = windows(); !all.empty()) {
+                 if (const auto all = windowRecords([](WindowPtr w) { return w; }); !all.empty()) {
                      WindowPtr w = pickOf(rng, all);
                      log_.push_back("bring to front " + titleOf(w));
                      SelectWindow(w);

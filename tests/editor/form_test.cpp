@@ -1,8 +1,8 @@
 // The form engine and the shape rules on a header form in an off-screen port standing for the
 // header pane: layouts as built (memory running out at every allocation), the hit test and Tab
-// order, the pixels the items put into the port, the popup run; the labels a typed Shape gives
-// the parameters, the popup choices and their check marks. The create_package scenario chooses
-// a shape from the popup as a user does.
+// order, the pixels the items put into the port; the labels a typed Shape gives the parameters,
+// the popup choices and their check marks. The create_package scenario runs the shapes popup
+// as a user does; the field editor's test the rows of its rows form.
 #include "editor/Form.h"
 #include "editor/Shapes.h"
 #include "tests/support/gui/gui_support.h"
@@ -99,13 +99,6 @@ TEST_F(FormTest, HitTestSkipsInertItemsAndTabOrderWraps) {
     for (const auto& [p, item] : hits)
         EXPECT_EQ(hitTest(f.get(), p), item) << p.v << ", " << p.h;
     EXPECT_EQ(nextEditItem(f.get(), 2), 2);
-    // Three rows of pin number changes, 17 pixels apart.
-    UniqueForm rows(newForm(4));
-    for (int r = 1; r < 3; ++r)
-        ASSERT_EQ(appendForm(rows.get(), newForm(4), std::int16_t(r * formRowHeight())), noErr);
-    EXPECT_EQ(itemRect(rows.get(), 5), (Rect{35, 5, 49, 111}));
-    EXPECT_EQ(nextEditItem(rows.get(), 6), 1);
-    EXPECT_EQ(hitTest(rows.get(), at(16, 60)), 0); // the gap between rows
 }
 
 TEST_F(FormTest, HeaderItemsAreDrawnWhereTheLayoutPutsThem) {
@@ -130,36 +123,6 @@ TEST_F(FormTest, HeaderItemsAreDrawnWhereTheLayoutPutsThem) {
     EXPECT_GT(CountDark(port, {52, 120, 66, 146}), 0);
     EXPECT_GT(CountDark(port, {12, 6, 26, 20}), 0);
     EXPECT_EQ(CountDark(port, {12, 0, 26, 7}), 0);
-}
-
-// Records the menu commands that reach the window.
-std::vector<std::int16_t> gCommands;
-bool recordingProc(WindowPtr, WindowMessage& msg) {
-    if (msg.kind != wmMenuCommand) return false;
-    gCommands.push_back(msg.command);
-    return true;
-}
-
-TEST_F(FormTest, FindItemRunsThePopupOfAPopupButton) {
-    WindowPtr w = NewWindow(kDocumentStyle, nullptr, "", kInFront, 999, nullptr, recordingProc);
-    ASSERT_NE(w, nullptr);
-    gCommands.clear();
-    WindowMessage click;
-    click.kind = wmMouseDown;
-    std::uint8_t kind = 0;
-    click.where = at(60, 290);
-    AnswerNextPopUpMenu(6); // "FLTPK"
-    EXPECT_EQ(findItem(header.get(), w, click, &kind), 8);
-    EXPECT_EQ(kind, kFormPopup);
-    ASSERT_EQ(ShownPopUpMenus().size(), 1u);
-    EXPECT_EQ(ShownPopUpMenus()[0].menuId, 700);
-    EXPECT_EQ(ShownPopUpMenus()[0].rect, (Rect{51, 282, 67, 301}));
-    EXPECT_EQ(gCommands, (std::vector<std::int16_t>{706}));
-    // Item 11 without a menu runs no popup.
-    click.where = at(85, 130);
-    EXPECT_EQ(findItem(header.get(), w, click, &kind), 11);
-    EXPECT_EQ(ShownPopUpMenus().size(), 1u);
-    DisposeWindow(w);
 }
 
 TEST_F(FormTest, TypedShapesMatchWholeTrimmedAndWithoutCase) {

@@ -103,10 +103,6 @@ protected:
     void click(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         drag(row, {}, Qt::LeftButton, mods);
     }
-    // A click below the last row, which Shift counts as the last row.
-    void clickBelow(Qt::KeyboardModifiers mods) {
-        harness::SendClick(editor->window, Point{std::int16_t(6 * h + 3), 60}, mods, when += 1000);
-    }
     // Mismatching pixels between row `row` of the window and the texts drawn on the row's
     // baseline, each at its horizontal position (-1: where the last ended), over the 380
     // columns from `from`.
@@ -179,9 +175,9 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     // keys choose, and below the rows, which counts as the last row for Shift.
     click(1);
     click(3, Qt::ShiftModifier);
-    clickBelow(Qt::ShiftModifier);
+    click(6, Qt::ShiftModifier); // row 6 is below the last
     EXPECT_EQ(selected(), (Rows{1, 2, 3, 4, 5}));
-    clickBelow(Qt::NoModifier); // a plain click there only deselects
+    click(6); // a plain click there only deselects
     EXPECT_TRUE(selected().empty());
     click(0);
     drag(2, {3}, Qt::LeftButton, Qt::ControlModifier);

@@ -35,9 +35,6 @@ protected:
         ASSERT_NE(e = openEditor(entryAt(f, 0)), nullptr);
     }
     std::string field(int item) const { return getItemText(e->headerForm, item).str(); }
-    std::string stored(int fieldNumber) const {
-        return packageField(e->working, fieldNumber).str();
-    }
     int selected() const { return e->textEdit->selEnd - e->textEdit->selStart; }
     void type(const std::string& text) const { TypeText(e->window, text); }
     PackageFile* f = nullptr;
@@ -54,12 +51,11 @@ TEST_F(PackageEditorTest, KeysKeepTheLimitsTabAndReturnMoveOnPasteStopsAtARefusa
     EXPECT_EQ(field(kHeaderName), "ABxyzFGHIJKLMNOPQ");
     EXPECT_EQ(harness::BeepCount(), 5);
     // Tab to the prefix "U", all of it selected; lower case and a blank are typed as they are
-    // and stored trimmed in upper case.
+    // (the random-input test checks that they are stored trimmed in upper case).
     type("\t");
     EXPECT_EQ(selected(), 1);
     type("ic.,4 abcdx");
     EXPECT_EQ(field(kHeaderPrefix), "ic4 abcd");
-    EXPECT_EQ(stored(2), "IC4 ABCD");
     EXPECT_EQ(harness::BeepCount(), 8);
     // Return is a Tab: the Shape "DIP" comes next, selected whole; Tab runs through the
     // parameters and wraps to the name.
@@ -74,7 +70,6 @@ TEST_F(PackageEditorTest, KeysKeepTheLimitsTabAndReturnMoveOnPasteStopsAtARefusa
     SendCommand(e->window, kCmdDelete);
     SetTextScrap("ab,cd");
     SendCommand(e->window, kCmdPaste);
-    EXPECT_EQ(stored(3), "AB");
     SetTextScrap(std::string(80, 'k'));
     SendCommand(e->window, kCmdPaste);
     EXPECT_EQ(field(kHeaderShape), "ab" + std::string(54, 'k'));
@@ -94,7 +89,6 @@ TEST_F(PackageEditorTest, MenusAndClicksFollowTheFocus) {
     // text selected.
     harness::SendClick(e->window, Point{40, 100});
     EXPECT_EQ(e->focus, EditorFocus::window);
-    EXPECT_FALSE(e->textEdit->active);
     type("\t");
     EXPECT_EQ(e->focus, EditorFocus::header);
     EXPECT_EQ(selected(), 1);
@@ -146,16 +140,13 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     EXPECT_EQ(ShownDialogs()[2].texts.at(2), "A package must have a valid name and reference "
                                              "designator prefix.  If you proceed, the package "
                                              "will be deleted.");
-    // Revert File and Close with Discard close the editors without a question.
+    // Revert File closes the editors without a question (the keep_data scenario quits with
+    // Discard past an invalid package likewise).
     AnswerNextDialog(1007, 1);
     EXPECT_TRUE(fileCommand(kCmdRevertFile));
+    EXPECT_EQ(ShownDialogs().size(), 4u);
     EXPECT_EQ(windows(editorOfWindow), 0);
     EXPECT_EQ(displayNames(f), (Names{"Bare!", "R2"}));
-    TypeText(openEditor(entryAt(f, 0))->window, "Q");
-    AnswerNextDialog(1005, 3);
-    EXPECT_EQ(closeFile(f, CloseMode::askToSave), CloseResult::closed);
-    EXPECT_EQ(ShownDialogs().size(), 5u);
-    EXPECT_EQ(windows(editorOfWindow), 0);
 }
 
 } // namespace
