@@ -658,10 +658,10 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     // as the step that showed it: Ctrl+W with Control down deleting a package unasked (1, 30); a
     // field editor's invalid Class ID carried (3, 93); Save deleting a stored package it could not
     // write (3, 94); a section of Class ID -3 read as 0 (34, 14); a failed commit that closed the
-    // window anyway (7, 284), pins carried in part (7, 566) and a move that ran out of memory (7,
-    // 1106); a keystroke lost when memory ran out (4, 674); a Cut that deleted what it could not
-    // read (45, 1048); a copy without the field editor's text (3, 1418); a net text over 255 bytes
-    // (52, 1455).
+    // window anyway (found at 7, 284; the package editor test pins it), pins carried in part (7,
+    // 566) and a move that ran out of memory (7, 1106); a keystroke lost when memory ran out (4,
+    // 674); a Cut that deleted what it could not read (45, 1048); a copy without the field editor's
+    // text (3, 1418); a net text over 255 bytes (52, 1455).
     const int first = std::max(steps, 241);
     std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
                                                {3u, 1419},  {34u, 15},   {7u, 1107},

@@ -8,6 +8,7 @@
 #include "resources/Commands.h"
 #include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
+#include "toolbox/core/Memory.h"
 #include "toolbox/harness/Harness.h"
 
 #include <QAbstractButton>
@@ -147,6 +148,24 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     EXPECT_EQ(ShownDialogs().size(), 4u);
     EXPECT_EQ(windows(editorOfWindow), 0);
     EXPECT_EQ(displayNames(f), (Names{"Bare!", "R2"}));
+}
+
+// A close whose commit runs out of memory, at whichever allocation, keeps the window with its
+// edits; the close that gets through carries them into the entry.
+TEST_F(PackageEditorTest, AFailedCommitKeepsTheWindowAndItsEdits) {
+    openLibrary({"R1"});
+    PackageEntry* entry = entryAt(f, 0);
+    type("X");
+    for (long n = 1; editorOf(entry); ++n) {
+        ASSERT_LT(n, 500);
+        ArmMemoryFault(n);
+        RequestClose(e->window);
+        DisarmMemoryFault();
+        if (editorOf(entry)) {
+            EXPECT_EQ(field(kHeaderName), "X") << "allocation " << n;
+        }
+    }
+    EXPECT_EQ(displayNameView(entry), "X");
 }
 
 } // namespace
