@@ -660,7 +660,8 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     // write (3, 94); a section of Class ID -3 read as 0 (34, 14); a failed commit that closed the
     // window anyway (found at 7, 284; the package editor test pins it), pins carried in part (7,
     // 566) and a move that ran out of memory (7, 1106); a keystroke lost when memory ran out (4,
-    // 674); a Cut that deleted what it could not read (45, 1048); a copy without the field editor's
+    // 674); a Cut that deleted what it could not
+    // read (found at 45, 1048; the list commands test pins it); a copy without the field editor's
     // text (3, 1418); a net text over 255 bytes (52, 1455).
     const int first = std::max(steps, 241);
     std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
