@@ -54,7 +54,6 @@ int main(int argc, char** argv) {
     const std::string path = argc > 2 ? argv[2] : bench::sharedLibraryPath(packages);
     if (packages < 1000) fail("at least 1000 packages");
     if (OSErr err = bench::startWindows()) fail("toolbox and entry pool", err);
-    installPackageEditor();
 
     PackageFile* f = nullptr;
     if (openPackageFile(path, FilePerm::readOnly, {}, &f) != noErr || f->packageCount != packages) {

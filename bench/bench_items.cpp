@@ -159,7 +159,6 @@ int main(int argc, char** argv) {
         argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "bench_items.qpk").string();
     if (runs < 1) fail("at least one run");
     if (OSErr err = bench::startWindows()) fail("toolbox and entry pool", err);
-    installPackageEditor();
 
     writeFile(path, runs + 1);
     PackageFile* f = nullptr;

@@ -5,6 +5,7 @@
 
 #include "editor/EditorInternal.h"
 #include "editor/FieldEditorText.h"
+#include "editor/ItemList.h"
 #include "listwin/Confirmations.h"
 #include "listwin/PackageClipboard.h"
 #include "model/PackageRules.h"
@@ -520,91 +521,9 @@ void disposeRecord(FieldEditor* fe) {
     delete fe;
 }
 
-// Deletes item `number` of the owner's list `list` through the package editor's Delete.
-void deleteItem(FieldEditor* fe, std::uint8_t list, int number) {
-    PackageEditor* owner = fe->owner;
-    PackageEditor* previous = currentPackageEditor();
-    setCurrentPackageEditor(owner);
-    for (int k = 1; k <= owner->working.sectionCount; ++k)
-        sectionAt(owner->working, k)->flags &= ~kSectionSelected;
-    forEachNetItem(owner->working,
-                   [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
-    showList(owner, list, true);
-    if (list == 0) {
-        if (ComponentSection* s = sectionAt(owner->working, number)) s->flags |= kSectionSelected;
-    } else if (NetItem* n = findNetItem(owner->working, number)) {
-        n->flags |= kNetItemSelected;
-    }
-    if (owner->window) {
-        WindowMessage m;
-        m.kind = wmMenuCommand;
-        m.command = kCmdDelete;
-        SendWindowMessage(owner->window, m);
-    }
-    setCurrentPackageEditor(previous);
-}
-
-// ---- the hooks of the package editor -----------------------------------------------------------
-
-bool openHook(PackageEditor* editor, int number) {
-    return openFieldEditor(editor, number) != nullptr;
-}
-
-bool isOpenHook(PackageEditor* editor, int number) {
-    return findFieldEditor(editor, number) != nullptr;
-}
-
-bool changedHook(PackageEditor* editor, int number) {
-    const FieldEditor* fe = findFieldEditor(editor, number);
-    return fe && fe->changed;
-}
-
-CloseResult closeHook(PackageEditor* editor, int number, Validation validation) {
-    FieldEditor* fe = findFieldEditor(editor, number);
-    return fe ? closeFieldEditor(fe, validation) : CloseResult::closed;
-}
-
-OSErr commitHook(PackageEditor* editor, int number) {
-    FieldEditor* fe = findFieldEditor(editor, number);
-    return fe ? commitFieldEditor(fe, false) : noErr;
-}
-
-void renumberHook(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
-    std::vector<FieldEditor*> gone;
-    std::vector<std::pair<FieldEditor*, int>> moved;
-    for (FieldEditor* fe = gList; fe; fe = fe->next) {
-        if (fe->owner != editor || (fe->index > 0) != sections) continue;
-        const int k = sections ? fe->index : -fe->index;
-        if (k < 1 || k > int(newNumber.size())) continue;
-        const int to = newNumber[std::size_t(k - 1)];
-        if (to == 0)
-            gone.push_back(fe);
-        else if (to != k)
-            moved.emplace_back(fe, sections ? to : -to);
-    }
-    // The deleted items' texts have nowhere to go: their windows close without a commit.
-    for (FieldEditor* fe : gone)
-        disposeRecord(fe);
-    for (auto& [fe, index] : moved) {
-        fe->index = std::int16_t(index);
-        setTitle(fe);
-    }
-}
-
 } // namespace
 
 // ---- public ------------------------------------------------------------------------------------
-
-void installFieldEditors() {
-    EditorExtensions ext = editorExtensions();
-    ext.fieldEditorOpen = isOpenHook;
-    ext.fieldEditorChanged = changedHook;
-    ext.closeFieldEditor = closeHook;
-    ext.commitFieldEditor = commitHook;
-    ext.openFieldEditor = openHook;
-    ext.renumberFieldEditors = renumberHook;
-    installEditorExtensions(ext);
-}
 
 FieldEditor* openFieldEditor(PackageEditor* owner, int index) {
     if (!owner || index == 0) return nullptr;
@@ -682,7 +601,7 @@ OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
         // A section without a Class ID cannot be kept: with remove it goes, otherwise it stays as
         // it was and the window keeps its changes.
         if (number == 0) {
-            if (remove) deleteItem(fe, 0, k);
+            if (remove) deleteListItem(owner, 0, k);
             return noErr;
         }
         ComponentSection* s = sectionAt(owner->working, k);
@@ -716,7 +635,7 @@ OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
         }
         // A net without a name or a pin cannot be kept either.
         if (netTextQuestion(text)) {
-            if (remove) deleteItem(fe, 1, k);
+            if (remove) deleteListItem(owner, 1, k);
             return noErr;
         }
         setNetItemText(n, text);
@@ -727,17 +646,24 @@ OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
     return noErr;
 }
 
-void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta) {
-    const bool sections = first >= 0;
-    const int from = first < 0 ? -first : first;
-    int to = last;
-    if (to == 0) to = (sections ? owner->working.sectionCount : countNetItems(owner->working)) + 1;
-    const bool downward = delta == 0 || (delta > 0) == sections;
-    for (int i = 0; i <= to - from; ++i) {
-        const int k = downward ? to - i : from + i;
-        FieldEditor* fe = findFieldEditor(owner, sections ? k : -k);
-        if (!fe) continue;
-        fe->index = std::int16_t(fe->index + delta);
+void renumberFieldEditors(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
+    std::vector<FieldEditor*> gone;
+    std::vector<std::pair<FieldEditor*, int>> moved;
+    for (FieldEditor* fe = gList; fe; fe = fe->next) {
+        if (fe->owner != editor || (fe->index > 0) != sections) continue;
+        const int k = sections ? fe->index : -fe->index;
+        if (k < 1 || k > int(newNumber.size())) continue;
+        const int to = newNumber[std::size_t(k - 1)];
+        if (to == 0)
+            gone.push_back(fe);
+        else if (to != k)
+            moved.emplace_back(fe, sections ? to : -to);
+    }
+    // The deleted items' texts have nowhere to go: their windows close without a commit.
+    for (FieldEditor* fe : gone)
+        disposeRecord(fe);
+    for (auto& [fe, index] : moved) {
+        fe->index = std::int16_t(index);
         setTitle(fe);
     }
 }

@@ -13,6 +13,7 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr std::int16_t kFieldEditorKind = 103;
 
@@ -32,9 +33,6 @@ struct FieldEditor {
     bool changed = false; // an edit that the commit has not carried yet
 };
 
-// Start-up: sets the field editor hooks into the package editor's extensions.
-void installFieldEditors();
-
 // Opens the field editor (owner, index), making its record and window when there are none; the
 // window gets its title, is shown and brought to the front. nullptr when it could not be made.
 FieldEditor* openFieldEditor(PackageEditor* owner, int index);
@@ -49,9 +47,11 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation);
 // net without name or pin) is deleted instead, and without it an invalid item stays as it was,
 // the window keeping its changes. memFullErr (nothing carried) when memory ran out.
 OSErr commitFieldEditor(FieldEditor* fe, bool remove);
-// Adds delta to the index of the owner's field editors numbered |first| to |last| (sections when
-// first > 0, net items when first < 0; last 0: one past the current count) and retitles them.
-void renumberFieldEditors(PackageEditor* owner, int first, int last, int delta);
+// After the item list deleted or moved rows of one list (sections when sections is set, else
+// nets): newNumber[k - 1] is the new position (from 1) of the item that was at k, 0 for one
+// deleted. Field editors of deleted items close without a commit; the rest are renumbered and
+// retitled so that each keeps its item.
+void renumberFieldEditors(PackageEditor* editor, bool sections, const std::vector<int>& newNumber);
 
 FieldEditor* currentFieldEditor();
 // Also makes its owner the current package editor.

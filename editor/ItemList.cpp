@@ -2,6 +2,7 @@
 // commands and the right-button drag that reorders sections.
 #include "editor/ItemList.h"
 
+#include "editor/FieldEditor.h"
 #include "listwin/ClickSelection.h"
 #include "listwin/Confirmations.h"
 #include "listwin/ListKeys.h"
@@ -93,6 +94,14 @@ void markChanged(PackageEditor* editor) {
     editor->stateFlags |= kEditorChanged;
 }
 
+// After rows of one list were deleted or moved (newNumber as renumberFieldEditors takes it): the
+// list is measured again, the package marked changed and the field editors follow their items.
+void itemsRenumbered(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
+    remeasureList(editor, false);
+    markChanged(editor);
+    renumberFieldEditors(editor, sections, newNumber);
+}
+
 // ---- drawing ---------------------------------------------------------------------------------
 
 // A row of many pin swaps or pins runs far past the window. What would start right of the area
@@ -150,22 +159,6 @@ void drawRow(PackageEditor* editor, int row, std::int16_t right) {
     if (frontmost(editor) && isRowSelected(editor, row)) InvertRect(rowRect(row));
 }
 
-void drawList(PackageEditor* editor, const Rect& area) {
-    if (!editor->window) return;
-    PortScope port(editor->window);
-    SetPortTextStyle(StandardTextStyle(1));
-    const std::int16_t h = itemRowHeight();
-    const int count = rowCount(editor);
-    const int first = std::max(0, area.top / h);
-    const int last = std::min(count - 1, area.bottom / h);
-    for (int r = first; r <= last; ++r)
-        drawRow(editor, r, area.right);
-    if (gDragAnchor >= 0 && editor->activeList == 0) {
-        InvertRect(rowRect(gDragAnchor));
-        if (gDragTarget >= 0) insertionLine(editor, gDragTarget);
-    }
-}
-
 // ---- moving a section ------------------------------------------------------------------------
 
 // Moves section `from` to position `to` (1-based; 0 or out of range: the end) and renumbers the
@@ -189,9 +182,7 @@ void moveSection(PackageEditor* editor, int from, int to) {
     std::vector<int> newNumber(std::size_t(count), 0);
     for (int i = 0; i < count; ++i)
         newNumber[std::size_t(order[std::size_t(i)] - 1)] = i + 1;
-    remeasureList(editor, false);
-    markChanged(editor);
-    if (auto renumber = editorExtensions().renumberFieldEditors) renumber(editor, true, newNumber);
+    itemsRenumbered(editor, true, newNumber);
 }
 
 void dragMark(PackageEditor* editor, int row) {
@@ -230,9 +221,176 @@ private:
     PackageEditor* editor_;
 };
 
-// Click selection with its tracking loop, every row between two readings of the pointer a step.
-// A right-button drag in the section list marks the row to move and its target instead.
-void click(PackageEditor* editor, const WindowMessage& msg) {
+// ---- keys ------------------------------------------------------------------------------------
+
+// The range the last move key selected, and the editor and list it was selected in.
+struct {
+    const PackageEditor* editor = nullptr;
+    std::uint8_t list = kNoActiveList;
+    KeyRange range;
+} gKeys;
+
+void revealRow(PackageEditor* editor, int row) {
+    const std::int16_t h = itemRowHeight();
+    Rect r;
+    SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
+    if (!IsRectVisible(editor->window, r)) RevealRect(editor->window, r);
+}
+
+// ---- commands --------------------------------------------------------------------------------
+
+int fieldEditorNumber(const PackageEditor* editor, int row) {
+    return editor->activeList == 1 ? -(row + 1) : row + 1;
+}
+
+void openEditorsOnSelection(PackageEditor* editor) {
+    if (confirmWindowCount(selectedCount(editor))) return;
+    for (int r = 0, count = rowCount(editor); r < count; ++r)
+        if (isRowSelected(editor, r)) openFieldEditor(editor, fieldEditorNumber(editor, r));
+}
+
+// Copies of the selected items of the active list, in row order, into clip. False when memory
+// ran out (what was copied stays).
+bool copySelection(PackageEditor* editor, PackageRecord& clip) {
+    const int count = rowCount(editor);
+    if (editor->activeList == 1) {
+        for (int r = 0; r < count; ++r) {
+            const NetItem* n = netAt(editor, r);
+            if (!n || !(n->flags & kNetItemSelected)) continue;
+            NetItem* copy = newNetItem(netItemText(n));
+            if (!copy) return false;
+            pushNetItem(clip, copy);
+        }
+        reverseNetItems(clip);
+        return true;
+    }
+    for (int k = 1; k <= count; ++k) {
+        const ComponentSection* s = sectionAt(editor->working, k);
+        if (!(s->flags & kSectionSelected)) continue;
+        ComponentSection copy;
+        if (getSection(editor->working, k, &copy, SectionCopy::lasting)) return false;
+        if (addSection(clip, 0, copy)) return false;
+    }
+    return true;
+}
+
+// Appends selected copies of the items of from to the working package (sections past the
+// limit are dropped).
+bool appendCopies(PackageEditor* editor, const PackageRecord& from) {
+    if (!from.hiddenConnections) {
+        for (int k = 1; k <= from.sectionCount; ++k) {
+            ComponentSection copy;
+            if (getSection(from, k, &copy, SectionCopy::lasting)) return false;
+            copy.flags = kSectionSelected;
+            if (addSection(editor->working, 0, copy)) return false;
+        }
+        return true;
+    }
+    for (const NetItem* n = from.hiddenConnections; n; n = n->next) {
+        NetItem* copy = newNetItem(netItemText(n));
+        if (!copy) return false;
+        copy->flags = kNetItemSelected;
+        insertNetItem(editor->working, 0, copy);
+    }
+    return true;
+}
+
+void copyCommand(PackageEditor* editor, bool cut) {
+    clearClipboards();
+    auto* clip = new (std::nothrow) PackageRecord;
+    if (!clip) return reportMemory();
+    setItemClipboard(clip);
+    if (!copySelection(editor, *clip)) return reportMemory();
+    if (cut) deleteCommand(editor);
+}
+
+// Deletes the rows of the active list that keep(row) refuses.
+template <class Keep> void deleteRows(PackageEditor* editor, Keep keep) {
+    const int count = rowCount(editor);
+    std::vector<int> newNumber(std::size_t(count), 0);
+    const bool sections = editor->activeList != 1;
+    int kept = 0;
+    for (int r = 0; r < count; ++r)
+        if (keep(r)) newNumber[std::size_t(r)] = ++kept;
+    if (kept == count) return;
+    if (sections) {
+        for (int k = count; k >= 1; --k)
+            if (!newNumber[std::size_t(k - 1)]) deleteSection(editor->working, k);
+    } else {
+        for (int k = count; k >= 1; --k)
+            if (!newNumber[std::size_t(k - 1)]) disposeNetItem(unlinkNetItem(editor->working, k));
+    }
+    itemsRenumbered(editor, sections, newNumber);
+}
+
+void deleteCommand(PackageEditor* editor) {
+    deleteRows(editor, [editor](int r) { return !isRowSelected(editor, r); });
+}
+
+void pasteCommand(PackageEditor* editor) {
+    if (!itemClipboardHolds()) return;
+    const PackageRecord& clip = *itemClipboard();
+    showList(editor, clip.hiddenConnections ? 1 : 0, true);
+    deselectAllRows(editor);
+    if (!appendCopies(editor, clip)) reportMemory();
+    remeasureList(editor, true);
+    markChanged(editor);
+}
+
+void duplicateCommand(PackageEditor* editor) {
+    PackageRecord copies;
+    if (!copySelection(editor, copies)) return reportMemory();
+    deselectAllRows(editor);
+    if (!appendCopies(editor, copies)) reportMemory();
+    remeasureList(editor, true);
+    markChanged(editor);
+}
+
+void createCommand(PackageEditor* editor) {
+    // Moving the focus to the header deselects the rows; when it is there already, the row an
+    // earlier Create left selected is deselected here, so that only the new item is opened.
+    setFocus(editor, EditorFocus::header);
+    deselectAllRows(editor);
+    if (editor->activeList == 1) {
+        NetItem* n = newNetItem(std::string_view());
+        if (!n) return reportMemory();
+        n->flags = kNetItemSelected;
+        insertNetItem(editor->working, 0, n);
+    } else if (editor->working.sectionCount < kMaxSections) {
+        ComponentSection s;
+        s.flags = kSectionSelected;
+        if (addSection(editor->working, 0, s)) return reportMemory();
+    }
+    remeasureList(editor, true);
+    markChanged(editor);
+    openEditorsOnSelection(editor);
+    if (editor->textEdit && editor->headerPane) {
+        PortScope port(editor->headerPane);
+        TEDeactivate(editor->textEdit);
+    }
+}
+
+} // namespace
+
+// ---- public ----------------------------------------------------------------------------------
+
+void drawItemList(PackageEditor* editor, const Rect& area) {
+    if (!editor->window) return;
+    PortScope port(editor->window);
+    SetPortTextStyle(StandardTextStyle(1));
+    const std::int16_t h = itemRowHeight();
+    const int count = rowCount(editor);
+    const int first = std::max(0, area.top / h);
+    const int last = std::min(count - 1, area.bottom / h);
+    for (int r = first; r <= last; ++r)
+        drawRow(editor, r, area.right);
+    if (gDragAnchor >= 0 && editor->activeList == 0) {
+        InvertRect(rowRect(gDragAnchor));
+        if (gDragTarget >= 0) insertionLine(editor, gDragTarget);
+    }
+}
+
+void clickItemList(PackageEditor* editor, const WindowMessage& msg) {
     if (msg.kind == wmDoubleClick) {
         openEditorsOnSelection(editor);
         return;
@@ -294,25 +452,7 @@ void click(PackageEditor* editor, const WindowMessage& msg) {
     gDragAnchor = gDragTarget = -1;
 }
 
-// ---- keys ------------------------------------------------------------------------------------
-
-// The range the last move key selected, and the editor and list it was selected in.
-struct {
-    const PackageEditor* editor = nullptr;
-    std::uint8_t list = kNoActiveList;
-    KeyRange range;
-} gKeys;
-
-void revealRow(PackageEditor* editor, int row) {
-    const std::int16_t h = itemRowHeight();
-    Rect r;
-    SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
-    if (!IsRectVisible(editor->window, r)) RevealRect(editor->window, r);
-}
-
-// The arrows, Home and End move or extend the selection as in the package list window, the
-// row they move to scrolled into view; Return opens the field editors of the selection.
-void listKey(PackageEditor* editor, const WindowMessage& msg) {
+void itemListKey(PackageEditor* editor, const WindowMessage& msg) {
     if (msg.key == kKeyReturn) return openEditorsOnSelection(editor);
     const RowSelection s = markedRows(ItemMarks(editor));
     const int count = rowCount(editor);
@@ -329,139 +469,16 @@ void listKey(PackageEditor* editor, const WindowMessage& msg) {
     if (editor->window) revealRow(editor, range.active);
 }
 
-// ---- commands --------------------------------------------------------------------------------
-
-int fieldEditorNumber(const PackageEditor* editor, int row) {
-    return editor->activeList == 1 ? -(row + 1) : row + 1;
+void deleteListItem(PackageEditor* editor, std::uint8_t list, int number) {
+    for (int k = 1; k <= editor->working.sectionCount; ++k)
+        sectionAt(editor->working, k)->flags &= ~kSectionSelected;
+    forEachNetItem(editor->working,
+                   [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+    showList(editor, list, true);
+    deleteRows(editor, [number](int r) { return r + 1 != number; });
 }
 
-void openEditorsOnSelection(PackageEditor* editor) {
-    if (confirmWindowCount(selectedCount(editor))) return;
-    auto open = editorExtensions().openFieldEditor;
-    for (int r = 0, count = rowCount(editor); r < count; ++r)
-        if (isRowSelected(editor, r) && open) open(editor, fieldEditorNumber(editor, r));
-}
-
-// Copies of the selected items of the active list, in row order, into clip. False when memory
-// ran out (what was copied stays).
-bool copySelection(PackageEditor* editor, PackageRecord& clip) {
-    const int count = rowCount(editor);
-    if (editor->activeList == 1) {
-        for (int r = 0; r < count; ++r) {
-            const NetItem* n = netAt(editor, r);
-            if (!n || !(n->flags & kNetItemSelected)) continue;
-            NetItem* copy = newNetItem(netItemText(n));
-            if (!copy) return false;
-            pushNetItem(clip, copy);
-        }
-        reverseNetItems(clip);
-        return true;
-    }
-    for (int k = 1; k <= count; ++k) {
-        const ComponentSection* s = sectionAt(editor->working, k);
-        if (!(s->flags & kSectionSelected)) continue;
-        ComponentSection copy;
-        if (getSection(editor->working, k, &copy, SectionCopy::lasting)) return false;
-        if (addSection(clip, 0, copy)) return false;
-    }
-    return true;
-}
-
-// Appends selected copies of the items of from to the working package (sections past the
-// limit are dropped).
-bool appendCopies(PackageEditor* editor, const PackageRecord& from) {
-    if (!from.hiddenConnections) {
-        for (int k = 1; k <= from.sectionCount; ++k) {
-            ComponentSection copy;
-            if (getSection(from, k, &copy, SectionCopy::lasting)) return false;
-            copy.flags = kSectionSelected;
-            if (addSection(editor->working, 0, copy)) return false;
-        }
-        return true;
-    }
-    for (const NetItem* n = from.hiddenConnections; n; n = n->next) {
-        NetItem* copy = newNetItem(netItemText(n));
-        if (!copy) return false;
-        copy->flags = kNetItemSelected;
-        insertNetItem(editor->working, 0, copy);
-    }
-    return true;
-}
-
-void copyCommand(PackageEditor* editor, bool cut) {
-    clearClipboards();
-    auto* clip = new (std::nothrow) PackageRecord;
-    if (!clip) return reportMemory();
-    setItemClipboard(clip);
-    if (!copySelection(editor, *clip)) return reportMemory();
-    if (cut) deleteCommand(editor);
-}
-
-void deleteCommand(PackageEditor* editor) {
-    const int count = rowCount(editor);
-    std::vector<int> newNumber(std::size_t(count), 0);
-    const bool sections = editor->activeList != 1;
-    int kept = 0;
-    for (int r = 0; r < count; ++r)
-        if (!isRowSelected(editor, r)) newNumber[std::size_t(r)] = ++kept;
-    if (kept == count) return;
-    if (sections) {
-        for (int k = count; k >= 1; --k)
-            if (!newNumber[std::size_t(k - 1)]) deleteSection(editor->working, k);
-    } else {
-        for (int k = count; k >= 1; --k)
-            if (!newNumber[std::size_t(k - 1)]) disposeNetItem(unlinkNetItem(editor->working, k));
-    }
-    remeasureList(editor, false);
-    markChanged(editor);
-    if (auto renumber = editorExtensions().renumberFieldEditors)
-        renumber(editor, sections, newNumber);
-}
-
-void pasteCommand(PackageEditor* editor) {
-    if (!itemClipboardHolds()) return;
-    const PackageRecord& clip = *itemClipboard();
-    showList(editor, clip.hiddenConnections ? 1 : 0, true);
-    deselectAllRows(editor);
-    if (!appendCopies(editor, clip)) reportMemory();
-    remeasureList(editor, true);
-    markChanged(editor);
-}
-
-void duplicateCommand(PackageEditor* editor) {
-    PackageRecord copies;
-    if (!copySelection(editor, copies)) return reportMemory();
-    deselectAllRows(editor);
-    if (!appendCopies(editor, copies)) reportMemory();
-    remeasureList(editor, true);
-    markChanged(editor);
-}
-
-void createCommand(PackageEditor* editor) {
-    // Moving the focus to the header deselects the rows; when it is there already, the row an
-    // earlier Create left selected is deselected here, so that only the new item is opened.
-    setFocus(editor, EditorFocus::header);
-    deselectAllRows(editor);
-    if (editor->activeList == 1) {
-        NetItem* n = newNetItem(std::string_view());
-        if (!n) return reportMemory();
-        n->flags = kNetItemSelected;
-        insertNetItem(editor->working, 0, n);
-    } else if (editor->working.sectionCount < kMaxSections) {
-        ComponentSection s;
-        s.flags = kSectionSelected;
-        if (addSection(editor->working, 0, s)) return reportMemory();
-    }
-    remeasureList(editor, true);
-    markChanged(editor);
-    openEditorsOnSelection(editor);
-    if (editor->textEdit && editor->headerPane) {
-        PortScope port(editor->headerPane);
-        TEDeactivate(editor->textEdit);
-    }
-}
-
-void listCommand(PackageEditor* editor, std::int16_t command) {
+void itemListCommand(PackageEditor* editor, std::int16_t command) {
     switch (command) {
     case kCmdCut:
         copyCommand(editor, true);
@@ -492,19 +509,6 @@ void listCommand(PackageEditor* editor, std::int16_t command) {
     default:
         break;
     }
-}
-
-} // namespace
-
-// ---- public ----------------------------------------------------------------------------------
-
-void installItemList() {
-    EditorExtensions ext = editorExtensions();
-    ext.drawList = drawList;
-    ext.clickList = click;
-    ext.listCommand = listCommand;
-    ext.listKey = listKey;
-    installEditorExtensions(ext);
 }
 
 std::int16_t itemRowHeight() {

@@ -7,9 +7,22 @@
 
 #include <cstdint>
 
-// Plugs the item list into the package editor's extensions (drawing, clicks and commands),
-// keeping the hooks that others installed.
-void installItemList();
+// Draws the rows that meet area.
+void drawItemList(PackageEditor* editor, const Rect& area);
+// Click selection with its tracking loop, every row between two readings of the pointer a step;
+// a double click opens the field editors of the selection. A right-button drag in the section
+// list marks the row to move and its target instead.
+void clickItemList(PackageEditor* editor, const WindowMessage& msg);
+// A key down with the focus on the list other than Delete, Backspace and Tab: the arrows, Home
+// and End move or extend the selection as in the package list window, the row they move to
+// scrolled into view; Return opens the field editors of the selection.
+void itemListKey(PackageEditor* editor, const WindowMessage& msg);
+// The list's menu commands: Cut, Copy, Paste, Delete, Select All, Duplicate, Create, Open Editor.
+void itemListCommand(PackageEditor* editor, std::int16_t command);
+// Deletes item number (from 1) of list 0 (sections) or 1 (net items), which is shown then with
+// the focus and no row selected; the item's field editor closes without a commit and the others
+// are renumbered.
+void deleteListItem(PackageEditor* editor, std::uint8_t list, int number);
 
 // Height of one row and the descent of the list text style (standard style 1).
 std::int16_t itemRowHeight();

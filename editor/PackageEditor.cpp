@@ -1,5 +1,5 @@
 // The package editor's record and window: opening, placement, the window procedure, activation
-// and the commit of edits, closing with validation, and the hooks into the list window.
+// and the commit of edits, closing with validation, and the map from an entry to its open editor.
 #include "editor/PackageEditor.h"
 
 #include "editor/EditorInternal.h"
@@ -34,7 +34,6 @@ constexpr int kHeaderFields[] = {kHeaderName,   kHeaderPrefix, kHeaderShape,
 PackageEditor* gCurrent = nullptr;
 // The open editor of each entry that has one.
 std::unordered_map<const PackageEntry*, PackageEditor*> gEditorOf;
-EditorExtensions gExtensions;
 
 // Visits the numbers of the editor's possible field editors, sections first (1 up to the
 // section count), then net items (-1 down to minus the net count), until f returns true.
@@ -46,16 +45,11 @@ template <class F> bool forEachFieldEditor(PackageEditor* editor, F&& f) {
     return false;
 }
 
-bool fieldEditorOpen(PackageEditor* editor, int number) {
-    return gExtensions.fieldEditorOpen && gExtensions.fieldEditorOpen(editor, number);
-}
-
 // The first error stops the commits; those before it stay carried.
 OSErr commitFieldEditors(PackageEditor* editor) {
     OSErr err = noErr;
-    if (!gExtensions.commitFieldEditor) return err;
     forEachFieldEditor(editor, [editor, &err](int number) {
-        if (fieldEditorOpen(editor, number)) err = gExtensions.commitFieldEditor(editor, number);
+        if (FieldEditor* fe = findFieldEditor(editor, number)) err = commitFieldEditor(fe, false);
         return err != noErr;
     });
     return err;
@@ -140,7 +134,7 @@ bool menuCommand(PackageEditor* editor, std::int16_t command) {
     case kCmdDuplicate:
     case kCmdCreate:
     case kCmdOpenEditor:
-        if (gExtensions.listCommand) gExtensions.listCommand(editor, command);
+        itemListCommand(editor, command);
         return true;
     default:
         return false;
@@ -155,8 +149,8 @@ void windowKey(PackageEditor* editor, const WindowMessage& msg) {
     } else if (msg.key == kKeyTab) {
         setFocus(editor, EditorFocus::header);
         if (editor->textEdit) TESetSelect(0, 255, editor->textEdit);
-    } else if (gExtensions.listKey) {
-        gExtensions.listKey(editor, msg);
+    } else {
+        itemListKey(editor, msg);
     }
 }
 
@@ -189,12 +183,12 @@ bool editorProc(WindowPtr w, WindowMessage& msg) {
         activate(editor, msg.active);
         return false; // the default activation handling moves the keyboard focus
     case wmUpdate:
-        if (gExtensions.drawList) gExtensions.drawList(editor, msg.area);
+        drawItemList(editor, msg.area);
         return true;
     case wmMouseDown:
     case wmDoubleClick:
         setFocus(editor, EditorFocus::window);
-        if (gExtensions.clickList) gExtensions.clickList(editor, msg);
+        clickItemList(editor, msg);
         return true;
     case wmKeyDown:
         windowKey(editor, msg);
@@ -339,11 +333,6 @@ PackageEditor* createEditor(PackageEntry* entry) {
 
 // ---- public ----------------------------------------------------------------------------------
 
-void installPackageEditor() {
-    installItemList();
-    installFieldEditors();
-}
-
 PackageEditor* openEditor(PackageEntry* entry) {
     if (!entry) return nullptr;
     PackageEditor* editor = editorOf(entry);
@@ -363,19 +352,14 @@ PackageEditor* openEditor(PackageEntry* entry) {
 
 CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     if (!editor) return CloseResult::closed;
-    if (gExtensions.closeFieldEditor) {
-        auto cancelled = [editor, validation](int number) {
-            return gExtensions.closeFieldEditor(editor, number, validation) ==
-                   CloseResult::cancelled;
-        };
-        if (forEachFieldEditor(editor, [editor, &cancelled](int number) {
-                return fieldEditorOpen(editor, number) && cancelled(number);
-            }))
-            return CloseResult::cancelled;
-        // Then any left over with a number past the counts: number 0 finds any of the editor's.
-        while (fieldEditorOpen(editor, 0))
-            if (cancelled(0)) return CloseResult::cancelled;
-    }
+    auto cancelled = [editor, validation](int number) {
+        FieldEditor* fe = findFieldEditor(editor, number);
+        return fe && closeFieldEditor(fe, validation) == CloseResult::cancelled;
+    };
+    if (forEachFieldEditor(editor, cancelled)) return CloseResult::cancelled;
+    // Then any left over with a number past the counts: number 0 finds any of the editor's.
+    while (findFieldEditor(editor, 0))
+        if (cancelled(0)) return CloseResult::cancelled;
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
         if (const std::optional<StringId> message = packageQuestion(editor->working)) {
@@ -407,9 +391,9 @@ CloseResult closeEditor(PackageEditor* editor, Validation validation) {
 bool hasChanges(PackageEditor* editor) {
     if (!editor) return false;
     if (editor->stateFlags & kEditorChanged) return true;
-    if (!gExtensions.fieldEditorChanged) return false;
     return forEachFieldEditor(editor, [editor](int number) {
-        return fieldEditorOpen(editor, number) && gExtensions.fieldEditorChanged(editor, number);
+        const FieldEditor* fe = findFieldEditor(editor, number);
+        return fe && fe->changed;
     });
 }
 
@@ -470,14 +454,6 @@ void setFocus(PackageEditor* editor, EditorFocus target) {
         PortScope port(editor->headerPane);
         TEActivate(editor->textEdit);
     }
-}
-
-void installEditorExtensions(const EditorExtensions& extensions) {
-    gExtensions = extensions;
-}
-
-const EditorExtensions& editorExtensions() {
-    return gExtensions;
 }
 
 CloseResult closeFileEditors(PackageFile* file, Validation validation) {

@@ -16,7 +16,6 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
-#include <vector>
 
 constexpr std::int16_t kPackageEditorKind = 102;
 
@@ -41,10 +40,6 @@ struct PackageEditor {
     std::uint32_t stateFlags = 0;
     std::uint8_t activeList = kNoActiveList;
 };
-
-// Start-up: plugs the editor into the list window, the commit of edits and the package file's
-// is-modified test. Call once after the entry pool exists.
-void installPackageEditor();
 
 // The entry's editor, made when it has none, with its window shown in front and made the
 // current package editor. nullptr when no editor could be opened (memory, or an image that
@@ -86,37 +81,6 @@ void showList(PackageEditor* editor, std::uint8_t list, bool withFocus);
 void remeasure(PackageEditor* editor);
 // Moves the focus to the header pane or to the item list.
 void setFocus(PackageEditor* editor, EditorFocus target);
-
-// What the item list and the field editor windows add to the editor. Without them the list is
-// empty and no field editor window is ever open.
-struct EditorExtensions {
-    // Field editor number k (section k, or net item -k) of the editor, open or not; number 0
-    // stands for any field editor of the editor, whatever its number.
-    bool (*fieldEditorOpen)(PackageEditor* editor, int number) = nullptr;
-    bool (*fieldEditorChanged)(PackageEditor* editor, int number) = nullptr;
-    CloseResult (*closeFieldEditor)(PackageEditor* editor, int number,
-                                    Validation validation) = nullptr;
-    // Carries its texts into the working package (no deletion); memFullErr when it could not.
-    OSErr (*commitFieldEditor)(PackageEditor* editor, int number) = nullptr;
-    // Opens field editor number (or brings it to the front); the item list calls it on a double
-    // click, Create and Open Editor. False when it could not be opened.
-    bool (*openFieldEditor)(PackageEditor* editor, int number) = nullptr;
-    // After the item list deleted or moved rows of one list (sections when sections is set, else
-    // nets): newNumber[k - 1] is the new position (from 1) of the item that was at k, 0 for one
-    // deleted. Field editors of deleted items close without validation; the rest are renumbered
-    // and retitled so that each keeps its item.
-    void (*renumberFieldEditors)(PackageEditor* editor, bool sections,
-                                 const std::vector<int>& newNumber) = nullptr;
-    // The item list: drawing the rows that meet area, a click, and the list's menu commands
-    // (Cut, Copy, Paste, Delete, Select All, Duplicate, Create, Open Editor).
-    void (*drawList)(PackageEditor* editor, const Rect& area) = nullptr;
-    void (*clickList)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
-    void (*listCommand)(PackageEditor* editor, std::int16_t command) = nullptr;
-    // A key down with the focus on the list other than Delete, Backspace and Tab.
-    void (*listKey)(PackageEditor* editor, const WindowMessage& msg) = nullptr;
-};
-void installEditorExtensions(const EditorExtensions& extensions);
-const EditorExtensions& editorExtensions();
 
 // The header fields and their limits.
 int fieldLengthLimit(int item);   // 0 for an item that is not a field

@@ -1,7 +1,5 @@
 #include "shell/Application.h"
 
-#include "editor/PackageEditor.h"
-
 #include "listwin/ListWindow.h"
 #include "listwin/PackageClipboard.h"
 #include "model/PackageFile.h"
@@ -95,9 +93,8 @@ OSErr startApplication() {
     SetOpenDocumentHandler(openDocument);
     SetQuitRequestHandler(quitRequest);
     installMenuSteps();
-    // The modules: the entry pool, then the package editor's item list and field editors.
+    // The entry pool every package entry comes from.
     if (OSErr err = initEntryPool()) return err;
-    installPackageEditor();
 
     TEFromScrap();
     return noErr;

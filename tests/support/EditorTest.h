@@ -30,7 +30,6 @@ class EditorTest : public ScratchTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(initEntryPool(), noErr);
-        installPackageEditor();
         ResetHarnessState();
     }
     void TearDown() override {
