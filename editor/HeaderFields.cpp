@@ -5,6 +5,7 @@
 #include "listwin/Confirmations.h"
 #include "listwin/ListCommands.h"
 #include "listwin/PackageClipboard.h"
+#include "model/LibraryOps.h"
 #include "resources/Commands.h"
 #include "toolbox/core/StringTable.h"
 
@@ -107,19 +108,7 @@ void idleHeader(PackageEditor* editor, WindowPtr pane) {
 // ---- the fields ------------------------------------------------------------------------------
 
 int fieldLengthLimit(int item) {
-    switch (item) {
-    case kHeaderName:
-        return 17;
-    case kHeaderPrefix:
-        return 8;
-    case kHeaderShape:
-    case kHeaderParam1:
-    case kHeaderParam2:
-    case kHeaderParam3:
-        return 56;
-    default:
-        return 0;
-    }
+    return headerFieldLimit(packageFieldOfItem(item));
 }
 
 int packageFieldOfItem(int item) {
