@@ -135,10 +135,8 @@ int filterHeaderKey(const PackageEditor* editor, int key) {
     if (key == KeyNumber(kKeyBackspace) || key == KeyNumber(kKeyTab) ||
         key == KeyNumber(kKeyRightArrow) || key == KeyNumber(kKeyLeftArrow))
         return key;
-    if (key == ',') return 0;
-    if (key < 32 || key == 127) return 0;
+    if (headerFieldRefuses(packageFieldOfItem(editor->currentField), key)) return 0;
     if (editor->textEdit && !roomFor(editor, 1)) return 0;
-    if (editor->currentField == kHeaderPrefix && key == '.') return 0;
     return key;
 }
 

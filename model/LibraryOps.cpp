@@ -143,10 +143,6 @@ void unlinkAfter(PackageFile* f, PackageEntry* previous, PackageEntry* e) {
     --f->packageCount;
 }
 
-bool refused(int field, unsigned char c) {
-    return c == ',' || c < 32 || c == 127 || (field == kFieldDesignatorPrefix && c == '.');
-}
-
 } // namespace
 
 OSErr copyEntry(PackageEntry* e, PackageEntry** out) {
@@ -288,6 +284,10 @@ OSErr createPackage(PackageFile* f, PackageEntry** out) {
     return noErr;
 }
 
+bool headerFieldRefuses(int field, int c) {
+    return c == ',' || c < 32 || c == 127 || (field == kFieldDesignatorPrefix && c == '.');
+}
+
 int headerFieldLimit(int field) {
     switch (field) {
     case kFieldPackageName:
@@ -309,7 +309,7 @@ OSErr headerFieldText(int field, std::string_view text, std::string* out) {
     text = TrimBlanks(text);
     if (limit == 0 || text.size() > std::size_t(limit)) return paramErr;
     for (const char c : text)
-        if (refused(field, static_cast<unsigned char>(c))) return paramErr;
+        if (headerFieldRefuses(field, static_cast<unsigned char>(c))) return paramErr;
     Str255 value(text);
     if (field == kFieldDesignatorPrefix || field == kFieldShape) PStrUpper(value);
     try {

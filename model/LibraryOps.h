@@ -72,6 +72,9 @@ OSErr createPackage(PackageFile* f, PackageEntry** out);
 // 4 to 6 the shape parameters (56 each). A text holding a comma, a TAB or another control
 // character is refused.
 int headerFieldLimit(int field); // 0 for a field that is not a header field
+// Whether the field refuses the character c: a comma, a control character (TAB among them), or
+// a period in the Designator Prefix. The package editor's key filter asks it for each key typed.
+bool headerFieldRefuses(int field, int c);
 // The text a field stores for text: trimmed of blanks, upper case where the field is. paramErr
 // (out untouched) when the field is not a header field or the text is refused or too long.
 OSErr headerFieldText(int field, std::string_view text, std::string* out);
