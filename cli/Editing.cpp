@@ -29,8 +29,8 @@ int saveAndClose(PackageFile* f, const std::string& path) {
     for (PackageEntry* e = f->packages; e; e = e->next) {
         if (!(e->flags & kModified) || imageIsValid(e->image)) continue;
         const auto question =
-            packageQuestion(imageSectionCount(e->image), TrimBlanks(imageField(e->image, 1).view()),
-                            TrimBlanks(imageField(e->image, 2).view()));
+            packageQuestion(imageSectionCount(e->image), imageField(e->image, 1).view(),
+                            imageField(e->image, 2).view());
         const std::string_view message =
             GetStringEntry(question.value_or(StringId::packageNeedsSection));
         // The first sentence: the rest tells what the editor would do.

@@ -24,9 +24,8 @@ std::string refusal(int field, std::string_view text) {
     std::string why = "\"" + std::string(text) + "\" cannot be " + kFieldTitles[field - 1] + ": ";
     if (TrimBlanks(text).size() > std::size_t(headerFieldLimit(field)))
         return why + "it is longer than " + std::to_string(headerFieldLimit(field)) + " characters";
-    std::string ignored;
     for (const char c : text) {
-        if (!headerFieldText(field, std::string_view(&c, 1), &ignored)) continue;
+        if (!headerFieldRefuses(field, static_cast<unsigned char>(c))) continue;
         return why + (c == ','    ? "it holds a comma"
                       : c == '.'  ? "it holds a period"
                       : c == '\t' ? "it holds a TAB"
@@ -35,27 +34,39 @@ std::string refusal(int field, std::string_view text) {
     return why + qpk::errorWords(paramErr);
 }
 
-// Sets fields (field number, text) of every selected package under the header field rules,
-// then saves (which refuses a package left without a name or a prefix). Nothing is saved when
-// a package refuses.
-int setFields(const std::string& path, const std::vector<std::string>& selectors,
-              const std::vector<std::pair<int, std::string>>& fields) {
+// Opens the file at path for writing, selects the packages selectors name and runs change on
+// them; when it returns kExitOk, saves and closes. Otherwise (and when a package is not found)
+// the file is closed unsaved, as it was.
+template <class Change>
+int editSelected(const std::string& path, const std::vector<std::string>& selectors,
+                 Change change) {
     int exit = qpk::kExitOk;
     PackageFile* f = qpk::openForWriting(path, &exit);
     if (!f) return exit;
     qpk::FileCloser closer{f};
     std::vector<PackageEntry*> selected;
     if (!qpk::selectPackages(f, path, selectors, &selected)) return qpk::kExitBadInput;
-    for (PackageEntry* e : selected) {
-        for (const auto& [field, text] : fields) {
-            if (OSErr err = setHeaderField(e, field, text))
-                return fail(path,
-                            qpk::packageWords(f, e) + ": " +
-                                (err == paramErr ? refusal(field, text) : qpk::errorWords(err)));
-        }
-    }
+    if ((exit = change(f, selected)) != qpk::kExitOk) return exit;
     closer.f = nullptr;
     return qpk::saveAndClose(f, path);
+}
+
+// Sets fields (field number, text) of every selected package under the header field rules,
+// then saves (which refuses a package left without a name or a prefix). Nothing is saved when
+// a package refuses.
+int setFields(const std::string& path, const std::vector<std::string>& selectors,
+              const std::vector<std::pair<int, std::string>>& fields) {
+    return editSelected(path, selectors, [&](PackageFile* f, std::vector<PackageEntry*>& selected) {
+        for (PackageEntry* e : selected) {
+            for (const auto& [field, text] : fields) {
+                if (OSErr err = setHeaderField(e, field, text))
+                    return fail(
+                        path, qpk::packageWords(f, e) + ": " +
+                                  (err == paramErr ? refusal(field, text) : qpk::errorWords(err)));
+            }
+        }
+        return qpk::kExitOk;
+    });
 }
 
 int set(const qpk::Invocation& in) {
@@ -81,16 +92,12 @@ int rename(const qpk::Invocation& in) {
 
 int deleteCommand(const qpk::Invocation& in) {
     const std::string& path = in.args[0];
-    int exit = qpk::kExitOk;
-    PackageFile* f = qpk::openForWriting(path, &exit);
-    if (!f) return exit;
-    qpk::FileCloser closer{f};
-    std::vector<PackageEntry*> selected;
-    if (!qpk::selectPackages(f, path, {in.args.begin() + 1, in.args.end()}, &selected))
-        return qpk::kExitBadInput;
-    if (OSErr err = deletePackages(f, selected)) return fail(path, qpk::errorWords(err));
-    closer.f = nullptr;
-    return qpk::saveAndClose(f, path);
+    return editSelected(path, {in.args.begin() + 1, in.args.end()},
+                        [&](PackageFile* f, std::vector<PackageEntry*>& selected) {
+                            if (OSErr err = deletePackages(f, selected))
+                                return fail(path, qpk::errorWords(err));
+                            return qpk::kExitOk;
+                        });
 }
 
 int copy(const qpk::Invocation& in) {
