@@ -5,6 +5,7 @@
 #include "model/LibraryMerge.h"
 
 #include "model/Image.h"
+#include "model/LibraryOps.h"
 
 #include <cstring>
 #include <new>
@@ -64,14 +65,11 @@ OSErr copyImage(Handle image, std::vector<UniqueHandle>* copies) {
     return noErr;
 }
 
-// A new modified entry holding a copy of e's image, appended to made.
-OSErr copyEntry(PackageEntry* e, Handle image, NewEntries* made) {
-    UniqueHandle copy(HandToHand(image));
-    if (!copy.get()) return memFullErr;
+// A copy of e, as Paste makes it, appended to made.
+OSErr addCopy(PackageEntry* e, NewEntries* made) {
     made->entries.reserve(made->entries.size() + 1);
-    PackageEntry* c = newEntry(displayNameView(e), copy.get(), 0, ImageState::modified);
-    if (!c) return memFullErr;
-    copy.release();
+    PackageEntry* c = nullptr;
+    if (OSErr err = copyEntry(e, &c)) return err;
     made->entries.push_back(c);
     return noErr;
 }
@@ -157,7 +155,7 @@ OSErr merge(PackageFile* base, PackageFile* ours, PackageFile* theirs, MergeRepo
         LoadedImage bi(b, &err), ti(t, &err);
         if (err) break;
         if (!b) {
-            err = copyEntry(t, ti.get(), &added);
+            err = addCopy(t, &added);
             ++report->added;
         } else if (!same(ti, bi)) {
             report->conflicts.push_back(
