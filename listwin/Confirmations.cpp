@@ -52,5 +52,5 @@ bool confirmProceed(StringId message) {
 }
 
 void reportMemory() {
-    NoteAlert("The operation could not be completed due to insufficient memory!");
+    MemoryAlert();
 }

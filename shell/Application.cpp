@@ -45,7 +45,7 @@ bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
     return decideApplicationItem(rec);
 }
 
-bool applicationCommand(std::int16_t command) {
+bool applicationCommand(std::int16_t command, OSErr*) {
     if (command == kCmdAbout) {
         showAboutBox();
         return true;

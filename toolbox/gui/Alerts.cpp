@@ -21,6 +21,17 @@ void NoteAlert(const char* text) {
     box.exec();
 }
 
+void MemoryAlert() {
+    NoteAlert("The operation could not be completed due to insufficient memory!");
+}
+
+void CommandErrorAlert(OSErr code) {
+    if (code == memFullErr)
+        MemoryAlert();
+    else
+        ErrorAlert(code);
+}
+
 bool ErrorAlert(OSErr code) {
     std::string text = ErrorText(code);
     if (text.empty()) return false;

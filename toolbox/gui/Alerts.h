@@ -9,3 +9,9 @@ void NoteAlert(const char* text);
 // none) in a note alert. Codes 0 and 995 (a cancelled operation) show nothing. Returns
 // whether an alert was shown.
 bool ErrorAlert(OSErr code);
+// The note that memory ran out: "The operation could not be completed due to insufficient
+// memory!"
+void MemoryAlert();
+// How the menu dispatcher shows a command's error: nothing for 0 and a cancelled operation, the
+// memory note for memFullErr, else the error alert.
+void CommandErrorAlert(OSErr code);

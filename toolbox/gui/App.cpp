@@ -1,6 +1,8 @@
 // The frame window, the application's handlers, the event loop and the routing of menu
 // commands and of the quit.
 #include "toolbox/gui/App.h"
+
+#include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/HostPrivate.h"
 #include "toolbox/gui/TextEdit.h"
 #include <QApplication>
@@ -202,18 +204,22 @@ bool DispatchMenuCommand(std::int16_t command) {
         SendWindowMessage(front, m);
         return true;
     }
+    OSErr err = noErr;
+    bool handled = false;
     if (front && front->proc) {
         WindowMessage m;
         m.kind = wmMenuCommand;
         m.command = command;
-        if (SendWindowMessage(front, m)) return true;
+        handled = SendWindowMessage(front, m);
+        err = m.err;
     }
-    if (gMenuCommand && gMenuCommand(command)) return true;
-    if (command != 0 && command == gStandardCommands.quit) {
+    if (!handled && gMenuCommand) handled = gMenuCommand(command, &err);
+    if (!handled && command != 0 && command == gStandardCommands.quit) {
         QuitApplication();
-        return true;
+        handled = true;
     }
-    return false;
+    CommandErrorAlert(err);
+    return handled;
 }
 
 void PostMenuCommand(std::int16_t command) {

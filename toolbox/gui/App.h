@@ -15,7 +15,8 @@ class QMdiArea;
 class QWidget;
 
 // ---- the application's handlers --------------------------------------------------------------
-using MenuCommandHandler = bool (*)(std::int16_t command); // true: handled
+// true: handled; a command that fails stores its error in *err for the dispatcher to show.
+using MenuCommandHandler = bool (*)(std::int16_t command, OSErr* err);
 using OpenDocumentHandler = void (*)(const char* path);
 using QuitRequestHandler = void (*)();
 using QuitHook = bool (*)(); // false abandons the quit
@@ -63,7 +64,9 @@ void ProcessPendingEvents();
 // A menu command: the standard close command goes to the front window as a close request; any
 // other command first to the front window's procedure (wmMenuCommand), then to the
 // application's menu command handler; the standard quit command, when nobody handles it, runs
-// QuitApplication. Returns whether it was handled.
+// QuitApplication. Returns whether it was handled. This is the one place that shows a command's
+// error: the one a window procedure leaves in the message (WindowMessage::err) or the
+// application's handler in *err goes to CommandErrorAlert.
 bool DispatchMenuCommand(std::int16_t command);
 // The same, from the event loop a moment later.
 void PostMenuCommand(std::int16_t command);

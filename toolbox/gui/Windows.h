@@ -63,9 +63,10 @@ struct WindowMessage {
     std::int32_t thumb = 0;   // wmScrollBar: native thumb position (ControlValueForThumb)
     Point position{};         // wmScrollTo: the local point to show at the top left
     std::int16_t command = 0; // wmMenuCommand
-    std::int16_t item = 0;    // wmControlClick, wmEndModal
-    std::uint32_t when = 0;   // milliseconds (the input event's timestamp)
-    void* data = nullptr;     // free for dialog procedures
+    OSErr err = 0;          // wmMenuCommand: the command's error, set by the procedure that ran it
+    std::int16_t item = 0;  // wmControlClick, wmEndModal
+    std::uint32_t when = 0; // milliseconds (the input event's timestamp)
+    void* data = nullptr;   // free for dialog procedures
 };
 
 // Menu enabling record, handed to handler procedures. enabled is preset to true; text holds

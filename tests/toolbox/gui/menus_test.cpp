@@ -69,7 +69,7 @@ bool appHandler(WindowPtr, MenuEnableRecord& rec) {
     return true;
 }
 
-bool recordCommand(std::int16_t command) {
+bool recordCommand(std::int16_t command, OSErr*) {
     gDispatched.push_back(command);
     return true;
 }

@@ -334,14 +334,17 @@ TEST_F(WindowsTest, MenuCommandRouting) {
     static int quitHookCalls;
     appGot.clear();
     quitHookCalls = 0;
-    SetMenuCommandHandler([](std::int16_t id) {
+    SetMenuCommandHandler([](std::int16_t id, OSErr* err) {
         appGot.push_back(id);
+        if (id == 205) *err = memFullErr;
         return id != 208;
     });
     WindowPtr back = MakeFrontWindow(kListDocumentStyle, b);
     MakeFrontWindow(kDocumentStyle, a);
     a.action = [](WindowPtr, WindowMessage& m) {
-        return m.kind == wmMenuCommand && m.command == 302;
+        if (m.kind == wmMenuCommand && m.command == 303) m.err = cancelledErr;
+        if (m.kind == wmMenuCommand && m.command == 304) m.err = 12345; // a code without a text
+        return m.kind == wmMenuCommand && (m.command >= 302 && m.command <= 304);
     };
 
     EXPECT_TRUE(DispatchMenuCommand(302));
@@ -350,6 +353,19 @@ TEST_F(WindowsTest, MenuCommandRouting) {
     EXPECT_EQ(appGot, std::vector<std::int16_t>{201});
     EXPECT_EQ(a.of(wmMenuCommand).size(), 2u);
     EXPECT_TRUE(b.of(wmMenuCommand).empty()) << "only the front window is asked";
+
+    // A command's error, from the window or from the application, is shown once, by the
+    // dispatcher; a cancelled command shows nothing.
+    const std::size_t before = ShownNoteAlerts().size();
+    EXPECT_TRUE(DispatchMenuCommand(303));
+    EXPECT_TRUE(DispatchMenuCommand(304));
+    EXPECT_TRUE(DispatchMenuCommand(205));
+    EXPECT_EQ(
+        std::vector<std::string>(ShownNoteAlerts().begin() + long(before),
+                                 ShownNoteAlerts().end()),
+        (std::vector<std::string>{
+            "Error:  #12345", "The operation could not be completed due to insufficient memory!"}));
+    appGot.clear();
 
     // Close (as the test main registers it) arrives as a close request, and the default
     // handling disposes of the window. Unregistered, it is a command like any other.
