@@ -361,8 +361,7 @@ TEST_F(WindowsTest, MenuCommandRouting) {
     EXPECT_TRUE(DispatchMenuCommand(304));
     EXPECT_TRUE(DispatchMenuCommand(205));
     EXPECT_EQ(
-        std::vector<std::string>(ShownNoteAlerts().begin() + long(before),
-                                 ShownNoteAlerts().end()),
+        std::vector<std::string>(ShownNoteAlerts().begin() + long(before), ShownNoteAlerts().end()),
         (std::vector<std::string>{
             "Error:  #12345", "The operation could not be completed due to insufficient memory!"}));
     appGot.clear();
