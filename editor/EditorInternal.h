@@ -18,8 +18,8 @@ bool editorEnabling(WindowPtr w, MenuEnableRecord& rec);
 void bindField(PackageEditor* editor, int n);
 // Copies the current field into the working package (trimmed, upper case where it must be).
 void storeField(PackageEditor* editor);
-// Revert Package from the editor; false when the user did not confirm.
-bool revertFromEditor(PackageEditor* editor);
+// Revert Package from the editor: the revert's error, cancelledErr when the user did not confirm.
+OSErr revertFromEditor(PackageEditor* editor);
 
 // Pastes the text scrap into a field: a run of at most 60 characters of the scrap, cut before the
 // first that accepts(c) refuses, then shortened until fits(n) holds for its length, replaces the

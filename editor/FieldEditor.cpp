@@ -1,6 +1,7 @@
-// The field editor windows: the record list, creating and placing the window, loading the
-// values into the rows, focus, clicks, typing and its key filter, the text commands, menu
-// enabling, and the validation and commit that carry the texts into the working package.
+// The field editor windows: their records held by the package editor, creating and placing the
+// window, loading the values into the rows, focus, clicks, typing and its key filter, the text
+// commands, menu enabling, and the validation and commit that carry the texts into the working
+// package.
 #include "editor/FieldEditor.h"
 
 #include "editor/EditorInternal.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -30,10 +32,6 @@ constexpr std::int16_t kWidth = 230;
 constexpr std::int16_t kHeight = 173;
 constexpr std::int32_t kDocWidth = 1000;
 constexpr int kKeyDeleteNumber = 317;
-
-FieldEditor* gList = nullptr;
-FieldEditor* gCurrent = nullptr;
-bool gSelectionPresent = false;
 
 bool isSection(const FieldEditor* fe) {
     return fe->index > 0;
@@ -59,15 +57,8 @@ int itemsPerRow(const FieldEditor* fe) {
     return isSection(fe) ? 2 : 1;
 }
 
-void unlink(FieldEditor* fe) {
-    for (FieldEditor** p = &gList; *p; p = &(*p)->next) {
-        if (*p == fe) {
-            *p = fe->next;
-            break;
-        }
-    }
-    fe->next = nullptr;
-    if (gCurrent == fe) gCurrent = nullptr;
+ItemKey keyOf(int index) {
+    return index > 0 ? ItemKey{0, index} : ItemKey{1, -index};
 }
 
 void setTitle(FieldEditor* fe) {
@@ -229,13 +220,16 @@ void click(FieldEditor* fe, const WindowMessage& msg, bool header) {
     TEClick(msg.where, msg.shift, fe->textEdit);
 }
 
-bool menuCommand(FieldEditor* fe, std::int16_t command) {
+bool menuCommand(FieldEditor* fe, WindowMessage& msg) {
+    const std::int16_t command = msg.command;
     if (command == kCmdRevertPackage) {
         if (!fe->owner->window) return false;
         WindowMessage m;
         m.kind = wmMenuCommand;
         m.command = command;
-        return SendWindowMessage(fe->owner->window, m); // may close this window
+        const bool handled = SendWindowMessage(fe->owner->window, m); // may close this window
+        msg.err = m.err;
+        return handled;
     }
     if (command == kCmdCreate) {
         setFocusTo(fe, false);
@@ -277,7 +271,7 @@ bool enabling(WindowPtr w, MenuEnableRecord& rec) {
     // The selection is looked at with the first title asked about: the File menu's in a full
     // pass, the Edit menu's when only that menu is brought up to date.
     if (c == kCmdFileMenu || c == kCmdEditMenu)
-        gSelectionPresent = fe->textEdit && selectionLength(fe->textEdit) > 0;
+        fe->selectionPresent = fe->textEdit && selectionLength(fe->textEdit) > 0;
     if (c == kCmdFileMenu) return false;
     if (commandInMenu(c, kCmdFileMenu) || c == kCmdWindowMenu) return false;
     switch (c) {
@@ -290,7 +284,7 @@ bool enabling(WindowPtr w, MenuEnableRecord& rec) {
     case kCmdCut:
     case kCmdCopy:
     case kCmdDelete:
-        rec.enabled = gSelectionPresent;
+        rec.enabled = fe->selectionPresent;
         return true;
     case kCmdPaste:
         rec.enabled = TEGetScrapLength() > 0;
@@ -388,7 +382,7 @@ bool windowProc(WindowPtr w, WindowMessage& msg) {
         if (fe->textEdit) {
             PortScope port(focusPort(fe));
             if (msg.active) {
-                setCurrentFieldEditor(fe);
+                makeEditorFileCurrent(fe->owner);
                 TEActivate(fe->textEdit);
             } else {
                 TEDeactivate(fe->textEdit);
@@ -416,7 +410,7 @@ bool windowProc(WindowPtr w, WindowMessage& msg) {
         keyDown(fe, msg);
         return true;
     case wmMenuCommand:
-        return menuCommand(fe, msg.command);
+        return menuCommand(fe, msg);
     default:
         return false;
     }
@@ -515,13 +509,12 @@ OSErr createWindow(FieldEditor* fe) {
     return noErr;
 }
 
-void disposeRecord(FieldEditor* fe) {
-    unlink(fe);
-    if (fe->window) DisposeWindow(fe->window); // its dispose message frees the forms
+} // namespace
+
+void FieldEditorDisposer::operator()(FieldEditor* fe) const noexcept {
+    if (fe && fe->window) DisposeWindow(fe->window); // its dispose message frees the forms
     delete fe;
 }
-
-} // namespace
 
 // ---- public ------------------------------------------------------------------------------------
 
@@ -529,16 +522,20 @@ FieldEditor* openFieldEditor(PackageEditor* owner, int index) {
     if (!owner || index == 0) return nullptr;
     FieldEditor* fe = findFieldEditor(owner, index);
     if (!fe) {
-        fe = new (std::nothrow) FieldEditor;
-        if (!fe) return nullptr;
-        fe->owner = owner;
-        fe->index = std::int16_t(index);
-        fe->next = gList;
-        gList = fe;
+        std::unique_ptr<FieldEditor, FieldEditorDisposer> made(new (std::nothrow) FieldEditor);
+        if (!made) return nullptr;
+        made->owner = owner;
+        made->index = std::int16_t(index);
+        fe = made.get();
+        try {
+            owner->fieldEditors.emplace(keyOf(index), std::move(made));
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
     }
     if (!fe->window) {
         if (OSErr err = createWindow(fe)) {
-            disposeRecord(fe);
+            owner->fieldEditors.erase(keyOf(fe->index)); // disposes of the window and record
             ErrorAlert(err);
             return nullptr;
         }
@@ -550,9 +547,10 @@ FieldEditor* openFieldEditor(PackageEditor* owner, int index) {
 }
 
 FieldEditor* findFieldEditor(const PackageEditor* owner, int index) {
-    for (FieldEditor* fe = gList; fe; fe = fe->next)
-        if (fe->owner == owner && (index == 0 || fe->index == index)) return fe;
-    return nullptr;
+    if (!owner) return nullptr;
+    const FieldEditors& all = owner->fieldEditors;
+    const auto found = index == 0 ? all.begin() : all.find(keyOf(index));
+    return found == all.end() ? nullptr : found->second.get();
 }
 
 CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
@@ -577,18 +575,21 @@ CloseResult closeFieldEditor(FieldEditor* fe, Validation validation) {
             remove = true;
         }
     }
-    // Out of the list first, so that a deletion that the commit starts does not close it again.
-    unlink(fe);
+    // Out of the owner's container first, so that a deletion that the commit starts does not
+    // close it again. Taking the node out and putting it back allocates nothing.
+    FieldEditors& all = fe->owner->fieldEditors;
+    auto node = all.extract(keyOf(fe->index));
     if (OSErr err = commitFieldEditor(fe, remove); err && validation == Validation::ask) {
         // The texts stay where they are: in the window, which stays open.
-        fe->next = gList;
-        gList = fe;
+        if (!node.empty()) {
+            node.key() = keyOf(fe->index);
+            all.insert(std::move(node));
+        }
         ErrorAlert(err);
         if (fe->window) SelectWindow(fe->window);
         return CloseResult::cancelled;
     }
-    disposeRecord(fe);
-    return CloseResult::closed;
+    return CloseResult::closed; // the node disposes of the window and record as it goes
 }
 
 OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
@@ -647,34 +648,35 @@ OSErr commitFieldEditor(FieldEditor* fe, bool remove) {
 }
 
 void renumberFieldEditors(PackageEditor* editor, bool sections, const std::vector<int>& newNumber) {
-    std::vector<FieldEditor*> gone;
-    std::vector<std::pair<FieldEditor*, int>> moved;
-    for (FieldEditor* fe = gList; fe; fe = fe->next) {
-        if (fe->owner != editor || (fe->index > 0) != sections) continue;
-        const int k = sections ? fe->index : -fe->index;
-        if (k < 1 || k > int(newNumber.size())) continue;
-        const int to = newNumber[std::size_t(k - 1)];
-        if (to == 0)
-            gone.push_back(fe);
-        else if (to != k)
-            moved.emplace_back(fe, sections ? to : -to);
+    // The nodes change containers and keys without allocating: those of deleted items go to
+    // gone, those of moved items to moved under their new keys, and then back.
+    FieldEditors& all = editor->fieldEditors;
+    const std::uint8_t list = sections ? 0 : 1;
+    FieldEditors gone, moved;
+    for (auto it = all.lower_bound({list, 1}); it != all.end() && it->first.list == list;) {
+        const int k = it->first.k;
+        const int to = k <= int(newNumber.size()) ? newNumber[std::size_t(k - 1)] : k;
+        auto here = it++;
+        if (to == 0) {
+            gone.insert(all.extract(here));
+        } else if (to != k) {
+            auto node = all.extract(here);
+            node.key().k = to;
+            moved.insert(std::move(node));
+        }
+    }
+    while (!moved.empty()) {
+        auto node = moved.extract(moved.begin());
+        FieldEditor* fe = node.mapped().get();
+        fe->index = std::int16_t(sections ? node.key().k : -node.key().k);
+        if (all.insert(std::move(node)).inserted) setTitle(fe); // else its key was taken: gone
     }
     // The deleted items' texts have nowhere to go: their windows close without a commit.
-    for (FieldEditor* fe : gone)
-        disposeRecord(fe);
-    for (auto& [fe, index] : moved) {
-        fe->index = std::int16_t(index);
-        setTitle(fe);
-    }
+    gone.clear();
 }
 
 FieldEditor* currentFieldEditor() {
-    return gCurrent;
-}
-
-void setCurrentFieldEditor(FieldEditor* fe) {
-    gCurrent = fe;
-    if (fe) setCurrentPackageEditor(fe->owner);
+    return fieldEditorOfWindow(FrontWindow());
 }
 
 FieldEditor* fieldEditorOfWindow(WindowPtr w) {

@@ -17,9 +17,8 @@
 
 constexpr std::int16_t kFieldEditorKind = 103;
 
-// One open field editor; a list of them, newest first, holds every record.
+// One open field editor, held by its package editor (PackageEditor::fieldEditors).
 struct FieldEditor {
-    FieldEditor* next = nullptr;
     PackageEditor* owner = nullptr;
     WindowPtr window = nullptr;
     WindowPtr headerPane = nullptr;
@@ -30,13 +29,14 @@ struct FieldEditor {
     std::int16_t index = 0;          // k: section k; -k: net item k
     std::uint16_t focusedItem = 0;   // 0: header item 2; k: item k of the rows form
     std::uint16_t rowCount = 0;
-    bool changed = false; // an edit that the commit has not carried yet
+    bool changed = false;          // an edit that the commit has not carried yet
+    bool selectionPresent = false; // text selected, taken at the first menu title asked about
 };
 
 // Opens the field editor (owner, index), making its record and window when there are none; the
 // window gets its title, is shown and brought to the front. nullptr when it could not be made.
 FieldEditor* openFieldEditor(PackageEditor* owner, int index);
-// The first record with that owner and index (index 0: any of the owner's), or nullptr.
+// The owner's field editor of that index (index 0: the owner's first, in key order), or nullptr.
 FieldEditor* findFieldEditor(const PackageEditor* owner, int index);
 // With validation, a Class ID of 0 or a net item without name or pins is asked about; Cancel
 // brings the window to the front and changes nothing, Proceed deletes the item through the
@@ -53,9 +53,8 @@ OSErr commitFieldEditor(FieldEditor* fe, bool remove);
 // retitled so that each keeps its item.
 void renumberFieldEditors(PackageEditor* editor, bool sections, const std::vector<int>& newNumber);
 
+// The field editor of the front window, or nullptr.
 FieldEditor* currentFieldEditor();
-// Also makes its owner the current package editor.
-void setCurrentFieldEditor(FieldEditor* fe);
 // The record of a field editor window, nullptr for any other window.
 FieldEditor* fieldEditorOfWindow(WindowPtr w);
 

@@ -32,7 +32,8 @@ enum : std::uint8_t {
     kFormCentred = 4,      // text centred; a popup button with this flag has no arrow
     kFormRightAligned = 8, // text right-aligned (neither 4 nor 8: left-aligned)
     kFormSingleLine = 16,  // while edited, the text runs on one line and scrolls sideways
-    kFormOnWhite = 32      // drawn on white
+    kFormOnWhite = 32,     // drawn on white
+    kFormMarksOn = 64      // a popup button whose menus show their check marks (set by the owner)
 };
 
 struct FormItem {

@@ -17,10 +17,6 @@ namespace {
 
 constexpr const char* kUnnamedTitle = "Unnamed Package";
 
-// Set while the menus are brought up to date: a row of the list, or text of the current field,
-// is selected.
-bool gSelectionPresent = false;
-
 std::int32_t selectionLength(const TERec* te) {
     return te->selEnd - te->selStart;
 }
@@ -42,10 +38,10 @@ bool anyRowSelected(const PackageEditor* editor) {
     return false;
 }
 
-void computeSelectionPresent(const PackageEditor* editor) {
-    gSelectionPresent = editor->focus == EditorFocus::window
-                            ? anyRowSelected(editor)
-                            : editor->textEdit && selectionLength(editor->textEdit) > 0;
+void computeSelectionPresent(PackageEditor* editor) {
+    editor->selectionPresent = editor->focus == EditorFocus::window
+                                   ? anyRowSelected(editor)
+                                   : editor->textEdit && selectionLength(editor->textEdit) > 0;
 }
 
 void setText(MenuEnableRecord& rec, StringId id) {
@@ -248,13 +244,11 @@ bool headerPaneProc(WindowPtr pane, WindowMessage& msg) {
 
 // ---- Revert Package --------------------------------------------------------------------------
 
-bool revertFromEditor(PackageEditor* editor) {
+OSErr revertFromEditor(PackageEditor* editor) {
     PackageEntry* entry = editor->entry;
-    if (!entry) return false;
-    if (!confirmDiscardChanges(displayNameView(entry))) return false;
+    if (!entry || !confirmDiscardChanges(displayNameView(entry))) return cancelledErr;
     PackageEntry* const reverted[] = {entry};
-    revertEntries(entry->owner, reverted);
-    return true;
+    return revertEntries(entry->owner, reverted);
 }
 
 // ---- menu enabling ---------------------------------------------------------------------------
@@ -276,14 +270,14 @@ bool editorEnabling(WindowPtr w, MenuEnableRecord& rec) {
     case kCmdCut:
     case kCmdCopy:
     case kCmdDelete:
-        rec.enabled = gSelectionPresent;
+        rec.enabled = editor->selectionPresent;
         break;
     case kCmdPaste:
         rec.enabled = itemClipboardHolds() || (!onList && TEGetScrapLength() > 0);
         break;
     case kCmdDuplicate:
     case kCmdOpenEditor:
-        rec.enabled = onList && gSelectionPresent;
+        rec.enabled = onList && editor->selectionPresent;
         break;
     case kCmdSelectAll:
         rec.enabled = rowCount(editor) > 0;

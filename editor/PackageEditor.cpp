@@ -16,6 +16,7 @@
 #include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/EnablingSteps.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -31,28 +32,14 @@ constexpr std::int16_t kMinimumHeight = 64;
 constexpr int kHeaderFields[] = {kHeaderName,   kHeaderPrefix, kHeaderShape,
                                  kHeaderParam1, kHeaderParam2, kHeaderParam3};
 
-PackageEditor* gCurrent = nullptr;
 // The open editor of each entry that has one.
 std::unordered_map<const PackageEntry*, PackageEditor*> gEditorOf;
 
-// Visits the numbers of the editor's possible field editors, sections first (1 up to the
-// section count), then net items (-1 down to minus the net count), until f returns true.
-template <class F> bool forEachFieldEditor(PackageEditor* editor, F&& f) {
-    for (int k = 1; k <= editor->working.sectionCount; ++k)
-        if (f(k)) return true;
-    for (int k = 1; k <= editor->netCount; ++k)
-        if (f(-k)) return true;
-    return false;
-}
-
-// The first error stops the commits; those before it stay carried.
+// The first error stops the commits, sections first; those before it stay carried.
 OSErr commitFieldEditors(PackageEditor* editor) {
-    OSErr err = noErr;
-    forEachFieldEditor(editor, [editor, &err](int number) {
-        if (FieldEditor* fe = findFieldEditor(editor, number)) err = commitFieldEditor(fe, false);
-        return err != noErr;
-    });
-    return err;
+    for (const auto& [key, fe] : editor->fieldEditors)
+        if (OSErr err = commitFieldEditor(fe.get(), false)) return err;
+    return noErr;
 }
 
 bool workingPackageValid(PackageEditor* editor) {
@@ -95,7 +82,7 @@ Editors gEditors;
 
 void activate(PackageEditor* editor, bool active) {
     if (active) {
-        setCurrentPackageEditor(editor);
+        makeEditorFileCurrent(editor);
     } else if (editor->entry) {
         if (OSErr err = commitEditor(editor, false)) ErrorAlert(err);
     }
@@ -121,9 +108,16 @@ void activate(PackageEditor* editor, bool active) {
 }
 
 // A menu command to the window: the text commands first while the focus is the header, then
-// the item list's commands; Revert Package always here. Others are left to the application.
-bool menuCommand(PackageEditor* editor, std::int16_t command) {
-    if (command == kCmdRevertPackage) return revertFromEditor(editor);
+// the item list's commands; Revert Package always here, unless the user does not confirm it.
+// Others are left to the application. The command's error goes back in the message.
+bool menuCommand(PackageEditor* editor, WindowMessage& msg) {
+    const std::int16_t command = msg.command;
+    if (command == kCmdRevertPackage) {
+        const OSErr err = revertFromEditor(editor);
+        if (err == cancelledErr) return false;
+        msg.err = err;
+        return true;
+    }
     if (editor->focus == EditorFocus::header && headerTextCommand(editor, command)) return true;
     switch (command) {
     case kCmdCut:
@@ -194,7 +188,7 @@ bool editorProc(WindowPtr w, WindowMessage& msg) {
         windowKey(editor, msg);
         return true;
     case wmMenuCommand:
-        return menuCommand(editor, msg.command);
+        return menuCommand(editor, msg);
     default:
         return false;
     }
@@ -288,7 +282,6 @@ OSErr createWindow(PackageEditor* editor) {
 void freeEditor(PackageEditor* editor) {
     if (editor->entry) gEditorOf.erase(editor->entry);
     editor->entry = nullptr;
-    if (gCurrent == editor) gCurrent = nullptr;
     delete editor;
 }
 
@@ -346,20 +339,24 @@ PackageEditor* openEditor(PackageEntry* entry) {
     }
     ShowWindow(editor->window);
     SelectWindow(editor->window);
-    setCurrentPackageEditor(editor);
+    makeEditorFileCurrent(editor);
     return editor;
 }
 
 CloseResult closeEditor(PackageEditor* editor, Validation validation) {
     if (!editor) return CloseResult::closed;
-    auto cancelled = [editor, validation](int number) {
-        FieldEditor* fe = findFieldEditor(editor, number);
-        return fe && closeFieldEditor(fe, validation) == CloseResult::cancelled;
-    };
-    if (forEachFieldEditor(editor, cancelled)) return CloseResult::cancelled;
-    // Then any left over with a number past the counts: number 0 finds any of the editor's.
-    while (findFieldEditor(editor, 0))
-        if (cancelled(0)) return CloseResult::cancelled;
+    // Sections first, then nets, each by number. A close may delete its item and so renumber
+    // the others: the walk goes on after the key it closed, and then takes any left behind it.
+    FieldEditors& open = editor->fieldEditors;
+    std::optional<ItemKey> last;
+    for (auto it = open.begin(); it != open.end(); it = open.upper_bound(*last)) {
+        last = it->first;
+        if (closeFieldEditor(it->second.get(), validation) == CloseResult::cancelled)
+            return CloseResult::cancelled;
+    }
+    while (!open.empty())
+        if (closeFieldEditor(open.begin()->second.get(), validation) == CloseResult::cancelled)
+            return CloseResult::cancelled;
     bool remove = false;
     if (validation == Validation::ask && editor->entry) {
         if (const std::optional<StringId> message = packageQuestion(editor->working)) {
@@ -391,18 +388,17 @@ CloseResult closeEditor(PackageEditor* editor, Validation validation) {
 bool hasChanges(PackageEditor* editor) {
     if (!editor) return false;
     if (editor->stateFlags & kEditorChanged) return true;
-    return forEachFieldEditor(editor, [editor](int number) {
-        const FieldEditor* fe = findFieldEditor(editor, number);
-        return fe && fe->changed;
-    });
+    return std::ranges::any_of(editor->fieldEditors,
+                               [](const auto& open) { return open.second->changed; });
 }
 
 PackageEditor* currentPackageEditor() {
-    return gCurrent;
+    WindowPtr front = FrontWindow();
+    if (const FieldEditor* fe = fieldEditorOfWindow(front)) return fe->owner;
+    return editorOfWindow(front);
 }
 
-void setCurrentPackageEditor(PackageEditor* editor) {
-    gCurrent = editor;
+void makeEditorFileCurrent(const PackageEditor* editor) {
     if (editor && editor->entry) setCurrentPackageFile(editor->entry->owner);
 }
 

@@ -16,6 +16,8 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 
 constexpr std::int16_t kPackageEditorKind = 102;
 
@@ -23,6 +25,22 @@ enum class EditorFocus : std::uint8_t { header, window };
 
 constexpr std::uint32_t kEditorChanged = 1; // state flags: an edit not yet committed
 constexpr std::uint8_t kNoActiveList = 255;
+
+struct FieldEditor;
+
+// The item a field editor edits: section k (list 0) or net item k (list 1). Keys order the
+// sections first, then the nets, each by number: the order in which closing asks about them.
+struct ItemKey {
+    std::uint8_t list = 0;
+    int k = 0;
+    auto operator<=>(const ItemKey&) const = default;
+};
+
+// Disposes of a field editor's window (without a commit) and of its record.
+struct FieldEditorDisposer {
+    void operator()(FieldEditor* fe) const noexcept;
+};
+using FieldEditors = std::map<ItemKey, std::unique_ptr<FieldEditor, FieldEditorDisposer>>;
 
 // The editor record: one per package entry with an open editor (editorOf finds it from the
 // entry).
@@ -39,6 +57,10 @@ struct PackageEditor {
     std::uint16_t shapeFamily = kNoShapeFamily;
     std::uint32_t stateFlags = 0;
     std::uint8_t activeList = kNoActiveList;
+    // A row of the list, or text of the current field, is selected: taken at the first menu
+    // title asked about, for its items.
+    bool selectionPresent = false;
+    FieldEditors fieldEditors; // the open field editors, by the item each edits
 };
 
 // The entry's editor, made when it has none, with its window shown in front and made the
@@ -65,9 +87,12 @@ PackageEditor* editorOf(const PackageEntry* entry);
 // error.
 OSErr commitEditor(PackageEditor* editor, bool validate);
 
+// The package editor of the front window, or the owner of the front field editor; nullptr when
+// the front window is neither.
 PackageEditor* currentPackageEditor();
-// Also makes the package file of its entry the current package file.
-void setCurrentPackageEditor(PackageEditor* editor);
+// Makes the package file of the editor's entry the current package file (the editor's window or
+// one of its field editors became active).
+void makeEditorFileCurrent(const PackageEditor* editor);
 // The editor record of a package editor window, nullptr for any other window.
 PackageEditor* editorOfWindow(WindowPtr w);
 

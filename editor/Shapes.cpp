@@ -9,10 +9,6 @@
 
 namespace {
 
-// Whether the popups' check marks are on: putting them on or off twice in a row does nothing
-// the second time.
-bool gCheckMarksOn = false;
-
 constexpr int kFirstFamilyPosition = 3; // "Custom" and a separator come first
 constexpr int kLabelItems[3] = {kHeaderLabel1, kHeaderLabel2, kHeaderLabel3};
 constexpr std::int16_t kCustomCommand = 701;
@@ -139,8 +135,13 @@ bool popupChoice(const ShapeEditing& ed, std::int16_t command) {
 }
 
 void checkMarks(FormHandle header, std::uint16_t family, bool on) {
-    if (gCheckMarksOn == on) return;
-    gCheckMarksOn = on;
+    // The header's shapes popup remembers whether the marks are on, so that putting them on or
+    // off twice in a row does nothing the second time.
+    if (FormItem* shapes = formItem(header, kHeaderShapesPopup)) {
+        if (((shapes->flags & kFormMarksOn) != 0) == on) return;
+        shapes->flags =
+            std::uint8_t(on ? shapes->flags | kFormMarksOn : shapes->flags & ~kFormMarksOn);
+    }
     if (family >= 1 && family <= kShapeFamilyCount)
         if (MenuHandle shapes = GetMenu(kShapesMenu))
             SetItemMark(shapes, family + (kFirstFamilyPosition - 1), on);
@@ -157,6 +158,7 @@ void checkMarks(FormHandle header, std::uint16_t family, bool on) {
     }
 }
 
-bool checkMarksOn() {
-    return gCheckMarksOn;
+bool checkMarksOn(FormHandle header) {
+    const FormItem* shapes = formItem(header, kHeaderShapesPopup);
+    return shapes && (shapes->flags & kFormMarksOn);
 }

@@ -75,10 +75,11 @@ struct ShapeEditing {
 bool popupChoice(const ShapeEditing& editing, std::int16_t command);
 
 // Puts the popups' check marks on (before the header's click handling) or takes them off
-// (after it); a second call with the same state does nothing. The shapes menu item of the family
-// (1 to 17) is marked; when item 11 has a size menu, the size whose value matches parameter 1's
-// text (blanks trimmed, written exactly as a decimal number: "07" matches nothing) is marked
-// and becomes item 11's current choice, which is 0 when none matches.
+// (after it); a second call with the same state on the same header does nothing, the header's
+// shapes popup keeping the state. The shapes menu item of the family (1 to 17) is marked; when
+// item 11 has a size menu, the size whose value matches parameter 1's text (blanks trimmed,
+// written exactly as a decimal number: "07" matches nothing) is marked and becomes item 11's
+// current choice, which is 0 when none matches.
 void checkMarks(FormHandle header, std::uint16_t family, bool on);
-// Whether the check marks are on.
-bool checkMarksOn();
+// Whether the header's check marks are on.
+bool checkMarksOn(FormHandle header);

@@ -165,7 +165,7 @@ TEST_F(FormTest, PopupChoicesSetTheShapeAndItsSizeWithTheirCheckMarks) {
     // Another family takes the size popup away; the parameters stay. A choice takes the marks
     // off first.
     ASSERT_TRUE(popupChoice(editing, 713)); // "PADS"
-    EXPECT_FALSE(checkMarksOn());
+    EXPECT_FALSE(checkMarksOn(header.get()));
     EXPECT_EQ(labels(), "Pad Size|Hole Size|");
     EXPECT_EQ(sizeMenu(), 0);
     EXPECT_EQ(PixelAt(port, 125, 85), 0xFFFFFFu);
