@@ -68,7 +68,8 @@ void deleteEditedPackage(PackageEditor* editor) {
     updateCount(f);
 }
 
-// What the library operations and the save ask of the editors open on a file's packages.
+// What the library operations and the save ask of the editors open on a file's packages. It
+// holds no state (the editors are found through editorOf), so one object serves every file.
 class Editors final : public OpenEditors {
 public:
     bool isOpen(const PackageEntry* e) const override { return editorOf(e) != nullptr; }
