@@ -22,10 +22,11 @@ OSErr startApplication();
 
 // The application's handlers (installed by startApplication).
 bool applicationEnabling(WindowPtr w, MenuEnableRecord& rec); // the application's handler proc
-bool applicationCommand(std::int16_t command, OSErr* err = nullptr); // handled flag
-void openDocument(const char* path);                                 // open document handler
-void quitRequest();                                                  // posts Exit (208)
-bool quitHook();                                                     // false abandons the quit
+// The menu command handler: whether it handled command; a command's error goes to *err.
+bool applicationCommand(std::int16_t command, OSErr* err);
+void openDocument(const char* path); // open document handler
+void quitRequest();                  // posts Exit (208)
+bool quitHook();                     // false abandons the quit
 
 // Help > About: the About box (dialog 1004). Returns once a click closed it.
 void showAboutBox();

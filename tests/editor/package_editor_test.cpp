@@ -144,7 +144,8 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     // Revert File closes the editors without a question (the keep_data scenario quits with
     // Discard past an invalid package likewise).
     AnswerNextDialog(1007, 1);
-    EXPECT_TRUE(fileCommand(kCmdRevertFile));
+    OSErr err = noErr;
+    EXPECT_TRUE(fileCommand(kCmdRevertFile, &err));
     EXPECT_EQ(ShownDialogs().size(), 4u);
     EXPECT_EQ(windows(editorOfWindow), 0);
     EXPECT_EQ(displayNames(f), (Names{"Bare!", "R2"}));
