@@ -7,8 +7,6 @@
 #include "tests/support/ListActions.h"
 #include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/window_input.h"
-#include "toolbox/gui/App.h"
-#include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
 #include <gtest/gtest.h>
@@ -48,8 +46,7 @@ protected:
     }
 
     static Point rowPoint(const PackageFile* f, int row) {
-        const std::int16_t height = listView(f)->rowHeight;
-        return {std::int16_t(listArea(f).top + row * height + height / 2), 20};
+        return {std::int16_t(listArea(f).top + (2 * row + 1) * listView(f)->rowHeight / 2), 20};
     }
     // A press on row; with more rows the pointer drags through them and rests on the last.
     static void click(PackageFile* f, std::vector<int> rows, bool shift = false,
@@ -286,11 +283,10 @@ TEST_F(ListWindowTest, TypedCharactersSelectByName) {
     }
 }
 
-// The menu enabling of the front list window in situations of its packages (one character per
-// package: '.' not selected, '*' selected, 'm' selected and modified), with or without an editor
-// module's hook: per command of kCommands '+' enabled, '-' disabled (Undo never, Paste not with an
-// empty clipboard, the last four always), and the text the window gives Revert Package ("" when it
-// sets none; no other command gets a text).
+// The menu enabling of the front list window in situations of its packages ('.' not selected, '*'
+// selected, 'm' selected and modified), with or without actions to open editors: per command '+'
+// enabled, '-' disabled (Undo never, Paste not with an empty clipboard, the last four always),
+// and the text it gives Revert Package ("" when none; no other command gets a text).
 TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
     const std::int16_t kCommands[] = {kCmdCut,        kCmdCopy,          kCmdDelete, kCmdDuplicate,
                                       kCmdOpenEditor, kCmdRevertPackage, kCmdPaste,  kCmdUndo,
