@@ -4,6 +4,7 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
+#include <string>
 
 constexpr const char* kApplicationName = "Ortix-Kelvane";
 constexpr const char* kInstanceGuardName = "Ortix-Kelvane MUTEX";
@@ -31,4 +32,4 @@ bool quitHook();                     // false abandons the quit
 // Help > About: the About box (dialog 1004). Returns once a click closed it.
 void showAboutBox();
 // The version line of the About box: "Version 3.8.4  for Windows".
-const char* aboutVersionText();
+std::string aboutVersionText();
