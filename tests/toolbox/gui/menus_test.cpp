@@ -1,6 +1,7 @@
 // Menus from the resources, item operations, the enabling pass and key equivalents.
 #include "tests/support/gui/gui_support.h"
 #include "toolbox/gui/App.h"
+#include "toolbox/gui/EnablingSteps.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/DialogHarness.h"
 #include "toolbox/harness/Harness.h"
@@ -216,6 +217,21 @@ TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
     rec.command = 303;
     EXPECT_TRUE(AskMenuEnabling(rec));
     EXPECT_FALSE(rec.modalDialogUp);
+}
+
+// A command sent because the pass enables it (the Delete key's) shows the error its window
+// leaves, as the menu dispatcher does; a disabled one is not sent.
+TEST_F(MenuEnablingTest, SendCommandIfEnabledShowsTheErrorTheWindowLeaves) {
+    WindowPtr w = NewWindow(kDocumentStyle, nullptr, "Keys", kInFront, 101, nullptr,
+                            [](WindowPtr, WindowMessage& m) {
+                                if (m.kind == wmMenuCommand) m.err = 12345;
+                                return m.kind == wmMenuCommand;
+                            });
+    windows_.push_back(w);
+    SelectWindow(w);
+    EXPECT_FALSE(SendCommandIfEnabled(w, 304, 300));
+    EXPECT_TRUE(SendCommandIfEnabled(w, 302, 300));
+    EXPECT_EQ(ShownNoteAlerts(), std::vector<std::string>{"Error:  #12345"});
 }
 
 TEST_F(MenuTest, KeyEquivalentFiresOnlyWhenTheItemIsEnabled) {
