@@ -91,8 +91,8 @@ protected:
             DisposeWindow(w);
         HarnessTest::TearDown();
     }
-    WindowPtr window(const char* title, HandlerProc handler) {
-        WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, nullptr);
+    WindowPtr window(const char* title, HandlerProc handler, WindowProc proc = nullptr) {
+        WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, proc);
         SetWindowHandler(w, handler);
         ShowWindow(w);
         windows_.push_back(w);
@@ -222,12 +222,10 @@ TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
 // A command sent because the pass enables it (the Delete key's) shows the error its window
 // leaves, as the menu dispatcher does; a disabled one is not sent.
 TEST_F(MenuEnablingTest, SendCommandIfEnabledShowsTheErrorTheWindowLeaves) {
-    WindowPtr w = NewWindow(kDocumentStyle, nullptr, "Keys", kInFront, 101, nullptr,
-                            [](WindowPtr, WindowMessage& m) {
-                                if (m.kind == wmMenuCommand) m.err = 12345;
-                                return m.kind == wmMenuCommand;
-                            });
-    windows_.push_back(w);
+    WindowPtr w = window("Keys", nullptr, [](WindowPtr, WindowMessage& m) {
+        if (m.kind == wmMenuCommand) m.err = 12345;
+        return m.kind == wmMenuCommand;
+    });
     SelectWindow(w);
     EXPECT_FALSE(SendCommandIfEnabled(w, 304, 300));
     EXPECT_TRUE(SendCommandIfEnabled(w, 302, 300));
