@@ -26,7 +26,8 @@ constexpr std::int32_t kMaxScrollPixels = 4000;
 constexpr const char* kWidthSample = "12345678901234567890";
 
 ListView* viewOf(const PackageFile* f) {
-    return f && listWindowOf(f) ? static_cast<ListView*>(listWindowOf(f)->refCon) : nullptr;
+    WindowPtr w = listWindowOf(f);
+    return w ? static_cast<ListView*>(w->refCon) : nullptr;
 }
 
 bool isFront(const PackageFile* f) {
@@ -532,8 +533,9 @@ SelectionSummary selectionSummary(const PackageFile* file) {
 }
 
 Rect listArea(const PackageFile* file) {
-    if (!file || !listWindowOf(file)) return Rect{};
-    Rect r = GetPortRect(listWindowOf(file));
+    WindowPtr w = listWindowOf(file);
+    if (!w) return Rect{};
+    Rect r = GetPortRect(w);
     r.top = std::int16_t(std::min<int>(r.top + kHeaderReserve - kHeaderPaneHeight, r.bottom));
     return r;
 }
