@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
     shiftClick.kind = wmMouseDown;
     shiftClick.shift = true;
     shiftClick.where = Point{
-        std::int16_t(area.top + view.lastRowOffset * listRowHeight() + listRowHeight() / 2), 10};
+        std::int16_t(area.top + view.lastRowOffset * view.rowHeight + view.rowHeight / 2), 10};
     const Timing range = best(
         5, false,
         [&] {

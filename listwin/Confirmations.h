@@ -22,6 +22,6 @@ bool confirmWindowCount(std::int32_t count);
 // equivalent of the command that asks) the answer is Proceed at once, without the dialog.
 bool confirmProceed(StringId message);
 
-// The note alert of a copying command that ran out of memory: the operation could not be
-// completed. The loops return memFullErr; the command that ran them reports it with this.
+// The note that memory ran out (MemoryAlert), for the package editor's item list commands,
+// which show it themselves; the list window's commands return memFullErr to the menu dispatcher.
 void reportMemory();

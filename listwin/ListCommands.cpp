@@ -41,7 +41,8 @@ OSErr selectedEntries(PackageFile* f, std::vector<PackageEntry*>* out) {
     return noErr;
 }
 
-// Each package an operation left out, with the error alert, in list order.
+// Each package an operation left out, with the error alert, in list order: the operation went
+// on without it, so these come before the command's own result.
 void alertFailures(const Failures& failed) {
     for (const EntryFailure& failure : failed)
         ErrorAlert(failure.err);
@@ -63,14 +64,6 @@ void listChanged(PackageFile* f) {
 }
 
 } // namespace
-
-void reportCommandError(OSErr err) {
-    if (err == memFullErr) {
-        reportMemory();
-    } else if (err != noErr && err != cancelledErr) {
-        ErrorAlert(err);
-    }
-}
 
 OSErr listCommand(PackageFile* f, std::int16_t command) {
     if (!f) return noErr;
@@ -118,9 +111,9 @@ OSErr cutCommand(PackageFile* f) {
         failure.entry->flags &= ~kSelected;
         std::erase(selected, failure.entry);
     }
-    deletePackages(f, selected, watch);
+    const OSErr err = deletePackages(f, selected, watch);
     listChanged(f);
-    return noErr;
+    return err;
 }
 
 OSErr copyEntriesToClipboard(std::span<PackageEntry* const> entries, Failures* notCopied) {
@@ -156,9 +149,9 @@ OSErr deleteCommand(PackageFile* f) {
     if (OSErr err = selectedEntries(f, &selected)) return err;
     for (PackageEntry* e : selected)
         if (e->recordId) e->flags &= ~kSelected; // on the discard list, out of sight
-    deletePackages(f, selected, watch);
+    const OSErr err = deletePackages(f, selected, watch);
     listChanged(f);
-    return noErr;
+    return err;
 }
 
 OSErr duplicateCommand(PackageFile* f) {
@@ -186,7 +179,7 @@ OSErr createCommand(PackageFile* f) {
 }
 
 void openEditorCommand(PackageFile* f) {
-    ListWindowActions* actions = listWindowActions(f);
+    const ListWindowActions* actions = listWindowActions(f);
     if (!actions) return;
     std::int32_t count = 0;
     for (const PackageEntry* e = f->packages; e; e = e->next)
@@ -209,8 +202,8 @@ OSErr revertPackageCommand(PackageFile* f) {
 
 OSErr revertEntries(PackageFile* f, std::span<PackageEntry* const> entries) {
     Failures unreadable;
-    revertPackages(f, entries, &unreadable, watch);
+    const OSErr err = revertPackages(f, entries, &unreadable, watch);
     alertFailures(unreadable);
     listChanged(f);
-    return noErr;
+    return err;
 }

@@ -3,19 +3,17 @@
 // (FindDialog.h). Each takes the selection of the package file's list window, has the library
 // operations (model/LibraryOps.h) carry it out, and then selects, refreshes and reports: those
 // that change the selection end by refreshing the window, and those that change the package list
-// also update its count. An error a command cannot finish for is returned, and the window's
-// command dispatch shows it (reportCommandError).
+// also update its count. An error a command cannot finish for is returned, and the menu
+// dispatcher shows it (DispatchMenuCommand: memFullErr as the note that memory ran out); a
+// package an operation went on without is reported with the error alert as it is left out.
 #pragma once
 #include "model/LibraryOps.h"
 
 #include <cstdint>
 
-// Runs command on f when it is one of the list window's commands; every command also goes on to
-// the application afterwards (the list window claims none).
+// Runs command on f when it is one of the list window's commands and returns its error; every
+// command also goes on to the application afterwards (the list window claims none).
 OSErr listCommand(PackageFile* f, std::int16_t command);
-// The alert for a command's error: memFullErr says the operation could not be completed for
-// want of memory, cancelledErr says nothing, others show the error alert.
-void reportCommandError(OSErr err);
 
 // Copies the selection to a new package clipboard, then deletes what was copied.
 OSErr cutCommand(PackageFile* f);

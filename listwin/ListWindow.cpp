@@ -16,14 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
-#include <unordered_map>
 
 namespace {
-
-// Row metrics, shared by every list window and measured again each time one is created.
-std::int16_t gRowHeight = 1;
-std::int16_t gBaselineOffset = 0;
 
 constexpr std::int16_t kHeaderReserve = 17; // header strip plus a one-pixel gap
 constexpr std::int16_t kHeaderPaneHeight = 16;
@@ -31,32 +25,14 @@ constexpr std::int16_t kInitialRows = 14;
 constexpr std::int32_t kMaxScrollPixels = 4000;
 constexpr const char* kWidthSample = "12345678901234567890";
 
-// The menu enabling pass asks the Edit menu's title first; the items after it use this.
-SelectionSummary gSummary;
-
-// The view state of a package file's window; nullptr without a window.
-// The list window of each package file that has one.
-std::unordered_map<const PackageFile*, WindowPtr> gListWindows;
-
-// Needs no memory when w is nullptr; a window that cannot be recorded is left unlisted (it still
-// shows, and its close still disposes of it).
-void setListWindow(const PackageFile* f, WindowPtr w) {
-    if (!w) {
-        gListWindows.erase(f);
-        return;
-    }
-    try {
-        gListWindows[f] = w;
-    } catch (const std::bad_alloc&) {
-    }
-}
-
 ListView* viewOf(const PackageFile* f) {
-    return f && listWindowOf(f) ? static_cast<ListView*>(listWindowOf(f)->refCon) : nullptr;
+    WindowPtr w = listWindowOf(f);
+    return w ? static_cast<ListView*>(w->refCon) : nullptr;
 }
 
 bool isFront(const PackageFile* f) {
-    return listWindowOf(f) && FrontWindow() == listWindowOf(f);
+    WindowPtr front = FrontWindow();
+    return f && front && listWindowFile(front) == f;
 }
 
 bool isSelected(const PackageEntry* e) {
@@ -64,10 +40,10 @@ bool isSelected(const PackageEntry* e) {
 }
 
 // Rectangle of visible row r (0 = the top row) in local coordinates.
-Rect rowRect(const Rect& list, std::int32_t r) {
+Rect rowRect(const ListView& v, const Rect& list, std::int32_t r) {
     Rect rr = list;
-    rr.top = std::int16_t(list.top + r * gRowHeight);
-    rr.bottom = std::int16_t(rr.top + gRowHeight);
+    rr.top = std::int16_t(list.top + r * v.rowHeight);
+    rr.bottom = std::int16_t(rr.top + v.rowHeight);
     return rr;
 }
 
@@ -76,22 +52,26 @@ bool rowVisible(const ListView& v, std::int32_t index) {
     return r >= 0 && r <= v.lastRowOffset;
 }
 
-// Inverts the row of entry index when the window is in front and the row is visible; the
-// window's port must be current.
-void invertRow(const PackageFile* f, std::int32_t index, bool front) {
-    const ListView* v = viewOf(f);
-    if (!front || !v || !rowVisible(*v, index)) return;
-    InvertRect(rowRect(listArea(f), index - v->topRow));
-}
+// How the marks of one package file's entries show while they change: the window's view, its
+// list area and whether it is in front, found once for a whole walk over the entries.
+class MarkedRows {
+public:
+    explicit MarkedRows(const PackageFile* f)
+        : view_(viewOf(f)), list_(listArea(f)), front_(isFront(f)) {}
+    // Sets or clears a mark, inverting the row when the mark changes and the row shows in the
+    // front window; the window's port must be current.
+    void set(PackageEntry* e, std::int32_t index, bool on) const {
+        if (isSelected(e) == on) return;
+        e->flags ^= kSelected;
+        if (front_ && view_ && rowVisible(*view_, index))
+            InvertRect(rowRect(*view_, list_, index - view_->topRow));
+    }
 
-enum class Mark { off, on };
-
-// Sets or clears a mark, inverting the row when the mark changes; the port must be current.
-void setMark(PackageFile* f, PackageEntry* e, std::int32_t index, Mark mark, bool front) {
-    if (isSelected(e) == (mark == Mark::on)) return;
-    e->flags ^= kSelected;
-    invertRow(f, index, front);
-}
+private:
+    const ListView* view_;
+    Rect list_;
+    bool front_;
+};
 
 // Draws the rows that meet area (local coordinates); the window's port must be current.
 void drawRows(const ListView& v, const Rect& area) {
@@ -99,20 +79,20 @@ void drawRows(const ListView& v, const Rect& area) {
     const Rect list = listArea(f);
     const std::int32_t top = std::max<std::int32_t>(area.top - list.top, 0);
     const std::int32_t bottom = area.bottom - list.top;
-    if (bottom <= 0 || gRowHeight <= 0) return;
-    const std::int32_t first = v.topRow + top / gRowHeight;
+    if (bottom <= 0 || v.rowHeight <= 0) return;
+    const std::int32_t first = v.topRow + top / v.rowHeight;
     const std::int32_t last =
-        std::min<std::int32_t>(v.topRow + (bottom - 1) / gRowHeight, v.topRow + v.lastRowOffset);
+        std::min<std::int32_t>(v.topRow + (bottom - 1) / v.rowHeight, v.topRow + v.lastRowOffset);
     const bool front = isFront(f);
     for (std::int32_t i = first; i <= last; ++i) {
         PackageEntry* e = entryAt(f, i);
         if (!e) break;
         const std::int32_t r = i - v.topRow;
         MoveTo(std::int16_t(list.left + 2),
-               std::int16_t(list.top + (r + 1) * gRowHeight - gBaselineOffset));
+               std::int16_t(list.top + (r + 1) * v.rowHeight - v.baselineOffset));
         const std::string_view name = displayNameView(e);
         DrawText(name.data(), std::int32_t(name.size()));
-        if (front && isSelected(e)) InvertRect(rowRect(list, r));
+        if (front && isSelected(e)) InvertRect(rowRect(v, list, r));
     }
 }
 
@@ -131,7 +111,7 @@ void drawHeader(const ListView& v) {
 // Moves the top row to t: the rows are shifted by the pixels the change stands for and the
 // part they uncover is drawn at once.
 void scrollTopRow(ListView& v, std::int32_t t) {
-    const std::int64_t pixels = std::int64_t(v.topRow - t) * gRowHeight;
+    const std::int64_t pixels = std::int64_t(v.topRow - t) * v.rowHeight;
     const std::int16_t dv =
         std::int16_t(std::clamp<std::int64_t>(pixels, -kMaxScrollPixels, kMaxScrollPixels));
     v.topRow = t;
@@ -139,7 +119,7 @@ void scrollTopRow(ListView& v, std::int32_t t) {
     const Rect list = listArea(v.file);
     Rect rows = list;
     rows.bottom = std::int16_t(std::min<std::int32_t>(
-        list.top + (v.lastRowOffset + 1) * std::int32_t(gRowHeight), list.bottom));
+        list.top + (v.lastRowOffset + 1) * std::int32_t(v.rowHeight), list.bottom));
     RgnHandle uncovered = NewRgn();
     ScrollRect(rows, 0, dv, uncovered);
     Rect area = rows;
@@ -192,7 +172,7 @@ void resizeList(ListView& v) {
     const Rect list = listArea(v.file);
     const std::int32_t height = std::max(list.bottom - list.top, 0);
     const std::int32_t oldRows = v.lastRowOffset + 1;
-    v.lastRowOffset = std::int16_t(height / gRowHeight - 1);
+    v.lastRowOffset = std::int16_t(height / v.rowHeight - 1);
     const std::int32_t newRows = v.lastRowOffset + 1;
     const std::int32_t maxTop = std::max(v.file->packageCount - v.lastRowOffset - 1, 0);
     SetControlMaximum(sb, maxTop);
@@ -200,7 +180,7 @@ void resizeList(ListView& v) {
     v.topRow = GetControlValue(sb);
     if (newRows != oldRows) {
         Rect strip = list;
-        strip.top = std::int16_t(list.top + std::min(oldRows, newRows) * gRowHeight);
+        strip.top = std::int16_t(list.top + std::min(oldRows, newRows) * v.rowHeight);
         if (strip.top < strip.bottom) InvalWindowRect(w, &strip);
     }
     if (v.topRow != oldTop) InvalWindowRect(w, nullptr);
@@ -227,19 +207,19 @@ void reveal(ListView& v) {
 // the window's port must be current.
 class EntryMarks final : public RowMarks {
 public:
-    explicit EntryMarks(PackageFile* f) : f_(f) {}
+    explicit EntryMarks(PackageFile* f) : f_(f), rows_(f) {}
     std::int32_t rowCount() const override { return f_->packageCount; }
     bool marked(std::int32_t row) const override {
         const PackageEntry* e = entryAt(f_, row);
         return e && isSelected(e);
     }
     void setMarked(std::int32_t row, bool on) override {
-        if (PackageEntry* e = entryAt(f_, row))
-            setMark(f_, e, row, on ? Mark::on : Mark::off, isFront(f_));
+        if (PackageEntry* e = entryAt(f_, row)) rows_.set(e, row, on);
     }
 
 private:
     PackageFile* f_;
+    MarkedRows rows_;
 };
 
 // Click selection with its tracking loop, one row a step. p is in the window's local
@@ -293,20 +273,22 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
     const std::int16_t c = rec.command;
     // The File and Window menus are the application's.
     if (commandInMenu(c, kCmdFileMenu) || commandInMenu(c, kCmdWindowMenu)) return false;
+    // The enabling pass asks the Edit menu's title first; the items after it use its summary.
+    SelectionSummary& summary = static_cast<ListView*>(w->refCon)->menuSummary;
     const bool editors = listWindowActions(f) != nullptr;
     switch (c) {
     case kCmdEditMenu:
-        gSummary = selectionSummary(f);
+        summary = selectionSummary(f);
         rec.enabled = true;
         break;
     case kCmdCut:
     case kCmdCopy:
     case kCmdDelete:
     case kCmdDuplicate:
-        rec.enabled = gSummary.count > 0;
+        rec.enabled = summary.count > 0;
         break;
     case kCmdOpenEditor:
-        rec.enabled = editors && gSummary.count > 0;
+        rec.enabled = editors && summary.count > 0;
         break;
     case kCmdPaste:
         rec.enabled = currentPackageFile() != nullptr && clipboardHoldsList();
@@ -315,11 +297,11 @@ bool listEnabling(WindowPtr w, MenuEnableRecord& rec) {
         rec.enabled = true;
         break;
     case kCmdRevertPackage:
-        if (gSummary.count >= 2) {
+        if (summary.count >= 2) {
             const std::string_view text = GetStringEntry(StringId::revertThesePackages);
             std::snprintf(rec.text, sizeof rec.text, "%.*s", int(text.size()), text.data());
         }
-        rec.enabled = gSummary.modified;
+        rec.enabled = summary.modified;
         break;
     case kCmdFind:
     case kCmdFindAgain:
@@ -351,9 +333,6 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
     if (!v) return false;
     PackageFile* f = v->file;
     switch (msg.kind) {
-    case wmCreated:
-        setListWindow(f, w);
-        return true;
     case wmCloseRequest:
         if (v->actions)
             v->actions->closePackageFile(f);
@@ -361,7 +340,6 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
             disposeListWindow(f);
         return true;
     case wmDispose:
-        if (listWindowOf(f) == w) setListWindow(f, nullptr);
         // The panes get their dispose message after the window: none may reach the view.
         for (int i = 0; WindowPtr pane = GetWindowPane(w, i); ++i)
             SetWRefCon(pane, nullptr);
@@ -398,14 +376,14 @@ bool listProc(WindowPtr w, WindowMessage& msg) {
         msg.position = Point{};
         return false;
     case wmMenuCommand:
-        reportCommandError(listCommand(f, msg.command));
-        return false; // the application sees every command too
+        msg.err = listCommand(f, msg.command); // the menu dispatcher shows it
+        return false;                          // the application sees every command too
     default:
         return false;
     }
 }
 
-OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
+OSErr createListWindow(PackageFile* f, const ListWindowActions* actions) {
     Rect bounds = GetDefaultWindowBounds(kDocumentStyle);
     auto owned = std::make_unique<ListView>();
     ListView& v = *owned;
@@ -416,7 +394,6 @@ OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
         NewWindow(kListDocumentStyle, &bounds, "", kInFront, kListWindowKind, &v, listProc);
     if (!w) return memFullErr;
     owned.release(); // the window owns the view from here; its dispose message deletes it
-    setListWindow(f, w);
     SetWindowHandler(w, listEnabling);
 
     // Cascade from the window of the package file opened before this one.
@@ -428,9 +405,9 @@ OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
         PortScope port(w);
         FontInfo info;
         GetFontInfo(&info);
-        gRowHeight = std::int16_t(std::max(info.ascent + info.descent + info.leading, 1));
-        gBaselineOffset = std::int16_t(info.descent + info.leading);
-        bounds.bottom = std::int16_t(bounds.top + kInitialRows * gRowHeight + kHeaderReserve);
+        v.rowHeight = std::int16_t(std::max(info.ascent + info.descent + info.leading, 1));
+        v.baselineOffset = std::int16_t(info.descent + info.leading);
+        bounds.bottom = std::int16_t(bounds.top + kInitialRows * v.rowHeight + kHeaderReserve);
         bounds.right = std::int16_t(bounds.left + TextWidth(kWidthSample));
     }
     v.building = false;
@@ -462,7 +439,7 @@ OSErr createListWindow(PackageFile* f, ListWindowActions* actions) {
 
 } // namespace
 
-OSErr showListWindow(PackageFile* file, ListWindowActions* actions) {
+OSErr showListWindow(PackageFile* file, const ListWindowActions* actions) {
     if (!file) return paramErr;
     if (!listWindowOf(file)) {
         if (OSErr err = createListWindow(file, actions)) return err;
@@ -494,23 +471,21 @@ void updateCount(PackageFile* file) {
 
 void deselectAll(PackageFile* file) {
     if (!file) return;
-    const bool front = isFront(file);
     PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
+    const MarkedRows rows(file);
     std::int32_t i = 0;
     for (PackageEntry* e = file->packages; e; e = e->next, ++i)
-        setMark(file, e, i, Mark::off, front);
+        rows.set(e, i, false);
 }
 
 void selectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
-    const bool front = isFront(file);
     PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
-    setMark(file, entry, index, Mark::on, front);
+    MarkedRows(file).set(entry, index, true);
 }
 
 void deselectEntry(PackageFile* file, PackageEntry* entry, std::int32_t index) {
-    const bool front = isFront(file);
     PortScope port(listWindowOf(file) ? listWindowOf(file) : GetPort());
-    setMark(file, entry, index, Mark::off, front);
+    MarkedRows(file).set(entry, index, false);
 }
 
 void selectAllEntries(PackageFile* file) {
@@ -524,7 +499,7 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v) {
     static const ListView kNoView; // without a window: one row, scrolled to the top
     const ListView* view = viewOf(file);
     if (!view) view = &kNoView;
-    std::int32_t r = std::max(v, 0) / gRowHeight;
+    std::int32_t r = std::max(v, 0) / view->rowHeight;
     bool below = false;
     if (r > view->lastRowOffset) {
         r = std::max<std::int32_t>(view->lastRowOffset, 0);
@@ -537,9 +512,7 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v) {
 }
 
 void disposeListWindow(PackageFile* file) {
-    if (!file || !listWindowOf(file)) return;
-    DisposeWindow(listWindowOf(file)); // the dispose message deletes the view state
-    setListWindow(file, nullptr);
+    if (WindowPtr w = listWindowOf(file)) DisposeWindow(w); // its dispose message deletes the view
 }
 
 const ListView* listView(const PackageFile* file) {
@@ -559,17 +532,10 @@ SelectionSummary selectionSummary(const PackageFile* file) {
     return s;
 }
 
-std::int16_t listRowHeight() {
-    return gRowHeight;
-}
-
-std::int16_t listBaselineOffset() {
-    return gBaselineOffset;
-}
-
 Rect listArea(const PackageFile* file) {
-    if (!file || !listWindowOf(file)) return Rect{};
-    Rect r = GetPortRect(listWindowOf(file));
+    WindowPtr w = listWindowOf(file);
+    if (!w) return Rect{};
+    Rect r = GetPortRect(w);
     r.top = std::int16_t(std::min<int>(r.top + kHeaderReserve - kHeaderPaneHeight, r.bottom));
     return r;
 }
@@ -579,12 +545,15 @@ PackageFile* listWindowFile(WindowRecord* w) {
     return static_cast<ListView*>(w->refCon)->file;
 }
 
-ListWindowActions* listWindowActions(const PackageFile* file) {
+const ListWindowActions* listWindowActions(const PackageFile* file) {
     const ListView* v = listView(file);
     return v ? v->actions : nullptr;
 }
 
 WindowPtr listWindowOf(const PackageFile* file) {
-    const auto found = gListWindows.find(file);
-    return found == gListWindows.end() ? nullptr : found->second;
+    // A program has few windows: the one whose view shows the file is found by walking them.
+    if (!file) return nullptr;
+    for (WindowPtr w = GetNextWindow(nullptr, 0); w; w = GetNextWindow(w, 0))
+        if (listWindowFile(w) == file) return w;
+    return nullptr;
 }

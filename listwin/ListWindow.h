@@ -17,10 +17,10 @@ class ListWindowActions {
 public:
     // Close package file with the save question. Unless the user cancels it (or it fails), it
     // ends by disposing of the window (disposeListWindow) and of the package file.
-    virtual void closePackageFile(PackageFile* file) = 0;
+    virtual void closePackageFile(PackageFile* file) const = 0;
     // Opens the package editor window of one entry (made when the entry has none) and brings it
     // to the front.
-    virtual void openEditor(PackageEntry* entry) = 0;
+    virtual void openEditor(PackageEntry* entry) const = 0;
 
 protected:
     ~ListWindowActions() = default;
@@ -30,9 +30,9 @@ protected:
 // (without them a close request disposes of the window alone, Open Editor stays disabled, a
 // double click does nothing and Create opens no editor), then shows it and brings it to the
 // front. memFullErr when the window could not be made.
-OSErr showListWindow(PackageFile* file, ListWindowActions* actions = nullptr);
+OSErr showListWindow(PackageFile* file, const ListWindowActions* actions = nullptr);
 // The actions of the package file's list window; nullptr without a window or actions.
-ListWindowActions* listWindowActions(const PackageFile* file);
+const ListWindowActions* listWindowActions(const PackageFile* file);
 // How refreshListWindow treats the scroll position: kept, or moved so that the last selected
 // entry is in view.
 enum class ListRefresh { keepScroll, revealSelection };
@@ -55,24 +55,6 @@ std::int32_t rowAt(PackageFile* file, std::int32_t v);
 // Disposes of the window, its header strip and its view state (the package file stays).
 void disposeListWindow(PackageFile* file);
 
-// The view state of a list window, owned by the window (its reference value) from its creation
-// to its disposal; listWindowOf finds the window from the package file.
-struct ListView {
-    PackageFile* file = nullptr;
-    ListWindowActions* actions = nullptr; // none: the window asks nothing of the application
-    WindowPtr headerPane = nullptr;       // the header strip showing the package count
-    ControlHandle scrollBar = nullptr;    // the window's vertical scroll bar
-    std::int32_t topRow = 0;              // entry shown in the first row (from 0)
-    std::int16_t lastRowOffset = 0;       // whole rows that fit, minus one
-    bool building = false;                // set while the window is being created
-    KeyRange keyRange;                    // what the last move key, click or shift-click selected
-    TypeAhead typeAhead;                  // the characters typed to select by name
-};
-// The package file's list window, nullptr while it has none.
-WindowPtr listWindowOf(const PackageFile* file);
-// The view state of the package file's list window; nullptr while it has none.
-const ListView* listView(const PackageFile* file);
-
 // The selection at a glance, as the menu enabling and the list commands use it. The count may
 // stop at 2 once a modified selected entry has been seen: only none, one and more than one
 // are told apart.
@@ -83,9 +65,28 @@ struct SelectionSummary {
 };
 SelectionSummary selectionSummary(const PackageFile* file);
 
-// Row metrics shared by every list window, measured when one is created.
-std::int16_t listRowHeight();
-std::int16_t listBaselineOffset();
+// The view state of a list window, owned by the window (its reference value) from its creation
+// to its disposal; listWindowOf finds the window from the package file.
+struct ListView {
+    PackageFile* file = nullptr;
+    const ListWindowActions* actions = nullptr; // none: the window asks nothing of the application
+    WindowPtr headerPane = nullptr;             // the header strip showing the package count
+    ControlHandle scrollBar = nullptr;          // the window's vertical scroll bar
+    std::int32_t topRow = 0;                    // entry shown in the first row (from 0)
+    std::int16_t lastRowOffset = 0;             // whole rows that fit, minus one
+    bool building = false;                      // set while the window is being created
+    KeyRange keyRange;            // what the last move key, click or shift-click selected
+    TypeAhead typeAhead;          // the characters typed to select by name
+    SelectionSummary menuSummary; // taken at the Edit menu's title for the items after it
+    // Row metrics, measured from the window's font when it is made.
+    std::int16_t rowHeight = 1;
+    std::int16_t baselineOffset = 0; // from a row's bottom up to the baseline of its text
+};
+// The package file's list window, nullptr while it has none.
+WindowPtr listWindowOf(const PackageFile* file);
+// The view state of the package file's list window; nullptr while it has none.
+const ListView* listView(const PackageFile* file);
+
 // The list area in the window's local coordinates: the view below the header strip, less the
 // one-pixel gap that completes the 17-pixel header reservation.
 Rect listArea(const PackageFile* file);

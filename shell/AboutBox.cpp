@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include <array>
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -124,7 +124,7 @@ bool aboutProc(DialogPtr d, WindowMessage& msg) {
     case wmCreated: {
         HideDialogItem(d, kLogoItem); // the procedure draws the logo in its place
         SetDialogItemStyle(d, kNameItem, StandardTextStyle(6));
-        SetDialogItemText(d, kVersionItem, aboutVersionText());
+        SetDialogItemText(d, kVersionItem, aboutVersionText().c_str());
         TextStyle small;
         small.size = 7;
         SetDialogItemStyle(d, kNoticeItem, small);
@@ -145,10 +145,8 @@ bool aboutProc(DialogPtr d, WindowMessage& msg) {
 
 } // namespace
 
-const char* aboutVersionText() {
-    static char text[64];
-    std::snprintf(text, sizeof text, "Version %s", kVersion);
-    return text;
+std::string aboutVersionText() {
+    return std::string("Version ") + kVersion;
 }
 
 void showAboutBox() {

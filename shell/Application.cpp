@@ -45,12 +45,12 @@ bool applicationEnabling(WindowPtr, MenuEnableRecord& rec) {
     return decideApplicationItem(rec);
 }
 
-bool applicationCommand(std::int16_t command, OSErr*) {
+bool applicationCommand(std::int16_t command, OSErr* err) {
     if (command == kCmdAbout) {
         showAboutBox();
         return true;
     }
-    if (commandInMenu(command, kCmdFileMenu)) return fileCommand(command);
+    if (commandInMenu(command, kCmdFileMenu)) return fileCommand(command, err);
     if (command >= kCmdFirstWindow && command <= kCmdLastWindow) {
         if (WindowPtr w = windowMenuWindow(command)) SelectWindow(w);
         return true;
@@ -76,7 +76,7 @@ bool quitHook() {
         if (next == w) return false; // it stayed open
         w = next;
     }
-    if (closeAllFiles() != CloseResult::closed) return false;
+    if (closeAllFiles(CloseMode::askToSave) != CloseResult::closed) return false;
     disposePackageClipboard(); // it lives only in the program
     return true;
 }

@@ -4,6 +4,7 @@
 #include "toolbox/gui/Windows.h"
 
 #include <cstdint>
+#include <string>
 
 constexpr const char* kApplicationName = "Ortix-Kelvane";
 constexpr const char* kInstanceGuardName = "Ortix-Kelvane MUTEX";
@@ -22,12 +23,13 @@ OSErr startApplication();
 
 // The application's handlers (installed by startApplication).
 bool applicationEnabling(WindowPtr w, MenuEnableRecord& rec); // the application's handler proc
-bool applicationCommand(std::int16_t command, OSErr* err = nullptr); // handled flag
-void openDocument(const char* path);                                 // open document handler
-void quitRequest();                                                  // posts Exit (208)
-bool quitHook();                                                     // false abandons the quit
+// The menu command handler: whether it handled command; a command's error goes to *err.
+bool applicationCommand(std::int16_t command, OSErr* err);
+void openDocument(const char* path); // open document handler
+void quitRequest();                  // posts Exit (208)
+bool quitHook();                     // false abandons the quit
 
 // Help > About: the About box (dialog 1004). Returns once a click closed it.
 void showAboutBox();
 // The version line of the About box: "Version 3.8.4  for Windows".
-const char* aboutVersionText();
+std::string aboutVersionText();

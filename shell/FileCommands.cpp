@@ -22,9 +22,7 @@
 namespace {
 
 // ---- state -----------------------------------------------------------------------------------
-bool gQuitting = false;     // set only while Exit runs
-int gOpenFilter = 0;        // the filter the last Open dialog ended with
-bool gFileModified = false; // the current package file's modified state, taken at the menu title
+int gOpenFilter = 0; // the filter the last Open dialog ended with
 
 // The folder the program was started in.
 const std::string gStartFolder = [] {
@@ -116,47 +114,51 @@ OSErr openReadOnlyAfterAsking(const std::string& path, PackageFile** out) {
 }
 
 // What a list window asks of the application: closing its file with the save question, and the
-// package editor of an entry.
+// package editor of an entry. It holds nothing: every list window is given the same one.
 class ListActions final : public ListWindowActions {
 public:
-    void closePackageFile(PackageFile* file) override { closeFile(file, CloseMode::askToSave); }
-    void openEditor(PackageEntry* entry) override { ::openEditor(entry); }
+    void closePackageFile(PackageFile* file) const override {
+        closeFile(file, CloseMode::askToSave);
+    }
+    void openEditor(PackageEntry* entry) const override { ::openEditor(entry); }
 };
-ListActions gListActions;
+constexpr ListActions kListActions;
 
 // Puts a package file into the open list and shows its list window. A window that cannot be
-// made takes the package file with it (closed, forced); the error is shown.
-PackageFile* addAndShow(PackageFile* f) {
+// made takes the package file with it (closed, forced), and its error is returned.
+OSErr addAndShow(PackageFile* f) {
     addPackageFile(f);
-    if (OSErr err = showListWindow(f, &gListActions)) {
-        ErrorAlert(err);
-        closeFile(f, CloseMode::forced);
-        return nullptr;
-    }
-    return f;
+    const OSErr err = showListWindow(f, &kListActions);
+    if (err) closeFile(f, CloseMode::forced);
+    return err;
 }
 
-// The conversion of a text file chosen in the Open dialog into a new package file.
-PackageFile* convertTextFile(const std::string& textPath) {
+// The conversion of a text file chosen in the Open dialog into a new package file, *out. The
+// import reports its own errors; a class index that cannot be rebuilt is shown and the file
+// still opens.
+OSErr convertTextFile(const std::string& textPath, PackageFile** out) {
     const std::string textName = FSSpec::fromPath(textPath).name;
-    PackageFile* f = createFile(kConvertPrompt, replaceExtension(textName, "qpk"),
-                                CreateMode::fileOnly, textPath);
-    if (!f) return nullptr;
+    PackageFile* f = nullptr;
+    if (OSErr err = createFile(kConvertPrompt, replaceExtension(textName, "qpk"),
+                               CreateMode::fileOnly, textPath, &f);
+        err || !f)
+        return err;
     DialogImportReporter reporter;
     SetCursor(watchCursor);
     // The new file is filled without a journal: should the import fail, the file keeps the
     // Packages written before the failure, exactly as written.
     OSErr err = f->recordFile->setJournaling(Journaling::off);
     if (err || !importTextIntoPackageFile(textPath, f, &reporter)) {
-        ErrorAlert(err);
         closeFile(f, CloseMode::forced);
-        return nullptr;
+        return err;
     }
     if (OSErr err = f->recordFile->rebuildClassIndex()) ErrorAlert(err);
     // Its later saves go through the journal again.
     if (OSErr err = f->recordFile->setJournaling(Journaling::on)) ErrorAlert(err);
     reversePackageList(f);
-    return addAndShow(f);
+    if (OSErr err = addAndShow(f)) return err;
+    *out = f;
+    return noErr;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -200,31 +202,60 @@ void noteUnsaved(PackageFile* f) {
     NoteAlert(text);
 }
 
+// Opens path as a package file (see openFile) and returns the error, not shown; *out is the
+// package file, nullptr when none opened.
+OSErr openFileAtPath(const std::string& path, NonPackageFile nonPackage, PackageFile** out) {
+    *out = openFileAt(path);
+    if (*out) return showListWindow(*out, &kListActions);
+    ArrowWhenDone arrow;
+    SetCursor(watchCursor);
+    PackageFile* f = nullptr;
+    OSErr err = openPackageFile(path, FilePerm::readWrite, progressCallbacks(), &f);
+    if (err == fBsyErr) {
+        SetCursor(arrowCursor);
+        err = openReadOnlyAfterAsking(path, &f);
+    }
+    if (err == noErr) {
+        err = addAndShow(f);
+        if (err == noErr) *out = f;
+        return err;
+    }
+    SetCursor(arrowCursor);
+    if (err != badSignatureErr) return err;
+    // Not a package file: dropped without a word, or offered for conversion from text.
+    return nonPackage == NonPackageFile::ignore ? noErr : convertTextFile(path, out);
+}
+
 // ---- the commands ----------------------------------------------------------------------------
 
-void newCommand() {
-    createFile(kNewPrompt, kNewDefaultName, CreateMode::openWindow);
+// Each command returns the error it ends with, for the menu dispatcher to show; a refusal with
+// a text of its own is a note the command shows itself.
+
+OSErr newCommand() {
+    PackageFile* f = nullptr;
+    return createFile(kNewPrompt, kNewDefaultName, CreateMode::openWindow, {}, &f);
 }
 
-void openCommand() {
+OSErr openCommand() {
     StandardFileReply reply = StandardGetFile(kOpenFilters, gOpenFilter, dialogFolder());
-    if (!reply.good) return;
+    if (!reply.good) return noErr;
     gOpenFilter = reply.filterIndex;
-    openFile(reply.fileSpec.path, NonPackageFile::offerConversion);
+    PackageFile* f = nullptr;
+    return openFileAtPath(reply.fileSpec.path, NonPackageFile::offerConversion, &f);
 }
 
-void saveAsTextCommand(PackageFile* f) {
+OSErr saveAsTextCommand(PackageFile* f) {
     StandardFileReply reply =
         StandardPutFile(kSaveTextPrompt, replaceExtension(fileNameOf(f), "TXT").c_str(),
                         kTextFilters, dialogFolder());
-    if (!reply.good) return;
+    if (!reply.good) return noErr;
     const std::string& path = reply.fileSpec.path;
     if (sameFile(path, f->recordFile->path())) {
         NoteAlert(exportErrorText(kReplaceOriginalErr));
-        return;
+        return noErr;
     }
     if (PackageFile* other = openFileAt(path)) {
-        if (closeFile(other, CloseMode::forced) == CloseResult::cancelled) return;
+        if (closeFile(other, CloseMode::forced) == CloseResult::cancelled) return noErr;
     }
     ArrowWhenDone arrow;
     ExportHooks hooks;
@@ -233,19 +264,19 @@ void saveAsTextCommand(PackageFile* f) {
     SetCursor(arrowCursor);
     if (const char* refusal = exportErrorText(err)) {
         NoteAlert(refusal);
-    } else {
-        ErrorAlert(err);
+        return noErr;
     }
+    return err;
 }
 
-void revertCommand(PackageFile* f) {
-    if (!confirmDiscardChanges(fileNameOf(f))) return;
+OSErr revertCommand(PackageFile* f) {
+    if (!confirmDiscardChanges(fileNameOf(f))) return noErr;
     ArrowWhenDone arrow;
     closeFileEditors(f, Validation::skip); // never cancelled without validation
-    OSErr err = revertPackageFile(f);
-    if (err) ErrorAlert(err);
+    const OSErr err = revertPackageFile(f);
     refreshListWindow(f, ListRefresh::keepScroll);
     updateCount(f);
+    return err;
 }
 
 } // namespace
@@ -261,68 +292,52 @@ std::string replaceExtension(const std::string& name, const char* extension) {
     return result;
 }
 
-bool quitting() {
-    return gQuitting;
-}
-
 int rememberedOpenFilter() {
     return gOpenFilter;
 }
 
 PackageFile* openFile(const std::string& path, NonPackageFile nonPackage) {
-    if (PackageFile* open = openFileAt(path)) {
-        if (OSErr err = showListWindow(open, &gListActions)) ErrorAlert(err);
-        return open;
-    }
-    ArrowWhenDone arrow;
-    SetCursor(watchCursor);
     PackageFile* f = nullptr;
-    OSErr err = openPackageFile(path, FilePerm::readWrite, progressCallbacks(), &f);
-    if (err == fBsyErr) {
-        SetCursor(arrowCursor);
-        err = openReadOnlyAfterAsking(path, &f);
-    }
-    if (err == noErr) return addAndShow(f);
-    SetCursor(arrowCursor);
-    if (err == badSignatureErr) {
-        if (nonPackage == NonPackageFile::ignore) return nullptr;
-        return convertTextFile(path);
-    }
-    ErrorAlert(err);
-    return nullptr;
+    ErrorAlert(openFileAtPath(path, nonPackage, &f));
+    return f;
 }
 
-PackageFile* createFile(const std::string& prompt, const std::string& defaultName, CreateMode mode,
-                        const std::string& protectedPath) {
+OSErr createFile(const std::string& prompt, const std::string& defaultName, CreateMode mode,
+                 const std::string& protectedPath, PackageFile** out) {
+    *out = nullptr;
     // The conversion's dialog starts beside the text file.
     StandardFileReply reply = StandardPutFile(
         prompt.empty() ? kNewPrompt : prompt.c_str(), defaultName.c_str(), kPackageFilters,
         protectedPath.empty() ? dialogFolder() : folderOf(protectedPath));
-    if (!reply.good) return nullptr;
+    if (!reply.good) return noErr;
     const std::string& path = reply.fileSpec.path;
     if (!protectedPath.empty() && sameFile(path, protectedPath)) {
         NoteAlert(kProtectedText);
-        return nullptr;
+        return noErr;
     }
     if (PackageFile* open = openFileAt(path)) {
-        if (closeFile(open, CloseMode::forced) == CloseResult::cancelled) return nullptr;
+        if (closeFile(open, CloseMode::forced) == CloseResult::cancelled) return noErr;
     }
     ArrowWhenDone arrow;
     PackageFile* f = nullptr;
     if (OSErr err = createPackageFile(path, progressCallbacks(), &f)) {
         SetCursor(arrowCursor);
-        ErrorAlert(err);
-        return nullptr;
+        return err;
     }
-    return mode == CreateMode::openWindow ? addAndShow(f) : f;
+    if (mode == CreateMode::openWindow) {
+        if (OSErr err = addAndShow(f)) return err;
+    }
+    *out = f;
+    return noErr;
 }
 
 CloseResult closeFile(PackageFile* f, CloseMode mode) {
     const bool forced = mode == CloseMode::forced;
     bool save = false;
     if (!forced && isModified(f)) {
-        const char* format = gQuitting ? "Save changes to \"%s\" before quitting?"
-                                       : "Save changes to \"%s\" before closing?";
+        const char* format = mode == CloseMode::askBeforeQuitting
+                                 ? "Save changes to \"%s\" before quitting?"
+                                 : "Save changes to \"%s\" before closing?";
         switch (RunTextDialog(DialogId::saveQuestion, kQuestionItem,
                               formatWithName(format, fileNameOf(f)).c_str())) {
         case kSaveItem:
@@ -365,10 +380,9 @@ CloseResult closeFile(PackageFile* f, CloseMode mode) {
     return CloseResult::closed;
 }
 
-CloseResult closeAllFiles() {
+CloseResult closeAllFiles(CloseMode mode) {
     while (PackageFile* f = firstPackageFile())
-        if (closeFile(f, CloseMode::askToSave) == CloseResult::cancelled)
-            return CloseResult::cancelled;
+        if (closeFile(f, mode) == CloseResult::cancelled) return CloseResult::cancelled;
     return CloseResult::closed;
 }
 
@@ -388,41 +402,44 @@ OSErr saveFile(PackageFile* f) {
     return err;
 }
 
-bool fileCommand(std::int16_t command) {
-    gQuitting = false;
+bool fileCommand(std::int16_t command, OSErr* err) {
     PackageFile* current = currentPackageFile();
+    OSErr result = noErr;
     switch (command) {
     case kCmdNew:
-        newCommand();
-        return true;
+        result = newCommand();
+        break;
     case kCmdOpen:
-        openCommand();
-        return true;
+        result = openCommand();
+        break;
     case kCmdSave:
-        if (current) saveFile(current);
-        return true;
+        if (current) saveFile(current); // its own note tells what became of the file
+        break;
     case kCmdSaveAsText:
-        if (current) saveAsTextCommand(current);
-        return true;
+        if (current) result = saveAsTextCommand(current);
+        break;
     case kCmdRevertFile:
-        if (current) revertCommand(current);
-        return true;
-    case kCmdExit: {
-        gQuitting = true;
-        const CloseResult result = closeAllFiles();
-        gQuitting = false;
-        return result == CloseResult::cancelled; // handled: the quit goes no further
-    }
+        if (current) result = revertCommand(current);
+        break;
+    case kCmdExit:
+        // Handled when a close was cancelled: the quit goes no further.
+        return closeAllFiles(CloseMode::askBeforeQuitting) == CloseResult::cancelled;
     default:
         return false;
     }
+    // A File command's memFullErr is a file error like any other, shown with the error alert's
+    // text; the dispatcher's memory note is the report of the copying commands.
+    if (result == memFullErr)
+        ErrorAlert(result);
+    else
+        *err = result;
+    return true;
 }
 
 bool fileMenuEnabling(MenuEnableRecord& rec) {
     PackageFile* current = currentPackageFile();
     switch (rec.command) {
     case kCmdFileMenu:
-        gFileModified = current && isModified(current);
         rec.enabled = true;
         return true;
     case kCmdNew:
@@ -436,7 +453,7 @@ bool fileMenuEnabling(MenuEnableRecord& rec) {
         return true;
     case kCmdSave:
     case kCmdRevertFile:
-        rec.enabled = current && FrontWindow() && gFileModified;
+        rec.enabled = current && FrontWindow() && isModified(current);
         return true;
     default:
         rec.enabled = false;

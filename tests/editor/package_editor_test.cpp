@@ -133,7 +133,8 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     e = openEditor(entryAt(f, 0));
     type("\t  ");
     AnswerNextDialog(1007, 1);
-    EXPECT_TRUE(fileCommand(kCmdRevertFile));
+    OSErr err = noErr;
+    EXPECT_TRUE(fileCommand(kCmdRevertFile, &err));
     EXPECT_EQ(ShownDialogs().size(), 3u);
     EXPECT_EQ(windows(editorOfWindow), 0);
     EXPECT_EQ(displayNames(f), (Names{"Bare!", "R2"}));

@@ -7,8 +7,6 @@
 #include "tests/support/ListActions.h"
 #include "tests/support/gui/gui_support.h"
 #include "tests/support/gui/window_input.h"
-#include "toolbox/gui/App.h"
-#include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +46,7 @@ protected:
     }
 
     static Point rowPoint(const PackageFile* f, int row) {
-        return {std::int16_t(listArea(f).top + row * listRowHeight() + listRowHeight() / 2), 20};
+        return {std::int16_t(listArea(f).top + (2 * row + 1) * listView(f)->rowHeight / 2), 20};
     }
     // A press on row; with more rows the pointer drags through them and rests on the last.
     static void click(PackageFile* f, std::vector<int> rows, bool shift = false,
@@ -81,8 +79,8 @@ protected:
     }
     // The colour at the left edge of a visible row, beside its text.
     static std::uint32_t rowColour(const PackageFile* f, int row) {
-        return harness::PixelAt(listWindowOf(f),
-                                {std::int16_t(listArea(f).top + row * listRowHeight() + 1), 0});
+        return harness::PixelAt(
+            listWindowOf(f), {std::int16_t(listArea(f).top + row * listView(f)->rowHeight + 1), 0});
     }
 
     std::vector<PackageFile*> files_;
@@ -106,25 +104,25 @@ TEST_F(ListWindowTest, CreationLayoutHeaderAndRows) {
     EXPECT_EQ(FrontWindow(), w);
     EXPECT_EQ(currentPackageFile(), empty);
     const Rect b = GetWindowBounds(w);
-    EXPECT_EQ(b.bottom - b.top, 14 * listRowHeight() + 17);
+    const ListView& view = *listView(empty);
+    EXPECT_EQ(b.bottom - b.top, 14 * view.rowHeight + 17);
     GrafPtr old = SetPort(w);
     EXPECT_EQ(b.right - b.left, TextWidth("12345678901234567890"));
     SetPort(old);
-    EXPECT_EQ(GetControlMaximum(listView(empty)->scrollBar), 0);
+    EXPECT_EQ(GetControlMaximum(view.scrollBar), 0);
 
     // "0 packages" on grey; an empty list area.
-    EXPECT_EQ(differingPixels(listView(empty)->headerPane, {0, 0, 16, 100}, kGreyColor,
-                              "0 packages", 4, 12),
+    EXPECT_EQ(differingPixels(view.headerPane, {0, 0, 16, 100}, kGreyColor, "0 packages", 4, 12),
               0);
     const Rect list = listArea(empty);
     EXPECT_EQ(differingPixels(w, list, kWhiteColor, "", 0, 0), 0);
 
     // The rows' names at x 2 on the baseline.
     PackageFile* two = open(2);
-    const std::int16_t row1 = std::int16_t(list.top + listRowHeight());
-    EXPECT_EQ(differingPixels(listWindowOf(two),
-                              {row1, 0, std::int16_t(row1 + listRowHeight()), 60}, kWhiteColor,
-                              "P1", 2, std::int16_t(row1 + listRowHeight() - listBaselineOffset())),
+    const std::int16_t row1 = std::int16_t(list.top + view.rowHeight);
+    EXPECT_EQ(differingPixels(listWindowOf(two), {row1, 0, std::int16_t(row1 + view.rowHeight), 60},
+                              kWhiteColor, "P1", 2,
+                              std::int16_t(row1 + view.rowHeight - view.baselineOffset)),
               0);
 }
 
@@ -285,11 +283,10 @@ TEST_F(ListWindowTest, TypedCharactersSelectByName) {
     }
 }
 
-// The menu enabling of the front list window in situations of its packages (one character per
-// package: '.' not selected, '*' selected, 'm' selected and modified), with or without an editor
-// module's hook: per command of kCommands '+' enabled, '-' disabled (Undo never, Paste not with an
-// empty clipboard, the last four always), and the text the window gives Revert Package ("" when it
-// sets none; no other command gets a text).
+// The menu enabling of the front list window in situations of its packages ('.' not selected, '*'
+// selected, 'm' selected and modified), with or without actions to open editors: per command '+'
+// enabled, '-' disabled (Undo never, Paste not with an empty clipboard, the last four always),
+// and the text it gives Revert Package ("" when none; no other command gets a text).
 TEST_F(ListWindowTest, MenuEnablingFollowsTheSelection) {
     const std::int16_t kCommands[] = {kCmdCut,        kCmdCopy,          kCmdDelete, kCmdDuplicate,
                                       kCmdOpenEditor, kCmdRevertPackage, kCmdPaste,  kCmdUndo,

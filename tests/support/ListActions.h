@@ -7,10 +7,10 @@
 namespace test_support {
 
 struct RecordingListActions final : ListWindowActions {
-    std::vector<PackageEntry*> opened; // each entry whose editor was asked for, in order
-    PackageFile* closing = nullptr;    // the last file whose close was asked for
-    void closePackageFile(PackageFile* file) override { closing = file; }
-    void openEditor(PackageEntry* entry) override { opened.push_back(entry); }
+    mutable std::vector<PackageEntry*> opened; // each entry whose editor was asked for, in order
+    mutable PackageFile* closing = nullptr;    // the last file whose close was asked for
+    void closePackageFile(PackageFile* file) const override { closing = file; }
+    void openEditor(PackageEntry* entry) const override { opened.push_back(entry); }
 };
 
 } // namespace test_support

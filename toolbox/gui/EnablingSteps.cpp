@@ -1,5 +1,6 @@
 #include "toolbox/gui/EnablingSteps.h"
 
+#include "toolbox/gui/Alerts.h"
 #include "toolbox/gui/Menus.h"
 
 namespace {
@@ -51,5 +52,6 @@ bool SendCommandIfEnabled(WindowPtr w, std::int16_t command, std::int16_t menu) 
     msg.kind = wmMenuCommand;
     msg.command = command;
     SendWindowMessage(w, msg);
+    CommandErrorAlert(msg.err); // as the menu dispatcher shows it
     return true;
 }

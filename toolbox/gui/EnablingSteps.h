@@ -21,6 +21,7 @@ void RunEnablingPostStep(const MenuEnableRecord& rec);
 
 // Brings the menu enabling up to date and, when command is then enabled, sends it to w as a
 // menu command. When the pass does not ask about command (no menu of the bar holds it), the
-// handler chain is asked directly, about the title of menu first as a pass would. True when
-// the command was sent.
+// handler chain is asked directly, about the title of menu first as a pass would. The error
+// the window leaves in the message is shown as DispatchMenuCommand shows it. True when the
+// command was sent.
 bool SendCommandIfEnabled(WindowPtr w, std::int16_t command, std::int16_t menu);

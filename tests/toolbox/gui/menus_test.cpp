@@ -1,6 +1,7 @@
 // Menus from the resources, item operations, the enabling pass and key equivalents.
 #include "tests/support/gui/gui_support.h"
 #include "toolbox/gui/App.h"
+#include "toolbox/gui/EnablingSteps.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/DialogHarness.h"
 #include "toolbox/harness/Harness.h"
@@ -90,8 +91,8 @@ protected:
             DisposeWindow(w);
         HarnessTest::TearDown();
     }
-    WindowPtr window(const char* title, HandlerProc handler) {
-        WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, nullptr);
+    WindowPtr window(const char* title, HandlerProc handler, WindowProc proc = nullptr) {
+        WindowPtr w = NewWindow(kDocumentStyle, nullptr, title, kInFront, 101, nullptr, proc);
         SetWindowHandler(w, handler);
         ShowWindow(w);
         windows_.push_back(w);
@@ -216,6 +217,19 @@ TEST_F(MenuEnablingTest, WalksTitlesThenItemsAndTakesWhatTheHandlersChange) {
     rec.command = 303;
     EXPECT_TRUE(AskMenuEnabling(rec));
     EXPECT_FALSE(rec.modalDialogUp);
+}
+
+// A command sent because the pass enables it (the Delete key's) shows the error its window
+// leaves, as the menu dispatcher does; a disabled one is not sent.
+TEST_F(MenuEnablingTest, SendCommandIfEnabledShowsTheErrorTheWindowLeaves) {
+    WindowPtr w = window("Keys", nullptr, [](WindowPtr, WindowMessage& m) {
+        if (m.kind == wmMenuCommand) m.err = 12345;
+        return m.kind == wmMenuCommand;
+    });
+    SelectWindow(w);
+    EXPECT_FALSE(SendCommandIfEnabled(w, 304, 300));
+    EXPECT_TRUE(SendCommandIfEnabled(w, 302, 300));
+    EXPECT_EQ(ShownNoteAlerts(), std::vector<std::string>{"Error:  #12345"});
 }
 
 TEST_F(MenuTest, KeyEquivalentFiresOnlyWhenTheItemIsEnabled) {

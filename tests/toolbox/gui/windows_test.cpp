@@ -356,14 +356,13 @@ TEST_F(WindowsTest, MenuCommandRouting) {
 
     // A command's error, from the window or from the application, is shown once, by the
     // dispatcher; a cancelled command shows nothing.
-    const std::size_t before = ShownNoteAlerts().size();
+    ResetDialogHarness();
     EXPECT_TRUE(DispatchMenuCommand(303));
     EXPECT_TRUE(DispatchMenuCommand(304));
     EXPECT_TRUE(DispatchMenuCommand(205));
-    EXPECT_EQ(
-        std::vector<std::string>(ShownNoteAlerts().begin() + long(before), ShownNoteAlerts().end()),
-        (std::vector<std::string>{
-            "Error:  #12345", "The operation could not be completed due to insufficient memory!"}));
+    EXPECT_EQ(ShownNoteAlerts(),
+              (std::vector<std::string>{"Error:  #12345", "The operation could not be completed "
+                                                          "due to insufficient memory!"}));
     appGot.clear();
 
     // Close (as the test main registers it) arrives as a close request, and the default
