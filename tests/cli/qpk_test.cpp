@@ -411,22 +411,15 @@ TEST_F(QpkTool, BashCompletion) {
         {"find -- --", ""}, // a file name
     };
     for (const auto& row : rows) {
-        std::string words;
-        int count = 0;
-        std::istringstream in(row.line);
-        for (std::string w; in >> w; ++count)
-            words += " '" + w + "'";
-        if (std::string(row.line).ends_with(' ')) {
-            words += " ''";
-            ++count;
-        }
-        const std::string script = "cd " + dir + " && . " + QPK_COMPLETION + " && COMP_WORDS=(" +
-                                   QPK_PATH + words + ") COMP_CWORD=" + std::to_string(count) +
-                                   "; _qpk; echo \"${COMPREPLY[*]}\"";
-        const std::string cmd = "bash -c '" + std::regex_replace(script, std::regex("'"), "'\\''") +
-                                "' >" + dir + "/out";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << row.line;
-        EXPECT_EQ(readText(dir + "/out"), std::string(row.offered) + "\n") << row.line;
+        // The line's words after the program, and an empty one after a closing blank.
+        const std::string line = row.line;
+        const std::string script =
+            "cd " + dir + " && . " + QPK_COMPLETION + " && COMP_WORDS=(" + QPK_PATH + " " + line +
+            "); [[ \"" + line +
+            "\" == *\" \" ]] && COMP_WORDS+=(\"\"); COMP_CWORD=$((${#COMP_WORDS[@]} "
+            "- 1)); _qpk; echo \"${COMPREPLY[*]}\"";
+        ASSERT_EQ(std::system(("bash -c '" + script + "' >" + dir + "/out").c_str()), 0) << line;
+        EXPECT_EQ(readText(dir + "/out"), std::string(row.offered) + "\n") << line;
     }
 }
 

@@ -131,12 +131,10 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     what, s = argv[1], Screen(argv[2])
-    args = [int(a) for a in argv[3:]] if what not in ("png", "crop") else argv[3:]
-    if what == "png":
-        png(s, args[0])
-    elif what == "crop":
-        png(s, args[0], *[int(a) for a in args[1:5]])
-    elif what == "colour":
+    if what in ("png", "crop"):
+        return png(s, argv[3], *[int(a) for a in argv[4:8]])
+    args = [int(a) for a in argv[3:]]
+    if what == "colour":
         for x, y in zip(args[0::2], args[1::2]):
             print(*s.rgb(x, y))
     elif what == "headers":

@@ -46,14 +46,10 @@ TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     EXPECT_EQ(NewHandle(-1), nullptr);
 }
 
-// Munger as the program calls it, without a pattern: len1 bytes at the offset replaced, a
-// negative len1 running to the end; the offset past the replacement returned.
-TEST(Memory, MungerReplacesInsertsAndDeletes) {
-    UniqueHandle h = make("three 2 two");
-    EXPECT_EQ(Munger(h.get(), 0, nullptr, 5, "3", 1), 1);
-    EXPECT_EQ(Munger(h.get(), 3, nullptr, -1, "x", 1), 4);
-    EXPECT_EQ(text(h.get()), "3 2x");
-
+// Bytes inserted (at -1: at the end) and deleted (past the end: to the end) as the program
+// edits field texts and pin changes.
+TEST(Memory, InsertAndDeleteBytes) {
+    UniqueHandle h = make("3 2x");
     ASSERT_EQ(InsertBytes(h.get(), -1, "yz", 2), noErr);
     ASSERT_EQ(InsertBytes(h.get(), 0, "[", 1), noErr);
     EXPECT_EQ(text(h.get()), "[3 2xyz");
@@ -63,11 +59,11 @@ TEST(Memory, MungerReplacesInsertsAndDeletes) {
     EXPECT_EQ(text(h.get()), "[x");
     EXPECT_EQ(InsertBytes(h.get(), 5, "q", 1), paramErr);
 
-    // A replacement taken from the handle itself survives the block moving while it grows.
+    // Bytes taken from the handle itself survive the block moving while it grows.
     UniqueHandle self = make("abc");
     for (int i = 0; i < 12; ++i) {
         std::string before = text(self.get());
-        ASSERT_GE(Munger(self.get(), 0, nullptr, 0, self.data(), self.size()), 0);
+        ASSERT_EQ(InsertBytes(self.get(), 0, self.data(), self.size()), noErr);
         EXPECT_EQ(text(self.get()), before + before);
     }
 }

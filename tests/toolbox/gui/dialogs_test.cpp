@@ -2,7 +2,6 @@
 // the byte form of the dialog templates: every template comes back from its bytes as its table
 // has it, the bytes follow the layout field by field, and cut-short bytes are refused.
 #include "icon_svg.h"
-#include "resources/Bitmaps.h"
 #include "resources/DialogTemplates.h"
 #include "resources/Icons.h"
 #include "tests/support/gui/gui_support.h"
@@ -328,27 +327,6 @@ TEST(DialogTemplateBytes, LayoutFieldByFieldAndBytesKeptForTheRun) {
     ASSERT_EQ(iconBytes.size(), 30u);
     EXPECT_EQ(iconBytes[28] | (iconBytes[29] << 8), kStopIconId);
     EXPECT_EQ(ParseDialogTemplate(iconBytes, nullptr), paramErr) << "no template to fill";
-}
-
-// (Every template of the table is a row above; the dialogs the program shows are shown by their
-// windows' tests.)
-TEST(Resources, TheLayersBitmap) {
-    // Bitmap 8000: 36 x 9, five bytes a row, high bit first, the last four bits of each row
-    // unused. The frame makes the top row all ones and the left and right pixels of every row.
-    const Bitmap* b = FindBitmap(8000);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->width, 36);
-    EXPECT_EQ(b->height, 9);
-    ASSERT_EQ(b->rowBytes, 5);
-    ASSERT_EQ(b->bits.size(), 45u);
-    const std::vector<std::uint8_t> top(b->bits.begin(), b->bits.begin() + 5);
-    EXPECT_EQ(top, (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xF0}));
-    for (int y = 0; y < 9; ++y) {
-        const std::uint8_t* row = b->bits.data() + 5 * y;
-        EXPECT_EQ(row[0] & 0x80, 0x80) << "left pixel of row " << y;
-        EXPECT_EQ(row[4] & 0x1F, 0x10) << "right pixel and unused bits of row " << y;
-    }
-    EXPECT_EQ(FindBitmap(8002), nullptr);
 }
 
 } // namespace
