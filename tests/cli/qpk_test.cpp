@@ -362,10 +362,9 @@ TEST_F(QpkTool, HelpVersionAndTheEndOfOptions) {
 // The manual page holds each command of the help, with its usage line and every argument and
 // option its help lists, and no command the help does not.
 TEST_F(QpkTool, TheManualPageFollowsTheHelp) {
-    std::string man = readText(QPK_MANUAL);
-    for (const char* roff : {"\\-", "\\fB", "\\fI", "\\fR", "\\,", "\\/"})
-        for (std::size_t at; (at = man.find(roff)) != std::string::npos;)
-            man.replace(at, std::strlen(roff), roff[1] == '-' ? "-" : "");
+    const std::string man = std::regex_replace(
+        std::regex_replace(readText(QPK_MANUAL), std::regex(R"(\\f[BIR]|\\[,/])"), ""),
+        std::regex(R"(\\-)"), "-");
     int commands = 0;
     std::istringstream list(qpk("help").out);
     std::string line;

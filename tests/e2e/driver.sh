@@ -15,15 +15,8 @@ E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_SCREEN="$E2E_DIR/screen.py"
 E2E_TIMEOUT=${E2E_TIMEOUT:-20} # seconds any one wait may take (a loaded machine starts X slowly)
 E2E_STEP=""                   # what the scenario is doing, for the failure message
-E2E_WORK=""
-E2E_XVFB_PID=""
-E2E_WM_PID=""
-E2E_APP_PID=""
-E2E_APP_CODE=""
-E2E_FRAME=""
-E2E_WINDOW=""
-E2E_ROW_HEIGHT=""
-LIST_LEFT="" LIST_TOP="" LIST_RIGHT=""
+E2E_WORK="" E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_CODE="" E2E_OTHER_PID=""
+E2E_FRAME="" E2E_WINDOW="" E2E_ROW_HEIGHT="" LIST_LEFT="" LIST_TOP="" LIST_RIGHT=""
 
 e2e_log() { printf 'e2e: %s\n' "$*" >&2; }
 
@@ -46,9 +39,8 @@ e2e_step() { E2E_STEP="$*" && e2e_log "- $*"; }
 
 # Polls COMMAND... until it succeeds; fails with DESCRIPTION at the deadline.
 e2e_wait() {
-    local what=$1
+    local what=$1 deadline=$((SECONDS + E2E_TIMEOUT))
     shift
-    local deadline=$((SECONDS + E2E_TIMEOUT))
     until "$@" 2>/dev/null; do
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "timed out waiting for $what"
         sleep 0.05 # the polling interval, not a delay the scenario depends on
@@ -66,17 +58,15 @@ e2e_stop() { # pid: ends one process that this driver started, and reaps it
 }
 
 e2e_teardown() {
-    local code=$?
+    local code=$? pid
     set +e
-    e2e_stop "$E2E_APP_PID"
-    e2e_stop "$E2E_WM_PID"
-    e2e_stop "$E2E_XVFB_PID"
-    if [ -n "$E2E_WORK" ]; then
-        if [ "${E2E_KEEP:-0}" = 1 ]; then
-            e2e_log "work folder kept: $E2E_WORK"
-        else
-            rm -rf "$E2E_WORK"
-        fi
+    for pid in "$E2E_OTHER_PID" "$E2E_APP_PID" "$E2E_WM_PID" "$E2E_XVFB_PID"; do e2e_stop "$pid"; done
+    if [ -z "$E2E_WORK" ]; then
+        :
+    elif [ "${E2E_KEEP:-0}" = 1 ]; then
+        e2e_log "work folder kept: $E2E_WORK"
+    else
+        rm -rf "$E2E_WORK"
     fi
     exit "$code"
 }
@@ -155,18 +145,12 @@ e2e_start_app() {
 
 # Runs another instance to its end; its exit code goes to E2E_OTHER_CODE.
 e2e_run_other_instance() {
-    local deadline=$((SECONDS + E2E_TIMEOUT)) pid
     "$E2E_APP" "$@" >>"$E2E_WORK/app.log" 2>&1 &
-    pid=$!
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$SECONDS" -lt "$deadline" ] || {
-            e2e_stop "$pid"
-            e2e_fail "the second instance did not end"
-        }
-        sleep 0.05
-    done
-    wait "$pid"
+    E2E_OTHER_PID=$!
+    e2e_wait "the second instance to end" eval "! kill -0 $E2E_OTHER_PID"
+    wait "$E2E_OTHER_PID"
     E2E_OTHER_CODE=$?
+    E2E_OTHER_PID=""
 }
 
 e2e_is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }

@@ -134,12 +134,16 @@ TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
 }
 
 // The Find dialog's button follows its text; the About box sets its name in a bold style.
-// (Radio groups, number filters and item values of dialogs have no caller.)
-TEST_F(DialogTest, ItemsEnabledAndStyled) {
+// (Radio groups, number filters and item values of dialogs have no caller.) Modal windows ask
+// for a title bar with the close box only; one that a window manager minimises anyway (taking
+// the whole application with it) comes straight back.
+TEST_F(DialogTest, ItemsEnabledStyledAndTheModalWindow) {
     bool enabled = true;
     int styled = -1; // the item's font: 1 bold, 0 not, -1 item not found
+    Qt::WindowFlags flags;
     gProc = [&](DialogPtr d, WindowMessage& msg) {
         if (msg.kind != wmCreated) return false;
+        flags = GetHostDialog(d)->windowFlags();
         EnableDialogItem(d, 1, false);
         for (QAbstractButton* b : GetHostDialog(d)->findChildren<QAbstractButton*>())
             if (b->text() == "Find") enabled = b->isEnabled();
@@ -153,6 +157,19 @@ TEST_F(DialogTest, ItemsEnabledAndStyled) {
     RunModalDialog(DialogId::find, forward, nullptr);
     EXPECT_FALSE(enabled);
     EXPECT_EQ(styled, 1);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "no buttons added by default";
+    EXPECT_FALSE(flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+
+    QDialog dialog(GetFrameWindow());
+    host::PrepareModalDialog(&dialog);
+    dialog.show();
+    dialog.showMinimized();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.hide();
 }
 
 TEST_F(DialogTest, ProcedureDrawsInTheDialogPort) {
@@ -212,30 +229,6 @@ TEST_F(DialogTest, FileDialogFiltersAndScriptedAnswers) {
     EXPECT_FALSE(StandardGetFile(open).good);
     EXPECT_FALSE(StandardGetFile(open).good); // nothing scripted: cancelled
     EXPECT_FALSE(ShownFileDialogs().back().put);
-}
-
-// Modal windows ask for a title bar with the close box only; one that a window manager
-// minimises anyway (taking the whole application with it) comes straight back.
-TEST_F(DialogTest, ModalWindowsHaveTheCloseBoxOnlyAndDoNotStayMinimised) {
-    Qt::WindowFlags flags;
-    gProc = [&](DialogPtr d, WindowMessage& msg) {
-        if (msg.kind == wmCreated) flags = GetHostDialog(d)->windowFlags();
-        return false;
-    };
-    RunModalDialog(DialogId::about, forward, nullptr);
-    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "no buttons added by default";
-    EXPECT_FALSE(flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-
-    QDialog dialog(GetFrameWindow());
-    host::PrepareModalDialog(&dialog);
-    dialog.show();
-    dialog.showMinimized();
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-    EXPECT_FALSE(dialog.isMinimized());
-    EXPECT_TRUE(dialog.isVisible());
-    dialog.hide();
 }
 
 TEST_F(DialogTest, StatusWindowOpensShowsOneLineAndCloses) {
