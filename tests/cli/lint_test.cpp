@@ -10,9 +10,7 @@ using namespace test_support;
 
 namespace {
 
-struct QpkLint : QpkTest {
-    QpkRun lint(const std::string& files) { return qpk("lint " + files); }
-};
+using QpkLint = QpkTest;
 
 // An image laid out by hand in host order, so that it can hold what the editor never stores:
 // sections with Class ID 0 (without pin changes) and nets without a name or a pin. Its class
@@ -72,7 +70,7 @@ TEST_F(QpkLint, OneLinePerFinding) {
     writeRecordFile(path, images);
 
     const std::string p = path + ": package ";
-    const QpkRun r = lint(path);
+    const QpkRun r = qpk("lint " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, p + "2 \"Unnamed Package\": " + k1311 + "\n" + //
@@ -110,18 +108,18 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     writeRecordFile(faulty, images);
     const std::string finding = faulty + ": package 1 \"SOIC8\": " + k1310 + "\n";
 
-    QpkRun r = lint(clean);
+    QpkRun r = qpk("lint " + clean);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
 
     // Names are compared within one file only.
-    r = lint(clean + " " + faulty + " " + clean);
+    r = qpk("lint " + clean + " " + faulty + " " + clean);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, finding);
     EXPECT_EQ(r.err, "");
 
     writeBytes(dir + "/text.qpk", {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    r = lint(dir + "/missing.qpk " + faulty + " " + dir + "/text.qpk");
+    r = qpk("lint " + dir + "/missing.qpk " + faulty + " " + dir + "/text.qpk");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, finding);
     EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\nqpk: " + dir +
@@ -143,7 +141,7 @@ TEST_F(QpkLint, AnUnreadablePackageIsReportedAndPassed) {
     putBE16(b.data() + at[101] + 2, 40); // 40 nets in an image that holds none
     writeBytes(path, b);
 
-    const QpkRun r = lint(path);
+    const QpkRun r = qpk("lint " + path);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, path + ": package 101 \"A\": " + k1310 + "\n" + path +
                          ": package 103 \"C\": " + k1310 + "\n" + path +

@@ -15,15 +15,8 @@ E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_SCREEN="$E2E_DIR/screen.py"
 E2E_TIMEOUT=${E2E_TIMEOUT:-20} # seconds any one wait may take (a loaded machine starts X slowly)
 E2E_STEP=""                   # what the scenario is doing, for the failure message
-E2E_WORK=""
-E2E_XVFB_PID=""
-E2E_WM_PID=""
-E2E_APP_PID=""
-E2E_APP_CODE=""
-E2E_FRAME=""
-E2E_WINDOW=""
-E2E_ROW_HEIGHT=""
-LIST_LEFT="" LIST_TOP="" LIST_RIGHT=""
+E2E_WORK="" E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_CODE="" E2E_OTHER_PID=""
+E2E_FRAME="" E2E_WINDOW="" E2E_ROW_HEIGHT="" LIST_LEFT="" LIST_TOP="" LIST_RIGHT=""
 
 e2e_log() { printf 'e2e: %s\n' "$*" >&2; }
 
@@ -39,22 +32,15 @@ e2e_fail() {
     exit 1
 }
 
-e2e_skip() {
-    e2e_log "skipped: $*"
-    exit 77
-}
+e2e_skip() { e2e_log "skipped: $*" && exit 77; }
 
 # Names the step that follows, so that a failure says where it happened.
-e2e_step() {
-    E2E_STEP="$*"
-    e2e_log "- $*"
-}
+e2e_step() { E2E_STEP="$*" && e2e_log "- $*"; }
 
 # Polls COMMAND... until it succeeds; fails with DESCRIPTION at the deadline.
 e2e_wait() {
-    local what=$1
+    local what=$1 deadline=$((SECONDS + E2E_TIMEOUT))
     shift
-    local deadline=$((SECONDS + E2E_TIMEOUT))
     until "$@" 2>/dev/null; do
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "timed out waiting for $what"
         sleep 0.05 # the polling interval, not a delay the scenario depends on
@@ -72,17 +58,15 @@ e2e_stop() { # pid: ends one process that this driver started, and reaps it
 }
 
 e2e_teardown() {
-    local code=$?
+    local code=$? pid
     set +e
-    e2e_stop "$E2E_APP_PID"
-    e2e_stop "$E2E_WM_PID"
-    e2e_stop "$E2E_XVFB_PID"
-    if [ -n "$E2E_WORK" ]; then
-        if [ "${E2E_KEEP:-0}" = 1 ]; then
-            e2e_log "work folder kept: $E2E_WORK"
-        else
-            rm -rf "$E2E_WORK"
-        fi
+    for pid in "$E2E_OTHER_PID" "$E2E_APP_PID" "$E2E_WM_PID" "$E2E_XVFB_PID"; do e2e_stop "$pid"; done
+    if [ -z "$E2E_WORK" ]; then
+        :
+    elif [ "${E2E_KEEP:-0}" = 1 ]; then
+        e2e_log "work folder kept: $E2E_WORK"
+    else
+        rm -rf "$E2E_WORK"
     fi
     exit "$code"
 }
@@ -161,18 +145,12 @@ e2e_start_app() {
 
 # Runs another instance to its end; its exit code goes to E2E_OTHER_CODE.
 e2e_run_other_instance() {
-    local deadline=$((SECONDS + E2E_TIMEOUT)) pid
     "$E2E_APP" "$@" >>"$E2E_WORK/app.log" 2>&1 &
-    pid=$!
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$SECONDS" -lt "$deadline" ] || {
-            e2e_stop "$pid"
-            e2e_fail "the second instance did not end"
-        }
-        sleep 0.05
-    done
-    wait "$pid"
+    E2E_OTHER_PID=$!
+    e2e_wait "the second instance to end" eval "! kill -0 $E2E_OTHER_PID"
+    wait "$E2E_OTHER_PID"
     E2E_OTHER_CODE=$?
+    E2E_OTHER_PID=""
 }
 
 e2e_is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
@@ -201,12 +179,13 @@ e2e_active_titled() {
     E2E_WINDOW=$w
 }
 
-# Is a window of the program titled exactly TITLE shown? (Names are compared here: a search by
-# name misses the windows that carry only the newer name property.)
+# Is a window of the program titled exactly TITLE shown, other than the window EXCEPT if given?
+# (Names are compared here: a search by name misses the windows that carry only the newer name
+# property.)
 e2e_window_shown() {
     local w
     for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
-        [ "$(xdotool getwindowname "$w")" = "$1" ] && return 0
+        [ "$w" != "${2:-}" ] && [ "$(xdotool getwindowname "$w")" = "$1" ] && return 0
     done
     return 1
 }
@@ -218,21 +197,13 @@ e2e_wait_window_gone() { e2e_wait "the window \"$1\" to close" e2e_window_gone "
 e2e_key() { xdotool key --delay 30 "$@" || e2e_fail "xdotool key $*"; }
 e2e_type() { xdotool type --delay 20 -- "$1" || e2e_fail "xdotool type"; }
 
-# A click at screen point X Y, with the modifier keys named after it held down (shift, ctrl).
+# A click at screen point X Y (after --frame: at X Y of the frame's client area, the menu bar at
+# its top), with the modifier keys named after it held down (shift, ctrl).
 e2e_click() {
-    local x=$1 y=$2 mod
+    local in=() mod
+    [ "$1" = --frame ] && in=(--window "$E2E_FRAME") && shift
+    xdotool mousemove --sync "${in[@]}" "$1" "$2" || e2e_fail "mousemove ${in[*]} $1 $2"
     shift 2
-    xdotool mousemove --sync "$x" "$y" || e2e_fail "mousemove $x $y"
-    for mod in "$@"; do xdotool keydown "$mod"; done
-    xdotool click 1
-    for mod in "$@"; do xdotool keyup "$mod"; done
-}
-
-# A click at X Y of the frame's client area (the menu bar is at its top).
-e2e_click_frame() {
-    local x=$1 y=$2 mod
-    shift 2
-    xdotool mousemove --sync --window "$E2E_FRAME" "$x" "$y" || e2e_fail "mousemove in the frame"
     for mod in "$@"; do xdotool keydown "$mod"; done
     xdotool click 1
     for mod in "$@"; do xdotool keyup "$mod"; done
@@ -250,26 +221,16 @@ e2e_menu() {
     Help) x=222 ;;
     *) e2e_fail "no menu $title" ;;
     esac
-    e2e_click_frame "$x" 10
+    e2e_click --frame "$x" 10
     e2e_wait "the $title menu to open" e2e_other_window_shown
     e2e_key "$@"
 }
 
 # Menus and alerts are windows of the program titled like the frame; is one of them shown?
-e2e_other_window_shown() {
-    local w
-    for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
-        [ "$w" != "$E2E_FRAME" ] && [ "$(xdotool getwindowname "$w")" = Ortix-Kelvane ] && return 0
-    done
-    return 1
-}
+e2e_other_window_shown() { e2e_window_shown Ortix-Kelvane "$E2E_FRAME"; }
 
 # An alert (a note, a question) is titled like the frame: waits for it to be the active window.
-e2e_wait_alert() {
-    e2e_wait "an alert" e2e_alert_active
-}
-
-e2e_alert_active() { e2e_active_titled Ortix-Kelvane && [ "$E2E_WINDOW" != "$E2E_FRAME" ]; }
+e2e_wait_alert() { e2e_wait "an alert" e2e_active_titled_not Ortix-Kelvane "$E2E_FRAME"; }
 
 e2e_wait_alert_gone() { e2e_wait "the alert to close" eval '! e2e_other_window_shown'; }
 
@@ -306,16 +267,14 @@ e2e_use_list() {
 e2e_measure_rows() {
     if [ "${1:-}" = key ]; then e2e_key Down; else e2e_click $((LIST_LEFT + 20)) $((LIST_TOP + 3)); fi
     e2e_wait "row 0 to be selected" e2e_band_at_top
-    E2E_ROW_HEIGHT=$(python3 "$E2E_SCREEN" band "$E2E_WORK/fb/Xvfb_screen0" \
-        "$LIST_LEFT" "$LIST_TOP" "$LIST_RIGHT" | cut -d' ' -f2)
-    [ "$E2E_ROW_HEIGHT" -gt 4 ] || e2e_fail "row height $E2E_ROW_HEIGHT"
 }
 
+# Is a dark band taller than 4 pixels at the top of the list? Its height goes to E2E_ROW_HEIGHT.
 e2e_band_at_top() {
-    local start height
-    read -r start height < <(python3 "$E2E_SCREEN" band "$E2E_WORK/fb/Xvfb_screen0" \
+    local start
+    read -r start E2E_ROW_HEIGHT < <(python3 "$E2E_SCREEN" band "$E2E_WORK/fb/Xvfb_screen0" \
         "$LIST_LEFT" "$LIST_TOP" "$LIST_RIGHT")
-    [ "$start" -eq "$LIST_TOP" ] && [ "$height" -gt 4 ]
+    [ "$start" -eq "$LIST_TOP" ] && [ "$E2E_ROW_HEIGHT" -gt 4 ]
 }
 
 # A click on row R (from 0) of the list, with modifiers: e2e_click_row 3 shift

@@ -25,27 +25,17 @@ class Screen:
     def __init__(self, path):
         with open(path, "rb") as f:
             data = f.read()
-        fields = struct.unpack(">25I", data[:100])
-        header_size, _, _, depth, width, height = fields[:6]
-        bits_per_pixel, bytes_per_line = fields[11], fields[12]
-        red_mask, green_mask, blue_mask = fields[14:17]
-        ncolors = fields[19]
-        if depth != 24 or bits_per_pixel != 32:
+        f = struct.unpack(">25I", data[:100])  # the XWD header
+        if f[3] != 24 or f[11] != 32:
             sys.exit("screen.py: the X server must run at depth 24 (-screen 0 WxHx24)")
-        byte_order = fields[7]  # 0 least significant byte first
-        self.width, self.height = width, height
-        self.stride = bytes_per_line
-        self.pixels = data[header_size + ncolors * 12:]
-        self.order = "<" if byte_order == 0 else ">"
-        self.masks = (red_mask, green_mask, blue_mask)
+        self.width, self.height, self.stride = f[4], f[5], f[12]
+        self.pixels = data[f[0] + f[19] * 12:]  # past the header and its colour map
+        self.order = "<" if f[7] == 0 else ">"  # 0: least significant byte first
+        self.masks = f[14:17]  # red, green, blue
 
     def rgb(self, x, y):
         (v,) = struct.unpack_from(self.order + "I", self.pixels, y * self.stride + x * 4)
-        out = []
-        for m in self.masks:
-            shift = (m & -m).bit_length() - 1
-            out.append((v & m) >> shift)
-        return tuple(out)
+        return tuple((v & m) >> ((m & -m).bit_length() - 1) for m in self.masks)
 
     def dark(self, x, y):
         return sum(self.rgb(x, y)) < 3 * 96
@@ -131,12 +121,10 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     what, s = argv[1], Screen(argv[2])
-    args = [int(a) for a in argv[3:]] if what not in ("png", "crop") else argv[3:]
-    if what == "png":
-        png(s, args[0])
-    elif what == "crop":
-        png(s, args[0], *[int(a) for a in args[1:5]])
-    elif what == "colour":
+    if what in ("png", "crop"):
+        return png(s, argv[3], *[int(a) for a in argv[4:8]])
+    args = [int(a) for a in argv[3:]]
+    if what == "colour":
         for x, y in zip(args[0::2], args[1::2]):
             print(*s.rgb(x, y))
     elif what == "headers":

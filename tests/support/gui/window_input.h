@@ -14,7 +14,6 @@ void TypeText(WindowPtr w, const std::string& text);
 void SendCommand(WindowPtr w, std::int16_t command);
 // A close request, as from the close box, then the pending updates.
 void RequestClose(WindowPtr w);
-std::string WindowTitle(WindowPtr w);
 // Puts text on the host clipboard and tells the program it is in front again, so that the text
 // scrap takes it.
 void SetTextScrap(const std::string& text);

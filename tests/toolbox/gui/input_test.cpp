@@ -112,10 +112,34 @@ TEST_F(InputTest, KeyCodesAndTheSpecialFlag) {
     EXPECT_EQ(r.of(wmKeyDown).back().key, CharKey('b'));
 }
 
-TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
-    SetWindowDocSize(w, 300, 3000);
+// A wide and long document: the horizontal bar takes its height from the view, and the default
+// handling of a bar moves by the line and page amounts, up to the width. A tracking loop follows
+// the scripted pointer, reported in the document's coordinates: held outside the view, the view
+// scrolls one line at each step, down and sideways.
+TEST_F(InputTest, ScrollingAndTrackingWithAutoscroll) {
     SetWindowScrollAmounts(w, 10, 100);
+    const Rect narrow = GetPortRect(w);
+    SetWindowDocSize(w, 3000, 3000);
     const Rect view = GetPortRect(w);
+    const int viewWidth = view.right - view.left;
+    EXPECT_EQ(viewWidth, narrow.right - narrow.left);
+    EXPECT_LT(view.bottom - view.top, narrow.bottom - narrow.top);
+    auto sideways = [&](std::int16_t part) {
+        WindowMessage m;
+        m.kind = wmScrollBar;
+        m.bar = 1;
+        m.part = part;
+        SendWindowMessage(w, m);
+        return GetWindowScroll(w);
+    };
+    EXPECT_EQ(sideways(sbLineDown), (Point{0, 10}));
+    EXPECT_EQ(sideways(sbPageDown), (Point{0, 110}));
+    EXPECT_EQ(sideways(sbLineUp), (Point{0, 100}));
+    for (int i = 0; i < 40; ++i)
+        sideways(sbPageDown);
+    EXPECT_EQ(GetWindowScroll(w).h, 3000 - viewWidth);
+    ScrollWindowTo(w, 0, 0);
+
     std::vector<Point> seen;
     r.action = [&](WindowPtr win, WindowMessage& m) {
         if (m.kind != wmMouseDown) return false;
@@ -127,22 +151,27 @@ TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
         } while (StillDown());
         return true;
     };
+    auto pt = [](int v, int h) { return Point{std::int16_t(v), std::int16_t(h)}; };
     // Inside, then twice below the view, then back inside; the button goes up at the end.
-    const std::int16_t below = static_cast<std::int16_t>(view.bottom + 5);
-    harness::ScriptPointer(w, {{10, 10}, {40, 10}, {below, 10}, {below, 10}, {60, 10}});
+    const int below = view.bottom + 5, right = view.right + 5;
+    harness::ScriptPointer(w, {{10, 10}, {40, 10}, pt(below, 10), pt(below, 10), {60, 10}});
     harness::SendMousePress(w, Point{10, 10});
     EXPECT_FALSE(Button());
-    ASSERT_EQ(seen.size(), 5u);
-    EXPECT_EQ(seen[0], (Point{10, 10}));
-    EXPECT_EQ(seen[1], (Point{40, 10}));
-    EXPECT_EQ(seen[2], (Point{static_cast<std::int16_t>(below + 10), 10}))
-        << "the view scrolled one line under the resting pointer";
-    EXPECT_EQ(seen[3], (Point{static_cast<std::int16_t>(below + 20), 10}));
-    EXPECT_EQ(seen[4], (Point{80, 10}));
-    const auto parts = r.of(wmScrollBar);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].part, sbLineDown);
-    EXPECT_EQ(GetWindowScroll(w).v, 20);
+    EXPECT_EQ(seen, (std::vector<Point>{
+                        {10, 10}, {40, 10}, pt(below + 10, 10), pt(below + 20, 10), {80, 10}}));
+    // Right twice, left once, then below and right at the same time.
+    ScrollWindowTo(w, 0, 0);
+    r.clear();
+    harness::ScriptPointer(w, {{10, 10}, pt(10, right), pt(10, right), {10, -5}, pt(below, right)});
+    harness::SendMousePress(w, Point{10, 10});
+    std::vector<std::pair<int, int>> steps; // bar, part
+    for (const WindowMessage& m : r.of(wmScrollBar))
+        steps.emplace_back(m.bar, m.part);
+    EXPECT_EQ(
+        steps,
+        (std::vector<std::pair<int, int>>{
+            {1, sbLineDown}, {1, sbLineDown}, {1, sbLineUp}, {0, sbLineDown}, {1, sbLineDown}}));
+    EXPECT_EQ(GetWindowScroll(w), (Point{10, 20}));
 
     // A wheel notch down scrolls three lines; half a notch waits for the other half.
     r.clear();
@@ -157,12 +186,21 @@ TEST_F(InputTest, TrackingFollowsTheScriptedPathWithAutoscroll) {
     wheel(60);
     EXPECT_EQ(r.of(wmScrollBar).size(), 6u);
     EXPECT_EQ(r.of(wmScrollBar).back().part, sbLineUp);
-    EXPECT_EQ(GetWindowScroll(w).v, 20);
+    EXPECT_EQ(GetWindowScroll(w).v, 10);
 
     // Without a script, a tracking loop in a test sees the button released at once.
     seen.clear();
     harness::SendMousePress(w, Point{10, 10});
     EXPECT_EQ(seen.size(), 1u);
+
+    // Narrow again: the bar goes, the view gets its height back, and nothing scrolls sideways.
+    SetWindowDocSize(w, 100, 2000);
+    EXPECT_EQ(GetPortRect(w).bottom - GetPortRect(w).top, narrow.bottom - narrow.top);
+    EXPECT_EQ(GetWindowScroll(w).h, 0);
+    r.clear();
+    harness::ScriptPointer(w, {{10, 10}, pt(10, right)});
+    harness::SendMousePress(w, Point{10, 10});
+    EXPECT_TRUE(r.of(wmScrollBar).empty());
 }
 
 TEST_F(InputTest, TheHostsTrackingLoopRunsOnlyInputAndPaint) {
@@ -192,65 +230,6 @@ TEST_F(InputTest, TheHostsTrackingLoopRunsOnlyInputAndPaint) {
     EXPECT_FALSE(Button()) << "the queued release ended the loop";
     QCoreApplication::processEvents();
     EXPECT_TRUE(timerRan);
-}
-
-TEST_F(InputTest, AWideDocumentScrollsAndAutoscrollsSideways) {
-    SetWindowScrollAmounts(w, 10, 100);
-    const Rect narrow = GetPortRect(w);
-    SetWindowDocSize(w, 3000, 2000);
-    const Rect view = GetPortRect(w);
-    const int viewWidth = view.right - view.left;
-    EXPECT_EQ(viewWidth, narrow.right - narrow.left);
-    EXPECT_LT(view.bottom - view.top, narrow.bottom - narrow.top)
-        << "the bar's height is the view's";
-
-    // The default handling moves by the line and page amounts, up to the width.
-    auto sideways = [&](std::int16_t part) {
-        WindowMessage m;
-        m.kind = wmScrollBar;
-        m.bar = 1;
-        m.part = part;
-        SendWindowMessage(w, m);
-        return GetWindowScroll(w);
-    };
-    EXPECT_EQ(sideways(sbLineDown), (Point{0, 10}));
-    EXPECT_EQ(sideways(sbPageDown), (Point{0, 110}));
-    EXPECT_EQ(sideways(sbLineUp), (Point{0, 100}));
-    for (int i = 0; i < 40; ++i)
-        sideways(sbPageDown);
-    EXPECT_EQ(GetWindowScroll(w).h, 3000 - viewWidth);
-    ScrollWindowTo(w, 0, 0);
-
-    // Held outside the view: right twice, left once, then below and right at the same time.
-    r.clear();
-    r.action = [&](WindowPtr win, WindowMessage& m) {
-        if (m.kind != wmMouseDown) return false;
-        do
-            AutoScrollWindow(win);
-        while (StillDown());
-        return true;
-    };
-    const auto right = static_cast<std::int16_t>(view.right + 5);
-    const auto below = static_cast<std::int16_t>(view.bottom + 5);
-    harness::ScriptPointer(w, {{10, 10}, {10, right}, {10, right}, {10, -5}, {below, right}});
-    harness::SendMousePress(w, Point{10, 10});
-    std::vector<std::pair<int, int>> steps; // bar, part
-    for (const WindowMessage& m : r.of(wmScrollBar))
-        steps.emplace_back(m.bar, m.part);
-    EXPECT_EQ(
-        steps,
-        (std::vector<std::pair<int, int>>{
-            {1, sbLineDown}, {1, sbLineDown}, {1, sbLineUp}, {0, sbLineDown}, {1, sbLineDown}}));
-    EXPECT_EQ(GetWindowScroll(w), (Point{10, 20}));
-
-    // Narrow again: the bar goes, the view gets its height back, and nothing scrolls sideways.
-    SetWindowDocSize(w, 100, 2000);
-    EXPECT_EQ(GetPortRect(w).bottom - GetPortRect(w).top, narrow.bottom - narrow.top);
-    EXPECT_EQ(GetWindowScroll(w).h, 0);
-    r.clear();
-    harness::ScriptPointer(w, {{10, 10}, {10, right}});
-    harness::SendMousePress(w, Point{10, 10});
-    EXPECT_TRUE(r.of(wmScrollBar).empty());
 }
 
 } // namespace
