@@ -26,9 +26,7 @@ using namespace test_support;
 namespace {
 
 std::string nameOf(int i) {
-    char b[16];
-    std::snprintf(b, sizeof b, "P%02d", i);
-    return b;
+    return (i < 10 ? "P0" : "P") + std::to_string(i);
 }
 
 UniqueHandle imageOf(const std::string& name, int i, const std::string& tag) {
@@ -76,10 +74,15 @@ void makeBaseFile(const std::string& path) {
 }
 
 PackageEntry* lastEntry(PackageFile* f) {
-    PackageEntry* last = f->packages;
-    while (last && last->next)
-        last = last->next;
-    return last;
+    return entryAt(f, f->packageCount - 1);
+}
+
+// Takes the Package off the list into the discards, whose records the next save deletes.
+void removeToDiscards(PackageFile* f, const std::string& name) {
+    PackageEntry* e = findEntry(f, name);
+    ASSERT_NE(e, nullptr) << name;
+    removeEntry(f, e);
+    discardEntry(f, e);
 }
 
 // How a set of Packages differs from two others, for a failure message.
@@ -121,11 +124,8 @@ struct FaultSafety : ScratchTest {
         for (int i : kChanged)
             setImage(findEntry(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
                      ImageState::modified, 0);
-        for (int i : kDeleted) {
-            PackageEntry* e = findEntry(f, nameOf(i));
-            removeEntry(f, e);
-            discardEntry(f, e);
-        }
+        for (int i : kDeleted)
+            removeToDiscards(f, nameOf(i));
         PackageEntry* last = lastEntry(f);
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
@@ -347,12 +347,6 @@ struct CrashTest : ScratchTest {
         return p;
     }
 
-    void removeToDiscards(PackageFile* f, const std::string& name) {
-        PackageEntry* e = findEntry(f, name);
-        ASSERT_NE(e, nullptr) << name;
-        removeEntry(f, e);
-        discardEntry(f, e);
-    }
     void appendCopy(PackageFile* f, Handle image, const std::string& name) {
         Handle copy = HandToHand(image);
         ASSERT_NE(copy, nullptr);

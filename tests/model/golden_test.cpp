@@ -6,7 +6,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/Images.h"
 #include "tests/support/Library.h"
-#include "tests/support/Tables.h"
 #include "textfmt/Export.h"
 #include "textfmt/Import.h"
 
@@ -55,38 +54,32 @@ TEST(GoldenFiles, AreTheBytesOfTheirHexSources) {
 }
 
 // New files: created; opened for writing and closed; with Packages written and closed.
-struct WrittenRow {
-    const char* name;
-    const char* golden;
-    bool opened;
-    std::vector<PackageContents> packages;
-};
-
-class GoldenWritten : public ScratchTest, public ::testing::WithParamInterface<WrittenRow> {};
-
-TEST_P(GoldenWritten, ByteForByte) {
-    const WrittenRow& row = GetParam();
-    ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr);
-    if (row.opened) {
+TEST_F(Golden, WrittenByteForByte) {
+    const struct {
+        const char* golden;
+        bool opened;
+        std::vector<PackageContents> packages;
+    } files[] = {{"header", false, {}},
+                 {"empty", true, {}},
+                 {"one-record", true, {packageR1()}},
+                 {"class-index", true, {packageA(), packageB()}}}; // sharing Class ID 5
+    for (const auto& file : files) {
+        std::remove(path.c_str());
+        ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr) << file.golden;
         std::unique_ptr<RecordFile> rf;
-        ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
-        for (const PackageContents& p : row.packages) {
+        if (file.opened) {
+            ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
+        }
+        for (const PackageContents& p : file.packages) {
             std::uint32_t position = 0;
             ASSERT_EQ(rf->writeRecord(kRecordPackage, buildImage(p).get(), &position), noErr);
         }
-        ASSERT_EQ(rf->close(), noErr);
+        if (rf) {
+            ASSERT_EQ(rf->close(), noErr);
+        }
+        EXPECT_EQ(readBytes(path), goldenRecordFile(file.golden)) << file.golden;
     }
-    EXPECT_EQ(readBytes(path), goldenRecordFile(row.golden));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, GoldenWritten,
-    ::testing::Values(WrittenRow{"created", "header", false, {}},
-                      WrittenRow{"opened_and_closed", "empty", true, {}},
-                      WrittenRow{"one_package", "one-record", true, {packageR1()}},
-                      WrittenRow{
-                          "two_sharing_a_class", "class-index", true, {packageA(), packageB()}}),
-    RowName());
 
 // The text of one-record.qpk is the golden text, and importing that text into a new file gives
 // one-record.qpk again.
@@ -112,49 +105,41 @@ TEST_F(Golden, TextBothWays) {
 
 // Each golden file read back: what the verifier finds, and its first Package as the hex source
 // states it.
-struct ReadRow {
-    const char* name;
-    const char* file;
-    std::uint64_t faults;
-    std::uint32_t firstPackage; // data position; 0: none
-    const char* firstName;
-    std::uint64_t freeBlocks;
-    bool indexCurrent;
-};
-
-class GoldenRead : public ::testing::TestWithParam<ReadRow> {};
-
-TEST_P(GoldenRead, AsTheHexSourceSays) {
-    const ReadRow& row = GetParam();
-    const std::string path = kRecordDir + row.file + ".qpk";
-    VerifyReport r;
-    ASSERT_EQ(verifyRecordFile(path, &r), noErr);
-    EXPECT_EQ(r.faultCount, row.faults);
-    EXPECT_EQ(r.freeBlocks, row.freeBlocks);
-    EXPECT_EQ(r.indexCurrent, row.indexCurrent);
-    std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
-    RecordInfo info;
-    ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
-    ASSERT_EQ(info.position, row.firstPackage);
-    if (!row.firstPackage) return;
-    EXPECT_EQ(rf->readName(info.position).str(), row.firstName);
-    UniqueHandle image;
-    EXPECT_EQ(rf->readRecord(info.position, &image), noErr);
+TEST(GoldenFiles, ReadAsTheHexSourceSays) {
+    const struct {
+        const char* file;
+        std::uint64_t faults;
+        std::uint32_t firstPackage; // data position; 0: none
+        const char* firstName;
+        std::uint64_t freeBlocks;
+        bool indexCurrent;
+    } files[] = {{"header", 0, 0, "", 0, false},
+                 {"empty", 0, 0, "", 0, true},
+                 {"one-record", 0, 92, "R1", 0, true},
+                 {"class-index", 0, 92, "A", 0, true},
+                 {"free-block", 0, 143, "B", 1, true}, // the free block is not a Package
+                 {"old-layout", 0, 34, "R1", 0, false},
+                 // Thirty class entries pointing at themselves: one fault, still readable.
+                 {"thirty-classes", 1, 70, "", 0, false}};
+    for (const auto& row : files) {
+        SCOPED_TRACE(row.file);
+        const std::string path = kRecordDir + row.file + ".qpk";
+        VerifyReport r;
+        ASSERT_EQ(verifyRecordFile(path, &r), noErr);
+        EXPECT_EQ(r.faultCount, row.faults);
+        EXPECT_EQ(r.freeBlocks, row.freeBlocks);
+        EXPECT_EQ(r.indexCurrent, row.indexCurrent);
+        std::unique_ptr<RecordFile> rf;
+        ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
+        RecordInfo info;
+        ASSERT_EQ(rf->iterate(kRecordPackage, 0, &info), noErr);
+        ASSERT_EQ(info.position, row.firstPackage);
+        if (!row.firstPackage) continue;
+        EXPECT_EQ(rf->readName(info.position).str(), row.firstName);
+        UniqueHandle image;
+        EXPECT_EQ(rf->readRecord(info.position, &image), noErr);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, GoldenRead,
-    ::testing::Values(ReadRow{"header", "header", 0, 0, "", 0, false},
-                      ReadRow{"empty", "empty", 0, 0, "", 0, true},
-                      ReadRow{"one_record", "one-record", 0, 92, "R1", 0, true},
-                      ReadRow{"class_index", "class-index", 0, 92, "A", 0, true},
-                      // The free block is not a Package: B is the first.
-                      ReadRow{"free_block", "free-block", 0, 143, "B", 1, true},
-                      ReadRow{"old_layout", "old-layout", 0, 34, "R1", 0, false},
-                      // Thirty class entries pointing at themselves: one fault, still readable.
-                      ReadRow{"thirty_classes", "thirty-classes", 1, 70, "", 0, false}),
-    RowName());
 
 // A record of 40 bytes in the free block of 45 at 92: 5 bytes are too few for a free block of
 // their own and become the record's slack.
