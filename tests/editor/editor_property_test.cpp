@@ -641,9 +641,9 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     // write (3, 94); a section of Class ID -3 read as 0 (34, 14); a failed commit that closed the
     // window anyway (found at 7, 284; the package editor test pins it), pins carried in part (7,
     // 566) and a move that ran out of memory (7, 1106); a keystroke lost when memory ran out (4,
-    // 674); a Cut that deleted what it could not
-    // read (found at 45, 1048; the list commands test pins it); a copy without the field editor's
-    // text (3, 1418); a net text over 255 bytes (52, 1455).
+    // 674); a Cut that deleted what it could not read (found at 45, 1048; the list commands test
+    // pins it); a copy without the field editor's text (3, 1418); a net text over 255 bytes (found
+    // at 52, 1455, which no longer shows it: AFullNetTakesNoMoreText below pins it).
     const int first = std::max(steps, 241);
     std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
                                                {3u, 1419},  {34u, 15},   {7u, 1107},
@@ -657,6 +657,24 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
         run(seed, length);
         if (HasFailure()) return;
     }
+}
+
+// A net whose text fills its 255 bytes takes no further character, here at the end of its name:
+// the commit could keep the text only by cutting a pin short.
+TEST_F(EditorPropertyTest, AFullNetTakesNoMoreText) {
+    PackageFile* f = openLibrary();
+    ASSERT_NE(f, nullptr);
+    PackageEditor* e = openEditor(entryAt(f, 2));
+    ASSERT_NE(e, nullptr);
+    const std::string full = itemContents(e, -1);
+    ASSERT_EQ(full.size(), kMaxNetText);
+    FieldEditor* fe = openFieldEditor(e, -1);
+    ASSERT_NE(fe, nullptr);
+    TESetSelect(7, 7, fe->textEdit); // after "LONGNET"
+    harness::SendKey(fe->window, Qt::Key_X, Qt::NoModifier, "X");
+    EXPECT_EQ(fieldEditorContents(fe), full);
+    ASSERT_EQ(closeFieldEditor(fe, Validation::ask), CloseResult::closed);
+    EXPECT_EQ(itemContents(e, -1), full);
 }
 
 } // namespace
