@@ -60,8 +60,7 @@ protected:
         return true;
     }
 
-    // ---- the rules
-    // -------------------------------------------------------------------------------
+    // ---- the rules ---------------------------------------------------------------------------
 
     void checkWorking(PackageEditor* e) {
         const PackageRecord& w = e->working;
@@ -113,8 +112,9 @@ protected:
         EXPECT_EQ(editorOf(e->entry), e);
         EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
             << e->currentField;
-        EXPECT_LE(e->activeList, 1);
-        EXPECT_TRUE(e->shapeFamily <= 17 || e->shapeFamily == kNoShapeFamily) << e->shapeFamily;
+        EXPECT_TRUE(e->activeList <= 1 &&
+                    (e->shapeFamily <= 17 || e->shapeFamily == kNoShapeFamily))
+            << e->activeList << " " << e->shapeFamily;
         // The text edit record is bound to the current field, active only with the header focused.
         const TERec* te = e->textEdit;
         EXPECT_FALSE(e->focus == EditorFocus::window && te->active);
@@ -169,9 +169,8 @@ protected:
             ASSERT_TRUE(contains(live, e)) << "its package editor is gone";
             // One window for each item, numbered within the counts.
             EXPECT_EQ(findFieldEditor(e, fe->index), fe) << "two windows for one item";
-            ASSERT_NE(fe->index, 0);
-            ASSERT_LE(fe->index, e->working.sectionCount);
-            ASSERT_LE(-fe->index, countNetItems(e->working));
+            ASSERT_TRUE(fe->index != 0 && fe->index <= e->working.sectionCount &&
+                        -fe->index <= countNetItems(e->working));
             EXPECT_GE(fe->rowCount, 1);
             EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * (fe->index > 0 ? 2 : 1));
             // The text edit record is bound to the focused item.
@@ -295,7 +294,7 @@ protected:
         return f;
     }
 
-    // ---- the input -----------------------------------------------------------------------------
+    // ---- the input ---------------------------------------------------------------------------
 
     // True for a key that sends Delete.
     bool randomKey(Rng& rng) {
@@ -563,14 +562,10 @@ protected:
         }
 
         // Revert Package gives a stored Package its stored state: no image in memory, not modified.
-        if (command == kCmdRevertPackage && frontEntry && !contains(now, front)) {
-            for (PackageFile* f = firstPackageFile(); f; f = f->next)
-                for (PackageEntry* e = f->packages; e; e = e->next)
-                    if (e == frontEntry && e->recordId != 0) {
-                        EXPECT_EQ(e->image, nullptr) << "a reverted Package kept its image";
-                        EXPECT_EQ(e->flags & kModified, 0u) << "a reverted Package stayed modified";
-                    }
-        }
+        for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next)
+            EXPECT_TRUE(command != kCmdRevertPackage || e != frontEntry || contains(now, front) ||
+                        e->recordId == 0 || (!e->image && !(e->flags & kModified)))
+                << "a reverted Package kept its image or stayed modified";
 
         // What Save writes is a sound package file. A save that failed may leave an index the
         // file no longer uses until the next compaction: the check waits for a run without one.

@@ -76,18 +76,16 @@ TEST_F(FormTest, LayoutsBuildTheirItemsOrNothing) {
         EXPECT_EQ(itemCount(UniqueForm(newForm(layout)).get()), counts[layout]) << layout;
     EXPECT_EQ(newForm(7), nullptr);
     // Memory running out at any allocation gives no form and leaks nothing.
-    for (long n = 1;; ++n) {
+    long n = 1;
+    for (;; ++n) {
         ArmMemoryFault(n);
-        FormHandle f = newForm(0);
+        UniqueForm f(newForm(0));
         const bool fired = MemoryFaultFired();
         DisarmMemoryFault();
-        if (!fired) {
-            EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
-            disposeForm(f);
-            break;
-        }
-        EXPECT_EQ(f, nullptr) << "fault " << n;
+        if (!fired) break;
+        EXPECT_EQ(f.get(), nullptr) << "fault " << n;
     }
+    EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
 }
 
 TEST_F(FormTest, HitTestSkipsInertItemsAndTabOrderWraps) {
