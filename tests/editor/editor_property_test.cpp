@@ -62,7 +62,8 @@ protected:
 
     // ---- the rules ---------------------------------------------------------------------------
 
-    void checkWorking(PackageEditor* e) {
+    void checkEditor(PackageEditor* e) {
+        ASSERT_NE(e->entry, nullptr);
         const PackageRecord& w = e->working;
         ASSERT_TRUE(w.sectionCount >= 0 && w.sectionCount <= kMaxSections) << w.sectionCount;
         for (int k = 1; k <= w.sectionCount; ++k) {
@@ -105,10 +106,7 @@ protected:
             EXPECT_EQ(withoutLinks(e->entry->image), withoutLinks(image.get()))
                 << "the entry holds another package than the editor";
         }
-    }
 
-    void checkEditor(PackageEditor* e) {
-        ASSERT_NE(e->entry, nullptr);
         EXPECT_EQ(editorOf(e->entry), e);
         EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
             << e->currentField;
@@ -158,10 +156,15 @@ protected:
                     << "row " << r << " drawn " << (selected ? "unselected" : "selected");
             }
         }
-        checkWorking(e);
     }
 
-    void checkFieldEditors(const std::vector<PackageEditor*>& live) {
+    // alerts: the step may have shown alerts (a fault, or the note after a Save).
+    void checkAll(bool alerts = false) {
+        const std::vector<PackageEditor*> live = editors();
+        for (PackageEditor* e : live) {
+            SCOPED_TRACE("package editor " + titleOf(e->window));
+            checkEditor(e);
+        }
         const std::vector<FieldEditor*> all = fieldEditors();
         for (FieldEditor* fe : all) {
             SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
@@ -210,16 +213,6 @@ protected:
             FieldEditor* any = findFieldEditor(e, 0);
             EXPECT_TRUE(any == nullptr || contains(all, any)) << "a field editor without a window";
         }
-    }
-
-    // alerts: the step may have shown alerts (a fault, or the note after a Save).
-    void checkAll(bool alerts = false) {
-        const std::vector<PackageEditor*> live = editors();
-        for (PackageEditor* e : live) {
-            SCOPED_TRACE("package editor " + titleOf(e->window));
-            checkEditor(e);
-        }
-        checkFieldEditors(live);
         for (PackageFile* f = firstPackageFile(); f; f = f->next) {
             int count = 0;
             for (PackageEntry* e = f->packages; e; e = e->next, ++count) {

@@ -141,22 +141,6 @@ TEST(GoldenFiles, ReadAsTheHexSourceSays) {
     }
 }
 
-// A record of 40 bytes in the free block of 45 at 92: 5 bytes are too few for a free block of
-// their own and become the record's slack.
-TEST_F(Golden, FreeBlockReused) {
-    writeBytes(path, goldenRecordFile("free-block"));
-    std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
-    std::uint32_t position = 0;
-    ASSERT_EQ(rf->writeRecord(kRecordPackage, sizedImage(40).get(), &position), noErr);
-    EXPECT_EQ(position, 92u);
-    ASSERT_EQ(rf->commit(), noErr);
-    const Bytes b = readBytes(path);
-    EXPECT_EQ(Bytes(b.begin() + 86, b.begin() + 92), (Bytes{1, 6 + 5, 0, 0, 0, 40}));
-    ASSERT_EQ(rf->close(), noErr);
-    verifyClean(path);
-}
-
 // A stored net item text of 256 bytes: the image is read, its net item cut to 255 bytes, and the
 // text export writes those 255 bytes.
 TEST_F(Golden, LongNetIsCut) {
