@@ -161,7 +161,9 @@ TEST_F(Golden, LongNetIsCut) {
 }
 
 // The header's edges: a file of fewer than 6 bytes has no signature; one of 6 to 17 bytes ends
-// within the 18-byte header, a short read; version 0x0101 is read in the current layout.
+// within the 18-byte header, a short read, as does one cut within a record (at 80, in the index
+// header's); a newer version and a leader too small for the free list head are refused; version
+// 0x0101 is read in the current layout.
 TEST_F(Golden, HeaderEdges) {
     const Bytes file = goldenRecordFile("one-record");
     std::unique_ptr<RecordFile> rf;
@@ -170,6 +172,14 @@ TEST_F(Golden, HeaderEdges) {
         EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), n < 6 ? badSignatureErr : eofErr)
             << n;
         EXPECT_EQ(rf, nullptr);
+    }
+    writeBytes(path, Bytes(file.begin(), file.begin() + 80));
+    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), eofErr);
+    for (const auto& [at, byte, err] : {std::tuple{5, 0x03, fileTooNewErr}, {13, 2, noLeaderErr}}) {
+        Bytes damaged = file;
+        damaged[at] = std::uint8_t(byte);
+        writeBytes(path, damaged);
+        EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), err) << at;
     }
     Bytes v0101 = file;
     v0101[5] = 0x01;

@@ -76,11 +76,6 @@ Outcome importWith(const std::string& path, long pieceBytes, OSErr failWith = no
     return {std::move(sink.transcript), result, sink.viaImages};
 }
 
-struct Parsed {
-    bool taken = false;
-    PieceLog log;
-};
-
 // Everything a log holds, in words, so that a difference shows where it is.
 std::string describe(const PieceLog& log) {
     std::string s = "lines " + std::to_string(log.lines) + "\n";
@@ -251,18 +246,18 @@ TEST(QuickPiece, LogsWhatTheParserLogsAndTakesOnlyWhatItTakes) {
             const long start = long(from) + 1000;
             const bool nextIsBackslash = to < text.size() && text[to] == '\\';
             const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
-            Parsed quick, parsed;
-            quick.taken = parsePieceQuickly(bytes, long(piece.size()), start, &quick.log);
-            ImportParser parser(bytes, long(piece.size()), start, nextIsBackslash, &parsed.log);
-            parsed.taken = parser.runPiece();
+            PieceLog quickLog, parsedLog;
+            const bool quick = parsePieceQuickly(bytes, long(piece.size()), start, &quickLog);
+            ImportParser parser(bytes, long(piece.size()), start, nextIsBackslash, &parsedLog);
+            const bool parsed = parser.runPiece();
             ++pieces;
-            if (!quick.taken) {
-                left += parsed.taken;
+            if (!quick) {
+                left += parsed;
                 continue;
             }
             ++taken;
-            ASSERT_TRUE(parsed.taken) << "round " << round << ": [" << piece << "]";
-            ASSERT_EQ(describe(quick.log), describe(parsed.log))
+            ASSERT_TRUE(parsed) << "round " << round << ": [" << piece << "]";
+            ASSERT_EQ(describe(quickLog), describe(parsedLog))
                 << "round " << round << ": [" << piece << "]";
         }
     }
