@@ -70,30 +70,27 @@ protected:
     ShapeEditing editing;
 };
 
-TEST_F(FormTest, LayoutsBuildTheirItemsOrNothing) {
+// Layouts build their items or nothing; the hit test skips inert items, and Tab order wraps.
+TEST_F(FormTest, LayoutsHitTestAndTabOrder) {
     const int counts[kFormLayoutCount] = {18, 4, 3, 6, 2, 4, 1};
     for (int layout = 0; layout < kFormLayoutCount; ++layout)
         EXPECT_EQ(itemCount(UniqueForm(newForm(layout)).get()), counts[layout]) << layout;
     EXPECT_EQ(newForm(7), nullptr);
     // Memory running out at any allocation gives no form and leaks nothing.
-    for (long n = 1;; ++n) {
+    long n = 1;
+    for (;; ++n) {
         ArmMemoryFault(n);
-        FormHandle f = newForm(0);
+        UniqueForm f(newForm(0));
         const bool fired = MemoryFaultFired();
         DisarmMemoryFault();
-        if (!fired) {
-            EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
-            disposeForm(f);
-            break;
-        }
-        EXPECT_EQ(f, nullptr) << "fault " << n;
+        if (!fired) break;
+        EXPECT_EQ(f.get(), nullptr) << "fault " << n;
     }
-}
+    EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
 
-TEST_F(FormTest, HitTestSkipsInertItemsAndTabOrderWraps) {
     UniqueForm f(newForm(3));
-    // The label "Class ID" (inert), the Class ID field and its last pixel, just below it, the
-    // inert frame and headings.
+    // In layout 3, the label "Class ID" (inert), the Class ID field and its last pixel, just below
+    // it, the inert frame and headings.
     const std::pair<Point, int> hits[] = {
         {at(15, 60), 0}, {at(15, 100), 2}, {at(21, 175), 2}, {at(22, 100), 0}, {at(40, 100), 0}};
     for (const auto& [p, item] : hits)

@@ -26,9 +26,7 @@ public:
 
     void before(const std::vector<PackageEditor*>& editors,
                 const std::vector<FieldEditor*>& fields) {
-        entries_.clear();
-        notes_.clear();
-        selected_.clear();
+        *this = LossWatch();
         for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next) // the run's one file
             entries_.push_back({e, e->recordId != 0, std::string(displayNameView(e))});
         for (PackageEditor* e : editors)

@@ -26,9 +26,7 @@ using namespace test_support;
 namespace {
 
 std::string nameOf(int i) {
-    char b[16];
-    std::snprintf(b, sizeof b, "P%02d", i);
-    return b;
+    return (i < 10 ? "P0" : "P") + std::to_string(i);
 }
 
 UniqueHandle imageOf(const std::string& name, int i, const std::string& tag) {
@@ -38,16 +36,18 @@ UniqueHandle imageOf(const std::string& name, int i, const std::string& tag) {
 // The Packages of a file: name -> images (links cleared), in file order.
 using Packages = std::map<std::string, std::vector<std::vector<char>>>;
 
-Packages packagesIn(const std::string& path, OSErr* err) {
+Packages packagesIn(const std::string& path, const std::string& what) {
     Packages out;
     std::unique_ptr<RecordFile> rf;
-    if ((*err = RecordFile::open(path, FilePerm::readOnly, &rf))) return out;
-    *err = rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* d) {
-        UniqueHandle h(PtrToHand(d, Size(info.length)));
-        if (swapImageToHost(h.data(), std::size_t(h.size())) != noErr) return true;
-        out[imageField(h.get(), 1).str()].push_back(withoutLinks(h.get()));
-        return true;
-    });
+    OSErr err = RecordFile::open(path, FilePerm::readOnly, &rf);
+    if (!err)
+        err = rf->scanRecords(kRecordPackage, [&](const RecordInfo& info, const unsigned char* d) {
+            UniqueHandle h(PtrToHand(d, Size(info.length)));
+            if (swapImageToHost(h.data(), std::size_t(h.size())) != noErr) return true;
+            out[imageField(h.get(), 1).str()].push_back(withoutLinks(h.get()));
+            return true;
+        });
+    EXPECT_EQ(err, noErr) << what;
     return out;
 }
 
@@ -76,10 +76,15 @@ void makeBaseFile(const std::string& path) {
 }
 
 PackageEntry* lastEntry(PackageFile* f) {
-    PackageEntry* last = f->packages;
-    while (last && last->next)
-        last = last->next;
-    return last;
+    return entryAt(f, f->packageCount - 1);
+}
+
+// Takes the Package off the list into the discards, whose records the next save deletes.
+void removeToDiscards(PackageFile* f, const std::string& name) {
+    PackageEntry* e = findEntry(f, name);
+    ASSERT_NE(e, nullptr) << name;
+    removeEntry(f, e);
+    discardEntry(f, e);
 }
 
 // How a set of Packages differs from two others, for a failure message.
@@ -121,11 +126,8 @@ struct FaultSafety : ScratchTest {
         for (int i : kChanged)
             setImage(findEntry(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
                      ImageState::modified, 0);
-        for (int i : kDeleted) {
-            PackageEntry* e = findEntry(f, nameOf(i));
-            removeEntry(f, e);
-            discardEntry(f, e);
-        }
+        for (int i : kDeleted)
+            removeToDiscards(f, nameOf(i));
         PackageEntry* last = lastEntry(f);
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
@@ -143,9 +145,7 @@ struct FaultSafety : ScratchTest {
     // and a close, nothing.
     void checkFile(const std::string& what, bool exactNew) {
         verifyClean(path, what);
-        OSErr err;
-        const Packages found = packagesIn(path, &err);
-        ASSERT_EQ(err, noErr) << what;
+        const Packages found = packagesIn(path, what);
         EXPECT_TRUE(found == after || (!exactNew && found == before))
             << what << ": neither the old nor the new Packages: " << describe(found);
         for (const std::string& name : listFolder(dir))
@@ -155,7 +155,7 @@ struct FaultSafety : ScratchTest {
         ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
         disposePackageFile(f);
         verifyClean(path, what + ", after a writable open");
-        EXPECT_EQ(packagesIn(path, &err), found) << what;
+        EXPECT_EQ(packagesIn(path, what), found) << what;
         EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
     }
 
@@ -235,9 +235,7 @@ TEST(AppendBlockFaults, AFailedImportKeepsThePackagesWrittenSoFar) {
     // The names in the file must be the first n, in order, each once.
     auto checkPrefix = [&](const std::string& what, int atLeast) {
         verifyClean(path, what);
-        OSErr err;
-        const auto found = packagesIn(path, &err);
-        ASSERT_EQ(err, noErr) << what;
+        const auto found = packagesIn(path, what);
         EXPECT_GE(int(found.size()), atLeast) << what;
         for (int i = 0; i < int(found.size()); ++i)
             EXPECT_EQ(found.count(nameOf(i)) ? found.at(nameOf(i)).size() : 0u, 1u)
@@ -347,12 +345,6 @@ struct CrashTest : ScratchTest {
         return p;
     }
 
-    void removeToDiscards(PackageFile* f, const std::string& name) {
-        PackageEntry* e = findEntry(f, name);
-        ASSERT_NE(e, nullptr) << name;
-        removeEntry(f, e);
-        discardEntry(f, e);
-    }
     void appendCopy(PackageFile* f, Handle image, const std::string& name) {
         Handle copy = HandToHand(image);
         ASSERT_NE(copy, nullptr);
@@ -405,8 +397,7 @@ struct CrashTest : ScratchTest {
         EXPECT_TRUE(bytes == bytesBefore || bytes == bytesSaved || bytes == bytesClosed)
             << what << ": the file is none of its states before, after the save, after the close";
         verifyClean(path, what);
-        OSErr err;
-        const Packages found = packagesIn(path, &err);
+        const Packages found = packagesIn(path, what);
         EXPECT_TRUE(found == before || found == after) << what << ": " << describe(found);
         EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
         for (std::size_t i = 1; i < folders.size(); ++i)

@@ -2,7 +2,6 @@
 // structural checks. (The byte templates that swap the other records are the golden files'.)
 #include "model/Image.h"
 #include "tests/support/Images.h"
-#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -68,58 +67,43 @@ TEST(Image, RenameInPlace) {
     }
 }
 
-// The sample image in file byte order, part by part: big-endian numbers, text as it is.
-struct LayoutRow {
-    const char* name;
-    long offset; // from the start; negative: from the end
-    std::vector<int> bytes;
-};
-
-class ImageFileLayout : public ::testing::TestWithParam<LayoutRow> {};
-
-TEST_P(ImageFileLayout, BytesAt) {
-    UniqueHandle image = sampleImage();
-    ASSERT_EQ(swapImageToFile(image.data(), image.size()), noErr);
-    const auto* b = reinterpret_cast<const unsigned char*>(image.data());
-    const LayoutRow& row = GetParam();
-    const long at = row.offset < 0 ? long(image.size()) + row.offset : row.offset;
-    ASSERT_LE(at + long(row.bytes.size()), long(image.size()));
-    EXPECT_EQ(std::vector<int>(b + at, b + at + row.bytes.size()), row.bytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Parts, ImageFileLayout,
-    ::testing::Values(
-        // sections 3, classes 2, nets 2, 10 bytes of field text
-        LayoutRow{"header", 0, {0, 3, 0, 2, 0, 2, 0, 10}},
-        // link 0, the section 26 bytes on (at 34), the image start 8 bytes back
-        LayoutRow{"class_entry_for_5", 8, {0, 0, 0, 0, 0, 26, 0xFF, 0xF8}},
-        LayoutRow{"class_entry_for_9", 16, {0, 0, 0, 0, 0, 29, 0xFF, 0xF0}},
-        LayoutRow{"field_text", 24, {'S', 'O', 'I', 'C', '8', 9, 'U', 9, 'S', 'O'}},
-        // Class ID, pin pairs, bytes of pin text, the text
-        LayoutRow{"section_5", 34, {0, 0, 0, 5, 0, 1, 0, 3, '1', 9, '2'}},
-        LayoutRow{"section_9", 45, {0, 0, 0, 9, 0, 0, 0, 0}},
-        LayoutRow{"second_section_5", 53, {0, 0, 0, 5, 0, 2, 0, 7, '5', 9, '6', 9, '7', 9, '8'}},
-        // text length, then the text
-        LayoutRow{"net_vcc", 68, {0, 5, 'V', 'C', 'C', 9, '8'}},
-        LayoutRow{"last_net", -7, {0, 5, 'G', 'N', 'D', 9, '4'}}),
-    RowName());
-
-TEST(Image, SwapBothWaysAndRefuseShortBlocks) {
+// The sample image in file byte order, part by part: big-endian numbers, text as it is. Swapped
+// back, it is the host image again; a block that does not hold its parts is refused untouched.
+TEST(Image, FileLayoutAndSwaps) {
+    const struct {
+        const char* name;
+        long offset; // from the start; negative: from the end
+        std::vector<int> bytes;
+    } parts[] = {// sections 3, classes 2, nets 2, 10 bytes of field text
+                 {"header", 0, {0, 3, 0, 2, 0, 2, 0, 10}},
+                 // link 0, the section 26 bytes on (at 34), the image start 8 bytes back
+                 {"class entry for 5", 8, {0, 0, 0, 0, 0, 26, 0xFF, 0xF8}},
+                 {"class entry for 9", 16, {0, 0, 0, 0, 0, 29, 0xFF, 0xF0}},
+                 {"field text", 24, {'S', 'O', 'I', 'C', '8', 9, 'U', 9, 'S', 'O'}},
+                 // Class ID, pin pairs, bytes of pin text, the text
+                 {"section 5", 34, {0, 0, 0, 5, 0, 1, 0, 3, '1', 9, '2'}},
+                 {"section 9", 45, {0, 0, 0, 9, 0, 0, 0, 0}},
+                 {"second section 5", 53, {0, 0, 0, 5, 0, 2, 0, 7, '5', 9, '6', 9, '7', 9, '8'}},
+                 // text length, then the text
+                 {"net VCC", 68, {0, 5, 'V', 'C', 'C', 9, '8'}},
+                 {"last net", -7, {0, 5, 'G', 'N', 'D', 9, '4'}}};
     UniqueHandle image = sampleImage();
     const std::vector<char> host = bytesOf(image.get());
     ASSERT_EQ(swapImageToFile(image.data(), image.size()), noErr);
-    EXPECT_NE(bytesOf(image.get()), host);
+    const auto* b = reinterpret_cast<const unsigned char*>(image.data());
+    for (const auto& part : parts) {
+        const long at = part.offset < 0 ? long(image.size()) + part.offset : part.offset;
+        ASSERT_LE(at + long(part.bytes.size()), long(image.size())) << part.name;
+        EXPECT_EQ(std::vector<int>(b + at, b + at + part.bytes.size()), part.bytes) << part.name;
+    }
     EXPECT_EQ(swapImageToHost(image.data(), image.size()), noErr);
     EXPECT_EQ(bytesOf(image.get()), host);
-
-    // A block that does not hold its parts is refused and left untouched.
     EXPECT_EQ(swapImageToFile(image.data(), image.size() - 1), paramErr);
     EXPECT_EQ(swapImageToHost(image.data(), 7), paramErr);
     EXPECT_EQ(bytesOf(image.get()), host);
 }
 
-TEST(Image, ConsistencyRejectsEveryTruncation) {
+TEST(Image, ConsistencyRejectsEveryTruncationAndDamage) {
     UniqueHandle image = sampleImage();
     const std::vector<char> good = bytesOf(image.get());
 
@@ -140,31 +124,22 @@ TEST(Image, ConsistencyRejectsEveryTruncation) {
     std::vector<char> longer = good;
     longer.push_back(0);
     EXPECT_FALSE(imageIsConsistent(longer.data(), longer.size(), nullptr));
+
+    // One 16-bit word (host order) overwritten.
+    const struct {
+        const char* name;
+        long offset; // negative: from the end
+        std::uint16_t value;
+    } damage[] = {{"class count", 4, 1},
+                  {"section offset to nowhere", 8 + 4, 42},
+                  {"back offset", 8 + 6, 0},
+                  {"entry for 9 at a section of 5", 16 + 4, 18},
+                  {"net length above 255", -7, 300},
+                  {"section count", 0, 0xFFFF}};
+    for (const auto& word : damage) {
+        std::vector<char> d = good;
+        putHost16(d.data() + (word.offset < 0 ? long(d.size()) + word.offset : word.offset),
+                  word.value);
+        EXPECT_FALSE(imageIsConsistent(d.data(), d.size(), nullptr)) << word.name;
+    }
 }
-
-// One 16-bit word of the sample image (host order) overwritten.
-struct DamageRow {
-    const char* name;
-    long offset; // negative: from the end
-    std::uint16_t value;
-};
-
-class ImageDamage : public ::testing::TestWithParam<DamageRow> {};
-
-TEST_P(ImageDamage, IsRefused) {
-    UniqueHandle image = sampleImage();
-    std::vector<char> d = bytesOf(image.get());
-    ASSERT_TRUE(imageIsConsistent(d.data(), d.size(), nullptr));
-    const DamageRow& row = GetParam();
-    putHost16(d.data() + (row.offset < 0 ? long(d.size()) + row.offset : row.offset), row.value);
-    EXPECT_FALSE(imageIsConsistent(d.data(), d.size(), nullptr));
-}
-
-INSTANTIATE_TEST_SUITE_P(Words, ImageDamage,
-                         ::testing::Values(DamageRow{"class_count", 4, 1},
-                                           DamageRow{"section_offset_to_nowhere", 8 + 4, 42},
-                                           DamageRow{"back_offset", 8 + 6, 0},
-                                           DamageRow{"entry_for_9_at_a_section_of_5", 16 + 4, 18},
-                                           DamageRow{"net_length_above_255", -7, 300},
-                                           DamageRow{"section_count", 0, 0xFFFF}),
-                         RowName());

@@ -23,18 +23,17 @@ std::string text(Handle h) {
 
 } // namespace
 
-TEST(PackageRecord, SectionsInsertDeleteAndCap) {
+// Insertions out of range go at the end; a lasting copy of a section owns its pin changes, a
+// plain one shares them; the last section deleted takes the table with it.
+TEST(PackageRecord, SectionsInsertCopyAndDelete) {
     PackageRecord r;
     ASSERT_EQ(addSection(r, 1, section(2)), noErr);
-    ASSERT_EQ(addSection(r, 99, section(3)), noErr); // out of range: at the end
+    ASSERT_EQ(addSection(r, 99, section(3)), noErr);
     ASSERT_EQ(addSection(r, 1, section(1, "1\t2")), noErr);
     ASSERT_EQ(r.sectionCount, 3);
-    EXPECT_EQ(sectionAt(r, 1)->classId, 1);
-    EXPECT_EQ(sectionAt(r, 2)->classId, 2);
-    EXPECT_EQ(sectionAt(r, 3)->classId, 3);
-    EXPECT_EQ(sectionAt(r, 4), nullptr);
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_EQ(sectionAt(r, k)->classId, k);
 
-    // A lasting copy owns its own pin changes; a plain copy shares the record's.
     ComponentSection copy;
     ASSERT_EQ(getSection(r, 1, &copy, SectionCopy::lasting), noErr);
     EXPECT_NE(copy.pinChanges, sectionAt(r, 1)->pinChanges);
@@ -50,7 +49,7 @@ TEST(PackageRecord, SectionsInsertDeleteAndCap) {
     deleteSection(r, 1);
     deleteSection(r, 1);
     EXPECT_EQ(r.sectionCount, 0);
-    EXPECT_EQ(r.sectionTable, nullptr); // the last section takes the table with it
+    EXPECT_EQ(r.sectionTable, nullptr);
 }
 
 TEST(PackageRecord, PinPairsAndFieldText) {
@@ -61,14 +60,12 @@ TEST(PackageRecord, PinPairsAndFieldText) {
     EXPECT_EQ(text(sectionAt(r, 1)->pinChanges), "1\tA1\t2\tB2");
     EXPECT_EQ(sectionAt(r, 1)->pinChangeCount, 2);
     EXPECT_EQ(appendPinPair(r, 2, "1", "2"), paramErr);
-
     ASSERT_EQ(setPackageField(r, kFieldShape, "DIP"), noErr);
     EXPECT_EQ(text(r.fieldText), "\t\tDIP");
-    setPackageField(r, kFieldPackageName, "DIP14");
-    EXPECT_EQ(packageField(r, kFieldPackageName).str(), "DIP14");
-    EXPECT_EQ(packageFieldView(r, 5), "");
 }
 
+// A net item is valid with a name that is more than blanks and a pin; insertions out of range go
+// at the end.
 TEST(PackageRecord, NetItems) {
     NetItem* net = newNetItem(Str255("GND"));
     EXPECT_FALSE(netItemIsValid(net)); // no pin numbers yet
@@ -76,15 +73,12 @@ TEST(PackageRecord, NetItems) {
     appendNetItemField(net, "14");
     EXPECT_EQ(netItemText(net), "GND\t7\t14");
     EXPECT_TRUE(netItemIsValid(net));
-    EXPECT_EQ(netItemField(net, 3).str(), "14");
     setNetItemText(net, " \t 3");
-    EXPECT_FALSE(netItemIsValid(net)); // a blank name does not count
+    EXPECT_FALSE(netItemIsValid(net));
 
     PackageRecord r;
     for (const char* name : {"A", "B", "C"})
-        insertNetItem(r, 0, newNetItem(std::string_view(name))); // out of range: at the end
-    EXPECT_EQ(findNetItem(r, 4), nullptr);
-
+        insertNetItem(r, 0, newNetItem(std::string_view(name)));
     insertNetItem(r, 2, net); // A, net, B, C
     EXPECT_EQ(findNetItem(r, 2), net);
     NetItem* c = unlinkNetItem(r, 4);

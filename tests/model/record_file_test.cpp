@@ -38,26 +38,6 @@ struct RecordFileTest : ScratchTest {
 
 } // namespace
 
-// A newer version, a leader too small, a record past the end. (A missing file, a short one and
-// one of another kind are refused in the golden and qpk tests.)
-TEST_F(RecordFileTest, OpenRejectsWhatIsNotARecordFile) {
-    std::unique_ptr<RecordFile> rf;
-    make()->close();
-    auto b = readBytes(path);
-    b[5] = 0x03; // version 0x0103
-    writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), fileTooNewErr);
-    b[5] = 0x02;
-    b[13] = 2; // a leader too small for the free list head
-    writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noLeaderErr);
-    b[13] = 46;
-    b.resize(80); // the last record runs past the end
-    writeBytes(path, b);
-    EXPECT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), eofErr);
-    EXPECT_EQ(rf, nullptr);
-}
-
 TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     auto rf = make();
     UniqueHandle a = packageImage("  Alpha\tone  ", {5, 9, 5});

@@ -3,7 +3,6 @@
 #include "model/RecordFile.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
-#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -32,47 +31,43 @@ Bytes current() {
     return withIndex(145, 1);
 }
 
-struct IndexRow {
-    const char* name;
-    std::uint32_t namedPos, namedCount;
-    std::uint8_t indexType;
-    std::uint32_t storedCount;
-};
-
-struct IndexOnOpen : ScratchTest, ::testing::WithParamInterface<IndexRow> {};
-
 } // namespace
 
 // Read-only, a file whose index is not current says so; opened for writing, its index is rebuilt
 // there and then, and once closed the file is the one with a current index, byte for byte.
-TEST_P(IndexOnOpen, RebuiltUnlessCurrent) {
-    const IndexRow& row = GetParam();
-    const Bytes file = withIndex(row.namedPos, row.namedCount, row.indexType, row.storedCount);
-    const bool isCurrent = file == current();
-    writeBytes(path, file);
-    std::unique_ptr<RecordFile> rf;
-    ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
-    EXPECT_EQ(rf->indexOutOfDate(), !isCurrent);
-    EXPECT_EQ(rf->indexEntryCount(), isCurrent ? 1u : 0u);
-    ASSERT_EQ(rf->close(), noErr);
+TEST(IndexOnOpen, RebuiltUnlessCurrent) {
+    const struct {
+        const char* name;
+        std::uint32_t namedPos, namedCount;
+        std::uint8_t indexType;
+        std::uint32_t storedCount;
+    } headers[] = {{"current", 145, 1, kRecordClassIndex, 1},
+                   {"names nothing", 0, 0, kRecordClassIndex, 1},
+                   {"names no entries", 145, 0, kRecordClassIndex, 1},
+                   {"count differs", 145, 2, kRecordClassIndex, 1},
+                   {"index longer than its count", 145, 2, kRecordClassIndex, 2},
+                   {"out of date index", 145, 1, kRecordStaleIndex, 1},
+                   {"malformed out of date index", 145, 2, kRecordStaleIndex, 2}};
+    ScratchDir scratch;
+    const std::string path = scratch.path + "/lib.qpk";
+    for (const auto& row : headers) {
+        SCOPED_TRACE(row.name);
+        const Bytes file = withIndex(row.namedPos, row.namedCount, row.indexType, row.storedCount);
+        const bool isCurrent = file == current();
+        writeBytes(path, file);
+        std::unique_ptr<RecordFile> rf;
+        ASSERT_EQ(RecordFile::open(path, FilePerm::readOnly, &rf), noErr);
+        EXPECT_EQ(rf->indexOutOfDate(), !isCurrent);
+        EXPECT_EQ(rf->indexEntryCount(), isCurrent ? 1u : 0u);
+        ASSERT_EQ(rf->close(), noErr);
 
-    ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
-    EXPECT_FALSE(rf->indexOutOfDate());
-    EXPECT_EQ(rf->indexEntryCount(), 1u);
-    ASSERT_EQ(rf->close(), noErr);
-    EXPECT_EQ(readBytes(path), current());
+        ASSERT_EQ(RecordFile::open(path, FilePerm::readWrite, &rf), noErr);
+        EXPECT_FALSE(rf->indexOutOfDate());
+        EXPECT_EQ(rf->indexEntryCount(), 1u);
+        ASSERT_EQ(rf->close(), noErr);
+        EXPECT_EQ(readBytes(path), current());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Headers, IndexOnOpen,
-    ::testing::Values(IndexRow{"current", 145, 1, kRecordClassIndex, 1},
-                      IndexRow{"names_nothing", 0, 0, kRecordClassIndex, 1},
-                      IndexRow{"names_no_entries", 145, 0, kRecordClassIndex, 1},
-                      IndexRow{"count_differs", 145, 2, kRecordClassIndex, 1},
-                      IndexRow{"index_longer_than_its_count", 145, 2, kRecordClassIndex, 2},
-                      IndexRow{"out_of_date_index", 145, 1, kRecordStaleIndex, 1},
-                      IndexRow{"malformed_out_of_date_index", 145, 2, kRecordStaleIndex, 2}),
-    RowName());
 
 // Whichever file call of that rebuild fails (or writes half), the file stays sound; the open
 // succeeds unless the call that failed was one of its own reads, and a later open and close

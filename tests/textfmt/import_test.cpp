@@ -18,22 +18,15 @@ std::string visible(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            out += '\n';
-            ++i;
-        } else if (c == '\t') {
-            out += "\u2192";
-        } else if (c == '\r') {
-            out += "<CR>";
-        } else if (c == '\n') {
-            out += "<LF>";
-        } else if (c < 32 || c >= 127) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "<%02X>", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "<%02X>", c);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        out += c == '\t'                      ? "\u2192"
+               : c == '\r' && text[i] == '\n' ? "\n"
+               : c == '\r'                    ? "<CR>"
+               : c == '\n'                    ? "<LF>"
+               : c < 32 || c >= 127           ? hex
+                                              : std::string(1, char(c));
     }
     return out;
 }
@@ -103,15 +96,12 @@ TEST(TextImport, AFailingStoreKeepsWhatWasStored) {
         run.sink.failWith = failWith;
         importBytes("P1,U,S\r\t1,0\rP2,U,S\r\t2,0\rP3,U,S\r\t3,0\r", &run);
         EXPECT_EQ(run.sink.images.size(), 1u);
-        if (failWith == dskFulErr) {
-            EXPECT_EQ(run.result.code, kImportErrorShown);
-            EXPECT_EQ(run.reporter.fileErrors, std::vector<OSErr>{dskFulErr});
-            EXPECT_TRUE(run.reporter.errors.empty());
-            continue;
-        }
-        EXPECT_EQ(run.result.code, kImportNoMemory);
-        EXPECT_TRUE(run.reporter.fileErrors.empty());
-        ASSERT_EQ(run.reporter.errors.size(), 1u);
+        const bool disk = failWith == dskFulErr;
+        EXPECT_EQ(run.result.code, disk ? kImportErrorShown : kImportNoMemory);
+        EXPECT_EQ(run.reporter.fileErrors,
+                  disk ? std::vector<OSErr>{dskFulErr} : std::vector<OSErr>{});
+        ASSERT_EQ(run.reporter.errors.size(), disk ? 0u : 1u);
+        if (disk) continue;
         EXPECT_EQ(run.reporter.errors[0].message.str(), "Not enough memory available to continue.");
         EXPECT_EQ(run.reporter.errors[0].lineNumber, 5);
         EXPECT_EQ(run.reporter.errors[0].lineText, "P3,U,S");

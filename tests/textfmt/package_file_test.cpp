@@ -3,7 +3,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/Import.h"
 #include "tests/support/Library.h"
-#include "tests/support/Tables.h"
 
 #include <gtest/gtest.h>
 #include <sys/xattr.h>
@@ -99,81 +98,67 @@ TEST(TextPackageFile, RecordsHeldBackAreWrittenWithinTheImport) {
     EXPECT_TRUE(reporter.errors.empty());
 }
 
-namespace {
-
-enum class ExportPath { recordFile, packageFile };
-
-struct LossRow {
-    const char* name;
-    ExportPath path;
-    FileFault fault; // nth: which of the export's calls of that kind, from 1; 0: the last but one
-    OSErr code;
-};
-
-class ExportFailure : public ::testing::TestWithParam<LossRow> {};
-
-} // namespace
-
 // An export that fails part way leaves every Package converted before the failure in the file,
 // byte for byte (each as the conversion of its image alone writes it; that layout is the
 // goldens' concern), and reports the failure. 10,000 generated Packages fill the write buffer
 // many times over.
-TEST_P(ExportFailure, KeepsTheTextConvertedBeforeIt) {
-    const LossRow& row = GetParam();
+TEST(TextExport, AFailureKeepsTheTextConvertedBeforeIt) {
     constexpr int kPackages = 10000;
     const std::vector<UniqueHandle> images = generatedLibrary(11, kPackages);
     ScratchDir scratch;
     const std::string qpk = scratch.path + "/lib.qpk", out = scratch.path + "/out.txt";
     writeRecordFile(qpk, images);
-
-    long done = 0;
-    ExportHooks hooks;
-    std::unique_ptr<RecordFile> records;
-    OpenedFile opened;
-    if (row.path == ExportPath::recordFile) {
-        ASSERT_EQ(RecordFile::open(qpk, FilePerm::readOnly, &records), noErr);
-        hooks.progress = [&](long, long) { ++done; };
-    } else {
-        ASSERT_EQ(openPackageFile(qpk, FilePerm::readOnly, {}, &opened.file), noErr);
-        hooks.progress = [&](long n, long) { done = n; };
+    const struct {
+        const char* name;
+        bool ofRecordFile; // else of the package file
+        FileFault
+            fault; // nth: which of the export's calls of that kind, from 1; 0: the last but one
+        OSErr code;
+    } faults[] = {
+        // A record that cannot be read stops the export there.
+        {"read of record file", true, failingCall(FileCall::read, 0), FileFault::ioErrFail},
+        {"read of package file", false, failingCall(FileCall::read, 0), FileFault::ioErrFail},
+        // A failed write stops the export; what it could not write is written once more at the
+        // end, so a passing fault loses nothing.
+        {"write of record file", true, failingCall(FileCall::write, 3, dskFulErr), dskFulErr},
+        {"short write of package file", false, failingCall(FileCall::write, 2, dskFulErr, true),
+         dskFulErr}};
+    for (const auto& row : faults) {
+        SCOPED_TRACE(row.name);
+        long done = 0;
+        ExportHooks hooks;
+        std::unique_ptr<RecordFile> records;
+        OpenedFile opened;
+        if (row.ofRecordFile) {
+            ASSERT_EQ(RecordFile::open(qpk, FilePerm::readOnly, &records), noErr);
+            hooks.progress = [&](long, long) { ++done; };
+        } else {
+            ASSERT_EQ(openPackageFile(qpk, FilePerm::readOnly, {}, &opened.file), noErr);
+            hooks.progress = [&](long n, long) { done = n; };
+        }
+        auto run = [&] {
+            done = 0;
+            return records ? exportRecordFile(*records, out, hooks)
+                           : exportText(opened.file, out, hooks);
+        };
+        FileFault fault = row.fault;
+        if (fault.nth == 0) fault.nth = countFileCalls(fault.call, [&] { run(); }) - 1;
+        ASSERT_GT(fault.nth, 1);
+        OSErr err;
+        {
+            ScopedFileFault armed(fault);
+            err = run();
+            EXPECT_TRUE(FileFaultFired());
+        }
+        EXPECT_EQ(err, row.code);
+        ASSERT_GT(done, 0);
+        ASSERT_LT(done, kPackages);
+        std::string before;
+        for (long i = 0; i < done; ++i)
+            before += imageToText(images[std::size_t(i)].get());
+        const std::string written = readText(out);
+        EXPECT_GT(written.size(), 64u * 1024); // more than one buffer
+        EXPECT_EQ(written.size(), before.size());
+        EXPECT_TRUE(written == before) << "the text differs from the first " << done << " Packages";
     }
-    auto run = [&] {
-        done = 0;
-        return row.path == ExportPath::recordFile ? exportRecordFile(*records, out, hooks)
-                                                  : exportText(opened.file, out, hooks);
-    };
-    FileFault fault = row.fault;
-    if (fault.nth == 0) fault.nth = countFileCalls(fault.call, [&] { run(); }) - 1;
-    ASSERT_GT(fault.nth, 1);
-    OSErr err;
-    {
-        ScopedFileFault armed(fault);
-        err = run();
-        EXPECT_TRUE(FileFaultFired());
-    }
-    EXPECT_EQ(err, row.code);
-    ASSERT_GT(done, 0);
-    ASSERT_LT(done, kPackages);
-    std::string before;
-    for (long i = 0; i < done; ++i)
-        before += imageToText(images[std::size_t(i)].get());
-    const std::string written = readText(out);
-    EXPECT_GT(written.size(), 64u * 1024); // more than one buffer
-    EXPECT_EQ(written.size(), before.size());
-    EXPECT_TRUE(written == before) << "the text differs from the first " << done << " Packages";
 }
-
-INSTANTIATE_TEST_SUITE_P(Faults, ExportFailure,
-                         ::testing::Values(
-                             // A record that cannot be read stops the export there.
-                             LossRow{"read_of_record_file", ExportPath::recordFile,
-                                     failingCall(FileCall::read, 0), FileFault::ioErrFail},
-                             LossRow{"read_of_package_file", ExportPath::packageFile,
-                                     failingCall(FileCall::read, 0), FileFault::ioErrFail},
-                             // A failed write stops the export; what it could not write is written
-                             // once more at the end, so a passing fault loses nothing.
-                             LossRow{"write_of_record_file", ExportPath::recordFile,
-                                     failingCall(FileCall::write, 3, dskFulErr), dskFulErr},
-                             LossRow{"short_write_of_package_file", ExportPath::packageFile,
-                                     failingCall(FileCall::write, 2, dskFulErr, true), dskFulErr}),
-                         RowName());

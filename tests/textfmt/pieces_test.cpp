@@ -61,51 +61,19 @@ struct Outcome {
     long viaImages = 0;
 };
 
-Outcome importWith(const std::string& path, const ImportTuning& tuning, OSErr failWith = noErr,
+// pieceBytes 0: the import in line; else in pieces of that many bytes on two threads.
+Outcome importWith(const std::string& path, long pieceBytes, OSErr failWith = noErr,
                    int failAt = 0) {
     TranscriptSink sink;
     sink.failWith = failWith;
     sink.failAt = failAt;
     TranscriptReporter reporter(&sink.transcript);
-    Outcome o;
-    o.result = importText(path, sink, &reporter, tuning);
-    o.transcript = std::move(sink.transcript);
-    o.viaImages = sink.viaImages;
-    return o;
-}
-
-ImportTuning inLine() {
-    ImportTuning t;
-    t.threads = -1;
-    return t;
-}
-
-ImportTuning inPieces(long bytes) {
-    ImportTuning t;
-    t.pieceBytes = bytes;
-    t.minBytes = 0;
-    t.threads = 2;
-    return t;
-}
-
-struct Parsed {
-    bool taken = false;
-    PieceLog log;
-};
-
-Parsed quickly(const std::string& text, long start) {
-    Parsed p;
-    p.taken = parsePieceQuickly(reinterpret_cast<const unsigned char*>(text.data()),
-                                long(text.size()), start, &p.log);
-    return p;
-}
-
-Parsed byParser(const std::string& text, long start, bool nextIsBackslash) {
-    Parsed p;
-    ImportParser parser(reinterpret_cast<const unsigned char*>(text.data()), long(text.size()),
-                        start, nextIsBackslash, &p.log);
-    p.taken = parser.runPiece();
-    return p;
+    ImportTuning tuning;
+    tuning.pieceBytes = pieceBytes;
+    tuning.minBytes = 0;
+    tuning.threads = pieceBytes ? 2 : -1;
+    const ImportResult result = importText(path, sink, &reporter, tuning);
+    return {std::move(sink.transcript), result, sink.viaImages};
 }
 
 // Everything a log holds, in words, so that a difference shows where it is.
@@ -198,10 +166,10 @@ TEST(TextImportPieces, SameAsInLineOverGeneratedTexts) {
     long pieceWork = 0;
     for (int round = 0; round < 200; ++round) {
         TempFile text(generateText(rng, 10 + round % 50));
-        const Outcome expected = importWith(text.path, inLine());
+        const Outcome expected = importWith(text.path, 0);
         EXPECT_EQ(expected.viaImages, 0);
         for (long bytes : {16L, 64L, 250L, 1000L}) {
-            const Outcome got = importWith(text.path, inPieces(bytes));
+            const Outcome got = importWith(text.path, bytes);
             ASSERT_EQ(got.transcript, expected.transcript) << "round " << round << ", " << bytes;
             EXPECT_EQ(got.result.code, expected.result.code);
             EXPECT_EQ(got.result.packagesStored, expected.result.packagesStored);
@@ -221,8 +189,8 @@ TEST(TextImportPieces, FailuresMidwayLoseAndRepeatNothing) {
     TempFile text(clean);
     for (OSErr err : {memFullErr, dskFulErr}) {
         for (int failAt : {1, 37, 150, 200}) {
-            const Outcome expected = importWith(text.path, inLine(), err, failAt);
-            const Outcome got = importWith(text.path, inPieces(300), err, failAt);
+            const Outcome expected = importWith(text.path, 0, err, failAt);
+            const Outcome got = importWith(text.path, 300, err, failAt);
             EXPECT_EQ(got.transcript, expected.transcript) << err << " at " << failAt;
             EXPECT_EQ(got.result.code, expected.result.code);
             EXPECT_EQ(got.result.packagesStored, failAt - 1);
@@ -231,15 +199,15 @@ TEST(TextImportPieces, FailuresMidwayLoseAndRepeatNothing) {
     // A file call failing anywhere (reading the pieces, moving back for the rest, reading a
     // report's line) never stores a Package twice or out of order: the import either recovers
     // and gives everything, or fails with a file error after a first part of the Packages.
-    const Outcome whole = importWith(text.path, inPieces(300));
+    const Outcome whole = importWith(text.path, 300);
     ASSERT_EQ(whole.result.packagesStored, 200);
-    const long calls = countFileCalls(FileCall::any, [&] { importWith(text.path, inPieces(300)); });
+    const long calls = countFileCalls(FileCall::any, [&] { importWith(text.path, 300); });
     EXPECT_GT(calls, 15);
     for (long nth = 1; nth <= calls; ++nth) {
         Outcome got;
         {
             ScopedFileFault fault(failingCall(FileCall::any, nth));
-            got = importWith(text.path, inPieces(300));
+            got = importWith(text.path, 300);
         }
         if (got.result.ok()) {
             EXPECT_EQ(got.transcript, whole.transcript) << "call " << nth;
@@ -253,8 +221,7 @@ TEST(TextImportPieces, FailuresMidwayLoseAndRepeatNothing) {
     }
     // A text without a CR is one line and cannot be cut: it is parsed in line.
     TempFile oneLine(std::string(5000, 'A'));
-    EXPECT_EQ(importWith(oneLine.path, inPieces(64)).transcript,
-              importWith(oneLine.path, inLine()).transcript);
+    EXPECT_EQ(importWith(oneLine.path, 64).transcript, importWith(oneLine.path, 0).transcript);
 }
 
 TEST(QuickPiece, LogsWhatTheParserLogsAndTakesOnlyWhatItTakes) {
@@ -278,16 +245,19 @@ TEST(QuickPiece, LogsWhatTheParserLogsAndTakesOnlyWhatItTakes) {
             const std::string piece = text.substr(from, to - from);
             const long start = long(from) + 1000;
             const bool nextIsBackslash = to < text.size() && text[to] == '\\';
-            const Parsed quick = quickly(piece, start);
-            const Parsed parsed = byParser(piece, start, nextIsBackslash);
+            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+            PieceLog quickLog, parsedLog;
+            const bool quick = parsePieceQuickly(bytes, long(piece.size()), start, &quickLog);
+            ImportParser parser(bytes, long(piece.size()), start, nextIsBackslash, &parsedLog);
+            const bool parsed = parser.runPiece();
             ++pieces;
-            if (!quick.taken) {
-                left += parsed.taken;
+            if (!quick) {
+                left += parsed;
                 continue;
             }
             ++taken;
-            ASSERT_TRUE(parsed.taken) << "round " << round << ": [" << piece << "]";
-            ASSERT_EQ(describe(quick.log), describe(parsed.log))
+            ASSERT_TRUE(parsed) << "round " << round << ": [" << piece << "]";
+            ASSERT_EQ(describe(quickLog), describe(parsedLog))
                 << "round " << round << ": [" << piece << "]";
         }
     }
