@@ -121,8 +121,9 @@ void activate(PackageEditor* editor, bool active) {
 }
 
 // A menu command to the window: the text commands first while the focus is the header, then
-// the item list's commands; Revert Package always here. Others are left to the application.
-bool menuCommand(PackageEditor* editor, std::int16_t command) {
+// the item list's commands, whose error goes to *err; Revert Package always here. Others are left
+// to the application.
+bool menuCommand(PackageEditor* editor, std::int16_t command, OSErr* err) {
     if (command == kCmdRevertPackage) return revertFromEditor(editor);
     if (editor->focus == EditorFocus::header && headerTextCommand(editor, command)) return true;
     switch (command) {
@@ -134,7 +135,7 @@ bool menuCommand(PackageEditor* editor, std::int16_t command) {
     case kCmdDuplicate:
     case kCmdCreate:
     case kCmdOpenEditor:
-        itemListCommand(editor, command);
+        *err = itemListCommand(editor, command);
         return true;
     default:
         return false;
@@ -194,7 +195,7 @@ bool editorProc(WindowPtr w, WindowMessage& msg) {
         windowKey(editor, msg);
         return true;
     case wmMenuCommand:
-        return menuCommand(editor, msg.command);
+        return menuCommand(editor, msg.command, &msg.err);
     default:
         return false;
     }

@@ -8,6 +8,7 @@
 // it is saved.
 #pragma once
 #include "editor/Form.h"
+#include "editor/ItemList.h"
 #include "editor/Shapes.h"
 #include "listwin/PackageClipboard.h"
 #include "model/Package.h"
@@ -39,6 +40,7 @@ struct PackageEditor {
     std::uint16_t shapeFamily = kNoShapeFamily;
     std::uint32_t stateFlags = 0;
     std::uint8_t activeList = kNoActiveList;
+    ItemListState itemList;
 };
 
 // The entry's editor, made when it has none, with its window shown in front and made the
