@@ -4,6 +4,7 @@
 // the package is the item operations' test (tests/model/item_ops_test.cpp).
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
+#include "listwin/PackageClipboard.h"
 #include "resources/Commands.h"
 #include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
@@ -179,14 +180,18 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     click(0);
     drag(2, {3}, Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(selected(), (Rows{0, 2, 3}));
+    // Cut takes the rows selected, those and no others.
+    SendCommand(editor->window, kCmdCut);
+    EXPECT_EQ(classIds(), (Rows{2, 5, 6}));
+    EXPECT_EQ(itemClipboard()->sectionCount, 3);
 
     // A double click opens the field editors of the selection.
-    click(4);
+    click(1);
     WindowMessage msg;
     msg.kind = wmDoubleClick;
-    msg.where = rowPoint(4);
+    msg.where = rowPoint(1);
     harness::Deliver(editor->window, msg);
-    EXPECT_EQ(opened(), Rows{5});
+    EXPECT_EQ(opened(), Rows{2});
 }
 
 // The keys one after another on 26 sections, more than the window shows: the rows selected

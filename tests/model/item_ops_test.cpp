@@ -13,13 +13,13 @@ using namespace test_support;
 namespace {
 
 // Sections with Class IDs 1 (pins 1 -> 2), 2 (marked selected) and 3 (pins 5 -> 6); nets GND
-// (marked selected) and VCC. The clipboard holds the net OLD; the full package 25 sections of
-// Class ID 9.
+// (marked selected) and VCC. The clipboard holds the nets OLD and NEW; the full package 25 sections
+// of Class ID 9.
 struct Records {
     PackageRecord hand = buildPackage({{"P", "U", "DIP"},
                                        {{1, {{"1", "2"}}}, {2, {}}, {3, {{"5", "6"}}}},
                                        {"GND\t1", "VCC\t2\t3"}});
-    PackageRecord clip = buildPackage({{}, {}, {"OLD\t9"}});
+    PackageRecord clip = buildPackage({{}, {}, {"OLD\t9", "NEW\t8"}});
     PackageRecord full = buildPackage({{}, std::vector<SectionContents>(25, {9, {}}), {}});
     std::vector<int> numbers; // what an operation returns: new numbers, or how many appended
     int n = 0;
@@ -74,7 +74,7 @@ template <class... K> std::vector<int> nums(K... k) {
 
 const std::string kHand = "1(1 2) 2* 3(5 6) | [GND 1]* [VCC 2 3]";
 const std::string kNets = " | [GND 1]* [VCC 2 3]";
-const std::string kClip = " / | [OLD 9] /";
+const std::string kClip = " / | [OLD 9] [NEW 8] /";
 
 const Case kCases[] = {
     {"copy sections in the order given, without their marks", &Records::hand,
@@ -88,7 +88,7 @@ const Case kCases[] = {
      "1(1 2) 2* 3(5 6) 1(1 2) 2 3(5 6)" + kNets + kClip + " 3"},
     {"append nets", &Records::hand,
      [](Records& l) { return appendItems(l.hand, kNetList, l.clip, &l.n); }, noErr,
-     kHand + " [OLD 9]" + kClip + " 1"},
+     kHand + " [OLD 9] [NEW 8]" + kClip + " 2"},
     {"append up to the 26th section", &Records::full,
      [](Records& l) { return appendItems(l.full, kSectionList, l.hand, &l.n); }, noErr,
      nines(25) + " 1(1 2) |" + kClip + " 1"},
@@ -131,13 +131,13 @@ std::string shown(const Case& c, Records& l) {
     return s;
 }
 
-// Every record's image and items.
+// Every record's items and image.
 std::string snapshot(Records& l) {
     std::string s;
     for (const PackageRecord* r : {&l.hand, &l.clip, &l.full}) {
         std::vector<unsigned char> bytes;
         EXPECT_EQ(flattenPackage(*r, &bytes), noErr);
-        s += std::string(bytes.begin(), bytes.end()) + items(*r);
+        s += items(*r) + std::string(bytes.begin(), bytes.end());
     }
     return s;
 }
