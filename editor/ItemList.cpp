@@ -247,6 +247,16 @@ std::vector<int> selectedNumbers(PackageEditor* editor) {
     return numbers;
 }
 
+// Clears the selection marks of one list without drawing: the list is drawn again whole after.
+void clearMarks(PackageEditor* editor, std::uint8_t list) {
+    if (list == kNetList)
+        forEachNetItem(editor->working,
+                       [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+    else
+        for (int k = 1; k <= editor->working.sectionCount; ++k)
+            sectionAt(editor->working, k)->flags &= ~kSectionSelected;
+}
+
 // Selects the last `count` items of the active list, without drawing: the list is drawn again
 // after it is measured.
 void markLast(PackageEditor* editor, int count) {
@@ -282,10 +292,15 @@ OSErr copyCommand(PackageEditor* editor, bool cut) {
     return cut ? deleteNumbers(editor, numbers) : noErr;
 }
 
-// Appends copies of the items of from to the active list, selected.
+// Appends copies of the items of from to the active list, which become the selection.
 OSErr appendSelected(PackageEditor* editor, const PackageRecord& from) {
+    clearMarks(editor, listOf(editor));
     int appended = 0;
-    if (OSErr err = appendItems(editor->working, listOf(editor), from, &appended)) return err;
+    OSErr err = appendItems(editor->working, listOf(editor), from, &appended);
+    if (err) {
+        remeasureList(editor, false);
+        return err;
+    }
     markLast(editor, appended);
     remeasureList(editor, true);
     markChanged(editor);
@@ -296,7 +311,6 @@ OSErr pasteCommand(PackageEditor* editor) {
     if (!itemClipboardHolds()) return noErr;
     const PackageRecord& clip = *itemClipboard();
     showList(editor, clip.hiddenConnections ? kNetList : kSectionList, true);
-    deselectAllRows(editor);
     return appendSelected(editor, clip);
 }
 
@@ -304,7 +318,6 @@ OSErr duplicateCommand(PackageEditor* editor) {
     PackageRecord copies;
     if (OSErr err = copyItems(editor->working, listOf(editor), selectedNumbers(editor), &copies))
         return err;
-    deselectAllRows(editor);
     return appendSelected(editor, copies);
 }
 
@@ -429,10 +442,8 @@ void itemListKey(PackageEditor* editor, const WindowMessage& msg) {
 }
 
 OSErr deleteListItem(PackageEditor* editor, std::uint8_t list, int number) {
-    for (int k = 1; k <= editor->working.sectionCount; ++k)
-        sectionAt(editor->working, k)->flags &= ~kSectionSelected;
-    forEachNetItem(editor->working,
-                   [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+    clearMarks(editor, kSectionList);
+    clearMarks(editor, kNetList);
     showList(editor, list, true);
     const int numbers[] = {number};
     return deleteNumbers(editor, numbers);
@@ -480,10 +491,8 @@ void remeasureList(PackageEditor* editor, bool reveal) {
     const std::int16_t h = itemRowHeight();
     SetWindowDocSize(editor->window, kListWidth, std::int32_t(rowCount(editor)) * h);
     if (reveal) {
-        int last = -1;
-        for (int r = 0, count = rowCount(editor); r < count; ++r)
-            if (isRowSelected(editor, r)) last = r;
-        if (last >= 0) revealRow(editor, last);
+        const std::vector<int> numbers = selectedNumbers(editor);
+        if (!numbers.empty()) revealRow(editor, numbers.back() - 1);
     }
     InvalWindowRect(editor->window, nullptr);
 }
