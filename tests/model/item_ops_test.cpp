@@ -13,16 +13,16 @@ using namespace test_support;
 namespace {
 
 // Sections with Class IDs 1 (pins 1 -> 2), 2 (marked selected) and 3 (pins 5 -> 6); nets GND
-// (marked selected) and VCC. The clipboard holds the nets OLD and NEW; the full package 25 sections
-// of Class ID 9.
+// (marked selected) and VCC. The clipboard holds the nets OLD and NEW; the full package 25
+// sections of Class ID 9.
 struct Records {
     PackageRecord hand = buildPackage({{"P", "U", "DIP"},
                                        {{1, {{"1", "2"}}}, {2, {}}, {3, {{"5", "6"}}}},
                                        {"GND\t1", "VCC\t2\t3"}});
     PackageRecord clip = buildPackage({{}, {}, {"OLD\t9", "NEW\t8"}});
     PackageRecord full = buildPackage({{}, std::vector<SectionContents>(25, {9, {}}), {}});
-    std::vector<int> numbers; // what an operation returns: new numbers, or how many appended
-    int n = 0;
+    int n = 0;                // how many were appended, or the number of the item created
+    std::vector<int> numbers; // the new numbers of the items
 
     Records() {
         sectionAt(hand, 2)->flags = kSectionSelected;
