@@ -6,6 +6,7 @@
 //   - switching the shown list from the sections to the hidden connections, and back;
 //   - Select All in each list;
 //   - a full redraw of the item list, each list with every row selected;
+//   - Duplicate of every net, and Delete of the copies;
 //   - opening a field editor window on a section of 100 pairs (window drawn).
 //
 //   bench_items [RUNS [FILE]]   default: 25 runs, a scratch file in the temporary folder
@@ -240,10 +241,28 @@ int main(int argc, char** argv) {
             });
         if (!firstRowDrawnSelected(editor)) fail("the redraw lost the selection");
     }
+    // Duplicate of every net (the copies appended and selected), then Delete of the copies,
+    // each drawn; Select All before each Duplicate is untimed.
+    Samples duplicate, remove;
+    for (int i = 0; i < runs; ++i) {
+        if (!DispatchMenuCommand(kCmdSelectAll)) fail("Select All");
+        duplicate.time([&] {
+            if (!DispatchMenuCommand(kCmdDuplicate)) return false;
+            redraw(editor->window);
+            return editor->netCount == 2 * kNets && isRowSelected(editor, 2 * kNets - 1);
+        });
+        remove.time([&] {
+            if (!DispatchMenuCommand(kCmdDelete)) return false;
+            redraw(editor->window);
+            return editor->netCount == kNets;
+        });
+    }
     report("Select All in Component Sections (26 rows), drawn", selectSections, 10);
     report("Select All in Hidden Connections (500 rows), drawn", selectNets, 10);
     report("full redraw of Component Sections, all selected", redrawSections, 10);
     report("full redraw of Hidden Connections, all selected", redrawNets, 10);
+    report("Duplicate of the 500 nets, drawn", duplicate, 10);
+    report("Delete of the 500 copies, drawn", remove, 10);
 
     // A field editor window on section 1 (100 pairs: 101 rows), closed again untimed.
     setFocus(editor, EditorFocus::header);

@@ -3,17 +3,21 @@
 #include "editor/ItemList.h"
 
 #include "editor/FieldEditor.h"
+#include "editor/PackageEditor.h"
 #include "listwin/ClickSelection.h"
 #include "listwin/Confirmations.h"
 #include "listwin/ListKeys.h"
 #include "listwin/PackageClipboard.h"
+#include "model/ItemOps.h"
 #include "resources/Commands.h"
 #include "toolbox/core/FieldText.h"
+#include "toolbox/gui/Alerts.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 namespace {
@@ -22,10 +26,6 @@ constexpr std::int32_t kListWidth = 3000;
 constexpr std::int16_t kHighlightWidth = 32700;
 constexpr std::int16_t kTextLeft = 2;
 constexpr const char* kPinColumn = "12345678901234567  ";
-
-// The right-button drag: the section being moved and the row where the insertion line is.
-int gDragAnchor = -1;
-int gDragTarget = -1;
 
 const FontInfo& listFont() {
     static const FontInfo info = [] {
@@ -58,7 +58,7 @@ void insertionLine(PackageEditor* editor, int row) {
     if (!editor->window) return;
     PortScope port(editor->window);
     const std::int16_t h = itemRowHeight();
-    const int v = row < gDragAnchor ? row * h - 1 : (row + 1) * h - 1;
+    const int v = row < editor->itemList.dragAnchor ? row * h - 1 : (row + 1) * h - 1;
     PenMode(patInvert);
     PenSize(2, 2);
     MoveTo(0, std::int16_t(v));
@@ -88,7 +88,6 @@ int selectedCount(PackageEditor* editor) {
 }
 
 void openEditorsOnSelection(PackageEditor* editor);
-void deleteCommand(PackageEditor* editor);
 
 void markChanged(PackageEditor* editor) {
     editor->stateFlags |= kEditorChanged;
@@ -161,40 +160,26 @@ void drawRow(PackageEditor* editor, int row, std::int16_t right) {
 
 // ---- moving a section ------------------------------------------------------------------------
 
-// Moves section `from` to position `to` (1-based; 0 or out of range: the end) and renumbers the
-// field editors so that each keeps its section. The sections trade places within the table,
-// which needs no memory: a move cannot fail halfway.
-void moveSection(PackageEditor* editor, int from, int to) {
-    PackageRecord& w = editor->working;
-    const int count = w.sectionCount;
-    if (from < 1 || from > count) return;
-    const int at = to >= 1 && to < count ? to : count;
-    ComponentSection* first = sectionAt(w, 1);
-    if (at > from)
-        std::rotate(first + from - 1, first + from, first + at);
-    else
-        std::rotate(first + at - 1, first + from - 1, first + from);
-    // order[i] is the old position of the section now at i + 1.
-    std::vector<int> order;
-    for (int k = 1; k <= count; ++k)
-        if (k != from) order.push_back(k);
-    order.insert(order.begin() + (at - 1), from);
-    std::vector<int> newNumber(std::size_t(count), 0);
-    for (int i = 0; i < count; ++i)
-        newNumber[std::size_t(order[std::size_t(i)] - 1)] = i + 1;
+// Moves section `from` to position `to` (from 1; 0: the end); the field editors follow their
+// sections. Out of memory nothing moves, and the note says so.
+void moveRow(PackageEditor* editor, int from, int to) {
+    std::vector<int> newNumber;
+    if (OSErr err = moveSection(editor->working, from, to, &newNumber))
+        return CommandErrorAlert(err);
     itemsRenumbered(editor, true, newNumber);
 }
 
 void dragMark(PackageEditor* editor, int row) {
-    if (gDragAnchor < 0) {
-        gDragAnchor = row;
+    ItemListState& drag = editor->itemList;
+    if (drag.dragAnchor < 0) {
+        drag.dragAnchor = row;
         highlight(editor, row);
         return;
     }
-    if (gDragTarget >= 0) insertionLine(editor, gDragTarget);
-    gDragTarget = -1;
-    if (row == gDragAnchor) return;
-    gDragTarget = row;
+    if (drag.dragTarget >= 0) insertionLine(editor, drag.dragTarget);
+    drag.dragTarget = -1;
+    if (row == drag.dragAnchor) return;
+    drag.dragTarget = row;
     insertionLine(editor, row);
 }
 
@@ -223,13 +208,6 @@ private:
 
 // ---- keys ------------------------------------------------------------------------------------
 
-// The range the last move key selected, and the editor and list it was selected in.
-struct {
-    const PackageEditor* editor = nullptr;
-    std::uint8_t list = kNoActiveList;
-    KeyRange range;
-} gKeys;
-
 void revealRow(PackageEditor* editor, int row) {
     const std::int16_t h = itemRowHeight();
     Rect r;
@@ -249,118 +227,108 @@ void openEditorsOnSelection(PackageEditor* editor) {
         if (isRowSelected(editor, r)) openFieldEditor(editor, fieldEditorNumber(editor, r));
 }
 
-// Copies of the selected items of the active list, in row order, into clip. False when memory
-// ran out (what was copied stays).
-bool copySelection(PackageEditor* editor, PackageRecord& clip) {
-    const int count = rowCount(editor);
-    if (editor->activeList == 1) {
-        for (int r = 0; r < count; ++r) {
-            const NetItem* n = netAt(editor, r);
-            if (!n || !(n->flags & kNetItemSelected)) continue;
-            NetItem* copy = newNetItem(netItemText(n));
-            if (!copy) return false;
-            pushNetItem(clip, copy);
-        }
-        reverseNetItems(clip);
-        return true;
-    }
-    for (int k = 1; k <= count; ++k) {
-        const ComponentSection* s = sectionAt(editor->working, k);
-        if (!(s->flags & kSectionSelected)) continue;
-        ComponentSection copy;
-        if (getSection(editor->working, k, &copy, SectionCopy::lasting)) return false;
-        if (addSection(clip, 0, copy)) return false;
-    }
-    return true;
+std::uint8_t listOf(const PackageEditor* editor) {
+    return editor->activeList == 1 ? kNetList : kSectionList;
 }
 
-// Appends selected copies of the items of from to the working package (sections past the
-// limit are dropped).
-bool appendCopies(PackageEditor* editor, const PackageRecord& from) {
-    if (!from.hiddenConnections) {
-        for (int k = 1; k <= from.sectionCount; ++k) {
-            ComponentSection copy;
-            if (getSection(from, k, &copy, SectionCopy::lasting)) return false;
-            copy.flags = kSectionSelected;
-            if (addSection(editor->working, 0, copy)) return false;
-        }
-        return true;
-    }
-    for (const NetItem* n = from.hiddenConnections; n; n = n->next) {
-        NetItem* copy = newNetItem(netItemText(n));
-        if (!copy) return false;
-        copy->flags = kNetItemSelected;
-        insertNetItem(editor->working, 0, copy);
-    }
-    return true;
-}
-
-void copyCommand(PackageEditor* editor, bool cut) {
-    clearClipboards();
-    auto* clip = new (std::nothrow) PackageRecord;
-    if (!clip) return reportMemory();
-    setItemClipboard(clip);
-    if (!copySelection(editor, *clip)) return reportMemory();
-    if (cut) deleteCommand(editor);
-}
-
-// Deletes the rows of the active list that keep(row) refuses.
-template <class Keep> void deleteRows(PackageEditor* editor, Keep keep) {
-    const int count = rowCount(editor);
-    std::vector<int> newNumber(std::size_t(count), 0);
-    const bool sections = editor->activeList != 1;
-    int kept = 0;
-    for (int r = 0; r < count; ++r)
-        if (keep(r)) newNumber[std::size_t(r)] = ++kept;
-    if (kept == count) return;
-    if (sections) {
-        for (int k = count; k >= 1; --k)
-            if (!newNumber[std::size_t(k - 1)]) deleteSection(editor->working, k);
+// The numbers (from 1) of the selected items of the active list, in list order.
+std::vector<int> selectedNumbers(PackageEditor* editor) {
+    std::vector<int> numbers;
+    int k = 0;
+    if (listOf(editor) == kNetList) {
+        forEachNetItem(editor->working, [&](const NetItem* n) {
+            ++k;
+            if (n->flags & kNetItemSelected) numbers.push_back(k);
+        });
     } else {
-        for (int k = count; k >= 1; --k)
-            if (!newNumber[std::size_t(k - 1)]) disposeNetItem(unlinkNetItem(editor->working, k));
+        for (k = 1; k <= editor->working.sectionCount; ++k)
+            if (sectionAt(editor->working, k)->flags & kSectionSelected) numbers.push_back(k);
     }
-    itemsRenumbered(editor, sections, newNumber);
+    return numbers;
 }
 
-void deleteCommand(PackageEditor* editor) {
-    deleteRows(editor, [editor](int r) { return !isRowSelected(editor, r); });
+// Clears the selection marks of one list without drawing: the list is drawn again whole after.
+void clearMarks(PackageEditor* editor, std::uint8_t list) {
+    if (list == kNetList)
+        forEachNetItem(editor->working,
+                       [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+    else
+        for (int k = 1; k <= editor->working.sectionCount; ++k)
+            sectionAt(editor->working, k)->flags &= ~kSectionSelected;
 }
 
-void pasteCommand(PackageEditor* editor) {
-    if (!itemClipboardHolds()) return;
-    const PackageRecord& clip = *itemClipboard();
-    showList(editor, clip.hiddenConnections ? 1 : 0, true);
-    deselectAllRows(editor);
-    if (!appendCopies(editor, clip)) reportMemory();
-    remeasureList(editor, true);
-    markChanged(editor);
+// Selects the last `count` items of the active list, without drawing: the list is drawn again
+// after it is measured.
+void markLast(PackageEditor* editor, int count) {
+    PackageRecord& w = editor->working;
+    const int first = itemCount(w, listOf(editor)) - count + 1;
+    int k = 0;
+    if (listOf(editor) == kNetList) {
+        forEachNetItem(w, [&](NetItem* n) {
+            if (++k >= first) n->flags |= kNetItemSelected;
+        });
+    } else {
+        for (k = std::max(first, 1); k <= w.sectionCount; ++k)
+            sectionAt(w, k)->flags |= kSectionSelected;
+    }
 }
 
-void duplicateCommand(PackageEditor* editor) {
+OSErr deleteNumbers(PackageEditor* editor, std::span<const int> numbers) {
+    if (numbers.empty()) return noErr;
+    std::vector<int> newNumber;
+    if (OSErr err = deleteItems(editor->working, listOf(editor), numbers, &newNumber)) return err;
+    itemsRenumbered(editor, listOf(editor) == kSectionList, newNumber);
+    return noErr;
+}
+
+OSErr copyCommand(PackageEditor* editor, bool cut) {
+    clearClipboards();
+    const std::vector<int> numbers = selectedNumbers(editor);
     PackageRecord copies;
-    if (!copySelection(editor, copies)) return reportMemory();
-    deselectAllRows(editor);
-    if (!appendCopies(editor, copies)) reportMemory();
-    remeasureList(editor, true);
-    markChanged(editor);
+    if (OSErr err = copyItems(editor->working, listOf(editor), numbers, &copies)) return err;
+    auto* clip = new (std::nothrow) PackageRecord(std::move(copies));
+    if (!clip) return memFullErr;
+    setItemClipboard(clip);
+    return cut ? deleteNumbers(editor, numbers) : noErr;
 }
 
-void createCommand(PackageEditor* editor) {
+// Appends copies of the items of from to the active list, which become the selection.
+OSErr appendSelected(PackageEditor* editor, const PackageRecord& from) {
+    clearMarks(editor, listOf(editor));
+    int appended = 0;
+    OSErr err = appendItems(editor->working, listOf(editor), from, &appended);
+    if (err) {
+        remeasureList(editor, false);
+        return err;
+    }
+    markLast(editor, appended);
+    remeasureList(editor, true);
+    markChanged(editor);
+    return noErr;
+}
+
+OSErr pasteCommand(PackageEditor* editor) {
+    if (!itemClipboardHolds()) return noErr;
+    const PackageRecord& clip = *itemClipboard();
+    showList(editor, clip.hiddenConnections ? kNetList : kSectionList, true);
+    return appendSelected(editor, clip);
+}
+
+OSErr duplicateCommand(PackageEditor* editor) {
+    PackageRecord copies;
+    if (OSErr err = copyItems(editor->working, listOf(editor), selectedNumbers(editor), &copies))
+        return err;
+    return appendSelected(editor, copies);
+}
+
+OSErr createCommand(PackageEditor* editor) {
     // Moving the focus to the header deselects the rows; when it is there already, the row an
     // earlier Create left selected is deselected here, so that only the new item is opened.
     setFocus(editor, EditorFocus::header);
     deselectAllRows(editor);
-    if (editor->activeList == 1) {
-        NetItem* n = newNetItem(std::string_view());
-        if (!n) return reportMemory();
-        n->flags = kNetItemSelected;
-        insertNetItem(editor->working, 0, n);
-    } else if (editor->working.sectionCount < kMaxSections) {
-        ComponentSection s;
-        s.flags = kSectionSelected;
-        if (addSection(editor->working, 0, s)) return reportMemory();
-    }
+    int number = 0;
+    if (OSErr err = createItem(editor->working, listOf(editor), &number)) return err;
+    markLast(editor, number ? 1 : 0);
     remeasureList(editor, true);
     markChanged(editor);
     openEditorsOnSelection(editor);
@@ -368,6 +336,7 @@ void createCommand(PackageEditor* editor) {
         PortScope port(editor->headerPane);
         TEDeactivate(editor->textEdit);
     }
+    return noErr;
 }
 
 } // namespace
@@ -384,9 +353,10 @@ void drawItemList(PackageEditor* editor, const Rect& area) {
     const int last = std::min(count - 1, area.bottom / h);
     for (int r = first; r <= last; ++r)
         drawRow(editor, r, area.right);
-    if (gDragAnchor >= 0 && editor->activeList == 0) {
-        InvertRect(rowRect(gDragAnchor));
-        if (gDragTarget >= 0) insertionLine(editor, gDragTarget);
+    const ItemListState& drag = editor->itemList;
+    if (drag.dragAnchor >= 0 && editor->activeList == 0) {
+        InvertRect(rowRect(drag.dragAnchor));
+        if (drag.dragTarget >= 0) insertionLine(editor, drag.dragTarget);
     }
 }
 
@@ -400,7 +370,8 @@ void clickItemList(PackageEditor* editor, const WindowMessage& msg) {
                            : msg.shift  ? ClickMode::extend
                            : msg.option ? ClickMode::toggle
                                         : ClickMode::plain;
-    gDragAnchor = gDragTarget = -1;
+    ItemListState& state = editor->itemList;
+    state.dragAnchor = state.dragTarget = -1;
 
     ItemMarks marks(editor);
     const int count = rowCount(editor);
@@ -443,21 +414,21 @@ void clickItemList(PackageEditor* editor, const WindowMessage& msg) {
         pointer = std::min(rowAt(where.v), count - 1);
     }
     if (drag) {
-        const int moved = gDragAnchor, target = gDragTarget;
+        const int moved = state.dragAnchor, target = state.dragTarget;
         if (target >= 0) insertionLine(editor, target);
         if (moved >= 0) highlight(editor, moved);
-        gDragAnchor = gDragTarget = -1;
-        if (moved >= 0) moveSection(editor, moved + 1, target + 1);
+        state.dragAnchor = state.dragTarget = -1;
+        if (moved >= 0) moveRow(editor, moved + 1, target + 1);
     }
-    gDragAnchor = gDragTarget = -1;
+    state.dragAnchor = state.dragTarget = -1;
 }
 
 void itemListKey(PackageEditor* editor, const WindowMessage& msg) {
     if (msg.key == kKeyReturn) return openEditorsOnSelection(editor);
     const RowSelection s = markedRows(ItemMarks(editor));
     const int count = rowCount(editor);
-    const bool same = gKeys.editor == editor && gKeys.list == editor->activeList;
-    KeyRange range = same ? gKeys.range : KeyRange{};
+    ItemListState& state = editor->itemList;
+    KeyRange range = state.keysList == editor->activeList ? state.keys : KeyRange{};
     if (!moveByKey(msg.key, msg.shift, count, 0, s, &range)) return;
     const int lo = std::min(range.anchor, range.active), hi = std::max(range.anchor, range.active);
     for (int r = 0; r < count; ++r) {
@@ -465,49 +436,43 @@ void itemListKey(PackageEditor* editor, const WindowMessage& msg) {
         if (inside && !isRowSelected(editor, r)) selectRow(editor, r);
         if (!inside && isRowSelected(editor, r)) deselectRow(editor, r);
     }
-    gKeys = {editor, editor->activeList, range};
+    state.keysList = editor->activeList;
+    state.keys = range;
     if (editor->window) revealRow(editor, range.active);
 }
 
-void deleteListItem(PackageEditor* editor, std::uint8_t list, int number) {
-    for (int k = 1; k <= editor->working.sectionCount; ++k)
-        sectionAt(editor->working, k)->flags &= ~kSectionSelected;
-    forEachNetItem(editor->working,
-                   [](NetItem* n) { n->flags &= std::uint16_t(~kNetItemSelected); });
+OSErr deleteListItem(PackageEditor* editor, std::uint8_t list, int number) {
+    clearMarks(editor, kSectionList);
+    clearMarks(editor, kNetList);
     showList(editor, list, true);
-    deleteRows(editor, [number](int r) { return r + 1 != number; });
+    const int numbers[] = {number};
+    return deleteNumbers(editor, numbers);
 }
 
-void itemListCommand(PackageEditor* editor, std::int16_t command) {
+OSErr itemListCommand(PackageEditor* editor, std::int16_t command) {
     switch (command) {
     case kCmdCut:
-        copyCommand(editor, true);
-        break;
+        return copyCommand(editor, true);
     case kCmdCopy:
-        copyCommand(editor, false);
-        break;
+        return copyCommand(editor, false);
     case kCmdPaste:
-        pasteCommand(editor);
-        break;
+        return pasteCommand(editor);
     case kCmdDelete:
-        deleteCommand(editor);
-        break;
+        return deleteNumbers(editor, selectedNumbers(editor));
     case kCmdSelectAll:
         setFocus(editor, EditorFocus::window);
         for (int r = 0, count = rowCount(editor); r < count; ++r)
             if (!isRowSelected(editor, r)) selectRow(editor, r);
-        break;
+        return noErr;
     case kCmdDuplicate:
-        duplicateCommand(editor);
-        break;
+        return duplicateCommand(editor);
     case kCmdCreate:
-        createCommand(editor);
-        break;
+        return createCommand(editor);
     case kCmdOpenEditor:
         openEditorsOnSelection(editor);
-        break;
+        return noErr;
     default:
-        break;
+        return noErr;
     }
 }
 
@@ -526,10 +491,8 @@ void remeasureList(PackageEditor* editor, bool reveal) {
     const std::int16_t h = itemRowHeight();
     SetWindowDocSize(editor->window, kListWidth, std::int32_t(rowCount(editor)) * h);
     if (reveal) {
-        int last = -1;
-        for (int r = 0, count = rowCount(editor); r < count; ++r)
-            if (isRowSelected(editor, r)) last = r;
-        if (last >= 0) revealRow(editor, last);
+        const std::vector<int> numbers = selectedNumbers(editor);
+        if (!numbers.empty()) revealRow(editor, numbers.back() - 1);
     }
     InvalWindowRect(editor->window, nullptr);
 }

@@ -129,7 +129,7 @@ bool menuCommand(PackageEditor* editor, WindowMessage& msg) {
     case kCmdDuplicate:
     case kCmdCreate:
     case kCmdOpenEditor:
-        itemListCommand(editor, command);
+        msg.err = itemListCommand(editor, command);
         return true;
     default:
         return false;

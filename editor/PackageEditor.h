@@ -8,6 +8,7 @@
 // it is saved.
 #pragma once
 #include "editor/Form.h"
+#include "editor/ItemList.h"
 #include "editor/Shapes.h"
 #include "listwin/PackageClipboard.h"
 #include "model/Package.h"
@@ -61,6 +62,7 @@ struct PackageEditor {
     // title asked about, for its items.
     bool selectionPresent = false;
     FieldEditors fieldEditors; // the open field editors, by the item each edits
+    ItemListState itemList;
 };
 
 // The entry's editor, made when it has none, with its window shown in front and made the
