@@ -50,7 +50,3 @@ bool confirmProceed(StringId message) {
     return RunTextDialog(DialogId::proceed, kProceedMessageItem,
                          std::string(GetStringEntry(message)).c_str()) == kProceedItem;
 }
-
-void reportMemory() {
-    MemoryAlert();
-}

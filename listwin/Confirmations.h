@@ -21,7 +21,3 @@ bool confirmWindowCount(std::int32_t count);
 // With the Control key held down on purpose (ControlHeldOnPurpose: not only to type the key
 // equivalent of the command that asks) the answer is Proceed at once, without the dialog.
 bool confirmProceed(StringId message);
-
-// The note that memory ran out (MemoryAlert), for the package editor's item list commands,
-// which show it themselves; the list window's commands return memFullErr to the menu dispatcher.
-void reportMemory();
