@@ -1,8 +1,6 @@
-// The form engine and the shape rules on a header form in an off-screen port standing for the
-// header pane: layouts as built (memory running out at every allocation), the hit test and Tab
-// order, the pixels the items put into the port; the labels a typed Shape gives the parameters,
-// the popup choices and their check marks. The create_package scenario runs the shapes popup
-// as a user does; the field editor's test the rows of its rows form.
+// The form engine and the shape rules on a header form in an off-screen port: layouts (with
+// memory running out at every allocation), hit test, Tab order, the pixels drawn; the labels a
+// typed Shape gives, the popup choices and their check marks.
 #include "editor/Form.h"
 #include "editor/Shapes.h"
 #include "tests/support/gui/gui_support.h"
@@ -42,7 +40,6 @@ protected:
     }
     bool black(int h, int v) { return PixelAt(port, h, v) == 0; }
     bool white(int h, int v) { return PixelAt(port, h, v) == 0xFFFFFF; }
-    // Typing into a field: the record holds the text, which is stored and matched.
     void type(int item, const char* text) {
         bindItem(te, header.get(), nullptr, item);
         TESetText(text, -1, te);
@@ -89,8 +86,8 @@ TEST_F(FormTest, LayoutsHitTestAndTabOrder) {
     EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
 
     UniqueForm f(newForm(3));
-    // In layout 3, the label "Class ID" (inert), the Class ID field and its last pixel, just below
-    // it, the inert frame and headings.
+    // Layout 3: the label "Class ID" (inert), the Class ID field, its last pixel, just below it,
+    // the inert frame and headings.
     const std::pair<Point, int> hits[] = {
         {at(15, 60), 0}, {at(15, 100), 2}, {at(21, 175), 2}, {at(22, 100), 0}, {at(40, 100), 0}};
     for (const auto& [p, item] : hits)
@@ -159,8 +156,7 @@ TEST_F(FormTest, PopupChoicesSetTheShapeAndItsSizeWithTheirCheckMarks) {
     type(kHeaderParam1, "07"); // no size of that number: no mark
     checkMarks(header.get(), family, true);
     EXPECT_EQ(marks(kCcpSizesMenu), ".................");
-    // Another family takes the size popup away; the parameters stay. A choice takes the marks
-    // off first.
+    // Another family takes the size popup away, the parameters stay, a choice takes marks off.
     ASSERT_TRUE(popupChoice(editing, 713)); // "PADS"
     EXPECT_FALSE(checkMarksOn(header.get()));
     EXPECT_EQ(labels(), "Pad Size|Hole Size|");

@@ -43,12 +43,19 @@ protected:
         writeRecordFile(path, images);
         return openFile(path);
     }
-    PackageFile* openImage(UniqueHandle image) {
+    // The package file of these images, the first package in the editor.
+    void openEditing(std::vector<UniqueHandle> images) {
+        ASSERT_NE(file = openImages(std::move(images)), nullptr);
+        ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
+    }
+    void openEditing(UniqueHandle image) {
         std::vector<UniqueHandle> images;
         images.push_back(std::move(image));
-        return openImages(std::move(images));
+        openEditing(std::move(images));
     }
     template <class Of> static int windows(Of of) { return int(windowRecords(of).size()); }
+    PackageFile* file = nullptr;
+    PackageEditor* editor = nullptr;
 };
 
 } // namespace test_support
