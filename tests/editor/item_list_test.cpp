@@ -34,12 +34,11 @@ std::string marks(WindowPtr w, int pixelRows) {
     return s;
 }
 
-// The marks at each step of a tracking loop, probed before the pointer moves on.
-WindowPtr gProbed = nullptr;
+// The marks of the front window at each step of a tracking loop, before the pointer moves on.
 std::vector<std::string> gSteps;
 InputSource gHarnessInput;
 bool probingStillDown(bool* down) {
-    gSteps.push_back(marks(gProbed, 4 * itemRowHeight()));
+    gSteps.push_back(marks(FrontWindow(), 4 * itemRowHeight()));
     return gHarnessInput.stillDown(down);
 }
 
@@ -56,11 +55,8 @@ protected:
     }
 
     void addSections(int count) {
-        for (int id = 1; id <= count; ++id) {
-            ComponentSection s;
-            s.classId = id;
-            ASSERT_EQ(addSection(editor->working, 0, s), noErr);
-        }
+        for (int id = 1; id <= count; ++id)
+            ASSERT_EQ(addSection(editor->working, 0, {.classId = id}), noErr);
         remeasure(editor);
         harness::ProcessUpdates();
     }
@@ -172,10 +168,7 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
 
     // A double click opens the field editors of the selection.
     click(1);
-    WindowMessage msg;
-    msg.kind = wmDoubleClick;
-    msg.where = rowPoint(1);
-    harness::Deliver(editor->window, msg);
+    harness::SendDoubleClickEvent(editor->window, rowPoint(1), {}, when += 100);
     EXPECT_EQ(opened(), Rows{2});
 }
 
@@ -186,9 +179,8 @@ TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
     addSections(24);
     setFocus(editor, EditorFocus::window);
     auto inView = [this](int row) {
-        Rect r;
-        SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
-        return IsRectVisible(editor->window, r);
+        return IsRectVisible(editor->window,
+                             {std::int16_t(row * h + 1), 0, std::int16_t(row * h + h - 1), 10});
     };
     ASSERT_FALSE(inView(23));
     const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
@@ -201,10 +193,10 @@ TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
         {Qt::Key_End, no, 23, 23, 23},   {Qt::Key_Up, shift, 22, 23, 22}};
     for (const auto& [key, mods, first, last, shown] : steps) {
         harness::SendKey(editor->window, key, mods);
-        Rows range;
-        for (int r = first; r <= last; ++r)
-            range.push_back(r);
-        EXPECT_EQ(selected(), range) << key;
+        const Rows rows = selected();
+        EXPECT_TRUE(rows.size() == std::size_t(last - first + 1) && rows[0] == first &&
+                    rows.back() == last)
+            << key;
         EXPECT_TRUE(inView(shown)) << key;
     }
     harness::SendKey(editor->window, Qt::Key_Return);
@@ -231,7 +223,6 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
         {0, {1, 0}, {3, 1, 2}, {2 * h - 1, -9}},        // S1 back over itself: to the end
         {2, {1, 0}, {2, 3, 1}, {h - 1, -1}},            // S3 onto S1: S3, S1, S2
     };
-    gProbed = editor->window;
     InputSource probing = gHarnessInput = GetInputSource();
     probing.stillDown = probingStillDown;
     SetInputSource(probing);

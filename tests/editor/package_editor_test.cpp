@@ -116,9 +116,7 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     EXPECT_EQ(displayNames(file), Names{"R2"});
     EXPECT_EQ(windows(editorOfWindow), 0);
 
-    // Revert File closes the editors without a question, here on a blank prefix (the keep_data
-    // scenario quits with Discard past an invalid package likewise). Which question each rule
-    // asks is qpk lint's to test, which shares the rules.
+    // Revert File closes the editors without a question, here on a blank prefix.
     editor = openEditor(entryAt(file, 0));
     type("\t  ");
     AnswerNextDialog(1007, 1);
