@@ -114,7 +114,7 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     AnswerNextDialog(1006, 3);
     RequestClose(editor->window);
     EXPECT_EQ(displayNames(file), Names{"R2"});
-    EXPECT_EQ(windows(editorOfWindow), 0);
+    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
 
     // Revert File closes the editors without a question, here on a blank prefix.
     editor = openEditor(entryAt(file, 0));
@@ -123,7 +123,7 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     OSErr err = noErr;
     EXPECT_TRUE(fileCommand(kCmdRevertFile, &err));
     EXPECT_EQ(ShownDialogs().size(), 3u);
-    EXPECT_EQ(windows(editorOfWindow), 0);
+    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
     EXPECT_EQ(displayNames(file), (Names{"Bare!", "R2"}));
 }
 

@@ -37,15 +37,11 @@ protected:
             ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
         ResetHarnessState();
     }
-    // The package file at path, written with these images and opened (nullptr when it did not
-    // open).
-    PackageFile* openImages(std::vector<UniqueHandle> images) {
-        writeRecordFile(path, images);
-        return openFile(path);
-    }
-    // The package file of these images, the first package in the editor.
+    // The package file at path, written with these images and opened, its first package in the
+    // editor.
     void openEditing(std::vector<UniqueHandle> images) {
-        ASSERT_NE(file = openImages(std::move(images)), nullptr);
+        writeRecordFile(path, images);
+        ASSERT_NE(file = openFile(path), nullptr);
         ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
     void openEditing(UniqueHandle image) {
@@ -53,7 +49,6 @@ protected:
         images.push_back(std::move(image));
         openEditing(std::move(images));
     }
-    template <class Of> static int windows(Of of) { return int(windowRecords(of).size()); }
     PackageFile* file = nullptr;
     PackageEditor* editor = nullptr;
 };
