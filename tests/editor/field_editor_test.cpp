@@ -1,8 +1,6 @@
-// The field editor windows through the harness: rows, title, drawing and placement on opening,
-// the key filter's beeps, Tab and Return, paste and the Delete key, menu texts, and the questions
-// on closing and their order. The random-input test checks the texts' limits, one window per
-// item, the titles after renumbering and what the commit carries; the create_package scenario
-// the typing of whole items.
+// The field editor windows through the harness: rows, drawing and placement on opening, the key
+// filter's beeps, Tab, Return, paste, the Delete key, menu texts, the questions on closing. Limits,
+// titles and commits: the random-input test; typing whole items: the create_package scenario.
 #include "editor/FieldEditor.h"
 #include "resources/Commands.h"
 #include "tests/support/EditorTest.h"
@@ -25,12 +23,10 @@ class FieldEditorTest : public EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
-        file = openImage(
+        openEditing(
             buildImage({{"P1", "U", "DIP"},
                         {{7, {{"9", "8"}}}, {6, {}}, {5, {{"1", "2"}, {"3", "4"}, {"5", "6"}}}},
                         {"VCC\t7\t14", "GND\t1"}}));
-        ASSERT_NE(file, nullptr);
-        ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
     static Texts rows(FieldEditor* fe) {
         Texts texts;
@@ -41,7 +37,6 @@ protected:
     static std::string header(FieldEditor* fe) {
         return getItemText(fe->headerForm, kFieldHeaderEdit).str();
     }
-    static void type(FieldEditor* fe, const std::string& keys) { TypeText(fe->window, keys); }
     // Asks to close, answering the validation question with item answer; the question asked.
     static std::string close(FieldEditor* fe, int answer) {
         const std::size_t asked = ShownDialogs().size();
@@ -49,20 +44,17 @@ protected:
         RequestClose(fe->window);
         return ShownDialogs().size() > asked ? ShownDialogs().back().texts.at(2) : "";
     }
-    PackageFile* file = nullptr;
-    PackageEditor* editor = nullptr;
+    static void type(FieldEditor* fe, const std::string& keys) { TypeText(fe->window, keys); }
 };
 
-TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreDrawnTitledAndCascaded) {
+TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
     FieldEditor* third = openFieldEditor(editor, 3); // three pairs: four rows
     ASSERT_NE(third, nullptr);
     EXPECT_EQ(rows(third), (Texts{"1", "2", "3", "4", "5", "6", "", ""}));
     EXPECT_EQ(itemRect(third->rowsForm, 7), (Rect{52, 5, 66, 111})); // 3 rows of 17 below row 1
-    EXPECT_EQ(header(third), "5");
     EXPECT_EQ(titleOf(third->window), "P1  (Section C)");
-    // The loaded rows are drawn by the window's first update: the fields holding a pin number
-    // show dark text inside their frames (the part of them in the window), the empty fields of
-    // the last row none.
+    // The first update draws the loaded rows: dark text inside the frames (the part in the
+    // window) of the fields holding a pin, none in the empty last row.
     harness::ProcessUpdates();
     const auto darkInside = [third](int item) {
         Rect r = itemRect(third->rowsForm, item), seen;
@@ -78,13 +70,11 @@ TEST_F(FieldEditorTest, OpensWithOneEmptyRowMoreDrawnTitledAndCascaded) {
               (Rect{std::int16_t(a.top + 18), std::int16_t(a.left + 18),
                     std::int16_t(a.top + 18 + 173), std::int16_t(a.left + 18 + 230)}));
     EXPECT_EQ(FrontWindow(), first->window);
-}
 
-TEST_F(FieldEditorTest, KeyFilterTabReturnPasteAndTheDeleteKey) {
-    FieldEditor* fe = openFieldEditor(editor, 2); // Class ID 6, no pairs: one empty row
+    // The keys on section B: Class ID 6, no pairs, one empty row.
+    FieldEditor* fe = openFieldEditor(editor, 2);
     ASSERT_EQ(fe->rowCount, 1);
-    // A signed number that fits 32 bits: a letter beeps, "-" passes only as the first
-    // character, and a digit that would take the number out of range beeps.
+    // A signed 32-bit number: a letter, a "-" not first and a digit out of range beep.
     type(fe, "a-3000000000-");
     EXPECT_EQ(header(fe), "-300000000");
     EXPECT_EQ(harness::BeepCount(), 3);
@@ -103,7 +93,7 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnPasteAndTheDeleteKey) {
     type(fe, "a,b");
     EXPECT_EQ(rows(fe), (Texts{"ab", ""}));
     EXPECT_EQ(harness::BeepCount(), 1);
-    // The field being typed in is white; once left it is drawn on the window's grey again.
+    // The field typed in is white; once left, the window's grey.
     const Rect field = itemRect(fe->rowsForm, 1);
     const auto fieldBack = [&] {
         harness::ProcessUpdates();
@@ -127,12 +117,12 @@ TEST_F(FieldEditorTest, KeyFilterTabReturnPasteAndTheDeleteKey) {
     EXPECT_EQ(rows(fe)[4], "9");
     EXPECT_EQ(harness::BeepCount(), 2);
 
-    std::string text;
-    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
-    EXPECT_EQ(text, "Create Pin-Swap Field");
-    openFieldEditor(editor, -2);
-    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
-    EXPECT_EQ(text, "Create Pin Field");
+    for (const char* create : {"Create Pin-Swap Field", "Create Pin Field"}) {
+        std::string text;
+        EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
+        EXPECT_EQ(text, create);
+        openFieldEditor(editor, -2);
+    }
 }
 
 TEST_F(FieldEditorTest, ClosingAsksAboutAnInvalidItemSectionsFirstAndProceedDeletesIt) {
@@ -154,9 +144,8 @@ TEST_F(FieldEditorTest, ClosingAsksAboutAnInvalidItemSectionsFirstAndProceedDele
     EXPECT_EQ(close(net, 1), "A net item must have a valid pin number.  If you proceed, the net "
                              "item will be deleted.");
 
-    // Closing the package editor asks about the sections before the nets, whichever window
-    // opened first: Proceed deletes section 2, and Cancel at the net keeps it and the package
-    // editor open, the one asked in front.
+    // Closing the package editor asks about sections before nets, whichever opened first:
+    // Proceed deletes section 2; Cancel at the net keeps it and the editor, the net in front.
     AnswerNextDialog(1006, 3);
     AnswerNextDialog(1006, 1);
     RequestClose(editor->window);

@@ -1,8 +1,6 @@
-// The form engine and the shape rules on a header form in an off-screen port standing for the
-// header pane: layouts as built (memory running out at every allocation), the hit test and Tab
-// order, the pixels the items put into the port; the labels a typed Shape gives the parameters,
-// the popup choices and their check marks. The create_package scenario runs the shapes popup
-// as a user does; the field editor's test the rows of its rows form.
+// The form engine and the shape rules on a header form in an off-screen port: layouts (with
+// memory running out at every allocation), hit test, Tab order, the pixels drawn; the labels a
+// typed Shape gives, the popup choices and their check marks.
 #include "editor/Form.h"
 #include "editor/Shapes.h"
 #include "tests/support/gui/gui_support.h"
@@ -15,10 +13,6 @@
 #include <vector>
 
 namespace {
-
-Point at(int v, int h) {
-    return {static_cast<std::int16_t>(v), static_cast<std::int16_t>(h)};
-}
 
 class FormTest : public HarnessTest {
 protected:
@@ -42,7 +36,6 @@ protected:
     }
     bool black(int h, int v) { return PixelAt(port, h, v) == 0; }
     bool white(int h, int v) { return PixelAt(port, h, v) == 0xFFFFFF; }
-    // Typing into a field: the record holds the text, which is stored and matched.
     void type(int item, const char* text) {
         bindItem(te, header.get(), nullptr, item);
         TESetText(text, -1, te);
@@ -70,8 +63,9 @@ protected:
     ShapeEditing editing;
 };
 
-// Layouts build their items or nothing; the hit test skips inert items, and Tab order wraps.
-TEST_F(FormTest, LayoutsHitTestAndTabOrder) {
+// Layouts build their items or nothing; the hit test skips inert items, Tab order wraps; the
+// header's items are drawn where the layout puts them.
+TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
     const int counts[kFormLayoutCount] = {18, 4, 3, 6, 2, 4, 1};
     for (int layout = 0; layout < kFormLayoutCount; ++layout)
         EXPECT_EQ(itemCount(UniqueForm(newForm(layout)).get()), counts[layout]) << layout;
@@ -89,16 +83,15 @@ TEST_F(FormTest, LayoutsHitTestAndTabOrder) {
     EXPECT_EQ(n, 16) << "the form, then a text for each of its 14 edit items and labels";
 
     UniqueForm f(newForm(3));
-    // In layout 3, the label "Class ID" (inert), the Class ID field and its last pixel, just below
-    // it, the inert frame and headings.
+    // Layout 3: the label "Class ID" (inert), the Class ID field, its last pixel, just below it,
+    // the inert frame and headings.
     const std::pair<Point, int> hits[] = {
-        {at(15, 60), 0}, {at(15, 100), 2}, {at(21, 175), 2}, {at(22, 100), 0}, {at(40, 100), 0}};
+        {{15, 60}, 0}, {{15, 100}, 2}, {{21, 175}, 2}, {{22, 100}, 0}, {{40, 100}, 0}};
     for (const auto& [p, item] : hits)
         EXPECT_EQ(hitTest(f.get(), p), item) << p.v << ", " << p.h;
     EXPECT_EQ(nextEditItem(f.get(), 2), 2);
-}
 
-TEST_F(FormTest, HeaderItemsAreDrawnWhereTheLayoutPutsThem) {
+    // The header's items drawn where the layout puts them.
     PaintRect({76, 120, 96, 150}); // under item 11, which has no menu
     drawForm(header.get(), {0, 0, 130, 420});
     // Item 2's frame, 2 pixels outside 12, 86, 26, 204.
@@ -122,26 +115,26 @@ TEST_F(FormTest, HeaderItemsAreDrawnWhereTheLayoutPutsThem) {
     EXPECT_EQ(CountDark(port, {12, 0, 26, 7}), 0);
 }
 
-TEST_F(FormTest, TypedShapesMatchWholeTrimmedAndWithoutCase) {
+// Typed Shapes match whole, trimmed and without case; popup choices set the Shape and its size,
+// with their check marks.
+TEST_F(FormTest, TypedShapesAndPopupChoicesSetLabelsSizesAndMarks) {
     const struct {
         const char* typed;
         std::uint16_t family;
         const char* labels;
-    } shapes[] = {{"vdip ", 14, "Pin Count|Row Space|"},
-                  {"VDIP14", 0, "PN{}|SP{}|HT{}"},
-                  {"hedgcon", 7, "Pin Count|Spacing|Pin Width"}};
+    } shapes[] = {{"VDIP14", 0, "PN{}|SP{}|HT{}"},
+                  {"hedgcon", 7, "Pin Count|Spacing|Pin Width"},
+                  {"vdip ", 14, "Pin Count|Row Space|"}};
     for (const auto& shape : shapes) {
         type(kHeaderShape, shape.typed);
         EXPECT_EQ(family, shape.family) << shape.typed;
         EXPECT_EQ(labels(), shape.labels) << shape.typed;
         EXPECT_EQ(sizeMenu(), 0) << shape.typed;
     }
-    type(kHeaderShape, "vdip ");
     EXPECT_EQ(headerFieldValue(header.get(), kHeaderShape).str(), "VDIP");
     EXPECT_EQ(text(kHeaderShape), "vdip "); // the field keeps what was typed
-}
 
-TEST_F(FormTest, PopupChoicesSetTheShapeAndItsSizeWithTheirCheckMarks) {
+    // The popup choices.
     setItemText(header.get(), kHeaderParam1, Str255("abc"));
     ASSERT_TRUE(popupChoice(editing, 704)); // "CCP"
     EXPECT_EQ(text(kHeaderShape), "CCP");
@@ -159,8 +152,7 @@ TEST_F(FormTest, PopupChoicesSetTheShapeAndItsSizeWithTheirCheckMarks) {
     type(kHeaderParam1, "07"); // no size of that number: no mark
     checkMarks(header.get(), family, true);
     EXPECT_EQ(marks(kCcpSizesMenu), ".................");
-    // Another family takes the size popup away; the parameters stay. A choice takes the marks
-    // off first.
+    // Another family takes the size popup away, the parameters stay, a choice takes marks off.
     ASSERT_TRUE(popupChoice(editing, 713)); // "PADS"
     EXPECT_FALSE(checkMarksOn(header.get()));
     EXPECT_EQ(labels(), "Pad Size|Hole Size|");

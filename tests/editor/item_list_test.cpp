@@ -1,7 +1,5 @@
-// The item list of the package editor through the harness: the rows as drawn, where the list is
-// scrolled and in which window the highlight shows; clicks, drags and keys in their modes; the
-// marks a right-button drag draws; Create with its field editor. What the list commands do to
-// the package is the item operations' test (tests/model/item_ops_test.cpp).
+// The item list of the package editor through the harness: rows as drawn, clicks, drags and keys
+// in their modes, right-drag marks, the field editors opened. Package content: item_ops_test.
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "listwin/PackageClipboard.h"
@@ -36,12 +34,11 @@ std::string marks(WindowPtr w, int pixelRows) {
     return s;
 }
 
-// The marks at each step of a tracking loop, probed before the pointer moves on.
-WindowPtr gProbed = nullptr;
+// The marks of the front window at each step of a tracking loop, before the pointer moves on.
 std::vector<std::string> gSteps;
 InputSource gHarnessInput;
 bool probingStillDown(bool* down) {
-    gSteps.push_back(marks(gProbed, 4 * itemRowHeight()));
+    gSteps.push_back(marks(FrontWindow(), 4 * itemRowHeight()));
     return gHarnessInput.stillDown(down);
 }
 
@@ -49,10 +46,8 @@ class ItemListTest : public EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
-        file = openImage(buildImage({{"P", "U", "DIP"}, {}, {}})); // each test fills its rows
-        ASSERT_NE(file, nullptr);
-        editor = openEditor(entryAt(file, 0));
-        ASSERT_NE(editor, nullptr);
+        openEditing(buildImage({{"P", "U", "DIP"}, {}, {}})); // each test fills its rows
+        ASSERT_FALSE(HasFatalFailure());
         h = itemRowHeight();
         Rect bounds = GetWindowBounds(editor->window); // room for the longest row
         bounds.right = std::int16_t(bounds.left + 600);
@@ -60,11 +55,8 @@ protected:
     }
 
     void addSections(int count) {
-        for (int id = 1; id <= count; ++id) {
-            ComponentSection s;
-            s.classId = id;
-            ASSERT_EQ(addSection(editor->working, 0, s), noErr);
-        }
+        for (int id = 1; id <= count; ++id)
+            ASSERT_EQ(addSection(editor->working, 0, {.classId = id}), noErr);
         remeasure(editor);
         harness::ProcessUpdates();
     }
@@ -80,8 +72,7 @@ protected:
             if (isRowSelected(editor, r)) rows.push_back(r);
         return rows;
     }
-    // The numbers of the editor's open field editors, in order.
-    static Rows opened() {
+    static Rows opened() { // the numbers of the open field editors
         Rows numbers;
         for (FieldEditor* fe : windowRecords(fieldEditorOfWindow))
             numbers.push_back(fe->index);
@@ -89,21 +80,17 @@ protected:
         return numbers;
     }
     Point rowPoint(int row) const { return Point{std::int16_t(row * h + h / 2), 60}; }
-    // A press on the row with the pointer then passing over the rows of path.
-    void drag(int from, Rows path, Qt::MouseButton button = Qt::LeftButton,
-              Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    // A press on the row, the pointer then passing over the rows of path.
+    void click(int from, Qt::KeyboardModifiers mods = {}, Rows path = {},
+               Qt::MouseButton button = Qt::LeftButton) {
         std::vector<Point> points{rowPoint(from)};
         for (int r : path)
             points.push_back(rowPoint(r));
         harness::ScriptPointer(editor->window, points);
         harness::SendClick(editor->window, rowPoint(from), mods, when += 1000, button);
     }
-    void click(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        drag(row, {}, Qt::LeftButton, mods);
-    }
-    // Mismatching pixels between row `row` of the window and the texts drawn on the row's
-    // baseline, each at its horizontal position (-1: where the last ended), over the 380
-    // columns from `from`.
+    // Pixels of row `row` (380 columns from `from`) that differ from the texts drawn on its
+    // baseline, each at its left (-1: where the last ended).
     int rowDiffers(int row, const Pieces& pieces, int from = 0) {
         const std::int16_t top = std::int16_t(row * h);
         return DifferingPixels(
@@ -118,8 +105,6 @@ protected:
             });
     }
 
-    PackageFile* file = nullptr;
-    PackageEditor* editor = nullptr;
     std::int16_t h = 0;
     std::uint32_t when = 0;
 };
@@ -153,24 +138,19 @@ TEST_F(ItemListTest, RowsShowTheirTextsAndHighlightOnlyInTheFrontWindow) {
     EXPECT_EQ(rowDiffers(0, {{2, "Unnamed Net"}, {column, "7"}, {-1, ",  "}, {-1, "14"}}), 0);
     EXPECT_EQ(rowDiffers(1, {{2, "GND"}, {column, "1"}}), 0);
 
-    // A selected row is inverted across the window while the window is in front.
+    // A selected row is inverted across the window only while the window is in front.
     click(1);
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(h, '.') + std::string(h, '#'));
     SelectWindow(listWindowOf(file));
     harness::ProcessUpdates();
     EXPECT_TRUE(isRowSelected(editor, 1));
     EXPECT_EQ(marks(editor->window, 2 * h), std::string(2 * h, '.'));
-    SelectWindow(editor->window);
-    harness::ProcessUpdates();
-    EXPECT_EQ(PixelAt(editor->window, 300, h + 1), 0x000000u);
 }
 
 TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     addSections(6);
-    drag(1, {2, 3});
-    EXPECT_EQ(selected(), Rows{3}); // a plain drag keeps the row at release
-    // Which rows a mode selects is the list window's rule, checked there; here the modes the
-    // keys choose, and below the rows, which counts as the last row for Shift.
+    // The modes' rules are the list window's test; here the modifiers choosing them, and the
+    // space below the rows, the last row for Shift.
     click(1);
     click(3, Qt::ShiftModifier);
     click(6, Qt::ShiftModifier); // row 6 is below the last
@@ -178,60 +158,61 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     click(6); // a plain click there only deselects
     EXPECT_TRUE(selected().empty());
     click(0);
-    drag(2, {3}, Qt::LeftButton, Qt::ControlModifier);
+    click(2, Qt::ControlModifier, {3});
     EXPECT_EQ(selected(), (Rows{0, 2, 3}));
-    // Cut takes the rows selected, those and no others.
     SendCommand(editor->window, kCmdCut);
     EXPECT_EQ(classIds(), (Rows{2, 5, 6}));
     EXPECT_EQ(itemClipboard()->sectionCount, 3);
 
     // A double click opens the field editors of the selection.
     click(1);
-    WindowMessage msg;
-    msg.kind = wmDoubleClick;
-    msg.where = rowPoint(1);
-    harness::Deliver(editor->window, msg);
+    harness::SendDoubleClickEvent(editor->window, rowPoint(1), {}, when += 100);
     EXPECT_EQ(opened(), Rows{2});
 }
 
-// The keys one after another on 26 sections, more than the window shows: the rows selected
-// after each, and the row that must then be in view. Which rows a key selects is the list
-// window's rule, checked there; here what the item list gives it: its rows, no page, the range
-// it remembers, the reveal.
-TEST_F(ItemListTest, KeysMoveAndExtendTheSelectionAndReturnOpensFieldEditors) {
-    addSections(26);
+// Keys on 24 sections, more than the window shows: the rows selected and the row revealed after
+// each (the key rules are the list window's test). Then Create, from the header: each opens only
+// its own new section, and none past 26.
+TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
+    addSections(24);
     setFocus(editor, EditorFocus::window);
     auto inView = [this](int row) {
-        Rect r;
-        SetRect(&r, 0, std::int16_t(row * h + 1), 10, std::int16_t(row * h + h - 1));
-        return IsRectVisible(editor->window, r);
+        return IsRectVisible(editor->window,
+                             {std::int16_t(row * h + 1), 0, std::int16_t(row * h + h - 1), 10});
     };
-    ASSERT_FALSE(inView(25));
+    ASSERT_FALSE(inView(23));
     const Qt::KeyboardModifiers no, shift = Qt::ShiftModifier;
     // key, modifiers, first and last row selected, the row in view
     const std::tuple<int, Qt::KeyboardModifiers, int, int, int> steps[] = {
-        {Qt::Key_Up, no, 25, 25, 25}, // nothing selected: the last
+        {Qt::Key_Up, no, 23, 23, 23}, // nothing selected: the last
         {Qt::Key_Home, no, 0, 0, 0},     {Qt::Key_Down, shift, 0, 1, 1},
-        {Qt::Key_End, shift, 0, 25, 25}, {Qt::Key_Up, shift, 0, 24, 24},
-        {Qt::Key_PageUp, no, 0, 24, 24}, // not taken
-        {Qt::Key_End, no, 25, 25, 25},   {Qt::Key_Up, shift, 24, 25, 24}};
+        {Qt::Key_End, shift, 0, 23, 23}, {Qt::Key_Up, shift, 0, 22, 22},
+        {Qt::Key_PageUp, no, 0, 22, 22}, // not taken
+        {Qt::Key_End, no, 23, 23, 23},   {Qt::Key_Up, shift, 22, 23, 22}};
     for (const auto& [key, mods, first, last, shown] : steps) {
         harness::SendKey(editor->window, key, mods);
-        Rows range;
-        for (int r = first; r <= last; ++r)
-            range.push_back(r);
-        EXPECT_EQ(selected(), range) << key;
+        const Rows rows = selected();
+        EXPECT_TRUE(rows.size() == std::size_t(last - first + 1) && rows[0] == first &&
+                    rows.back() == last)
+            << key;
         EXPECT_TRUE(inView(shown)) << key;
     }
     harness::SendKey(editor->window, Qt::Key_Return);
-    EXPECT_EQ(opened(), (Rows{25, 26}));
+    EXPECT_EQ(opened(), (Rows{23, 24}));
+    setFocus(editor, EditorFocus::header);
+    for (const Rows& open : {Rows{25}, Rows{26}, Rows{}}) {
+        while (FieldEditor* fe = findFieldEditor(editor, 0))
+            closeFieldEditor(fe, Validation::skip);
+        SendCommand(editor->window, kCmdCreate);
+        EXPECT_EQ(opened(), open);
+    }
 }
 
 TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
-    // While the rows S1, S2, S3 are dragged the anchor's row is black, and from the second
-    // step on the 2-pixel insertion line at the top given (a row below the anchor: across its
-    // bottom edge; above: across its top edge, half of it above the list for row 0; none: -9).
-    // Each case starts from the order the one before left.
+    // While S1, S2, S3 are dragged the anchor's row is black, and from the second step on a
+    // 2-pixel insertion line at the top given (below the anchor: across the row's bottom edge;
+    // above: its top edge, half above the list for row 0; none: -9). Each case goes on from the
+    // order the one before left.
     const struct {
         int from;
         Rows path, order, lineTops;
@@ -240,7 +221,6 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
         {0, {1, 0}, {3, 1, 2}, {2 * h - 1, -9}},        // S1 back over itself: to the end
         {2, {1, 0}, {2, 3, 1}, {h - 1, -1}},            // S3 onto S1: S3, S1, S2
     };
-    gProbed = editor->window;
     InputSource probing = gHarnessInput = GetInputSource();
     probing.stillDown = probingStillDown;
     SetInputSource(probing);
@@ -256,7 +236,7 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
                 expected.back()[std::size_t(v)] = '#';
         }
         gSteps.clear();
-        drag(c.from, c.path, Qt::RightButton);
+        click(c.from, {}, c.path, Qt::RightButton);
         EXPECT_EQ(gSteps, expected) << "from row " << c.from;
         EXPECT_EQ(marks(editor->window, 4 * h), white) << "taken off at the release";
         harness::ProcessUpdates();
@@ -264,18 +244,6 @@ TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
         EXPECT_EQ(classIds(), c.order);
     }
     SetInputSource(gHarnessInput);
-}
-
-TEST_F(ItemListTest, CreateOpensTheNewItemsFieldEditorUpToTheLastSection) {
-    addSections(24);
-    // Create again and again, the header focused all along: each opens only its own new
-    // section, and none past 26.
-    for (const Rows& open : {Rows{25}, Rows{26}, Rows{}}) {
-        SendCommand(editor->window, kCmdCreate);
-        EXPECT_EQ(opened(), open);
-        while (FieldEditor* fe = findFieldEditor(editor, 0))
-            closeFieldEditor(fe, Validation::skip);
-    }
 }
 
 } // namespace

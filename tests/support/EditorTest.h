@@ -37,18 +37,20 @@ protected:
             ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
         ResetHarnessState();
     }
-    // The package file at path, written with these images and opened (nullptr when it did not
-    // open).
-    PackageFile* openImages(std::vector<UniqueHandle> images) {
+    // The package file at path, written with these images and opened, its first package in the
+    // editor.
+    void openEditing(std::vector<UniqueHandle> images) {
         writeRecordFile(path, images);
-        return openFile(path);
+        ASSERT_NE(file = openFile(path), nullptr);
+        ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
-    PackageFile* openImage(UniqueHandle image) {
+    void openEditing(UniqueHandle image) {
         std::vector<UniqueHandle> images;
         images.push_back(std::move(image));
-        return openImages(std::move(images));
+        openEditing(std::move(images));
     }
-    template <class Of> static int windows(Of of) { return int(windowRecords(of).size()); }
+    PackageFile* file = nullptr;
+    PackageEditor* editor = nullptr;
 };
 
 } // namespace test_support
