@@ -1,8 +1,7 @@
-// The package editor driven with random input: keys, clicks and drags in the item list, clicks
-// in the header and in the field editor windows, pastes of random text and the menu commands,
-// from fixed seeds. After every step the working packages, the editor records and the field
-// editor windows are checked against rules written here from the records' own definitions,
-// and every working package must flatten into a sound image that expands back to it.
+// The package editor driven from fixed seeds with random keys, clicks and drags, pastes of random
+// text and menu commands. After every step the packages, the editor records and the field editor
+// windows are checked against rules written here from the records' own definitions, and every
+// working package must flatten into a sound image that expands back to it.
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "resources/Commands.h"
@@ -64,6 +63,7 @@ protected:
     }
 
     void checkEditor(PackageEditor* e) {
+        SCOPED_TRACE("package editor " + titleOf(e->window));
         ASSERT_NE(e->entry, nullptr);
         const PackageRecord& w = e->working;
         ASSERT_TRUE(w.sectionCount >= 0 && w.sectionCount <= kMaxSections) << w.sectionCount;
@@ -160,10 +160,8 @@ protected:
     // alerts: the step may have shown alerts (a fault, or the note after a Save).
     void checkAll(bool alerts = false) {
         const std::vector<PackageEditor*> live = editors();
-        for (PackageEditor* e : live) {
-            SCOPED_TRACE("package editor " + titleOf(e->window));
+        for (PackageEditor* e : live)
             checkEditor(e);
-        }
         const std::vector<FieldEditor*> all = fieldEditors();
         for (FieldEditor* fe : all) {
             SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));

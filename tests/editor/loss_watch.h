@@ -61,7 +61,7 @@ public:
         if (step.removes) return;
         // Each item is still there; one whose field editor was committed, as that showed it.
         for (const Note& n : notes_) {
-            std::vector<std::string> want(n.committed.begin() + 6, n.committed.end()), lost;
+            std::vector<std::string> want(n.committed.begin() + 6, n.committed.end());
             for (const auto& [fe, old, now] : n.pending) {
                 if ((std::ranges::count(fields, fe) && fe->changed) || !formValid(now)) continue;
                 if (auto it = std::ranges::find(want, old); it != want.end()) want.erase(it);
@@ -76,11 +76,9 @@ public:
                           Form(n.shown.begin(), n.shown.begin() + 6));
             }
             if (!now) continue;
-            std::vector<std::string> have(now->begin() + 6, now->end());
-            std::ranges::sort(want);
-            std::ranges::sort(have);
-            std::ranges::set_difference(want, have, std::back_inserter(lost));
-            for (const std::string& item : lost)
+            for (auto have = now->begin() + 6; have != now->end(); ++have)
+                if (auto it = std::ranges::find(want, *have); it != want.end()) want.erase(it);
+            for (const std::string& item : want)
                 ADD_FAILURE() << "in " << n.name << ", lost: " << item;
         }
     }
