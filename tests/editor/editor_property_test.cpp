@@ -127,8 +127,7 @@ protected:
         for (int i = 0; i < 6; ++i) {
             const std::string shown = getItemText(e->headerForm, kEditFields[i]).str();
             SCOPED_TRACE("header item " + std::to_string(kEditFields[i]) + " [" + shown + "]");
-            EXPECT_LE(shown.size(), std::size_t(kFieldLimits[i]));
-            EXPECT_TRUE(typable(shown));
+            EXPECT_TRUE(shown.size() <= std::size_t(kFieldLimits[i]) && typable(shown));
             EXPECT_EQ(packageField(e->working, i + 1).str(),
                       i == 1 || i == 2 ? upper(trim(shown)) : trim(shown));
         }
@@ -366,11 +365,10 @@ protected:
         const bool header = chance(rng, 30);
         const int item = header ? kFieldHeaderEdit : 1 + pick(rng, itemCount(fe->rowsForm));
         const Rect r = itemRect(header ? fe->headerForm : fe->rowsForm, item);
-        Point p{std::int16_t((r.top + r.bottom) / 2), std::int16_t(r.left + 2)};
-        if (!header) { // rows scroll: view pixels are content minus the scroll position
-            const Rect view = GetPortRect(fe->window);
-            p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
-        }
+        // The rows scroll: their view pixels are content minus the scroll position.
+        const Rect view = header ? Rect{} : GetPortRect(fe->window);
+        const Point p{std::int16_t((r.top + r.bottom) / 2 - view.top),
+                      std::int16_t(r.left + 2 - view.left)};
         say("click field editor ", fe->index, header ? " header" : " row item ",
             header ? "" : std::to_string(item));
         harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
@@ -406,11 +404,9 @@ protected:
             // The packages copied are now and then read from a file that fails.
             if (chance(rng, 30)) ArmFileFault({FileCall::read, 1 + pick(rng, 2)});
         }
-        const std::vector<FieldEditor*> fields = fieldEditors();
-        if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
-            front = pickOf(rng, fields)->window;
-            SelectWindow(front);
-        }
+        if (const auto fields = fieldEditors();
+            c == kCmdClose && !fields.empty() && chance(rng, 60))
+            SelectWindow(front = pickOf(rng, fields)->window);
         // Close and Save come now and then from their key equivalents, which hold Control down;
         // otherwise from the menu, now and then with Control held on purpose.
         const bool byKey = front && (c == kCmdClose || c == kCmdSave) && chance(rng, 40);
@@ -548,8 +544,7 @@ protected:
         writeFault_ = false;
         when_ = 1000000;
         PackageFile* f = openLibrary();
-        ASSERT_NE(f, nullptr);
-        ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
+        ASSERT_TRUE(f && openEditor(entryAt(f, pick(rng, 3))));
         harness::ProcessUpdates();
         for (int i = 0; i < steps && !HasFailure(); ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(i));
@@ -617,8 +612,7 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
 // the commit could keep the text only by cutting a pin short.
 TEST_F(EditorPropertyTest, AFullNetTakesNoMoreText) {
     PackageFile* f = openLibrary();
-    ASSERT_NE(f, nullptr);
-    PackageEditor* e = openEditor(entryAt(f, 2));
+    PackageEditor* e = f ? openEditor(entryAt(f, 2)) : nullptr;
     ASSERT_NE(e, nullptr);
     const std::string full = itemContents(e, -1);
     ASSERT_EQ(full.size(), kMaxNetText);
