@@ -178,9 +178,8 @@ protected:
             const int item = fe->focusedItem ? fe->focusedItem : kFieldHeaderEdit;
             EXPECT_TRUE(EqualRect(fe->textEdit->viewRect, itemRect(form, item)));
             EXPECT_EQ(teText(fe->textEdit), getItemText(form, item).str());
-            // Typable texts within their limits: a Class ID of an optional "-" and up to 10 digits
-            // that fits 32 bits, pins and net names of up to 17 characters, and a net whose text
-            // fits its 255 bytes.
+            // Typable texts within limits: a Class ID of an optional "-" and up to 10 digits that
+            // fits 32 bits; pins and net names of up to 17 characters; a net text of 255 bytes.
             const std::string head = getItemText(fe->headerForm, kFieldHeaderEdit).str();
             const std::string digits = head.substr(head.starts_with("-"));
             EXPECT_TRUE(fe->index > 0 ? digits.size() <= 10u &&
@@ -455,9 +454,8 @@ protected:
         const bool full = front && front->working.sectionCount == kMaxSections;
         PackageEntry* frontEntry = front ? front->entry : nullptr;
 
-        // The kinds of input by their share of 100, each taken when it has something to act on,
-        // else the next one is; without a package editor the list window's commands open one now
-        // and then.
+        // Input kinds by share of 100, each taken when it has something to act on, else the next;
+        // without a package editor the list window's commands open one now and then.
         std::int16_t command = 0;
         LossWatch::Step sent;
         const std::tuple<int, bool, std::function<void()>> inputs[] = {
@@ -575,9 +573,8 @@ protected:
     std::vector<std::string> log_; // what the last steps did, for the failure message
 };
 
-// Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps,
-// OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say) and OK_PROPERTY_SEED runs
-// one seed alone (to follow a failure).
+// Several seeds of a few hundred steps each. OK_PROPERTY_STEPS sets the steps, OK_PROPERTY_SEEDS
+// adds seeds (a long run under the sanitizers), OK_PROPERTY_SEED runs one alone (to follow one).
 TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     auto env = [](const char* name, int otherwise) {
         return std::getenv(name) ? std::atoi(std::getenv(name)) : otherwise;

@@ -135,9 +135,8 @@ private:
             EXPECT_TRUE(step.listCommand != kCmdCut || gone == int(copies.size()))
                 << "Cut removed " << gone << " packages, copied " << copies.size();
         } else if (step.listCommand == kCmdDuplicate) {
-            copies = chain(firstPackageFile()->packages);
-            copies.erase(copies.begin(),
-                         copies.begin() + std::min<std::size_t>(listCount_, copies.size()));
+            const std::vector<PackageEntry*> all = chain(firstPackageFile()->packages);
+            copies.assign(all.begin() + std::min<std::size_t>(listCount_, all.size()), all.end());
         }
         if (copies.size() != selected_.size()) return; // a copy failed: which one is unknown
         for (std::size_t i = 0; i < copies.size(); ++i) {
