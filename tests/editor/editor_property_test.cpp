@@ -1,14 +1,14 @@
-// The package editor driven with random input: keys, clicks and drags in the item list, clicks
-// in the header and in the field editor windows, pastes of random text and the menu commands,
-// from fixed seeds. After every step the working packages, the editor records and the field
-// editor windows are checked against rules written here from the records' own definitions,
-// and every working package must flatten into a sound image that expands back to it.
+// The package editor driven from fixed seeds with random keys, clicks and drags, pastes of random
+// text and menu commands. After every step the packages, the editor records and the field editor
+// windows are checked against rules written here from the records' own definitions, and every
+// working package must flatten into a sound image that expands back to it.
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "resources/Commands.h"
 #include "shell/Application.h"
 #include "tests/editor/loss_watch.h"
 #include "tests/support/EditorTest.h"
+#include "tests/support/gui/window_input.h"
 #include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
@@ -22,12 +22,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -40,7 +42,7 @@ constexpr const char* kTooManyWindows = "You cannot open that many windows!";
 
 using Rng = std::mt19937;
 
-class EditorPropertyTest : public ScratchTest {
+class EditorPropertyTest : public EditorTest {
 protected:
     static int pick(Rng& rng, int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
     static bool chance(Rng& rng, int percent) { return pick(rng, 100) < percent; }
@@ -60,9 +62,8 @@ protected:
         return true;
     }
 
-    // ---- the rules ---------------------------------------------------------------------------
-
     void checkEditor(PackageEditor* e) {
+        SCOPED_TRACE("package editor " + titleOf(e->window));
         ASSERT_NE(e->entry, nullptr);
         const PackageRecord& w = e->working;
         ASSERT_TRUE(w.sectionCount >= 0 && w.sectionCount <= kMaxSections) << w.sectionCount;
@@ -99,25 +100,26 @@ protected:
         EXPECT_EQ(bytesOf(image.get()), bytesOf(again.get()));
 
         // An editor with nothing left to carry has carried it all to its entry.
+        const std::vector<FieldEditor*> fields = fieldEditors();
         bool pending = (e->stateFlags & kEditorChanged) != 0;
-        for (FieldEditor* fe : fieldEditors())
+        for (FieldEditor* fe : fields)
             pending |= fe->owner == e && fe->changed;
-        if (!pending && e->entry->image) {
-            EXPECT_EQ(withoutLinks(e->entry->image), withoutLinks(image.get()))
-                << "the entry holds another package than the editor";
-        }
+        EXPECT_TRUE(pending || !e->entry->image ||
+                    withoutLinks(e->entry->image) == withoutLinks(image.get()))
+            << "the entry holds another package than the editor";
 
         EXPECT_EQ(editorOf(e->entry), e);
-        EXPECT_NE(std::ranges::find(kEditFields, e->currentField), std::end(kEditFields))
-            << e->currentField;
+        const FieldEditor* any = findFieldEditor(e, 0);
+        EXPECT_TRUE(!any || contains(fields, any)) << "a field editor record without its window";
+        EXPECT_TRUE(contains(kEditFields, e->currentField)) << e->currentField;
         EXPECT_TRUE(e->activeList <= 1 &&
                     (e->shapeFamily <= 17 || e->shapeFamily == kNoShapeFamily))
             << e->activeList << " " << e->shapeFamily;
         // The text edit record is bound to the current field, active only with the header focused.
-        const TERec* te = e->textEdit;
+        const TEHandle te = e->textEdit;
         EXPECT_FALSE(e->focus == EditorFocus::window && te->active);
         EXPECT_TRUE(0 <= te->selStart && te->selStart <= te->selEnd && te->selEnd <= te->teLength);
-        EXPECT_EQ(teText(e->textEdit), getItemText(e->headerForm, e->currentField).str());
+        EXPECT_EQ(teText(te), getItemText(e->headerForm, e->currentField).str());
         EXPECT_TRUE(EqualRect(te->viewRect, itemRect(e->headerForm, e->currentField)));
 
         // Each header field holds typable text within its limit, and the working package holds it
@@ -125,8 +127,7 @@ protected:
         for (int i = 0; i < 6; ++i) {
             const std::string shown = getItemText(e->headerForm, kEditFields[i]).str();
             SCOPED_TRACE("header item " + std::to_string(kEditFields[i]) + " [" + shown + "]");
-            EXPECT_LE(shown.size(), std::size_t(kFieldLimits[i]));
-            EXPECT_TRUE(typable(shown));
+            EXPECT_TRUE(shown.size() <= std::size_t(kFieldLimits[i]) && typable(shown));
             EXPECT_EQ(packageField(e->working, i + 1).str(),
                       i == 1 || i == 2 ? upper(trim(shown)) : trim(shown));
         }
@@ -138,33 +139,28 @@ protected:
             EXPECT_EQ(GetControlValue(GetWindowControl(
                           e->headerPane, list ? kHeaderNetsButton : kHeaderSectionsButton)),
                       e->activeList == list);
-        const int rows = e->activeList == 1 ? countNetItems(e->working) : e->working.sectionCount;
-        EXPECT_EQ(e->window->docHeight, rows * itemRowHeight());
+        const int rows = e->activeList == 1 ? nets : w.sectionCount, h = itemRowHeight();
+        EXPECT_EQ(e->window->docHeight, rows * h);
 
         // In the front window a selected row is drawn inverted, mostly black, and any other row
         // mostly white.
-        if (FrontWindow() == e->window) {
-            const Rect view = GetPortRect(e->window);
-            const int h = itemRowHeight();
-            for (int r = (view.top + h - 1) / h; r < rows && (r + 1) * h <= view.bottom; ++r) {
-                const Rect row{std::int16_t(r * h), view.left, std::int16_t((r + 1) * h),
-                               view.right};
-                const bool selected =
-                    e->activeList == 1 ? (findNetItem(e->working, r + 1)->flags & kNetItemSelected)
-                                       : (sectionAt(e->working, r + 1)->flags & kSectionSelected);
-                EXPECT_EQ(2 * CountDark(e->window, row) > h * (view.right - view.left), selected)
-                    << "row " << r << " drawn " << (selected ? "unselected" : "selected");
-            }
+        if (FrontWindow() != e->window) return;
+        const Rect view = GetPortRect(e->window);
+        for (int r = (view.top + h - 1) / h; r < rows && (r + 1) * h <= view.bottom; ++r) {
+            const Rect row{std::int16_t(r * h), view.left, std::int16_t((r + 1) * h), view.right};
+            const bool selected = e->activeList == 1
+                                      ? findNetItem(w, r + 1)->flags & kNetItemSelected
+                                      : sectionAt(w, r + 1)->flags & kSectionSelected;
+            EXPECT_EQ(2 * CountDark(e->window, row) > h * (view.right - view.left), selected)
+                << "row " << r << " drawn " << (selected ? "unselected" : "selected");
         }
     }
 
     // alerts: the step may have shown alerts (a fault, or the note after a Save).
     void checkAll(bool alerts = false) {
         const std::vector<PackageEditor*> live = editors();
-        for (PackageEditor* e : live) {
-            SCOPED_TRACE("package editor " + titleOf(e->window));
+        for (PackageEditor* e : live)
             checkEditor(e);
-        }
         const std::vector<FieldEditor*> all = fieldEditors();
         for (FieldEditor* fe : all) {
             SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
@@ -178,14 +174,12 @@ protected:
             EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * (fe->index > 0 ? 2 : 1));
             // The text edit record is bound to the focused item.
             ASSERT_LE(fe->focusedItem, itemCount(fe->rowsForm));
-            const bool inHeader = fe->focusedItem == 0;
-            FormHandle form = inHeader ? fe->headerForm : fe->rowsForm;
-            const int item = inHeader ? kFieldHeaderEdit : fe->focusedItem;
+            FormHandle form = fe->focusedItem ? fe->rowsForm : fe->headerForm;
+            const int item = fe->focusedItem ? fe->focusedItem : kFieldHeaderEdit;
             EXPECT_TRUE(EqualRect(fe->textEdit->viewRect, itemRect(form, item)));
             EXPECT_EQ(teText(fe->textEdit), getItemText(form, item).str());
-            // Typable texts within their limits: a Class ID of an optional "-" and up to 10 digits
-            // that fits 32 bits, pins and net names of up to 17 characters, and a net whose text
-            // fits its 255 bytes.
+            // Typable texts within limits: a Class ID of an optional "-" and up to 10 digits that
+            // fits 32 bits; pins and net names of up to 17 characters; a net text of 255 bytes.
             const std::string head = getItemText(fe->headerForm, kFieldHeaderEdit).str();
             const std::string digits = head.substr(head.starts_with("-"));
             EXPECT_TRUE(fe->index > 0 ? digits.size() <= 10u &&
@@ -207,11 +201,6 @@ protected:
             if (!fe->changed) {
                 EXPECT_EQ(fieldEditorContents(fe), itemContents(e, fe->index));
             }
-        }
-        // No field editor record without its window.
-        for (PackageEditor* e : live) {
-            FieldEditor* any = findFieldEditor(e, 0);
-            EXPECT_TRUE(any == nullptr || contains(all, any)) << "a field editor without a window";
         }
         for (PackageFile* f = firstPackageFile(); f; f = f->next) {
             int count = 0;
@@ -247,16 +236,13 @@ protected:
         ASSERT_TRUE(started);
         ResetHarnessState();
         clearClipboards();
-        QGuiApplication::clipboard()->setText("");
-        harness::SendApplicationActivation();
+        SetTextScrap("");
     }
     void TearDown() override {
         harness::ResetKeys();
-        while (PackageFile* f = firstPackageFile())
-            EXPECT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+        EditorTest::TearDown();
         EXPECT_TRUE(editors().empty() && fieldEditors().empty()) << "an editor outlived its file";
         clearClipboards();
-        ResetHarnessState();
     }
 
     // A library of five packages: a small one, one a section short of the most a package holds,
@@ -281,13 +267,10 @@ protected:
         std::vector<UniqueHandle> images;
         for (const PackageContents& p : packages)
             images.push_back(buildImage(p));
-        writeRecordFile(path, images);
-        PackageFile* f = openFile(path);
+        PackageFile* f = openImages(std::move(images));
         harness::ProcessUpdates();
         return f;
     }
-
-    // ---- the input ---------------------------------------------------------------------------
 
     // True for a key that sends Delete.
     bool randomKey(Rng& rng) {
@@ -299,7 +282,7 @@ protected:
         static const std::vector<int> named{Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
                                             Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
                                             Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape};
-        static const std::vector<char> controls{'\x01', '\t', '\r', '\x7f'};
+        static const std::string controls = "\x01\t\r\x7f";
         const int kind = pick(rng, 10);
         int key = Qt::Key_unknown;
         Qt::KeyboardModifiers mods = Qt::NoModifier;
@@ -313,12 +296,9 @@ protected:
         } else if (chance(rng, 20)) {
             key = Qt::Key_Backtab;
             mods = Qt::ShiftModifier;
-        } else {
-            text = std::string(1, pickOf(rng, controls));
-            if (text[0] != 127) {
-                key = Qt::Key_A + (text[0] - 1);
-                mods = Qt::ControlModifier;
-            }
+        } else if (text = std::string(1, pickOf(rng, controls)); text[0] != 127) {
+            key = Qt::Key_A + (text[0] - 1);
+            mods = Qt::ControlModifier;
         }
         say("key ", key, " [", text, "] to ", titleOf(front));
         harness::SendKey(front, key, mods, text.empty() ? nullptr : text.c_str());
@@ -335,12 +315,10 @@ protected:
         for (int n = pick(rng, 4); n > 0; --n)
             path.push_back(point());
         const Qt::MouseButton button = chance(rng, 25) ? Qt::RightButton : Qt::LeftButton;
-        // A move of a section runs out of memory now and then.
         if (button == Qt::RightButton && chance(rng, 20)) ArmMemoryFault(1 + pick(rng, 3));
         const int m = pick(rng, 4); // no modifier twice as often as Shift or Control
-        const Qt::KeyboardModifiers mods = m == 1   ? Qt::ShiftModifier
-                                           : m == 2 ? Qt::ControlModifier
-                                                    : Qt::NoModifier;
+        const Qt::KeyboardModifiers mods =
+            std::array{Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::NoModifier}[m];
         const bool twice = button == Qt::LeftButton && path.size() == 1 && chance(rng, 10);
         say(twice ? "double " : "", "click in the list of ", titleOf(e->window), " v ", path[0].v,
             " over ", path.size(), " points, button ", int(button), " mods ", m);
@@ -353,61 +331,55 @@ protected:
         harness::ScriptPointer(nullptr, {});
     }
 
+    // A text field clicked anywhere along it, now and then with Shift; a popup clicked in its
+    // middle and a random choice taken; a radio button.
     void randomHeaderClick(Rng& rng, PackageEditor* e) {
         const int what = pick(rng, 10);
-        if (what < 6) {
-            const int item = kEditFields[pick(rng, 6)];
-            const Rect r = itemRect(e->headerForm, item);
-            const Point p{std::int16_t((r.top + r.bottom) / 2),
-                          std::int16_t(r.left + pick(rng, std::max(1, r.right - r.left)))};
-            const bool shift = chance(rng, 20);
-            say("click header item ", item, shift ? " shift" : "");
-            harness::SendClick(e->headerPane, p, shift ? Qt::ShiftModifier : Qt::NoModifier,
-                               when_ += 1000);
-        } else if (what < 8) {
-            const int item = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
-            const int choice = pick(rng, 12);
-            say("popup ", item, " choice ", choice);
-            AnswerNextPopUpMenu(choice);
-            const Rect r = itemRect(e->headerForm, item);
-            harness::SendClick(
-                e->headerPane,
-                Point{std::int16_t((r.top + r.bottom) / 2), std::int16_t((r.left + r.right) / 2)},
-                Qt::NoModifier, when_ += 1000);
-        } else {
+        if (what >= 8) {
             const char* label = what == 8 ? "Component Sections" : "Hidden Connections";
             log_.push_back(std::string("radio button ") + label);
             SelectWindow(e->window);
             for (QAbstractButton* b :
                  harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
                 if (b->text() == label) b->click();
+            return;
         }
+        const bool field = what < 6;
+        const int popup = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
+        const int item = field ? kEditFields[pick(rng, 6)] : popup;
+        const Rect r = itemRect(e->headerForm, item);
+        const int h =
+            field ? r.left + pick(rng, std::max(1, r.right - r.left)) : (r.left + r.right) / 2;
+        const bool shift = field && chance(rng, 20);
+        if (field) say("click header item ", item, shift ? " shift" : "");
+        const int choice = field ? 0 : pick(rng, 12);
+        if (!field) say("popup ", item, " choice ", choice);
+        if (!field) AnswerNextPopUpMenu(choice);
+        harness::SendClick(e->headerPane,
+                           Point{std::int16_t((r.top + r.bottom) / 2), std::int16_t(h)},
+                           shift ? Qt::ShiftModifier : Qt::NoModifier, when_ += 1000);
     }
 
     void randomFieldEditorClick(Rng& rng, FieldEditor* fe) {
         const bool header = chance(rng, 30);
         const int item = header ? kFieldHeaderEdit : 1 + pick(rng, itemCount(fe->rowsForm));
         const Rect r = itemRect(header ? fe->headerForm : fe->rowsForm, item);
-        Point p{std::int16_t((r.top + r.bottom) / 2), std::int16_t(r.left + 2)};
-        if (!header) { // rows scroll: view pixels are content minus the scroll position
-            const Rect view = GetPortRect(fe->window);
-            p = Point{std::int16_t(p.v - view.top), std::int16_t(p.h - view.left)};
-        }
+        // The rows scroll: their view pixels are content minus the scroll position.
+        const Rect view = header ? Rect{} : GetPortRect(fe->window);
+        const Point p{std::int16_t((r.top + r.bottom) / 2 - view.top),
+                      std::int16_t(r.left + 2 - view.left)};
         say("click field editor ", fe->index, header ? " header" : " row item ",
             header ? "" : std::to_string(item));
         harness::SendClick(header ? fe->headerPane : fe->window, p, Qt::NoModifier, when_ += 1000);
     }
 
     void randomScrap(Rng& rng) {
-        static const std::vector<char> pieces{'a',    'b', '9', ' ', ',', '\t', '\r',
-                                              '\x01', 'z', '-', '.', '7', 'Q',  'R'};
+        static const std::string pieces = "ab9 ,\t\r\x01z-.7QR";
         std::string text;
         for (int n = pick(rng, 3) == 0 ? 80 : pick(rng, 20); n > 0; --n)
             text += pickOf(rng, pieces);
         log_.push_back("scrap [" + text + "]");
-        QGuiApplication::clipboard()->setText(
-            QString::fromLatin1(text.data(), qsizetype(text.size())));
-        harness::SendApplicationActivation();
+        SetTextScrap(text);
     }
 
     std::int16_t randomCommand(Rng& rng, LossWatch::Step& sent) {
@@ -431,11 +403,9 @@ protected:
             // The packages copied are now and then read from a file that fails.
             if (chance(rng, 30)) ArmFileFault({FileCall::read, 1 + pick(rng, 2)});
         }
-        const std::vector<FieldEditor*> fields = fieldEditors();
-        if (c == kCmdClose && !fields.empty() && chance(rng, 60)) {
-            front = pickOf(rng, fields)->window;
-            SelectWindow(front);
-        }
+        if (const auto fields = fieldEditors();
+            c == kCmdClose && !fields.empty() && chance(rng, 60))
+            SelectWindow(front = pickOf(rng, fields)->window);
         // Close and Save come now and then from their key equivalents, which hold Control down;
         // otherwise from the menu, now and then with Control held on purpose.
         const bool byKey = front && (c == kCmdClose || c == kCmdSave) && chance(rng, 40);
@@ -478,22 +448,17 @@ protected:
         const std::vector<FieldEditor*> fields = fieldEditors();
         PackageEditor* front = editorOfWindow(FrontWindow());
         PackageEditor* target = front ? front : open.empty() ? nullptr : open[0];
-        std::vector<EditorFocus> focusBefore;
-        for (PackageEditor* e : open)
-            focusBefore.push_back(e->focus);
+        std::vector<PackageEditor*> listFocused;
+        std::ranges::copy_if(open, std::back_inserter(listFocused),
+                             [](PackageEditor* e) { return e->focus == EditorFocus::window; });
         const bool full = front && front->working.sectionCount == kMaxSections;
         PackageEntry* frontEntry = front ? front->entry : nullptr;
 
-        // The kinds of input by their share of 100, each taken when it has something to act on,
-        // else the next one is; without a package editor the list window's commands open one now
-        // and then.
+        // Input kinds by share of 100, each taken when it has something to act on, else the next;
+        // without a package editor the list window's commands open one now and then.
         std::int16_t command = 0;
         LossWatch::Step sent;
-        const struct {
-            int below;
-            bool possible;
-            std::function<void()> act;
-        } inputs[] = {
+        const std::tuple<int, bool, std::function<void()>> inputs[] = {
             {32, true, [&] { sent.removes = randomKey(rng); }},
             {55, target != nullptr, [&] { randomListClick(rng, target); }},
             {63, target != nullptr, [&] { randomHeaderClick(rng, target); }},
@@ -514,18 +479,15 @@ protected:
              }},
             {100, true, [&] { command = randomCommand(rng, sent); }},
         };
-        // Now and then memory runs out, or a read or a write of the file fails, in the step.
-        const int fault = pick(rng, 100);
-        if (fault < 6) {
+        if (const int fault = pick(rng, 100); fault < 6)
             ArmMemoryFault(1 + pick(rng, 40));
-        } else if (fault < 10) {
+        else if (fault < 10)
             ArmFileFault({fault < 8 ? FileCall::read : FileCall::write, 1 + pick(rng, 3)});
-        }
         watch_.before(open, fields);
         const int kind = open.empty() && chance(rng, 40) ? 99 : pick(rng, 100);
-        for (const auto& input : inputs)
-            if (kind < input.below && input.possible) {
-                input.act();
+        for (const auto& [below, possible, act] : inputs)
+            if (kind < below && possible) {
+                act();
                 break;
             }
         harness::ProcessUpdates();
@@ -544,10 +506,8 @@ protected:
         // The focus leaving the list for the header takes the selection with it; only Create
         // selects its new row while the header has the focus.
         const std::vector<PackageEditor*> now = editors();
-        for (std::size_t i = 0; i < open.size(); ++i) {
-            PackageEditor* e = open[i];
-            if (!contains(now, e) || focusBefore[i] != EditorFocus::window ||
-                e->focus != EditorFocus::header || command == kCmdCreate)
+        for (PackageEditor* e : listFocused) {
+            if (!contains(now, e) || e->focus != EditorFocus::header || command == kCmdCreate)
                 continue;
             for (int k = 1; k <= e->working.sectionCount; ++k)
                 EXPECT_EQ(sectionAt(e->working, k)->flags, 0u) << "section " << k;
@@ -565,13 +525,13 @@ protected:
         writeFault_ |= faulted && command == kCmdSave;
         if (command == kCmdSave && !writeFault_) verifyClean(path, "after Save");
 
-        // A 27th section is never added (checkWorking), and not a word is said about it.
+        // A 27th section is never added (checkEditor), and not a word is said about it: no sound,
+        // no alert but the one note checkAll lets pass.
         if (full && !faulted &&
             (command == kCmdCreate || command == kCmdDuplicate ||
              (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {
             EXPECT_EQ(harness::BeepCount(), 0) << "a section past the 26th made a sound";
-            EXPECT_TRUE(ShownNoteAlerts().empty() ||
-                        (ShownNoteAlerts().size() == 1 && ShownNoteAlerts()[0] == kTooManyWindows));
+            EXPECT_LE(ShownNoteAlerts().size(), 1u) << "more than the too many windows note";
         }
     }
 
@@ -582,8 +542,7 @@ protected:
         writeFault_ = false;
         when_ = 1000000;
         PackageFile* f = openLibrary();
-        ASSERT_NE(f, nullptr);
-        ASSERT_NE(openEditor(entryAt(f, pick(rng, 3))), nullptr);
+        ASSERT_TRUE(f && openEditor(entryAt(f, pick(rng, 3))));
         harness::ProcessUpdates();
         for (int i = 0; i < steps && !HasFailure(); ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(i));
@@ -599,8 +558,7 @@ protected:
             for (const std::string& line : log_)
                 std::printf("%s\n", line.c_str());
         log_.clear();
-        harness::ResetKeys();
-        ASSERT_EQ(closeFile(f, CloseMode::forced), CloseResult::closed);
+        TearDown();
     }
 
     template <class... T> void say(const T&... parts) {
@@ -615,12 +573,13 @@ protected:
     std::vector<std::string> log_; // what the last steps did, for the failure message
 };
 
-// Several seeds of a few hundred steps each; OK_PROPERTY_STEPS sets another number of steps,
-// OK_PROPERTY_SEEDS adds seeds (a long run under the sanitizers, say) and OK_PROPERTY_SEED runs
-// one seed alone (to follow a failure).
+// Several seeds of a few hundred steps each. OK_PROPERTY_STEPS sets the steps, OK_PROPERTY_SEEDS
+// adds seeds (a long run under the sanitizers), OK_PROPERTY_SEED runs one alone (to follow one).
 TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
-    const char* env = std::getenv("OK_PROPERTY_STEPS");
-    const int steps = env ? std::atoi(env) : 250;
+    auto env = [](const char* name, int otherwise) {
+        return std::getenv(name) ? std::atoi(std::getenv(name)) : otherwise;
+    };
+    const int steps = env("OK_PROPERTY_STEPS", 250);
     // Seed 1 finds at step 43 a row that Create selected while the header had the focus drawn the
     // wrong way, and at step 240 a field editor that a deletion renumbered left open by the close
     // of its package editor. Then the seeds that found a loss before it was mended, each as far
@@ -636,11 +595,10 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
     std::vector<std::pair<unsigned, int>> runs{{1u, first}, {2u, steps}, {20261207u, steps},
                                                {3u, 1419},  {34u, 15},   {7u, 1107},
                                                {4u, 675},   {45u, 1049}, {52u, 1456}};
-    if (const char* more = std::getenv("OK_PROPERTY_SEEDS")) // that many more, from 100 on
-        for (int i = 0; i < std::atoi(more); ++i)
-            runs.push_back({100u + unsigned(i), steps});
-    if (const char* one = std::getenv("OK_PROPERTY_SEED")) // that seed alone
-        runs = {{unsigned(std::atoi(one)), steps}};
+    for (int i = 0; i < env("OK_PROPERTY_SEEDS", 0); ++i) // that many more, from 100 on
+        runs.push_back({100u + unsigned(i), steps});
+    if (const int one = env("OK_PROPERTY_SEED", -1); one >= 0) // that seed alone
+        runs = {{unsigned(one), steps}};
     for (const auto& [seed, length] : runs) {
         run(seed, length);
         if (HasFailure()) return;
@@ -651,8 +609,7 @@ TEST_F(EditorPropertyTest, RandomInputKeepsEveryPackageSound) {
 // the commit could keep the text only by cutting a pin short.
 TEST_F(EditorPropertyTest, AFullNetTakesNoMoreText) {
     PackageFile* f = openLibrary();
-    ASSERT_NE(f, nullptr);
-    PackageEditor* e = openEditor(entryAt(f, 2));
+    PackageEditor* e = f ? openEditor(entryAt(f, 2)) : nullptr;
     ASSERT_NE(e, nullptr);
     const std::string full = itemContents(e, -1);
     ASSERT_EQ(full.size(), kMaxNetText);

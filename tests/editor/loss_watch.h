@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace test_support {
@@ -27,7 +27,7 @@ public:
     void before(const std::vector<PackageEditor*>& editors,
                 const std::vector<FieldEditor*>& fields) {
         *this = LossWatch();
-        for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next) // the run's one file
+        for (PackageEntry* e : chain(firstPackageFile()->packages)) // the run's one file
             entries_.push_back({e, e->recordId != 0, std::string(displayNameView(e))});
         for (PackageEditor* e : editors)
             notes_.push_back(note(e, fields));
@@ -35,37 +35,33 @@ public:
     // The list window's selection just before its command runs, each as its windows show it.
     void noteSelection(PackageFile* f) {
         listCount_ = f->packageCount;
-        for (PackageEntry* e = f->packages; e; e = e->next) {
-            if (!(e->flags & kSelected)) continue;
-            auto n = std::ranges::find(notes_, e, &Note::entry);
-            selected_.push_back(n != notes_.end() ? n->shown : formOfImage(e->image));
-        }
+        for (PackageEntry* e : chain(f->packages))
+            if (auto n = std::ranges::find(notes_, e, &Note::entry); e->flags & kSelected)
+                selected_.push_back(n != notes_.end() ? n->shown : formOfImage(e->image));
     }
 
     void after(const Step& step, const std::vector<PackageEditor*>& editors,
                const std::vector<FieldEditor*>& fields) {
-        std::set<PackageEntry*> listed;
-        for (PackageEntry* e = firstPackageFile()->packages; e; e = e->next)
-            listed.insert(e);
+        const std::vector<PackageEntry*> listed = chain(firstPackageFile()->packages);
         int gone = 0;
-        for (const Entry& b : entries_) {
-            if (listed.contains(b.entry)) {
-                EXPECT_TRUE(!step.saved || !b.stored || b.entry->recordId)
-                    << "Save dropped the stored " << b.name;
+        for (const auto& [entry, stored, name] : entries_) {
+            if (std::ranges::count(listed, entry)) {
+                EXPECT_TRUE(!step.saved || !stored || entry->recordId)
+                    << "Save dropped the stored " << name;
                 continue;
             }
             ++gone;
-            EXPECT_TRUE(step.removes) << "package " << b.name << " vanished unasked";
-            bool discarded = !b.stored || step.saved; // else its record goes at the next Save
-            for (PackageEntry* d = firstPackageFile()->discards; d; d = d->next)
-                discarded |= d == b.entry;
-            EXPECT_TRUE(discarded) << b.name << " not discarded";
+            EXPECT_TRUE(step.removes) << "package " << name << " vanished unasked";
+            // A stored package's record stays in the file until the next Save.
+            EXPECT_TRUE(!stored || step.saved ||
+                        std::ranges::count(chain(firstPackageFile()->discards), entry))
+                << name << " not discarded";
         }
         checkCopies(step, gone);
         if (step.removes) return;
         // Each item is still there; one whose field editor was committed, as that showed it.
         for (const Note& n : notes_) {
-            std::vector<std::string> want(n.committed.begin() + 6, n.committed.end()), lost;
+            std::vector<std::string> want(n.committed.begin() + 6, n.committed.end());
             for (const auto& [fe, old, now] : n.pending) {
                 if ((std::ranges::count(fields, fe) && fe->changed) || !formValid(now)) continue;
                 if (auto it = std::ranges::find(want, old); it != want.end()) want.erase(it);
@@ -74,32 +70,23 @@ public:
             std::optional<Form> now;
             if (std::ranges::count(editors, n.editor)) {
                 now = formOf(n.editor->working);
-            } else if (listed.contains(n.entry) && (now = formOfImage(n.entry->image))) {
+            } else if (std::ranges::count(listed, n.entry) && (now = formOfImage(n.entry->image))) {
                 // Closed: the entry holds it all, the header's last edits too.
                 EXPECT_EQ(Form(now->begin(), now->begin() + 6),
                           Form(n.shown.begin(), n.shown.begin() + 6));
             }
             if (!now) continue;
-            std::vector<std::string> have(now->begin() + 6, now->end());
-            std::ranges::sort(want);
-            std::ranges::sort(have);
-            std::ranges::set_difference(want, have, std::back_inserter(lost));
-            for (const std::string& item : lost)
+            for (auto have = now->begin() + 6; have != now->end(); ++have)
+                if (auto it = std::ranges::find(want, *have); it != want.end()) want.erase(it);
+            for (const std::string& item : want)
                 ADD_FAILURE() << "in " << n.name << ", lost: " << item;
         }
     }
 
 private:
-    struct Entry {
-        PackageEntry* entry;
-        bool stored;
-        std::string name;
-    };
+    using Entry = std::tuple<PackageEntry*, bool, std::string>; // the entry, stored, its name
     // A changed field editor: its item's committed form, and the form the window would commit.
-    struct Pending {
-        FieldEditor* fe;
-        std::string old, now;
-    };
+    using Pending = std::tuple<FieldEditor*, std::string, std::string>;
     struct Note {
         PackageEditor* editor;
         PackageEntry* entry;
@@ -114,36 +101,42 @@ private:
             const std::string t = trim(getItemText(e->headerForm, item).str());
             n.shown.push_back(item == 4 || item == 7 ? upper(t) : t);
         }
-        auto visit = [&](int k) {
-            std::string item = (k > 0 ? "S " : "N ") + itemContents(e, k);
+        // Sections 1, 2, ... then nets -1, -2, ..., in the order of the package's form.
+        for (int i = 1, nets = countNetItems(e->working); i <= e->working.sectionCount + nets;
+             ++i) {
+            const int k = i <= e->working.sectionCount ? i : e->working.sectionCount - i;
+            const std::string kind = k > 0 ? "S " : "N ";
+            std::string item = kind + itemContents(e, k);
             for (FieldEditor* fe : fields)
                 if (fe->owner == e && fe->index == k && fe->changed) {
-                    n.pending.push_back(
-                        {fe, item, (k > 0 ? "S " : "N ") + fieldEditorContents(fe)});
-                    if (formValid(n.pending.back().now)) item = n.pending.back().now;
+                    const std::string now = kind + fieldEditorContents(fe);
+                    n.pending.emplace_back(fe, item, now);
+                    if (formValid(now)) item = now;
                 }
             if (formValid(item)) n.shown.push_back(item);
-        };
-        for (int k = 1; k <= e->working.sectionCount; ++k)
-            visit(k);
-        for (int k = 1, nets = countNetItems(e->working); k <= nets; ++k)
-            visit(-k);
+        }
         return n;
     }
 
+    // The entries of a chain: a file's packages or discards, or the clipboard's packages.
+    static std::vector<PackageEntry*> chain(PackageEntry* first) {
+        std::vector<PackageEntry*> out;
+        for (PackageEntry* e = first; e; e = e->next)
+            out.push_back(e);
+        return out;
+    }
+
     // A Cut removes what it put on the clipboard and nothing else; Cut, Copy and Duplicate copy
-    // each package as its windows show it.
+    // each package as its windows show it, Duplicate at the end of the list.
     void checkCopies(const Step& step, int gone) {
         std::vector<PackageEntry*> copies;
         if (step.listCommand == kCmdCut || step.listCommand == kCmdCopy) {
-            for (PackageEntry* c = packageClipboard() ? packageClipboard()->packages : nullptr; c;
-                 c = c->next)
-                copies.push_back(c);
+            copies = chain(packageClipboard() ? packageClipboard()->packages : nullptr);
             EXPECT_TRUE(step.listCommand != kCmdCut || gone == int(copies.size()))
                 << "Cut removed " << gone << " packages, copied " << copies.size();
         } else if (step.listCommand == kCmdDuplicate) {
-            for (std::int32_t i = listCount_; i < firstPackageFile()->packageCount; ++i)
-                copies.push_back(entryAt(firstPackageFile(), i));
+            const std::vector<PackageEntry*> all = chain(firstPackageFile()->packages);
+            copies.assign(all.begin() + std::min<std::size_t>(listCount_, all.size()), all.end());
         }
         if (copies.size() != selected_.size()) return; // a copy failed: which one is unknown
         for (std::size_t i = 0; i < copies.size(); ++i) {
