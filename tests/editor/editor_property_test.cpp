@@ -267,7 +267,8 @@ protected:
         std::vector<UniqueHandle> images;
         for (const PackageContents& p : packages)
             images.push_back(buildImage(p));
-        PackageFile* f = openImages(std::move(images));
+        writeRecordFile(path, images);
+        PackageFile* f = openFile(path);
         harness::ProcessUpdates();
         return f;
     }
