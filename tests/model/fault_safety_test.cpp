@@ -75,8 +75,12 @@ void makeBaseFile(const std::string& path) {
     disposePackageFile(f);
 }
 
-PackageEntry* lastEntry(PackageFile* f) {
-    return entryAt(f, f->packageCount - 1);
+// An open for writing (which rolls back a hot journal) and a close.
+void openAndClose(const std::string& path, RecordClose how, const std::string& what) {
+    PackageFile* f = nullptr;
+    ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
+    EXPECT_EQ(closePackageFileRecords(f, how), noErr) << what;
+    disposePackageFile(f);
 }
 
 // Takes the Package off the list into the discards, whose records the next save deletes.
@@ -128,7 +132,7 @@ struct FaultSafety : ScratchTest {
                      ImageState::modified, 0);
         for (int i : kDeleted)
             removeToDiscards(f, nameOf(i));
-        PackageEntry* last = lastEntry(f);
+        PackageEntry* last = entryAt(f, f->packageCount - 1);
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
             PackageEntry* e =
@@ -150,10 +154,7 @@ struct FaultSafety : ScratchTest {
             << what << ": neither the old nor the new Packages: " << describe(found);
         for (const std::string& name : listFolder(dir))
             EXPECT_TRUE(name == "lib.qpk" || name == "lib.qpk-journal") << what << ": " << name;
-        PackageFile* f = nullptr;
-        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
-        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
-        disposePackageFile(f);
+        openAndClose(path, RecordClose::complete, what);
         verifyClean(path, what + ", after a writable open");
         EXPECT_EQ(packagesIn(path, what), found) << what;
         EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
@@ -351,7 +352,8 @@ struct CrashTest : ScratchTest {
         if (name != imageField(image, 1).str()) {
             ASSERT_EQ(renameImage(copy, name), noErr);
         }
-        insertEntryAfter(f, lastEntry(f), newEntry(name, copy, 0, ImageState::modified));
+        insertEntryAfter(f, entryAt(f, f->packageCount - 1),
+                         newEntry(name, copy, 0, ImageState::modified));
     }
 
     void record() {
@@ -389,10 +391,7 @@ struct CrashTest : ScratchTest {
     // Packages before or after, and nothing is left beside it.
     void check(const Disk& disk, const std::string& what) {
         disk.putIn(folders);
-        PackageFile* f = nullptr;
-        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
-        ASSERT_EQ(closePackageFileRecords(f, RecordClose::forced), noErr) << what;
-        disposePackageFile(f);
+        openAndClose(path, RecordClose::forced, what);
         const auto bytes = readBytes(path);
         EXPECT_TRUE(bytes == bytesBefore || bytes == bytesSaved || bytes == bytesClosed)
             << what << ": the file is none of its states before, after the save, after the close";

@@ -1,4 +1,4 @@
-// Package entries, the package list with its row index, and the list of open package files.
+// Package entries, and the package list with its row index.
 #include "model/Image.h"
 #include "model/PackageFile.h"
 #include "tests/support/Library.h"
@@ -44,7 +44,7 @@ TEST(PackageEntry, DisplayNamesAndPool) {
 }
 
 // (How reading and the library operations link, unlink and insert entries is the I/O and the
-// library operations tests'.)
+// library operations tests'; the list of open package files is the shell test's.)
 TEST(PackageFile, RowIndexAndModified) {
     PackageFile* f = newPackageFile();
     ASSERT_NE(f, nullptr);
@@ -56,11 +56,8 @@ TEST(PackageFile, RowIndexAndModified) {
     EXPECT_FALSE(isModified(f));
 
     PackageEntry* p2 = entryAt(f, 1);
-    EXPECT_EQ(p2->owner, f);
-    EXPECT_EQ(indexOfEntry(f, p2), 1);
     removeEntry(f, p2);
     EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P3", "P4"}));
-    EXPECT_EQ(indexOfEntry(f, p2), -1);
     discardEntry(f, p2);
     EXPECT_TRUE(isModified(f)); // a record waits to be deleted
 
@@ -83,23 +80,4 @@ TEST(PackageFile, RowIndexAndModified) {
     disposePackageFile(f); // three listed entries and one discarded
     disposePackageFile(g);
     EXPECT_EQ(entriesInUse(), inUse - 5);
-}
-
-TEST(PackageFile, OpenListNewestFirst) {
-    PackageFile* a = newPackageFile();
-    PackageFile* b = newPackageFile();
-    addPackageFile(a);
-    addPackageFile(b);
-    addPackageFile(a); // moves to the head, never linked twice
-    EXPECT_EQ(firstPackageFile(), a);
-    EXPECT_EQ(a->next, b);
-    EXPECT_EQ(b->next, nullptr);
-    setCurrentPackageFile(a);
-    removePackageFile(a);
-    EXPECT_EQ(currentPackageFile(), nullptr);
-    EXPECT_EQ(firstPackageFile(), b);
-    EXPECT_EQ(findPackageFileByPath("/nowhere.qpk"), nullptr);
-    disposePackageFile(b); // leaves the open list too
-    EXPECT_EQ(firstPackageFile(), nullptr);
-    disposePackageFile(a);
 }
