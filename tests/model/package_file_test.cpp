@@ -1,4 +1,5 @@
-// Package entries, and the package list with its row index.
+// The package list with its row index, and what makes a file modified. (Display names are the
+// I/O and the library operations tests'.)
 #include "model/Image.h"
 #include "model/PackageFile.h"
 #include "tests/support/Library.h"
@@ -24,24 +25,6 @@ std::vector<std::string> names(PackageFile* f) {
 }
 
 } // namespace
-
-// The display name as the editor's commit sets it from an image: field 1 trimmed and cut to 17
-// characters, "Unnamed Package" for none. (The names an open gives are the I/O test's.)
-TEST(PackageEntry, DisplayNamesAndPool) {
-    ASSERT_EQ(initEntryPool(), noErr);
-    const std::size_t before = entriesInUse();
-    PackageEntry* fresh = newEntry("x", imageNamed("x").release(), 0, ImageState::modified);
-    EXPECT_EQ(fresh->flags, kModified);
-    EXPECT_EQ(entriesInUse(), before + 1);
-    UniqueHandle image = imageNamed("  TO-220-ISOLATED-TAB-3  ");
-    recomputeDisplayName(fresh, image.get());
-    EXPECT_EQ(displayNameView(fresh), "TO-220-ISOLATED-T");
-    EXPECT_EQ(imageField(image.get(), 1).str(), "  TO-220-ISOLATED-TAB-3  ");
-    recomputeDisplayName(fresh, imageNamed("").get());
-    EXPECT_EQ(displayNameView(fresh), "Unnamed Package");
-    disposeEntry(fresh);
-    EXPECT_EQ(entriesInUse(), before);
-}
 
 // (How reading and the library operations link, unlink and insert entries is the I/O and the
 // library operations tests'; the list of open package files is the shell test's.)
