@@ -120,18 +120,28 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
     EXPECT_EQ(openCount(), 3);
 }
 
-TEST_F(ShellTest, NewOverAnOpenFileReplacesItWithoutAsking) {
+// Revert File asks, then reads the list again: the discarded package is back. New over the
+// modified file replaces it without asking.
+TEST_F(ShellTest, RevertFileAsksAndNewReplacesWithoutAsking) {
     const std::string lib = makePackageFile("lib.qpk");
     PackageFile* f = openFile(lib);
     ASSERT_NE(f, nullptr);
     discardFirst(f);
-    ASSERT_TRUE(isModified(f));
+    AnswerNextDialog(1007, 1);
+    DispatchMenuCommand(kCmdRevertFile);
+    ASSERT_EQ(ShownDialogs().size(), 1u);
+    EXPECT_EQ(ShownDialogs()[0].texts.at(3),
+              "Do you really want to discard all changes made to \"lib.qpk\"?");
+    EXPECT_EQ(f->packageCount, 2);
+    EXPECT_FALSE(MenuItemEnabled(kCmdSave));
 
+    discardFirst(f);
+    ASSERT_TRUE(isModified(f));
     AnswerNextFileDialog(lib);
     EXPECT_TRUE(DispatchMenuCommand(kCmdNew));
     EXPECT_EQ(ShownFileDialogs().back().prompt, "Create new file:");
     EXPECT_EQ(ShownFileDialogs().back().defaultName, "Untitled.qpk");
-    EXPECT_TRUE(ShownDialogs().empty()); // no save question
+    EXPECT_EQ(ShownDialogs().size(), 1u); // no save question
     ASSERT_EQ(openCount(), 1);
     PackageFile* fresh = firstPackageFile();
     EXPECT_EQ(fresh->packageCount, 0);
@@ -168,21 +178,6 @@ TEST_F(ShellTest, SaveQuestionsWhileClosingAndQuitting) {
     PackageFile* again = openFile(path("A.qpk"));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(test_support::displayNames(again), std::vector<std::string>{"P2"});
-}
-
-TEST_F(ShellTest, RevertFileAsksAndReadsTheListAgain) {
-    PackageFile* f = openFile(makePackageFile("lib.qpk"));
-    ASSERT_NE(f, nullptr);
-    discardFirst(f);
-
-    // Revert asks, then reads the list again: the discarded package is back.
-    AnswerNextDialog(1007, 1);
-    DispatchMenuCommand(kCmdRevertFile);
-    ASSERT_EQ(ShownDialogs().size(), 1u);
-    EXPECT_EQ(ShownDialogs()[0].texts.at(3),
-              "Do you really want to discard all changes made to \"lib.qpk\"?");
-    EXPECT_EQ(f->packageCount, 2);
-    EXPECT_FALSE(MenuItemEnabled(kCmdSave));
 }
 
 // A read that fails while Open opens the file: the alert, once, and no package file in memory.
