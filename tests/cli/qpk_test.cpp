@@ -242,9 +242,10 @@ TEST_F(QpkTool, EditingCommandsKeepTheEditorsRules) {
     }
 }
 
-// copy appends to the end, in the order of the source, the images Paste makes: each the
-// source's, byte for byte but for its class links. A package that cannot be saved is refused.
-TEST_F(QpkTool, CopyAppendsTheImagesUnchanged) {
+// copy appends to the end, in the order of the source, what Paste appends (that the copies are
+// the source's images, byte for byte but for their class links, is the crash test's, whose
+// session pastes). A package that cannot be saved is refused.
+TEST_F(QpkTool, CopyAppendsInTheOrderOfTheSource) {
     makeLibrary();
     const std::string dest = dir + "/dest.qpk";
     run("new " + dest, 0);
@@ -254,16 +255,7 @@ TEST_F(QpkTool, CopyAppendsTheImagesUnchanged) {
                   ": package @2 \"Unnamed Package\": A package must have a "
                   "valid name and reference designator prefix.\n");
     run("copy " + path + " " + dest + " @3 SOIC8", 0);
-    OpenedFile f;
-    ASSERT_EQ(openPackageFile(dest, FilePerm::readOnly, {}, &f.file), noErr);
-    std::vector<std::vector<char>> images;
-    for (PackageEntry* e = f.file->packages; e; e = e->next) {
-        OSErr err;
-        images.push_back(withoutLinks(getImage(e, &err)));
-    }
-    EXPECT_EQ(images, (std::vector<std::vector<char>>{
-                          withoutLinks(packageImage("SOIC8", {5, 9}, "2").get()),
-                          withoutLinks(packageImage("QFP100_14X14_0.5MM", {7}).get())}));
+    EXPECT_EQ(qpk("list " + dest).out, "SOIC8\nQFP100_14X14_0.5M\n");
     verifyClean(dest);
 }
 
