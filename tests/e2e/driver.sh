@@ -37,12 +37,13 @@ e2e_skip() { e2e_log "skipped: $*" && exit 77; }
 # Names the step that follows, so that a failure says where it happened.
 e2e_step() { E2E_STEP="$*" && e2e_log "- $*"; }
 
-# Polls COMMAND... until it succeeds; fails with DESCRIPTION at the deadline.
+# Polls COMMAND... until it succeeds; fails with DESCRIPTION at the deadline, followed by what
+# the command E2E_WHY (when set) prints then.
 e2e_wait() {
     local what=$1 deadline=$((SECONDS + E2E_TIMEOUT))
     shift
     until "$@" 2>/dev/null; do
-        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "timed out waiting for $what"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "timed out waiting for $what${E2E_WHY:+: $($E2E_WHY 2>&1)}"
         sleep 0.05 # the polling interval, not a delay the scenario depends on
     done
 }
@@ -292,13 +293,7 @@ e2e_rows() {
 
 e2e_rows_are() { [ "$(e2e_rows ${#1})" = "$1" ]; }
 
-e2e_expect_rows() {
-    local deadline=$((SECONDS + E2E_TIMEOUT))
-    until e2e_rows_are "$1"; do
-        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "rows shown $(e2e_rows ${#1}), expected $1"
-        sleep 0.05
-    done
-}
+e2e_expect_rows() { E2E_WHY="e2e_rows ${#1}" e2e_wait "rows shown as $1" e2e_rows_are "$1"; }
 
 # ---- the package editor and its field editors -------------------------------------------------
 
@@ -346,16 +341,8 @@ e2e_open_first_item() {
 # The program writes text with CR LF line ends; EXPECTED is written with plain line ends. Polls,
 # since the file may still be being written when it first appears.
 e2e_expect_text() {
-    local file=$1 expected=$2
-    sed 's/$/\r/' "$expected" >"$E2E_WORK/expected.crlf"
-    local deadline=$((SECONDS + E2E_TIMEOUT))
-    until cmp -s "$file" "$E2E_WORK/expected.crlf"; do
-        if [ "$SECONDS" -ge "$deadline" ]; then
-            diff <(tr -d '\r' <"$file") "$expected" >&2
-            e2e_fail "$file differs from $expected"
-        fi
-        sleep 0.05
-    done
+    sed 's/$/\r/' "$2" >"$E2E_WORK/expected.crlf"
+    E2E_WHY="diff $1 $E2E_WORK/expected.crlf" e2e_wait "$1 to be $2" cmp -s "$1" "$E2E_WORK/expected.crlf"
 }
 
 # FILE still holds exactly the bytes of COPY.

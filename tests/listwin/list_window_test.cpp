@@ -55,6 +55,11 @@ protected:
         for (int r : rows)
             path.push_back(rowPoint(f, r));
         if (rows.size() > 1) path.insert(path.end(), 10, path.back());
+        press(f, path, shift, option);
+    }
+    // A press at the first point; the pointer then goes through the others.
+    static void press(PackageFile* f, const std::vector<Point>& path, bool shift = false,
+                      bool option = false) {
         harness::ScriptPointer(listWindowOf(f), path);
         WindowMessage m;
         m.kind = wmMouseDown;
@@ -192,12 +197,7 @@ TEST_F(ListWindowTest, ClicksBelowTheRowsAndDrags) {
     // Held below the list, the tracking scrolls one row at a time.
     PackageFile* g = open(40);
     const Point below{std::int16_t(listArea(g).bottom + 5), 20};
-    harness::ScriptPointer(listWindowOf(g),
-                           {rowPoint(g, 12), below, below, below, below, below, below});
-    WindowMessage m;
-    m.kind = wmMouseDown;
-    m.where = rowPoint(g, 12);
-    harness::Deliver(listWindowOf(g), m);
+    press(g, {rowPoint(g, 12), below, below, below, below, below, below});
     EXPECT_EQ(listView(g)->topRow, 6);
     EXPECT_EQ(selectionMarks(g), std::string(17, '.') + "*" + std::string(22, '.'));
 }

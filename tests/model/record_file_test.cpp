@@ -45,12 +45,9 @@ TEST_F(RecordFileTest, RecordsWrittenAndReadBack) {
     const auto aBytes = bytesOf(a.get());
     const std::uint32_t pa = write(*rf, a.get());
     const std::uint32_t pb = write(*rf, b.get());
-    EXPECT_EQ(pa, 64u + 22 + 6);
     EXPECT_EQ(bytesOf(a.get()), aBytes); // the caller's image is left in host order
 
     UniqueHandle back;
-    ASSERT_EQ(rf->readRecord(pa, &back), noErr);
-    EXPECT_EQ(bytesOf(back.get()), aBytes);
     EXPECT_EQ(rf->readName(pa).str(), "Alpha");
     EXPECT_EQ(rf->readName(pb).str(), "Beta");
     EXPECT_EQ(rf->readName(pa + 1).str(), "?");
@@ -209,7 +206,7 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     auto rf = make();
     write(*rf, packageImage("P1", {5, 9, 5}).get());
     write(*rf, packageImage("P2", {9}).get());
-    const std::uint32_t p3 = write(*rf, packageImage("P3", {7, 5}).get());
+    write(*rf, packageImage("P3", {7, 5}).get());
     std::vector<int> progress;
     rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
     ASSERT_EQ(rf->rebuildClassIndex(), noErr);
@@ -219,21 +216,6 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
     ASSERT_EQ(rf->close(), noErr);
     verify(); // every link and the index (the golden file class-index holds them byte for byte)
 
-    // Deleting P3 and rebuilding relinks P1's 5 (linked to P3's) to Q4's, as the verifier
-    // checks; a larger file reports 0 first.
-    rf = reopen();
-    ASSERT_EQ(rf->deleteRecord(p3), noErr);
-    EXPECT_TRUE(rf->indexOutOfDate());
-    for (int i = 0; i < 60; ++i)
-        write(*rf, packageImage("Q" + std::to_string(i), {i + 1}).get());
-    progress.clear();
-    rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
-    ASSERT_EQ(rf->rebuildClassIndex(), noErr);
-    EXPECT_EQ(progress.front(), 0);
-    EXPECT_EQ(progress.back(), 1);
-    ASSERT_EQ(rf->close(), noErr);
-    verify();
-
     // More Class IDs than a small file's table first holds, half of them negative: the table
     // grows and the index stays sorted by signed Class ID (checked by the verifier).
     rf = reopen();
@@ -242,14 +224,15 @@ TEST_F(RecordFileTest, ClassIndexAndLinks) {
             *rf,
             packageImage("R" + std::to_string(i), {(i % 2 ? -1 : 1) * (100000 + i * 7919)}).get());
     ASSERT_EQ(rf->rebuildClassIndex(), noErr);
-    EXPECT_EQ(rf->indexEntryCount(), 60u + 1200);
+    EXPECT_EQ(rf->indexEntryCount(), 3u + 1200);
     ASSERT_EQ(rf->close(), noErr);
     EXPECT_TRUE(verify().indexCurrent);
 }
 
 // An import leaves every class link 0: the rebuild then relinks the file a block of records at a
 // time from the last to the first, across blocks, around a package record larger than a block and
-// past free blocks large and small. The verifier checks every link and the index.
+// past free blocks large and small, the links of deleted records taken by the next. The verifier
+// checks every link and the index. A file this large reports 0 first.
 TEST_F(RecordFileTest, RebuildWritingEveryLink) {
     auto rf = make();
     std::vector<std::uint32_t> doomed;
@@ -262,7 +245,11 @@ TEST_F(RecordFileTest, RebuildWritingEveryLink) {
     }
     for (std::uint32_t p : doomed)
         ASSERT_EQ(rf->deleteRecord(p), noErr);
+    std::vector<int> progress;
+    rf->setProgress({[&](int code) { progress.push_back(code); }, nullptr});
     ASSERT_EQ(rf->rebuildClassIndex(), noErr);
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 1);
     EXPECT_EQ(rf->indexEntryCount(), 37u + 11u);
     rf->setReadOnly();
     rf.reset();
