@@ -4,6 +4,7 @@
 #include "tests/support/Files.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
 
@@ -22,6 +23,12 @@ struct QpkTest : test_support::ScratchTest {
         const int rc = std::system(cmd.c_str());
         return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, test_support::readText(dir + "/out"),
                 test_support::readText(dir + "/err")};
+    }
+    // qpk run with its exit code checked.
+    QpkRun run(const std::string& args, int status) {
+        QpkRun r = qpk(args);
+        EXPECT_EQ(r.status, status) << args << ": " << r.err;
+        return r;
     }
 };
 

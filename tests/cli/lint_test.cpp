@@ -69,30 +69,22 @@ TEST_F(QpkLint, OneLinePerFinding) {
         {{"GATES", "U"}, {{3, {{"1", "1"}}}, {3, {{"1", "4"}}}, {3, {{"1", "1"}}}}, {}}));
     writeRecordFile(path, images);
 
-    const std::string p = path + ": package ";
-    const QpkRun r = qpk("lint " + path);
-    EXPECT_EQ(r.status, 1);
+    const std::string twice = " listed twice with the same pin number changes, in sections ";
+    std::string want;
+    for (const std::string& line : std::vector<std::string>{
+             "2 \"Unnamed Package\": " + k1311, "3 \"NOSECT\": " + k1310,
+             "4 \"NOPREFIX\": " + k1310, "5 \"BADPARTS\": " + k1307, "5 \"BADPARTS\": " + k1307,
+             "5 \"BADPARTS\": " + k1308, "5 \"BADPARTS\": " + k1309, "5 \"BADPARTS\": " + k1308,
+             "5 \"BADPARTS\": Class ID 7" + twice + "2 and 4",
+             "5 \"BADPARTS\": Class ID 7" + twice + "2 and 6",
+             "6 \"SOIC8\": duplicate name, also package 1",
+             "8 \"QFP100_14X14_0.5M\": duplicate name, also package 7",
+             "9 \"Unnamed Package\": " + k1311, "10 \"NOPREFIX\": duplicate name, also package 4",
+             "11 \"GATES\": Class ID 3" + twice + "1 and 3"})
+        want += path + ": package " + line + "\n";
+    const QpkRun r = run("lint " + path, 1);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, p + "2 \"Unnamed Package\": " + k1311 + "\n" + //
-                         p + "3 \"NOSECT\": " + k1310 + "\n" +      //
-                         p + "4 \"NOPREFIX\": " + k1310 + "\n" +    //
-                         p + "5 \"BADPARTS\": " + k1307 + "\n" +    //
-                         p + "5 \"BADPARTS\": " + k1307 + "\n" +    //
-                         p + "5 \"BADPARTS\": " + k1308 + "\n" +    //
-                         p + "5 \"BADPARTS\": " + k1309 + "\n" +    //
-                         p + "5 \"BADPARTS\": " + k1308 + "\n" +    //
-                         p +
-                         "5 \"BADPARTS\": Class ID 7 listed twice with the same pin number "
-                         "changes, in sections 2 and 4\n" +
-                         p +
-                         "5 \"BADPARTS\": Class ID 7 listed twice with the same pin number "
-                         "changes, in sections 2 and 6\n" +
-                         p + "6 \"SOIC8\": duplicate name, also package 1\n" + p +
-                         "8 \"QFP100_14X14_0.5M\": duplicate name, also package 7\n" + p +
-                         "9 \"Unnamed Package\": " + k1311 + "\n" + //
-                         p + "10 \"NOPREFIX\": duplicate name, also package 4\n" + p +
-                         "11 \"GATES\": Class ID 3 listed twice with the same pin number "
-                         "changes, in sections 1 and 3\n");
+    EXPECT_EQ(r.out, want);
 }
 
 // Several files: each is checked; a clean one alone gives 0 and no output, findings give 1, and
@@ -108,19 +100,16 @@ TEST_F(QpkLint, ExitCodesOverSeveralFiles) {
     writeRecordFile(faulty, images);
     const std::string finding = faulty + ": package 1 \"SOIC8\": " + k1310 + "\n";
 
-    QpkRun r = qpk("lint " + clean);
-    EXPECT_EQ(r.status, 0);
+    QpkRun r = run("lint " + clean, 0);
     EXPECT_EQ(r.out + r.err, "");
 
     // Names are compared within one file only.
-    r = qpk("lint " + clean + " " + faulty + " " + clean);
-    EXPECT_EQ(r.status, 1);
+    r = run("lint " + clean + " " + faulty + " " + clean, 1);
     EXPECT_EQ(r.out, finding);
     EXPECT_EQ(r.err, "");
 
     writeBytes(dir + "/text.qpk", {'N', 'a', 'm', 'e', '\t', 'U', '\n'});
-    r = qpk("lint " + dir + "/missing.qpk " + faulty + " " + dir + "/text.qpk");
-    EXPECT_EQ(r.status, 2);
+    r = run("lint " + dir + "/missing.qpk " + faulty + " " + dir + "/text.qpk", 2);
     EXPECT_EQ(r.out, finding);
     EXPECT_EQ(r.err, "qpk: " + dir + "/missing.qpk: File not found.\nqpk: " + dir +
                          "/text.qpk: Bad file signature.\n");
@@ -141,8 +130,7 @@ TEST_F(QpkLint, AnUnreadablePackageIsReportedAndPassed) {
     putBE16(b.data() + at[101] + 2, 40); // 40 nets in an image that holds none
     writeBytes(path, b);
 
-    const QpkRun r = qpk("lint " + path);
-    EXPECT_EQ(r.status, 2);
+    const QpkRun r = run("lint " + path, 2);
     EXPECT_EQ(r.out, path + ": package 101 \"A\": " + k1310 + "\n" + path +
                          ": package 103 \"C\": " + k1310 + "\n" + path +
                          ": package 104 \"P1\": duplicate name, also package 1\n");

@@ -61,11 +61,8 @@ protected:
     static void press(PackageFile* f, const std::vector<Point>& path, bool shift = false,
                       bool option = false) {
         harness::ScriptPointer(listWindowOf(f), path);
-        WindowMessage m;
-        m.kind = wmMouseDown;
-        m.where = path.front();
-        m.shift = shift;
-        m.option = option;
+        WindowMessage m{
+            .kind = wmMouseDown, .where = path.front(), .shift = shift, .option = option};
         harness::Deliver(listWindowOf(f), m);
         harness::ScriptPointer(nullptr, {});
     }
@@ -76,10 +73,7 @@ protected:
         harness::ProcessUpdates();
     }
     static void scroll(PackageFile* f, std::int16_t part, std::int32_t thumb = 0) {
-        WindowMessage m;
-        m.kind = wmScrollBar;
-        m.part = part;
-        m.thumb = thumb;
+        WindowMessage m{.kind = wmScrollBar, .part = part, .thumb = thumb};
         harness::Deliver(listWindowOf(f), m);
     }
     // The colour at the left edge of a visible row, beside its text.

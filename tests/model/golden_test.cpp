@@ -28,17 +28,6 @@ std::string goldenText() {
     return std::string(b.begin(), b.end());
 }
 
-// The Packages of the golden files.
-PackageContents packageR1() {
-    return {{"R1", "R", "AX"}, {{12, {{"1", "2"}, {"3", "4"}}}}, {"GND\t7\t8"}};
-}
-PackageContents packageA() {
-    return {{"A", "U", "S"}, {{5, {}}, {9, {}}}, {}};
-}
-PackageContents packageB() {
-    return {{"B", "U", "S"}, {{5, {}}}, {}};
-}
-
 using Golden = ScratchTest;
 
 } // namespace
@@ -61,8 +50,12 @@ TEST_F(Golden, WrittenByteForByte) {
         std::vector<PackageContents> packages;
     } files[] = {{"header", false, {}},
                  {"empty", true, {}},
-                 {"one-record", true, {packageR1()}},
-                 {"class-index", true, {packageA(), packageB()}}}; // sharing Class ID 5
+                 {"one-record",
+                  true,
+                  {{{"R1", "R", "AX"}, {{12, {{"1", "2"}, {"3", "4"}}}}, {"GND\t7\t8"}}}},
+                 {"class-index",
+                  true, // A and B sharing Class ID 5
+                  {{{"A", "U", "S"}, {{5, {}}, {9, {}}}, {}}, {{"B", "U", "S"}, {{5, {}}}, {}}}}};
     for (const auto& file : files) {
         std::remove(path.c_str());
         ASSERT_EQ(RecordFile::create(path, "RHWQ", "QPK", "QPKG", 0), noErr) << file.golden;

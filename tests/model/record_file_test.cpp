@@ -12,7 +12,6 @@ using namespace test_support;
 namespace {
 
 struct RecordFileTest : ScratchTest {
-
     std::unique_ptr<RecordFile> make() { return newRecordFile(path); }
     std::unique_ptr<RecordFile> reopen(FilePerm perm = FilePerm::readWrite) {
         std::unique_ptr<RecordFile> rf;

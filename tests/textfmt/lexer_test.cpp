@@ -21,23 +21,16 @@ std::string tokens(const std::string& bytes) {
     for (int i = 0; i < 64; ++i) {
         long number = 0;
         const int t = lexer.next(&number);
-        if (t == kTokenString) {
-            out += "S(" + std::string(lexer.tokenText()) + ")";
-        } else if (t == kTokenNumber) {
-            out += "N(" + std::string(lexer.tokenText()) + "=" + std::to_string(number) + ")";
-        } else if (t == kTokenEndOfLine) {
-            out += "E" + std::to_string(lexer.lineNumber());
-        } else {
-            const std::pair<int, const char*> plain[] = {{kTokenTab, "T"},
-                                                         {kTokenComma, ","},
-                                                         {kTokenBackslash, "\\"},
-                                                         {kTokenEndOfFile, "F"},
-                                                         {kTokenEndOfInput, "0"}};
-            std::string spelt = "?" + std::to_string(t);
-            for (const auto& [token, text] : plain)
-                if (t == token) spelt = text;
-            out += spelt;
-        }
+        const std::string text(lexer.tokenText());
+        out += t == kTokenString       ? "S(" + text + ")"
+               : t == kTokenNumber     ? "N(" + text + "=" + std::to_string(number) + ")"
+               : t == kTokenEndOfLine  ? "E" + std::to_string(lexer.lineNumber())
+               : t == kTokenTab        ? "T"
+               : t == kTokenComma      ? ","
+               : t == kTokenBackslash  ? "\\"
+               : t == kTokenEndOfFile  ? "F"
+               : t == kTokenEndOfInput ? "0"
+                                       : "?" + std::to_string(t);
         if (t == kTokenEndOfInput) break;
         out += ' ';
     }

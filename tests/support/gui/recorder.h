@@ -10,6 +10,13 @@ struct Recorder {
     std::function<bool(WindowPtr, WindowMessage&)> action; // runs instead, when set
 
     std::vector<WindowMessage> of(std::uint8_t kind) const;
+    // The kinds of the messages received, in order.
+    std::vector<std::uint8_t> kinds() const {
+        std::vector<std::uint8_t> k;
+        for (const WindowMessage& m : messages)
+            k.push_back(m.kind);
+        return k;
+    }
     void clear() { messages.clear(); }
 };
 

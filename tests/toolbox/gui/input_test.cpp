@@ -44,9 +44,8 @@ TEST_F(InputTest, MouseButtonsAndFlags) {
     const auto downs = r.of(wmMouseDown);
     ASSERT_EQ(downs.size(), 3u);
     EXPECT_EQ(downs[0].where, (Point{20, 30}));
-    EXPECT_EQ(downs[0].button, 0);
-    EXPECT_EQ(downs[1].button, 1);
-    EXPECT_EQ(downs[2].button, 2);
+    EXPECT_EQ((std::vector<int>{downs[0].button, downs[1].button, downs[2].button}),
+              (std::vector<int>{0, 1, 2}));
 
     // A scrolled window reports points in its local coordinates.
     SetWindowDocSize(w, 300, 2000);
@@ -62,10 +61,7 @@ TEST_F(InputTest, DoubleClickIsDecidedByDistanceAndTime) {
         r.clear();
         harness::SendClick(w, Point{50, 50}, Qt::NoModifier, t);
         harness::SendClick(w, second, Qt::NoModifier, t + gap);
-        std::vector<std::uint8_t> k;
-        for (const WindowMessage& m : r.messages)
-            k.push_back(m.kind);
-        return k;
+        return r.kinds();
     };
     using K = std::vector<std::uint8_t>;
     EXPECT_EQ(kinds(Point{53, 53}, 100), (K{wmMouseDown, wmDoubleClick}));
@@ -82,10 +78,7 @@ TEST_F(InputTest, DoubleClickIsDecidedByDistanceAndTime) {
     harness::SendDoubleClickEvent(w, Point{50, 55}, Qt::NoModifier, t + 10200);
     harness::SendMouseRelease(w, Point{50, 55});
     harness::SendClick(w, Point{50, 55}, Qt::NoModifier, t + 10300);
-    std::vector<std::uint8_t> k;
-    for (const WindowMessage& m : r.messages)
-        k.push_back(m.kind);
-    EXPECT_EQ(k, (K{wmMouseDown, wmMouseDown, wmDoubleClick, wmMouseDown}));
+    EXPECT_EQ(r.kinds(), (K{wmMouseDown, wmMouseDown, wmDoubleClick, wmMouseDown}));
 }
 
 // The keys the end-to-end scenarios do not press (letters, Tab, Return, Backspace, Delete, Up,
@@ -125,10 +118,7 @@ TEST_F(InputTest, ScrollingAndTrackingWithAutoscroll) {
     EXPECT_EQ(viewWidth, narrow.right - narrow.left);
     EXPECT_LT(view.bottom - view.top, narrow.bottom - narrow.top);
     auto sideways = [&](std::int16_t part) {
-        WindowMessage m;
-        m.kind = wmScrollBar;
-        m.bar = 1;
-        m.part = part;
+        WindowMessage m{.kind = wmScrollBar, .part = part, .bar = 1};
         SendWindowMessage(w, m);
         return GetWindowScroll(w);
     };

@@ -27,9 +27,6 @@ QAction* actionAt(std::int16_t menu, int item) {
 QKeySequence ctrl(Qt::Key key) {
     return QKeySequence(QKeyCombination(Qt::ControlModifier, key));
 }
-QKeySequence alt(Qt::Key key) {
-    return QKeySequence(QKeyCombination(Qt::AltModifier, key));
-}
 
 // Who was asked, in order: "front 302", "owner 302", "app 302".
 std::vector<std::string> gAsked;
@@ -56,9 +53,7 @@ bool appHandler(WindowPtr, MenuEnableRecord& rec) {
     ask("app", rec);
     if (rec.command == 302) rec.enabled = gCutEnabled;
     if (rec.command == 304) rec.enabled = false;
-    if (rec.command == 401) {
-        std::strcpy(rec.text, "Create New Package");
-    }
+    if (rec.command == 401) std::strcpy(rec.text, "Create New Package");
     if (rec.command == 500) { // rebuilds the Window menu while the pass runs
         MenuHandle windows = GetMenuHandle(500);
         while (CountMItems(windows) > 0)
@@ -111,7 +106,7 @@ TEST_F(MenuTest, StoredTextsGiveLabelsMnemonicsAndCtrlKeys) {
     EXPECT_FALSE(QApplication::windowIcon().isNull());
     QAction* cut = actionAt(300, 3);
     EXPECT_EQ(cut->text(), "Cu&t");
-    EXPECT_EQ(QKeySequence::mnemonic(cut->text()), alt(Qt::Key_T));
+    EXPECT_EQ(QKeySequence::mnemonic(cut->text()), QKeySequence(Qt::ALT | Qt::Key_T));
     EXPECT_EQ(cut->shortcut(), ctrl(Qt::Key_X));
     EXPECT_EQ(GetMenuItemText(GetMenu(300), 3), "Cu&t`X");
     EXPECT_TRUE(actionAt(300, 2)->isSeparator());

@@ -63,9 +63,8 @@ TEST_F(TextEditTest, SelectionIsClampedAndTypingReplacesIt) {
     for (char c : std::string("dip"))
         TEKey(CharKey(c), te);
     EXPECT_EQ(text(), "dip");
-    TEKey(kKeyLeftArrow, te);
-    TEKey(kKeyLeftArrow, te);
-    TEKey(kKeyBackspace, te);
+    for (KeyCode k : {kKeyLeftArrow, kKeyLeftArrow, kKeyBackspace})
+        TEKey(k, te);
     EXPECT_EQ(text(), "ip");
     EXPECT_EQ(sel(), (Sel{0, 0}));
     TEKey(kKeyBackspace, te); // nothing before the caret
@@ -108,8 +107,7 @@ TEST_F(TextEditTest, ClicksExtendAndDragWithTheScriptedPointer) {
     EXPECT_EQ(sel(), (Sel{0, 7})) << "dragging backwards keeps the anchor";
 
     // The second click of a double click selects a word.
-    WindowMessage dbl;
-    dbl.kind = wmDoubleClick;
+    WindowMessage dbl{.kind = wmDoubleClick};
     harness::Deliver(w, dbl);
     TEClick(at(10), false, te);
     EXPECT_EQ(sel(), (Sel{9, 12}));
@@ -141,23 +139,23 @@ TEST_F(TextEditTest, SingleLineScrollsSidewaysAndMultiLineWraps) {
 
 TEST_F(TextEditTest, ScrapMirrorsTheHostClipboard) {
     QClipboard* cb = QGuiApplication::clipboard();
+    auto scrap = [] { return std::string(TEScrapHandle()->data, TEGetScrapLength()); };
     make(Rect{10, 10, 26, 200}, "Hello World");
     TEActivate(te);
     TESetSelect(6, 11, te);
     TECopy(te);
     EXPECT_EQ(cb->text(), "World");
-    ASSERT_EQ(TEGetScrapLength(), 5);
-    EXPECT_EQ(std::string(TEScrapHandle()->data, 5), "World");
+    EXPECT_EQ(scrap(), "World");
 
     // Another program's copy reaches the scrap only when the program comes to the front.
     cb->setText("Pasted");
-    EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "World");
+    EXPECT_EQ(scrap(), "World");
     harness::SendApplicationActivation();
-    EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "Pasted");
+    EXPECT_EQ(scrap(), "Pasted");
 
     cb->setText("a\nb");
     harness::SendApplicationActivation();
-    EXPECT_EQ(std::string(TEScrapHandle()->data, TEGetScrapLength()), "a\rb");
+    EXPECT_EQ(scrap(), "a\rb");
     ZeroScrap();
     EXPECT_EQ(TEGetScrapLength(), 0);
     EXPECT_TRUE(cb->text().isEmpty());

@@ -25,19 +25,12 @@ protected:
     Recorder a, b, c, pane;
 };
 
-std::vector<std::uint8_t> Kinds(const Recorder& r) {
-    std::vector<std::uint8_t> k;
-    for (const WindowMessage& m : r.messages)
-        k.push_back(m.kind);
-    return k;
-}
-
 TEST_F(WindowsTest, LifecycleActivationAndTraversal) {
     WindowPtr w1 = MakeRecordedWindow(kSmallDocumentStyle, a);
     WindowPtr w2 = MakeRecordedWindow(kListDocumentStyle, b);
     WindowPtr w3 = MakeRecordedWindow(kDocumentStyle, c, nullptr, 102);
     ASSERT_TRUE(w1 && w2 && w3);
-    EXPECT_EQ(Kinds(a), std::vector<std::uint8_t>{wmCreated});
+    EXPECT_EQ(a.kinds(), std::vector<std::uint8_t>{wmCreated});
     EXPECT_EQ(w3->windowKind, 102);
     EXPECT_EQ(FrontWindow(), nullptr) << "new windows are hidden";
 
@@ -65,7 +58,7 @@ TEST_F(WindowsTest, LifecycleActivationAndTraversal) {
     ASSERT_NE(p, nullptr);
     b.clear();
     DisposeWindow(w2);
-    EXPECT_EQ(Kinds(b), std::vector<std::uint8_t>{wmDispose});
+    EXPECT_EQ(b.kinds(), std::vector<std::uint8_t>{wmDispose});
     EXPECT_EQ(pane.of(wmDispose).size(), 1u);
     EXPECT_EQ(FrontWindow(), w1);
     EXPECT_TRUE(a.of(wmActivate).back().active);
@@ -243,9 +236,7 @@ TEST_F(WindowsTest, DefaultScrollingByLineAndPage) {
     EXPECT_EQ(GetControlMaximum(sb), 1000 - view);
 
     auto part = [&](std::int16_t p) {
-        WindowMessage m;
-        m.kind = wmScrollBar;
-        m.part = p;
+        WindowMessage m{.kind = wmScrollBar, .part = p};
         harness::Deliver(w, m);
         return GetWindowScroll(w).v;
     };
