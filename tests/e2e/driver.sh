@@ -62,13 +62,8 @@ e2e_teardown() {
     local code=$? pid
     set +e
     for pid in "$E2E_OTHER_PID" "$E2E_APP_PID" "$E2E_WM_PID" "$E2E_XVFB_PID"; do e2e_stop "$pid"; done
-    if [ -z "$E2E_WORK" ]; then
-        :
-    elif [ "${E2E_KEEP:-0}" = 1 ]; then
-        e2e_log "work folder kept: $E2E_WORK"
-    else
-        rm -rf "$E2E_WORK"
-    fi
+    # (Installed once the work folder exists.)
+    if [ "${E2E_KEEP:-0}" = 1 ]; then e2e_log "work folder kept: $E2E_WORK"; else rm -rf "$E2E_WORK"; fi
     exit "$code"
 }
 

@@ -90,11 +90,8 @@ def band(s, left, top, right):
 
 
 def rows(s, left, top, right, height, n):
-    marks = []
-    for r in range(n):
-        y = top + r * height + height // 2
-        marks.append("1" if row_dark_fraction(s, left, right, y) > 0.5 else "0")
-    return "".join(marks)
+    middles = (top + r * height + height // 2 for r in range(n))
+    return "".join("1" if row_dark_fraction(s, left, right, y) > 0.5 else "0" for y in middles)
 
 
 def png(s, out, left=0, top=0, width=None, height=None):

@@ -456,7 +456,6 @@ TEST_F(CrashTest, AJournalInTheStateFolderIsAsSafe) {
     locked.lockedFolder = dir;
     makeBaseFile(path);
     ScopedFileFault armed(locked);
-    bytesBefore = readBytes(path);
     std::string journals;
     ASSERT_EQ(UserStateFolder("ortix-kelvane/journals", true, &journals), noErr);
     folders.push_back(journals);

@@ -158,7 +158,6 @@ TEST(TextExport, AFailureKeepsTheTextConvertedBeforeIt) {
             before += imageToText(images[std::size_t(i)].get());
         const std::string written = readText(out);
         EXPECT_GT(written.size(), 64u * 1024); // more than one buffer
-        EXPECT_EQ(written.size(), before.size());
         EXPECT_TRUE(written == before) << "the text differs from the first " << done << " Packages";
     }
 }

@@ -68,10 +68,8 @@ Outcome importWith(const std::string& path, long pieceBytes, OSErr failWith = no
     sink.failWith = failWith;
     sink.failAt = failAt;
     TranscriptReporter reporter(&sink.transcript);
-    ImportTuning tuning;
-    tuning.pieceBytes = pieceBytes;
-    tuning.minBytes = 0;
-    tuning.threads = pieceBytes ? 2 : -1;
+    const ImportTuning tuning{
+        .pieceBytes = pieceBytes, .minBytes = 0, .threads = pieceBytes ? 2 : -1};
     const ImportResult result = importText(path, sink, &reporter, tuning);
     return {std::move(sink.transcript), result, sink.viaImages};
 }

@@ -49,13 +49,12 @@ TEST_F(DrawingTest, InvertingTwiceRestoresEveryPixel) {
     PenNormal();
     PenMode(patInvert);
     PenSize(2, 2);
-    MoveTo(0, 44);
-    LineTo(63, 44);
-    EXPECT_EQ(px(30, 45), 0x000000u);
-    EXPECT_EQ(px(30, 46), 0xFFFFFFu);
-    MoveTo(0, 44);
-    LineTo(63, 44);
-    EXPECT_EQ(px(30, 45), 0xFFFFFFu);
+    for (std::uint32_t shown : {0x000000u, 0xFFFFFFu}) {
+        MoveTo(0, 44);
+        LineTo(63, 44);
+        EXPECT_EQ(px(30, 45), shown);
+        EXPECT_EQ(px(30, 46), 0xFFFFFFu);
+    }
     PenNormal();
 }
 

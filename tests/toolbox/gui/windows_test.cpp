@@ -111,8 +111,7 @@ TEST_F(WindowsTest, GeometryPanesAndFitTest) {
     EXPECT_EQ(content.bottom, bounds.bottom);
     EXPECT_EQ(port,
               (Rect{0, 0, 200 - 24, static_cast<std::int16_t>(content.right - content.left)}));
-    EXPECT_EQ(p->portRect.bottom, 24);
-    EXPECT_EQ(p->portRect.right, 300);
+    EXPECT_EQ(p->portRect, (Rect{0, 0, 24, 300}));
 
     a.clear();
     MoveSizeWindow(w, Rect{30, 40, 330, 440});
