@@ -1,17 +1,10 @@
 // No failure of the disk, no crash and no power loss may corrupt a package file or lose a
 // package: after any of them, the next open finds the file exactly as it was before the save or
 // the close that was running, or exactly as that save or close would have left it, with nothing
-// else beside it.
-//  - Every file call of a realistic session (open, change, delete, add, save, close with
-//    compaction) fails in turn (an I/O error, a full disk) or, for writes, writes only half of
-//    its bytes. Run once more after the failure, the same save and close must succeed and leave
-//    exactly the new contents: the failure lost nothing in memory either.
-//  - A crash: every change a scripted editing session makes to files and folders (write,
-//    truncate, flush, create, rename, delete) is recorded, and the first N of them are put on a
-//    disk of their own for every N, the last write also cut in half.
-//  - A power loss: at each flush, the changes that a flush has made safe stay and of the others
-//    any subset does (none, all, seeded random ones), whichever file they touch, the journal's
-//    own writes among them.
+// else beside it: whichever file call of a session fails or writes half (and, retried, the
+// same save and close then leave exactly the new contents), after whichever change to the
+// files and folders a crash strikes, and at whichever flush the power goes, of the changes not
+// yet made safe any subset kept.
 #include "model/LibraryOps.h"
 #include "model/PackageFileIO.h"
 #include "tests/support/Files.h"

@@ -122,7 +122,6 @@ TEST_F(DialogTest, CloseRequestsAndUnansweredDialogsEndAsCancel) {
     AnswerNextDialog(1007, 1); // would be used only if the close did not end the dialog
     EXPECT_EQ(RunModalDialog(DialogId::discard, forward, nullptr), 2);
     EXPECT_EQ(closes, 2);
-    ResetDialogHarness();
 }
 
 // The Find dialog's button follows its text; the About box sets its name in a bold style.
