@@ -1,7 +1,6 @@
 // The modal runner answered by script, alerts, file dialogs, the status window, the icons, and
 // the byte form of the dialog templates: every template comes back from its bytes as its table
 // has it, the bytes follow the layout field by field, and cut-short bytes are refused.
-#include "icon_svg.h"
 #include "resources/DialogTemplates.h"
 #include "resources/Icons.h"
 #include "tests/support/gui/gui_support.h"
@@ -26,6 +25,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -238,6 +238,56 @@ TEST_F(DialogTest, StatusWindowOpensShowsOneLineAndCloses) {
     EXPECT_EQ(GetStatusText(), "");
     SetStatusText(nullptr); // closing a closed window does nothing
     EXPECT_FALSE(StatusWindowOpen());
+}
+
+// Appends the printf-style text to out.
+template <class... Args> void append(std::string& out, const char* format, Args... args) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, format, args...);
+    out += buf;
+}
+
+void appendColour(std::string& out, const char* attr, std::uint32_t rgb) {
+    if (rgb == kNoColour)
+        append(out, " %s=\"none\"", attr);
+    else
+        append(out, " %s=\"#%06X\"", attr, rgb & 0xFFFFFF);
+}
+
+// The program's icons (resources/Icons.h) written as SVG text, to compare with the SVG files
+// installed for the desktop entry; empty for an unknown id.
+std::string IconSvg(int id) {
+    std::span<const IconShape> shapes = IconShapes(id);
+    if (shapes.empty()) return {};
+    std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" "
+                      "viewBox=\"0 0 64 64\">\n";
+    for (const IconShape& s : shapes) {
+        const std::int16_t* c = s.coords;
+        switch (s.kind) {
+        case IconShape::rect:
+        case IconShape::roundRect:
+            append(out, "  <rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"", c[0], c[1], c[2],
+                   c[3]);
+            if (s.kind == IconShape::roundRect) append(out, " rx=\"%d\"", s.radius);
+            break;
+        case IconShape::ellipse:
+            append(out, "  <ellipse cx=\"%g\" cy=\"%g\" rx=\"%g\" ry=\"%g\"", c[0] + c[2] / 2.0,
+                   c[1] + c[3] / 2.0, c[2] / 2.0, c[3] / 2.0);
+            break;
+        case IconShape::polygon:
+            out += s.fill == kNoColour ? "  <polyline points=\"" : "  <polygon points=\"";
+            for (int i = 0; i < s.pointCount; ++i)
+                append(out, "%s%d,%d", i ? " " : "", c[2 * i], c[2 * i + 1]);
+            out += "\"";
+            break;
+        }
+        appendColour(out, "fill", s.fill);
+        appendColour(out, "stroke", s.stroke);
+        if (s.stroke != kNoColour)
+            append(out, " stroke-width=\"%d\" stroke-linejoin=\"round\"", s.strokeWidth);
+        out += "/>\n";
+    }
+    return out + "</svg>\n";
 }
 
 TEST_F(DialogTest, IconsPaintAndMatchTheDesktopArtwork) {
