@@ -49,10 +49,9 @@ e2e_wait() {
 }
 
 e2e_stop() { # pid: ends one process that this driver started, and reaps it
-    local pid=$1
+    local pid=$1 deadline=$((SECONDS + 3))
     [ -n "$pid" ] || return 0
     kill "$pid" 2>/dev/null
-    local deadline=$((SECONDS + 3))
     while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
     kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
@@ -296,10 +295,8 @@ e2e_expect_rows() { E2E_WHY="e2e_rows ${#1}" e2e_wait "rows shown as $1" e2e_row
 # each 18 pixels right of and below the window before (a window's bounds are its client area; the
 # list's begins at its header strip, 17 pixels above the list area).
 e2e_editor_places() {
-    EDIT_LEFT=$((LIST_LEFT + 18))
-    EDIT_TOP=$((LIST_TOP - 17 + 18))
-    FIELD_LEFT=$((EDIT_LEFT + 18))
-    FIELD_TOP=$((EDIT_TOP + 18))
+    EDIT_LEFT=$((LIST_LEFT + 18)) EDIT_TOP=$((LIST_TOP - 17 + 18))
+    FIELD_LEFT=$((EDIT_LEFT + 18)) FIELD_TOP=$((EDIT_TOP + 18))
 }
 
 # The colours of the points X Y X Y... on one line, "R G B " each, read from the screen at once.
@@ -313,11 +310,9 @@ e2e_editor_shown() {
 # A field editor's rows area is painted with the gray pattern (black beside grey 187) below its
 # rows; there the package editor shows its white item list.
 e2e_field_editor_shown() {
-    local x=$((FIELD_LEFT + 20)) y=$((FIELD_TOP + 140))
-    case $(e2e_colours_at "$x" "$y" $((x + 1)) "$y") in
-    "0 0 0 187 187 187 " | "187 187 187 0 0 0 ") return 0 ;;
-    *) return 1 ;;
-    esac
+    local x=$((FIELD_LEFT + 20)) y=$((FIELD_TOP + 140)) c
+    c=$(e2e_colours_at "$x" "$y" $((x + 1)) "$y")
+    [ "$c" = "0 0 0 187 187 187 " ] || [ "$c" = "187 187 187 0 0 0 " ]
 }
 e2e_field_editor_gone() { ! e2e_field_editor_shown; }
 
@@ -345,9 +340,8 @@ e2e_expect_same() { cmp -s "$1" "$2" || e2e_fail "$1 was changed"; }
 
 # The names that qpk lists for FILE, compared with the words given.
 e2e_expect_list() {
-    local file=$1
+    local file=$1 got
     shift
-    local got
     got=$("$E2E_QPK" list "$file") || e2e_fail "qpk list $file failed"
     [ "$got" = "$(printf '%s\n' "$@")" ] || e2e_fail "qpk list $file gave: $got"
     "$E2E_QPK" check "$file" >"$E2E_WORK/check.out" || e2e_fail "qpk check $file: $(cat "$E2E_WORK/check.out")"

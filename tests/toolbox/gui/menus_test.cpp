@@ -147,7 +147,6 @@ TEST_F(MenuTest, ItemOperations) {
     EnableMenuItem(m, 0);
 }
 
-// Who was asked about command, in order.
 std::vector<std::string> askedAbout(int command) {
     std::vector<std::string> who;
     for (const std::string& a : gAsked)

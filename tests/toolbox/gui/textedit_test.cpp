@@ -51,12 +51,11 @@ using Sel = std::pair<int, int>;
 TEST_F(TextEditTest, SelectionIsClampedAndTypingReplacesIt) {
     make(Rect{10, 10, 26, 200}, "PKG-001");
     EXPECT_EQ(sel(), (Sel{7, 7})) << "TESetText puts the caret at the end";
-    TESetSelect(0, 255, te);
-    EXPECT_EQ(sel(), (Sel{0, 7}));
-    TESetSelect(-5, 3, te);
-    EXPECT_EQ(sel(), (Sel{0, 3}));
-    TESetSelect(5, 2, te);
-    EXPECT_EQ(sel(), (Sel{2, 5}));
+    for (const auto& [from, to, clamped] :
+         {std::tuple{0, 255, Sel{0, 7}}, {-5, 3, Sel{0, 3}}, {5, 2, Sel{2, 5}}}) {
+        TESetSelect(from, to, te);
+        EXPECT_EQ(sel(), clamped) << from << "-" << to;
+    }
 
     TEActivate(te);
     TESetSelect(0, 255, te);
