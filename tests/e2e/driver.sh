@@ -359,10 +359,9 @@ e2e_app_running() { kill -0 "$E2E_APP_PID" 2>/dev/null; }
 
 # Waits for the program to end and checks its exit code.
 e2e_expect_exit() {
-    local want=$1
     e2e_wait "the program to end" eval '! e2e_app_running'
     wait "$E2E_APP_PID"
     E2E_APP_CODE=$?
     E2E_APP_PID=""
-    [ "$E2E_APP_CODE" -eq "$want" ] || e2e_fail "exit code $E2E_APP_CODE, expected $want"
+    [ "$E2E_APP_CODE" -eq "$1" ] || e2e_fail "exit code $E2E_APP_CODE, expected $1"
 }

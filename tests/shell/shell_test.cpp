@@ -44,11 +44,6 @@ protected:
 
     std::string path(const char* name) const { return scratch_.path + "/" + name; }
 
-    std::string writeText(const char* name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-        return path(name);
-    }
-
     // A package file of the packages P1 and P2, as the command-line tool writes one.
     std::string makePackageFile(const char* name) const {
         std::vector<UniqueHandle> images;
@@ -89,7 +84,8 @@ TEST_F(ShellTest, OpenBringsBackConvertsTextAndIgnoresTextFromHandler) {
 
     // Files dropped on the frame reach the open document handler: a package file opens, a
     // text file is ignored there.
-    const std::string text = writeText("Parts.list.txt", "R1,R,AX\r\t12,0\r");
+    const std::string text = path("Parts.list.txt");
+    std::ofstream(text, std::ios::binary) << "R1,R,AX\r\t12,0\r";
     const std::string dropped = makePackageFile("dropped.qpk");
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped)),
@@ -318,32 +314,31 @@ TEST_F(ShellTest, MenusWindowMenuAndAboutBox) {
 // window is in front, unmodified or modified; the commands enabled and disabled there. Create and
 // Revert Package get their texts from the shared step before every question; no other command
 // asked here gets a text.
-enum class Situation { noFile, listWindow, modifiedFile };
 struct EnablingSituation {
-    Situation situation;
+    int files; // 0: none, 1: one in front, 2: one in front and modified
     std::vector<std::int16_t> on, off;
 };
 
 TEST_F(ShellTest, MenuEnablingFollowsTheFrontFile) {
     const EnablingSituation situations[] = {
-        {Situation::noFile,
+        {0,
          {kCmdAbout, kCmdNew, kCmdOpen, kCmdWindowMenu},
          {kCmdCopy, kCmdCreate, kCmdRevertPackage, kCmdClose, kCmdSave}},
-        {Situation::listWindow,
+        {1,
          {kCmdCreate, kCmdSelectAll, kCmdClose, kCmdSaveAsText, kCmdWindowMenu, kCmdFirstWindow},
          {kCmdRevertPackage, kCmdSave, kCmdRevertFile}},
-        {Situation::modifiedFile, {kCmdSave, kCmdRevertFile}, {}},
+        {2, {kCmdSave, kCmdRevertFile}, {}},
     };
     const std::string lib = makePackageFile("lib.qpk");
     for (const EnablingSituation& s : situations) {
-        if (s.situation != Situation::noFile) {
+        if (s.files) {
             PackageFile* f = openFile(lib);
             ASSERT_NE(f, nullptr);
-            if (s.situation == Situation::modifiedFile) discardFirst(f);
+            if (s.files == 2) discardFirst(f);
         }
         for (bool on : {true, false}) {
             for (std::int16_t command : on ? s.on : s.off) {
-                SCOPED_TRACE("situation " + std::to_string(int(s.situation)) + ", command " +
+                SCOPED_TRACE("situation " + std::to_string(s.files) + ", command " +
                              std::to_string(command));
                 std::string text;
                 EXPECT_EQ(MenuItemEnabled(command, &text), on);
@@ -359,7 +354,8 @@ TEST_F(ShellTest, MenuEnablingFollowsTheFrontFile) {
 
 TEST_F(ShellTest, ImportErrorShowsTheLineAndKeepsWhatWasWritten) {
     // Lines ended by LF alone, as ordinary tools write them; a net line after a section line.
-    const std::string text = writeText("bad.txt", "P1,U,DIP\n\t1,0\nP2,U\n\t2,0\n\t\\LATE\t1\n");
+    const std::string text = path("bad.txt");
+    std::ofstream(text, std::ios::binary) << "P1,U,DIP\n\t1,0\nP2,U\n\t2,0\n\t\\LATE\t1\n";
     AnswerNextFileDialog(text);
     AnswerNextFileDialog(path("bad.qpk"));
     AnswerNextDialog(1003, 1);

@@ -21,8 +21,6 @@ protected:
         DisposeOffscreenPort(port);
     }
     std::uint32_t px(int h, int v) { return PixelAt(port, h, v); }
-    int countBlack(const Rect& r) { return CountBlack(port, r); }
-    int countDark(const Rect& r) { return CountDark(port, r); }
     GrafPtr port = nullptr;
 };
 
@@ -95,12 +93,12 @@ TEST_F(DrawingTest, StandardPatternsAndPenModes) {
 TEST_F(DrawingTest, PenLinesFramesAndPolygons) {
     FrameRect(Rect{2, 2, 12, 12}); // a one-pixel frame inside the rectangle: 4 x 10 - 4 pixels
     EXPECT_EQ(px(6, 6), 0xFFFFFFu);
-    EXPECT_EQ(countBlack(Rect{0, 0, 14, 14}), 36);
+    EXPECT_EQ(CountBlack(port, Rect{0, 0, 14, 14}), 36);
 
     PenSize(3, 2);
     MoveTo(20, 5);
     LineTo(30, 5);
-    EXPECT_EQ(countBlack(Rect{0, 15, 15, 40}), (30 - 20 + 3) * 2);
+    EXPECT_EQ(CountBlack(port, Rect{0, 15, 15, 40}), (30 - 20 + 3) * 2);
     Point pen;
     GetPen(&pen);
     EXPECT_EQ(pen, (Point{5, 30}));
@@ -128,8 +126,8 @@ TEST_F(DrawingTest, TextStylesAndMeasurement) {
     Point pen;
     GetPen(&pen);
     EXPECT_EQ(pen.h, 2 + w);
-    EXPECT_GT(countDark(Rect{8, 2, 24, static_cast<std::int16_t>(2 + w)}), 10);
-    EXPECT_EQ(countDark(Rect{24, 0, 48, 64}), 0) << "nothing below the descent";
+    EXPECT_GT(CountDark(port, Rect{8, 2, 24, static_cast<std::int16_t>(2 + w)}), 10);
+    EXPECT_EQ(CountDark(port, Rect{24, 0, 48, 64}), 0) << "nothing below the descent";
 }
 
 TEST_F(DrawingTest, RectanglesAndScrolling) {
