@@ -130,9 +130,8 @@ TEST_F(ListWindowTest, ScrollRangePagingAndReveal) {
     PackageFile* f = open(100);
     scroll(f, sbPageDown);
     EXPECT_EQ(listView(f)->topRow, 13); // one row of overlap
-    scroll(f, sbLineDown);
-    scroll(f, sbPageUp);
-    scroll(f, sbLineUp);
+    for (std::int16_t part : {sbLineDown, sbPageUp, sbLineUp})
+        scroll(f, part);
     EXPECT_EQ(listView(f)->topRow, 0); // clamped
     scroll(f, sbThumbPosition, 1000000);
     EXPECT_EQ(listView(f)->topRow, 86);

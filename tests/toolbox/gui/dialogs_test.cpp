@@ -255,13 +255,11 @@ void appendColour(std::string& out, const char* attr, std::uint32_t rgb) {
 }
 
 // The program's icons (resources/Icons.h) written as SVG text, to compare with the SVG files
-// installed for the desktop entry; empty for an unknown id.
+// installed for the desktop entry.
 std::string IconSvg(int id) {
-    std::span<const IconShape> shapes = IconShapes(id);
-    if (shapes.empty()) return {};
     std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" "
                       "viewBox=\"0 0 64 64\">\n";
-    for (const IconShape& s : shapes) {
+    for (const IconShape& s : IconShapes(id)) {
         const std::int16_t* c = s.coords;
         switch (s.kind) {
         case IconShape::rect:

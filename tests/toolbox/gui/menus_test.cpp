@@ -24,10 +24,6 @@ QAction* actionAt(std::int16_t menu, int item) {
     return GetHostMenu(GetMenu(menu))->actions().at(item - 1);
 }
 
-QKeySequence ctrl(Qt::Key key) {
-    return QKeySequence(QKeyCombination(Qt::ControlModifier, key));
-}
-
 // Who was asked, in order: "front 302", "owner 302", "app 302".
 std::vector<std::string> gAsked;
 bool gCutEnabled = true;
@@ -107,7 +103,7 @@ TEST_F(MenuTest, StoredTextsGiveLabelsMnemonicsAndCtrlKeys) {
     QAction* cut = actionAt(300, 3);
     EXPECT_EQ(cut->text(), "Cu&t");
     EXPECT_EQ(QKeySequence::mnemonic(cut->text()), QKeySequence(Qt::ALT | Qt::Key_T));
-    EXPECT_EQ(cut->shortcut(), ctrl(Qt::Key_X));
+    EXPECT_EQ(cut->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
     EXPECT_EQ(GetMenuItemText(GetMenu(300), 3), "Cu&t`X");
     EXPECT_TRUE(actionAt(300, 2)->isSeparator());
     ASSERT_NE(GetMenu(2), nullptr); // menu 2 builds the popups
@@ -128,7 +124,7 @@ TEST_F(MenuTest, ItemOperations) {
     DeleteMenuItem(m, 99); // out of range: nothing
     ASSERT_EQ(CountMItems(m), 2);
     const QList<QAction*> actions = GetHostMenu(m)->actions();
-    EXPECT_EQ(actions.at(0)->shortcut(), ctrl(Qt::Key_1));
+    EXPECT_EQ(actions.at(0)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_1));
     DisableMenuItem(m, 2);
     EXPECT_FALSE(actions.at(1)->isEnabled());
     EnableMenuItem(m, 2);
@@ -136,7 +132,7 @@ TEST_F(MenuTest, ItemOperations) {
     SetMenuItemText(m, 2, "T&wo\x80`W");
     EXPECT_EQ(GetMenuItemText(m, 2), "T&wo\x80`W");
     EXPECT_EQ(actions.at(1)->text(), QString::fromUtf8("T&wo\u20AC"));
-    EXPECT_EQ(actions.at(1)->shortcut(), ctrl(Qt::Key_W));
+    EXPECT_EQ(actions.at(1)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
     SetMenuItemCommand(m, 2, 9012);
     EXPECT_EQ(GetMenuItemCommand(m, 2), 9012);
     EXPECT_EQ(FindMenuItem(m, 9012), 2);
@@ -193,7 +189,7 @@ TEST_F(MenuEnablingTest, AsksFrontThenOwnersThenApplicationAndTakesWhatTheyChang
     // The text chosen for 401 replaces the label and keeps the key equivalent.
     QAction* create = actionAt(400, 1);
     EXPECT_EQ(create->text(), "Create New Package");
-    EXPECT_EQ(create->shortcut(), ctrl(Qt::Key_K));
+    EXPECT_EQ(create->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
     // The Window menu rebuilt during the pass holds the new items, the front one checked.
     MenuHandle windows = GetMenuHandle(500);
     ASSERT_EQ(CountMItems(windows), 2);

@@ -173,13 +173,9 @@ TEST_F(TextEditTest, DrawingHighlightAndTextBoxes) {
     EXPECT_EQ(dark(box), plain);
 
     const Rect tb{40, 10, 56, 110};
-    auto darkIn = [&](int from, int to) {
-        return dark(Rect{tb.top, static_cast<std::int16_t>(from), tb.bottom,
-                         static_cast<std::int16_t>(to)});
-    };
     TETextBox("Hi", -1, tb, teJustRight); // (centred and left: the form test's labels)
-    EXPECT_EQ(darkIn(10, 80), 0);
-    EXPECT_GT(darkIn(90, 110), 0);
+    EXPECT_EQ(dark(Rect{40, 10, 56, 80}), 0);
+    EXPECT_GT(dark(Rect{40, 90, 56, 110}), 0);
 }
 
 } // namespace
