@@ -105,9 +105,7 @@ e2e_init() {
 e2e_wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 
 # A package file in the work folder imported from a text file: e2e_library TEXT NAME.qpk
-e2e_library() {
-    "$E2E_QPK" import "$1" "$E2E_WORK/$2" >/dev/null || e2e_fail "qpk import $1 failed"
-}
+e2e_library() { "$E2E_QPK" import "$1" "$E2E_WORK/$2" >/dev/null || e2e_fail "qpk import $1 failed"; }
 
 # Makes the work folder's package file $1 from the bundled parts text (R1, SOT23_T, PLCC20),
 # its lines ended by CR as the import reads them.

@@ -35,9 +35,8 @@ void ask(const char* who, const MenuEnableRecord& rec) {
 
 bool frontHandler(WindowPtr, MenuEnableRecord& rec) {
     ask("front", rec);
-    if (rec.command != 302) return false;
-    rec.enabled = false;
-    return true;
+    if (rec.command == 302) rec.enabled = false;
+    return rec.command == 302;
 }
 
 bool ownerHandler(WindowPtr, MenuEnableRecord& rec) {
