@@ -117,12 +117,10 @@ TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
     EXPECT_EQ(rows(fe)[4], "9");
     EXPECT_EQ(harness::BeepCount(), 2);
 
-    for (const char* create : {"Create Pin-Swap Field", "Create Pin Field"}) {
-        std::string text;
-        EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
-        EXPECT_EQ(text, create);
-        openFieldEditor(editor, -2);
-    }
+    std::string text;
+    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text) && text == "Create Pin-Swap Field") << text;
+    openFieldEditor(editor, -2);
+    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text) && text == "Create Pin Field") << text;
 }
 
 TEST_F(FieldEditorTest, ClosingAsksAboutAnInvalidItemSectionsFirstAndProceedDeletesIt) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -149,8 +150,8 @@ TEST_F(ItemListTest, RowsShowTheirTextsAndHighlightOnlyInTheFrontWindow) {
 
 TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     addSections(6);
-    // The modes' rules are the list window's test; here the modifiers choosing them, and the
-    // space below the rows, the last row for Shift.
+    // The modifiers choosing the modes (their rules: the list window's test), and the space
+    // below the rows, the last row for Shift.
     click(1);
     click(3, Qt::ShiftModifier);
     click(6, Qt::ShiftModifier); // row 6 is below the last
@@ -191,11 +192,9 @@ TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
         {Qt::Key_End, no, 23, 23, 23},   {Qt::Key_Up, shift, 22, 23, 22}};
     for (const auto& [key, mods, first, last, shown] : steps) {
         harness::SendKey(editor->window, key, mods);
-        const Rows rows = selected();
-        EXPECT_TRUE(rows.size() == std::size_t(last - first + 1) && rows[0] == first &&
-                    rows.back() == last)
-            << key;
-        EXPECT_TRUE(inView(shown)) << key;
+        Rows rows(std::size_t(last - first + 1));
+        std::iota(rows.begin(), rows.end(), first);
+        EXPECT_TRUE(selected() == rows && inView(shown)) << key;
     }
     harness::SendKey(editor->window, Qt::Key_Return);
     EXPECT_EQ(opened(), (Rows{23, 24}));
