@@ -9,12 +9,10 @@
 #include "tests/editor/loss_watch.h"
 #include "tests/support/EditorTest.h"
 #include "tests/support/gui/window_input.h"
-#include "toolbox/core/Files.h"
 #include "toolbox/gui/App.h"
 #include "toolbox/gui/Menus.h"
 #include "toolbox/harness/Harness.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMainWindow>
 #include <gtest/gtest.h>
@@ -36,7 +34,6 @@ namespace {
 
 constexpr int kEditFields[] = {2, 4, 7, 10, 13, 15};
 constexpr int kFieldLimits[] = {17, 8, 56, 56, 56, 56};
-constexpr const char* kTooManyWindows = "You cannot open that many windows!";
 
 using Rng = std::mt19937;
 
@@ -225,7 +222,7 @@ protected:
         EXPECT_TRUE(!currentFieldEditor() || contains(fieldEditors(), currentFieldEditor()))
             << "the current field editor is gone";
         for (const std::string& alert : ShownNoteAlerts())
-            EXPECT_TRUE(alerts || alert == kTooManyWindows)
+            EXPECT_TRUE(alerts || alert == "You cannot open that many windows!")
                 << "an alert the input should never cause";
     }
 
@@ -338,9 +335,7 @@ protected:
             const char* label = what == 8 ? "Component Sections" : "Hidden Connections";
             log_.push_back(std::string("radio button ") + label);
             SelectWindow(e->window);
-            for (QAbstractButton* b :
-                 harness::ViewWidget(e->headerPane)->findChildren<QAbstractButton*>())
-                if (b->text() == label) b->click();
+            clickButton(e->headerPane, label);
             return;
         }
         const bool field = what < 6;

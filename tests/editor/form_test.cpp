@@ -63,8 +63,9 @@ protected:
 };
 
 // Layouts build their items or nothing; the hit test skips inert items, Tab order wraps; the
-// header's items are drawn where the layout puts them.
-TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
+// header's items are drawn where the layout puts them. Typed Shapes match whole, trimmed and
+// without case; popup choices set the Shape and its size, with their check marks.
+TEST_F(FormTest, LayoutsDrawingTypedShapesAndPopupChoices) {
     const int counts[kFormLayoutCount] = {18, 4, 3, 6, 2, 4, 1};
     for (int layout = 0; layout < kFormLayoutCount; ++layout)
         EXPECT_EQ(itemCount(UniqueForm(newForm(layout)).get()), counts[layout]) << layout;
@@ -111,11 +112,7 @@ TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
     EXPECT_GT(CountDark(port, {52, 120, 66, 146}), 0);
     EXPECT_GT(CountDark(port, {12, 6, 26, 20}), 0);
     EXPECT_EQ(CountDark(port, {12, 0, 26, 7}), 0);
-}
 
-// Typed Shapes match whole, trimmed and without case; popup choices set the Shape and its size,
-// with their check marks.
-TEST_F(FormTest, TypedShapesAndPopupChoicesSetLabelsSizesAndMarks) {
     const struct {
         const char* typed;
         std::uint16_t family;

@@ -9,7 +9,6 @@
 #include "toolbox/core/Memory.h"
 #include "toolbox/harness/Harness.h"
 
-#include <QAbstractButton>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -88,9 +87,7 @@ TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
     harness::SendClick(editor->headerPane, Point{19, 250}, Qt::NoModifier, 2000);
     EXPECT_EQ(editor->currentField, kHeaderPrefix);
     // The radio button shows the nets without taking the focus: Create makes a net.
-    for (QAbstractButton* b :
-         harness::ViewWidget(editor->headerPane)->findChildren<QAbstractButton*>())
-        if (b->text() == "Hidden Connections") b->click();
+    clickButton(editor->headerPane, "Hidden Connections");
     EXPECT_EQ(editor->focus, EditorFocus::header);
     EXPECT_EQ(createText(), "Create New Net");
 
