@@ -1,7 +1,6 @@
-// The package editor driven from fixed seeds with random keys, clicks and drags, pastes of random
-// text and menu commands. After every step the packages, the editor records and the field editor
-// windows are checked against rules written here from the records' own definitions, and every
-// working package must flatten into a sound image that expands back to it.
+// The package editor driven from fixed seeds with random keys, clicks, drags, pastes and menu
+// commands. After every step the packages, the editor records and the field editor windows are
+// checked against rules written here from the records' own definitions.
 #include "editor/FieldEditor.h"
 #include "editor/ItemList.h"
 #include "resources/Commands.h"
@@ -129,7 +128,6 @@ protected:
         const std::string name = packageField(e->working, 1).str();
         EXPECT_EQ(titleOf(e->window), name.empty() ? "Unnamed Package" : name);
 
-        // The radio buttons and the list's height follow the active list.
         for (int list : {0, 1})
             EXPECT_EQ(GetControlValue(GetWindowControl(
                           e->headerPane, list ? kHeaderNetsButton : kHeaderSectionsButton)),
@@ -161,13 +159,11 @@ protected:
             SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
             PackageEditor* e = fe->owner;
             ASSERT_TRUE(contains(live, e)) << "its package editor is gone";
-            // One window for each item, numbered within the counts.
             EXPECT_EQ(findFieldEditor(e, fe->index), fe) << "two windows for one item";
             ASSERT_TRUE(fe->index != 0 && fe->index <= e->working.sectionCount &&
                         -fe->index <= countNetItems(e->working));
             EXPECT_GE(fe->rowCount, 1);
             EXPECT_EQ(itemCount(fe->rowsForm), fe->rowCount * (fe->index > 0 ? 2 : 1));
-            // The text edit record is bound to the focused item.
             ASSERT_LE(fe->focusedItem, itemCount(fe->rowsForm));
             FormHandle form = fe->focusedItem ? fe->rowsForm : fe->headerForm;
             const int item = fe->focusedItem ? fe->focusedItem : kFieldHeaderEdit;
@@ -268,12 +264,11 @@ protected:
         return f;
     }
 
-    // True for a key that sends Delete.
     bool randomKey(Rng& rng) {
         WindowPtr front = FrontWindow();
         if (!front) return false;
-        // Characters (digits above all, and Latin-1 ones without a case), named keys, and DEL and
-        // control characters typed with Control.
+        // Characters (digits above all, Latin-1 ones without a case), named keys, and DEL and
+        // control characters typed with Control. True for a key that deletes.
         static const QString chars = QString::fromUtf8("azQT ,.-01234567899\u00a7\u00d7");
         static const std::vector<int> named{Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
                                             Qt::Key_Home,      Qt::Key_Tab,    Qt::Key_Return,
@@ -394,7 +389,6 @@ protected:
                 if (chance(rng, 40)) selectEntry(list, entryAt(list, i), i);
             sent.listCommand = c;
             watch_.noteSelection(list);
-            // The packages copied are now and then read from a file that fails.
             if (chance(rng, 30)) ArmFileFault({FileCall::read, 1 + pick(rng, 2)});
         }
         if (const auto fields = fieldEditors();
@@ -405,7 +399,6 @@ protected:
         const bool byKey = front && (c == kCmdClose || c == kCmdSave) && chance(rng, 40);
         const bool control =
             byKey || ((c == kCmdClose || c == kCmdRevertPackage) && chance(rng, 20));
-        // A close runs out of memory now and then while it carries the edits.
         if (c == kCmdClose && chance(rng, 20)) ArmMemoryFault(1 + pick(rng, 3));
         harness::SetControlKey(control);
         say("command ", c, byKey ? " by its key" : "", control ? " with Control" : "", " in ",
@@ -430,7 +423,6 @@ protected:
     }
 
     void step(Rng& rng) {
-        // Whatever is asked is answered at random: Proceed or Cancel, OK or Cancel.
         ResetDialogHarness();
         for (int i = 0; i < 8; ++i)
             AnswerNextDialog(1006, chance(rng, 50) ? 3 : 1);

@@ -128,10 +128,9 @@ TEST_F(FormTest, LayoutsDrawingTypedShapesAndPopupChoices) {
     EXPECT_EQ(headerFieldValue(header.get(), kHeaderShape).str(), "VDIP");
     EXPECT_EQ(text(kHeaderShape), "vdip "); // the field keeps what was typed
     setItemText(header.get(), kHeaderParam1, Str255("abc"));
-    ASSERT_TRUE(popupChoice(editing, 704)); // "CCP"
-    EXPECT_EQ(text(kHeaderShape) + labels(), "CCPStyle||");
+    ASSERT_TRUE(popupChoice(editing, 704));                                   // "CCP"
+    EXPECT_EQ(text(kHeaderShape) + labels() + selection(), "CCPStyle||0..3"); // parameter 1's text
     EXPECT_EQ(sizeMenu(), kCcpSizesMenu);
-    EXPECT_EQ(selection(), "0..3");         // parameter 1, its text selected
     EXPECT_EQ(PixelAt(port, 125, 85), 0u);  // the size popup's frame beside parameter 1
     ASSERT_TRUE(popupChoice(editing, 804)); // "18  .350 Sq LCC"
     EXPECT_EQ(text(kHeaderParam1), "4");

@@ -17,7 +17,6 @@ namespace test_support {
 
 class LossWatch {
 public:
-    // What the step sent, as far as the loss of things goes.
     struct Step {
         bool removes = false;         // Delete, Cut or Revert of packages or items, or a Proceed
         bool saved = false;           // Save ran
@@ -118,7 +117,6 @@ private:
         return n;
     }
 
-    // The entries of a chain: a file's packages or discards, or the clipboard's packages.
     static std::vector<PackageEntry*> chain(PackageEntry* first) {
         std::vector<PackageEntry*> out;
         for (PackageEntry* e = first; e; e = e->next)
