@@ -162,8 +162,7 @@ TEST_F(ItemListTest, ClicksSelectExtendToggleAndDragInTheirModes) {
     click(2, Qt::ControlModifier, {3});
     EXPECT_EQ(selected(), (Rows{0, 2, 3}));
     SendCommand(editor->window, kCmdCut);
-    EXPECT_EQ(classIds(), (Rows{2, 5, 6}));
-    EXPECT_EQ(itemClipboard()->sectionCount, 3);
+    EXPECT_TRUE(classIds() == (Rows{2, 5, 6}) && itemClipboard()->sectionCount == 3);
 
     // A double click opens the field editors of the selection.
     click(1);

@@ -23,14 +23,6 @@ using Names = std::vector<std::string>;
 // Keys go in as text: "\t" is Tab, "\r" Return.
 class PackageEditorTest : public EditorTest {
 protected:
-    // Packages with these names (one section of Class ID 5 each, none where the name ends in
-    // "!"), the first in the editor.
-    void openLibrary(const Names& names) {
-        std::vector<UniqueHandle> images;
-        for (const std::string& n : names)
-            images.push_back(n.ends_with("!") ? packageImage(n, {}) : packageImage(n, {5}));
-        openEditing(std::move(images));
-    }
     std::string field(int item) const { return getItemText(editor->headerForm, item).str(); }
     int selected() const { return editor->textEdit->selEnd - editor->textEdit->selStart; }
     void type(const std::string& text) const { TypeText(editor->window, text); }
@@ -41,21 +33,20 @@ protected:
 };
 
 TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
-    openLibrary({"R1"});
+    openEditing(packageImage("R1", {5}));
     // The whole name "R1" is selected when the window opens: typing replaces it.
     type("ABCDEFGHIJKLMNOPQR");
     EXPECT_EQ(field(kHeaderName), "ABCDEFGHIJKLMNOPQ");
     TESetSelect(2, 5, editor->textEdit); // three selected: room for three
     type("xyzw,\x03\x7f");
-    EXPECT_EQ(field(kHeaderName), "ABxyzFGHIJKLMNOPQ");
-    EXPECT_EQ(harness::BeepCount(), 5);
+    EXPECT_EQ(field(kHeaderName) + " " + std::to_string(harness::BeepCount()),
+              "ABxyzFGHIJKLMNOPQ 5");
     // Tab to the prefix "U", all of it selected; Return is a Tab: the Shape "DIP" comes next,
     // selected whole; Tab runs through the parameters and wraps to the name.
     type("\t");
     EXPECT_EQ(selected(), 1);
     type("\r");
-    EXPECT_EQ(editor->currentField, kHeaderShape);
-    EXPECT_EQ(selected(), 3);
+    EXPECT_TRUE(editor->currentField == kHeaderShape && selected() == 3) << editor->currentField;
     for (int expected : {10, 13, 15, 2, 4, 7}) {
         type("\t");
         EXPECT_EQ(editor->currentField, expected);
@@ -75,13 +66,11 @@ TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
     harness::SendClick(editor->window, Point{40, 100});
     EXPECT_EQ(editor->focus, EditorFocus::window);
     type("\t");
-    EXPECT_EQ(editor->focus, EditorFocus::header);
-    EXPECT_EQ(selected(), 56);
+    EXPECT_TRUE(editor->focus == EditorFocus::header && selected() == 56) << selected();
     // The prefix field (top 12, left 328) takes the caret; Shift-click at its far end selects
     // the "U" between; the label beside it is inert.
     harness::SendClick(editor->headerPane, Point{19, 329});
-    EXPECT_EQ(editor->currentField, kHeaderPrefix);
-    EXPECT_EQ(selected(), 0);
+    EXPECT_TRUE(editor->currentField == kHeaderPrefix && selected() == 0) << editor->currentField;
     harness::SendClick(editor->headerPane, Point{19, 390}, Qt::ShiftModifier, 1000);
     EXPECT_EQ(selected(), 1);
     harness::SendClick(editor->headerPane, Point{19, 250}, Qt::NoModifier, 2000);
@@ -96,12 +85,11 @@ TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
     copyCommand(file);
     ASSERT_TRUE(clipboardHoldsList());
     SendCommand(editor->window, kCmdCopy);
-    EXPECT_FALSE(clipboardHoldsList());
-    EXPECT_EQ(TEGetScrapLength(), 1);
+    EXPECT_TRUE(!clipboardHoldsList() && TEGetScrapLength() == 1);
 }
 
 TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscarded) {
-    openLibrary({"Bare!", "R2"});
+    openEditing(packageImage("Bare!", {}), packageImage("R2", {5})); // Bare! has no section
     AnswerNextDialog(1006, 1); // Cancel: back in front, still open
     RequestClose(editor->window);
     ASSERT_EQ(ShownDialogs().size(), 1u);
@@ -110,8 +98,7 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     EXPECT_EQ(FrontWindow(), editor->window);
     AnswerNextDialog(1006, 3);
     RequestClose(editor->window);
-    EXPECT_EQ(displayNames(file), Names{"R2"});
-    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
+    EXPECT_TRUE(displayNames(file) == Names{"R2"} && windowRecords(editorOfWindow).empty());
 
     // Revert File closes the editors without a question, here on a blank prefix.
     editor = openEditor(entryAt(file, 0));
@@ -119,15 +106,14 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     AnswerNextDialog(1007, 1);
     OSErr err = noErr;
     EXPECT_TRUE(fileCommand(kCmdRevertFile, &err));
-    EXPECT_EQ(ShownDialogs().size(), 3u);
-    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
+    EXPECT_TRUE(ShownDialogs().size() == 3u && windowRecords(editorOfWindow).empty());
     EXPECT_EQ(displayNames(file), (Names{"Bare!", "R2"}));
 }
 
 // A close whose commit runs out of memory, at whichever allocation, keeps the window with its
 // edits; the close that gets through carries them into the entry.
 TEST_F(PackageEditorTest, AFailedCommitKeepsTheWindowAndItsEdits) {
-    openLibrary({"R1"});
+    openEditing(packageImage("R1", {5}));
     PackageEntry* entry = entryAt(file, 0);
     type("X");
     for (long n = 1; editorOf(entry); ++n) {

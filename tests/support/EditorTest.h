@@ -53,9 +53,9 @@ protected:
         ASSERT_NE(file = openFile(path), nullptr);
         ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
-    void openEditing(UniqueHandle image) {
+    template <class... More> void openEditing(UniqueHandle image, More... more) {
         std::vector<UniqueHandle> images;
-        images.push_back(std::move(image));
+        (images.push_back(std::move(image)), ..., images.push_back(std::move(more)));
         openEditing(std::move(images));
     }
     PackageFile* file = nullptr;
