@@ -45,8 +45,7 @@ protected:
     static std::vector<PackageEditor*> editors() { return windowRecords(editorOfWindow); }
     static std::vector<FieldEditor*> fieldEditors() { return windowRecords(fieldEditorOfWindow); }
 
-    // A user's menu choice: the menus are brought up to date as before they show, and only an
-    // enabled item of an enabled menu can be chosen.
+    // A user's menu choice: the menus brought up to date first, then only an enabled item.
     static bool choose(std::int16_t command) {
         RunMenuEnabling();
         int item = 0;
@@ -135,8 +134,7 @@ protected:
         const int rows = e->activeList == 1 ? nets : w.sectionCount, h = itemRowHeight();
         EXPECT_EQ(e->window->docHeight, rows * h);
 
-        // In the front window a selected row is drawn inverted, mostly black, and any other row
-        // mostly white.
+        // In the front window a selected row is drawn mostly black, any other row mostly white.
         if (FrontWindow() != e->window) return;
         const Rect view = GetPortRect(e->window);
         for (int r = (view.top + h - 1) / h; r < rows && (r + 1) * h <= view.bottom; ++r) {
@@ -189,9 +187,8 @@ protected:
             EXPECT_TRUE(
                 titleOf(fe->window).ends_with("  (" + (name.empty() ? "Unnamed" : name) + ")"));
             // A field editor without changes shows its own item: renumbering kept it on it.
-            if (!fe->changed) {
-                EXPECT_EQ(fieldEditorContents(fe), itemContents(e, fe->index));
-            }
+            EXPECT_TRUE(fe->changed || fieldEditorContents(fe) == itemContents(e, fe->index))
+                << fieldEditorContents(fe) << " | " << itemContents(e, fe->index);
         }
         for (PackageFile* f = firstPackageFile(); f; f = f->next) {
             int count = 0;
@@ -236,9 +233,8 @@ protected:
         clearClipboards();
     }
 
-    // A library of five packages: a small one, one a section short of the most a package holds,
-    // one with long texts, one without sections and one with a single section. Every text within
-    // the fields' limits; some Class IDs negative.
+    // Five packages: a small one, one a section short of the most, one with long texts, one
+    // without sections, one with a single section; texts within limits, some Class IDs negative.
     PackageFile* openLibrary() {
         std::string longNet = "LONGNET";
         for (int i = 0; i < 14; ++i)
@@ -334,8 +330,8 @@ protected:
             return;
         }
         const bool field = what < 6;
-        const int popup = what == 6 ? kHeaderShapesPopup : kHeaderSizePopup;
-        const int item = field ? kEditFields[pick(rng, 6)] : popup;
+        const int item =
+            field ? kEditFields[pick(rng, 6)] : (what == 6 ? kHeaderShapesPopup : kHeaderSizePopup);
         const Rect r = itemRect(e->headerForm, item);
         const int h =
             field ? r.left + pick(rng, std::max(1, r.right - r.left)) : (r.left + r.right) / 2;

@@ -73,7 +73,6 @@ TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
 
     // The keys on section B: Class ID 6, no pairs, one empty row.
     FieldEditor* fe = openFieldEditor(editor, 2);
-    ASSERT_EQ(fe->rowCount, 1);
     // A signed 32-bit number: a letter, a "-" not first and a digit out of range beep.
     type(fe, "a-3000000000-");
     EXPECT_EQ(header(fe) + " " + std::to_string(harness::BeepCount()), "-300000000 3");
@@ -88,7 +87,6 @@ TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
         type(fe, "\t");
         EXPECT_EQ(fe->focusedItem, expected);
     }
-    EXPECT_EQ(fe->rowCount, 1);
     type(fe, "a,b");
     EXPECT_TRUE(rows(fe) == (Texts{"ab", ""}) && harness::BeepCount() == 1) << rows(fe)[0];
     // The field typed in is white; once left, the window's grey.
