@@ -152,8 +152,7 @@ protected:
         const std::vector<PackageEditor*> live = editors();
         for (PackageEditor* e : live)
             checkEditor(e);
-        const std::vector<FieldEditor*> all = fieldEditors();
-        for (FieldEditor* fe : all) {
+        for (FieldEditor* fe : fieldEditors()) {
             SCOPED_TRACE("field editor " + std::to_string(fe->index) + " " + titleOf(fe->window));
             PackageEditor* e = fe->owner;
             ASSERT_TRUE(contains(live, e)) << "its package editor is gone";
@@ -318,8 +317,7 @@ protected:
         harness::ScriptPointer(nullptr, {});
     }
 
-    // A text field clicked anywhere along it, now and then with Shift; a popup clicked in its
-    // middle and a random choice taken; a radio button.
+    // A text field clicked along it (now and then with Shift), a popup's choice or a radio button.
     void randomHeaderClick(Rng& rng, PackageEditor* e) {
         const int what = pick(rng, 10);
         if (what >= 8) {
@@ -507,8 +505,7 @@ protected:
         writeFault_ |= faulted && command == kCmdSave;
         if (command == kCmdSave && !writeFault_) verifyClean(path, "after Save");
 
-        // A 27th section is never added (checkEditor), and not a word is said about it: no sound,
-        // no alert but the one note checkAll lets pass.
+        // A 27th section is never added (checkEditor), silently: no sound, no alert but the note.
         if (full && !faulted &&
             (command == kCmdCreate || command == kCmdDuplicate ||
              (command == kCmdPaste && itemClipboardHolds() && front->activeList == 0))) {

@@ -1,6 +1,5 @@
-// The field editor windows through the harness: rows, drawing and placement on opening, the key
-// filter's beeps, Tab, Return, paste, the Delete key, menu texts, the questions on closing. Limits,
-// titles and commits: the random-input test; typing whole items: the create_package scenario.
+// The field editor windows: rows, drawing and placement on opening, key filter, Tab, Return, paste,
+// Delete, menu texts, closing questions. Limits, titles, commits: the random-input test.
 #include "editor/FieldEditor.h"
 #include "resources/Commands.h"
 #include "tests/support/EditorTest.h"
@@ -53,8 +52,7 @@ TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
     EXPECT_EQ(rows(third), (Texts{"1", "2", "3", "4", "5", "6", "", ""}));
     EXPECT_EQ(itemRect(third->rowsForm, 7), (Rect{52, 5, 66, 111})); // 3 rows of 17 below row 1
     EXPECT_EQ(titleOf(third->window), "P1  (Section C)");
-    // The first update draws the loaded rows: dark text inside the frames (the part in the
-    // window) of the fields holding a pin, none in the empty last row.
+    // The first update draws the loaded rows: dark text inside the frames of the pins' fields.
     harness::ProcessUpdates();
     const auto darkInside = [third](int item) {
         Rect r = itemRect(third->rowsForm, item), seen;

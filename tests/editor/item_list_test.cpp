@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,8 +23,7 @@ namespace {
 using Rows = std::vector<int>;
 using Pieces = std::vector<std::pair<int, std::string>>;
 
-// One character per pixel row from the top: '#' where columns 0 and 300 are both black, '.'
-// where both are white, '?' otherwise.
+// Per pixel row from the top: '#' where columns 0 and 300 are black, '.' white, '?' otherwise.
 std::string marks(WindowPtr w, int pixelRows) {
     std::string s;
     for (int v = 0; v < pixelRows; ++v) {
@@ -191,8 +189,9 @@ TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
         {Qt::Key_End, no, 23, 23, 23},   {Qt::Key_Up, shift, 22, 23, 22}};
     for (const auto& [key, mods, first, last, shown] : steps) {
         harness::SendKey(editor->window, key, mods);
-        Rows rows(std::size_t(last - first + 1));
-        std::iota(rows.begin(), rows.end(), first);
+        Rows rows;
+        for (int r = first; r <= last; ++r)
+            rows.push_back(r);
         EXPECT_TRUE(selected() == rows && inView(shown)) << key;
     }
     harness::SendKey(editor->window, Qt::Key_Return);
@@ -208,9 +207,8 @@ TEST_F(ItemListTest, KeysSelectAndRevealReturnAndCreateOpenFieldEditors) {
 
 TEST_F(ItemListTest, RightDragsMarkAndMoveSections) {
     // While S1, S2, S3 are dragged the anchor's row is black, and from the second step on a
-    // 2-pixel insertion line at the top given (below the anchor: across the row's bottom edge;
-    // above: its top edge, half above the list for row 0; none: -9). Each case goes on from the
-    // order the one before left.
+    // 2-pixel insertion line at the top given (below the anchor: the row's bottom edge; above: its
+    // top edge, half above the list for row 0; none: -9). Each case goes on from the last order.
     const struct {
         int from;
         Rows path, order, lineTops;

@@ -1,8 +1,7 @@
 // The loss invariant of the editor's random-input test. Before a step the watch notes every
-// package of the open files, the sections and nets of every package editor and the texts its
-// field editors hold; after the step each of them must still be there, in its last committed or
-// stored form, unless the step itself sent what removes things: a Delete, a Cut, a Revert, or a
-// Proceed (a question answered so, or Control held while a close was chosen with the mouse).
+// package, the sections and nets of every package editor and the texts its field editors hold;
+// after it each must still be there, as last committed or stored, unless the step sent what
+// removes things: Delete, Cut, Revert, or Proceed (answered, or Control held on a mouse close).
 #pragma once
 #include "listwin/PackageClipboard.h"
 #include "tests/support/EditorTexts.h"
