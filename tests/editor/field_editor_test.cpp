@@ -69,9 +69,8 @@ TEST_F(FieldEditorTest, OpensDrawnAndCascadedKeyFilterTabReturnPasteAndDelete) {
                     std::int16_t(a.top + 18 + 173), std::int16_t(a.left + 18 + 230)}));
     EXPECT_EQ(FrontWindow(), first->window);
 
-    // The keys on section B: Class ID 6, no pairs, one empty row.
+    // Section B's Class ID, signed 32 bits: a letter, a "-" not first, a digit past range beep.
     FieldEditor* fe = openFieldEditor(editor, 2);
-    // A signed 32-bit number: a letter, a "-" not first and a digit out of range beep.
     type(fe, "a-3000000000-");
     EXPECT_EQ(header(fe) + " " + std::to_string(harness::BeepCount()), "-300000000 3");
     TESetSelect(0, 255, fe->textEdit);

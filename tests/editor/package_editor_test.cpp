@@ -77,11 +77,10 @@ TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
     EXPECT_EQ(editor->focus, EditorFocus::header);
     EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text) && text == "Create New Net") << text;
 
-    // Copying header text empties the package clipboard.
     selectOnly(file, {0});
     copyCommand(file);
     ASSERT_TRUE(clipboardHoldsList());
-    SendCommand(editor->window, kCmdCopy);
+    SendCommand(editor->window, kCmdCopy); // header text: the package clipboard emptied
     EXPECT_TRUE(!clipboardHoldsList() && TEGetScrapLength() == 1);
 }
 
