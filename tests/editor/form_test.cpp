@@ -1,6 +1,5 @@
-// The form engine and the shape rules on a header form in an off-screen port: layouts (with
-// memory running out at every allocation), hit test, Tab order, the pixels drawn; the labels a
-// typed Shape gives, the popup choices and their check marks.
+// The form engine and the shape rules on a header form in an off-screen port: layouts, hit test,
+// Tab order, pixels; the labels a typed Shape gives, the popup choices and their check marks.
 #include "editor/Form.h"
 #include "editor/Shapes.h"
 #include "tests/support/gui/gui_support.h"
@@ -64,8 +63,9 @@ protected:
 };
 
 // Layouts build their items or nothing; the hit test skips inert items, Tab order wraps; the
-// header's items are drawn where the layout puts them.
-TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
+// header's items are drawn where the layout puts them. Typed Shapes match whole, trimmed and
+// without case; popup choices set the Shape and its size, with their check marks.
+TEST_F(FormTest, LayoutsDrawingTypedShapesAndPopupChoices) {
     const int counts[kFormLayoutCount] = {18, 4, 3, 6, 2, 4, 1};
     for (int layout = 0; layout < kFormLayoutCount; ++layout)
         EXPECT_EQ(itemCount(UniqueForm(newForm(layout)).get()), counts[layout]) << layout;
@@ -91,7 +91,6 @@ TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
         EXPECT_EQ(hitTest(f.get(), p), item) << p.v << ", " << p.h;
     EXPECT_EQ(nextEditItem(f.get(), 2), 2);
 
-    // The header's items drawn where the layout puts them.
     PaintRect({76, 120, 96, 150}); // under item 11, which has no menu
     drawForm(header.get(), {0, 0, 130, 420});
     // Item 2's frame, 2 pixels outside 12, 86, 26, 204.
@@ -109,15 +108,9 @@ TEST_F(FormTest, LayoutsHitTestTabOrderAndDrawing) {
     // Item 11 without a menu erases 76, 125, 95, 147.
     EXPECT_TRUE(white(125, 76) && white(146, 94) && black(147, 80) && black(124, 80));
     // "Shape" right-aligned in 52, 74, 66, 146; "Package Name" left-aligned from column 7.
-    EXPECT_EQ(CountDark(port, {52, 74, 66, 105}), 0);
-    EXPECT_GT(CountDark(port, {52, 120, 66, 146}), 0);
-    EXPECT_GT(CountDark(port, {12, 6, 26, 20}), 0);
-    EXPECT_EQ(CountDark(port, {12, 0, 26, 7}), 0);
-}
+    EXPECT_TRUE(!CountDark(port, {52, 74, 66, 105}) && CountDark(port, {52, 120, 66, 146}));
+    EXPECT_TRUE(CountDark(port, {12, 6, 26, 20}) && !CountDark(port, {12, 0, 26, 7}));
 
-// Typed Shapes match whole, trimmed and without case; popup choices set the Shape and its size,
-// with their check marks.
-TEST_F(FormTest, TypedShapesAndPopupChoicesSetLabelsSizesAndMarks) {
     const struct {
         const char* typed;
         std::uint16_t family;
@@ -127,26 +120,20 @@ TEST_F(FormTest, TypedShapesAndPopupChoicesSetLabelsSizesAndMarks) {
                   {"vdip ", 14, "Pin Count|Row Space|"}};
     for (const auto& shape : shapes) {
         type(kHeaderShape, shape.typed);
-        EXPECT_EQ(family, shape.family) << shape.typed;
-        EXPECT_EQ(labels(), shape.labels) << shape.typed;
-        EXPECT_EQ(sizeMenu(), 0) << shape.typed;
+        EXPECT_TRUE(family == shape.family && labels() == shape.labels && !sizeMenu())
+            << shape.typed << ": " << family << " " << labels();
     }
-    EXPECT_EQ(headerFieldValue(header.get(), kHeaderShape).str(), "VDIP");
-    EXPECT_EQ(text(kHeaderShape), "vdip "); // the field keeps what was typed
-
-    // The popup choices.
+    EXPECT_EQ(text(kHeaderShape) + headerFieldValue(header.get(), kHeaderShape).str(), "vdip VDIP");
     setItemText(header.get(), kHeaderParam1, Str255("abc"));
-    ASSERT_TRUE(popupChoice(editing, 704)); // "CCP"
-    EXPECT_EQ(text(kHeaderShape), "CCP");
-    EXPECT_EQ(labels(), "Style||");
+    ASSERT_TRUE(popupChoice(editing, 704));                                   // "CCP"
+    EXPECT_EQ(text(kHeaderShape) + labels() + selection(), "CCPStyle||0..3"); // parameter 1's text
     EXPECT_EQ(sizeMenu(), kCcpSizesMenu);
-    EXPECT_EQ(selection(), "0..3");         // parameter 1, its text selected
     EXPECT_EQ(PixelAt(port, 125, 85), 0u);  // the size popup's frame beside parameter 1
     ASSERT_TRUE(popupChoice(editing, 804)); // "18  .350 Sq LCC"
     EXPECT_EQ(text(kHeaderParam1), "4");
     checkMarks(header.get(), family, true);
-    EXPECT_EQ(marks(kCcpSizesMenu), "...x.............");
-    EXPECT_EQ(marks(kShapesMenu), "...x...............");
+    EXPECT_EQ(marks(kCcpSizesMenu) + " " + marks(kShapesMenu),
+              "...x............. ...x...............");
     checkMarks(header.get(), family, false);
     EXPECT_EQ(marks(kCcpSizesMenu), ".................");
     type(kHeaderParam1, "07"); // no size of that number: no mark
@@ -155,15 +142,11 @@ TEST_F(FormTest, TypedShapesAndPopupChoicesSetLabelsSizesAndMarks) {
     // Another family takes the size popup away, the parameters stay, a choice takes marks off.
     ASSERT_TRUE(popupChoice(editing, 713)); // "PADS"
     EXPECT_FALSE(checkMarksOn(header.get()));
-    EXPECT_EQ(labels(), "Pad Size|Hole Size|");
-    EXPECT_EQ(sizeMenu(), 0);
-    EXPECT_EQ(PixelAt(port, 125, 85), 0xFFFFFFu);
-    EXPECT_EQ(text(kHeaderParam1), "07");
+    EXPECT_EQ(labels() + text(kHeaderParam1), "Pad Size|Hole Size|07");
+    EXPECT_TRUE(sizeMenu() == 0 && PixelAt(port, 125, 85) == 0xFFFFFFu);
     // Custom leaves the caret after the escape.
     ASSERT_TRUE(popupChoice(editing, 701));
-    EXPECT_EQ(text(kHeaderShape), "\\F.");
-    EXPECT_EQ(selection(), "3..3");
-    EXPECT_EQ(labels(), "PN{}|SP{}|HT{}");
+    EXPECT_EQ(text(kHeaderShape) + labels() + selection(), "\\F.PN{}|SP{}|HT{}3..3");
     EXPECT_FALSE(popupChoice(editing, 650));
 }
 

@@ -1,8 +1,7 @@
 // The loss invariant of the editor's random-input test. Before a step the watch notes every
-// package of the open files, the sections and nets of every package editor and the texts its
-// field editors hold; after the step each of them must still be there, in its last committed or
-// stored form, unless the step itself sent what removes things: a Delete, a Cut, a Revert, or a
-// Proceed (a question answered so, or Control held while a close was chosen with the mouse).
+// package, the sections and nets of every package editor and the texts its field editors hold;
+// after it each must still be there, as last committed or stored, unless the step sent what
+// removes things: Delete, Cut, Revert, or Proceed (answered, or Control held on a mouse close).
 #pragma once
 #include "listwin/PackageClipboard.h"
 #include "tests/support/EditorTexts.h"
@@ -17,7 +16,6 @@ namespace test_support {
 
 class LossWatch {
 public:
-    // What the step sent, as far as the loss of things goes.
     struct Step {
         bool removes = false;         // Delete, Cut or Revert of packages or items, or a Proceed
         bool saved = false;           // Save ran
@@ -118,7 +116,6 @@ private:
         return n;
     }
 
-    // The entries of a chain: a file's packages or discards, or the clipboard's packages.
     static std::vector<PackageEntry*> chain(PackageEntry* first) {
         std::vector<PackageEntry*> out;
         for (PackageEntry* e = first; e; e = e->next)

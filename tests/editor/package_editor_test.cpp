@@ -9,7 +9,6 @@
 #include "toolbox/core/Memory.h"
 #include "toolbox/harness/Harness.h"
 
-#include <QAbstractButton>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,35 +23,26 @@ using Names = std::vector<std::string>;
 // Keys go in as text: "\t" is Tab, "\r" Return.
 class PackageEditorTest : public EditorTest {
 protected:
-    // Packages with these names (one section of Class ID 5 each, none where the name ends in
-    // "!"), the first in the editor.
-    void openLibrary(const Names& names) {
-        std::vector<UniqueHandle> images;
-        for (const std::string& n : names)
-            images.push_back(n.ends_with("!") ? packageImage(n, {}) : packageImage(n, {5}));
-        openEditing(std::move(images));
-    }
     std::string field(int item) const { return getItemText(editor->headerForm, item).str(); }
     int selected() const { return editor->textEdit->selEnd - editor->textEdit->selStart; }
     void type(const std::string& text) const { TypeText(editor->window, text); }
 };
 
 TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
-    openLibrary({"R1"});
+    openEditing(packageImage("R1", {5}));
     // The whole name "R1" is selected when the window opens: typing replaces it.
     type("ABCDEFGHIJKLMNOPQR");
     EXPECT_EQ(field(kHeaderName), "ABCDEFGHIJKLMNOPQ");
     TESetSelect(2, 5, editor->textEdit); // three selected: room for three
     type("xyzw,\x03\x7f");
-    EXPECT_EQ(field(kHeaderName), "ABxyzFGHIJKLMNOPQ");
-    EXPECT_EQ(harness::BeepCount(), 5);
+    EXPECT_EQ(field(kHeaderName) + " " + std::to_string(harness::BeepCount()),
+              "ABxyzFGHIJKLMNOPQ 5");
     // Tab to the prefix "U", all of it selected; Return is a Tab: the Shape "DIP" comes next,
     // selected whole; Tab runs through the parameters and wraps to the name.
     type("\t");
     EXPECT_EQ(selected(), 1);
     type("\r");
-    EXPECT_EQ(editor->currentField, kHeaderShape);
-    EXPECT_EQ(selected(), 3);
+    EXPECT_TRUE(editor->currentField == kHeaderShape && selected() == 3) << editor->currentField;
     for (int expected : {10, 13, 15, 2, 4, 7}) {
         type("\t");
         EXPECT_EQ(editor->currentField, expected);
@@ -66,44 +56,36 @@ TEST_F(PackageEditorTest, KeysTabPasteMenusAndClicksFollowTheFocus) {
     EXPECT_EQ(field(kHeaderShape), "ab" + std::string(54, 'k'));
     EXPECT_EQ(harness::BeepCount(), 5);
     std::string text;
-    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
-    EXPECT_EQ(text, "Create New Section");
+    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text) && text == "Create New Section") << text;
     EXPECT_TRUE(MenuItemEnabled(kCmdRevertPackage)); // the package was typed in
     // A click in the list takes the focus from the header; Tab gives it back, the field's whole
     // text (the Shape's 2 + 54 characters) selected.
     harness::SendClick(editor->window, Point{40, 100});
     EXPECT_EQ(editor->focus, EditorFocus::window);
     type("\t");
-    EXPECT_EQ(editor->focus, EditorFocus::header);
-    EXPECT_EQ(selected(), 56);
+    EXPECT_TRUE(editor->focus == EditorFocus::header && selected() == 56) << selected();
     // The prefix field (top 12, left 328) takes the caret; Shift-click at its far end selects
     // the "U" between; the label beside it is inert.
     harness::SendClick(editor->headerPane, Point{19, 329});
-    EXPECT_EQ(editor->currentField, kHeaderPrefix);
-    EXPECT_EQ(selected(), 0);
+    EXPECT_TRUE(editor->currentField == kHeaderPrefix && selected() == 0) << editor->currentField;
     harness::SendClick(editor->headerPane, Point{19, 390}, Qt::ShiftModifier, 1000);
     EXPECT_EQ(selected(), 1);
     harness::SendClick(editor->headerPane, Point{19, 250}, Qt::NoModifier, 2000);
     EXPECT_EQ(editor->currentField, kHeaderPrefix);
     // The radio button shows the nets without taking the focus: Create makes a net.
-    for (QAbstractButton* b :
-         harness::ViewWidget(editor->headerPane)->findChildren<QAbstractButton*>())
-        if (b->text() == "Hidden Connections") b->click();
+    clickButton(editor->headerPane, "Hidden Connections");
     EXPECT_EQ(editor->focus, EditorFocus::header);
-    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text));
-    EXPECT_EQ(text, "Create New Net");
+    EXPECT_TRUE(MenuItemEnabled(kCmdCreate, &text) && text == "Create New Net") << text;
 
-    // Copying header text empties the package clipboard.
     selectOnly(file, {0});
     copyCommand(file);
     ASSERT_TRUE(clipboardHoldsList());
-    SendCommand(editor->window, kCmdCopy);
-    EXPECT_FALSE(clipboardHoldsList());
-    EXPECT_EQ(TEGetScrapLength(), 1);
+    SendCommand(editor->window, kCmdCopy); // header text: the package clipboard emptied
+    EXPECT_TRUE(!clipboardHoldsList() && TEGetScrapLength() == 1);
 }
 
 TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscarded) {
-    openLibrary({"Bare!", "R2"});
+    openEditing(packageImage("Bare!", {}), packageImage("R2", {5})); // Bare! has no section
     AnswerNextDialog(1006, 1); // Cancel: back in front, still open
     RequestClose(editor->window);
     ASSERT_EQ(ShownDialogs().size(), 1u);
@@ -112,8 +94,7 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     EXPECT_EQ(FrontWindow(), editor->window);
     AnswerNextDialog(1006, 3);
     RequestClose(editor->window);
-    EXPECT_EQ(displayNames(file), Names{"R2"});
-    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
+    EXPECT_TRUE(displayNames(file) == Names{"R2"} && windowRecords(editorOfWindow).empty());
 
     // Revert File closes the editors without a question, here on a blank prefix.
     editor = openEditor(entryAt(file, 0));
@@ -121,15 +102,14 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
     AnswerNextDialog(1007, 1);
     OSErr err = noErr;
     EXPECT_TRUE(fileCommand(kCmdRevertFile, &err));
-    EXPECT_EQ(ShownDialogs().size(), 3u);
-    EXPECT_TRUE(windowRecords(editorOfWindow).empty());
+    EXPECT_TRUE(ShownDialogs().size() == 3u && windowRecords(editorOfWindow).empty());
     EXPECT_EQ(displayNames(file), (Names{"Bare!", "R2"}));
 }
 
 // A close whose commit runs out of memory, at whichever allocation, keeps the window with its
 // edits; the close that gets through carries them into the entry.
 TEST_F(PackageEditorTest, AFailedCommitKeepsTheWindowAndItsEdits) {
-    openLibrary({"R1"});
+    openEditing(packageImage("R1", {5}));
     PackageEntry* entry = entryAt(file, 0);
     type("X");
     for (long n = 1; editorOf(entry); ++n) {
@@ -137,9 +117,7 @@ TEST_F(PackageEditorTest, AFailedCommitKeepsTheWindowAndItsEdits) {
         ArmMemoryFault(n);
         RequestClose(editor->window);
         DisarmMemoryFault();
-        if (editorOf(entry)) {
-            EXPECT_EQ(field(kHeaderName), "X") << "allocation " << n;
-        }
+        EXPECT_TRUE(!editorOf(entry) || field(kHeaderName) == "X") << "allocation " << n;
     }
     EXPECT_EQ(displayNameView(entry), "X");
 }

@@ -10,6 +10,9 @@
 #include "tests/support/Library.h"
 #include "tests/support/gui/gui_support.h"
 
+#include "toolbox/harness/Harness.h"
+
+#include <QAbstractButton>
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -24,6 +27,12 @@ template <class Of> auto windowRecords(Of of) {
     for (WindowPtr w = GetNextWindow(nullptr); w; w = GetNextWindow(w))
         if (auto r = of(w)) out.push_back(r);
     return out;
+}
+
+// A click on the pane's button with this label (a radio button of the header).
+inline void clickButton(WindowPtr pane, const char* label) {
+    for (QAbstractButton* b : harness::ViewWidget(pane)->findChildren<QAbstractButton*>())
+        if (b->text() == label) b->click();
 }
 
 class EditorTest : public ScratchTest {
@@ -44,9 +53,9 @@ protected:
         ASSERT_NE(file = openFile(path), nullptr);
         ASSERT_NE(editor = openEditor(entryAt(file, 0)), nullptr);
     }
-    void openEditing(UniqueHandle image) {
+    template <class... More> void openEditing(UniqueHandle image, More... more) {
         std::vector<UniqueHandle> images;
-        images.push_back(std::move(image));
+        (images.push_back(std::move(image)), ..., images.push_back(std::move(more)));
         openEditing(std::move(images));
     }
     PackageFile* file = nullptr;
