@@ -47,13 +47,7 @@ OSErr appendSections(PackageRecord& to, const PackageRecord& from, int* appended
     for (; made < count && !err; ++made)
         err = getSection(from, made + 1, &copies[made], SectionCopy::lasting);
     // The table grows to hold them all at once, so that placing them cannot fail.
-    const Size size = Size(sizeof(ComponentSection)) * (to.sectionCount + count);
-    if (!err && !to.sectionTable) {
-        to.sectionTable = NewHandle(size);
-        if (!to.sectionTable) err = memFullErr;
-    } else if (!err) {
-        err = SetHandleSize(to.sectionTable, size);
-    }
+    if (!err) err = reserveSections(to, to.sectionCount + count);
     if (err) {
         for (int i = 0; i < made; ++i)
             DisposeHandle(copies[i].pinChanges);

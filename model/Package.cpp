@@ -76,21 +76,21 @@ OSErr setPackageField(PackageRecord& r, int field, std::string_view value) {
 
 // --- Component Sections -----------------------------------------------------------------------
 
+OSErr reserveSections(PackageRecord& r, int count) {
+    const Size size = Size(sizeof(ComponentSection)) * count;
+    if (r.sectionTable) return SetHandleSize(r.sectionTable, size) != noErr ? memFullErr : noErr;
+    r.sectionTable = NewHandle(size);
+    return r.sectionTable ? noErr : memFullErr;
+}
+
 OSErr addSection(PackageRecord& r, int position, const ComponentSection& section) {
     if (r.sectionCount >= kMaxSections) {
         DisposeHandle(section.pinChanges);
         return noErr;
     }
-    const Size newSize = Size(sizeof(ComponentSection)) * (r.sectionCount + 1);
-    if (!r.sectionTable) {
-        r.sectionTable = NewHandle(newSize);
-        if (!r.sectionTable) {
-            DisposeHandle(section.pinChanges);
-            return memFullErr;
-        }
-    } else if (SetHandleSize(r.sectionTable, newSize) != noErr) {
+    if (OSErr err = reserveSections(r, r.sectionCount + 1)) {
         DisposeHandle(section.pinChanges);
-        return memFullErr;
+        return err;
     }
     if (position < 1 || position > r.sectionCount) position = r.sectionCount + 1;
     ComponentSection* s = table(r);

@@ -75,6 +75,9 @@ OSErr setPackageField(PackageRecord& r, int field, std::string_view value);
 
 // --- Component Sections (positions are 1-based) -----------------------------------------------
 
+// Grows (or makes) the section table to hold count sections; the count stays as it is.
+// memFullErr: the table as it was.
+OSErr reserveSections(PackageRecord& r, int count);
 // Inserts a copy of section at position (at the end when out of range). The record takes
 // ownership of section.pinChanges in every case: when the package already holds kMaxSections
 // sections nothing is added, the pin changes are disposed of, and noErr is returned. On
