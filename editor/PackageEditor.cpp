@@ -74,6 +74,11 @@ class Editors final : public OpenEditors {
 public:
     bool isOpen(const PackageEntry* e) const override { return editorOf(e) != nullptr; }
     bool hasChanges(const PackageEntry* e) const override { return ::hasChanges(editorOf(e)); }
+    bool hasChangesIn(const PackageFile* f) const override {
+        return std::ranges::any_of(gEditorOf, [f](const auto& open) {
+            return open.first->owner == f && ::hasChanges(open.second);
+        });
+    }
     OSErr commit(PackageEntry* e) override { return commitEditor(editorOf(e), false); }
     void close(PackageEntry* e) override { closeEditor(editorOf(e), Validation::skip); }
 };

@@ -225,11 +225,9 @@ std::int32_t indexOfEntry(PackageFile* f, const PackageEntry* e) {
 }
 
 bool isModified(const PackageFile* f) {
-    if (f->discards) return true;
-    for (const PackageEntry* e = f->packages; e; e = e->next) {
+    if (f->discards || (f->editors && f->editors->hasChangesIn(f))) return true;
+    for (const PackageEntry* e = f->packages; e; e = e->next)
         if (e->flags & kModified) return true;
-        if (f->editors && f->editors->hasChanges(e)) return true;
-    }
     return false;
 }
 

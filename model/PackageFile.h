@@ -32,6 +32,9 @@ public:
     virtual bool isOpen(const PackageEntry* e) const = 0;
     // The entry's editor holds edits not yet carried into the entry.
     virtual bool hasChanges(const PackageEntry* e) const = 0;
+    // An editor open on one of f's packages holds edits not yet carried into its entry. Asked
+    // once for the whole file, so that the question costs the open editors, not the entries.
+    virtual bool hasChangesIn(const PackageFile* f) const = 0;
     // Carries the edits of the entry's editor into the entry (commitEdited); an error leaves the
     // entry as it was. noErr when no editor is open on it.
     virtual OSErr commit(PackageEntry* e) = 0;

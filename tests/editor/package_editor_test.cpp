@@ -111,7 +111,9 @@ TEST_F(PackageEditorTest, ClosingAsksAboutAnInvalidPackageUnlessTheFileIsDiscard
 TEST_F(PackageEditorTest, AFailedCommitKeepsTheWindowAndItsEdits) {
     openEditing(packageImage("R1", {5}));
     PackageEntry* entry = entryAt(file, 0);
+    EXPECT_FALSE(isModified(file));
     type("X");
+    EXPECT_TRUE(isModified(file)) << "an edit still in the window makes its file modified";
     for (long n = 1; editorOf(entry); ++n) {
         ASSERT_LT(n, 500);
         ArmMemoryFault(n);

@@ -14,6 +14,11 @@ bool FakeEditors::isOpen(const PackageEntry* e) const {
     return std::find(open.begin(), open.end(), e) != open.end();
 }
 
+bool FakeEditors::hasChangesIn(const PackageFile* f) const {
+    return changed &&
+           std::ranges::any_of(open, [f](const PackageEntry* e) { return e->owner == f; });
+}
+
 OSErr FakeEditors::commit(PackageEntry* e) {
     if (!isOpen(e)) return noErr;
     return ++commits == failAt ? commitError : noErr;

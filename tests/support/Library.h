@@ -55,6 +55,7 @@ struct FakeEditors final : OpenEditors {
     OSErr commitError = dskFulErr;
     bool isOpen(const PackageEntry* e) const override;
     bool hasChanges(const PackageEntry* e) const override { return changed && isOpen(e); }
+    bool hasChangesIn(const PackageFile* f) const override;
     OSErr commit(PackageEntry* e) override;
     void close(PackageEntry* e) override;
 };
